@@ -1,0 +1,106 @@
+// The run record: everything one run of KINEX knows, carried from phase to
+// phase. Each phase is a function over it; a phase fills its own fields once
+// and only reads those of the phases before it.
+//
+// Index conventions (they follow the formulas of the model, not C++):
+//   steps i = 1..n; step i leads from intermediate i-1 over transition state i
+//   to intermediate i; intermediates n..2n-1 are intermediates 0..n-1 of the
+//   next turn of the cycle, raised by DeltaG.
+//   A per-step vector has n+1 elements and index 0 is unused, so that
+//   `G_ts[i]` is the transition state of step i. A vector over intermediates
+//   starts at index 0.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kinex {
+
+// A failure that ends the run: the text for standard error (every line ended
+// by a line feed) and the exit status (1: memory, 2: input or output).
+struct Failure {
+  int status = 0;
+  std::string message;
+};
+
+struct Run {
+  // --- Command line -------------------------------------------------------
+  // Argument 1 in full, trailing blanks removed.
+  std::string input_name;
+  // Arguments 2..6, each cut or blank-padded to exactly 20 characters.
+  std::array<std::string, 5> option_args;
+  // Report switches: 1 prints the section, 0 leaves it out.
+  int64_t show_input = 1;
+  int64_t show_degrees = 1;
+  int64_t show_analysis = 1;
+  int64_t show_tof = 1;
+  int64_t show_headings = 1;
+  int64_t show_banner = 1;
+  // Largest number of bytes the run's storage may take; 0 means "half of the
+  // machine's physical memory". Tests and the fuzzer set a small value.
+  std::size_t memory_limit = 0;
+
+  // --- Cycle data, as read from the input file -----------------------------
+  double T = 0.0;       // kelvin
+  int64_t n = 0;        // number of steps
+  double DeltaG = 0.0;  // kcal/mol, one turn of the cycle
+  std::vector<double> G_int;  // kcal/mol, 0..2n-1 (n..2n-1: next turn)
+  std::vector<double> G_ts;   // kcal/mol, 1..n
+  // The concentration fields: as read, then "x" or the ES7.1 rendering of the
+  // concentration; kept without trailing blanks, at most 100 characters.
+  std::vector<std::string> reac_text;  // 1..n
+  std::vector<std::string> prod_text;  // 1..n
+  std::vector<double> conc_reac;       // 1..n; 1.0 where the step has none
+  std::vector<double> conc_prod;       // 1..n; 1.0 where the step has none
+  std::vector<int64_t> has_reac;       // 1..n; 1 when a concentration is given
+  std::vector<int64_t> has_prod;       // 1..n
+
+  // --- Scaled energy profile ------------------------------------------------
+  double inv_RT = 0.0;  // mol/kcal
+  double dG = 0.0;      // DeltaG * inv_RT
+  std::vector<double> g_int;  // 0..2n-1, energies in units of RT
+  std::vector<double> g_ts;   // 1..n
+  double concproduct_reac = 1.0;
+  double concproduct_prod = 1.0;
+  double driving_force = 0.0;
+
+  // --- Partition matrix and TOF ----------------------------------------------
+  // The terms M(a,b) of the denominator, a, b = 1..n, element (a,b) stored at
+  // (a-1)*n + (b-1). Allocated (uninitialised) together with the other arrays
+  // right after n is read.
+  std::unique_ptr<double[]> complete_matrix;
+  double prefactor = 0.0;    // s^-1
+  double numerator = 0.0;    // the driving force, used unchanged
+  double denominator = 0.0;
+  double TOF = 0.0;          // s^-1
+
+  // --- Degrees of TOF control ---------------------------------------------
+  int64_t dominant_a = 0;  // position (a,b) of the largest term
+  int64_t dominant_b = 0;
+  int64_t TDI = 0;   // step whose starting intermediate is the TDI
+  int64_t TDTS = 0;  // step whose transition state is the TDTS
+  std::vector<double> xtof_int;   // 0..n-1
+  std::vector<double> xtof_ts;    // 1..n
+  std::vector<double> sum_reac;   // 1..n; only steps with a reactant
+  std::vector<double> sum_prod;   // 1..n; only steps with a product
+  std::vector<double> xtof_reac;  // 1..n; meaningful where has_reac is 1
+  std::vector<double> xtof_prod;  // 1..n; meaningful where has_prod is 1
+  int64_t n_reac_in_span = 0;
+  int64_t n_prod_in_span = 0;
+  // The step numbers the advice names, ascending, each rendered free-form
+  // (a blank and the digits: " 7", " 12", " 120").
+  std::vector<std::string> reac_step_text;
+  std::vector<std::string> prod_step_text;
+
+  // --- Report cells -----------------------------------------------------------
+  // The concentration columns of the degrees-of-control table, 1..n, without
+  // trailing blanks: the F9.2 field of the value, or " x".
+  std::vector<std::string> xtof_reac_cell;
+  std::vector<std::string> xtof_prod_cell;
+};
+
+}  // namespace kinex

@@ -1,0 +1,18 @@
+// Reading the input file into the run record.
+#pragma once
+
+#include <cstdio>
+
+#include "driver/run.h"
+
+namespace kinex {
+
+// Reads the whole input format from `file` (already open, named
+// run.input_name in diagnostics): T, n, the n step records and DeltaG; the
+// storage of the run is created right after n. Then interprets the
+// concentration fields (has_*, conc_*, *_text). Does not close `file`.
+// On a bad or missing value fills `failure` (status 2; status 1 when the
+// storage cannot be had) and returns false.
+bool read_input(Run& run, std::FILE* file, Failure& failure);
+
+}  // namespace kinex

@@ -1,0 +1,25 @@
+// The energy profile: the next turn of the cycle, the scaling into units of
+// RT, the concentration products and the driving force.
+#pragma once
+
+#include "driver/run.h"
+
+namespace kinex {
+
+// Physical constants: single-precision literals widened to double, as the
+// published results of the program were computed with them.
+inline const double k_B = static_cast<double>(1.380658e-23f);      // J/K
+inline const double N_A = static_cast<double>(6.0221367e23f);      // 1/mol
+inline const double h_Planck = static_cast<double>(6.6260755e-34f);  // J s
+inline const double kcal_to_kJ = static_cast<double>(4.184f);
+inline const double kJ_to_J = 1000.0;
+inline const double R_gas = k_B * N_A;  // J/(mol K)
+
+// Fills G_int[n..2n-1], inv_RT, dG, g_int, g_ts, concproduct_reac,
+// concproduct_prod and driving_force. Pure arithmetic; never fails.
+void compute_profile(Run& run);
+
+// True when the driving force is zero or negative (NaN counts as positive).
+bool needs_driving_force_warning(const Run& run);
+
+}  // namespace kinex

@@ -1,0 +1,7 @@
+#include "model/tof.h"
+
+namespace kinex {
+
+void compute_tof(Run& run) { (void)run; }
+
+}  // namespace kinex
