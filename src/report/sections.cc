@@ -1,9 +1,158 @@
 #include "report/sections.h"
 
-namespace kinex::report {
+#include <cstddef>
+#include <string_view>
+#include <vector>
 
-void write_warning(const Run& run, std::string& out) { (void)run; (void)out; }
-void fill_xtof_cells(Run& run) { (void)run; }
-void write_report(const Run& run, std::string& out) { (void)run; (void)out; }
+#include "report/banner.h"
+#include "report/line_writer.h"
+
+namespace kinex::report {
+namespace {
+
+// The title lines are printed as they stand; they are not all centred alike.
+constexpr std::string_view kInputTitle =
+    "!!                     REPEAT OF THE INPUT                        !!";
+constexpr std::string_view kDegreesTitle =
+    "!!                   THE DEGREES OF TOF CONTROL                   !!";
+constexpr std::string_view kAnalysisTitle =
+    "!!                     ANALYSIS OF THE CYCLE                      !!";
+constexpr std::string_view kTofTitle =
+    "!!                       THE CALCULATED TOF                       !!";
+
+void write_head(const Run& run, std::string& out) {
+  write_free(out, {""});
+  if (run.show_banner) write_banner(out);
+  write_free(out, {"NAME OF THE INPUTFILE: ", trim_right(run.input_name)});
+  write_free(out, {""});
+}
+
+void write_input_repeat(const Run& run, std::string& out) {
+  if (run.show_headings) write_heading(out, kInputTitle);
+  write_free(out, {"temperature =", run.T, "K"});
+  write_free(out, {"# of steps  =", run.n});
+  write_free(out, {""});
+  write_free(out, {"             energies        concentrations"});
+  write_free(out, {"            Int     TS     reactant    product"});
+  for (int64_t i = 1; i <= run.n; ++i) {
+    write_laid_out(out, "(A5,I2,A1,2F8.1,A2,A10,A1,A10)",
+                   {" Step", i, " ", run.G_int[i - 1], run.G_ts[i], "  ",
+                    trim_right(run.reac_text[i]), " ", trim_right(run.prod_text[i])});
+  }
+  // The "/" ends each of these two writes with a line of zero characters.
+  write_laid_out(out, "(A7,F8.1,/)", {" Final ", run.G_int[run.n]});
+  write_laid_out(out, "(A7,F8.1,/)", {" DeltaG", run.DeltaG});
+}
+
+void write_degrees(const Run& run, std::string& out) {
+  if (run.show_headings) write_heading(out, kDegreesTitle);
+  write_free(out, {"          X_TOF(energies)   X_TOF(concentrations)"});
+  write_free(out, {"            Int      TS       reactant  product"});
+  for (int64_t i = 1; i <= run.n; ++i) {
+    write_laid_out(out, "(A5,I2,2F9.2,A3,2A9)",
+                   {" Step", i, run.xtof_int[i - 1], run.xtof_ts[i], "   ",
+                    trim_right(run.xtof_reac_cell[i]), trim_right(run.xtof_prod_cell[i])});
+  }
+  write_free(out, {""});
+}
+
+// "1", "1 and 2", "1, 2, 4 and 5": each text brings its own leading blank.
+std::string step_list(const std::vector<std::string>& texts, int64_t count) {
+  std::string list;
+  for (int64_t c = 0; c < count; ++c) {
+    if (c > 0) list += c == count - 1 ? " and" : ",";
+    list += trim_right(texts[static_cast<std::size_t>(c)]);
+  }
+  return list;
+}
+
+// The advice names the reactants to give in high concentration and the
+// products to remove; the closing pair ends it once, after its last sentence.
+void write_advice(const Run& run, std::string& out) {
+  const int64_t R = run.n_reac_in_span;
+  const int64_t P = run.n_prod_in_span;
+  if (R >= 1) {
+    const std::string sentence =
+        (R == 1 ? "Using the reactant entering in step" : "Using the reactants entering in steps") +
+        step_list(run.reac_step_text, R) +
+        (P == 0 ? " in high concentration" : " in high concentration and");
+    write_free(out, {sentence});
+  }
+  if (P >= 1) {
+    // Lower case when it continues the reactant sentence's "and".
+    std::string opening = P == 1 ? "Removing the product released in step"
+                                 : "Removing the products released in steps";
+    if (R >= 1) opening[0] = 'r';
+    write_free(out, {opening + step_list(run.prod_step_text, P) + " from the reaction mixture"});
+  }
+  if (R + P >= 1) {
+    write_free(out, {"will speed up the reaction more efficiently than manipulating the other"});
+    write_free(out, {"concentrations."});
+  }
+}
+
+void write_analysis(const Run& run, std::string& out) {
+  if (run.show_headings) write_heading(out, kAnalysisTitle);
+  const std::string tdi = free_form({run.TDI});
+  const std::string tdts = free_form({run.TDTS});
+  write_free(out, {"The TDI is the intermediate of step", tdi, "."});
+  write_free(out, {"The TDTS is the transition state of step", tdts, "."});
+  write_free(out, {""});
+  write_advice(run, out);
+  write_free(out, {""});
+}
+
+void write_tof(const Run& run, std::string& out) {
+  if (run.show_headings) write_heading(out, kTofTitle);
+  // One working value scaled in place: the per-day figure is the per-hour
+  // figure as stored times 24, not TOF times 86400.
+  double tof = run.TOF;
+  write_laid_out(out, "(A12,ES9.2,A7)", {"      TOF = ", tof, " s^(-1)"});
+  tof *= 3600.0;
+  write_laid_out(out, "(A12,ES9.2,A7)", {"          = ", tof, " h^(-1)"});
+  tof *= 24.0;
+  write_laid_out(out, "(A12,ES9.2,A7)", {"          = ", tof, " d^(-1)"});
+  write_free(out, {""});
+}
+
+std::string xtof_cell(int64_t has_conc, double xtof) {
+  if (has_conc) return std::string(trim_right(laid_out("(F9.2)", {xtof})));
+  return std::string(trim_right(free_form({"x"})));
+}
+
+}  // namespace
+
+void write_warning(const Run& run, std::string& out) {
+  // The same test as needs_driving_force_warning of the model, kept here
+  // because the report library does not link the model: a NaN driving force
+  // counts as positive.
+  if (!(run.driving_force <= 0.0)) return;
+  write_free(out, {});
+  write_free(out, {"WARNING! There is no positive driving force."});
+  // A NaN dG is not "not negative": the concentrations are blamed then.
+  if (run.dG >= 0.0) {
+    write_free(out, {"That's because DeltaG is not negative."});
+  } else {
+    write_free(out, {"Maybe you should modify the concentrations."});
+  }
+}
+
+void fill_xtof_cells(Run& run) {
+  const auto size = static_cast<std::size_t>(run.n) + 1;
+  run.xtof_reac_cell.resize(size);
+  run.xtof_prod_cell.resize(size);
+  for (int64_t i = 1; i <= run.n; ++i) {
+    run.xtof_reac_cell[i] = xtof_cell(run.has_reac[i], run.xtof_reac[i]);
+    run.xtof_prod_cell[i] = xtof_cell(run.has_prod[i], run.xtof_prod[i]);
+  }
+}
+
+void write_report(const Run& run, std::string& out) {
+  write_head(run, out);
+  if (run.show_input) write_input_repeat(run, out);
+  if (run.show_degrees) write_degrees(run, out);
+  if (run.show_analysis) write_analysis(run, out);
+  if (run.show_tof) write_tof(run, out);
+}
 
 }  // namespace kinex::report

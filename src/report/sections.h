@@ -1,4 +1,5 @@
-// The sections of the report, each appended to `out`.
+// The sections of the report, each appended to `out` as the line writer
+// renders them (free-form lines begin with a blank, laid-out lines do not).
 #pragma once
 
 #include <string>
@@ -7,16 +8,22 @@
 
 namespace kinex::report {
 
-// The driving-force warning lines (an empty line of zero characters and two
-// text lines); nothing when the driving force is positive.
+// The driving-force warning: a line of zero characters, "WARNING! There is
+// no positive driving force." and the likely reason (DeltaG not negative, or
+// else the concentrations). Nothing when the driving force is positive.
+// Written before the report, so that it is seen even if the run stops later.
 void write_warning(const Run& run, std::string& out);
 
-// Fills xtof_reac_cell and xtof_prod_cell from the X_TOF values.
+// Fills xtof_reac_cell and xtof_prod_cell (1..n, no trailing blanks): the
+// F9.2 field of the X_TOF value where the step has that concentration, the
+// free-form " x" where it has none. Done whether or not the table is shown.
 void fill_xtof_cells(Run& run);
 
 // The whole report in its order, each section under its switch: the head
-// (empty line, banner, input-file name), the repeat of the input, the degrees
-// of TOF control, the analysis of the cycle and the TOF.
+// (empty line, banner, input-file name and an empty line), the repeat of the
+// input, the degrees of TOF control, the analysis of the cycle and the TOF.
+// show_headings drops the boxed heading (and its empty line) of the last
+// four. Reads the results of every phase; writes nothing into the run.
 void write_report(const Run& run, std::string& out);
 
 }  // namespace kinex::report
