@@ -41,15 +41,22 @@ std::string free_form(std::initializer_list<Item> items);
 void write_free(std::string& out, std::initializer_list<Item> items);
 
 // Appends the laid-out lines of `layout` with `items` to `out`, each ended by
-// a line feed. A "/" after the last item ends one more (possibly empty) line.
-// The layout must be well formed and give a value field to every item.
+// a line feed. Fields: Aw (A alone: the text as it stands), Iw, Fw.d, ESw.d,
+// each with an optional repeat count, and "/". A "/" after the last item ends
+// one more line, which may be empty (zero characters). The layout must be well
+// formed and give a value field of the item's kind to every item; a layout
+// that does not is a programming error and throws std::logic_error.
 void write_laid_out(std::string& out, std::string_view layout, std::initializer_list<Item> items);
 
 // The laid-out rendering of one line (no "/" in the layout) without its line
-// feed; used to fill text cells such as "(F9.2)" and "(ES7.1)".
+// feed; used to fill text cells such as "(F9.2)" and "(ES7.1)". A "/" that
+// would end a line throws std::logic_error, as does a malformed layout.
 std::string laid_out(std::string_view layout, std::initializer_list<Item> items);
 
-// Single fields. Each result is exactly w characters wide.
+// Single fields. Each result is exactly w characters wide (w >= 1). F and ES
+// round the exact binary value to nearest, ties to even; a value that does not
+// fit is w asterisks; NaN, +Inf and -Inf are right-justified text (+Inf is
+// "Inf" when w is 3).
 std::string field_A(std::string_view text, int w);    // right-justified or cut
 std::string field_I(int64_t value, int w);            // asterisks when too wide
 std::string field_F(double x, int w, int d);          // fixed point, d decimals
