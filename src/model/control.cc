@@ -1,7 +1,196 @@
 #include "model/control.h"
 
-namespace kinex {
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
-void compute_control(Run& run) { (void)run; }
+#include "report/line_writer.h"
+
+namespace kinex {
+namespace {
+
+// Steps whose concentration sums are formed side by side; a block of them
+// stays in registers while the terms go by.
+constexpr int64_t kStepBlock = 16;
+
+// How many steps step i lies after step a along the cycle: (i - a) mod n.
+int64_t offset(int64_t n, int64_t a, int64_t i) {
+  const int64_t d = i - a;
+  return d < 0 ? d + n : d;
+}
+
+// Term (a,b) holds the forward rate constant of step i exactly when step i
+// lies 1 .. n-1 steps after step a and at least b steps after it, and the
+// backward one exactly when it lies at most b-2 steps after step a. So with
+// J = offset(a, i): sum_reac(i) takes terms b = 1..J of every row a, and
+// sum_prod(i) terms b = J+2..n; each sum runs over a outer, b inner.
+//
+// Both sums for steps i0 .. i0+W-1 (W consecutive steps, no wrap-around at
+// step n) into sums[0..W-1]. Their offsets from step a are consecutive
+// unless the block holds step a, so all but a few terms per row go to every
+// sum of the block.
+template <int64_t W>
+void sum_reactant_terms(int64_t n, int64_t i0, const double* terms, double* sums) {
+  double acc[W];
+  for (int64_t j = 0; j < W; ++j) acc[j] = 0.0;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = terms + (a - 1) * n;
+    const int64_t j0 = offset(n, a, i0);
+    const bool wraps = j0 + W - 1 >= n;
+    const int64_t common = wraps ? 0 : j0;
+    for (int64_t b = 1; b <= common; ++b) {
+      const double x = row[b - 1];
+      for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] + x;
+    }
+    for (int64_t j = 0; j < W; ++j) {
+      const int64_t last = j0 + j >= n ? j0 + j - n : j0 + j;
+      for (int64_t b = common + 1; b <= last; ++b) acc[j] = acc[j] + row[b - 1];
+    }
+  }
+  for (int64_t j = 0; j < W; ++j) sums[j] = acc[j];
+}
+
+template <int64_t W>
+void sum_product_terms(int64_t n, int64_t i0, const double* terms, double* sums) {
+  double acc[W];
+  for (int64_t j = 0; j < W; ++j) acc[j] = 0.0;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = terms + (a - 1) * n;
+    const int64_t j0 = offset(n, a, i0);
+    const bool wraps = j0 + W - 1 >= n;
+    const int64_t common = wraps ? n + 1 : j0 + W + 1;  // first b that every sum takes
+    for (int64_t j = 0; j < W; ++j) {
+      const int64_t first = (j0 + j >= n ? j0 + j - n : j0 + j) + 2;
+      for (int64_t b = first; b < common && b <= n; ++b) acc[j] = acc[j] + row[b - 1];
+    }
+    for (int64_t b = common; b <= n; ++b) {
+      const double x = row[b - 1];
+      for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] + x;
+    }
+  }
+  for (int64_t j = 0; j < W; ++j) sums[j] = acc[j];
+}
+
+// Fills sums[i] for every step i with wanted[i] != 0, block by block; the
+// other elements are left alone.
+template <void (*Block)(int64_t, int64_t, const double*, double*),
+          void (*Single)(int64_t, int64_t, const double*, double*)>
+void sum_wanted_steps(int64_t n, const double* terms, const std::vector<int64_t>& wanted,
+                      std::vector<double>& sums) {
+  double block[kStepBlock];
+  int64_t i0 = 1;
+  for (; i0 + kStepBlock - 1 <= n; i0 += kStepBlock) {
+    bool any = false;
+    for (int64_t j = 0; j < kStepBlock; ++j) any = any || wanted[i0 + j] != 0;
+    if (!any) continue;
+    Block(n, i0, terms, block);
+    for (int64_t j = 0; j < kStepBlock; ++j) {
+      if (wanted[i0 + j] != 0) sums[i0 + j] = block[j];
+    }
+  }
+  for (; i0 <= n; ++i0) {
+    if (wanted[i0] != 0) Single(n, i0, terms, &sums[i0]);
+  }
+}
+
+// One pass over the terms, row by row: the dominant term, the row sums
+// (intermediates) and the per-transition-state sums, each in the order the
+// degrees of control prescribe.
+void scan_terms(Run& run) {
+  const int64_t n = run.n;
+  const double* terms = run.complete_matrix.get();
+
+  // The dominant term is the one a column-major scan (a fastest) finds when
+  // it starts from term (1,1) and moves only to a strictly greater term: the
+  // largest value that is not NaN, the smallest b and then the smallest a
+  // among equal ones; NaN at (1,1) is never replaced.
+  double best = terms[0];
+  int64_t best_a = 1, best_b = 1;
+  const bool keep_first = std::isnan(best);
+
+  for (int64_t i = 1; i <= n; ++i) run.xtof_ts[i] = 0.0;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = terms + (a - 1) * n;
+    double row_sum = 0.0;
+    for (int64_t b = 1; b <= n; ++b) row_sum = row_sum + row[b - 1];
+    run.xtof_int[a - 1] = row_sum;
+
+    // Term b of row a crosses transition state a+b-1 (cyclic); each
+    // transition state receives one term per row, rows ascending.
+    double* ts = run.xtof_ts.data();
+    for (int64_t b = 1; b <= n - a + 1; ++b) ts[a + b - 1] = ts[a + b - 1] + row[b - 1];
+    for (int64_t b = n - a + 2; b <= n; ++b) ts[a + b - 1 - n] = ts[a + b - 1 - n] + row[b - 1];
+
+    if (keep_first) continue;
+    for (int64_t b = 1; b <= n; ++b) {
+      const double x = row[b - 1];
+      if (x > best) {
+        best = x;
+        best_a = a;
+        best_b = b;
+      } else if (x == best && (b < best_b || (b == best_b && a < best_a))) {
+        best_a = a;
+        best_b = b;
+      }
+    }
+  }
+  run.dominant_a = best_a;
+  run.dominant_b = best_b;
+  for (int64_t i = 1; i <= n; ++i) {
+    run.xtof_int[i - 1] = run.xtof_int[i - 1] / run.denominator;
+    run.xtof_ts[i] = run.xtof_ts[i] / run.denominator;
+  }
+}
+
+// The steps from the TDI through the TDTS (cyclic) that have the
+// concentration, ascending by number, each as a blank and its digits.
+std::vector<std::string> step_texts(int64_t n, int64_t tdi, int64_t span_len,
+                                    const std::vector<int64_t>& has) {
+  std::vector<std::string> texts;
+  for (int64_t i = 1; i <= n; ++i) {
+    if (offset(n, tdi, i) < span_len && has[i] != 0) {
+      std::string text(1, ' ');
+      text += report::free_integer(i);
+      texts.push_back(std::move(text));
+    }
+  }
+  return texts;
+}
+
+}  // namespace
+
+void compute_control(Run& run) {
+  const int64_t n = run.n;
+  if (n < 1) return;
+  scan_terms(run);
+
+  const int64_t a = run.dominant_a, b = run.dominant_b;
+  run.TDI = a;
+  run.TDTS = (a + b - 2) % n + 1;
+
+  const int64_t d = run.TDTS - run.TDI;
+  const int64_t span_len = d >= 0 ? d + 1 : d + n + 1;
+  run.reac_step_text = step_texts(n, run.TDI, span_len, run.has_reac);
+  run.prod_step_text = step_texts(n, run.TDI, span_len - 1, run.has_prod);
+  run.n_reac_in_span = static_cast<int64_t>(run.reac_step_text.size());
+  run.n_prod_in_span = static_cast<int64_t>(run.prod_step_text.size());
+
+  const double* terms = run.complete_matrix.get();
+  sum_wanted_steps<sum_reactant_terms<kStepBlock>, sum_reactant_terms<1>>(n, terms, run.has_reac,
+                                                                            run.sum_reac);
+  sum_wanted_steps<sum_product_terms<kStepBlock>, sum_product_terms<1>>(n, terms, run.has_prod,
+                                                                          run.sum_prod);
+
+  // The quotients are grouped as the degrees of control are defined; the
+  // shorter exp(-dG) * concproduct_reac / numerator would round differently.
+  const double reac_share = (run.numerator + run.concproduct_prod) / run.numerator;
+  const double prod_share = -(run.concproduct_prod / run.numerator);
+  for (int64_t i = 1; i <= n; ++i) {
+    if (run.has_reac[i] != 0) run.xtof_reac[i] = reac_share - (run.sum_reac[i] / run.denominator);
+    if (run.has_prod[i] != 0) run.xtof_prod[i] = prod_share - (run.sum_prod[i] / run.denominator);
+  }
+}
 
 }  // namespace kinex

@@ -5,9 +5,14 @@
 
 namespace kinex {
 
-// Fills dominant_a/b, TDI, TDTS, xtof_int, xtof_ts, sum_reac, sum_prod,
-// xtof_reac, xtof_prod, n_reac_in_span, n_prod_in_span, reac_step_text and
-// prod_step_text. Pure arithmetic; never fails.
+// Fills dominant_a/b (the largest term; on ties the first in column order,
+// smallest b then smallest a), TDI, TDTS, xtof_int, xtof_ts, n_reac_in_span,
+// n_prod_in_span, reac_step_text and prod_step_text (steps from the TDI
+// through the TDTS, resp. up to the step before the TDTS, that have the
+// concentration; ascending), and sum_reac/xtof_reac (sum_prod/xtof_prod) of
+// the steps that have a reactant (product) concentration; those of the
+// other steps are left as they are. Reads complete_matrix, numerator,
+// denominator and concproduct_prod (n >= 1). Pure arithmetic; never fails.
 void compute_control(Run& run);
 
 }  // namespace kinex

@@ -1,7 +1,100 @@
 #include "model/tof.h"
 
-namespace kinex {
+#include <cmath>
+#include <cstdint>
+#include <vector>
 
-void compute_tof(Run& run) { (void)run; }
+#include "model/profile.h"
+
+namespace kinex {
+namespace {
+
+// Terms whose concentration products are formed side by side; a block of
+// them stays in registers while the rate constants go by.
+constexpr int64_t kTermBlock = 16;
+
+// Multiplies the reactant concentrations into terms b0 .. b0+W-1 of row a.
+// Term b takes those of the forward rate constants at positions k = b..n-1,
+// that is of steps a+b, ..., a+n-1, one at a time in this order.
+template <int64_t W>
+void multiply_reactants(int64_t n, int64_t a, int64_t b0, const double* reac, double* row) {
+  double acc[W];
+  for (int64_t j = 0; j < W; ++j) acc[j] = row[b0 - 1 + j];
+  // Until position b0+W-1 only the first terms of the block take part.
+  for (int64_t k = b0; k < b0 + W - 1; ++k) {
+    const double r = reac[a + k];
+    for (int64_t j = 0; j <= k - b0; ++j) acc[j] = acc[j] * r;
+  }
+  for (int64_t k = b0 + W - 1; k <= n - 1; ++k) {
+    const double r = reac[a + k];
+    if (r == 1.0) continue;  // x * 1.0 is x, bit for bit
+    for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] * r;
+  }
+  for (int64_t j = 0; j < W; ++j) row[b0 - 1 + j] = acc[j];
+}
+
+// The concentration products of the n terms of intermediate a-1, left in
+// row[b-1]. Term b holds the backward rate constants of steps a .. a+b-2 and
+// then the forward ones of steps a+b .. a+n-1 (step numbers cyclic); its
+// product starts from 1.0 and takes their concentrations one at a time, left
+// to right, so that it rounds exactly like the term-by-term definition. The
+// backward part of every term is a prefix of one running product, which is
+// therefore formed once; the forward part differs from term to term.
+// reac[s] and prod[s], s = 1..2n-1, hold the concentrations of step
+// ((s-1) mod n) + 1.
+void concentration_row(int64_t n, int64_t a, const double* reac, const double* prod,
+                       bool reactants_all_one, double* row) {
+  double start = 1.0;
+  for (int64_t b = 1; b <= n; ++b) {
+    row[b - 1] = start;
+    if (b < n) start = start * prod[a + b - 1];
+  }
+  if (reactants_all_one) return;
+  int64_t b0 = 1;
+  for (; b0 + kTermBlock - 1 <= n; b0 += kTermBlock) {
+    multiply_reactants<kTermBlock>(n, a, b0, reac, row);
+  }
+  for (; b0 <= n; ++b0) multiply_reactants<1>(n, a, b0, reac, row);
+}
+
+}  // namespace
+
+void compute_tof(Run& run) {
+  const int64_t n = run.n;
+  run.numerator = run.driving_force;
+  run.prefactor = (run.T * k_B) / h_Planck;
+
+  double denominator = 0.0;
+  if (n >= 1) {
+    std::vector<double> reac(2 * n), prod(2 * n);
+    bool reactants_all_one = true;
+    for (int64_t s = 1; s <= 2 * n - 1; ++s) {
+      const int64_t i = (s - 1) % n + 1;
+      reac[s] = run.conc_reac[i];
+      prod[s] = run.conc_prod[i];
+      reactants_all_one = reactants_all_one && reac[s] == 1.0;
+    }
+    const double* g_ts = run.g_ts.data();
+    for (int64_t a = 1; a <= n; ++a) {
+      double* row = run.complete_matrix.get() + (a - 1) * n;
+      concentration_row(n, a, reac.data(), prod.data(), reactants_all_one, row);
+      // Term b crosses transition state a+b-1 (cyclic). When that comes at
+      // or after step a, the term's intermediate a-1 is taken from the next
+      // turn of the cycle.
+      const double g_next = run.g_int[a - 1 + n];
+      const double g_this = run.g_int[a - 1];
+      for (int64_t b = 1; b <= n - a + 1; ++b) {
+        row[b - 1] = row[b - 1] * std::exp(g_ts[a + b - 1] - g_next);
+      }
+      for (int64_t b = n - a + 2; b <= n; ++b) {
+        row[b - 1] = row[b - 1] * std::exp(g_ts[a + b - 1 - n] - g_this);
+      }
+      // The denominator runs over a outer, b inner: row by row.
+      for (int64_t b = 1; b <= n; ++b) denominator = denominator + row[b - 1];
+    }
+  }
+  run.denominator = denominator;
+  run.TOF = (run.numerator * run.prefactor) / run.denominator;
+}
 
 }  // namespace kinex

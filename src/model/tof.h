@@ -5,8 +5,11 @@
 
 namespace kinex {
 
-// Fills complete_matrix, prefactor, numerator, denominator and TOF from the
-// scaled profile. Pure arithmetic, bitwise reproducible; never fails.
+// Fills complete_matrix (term (a,b) of the denominator at (a-1)*n + (b-1)),
+// prefactor (s^-1), numerator (the driving force), denominator and TOF
+// (s^-1) from the scaled profile and the concentrations. Every sum and
+// product runs in the order of the term-by-term definition, so the results
+// are bitwise reproducible. Pure arithmetic; never fails.
 void compute_tof(Run& run);
 
 }  // namespace kinex

@@ -1,0 +1,208 @@
+#include "literal_model.h"
+
+#include <cmath>
+#include <limits>
+
+namespace kinex::testing {
+namespace {
+
+// The constants by their exact double values, not by the production code's
+// widened literals.
+constexpr double kBoltzmann = 1.380658045430573e-23;
+constexpr double kAvogadro = 6.022136680382177e+23;
+constexpr double kPlanck = 6.626075688705515e-34;
+constexpr double kKcalToKJ = 4.184000015258789;
+
+// An integer array with Fortran-style bounds 1..n in each dimension.
+struct Index3 {
+  int64_t n;
+  std::vector<int64_t> v;
+  explicit Index3(int64_t n_) : n(n_), v(n_ * n_ * (n_ > 1 ? n_ - 1 : 0), 0) {}
+  int64_t& operator()(int64_t a, int64_t b, int64_t k) {
+    return v[((a - 1) * n + (b - 1)) * (n - 1) + (k - 1)];
+  }
+};
+
+struct Index2 {
+  int64_t n;
+  std::vector<int64_t> v;
+  explicit Index2(int64_t n_) : n(n_), v(n_ * n_, 0) {}
+  int64_t& operator()(int64_t a, int64_t b) { return v[(a - 1) * n + (b - 1)]; }
+};
+
+struct Real2 {
+  int64_t n;
+  std::vector<double> v;
+  explicit Real2(int64_t n_) : n(n_), v(n_ * n_, 0.0) {}
+  double& operator()(int64_t a, int64_t b) { return v[(a - 1) * n + (b - 1)]; }
+};
+
+std::vector<std::string> extract_ascending(std::vector<int64_t>& span, int64_t count, int64_t n) {
+  std::vector<std::string> texts;
+  for (int64_t c = 1; c <= count; ++c) {
+    int64_t m = std::numeric_limits<int64_t>::max();
+    for (int64_t s : span) m = s < m ? s : m;
+    std::string text(1, ' ');
+    text += std::to_string(m);
+    texts.push_back(text);
+    for (int64_t& s : span) {
+      if (s == m) {
+        s = n + 1;
+        break;
+      }
+    }
+  }
+  return texts;
+}
+
+}  // namespace
+
+LiteralResult literal_model(const kinex::Run& run) {
+  const int64_t n = run.n;
+  LiteralResult r;
+
+  // Energy profile.
+  r.G_int.assign(2 * n, 0.0);
+  for (int64_t k = 0; k < n; ++k) r.G_int[k] = run.G_int[k];
+  for (int64_t k = n; k <= 2 * n - 1; ++k) r.G_int[k] = run.DeltaG + r.G_int[k - n];
+  const double R_gas = kBoltzmann * kAvogadro;
+  r.inv_RT = (kKcalToKJ * 1000.0) / (run.T * R_gas);
+  r.dG = run.DeltaG * r.inv_RT;
+  r.g_ts.assign(n + 1, 0.0);
+  for (int64_t i = 1; i <= n; ++i) r.g_ts[i] = run.G_ts[i] * r.inv_RT;
+  r.g_int.assign(2 * n, 0.0);
+  for (int64_t k = 0; k <= 2 * n - 1; ++k) r.g_int[k] = r.G_int[k] * r.inv_RT;
+  r.concproduct_reac = 1.0;
+  r.concproduct_prod = 1.0;
+  for (int64_t i = 1; i <= n; ++i) {
+    r.concproduct_reac = r.concproduct_reac * run.conc_reac[i];
+    r.concproduct_prod = r.concproduct_prod * run.conc_prod[i];
+  }
+  r.driving_force = std::exp(-r.dG) * r.concproduct_reac - r.concproduct_prod;
+
+  // Partition matrix.
+  Index3 pm(n), pint(n), pts(n);
+  if (n >= 2) {
+    pm(1, 1, 1) = 2;
+    for (int64_t k = 2; k <= n - 1; ++k) pm(1, 1, k) = pm(1, 1, k - 1) + 1;
+  }
+  for (int64_t a = 2; a <= n; ++a)
+    for (int64_t k = 1; k <= n - 1; ++k) pm(a, 1, k) = (pm(a - 1, 1, k) % n) + 1;
+  for (int64_t a = 1; a <= n; ++a)
+    for (int64_t b = 2; b <= n; ++b)
+      for (int64_t k = 1; k <= n - 1; ++k) {
+        const int64_t m = pm(a, 1, k);
+        pm(a, b, k) = k < b ? -(((m + n - 2) % n) + 1) : m;
+      }
+  for (int64_t a = 1; a <= n; ++a)
+    for (int64_t b = 1; b <= n; ++b)
+      for (int64_t k = 1; k <= n - 1; ++k) {
+        const int64_t v = pm(a, b, k);
+        pint(a, b, k) = v < 0 ? -v : v - 1;
+        pts(a, b, k) = v < 0 ? -v : v;
+      }
+  int64_t total = 0;
+  for (int64_t i = 1; i <= n; ++i) total += i;
+  Index2 rem_int(n), rem_ts(n);
+  for (int64_t a = 1; a <= n; ++a)
+    for (int64_t b = 1; b <= n; ++b) {
+      int64_t si = 0, st = 0;
+      for (int64_t k = 1; k <= n - 1; ++k) {
+        si += pint(a, b, k);
+        st += pts(a, b, k);
+      }
+      rem_int(a, b) = total - si;
+      rem_ts(a, b) = total - st;
+    }
+  Real2 energy(n), conc(n), complete(n);
+  for (int64_t a = 1; a <= n; ++a)
+    for (int64_t b = 1; b <= n; ++b)
+      energy(a, b) = std::exp(r.g_ts[rem_ts(a, b)] - r.g_int[rem_int(a, b)]);
+  for (int64_t a = 1; a <= n; ++a)
+    for (int64_t b = 1; b <= n; ++b) {
+      conc(a, b) = 1.0;
+      for (int64_t k = 1; k <= n - 1; ++k) {
+        const int64_t v = pm(a, b, k);
+        conc(a, b) = conc(a, b) * (v > 0 ? run.conc_reac[v] : run.conc_prod[-v]);
+      }
+    }
+  for (int64_t a = 1; a <= n; ++a)
+    for (int64_t b = 1; b <= n; ++b) complete(a, b) = conc(a, b) * energy(a, b);
+  r.denominator = 0.0;
+  for (int64_t a = 1; a <= n; ++a)
+    for (int64_t b = 1; b <= n; ++b) r.denominator = r.denominator + complete(a, b);
+  r.prefactor = (run.T * kBoltzmann) / kPlanck;
+  r.numerator = r.driving_force;
+  r.TOF = (r.numerator * r.prefactor) / r.denominator;
+  r.complete = complete.v;
+
+  // Degrees of TOF control.
+  double best = complete(1, 1);
+  r.dominant_a = r.dominant_b = 1;
+  for (int64_t b = 1; b <= n; ++b)
+    for (int64_t a = 1; a <= n; ++a)
+      if (complete(a, b) > best) {
+        best = complete(a, b);
+        r.dominant_a = a;
+        r.dominant_b = b;
+      }
+  r.TDI = (rem_int(r.dominant_a, r.dominant_b) % n) + 1;
+  r.TDTS = rem_ts(r.dominant_a, r.dominant_b);
+
+  r.xtof_int.assign(n, 0.0);
+  r.xtof_ts.assign(n + 1, 0.0);
+  for (int64_t K = 1; K <= n; ++K)
+    for (int64_t a = 1; a <= n; ++a)
+      for (int64_t b = 1; b <= n; ++b) {
+        if (rem_int(a, b) == K - 1 || rem_int(a, b) - n == K - 1)
+          r.xtof_int[K - 1] = r.xtof_int[K - 1] + complete(a, b);
+        if (rem_ts(a, b) == K) r.xtof_ts[K] = r.xtof_ts[K] + complete(a, b);
+      }
+  for (int64_t i = 1; i <= n; ++i) {
+    r.xtof_int[i - 1] = r.xtof_int[i - 1] / r.denominator;
+    r.xtof_ts[i] = r.xtof_ts[i] / r.denominator;
+  }
+
+  const int64_t d = r.TDTS - r.TDI;
+  const int64_t span_len = d - n * ((d - n + 1) / n) + 1;
+  const int64_t span_len_prod = span_len - 1;
+  std::vector<int64_t> span_reac(span_len), span_prod(span_len_prod);
+  for (int64_t c = 1; c <= span_len; ++c) span_reac[c - 1] = ((r.TDI + c - 2) % n) + 1;
+  for (int64_t c = 1; c <= span_len_prod; ++c) span_prod[c - 1] = span_reac[c - 1];
+  for (int64_t& s : span_reac) {
+    if (run.has_reac[s] != 0) ++r.n_reac_in_span;
+    else s = n + 1;
+  }
+  for (int64_t& s : span_prod) {
+    if (run.has_prod[s] != 0) ++r.n_prod_in_span;
+    else s = n + 1;
+  }
+  r.reac_step_text = extract_ascending(span_reac, r.n_reac_in_span, n);
+  r.prod_step_text = extract_ascending(span_prod, r.n_prod_in_span, n);
+
+  r.sum_reac.assign(n + 1, 0.0);
+  r.sum_prod.assign(n + 1, 0.0);
+  for (int64_t i = 1; i <= n; ++i)
+    for (int64_t a = 1; a <= n; ++a)
+      for (int64_t b = 1; b <= n; ++b) {
+        bool holds = false;
+        for (int64_t k = 1; k <= n - 1; ++k) holds = holds || pm(a, b, k) == i;
+        if (holds) r.sum_reac[i] = r.sum_reac[i] + complete(a, b);
+      }
+  for (int64_t i = 1; i <= n; ++i)
+    for (int64_t a = 1; a <= n; ++a)
+      for (int64_t b = 1; b <= n; ++b) {
+        bool holds = false;
+        for (int64_t k = 1; k <= n - 1; ++k) holds = holds || pm(a, b, k) == -i;
+        if (holds) r.sum_prod[i] = r.sum_prod[i] + complete(a, b);
+      }
+  r.xtof_reac.assign(n + 1, 0.0);
+  r.xtof_prod.assign(n + 1, 0.0);
+  for (int64_t i = 1; i <= n; ++i) {
+    r.xtof_reac[i] = ((r.numerator + r.concproduct_prod) / r.numerator) - (r.sum_reac[i] / r.denominator);
+    r.xtof_prod[i] = -(r.concproduct_prod / r.numerator) - (r.sum_prod[i] / r.denominator);
+  }
+  return r;
+}
+
+}  // namespace kinex::testing
