@@ -628,9 +628,19 @@ std::string show_column(const LineExcerpt& excerpt, int64_t column) {
   for (char c : head) plain = plain && (printable(c) || c == '\t');
   if (plain) {
     if (column >= static_cast<int64_t>(head.size())) return "";
-    std::string caret;
-    for (int64_t i = 0; i < column; ++i) caret += head[static_cast<std::size_t>(i)] == '\t' ? '\t' : ' ';
-    return head + "\n" + caret + "^\n";
+    // Tabs become blanks up to the next multiple of eight, so that the caret
+    // stands under its value on any terminal.
+    std::string line;
+    std::size_t caret_at = 0;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+      if (static_cast<int64_t>(i) == column) caret_at = line.size();
+      if (head[i] == '\t') {
+        line.append(8 - line.size() % 8, ' ');
+      } else {
+        line += head[i];
+      }
+    }
+    return line + "\n" + std::string(caret_at, ' ') + "^\n";
   }
   const std::size_t shown = std::min(head.size(), kExcerptBytes);
   if (column >= static_cast<int64_t>(shown)) return "";

@@ -297,7 +297,7 @@ TEST_P(ShowColumn, NeverPrintsControlBytes) {
 INSTANTIATE_TEST_SUITE_P(
     Scanner, ShowColumn,
     ::testing::Values(ShowCase{"0.0 15.2K x x", 13, 4, "0.0 15.2K x x\n    ^\n"},
-                      ShowCase{"0.0\t15.2K", 9, 4, "0.0\t15.2K\n   \t^\n"},
+                      ShowCase{"0.0\t15.2K\tx", 11, 4, "0.0     15.2K   x\n        ^\n"},
                       ShowCase{"a\x01" "b\xff", 4, 2, "a\\x01b\\xff\n     ^\n"},
                       ShowCase{std::string(201, 'a'), 201, 1, std::string(120, 'a') + "...\n ^\n"},
                       ShowCase{std::string(240, 'a'), -1, 1, std::string(120, 'a') + "...\n ^\n"},
