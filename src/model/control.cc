@@ -32,45 +32,47 @@ int64_t offset(int64_t n, int64_t a, int64_t i) {
 // unless the block holds step a, so all but a few terms per row go to every
 // sum of the block.
 template <int64_t W>
-void sum_reactant_terms(int64_t n, int64_t i0, const double* terms, double* sums) {
+void add_to_all(const double* row, int64_t first_b, int64_t last_b, double* sums) {
   double acc[W];
-  for (int64_t j = 0; j < W; ++j) acc[j] = 0.0;
-  for (int64_t a = 1; a <= n; ++a) {
-    const double* row = terms + (a - 1) * n;
-    const int64_t j0 = offset(n, a, i0);
-    const bool wraps = j0 + W - 1 >= n;
-    const int64_t common = wraps ? 0 : j0;
-    for (int64_t b = 1; b <= common; ++b) {
-      const double x = row[b - 1];
-      for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] + x;
-    }
-    for (int64_t j = 0; j < W; ++j) {
-      const int64_t last = j0 + j >= n ? j0 + j - n : j0 + j;
-      for (int64_t b = common + 1; b <= last; ++b) acc[j] = acc[j] + row[b - 1];
-    }
+  for (int64_t j = 0; j < W; ++j) acc[j] = sums[j];
+  for (int64_t b = first_b; b <= last_b; ++b) {
+    for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] + row[b - 1];
   }
   for (int64_t j = 0; j < W; ++j) sums[j] = acc[j];
 }
 
 template <int64_t W>
-void sum_product_terms(int64_t n, int64_t i0, const double* terms, double* sums) {
-  double acc[W];
-  for (int64_t j = 0; j < W; ++j) acc[j] = 0.0;
+void sum_reactant_terms(int64_t n, int64_t i0, const double* terms, double* sums) {
+  for (int64_t j = 0; j < W; ++j) sums[j] = 0.0;
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = terms + (a - 1) * n;
     const int64_t j0 = offset(n, a, i0);
-    const bool wraps = j0 + W - 1 >= n;
-    const int64_t common = wraps ? n + 1 : j0 + W + 1;  // first b that every sum takes
+    const int64_t common = j0 + W - 1 >= n ? 0 : j0;  // last b that every sum takes
+    add_to_all<W>(row, 1, common, sums);
     for (int64_t j = 0; j < W; ++j) {
-      const int64_t first = (j0 + j >= n ? j0 + j - n : j0 + j) + 2;
-      for (int64_t b = first; b < common && b <= n; ++b) acc[j] = acc[j] + row[b - 1];
-    }
-    for (int64_t b = common; b <= n; ++b) {
-      const double x = row[b - 1];
-      for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] + x;
+      const int64_t last = j0 + j >= n ? j0 + j - n : j0 + j;
+      double sum = sums[j];
+      for (int64_t b = common + 1; b <= last; ++b) sum = sum + row[b - 1];
+      sums[j] = sum;
     }
   }
-  for (int64_t j = 0; j < W; ++j) sums[j] = acc[j];
+}
+
+template <int64_t W>
+void sum_product_terms(int64_t n, int64_t i0, const double* terms, double* sums) {
+  for (int64_t j = 0; j < W; ++j) sums[j] = 0.0;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = terms + (a - 1) * n;
+    const int64_t j0 = offset(n, a, i0);
+    const int64_t common = j0 + W - 1 >= n ? n + 1 : j0 + W + 1;  // first b that every sum takes
+    for (int64_t j = 0; j < W; ++j) {
+      const int64_t first = (j0 + j >= n ? j0 + j - n : j0 + j) + 2;
+      double sum = sums[j];
+      for (int64_t b = first; b < common && b <= n; ++b) sum = sum + row[b - 1];
+      sums[j] = sum;
+    }
+    add_to_all<W>(row, common, n, sums);
+  }
 }
 
 // Fills sums[i] for every step i with wanted[i] != 0, block by block; the

@@ -13,24 +13,50 @@ namespace {
 // them stays in registers while the rate constants go by.
 constexpr int64_t kTermBlock = 16;
 
+// The reactant concentrations along two turns of the cycle: at[s], s =
+// 1..2n-1, is that of step ((s-1) mod n) + 1. A factor of exactly 1.0 leaves
+// a product unchanged bit for bit, so `other` lists only the other values,
+// in order of s, and other_before[s] counts those before position s; the
+// long inner loops then run without a test.
+struct ReactantFactors {
+  std::vector<double> at;
+  std::vector<double> other;
+  std::vector<int64_t> other_before;  // 1..2n
+};
+
+ReactantFactors reactant_factors(const Run& run) {
+  const int64_t n = run.n;
+  ReactantFactors f;
+  f.at.assign(2 * n, 0.0);
+  f.other_before.assign(2 * n + 1, 0);
+  for (int64_t s = 1; s <= 2 * n - 1; ++s) {
+    f.at[s] = run.conc_reac[(s - 1) % n + 1];
+    f.other_before[s] = static_cast<int64_t>(f.other.size());
+    if (f.at[s] != 1.0) f.other.push_back(f.at[s]);
+  }
+  f.other_before[2 * n] = static_cast<int64_t>(f.other.size());
+  return f;
+}
+
 // Multiplies the reactant concentrations into terms b0 .. b0+W-1 of row a.
 // Term b takes those of the forward rate constants at positions k = b..n-1,
 // that is of steps a+b, ..., a+n-1, one at a time in this order.
 template <int64_t W>
-void multiply_reactants(int64_t n, int64_t a, int64_t b0, const double* reac, double* row) {
-  double acc[W];
-  for (int64_t j = 0; j < W; ++j) acc[j] = row[b0 - 1 + j];
+void multiply_reactants(int64_t n, int64_t a, int64_t b0, const ReactantFactors& f, double* row) {
+  double* terms = row + (b0 - 1);
   // Until position b0+W-1 only the first terms of the block take part.
   for (int64_t k = b0; k < b0 + W - 1; ++k) {
-    const double r = reac[a + k];
-    for (int64_t j = 0; j <= k - b0; ++j) acc[j] = acc[j] * r;
+    const double r = f.at[a + k];
+    for (int64_t j = 0; j <= k - b0; ++j) terms[j] = terms[j] * r;
   }
-  for (int64_t k = b0 + W - 1; k <= n - 1; ++k) {
-    const double r = reac[a + k];
-    if (r == 1.0) continue;  // x * 1.0 is x, bit for bit
-    for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] * r;
+  double acc[W];
+  for (int64_t j = 0; j < W; ++j) acc[j] = terms[j];
+  const double* r = f.other.data();
+  const int64_t first = f.other_before[a + b0 + W - 1], end = f.other_before[a + n];
+  for (int64_t m = first; m < end; ++m) {
+    for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] * r[m];
   }
-  for (int64_t j = 0; j < W; ++j) row[b0 - 1 + j] = acc[j];
+  for (int64_t j = 0; j < W; ++j) terms[j] = acc[j];
 }
 
 // The concentration products of the n terms of intermediate a-1, left in
@@ -40,16 +66,16 @@ void multiply_reactants(int64_t n, int64_t a, int64_t b0, const double* reac, do
 // to right, so that it rounds exactly like the term-by-term definition. The
 // backward part of every term is a prefix of one running product, which is
 // therefore formed once; the forward part differs from term to term.
-// reac[s] and prod[s], s = 1..2n-1, hold the concentrations of step
+// prod[s], s = 1..2n-1, holds the product concentration of step
 // ((s-1) mod n) + 1.
-void concentration_row(int64_t n, int64_t a, const double* reac, const double* prod,
-                       bool reactants_all_one, double* row) {
+void concentration_row(int64_t n, int64_t a, const ReactantFactors& reac, const double* prod,
+                       double* row) {
   double start = 1.0;
   for (int64_t b = 1; b <= n; ++b) {
     row[b - 1] = start;
     if (b < n) start = start * prod[a + b - 1];
   }
-  if (reactants_all_one) return;
+  if (reac.other.empty()) return;
   int64_t b0 = 1;
   for (; b0 + kTermBlock - 1 <= n; b0 += kTermBlock) {
     multiply_reactants<kTermBlock>(n, a, b0, reac, row);
@@ -66,18 +92,13 @@ void compute_tof(Run& run) {
 
   double denominator = 0.0;
   if (n >= 1) {
-    std::vector<double> reac(2 * n), prod(2 * n);
-    bool reactants_all_one = true;
-    for (int64_t s = 1; s <= 2 * n - 1; ++s) {
-      const int64_t i = (s - 1) % n + 1;
-      reac[s] = run.conc_reac[i];
-      prod[s] = run.conc_prod[i];
-      reactants_all_one = reactants_all_one && reac[s] == 1.0;
-    }
+    const ReactantFactors reac = reactant_factors(run);
+    std::vector<double> prod(2 * n);
+    for (int64_t s = 1; s <= 2 * n - 1; ++s) prod[s] = run.conc_prod[(s - 1) % n + 1];
     const double* g_ts = run.g_ts.data();
     for (int64_t a = 1; a <= n; ++a) {
       double* row = run.complete_matrix.get() + (a - 1) * n;
-      concentration_row(n, a, reac.data(), prod.data(), reactants_all_one, row);
+      concentration_row(n, a, reac, prod.data(), row);
       // Term b crosses transition state a+b-1 (cyclic). When that comes at
       // or after step a, the term's intermediate a-1 is taken from the next
       // turn of the cycle.

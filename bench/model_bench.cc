@@ -1,0 +1,159 @@
+// Speed of the kinetic model and of whole runs.
+//
+//   model phases:  BM_Profile / BM_Tof / BM_Control / BM_Model on cycles of
+//                  n steps, with every concentration given (/1) or none (/0);
+//   whole runs:    BM_WholeRun reads a generated input file, runs the model
+//                  and renders the full report, in process.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "driver/run.h"
+#include "input/storage.h"
+#include "model/control.h"
+#include "model/profile.h"
+#include "model/tof.h"
+
+namespace {
+
+struct Step {
+  double g_int, g_ts;
+  double reac, prod;  // 0: not given
+};
+
+// A cycle of n steps with energies in a plausible range; with `concentrations`
+// every step has a reactant and a product concentration near 1 (their
+// products stay clear of underflow, as in a real cycle).
+std::vector<Step> make_cycle(int64_t n, bool concentrations) {
+  std::mt19937_64 engine(12345 + n);
+  std::uniform_real_distribution<double> energy(-10.0, 10.0), conc(0.5, 2.0);
+  std::vector<Step> steps(n);
+  for (Step& s : steps) {
+    s.g_int = std::round(energy(engine) * 10.0) / 10.0;
+    s.g_ts = std::round((energy(engine) + 20.0) * 10.0) / 10.0;
+    s.reac = concentrations ? std::round(conc(engine) * 100.0) / 100.0 : 0.0;
+    s.prod = concentrations ? std::round(conc(engine) * 100.0) / 100.0 : 0.0;
+  }
+  return steps;
+}
+
+kinex::Run make_run(const std::vector<Step>& steps) {
+  kinex::Run run;
+  run.n = static_cast<int64_t>(steps.size());
+  run.T = 298.15;
+  run.DeltaG = -10.0;
+  kinex::Failure failure;
+  if (!kinex::allocate_storage(run, failure)) std::abort();
+  for (int64_t i = 1; i <= run.n; ++i) {
+    const Step& s = steps[i - 1];
+    run.G_int[i - 1] = s.g_int;
+    run.G_ts[i] = s.g_ts;
+    if (s.reac != 0.0) run.has_reac[i] = 1, run.conc_reac[i] = s.reac;
+    if (s.prod != 0.0) run.has_prod[i] = 1, run.conc_prod[i] = s.prod;
+  }
+  return run;
+}
+
+kinex::Run make_three_step() {
+  return make_run({{0.0, 15.2, 0.0, 0.0}, {-5.1, 20.3, 0.5, 0.0}, {-2.0, 12.0, 0.0, 1.0e-3}});
+}
+
+kinex::Run run_for(const benchmark::State& state) {
+  if (state.range(0) == 3) return make_three_step();
+  return make_run(make_cycle(state.range(0), state.range(1) != 0));
+}
+
+void BM_Profile(benchmark::State& state) {
+  kinex::Run run = run_for(state);
+  for (auto _ : state) {
+    kinex::compute_profile(run);
+    benchmark::DoNotOptimize(run.driving_force);
+  }
+}
+
+void BM_Tof(benchmark::State& state) {
+  kinex::Run run = run_for(state);
+  kinex::compute_profile(run);
+  for (auto _ : state) {
+    kinex::compute_tof(run);
+    benchmark::DoNotOptimize(run.TOF);
+  }
+}
+
+void BM_Control(benchmark::State& state) {
+  kinex::Run run = run_for(state);
+  kinex::compute_profile(run);
+  kinex::compute_tof(run);
+  for (auto _ : state) {
+    kinex::compute_control(run);
+    benchmark::DoNotOptimize(run.xtof_reac.data());
+  }
+}
+
+// The three phases on a fresh run each time, storage included.
+void BM_Model(benchmark::State& state) {
+  const std::vector<Step> steps = make_cycle(state.range(0), state.range(1) != 0);
+  for (auto _ : state) {
+    kinex::Run run = state.range(0) == 3 ? make_three_step() : make_run(steps);
+    kinex::compute_profile(run);
+    kinex::compute_tof(run);
+    kinex::compute_control(run);
+    benchmark::DoNotOptimize(run.TOF);
+  }
+}
+
+void write_input(const std::string& path, const std::vector<Step>& steps) {
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  std::fprintf(f, "298.15\n%zu\n", steps.size());
+  for (const Step& s : steps) {
+    std::string reac = s.reac != 0.0 ? std::to_string(s.reac) : "x";
+    std::string prod = s.prod != 0.0 ? std::to_string(s.prod) : "x";
+    std::fprintf(f, "%.1f %.1f %s %s\n", s.g_int, s.g_ts, reac.c_str(), prod.c_str());
+  }
+  std::fprintf(f, "-10.0\n");
+  std::fclose(f);
+}
+
+void BM_WholeRun(benchmark::State& state) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("kinex_bench_" + std::to_string(state.range(0)) +
+                                                 "_" + std::to_string(state.range(1)) + ".txt"))
+          .string();
+  if (state.range(0) == 3) {
+    write_input(path, {{0.0, 15.2, 0.0, 0.0}, {-5.1, 20.3, 0.5, 0.0}, {-2.0, 12.0, 0.0, 1.0e-3}});
+  } else {
+    write_input(path, make_cycle(state.range(0), state.range(1) != 0));
+  }
+  for (auto _ : state) {
+    std::string out, err;
+    const int status = kinex::run_program({path, "l"}, out, err);
+    if (status != 0) {
+      state.SkipWithError(("status " + std::to_string(status) + ": " + err).c_str());
+      break;
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  std::filesystem::remove(path);
+}
+
+// {n, every concentration given}; n = 3 is the three-step example.
+void Sizes(benchmark::internal::Benchmark* b) {
+  b->Args({3, 1})->Args({100, 1})->Args({1000, 1})->Args({1000, 0})->Args({3000, 0});
+  b->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Profile)->Apply(Sizes);
+BENCHMARK(BM_Tof)->Apply(Sizes);
+BENCHMARK(BM_Control)->Apply(Sizes);
+BENCHMARK(BM_Model)->Apply(Sizes);
+BENCHMARK(BM_WholeRun)->Apply(Sizes);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,213 @@
+#include "model/control.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "cycle.h"
+
+namespace kinex::testing {
+namespace {
+
+::testing::AssertionResult near_relative(double got, double want, double tolerance) {
+  if (std::fabs(got - want) <= tolerance * std::fabs(want)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << got << " is not within " << tolerance << " of " << want;
+}
+
+std::vector<std::string> texts(std::initializer_list<int> steps) {
+  std::vector<std::string> out;
+  for (int s : steps) {
+    std::string text(1, ' ');
+    text += std::to_string(s);
+    out.push_back(text);
+  }
+  return out;
+}
+
+// The reference cycle with every concentration given as 1, so that the
+// concentration degrees of control of every step are computed.
+TEST(Control, ReferenceCycle) {
+  const std::vector<std::optional<double>> ones(3, 1.0);
+  kinex::Run run = make_run({298.15, {0.0, 5.0, -2.0}, {15.0, 20.0, 10.0}, -20.0, ones, ones});
+  run_model(run);
+
+  EXPECT_EQ(run.dominant_a, 1);
+  EXPECT_EQ(run.dominant_b, 2);
+  EXPECT_EQ(run.TDI, 1);
+  EXPECT_EQ(run.TDTS, 2);
+  const double xtof_int[] = {0.99978, 2.1618e-4, 1.3671e-6};
+  const double xtof_ts[] = {2.1618e-4, 0.99978, 1.4139e-6};
+  const double xtof_reac[] = {0.99978, 0.99978, 1.4139e-6};
+  const double xtof_prod[] = {-0.99957, -4.676e-8, -6.6e-14};
+  for (int64_t i = 1; i <= 3; ++i) {
+    EXPECT_TRUE(near_relative(run.xtof_int[i - 1], xtof_int[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.xtof_ts[i], xtof_ts[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.xtof_reac[i], xtof_reac[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.xtof_prod[i], xtof_prod[i - 1], 2e-2)) << "step " << i;
+  }
+  // Span: steps 1 and 2 for reactants, step 1 for products.
+  EXPECT_EQ(run.reac_step_text, texts({1, 2}));
+  EXPECT_EQ(run.prod_step_text, texts({1}));
+  EXPECT_EQ(run.n_reac_in_span, 2);
+  EXPECT_EQ(run.n_prod_in_span, 1);
+}
+
+TEST(Control, ThreeStepExample) {
+  kinex::Run run = make_run({298.15,
+                             {0.0, -5.1, -2.0},
+                             {15.2, 20.3, 12.0},
+                             -10.0,
+                             {std::nullopt, 0.5, std::nullopt},
+                             {std::nullopt, std::nullopt, 1.0e-3}});
+  run_model(run);
+  EXPECT_EQ(run.dominant_a, 2);
+  EXPECT_EQ(run.dominant_b, 1);
+  EXPECT_EQ(run.TDI, 2);
+  EXPECT_EQ(run.TDTS, 2);
+  EXPECT_EQ(run.reac_step_text, texts({2}));
+  EXPECT_TRUE(run.prod_step_text.empty());
+  EXPECT_NEAR(run.xtof_int[1], 1.0, 5e-3);
+  EXPECT_NEAR(run.xtof_ts[2], 1.0, 5e-3);
+  EXPECT_NEAR(run.xtof_reac[2], 1.0, 5e-3);
+  // Printed as -0.00: small and negative.
+  EXPECT_LT(run.xtof_prod[3], 0.0);
+  EXPECT_GT(run.xtof_prod[3], -0.005);
+}
+
+TEST(Control, SingleStep) {
+  kinex::Run run = make_run({350.0, {-3.0}, {17.0}, -8.0, {2.0}, {0.5}});
+  run_model(run);
+  EXPECT_EQ(run.dominant_a, 1);
+  EXPECT_EQ(run.dominant_b, 1);
+  EXPECT_EQ(run.TDI, 1);
+  EXPECT_EQ(run.TDTS, 1);
+  EXPECT_EQ(run.xtof_int[0], 1.0);
+  EXPECT_EQ(run.xtof_ts[1], 1.0);
+  EXPECT_EQ(run.sum_reac[1], 0.0);
+  EXPECT_EQ(run.sum_prod[1], 0.0);
+  EXPECT_EQ(run.xtof_reac[1], (run.numerator + run.concproduct_prod) / run.numerator);
+  EXPECT_EQ(run.xtof_prod[1], -run.concproduct_prod / run.numerator);
+  EXPECT_EQ(run.reac_step_text, texts({1}));
+  EXPECT_TRUE(run.prod_step_text.empty());
+}
+
+// A run whose terms are set by hand: every term 1 except the listed ones.
+struct Placed {
+  int64_t a, b;
+  double value;
+};
+
+kinex::Run run_with_terms(int64_t n, const std::vector<Placed>& placed, bool reactants = true,
+                          bool products = true) {
+  kinex::Run run;
+  run.n = n;
+  kinex::Failure failure;
+  EXPECT_TRUE(kinex::allocate_storage(run, failure));
+  for (int64_t k = 0; k < n * n; ++k) run.complete_matrix[k] = 1.0;
+  for (const Placed& p : placed) run.complete_matrix[(p.a - 1) * n + (p.b - 1)] = p.value;
+  for (int64_t i = 1; i <= n; ++i) {
+    run.has_reac[i] = reactants ? 1 : 0;
+    run.has_prod[i] = products ? 1 : 0;
+  }
+  run.numerator = 1.0;
+  run.denominator = 0.0;
+  for (int64_t k = 0; k < n * n; ++k) run.denominator = run.denominator + run.complete_matrix[k];
+  return run;
+}
+
+// The column-major scan keeps the first of equal terms (smallest b, then
+// smallest a) and is never replaced by NaN.
+TEST(Control, DominantTerm) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    std::string name;
+    std::vector<Placed> placed;
+    int64_t a, b;
+  };
+  const Case cases[] = {
+      {"tie across the diagonal", {{2, 1, 5.0}, {1, 2, 5.0}}, 2, 1},
+      {"tie, smaller column wins", {{1, 3, 5.0}, {3, 2, 5.0}}, 3, 2},
+      {"tie in one column", {{3, 2, 5.0}, {2, 2, 5.0}}, 2, 2},
+      {"strictly greater later", {{2, 1, 5.0}, {3, 3, 6.0}}, 3, 3},
+      {"NaN first is kept", {{1, 1, nan}, {2, 2, 9.0}}, 1, 1},
+      {"NaN elsewhere is passed over", {{2, 1, nan}, {3, 3, 2.0}}, 3, 3},
+      {"signed zeros are equal", {{1, 1, -0.0}, {2, 1, 0.0}, {1, 2, 0.0}, {2, 2, 0.0}, {3, 1, 0.0},
+                                  {3, 2, 0.0}, {1, 3, 0.0}, {2, 3, 0.0}, {3, 3, 0.0}}, 1, 1},
+  };
+  for (const Case& c : cases) {
+    kinex::Run run = run_with_terms(3, c.placed);
+    compute_control(run);
+    EXPECT_EQ(run.dominant_a, c.a) << c.name;
+    EXPECT_EQ(run.dominant_b, c.b) << c.name;
+    EXPECT_EQ(run.TDI, c.a) << c.name;
+    EXPECT_EQ(run.TDTS, (c.a + c.b - 2) % 3 + 1) << c.name;
+  }
+}
+
+// The advice names the steps from the TDI through the TDTS (reactants) and
+// through the step before the TDTS (products), ascending.
+TEST(Control, SpanLists) {
+  struct Case {
+    std::string name;
+    int64_t n;
+    Placed dominant;
+    std::vector<int64_t> no_reactant;
+    int64_t tdi, tdts;
+    std::vector<std::string> reac, prod;
+  };
+  const Case cases[] = {
+      {"wrapping span", 5, {4, 4, 9.0}, {}, 4, 2, texts({1, 2, 4, 5}), texts({1, 4, 5})},
+      {"no reactant at step 5", 5, {4, 4, 9.0}, {5}, 4, 2, texts({1, 2, 4}), texts({1, 4, 5})},
+      {"TDTS = TDI", 5, {3, 1, 9.0}, {}, 3, 3, texts({3}), {}},
+      {"TDI 1, TDTS n", 5, {1, 5, 9.0}, {}, 1, 5, texts({1, 2, 3, 4, 5}), texts({1, 2, 3, 4})},
+      {"TDTS = TDI - 1", 5, {3, 5, 9.0}, {}, 3, 2, texts({1, 2, 3, 4, 5}), texts({1, 3, 4, 5})},
+      {"steps of three digits", 120, {99, 3, 9.0}, {}, 99, 101, texts({99, 100, 101}),
+       texts({99, 100})},
+  };
+  for (const Case& c : cases) {
+    kinex::Run run = run_with_terms(c.n, {c.dominant});
+    for (int64_t step : c.no_reactant) run.has_reac[step] = 0;
+    compute_control(run);
+    EXPECT_EQ(run.TDI, c.tdi) << c.name;
+    EXPECT_EQ(run.TDTS, c.tdts) << c.name;
+    EXPECT_EQ(run.reac_step_text, c.reac) << c.name;
+    EXPECT_EQ(run.prod_step_text, c.prod) << c.name;
+    EXPECT_EQ(run.n_reac_in_span, static_cast<int64_t>(c.reac.size())) << c.name;
+    EXPECT_EQ(run.n_prod_in_span, static_cast<int64_t>(c.prod.size())) << c.name;
+  }
+}
+
+TEST(Control, NoConcentrationsNoAdvice) {
+  kinex::Run run = run_with_terms(5, {{4, 4, 9.0}}, false, false);
+  compute_control(run);
+  EXPECT_EQ(run.n_reac_in_span, 0);
+  EXPECT_EQ(run.n_prod_in_span, 0);
+  EXPECT_TRUE(run.reac_step_text.empty());
+  EXPECT_TRUE(run.prod_step_text.empty());
+}
+
+// With every concentration 1 and a strongly negative DeltaG the reactant
+// and product degrees of control approach their energy-only limits.
+TEST(Control, StronglyDownhillLimits) {
+  const std::vector<std::optional<double>> ones(4, 1.0);
+  kinex::Run run =
+      make_run({298.15, {0.0, 3.0, -4.0, 2.0}, {14.0, 18.0, 9.0, 16.0}, -60.0, ones, ones});
+  run_model(run);
+  for (int64_t i = 1; i <= 4; ++i) {
+    EXPECT_NEAR(run.xtof_reac[i], 1.0 - run.sum_reac[i] / run.denominator, 1e-12);
+    EXPECT_NEAR(run.xtof_prod[i], -run.sum_prod[i] / run.denominator, 1e-12);
+  }
+  double int_total = 0.0, ts_total = 0.0;
+  for (int64_t i = 1; i <= 4; ++i) {
+    int_total += run.xtof_int[i - 1];
+    ts_total += run.xtof_ts[i];
+  }
+  EXPECT_NEAR(int_total, 1.0, 1e-12);
+  EXPECT_NEAR(ts_total, 1.0, 1e-12);
+}
+
+}  // namespace
+}  // namespace kinex::testing
