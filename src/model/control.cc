@@ -27,12 +27,16 @@ int64_t offset(int64_t n, int64_t a, int64_t i) {
 // J = offset(a, i): sum_reac(i) takes terms b = 1..J of every row a, and
 // sum_prod(i) terms b = J+2..n; each sum runs over a outer, b inner.
 //
-// Both sums for steps i0 .. i0+W-1 (W consecutive steps, no wrap-around at
-// step n) into sums[0..W-1]. Their offsets from step a are consecutive
-// unless the block holds step a, so all but a few terms per row go to every
-// sum of the block.
+// The sums of W consecutive steps are formed side by side. Their offsets
+// from step a are consecutive, so nearly all terms of a row go to every sum
+// of the block: those are added in registers, the few others one by one.
+
+// Adds row[b-1] for b = first_b..last_b to every sums[j], b ascending.
+// Kept out of line: inlined into its callers, the accumulators no longer
+// stay in registers.
 template <int64_t W>
-void add_to_all(const double* row, int64_t first_b, int64_t last_b, double* sums) {
+[[gnu::noinline]] void add_to_all(const double* row, int64_t first_b, int64_t last_b,
+                                  double* sums) {
   double acc[W];
   for (int64_t j = 0; j < W; ++j) acc[j] = sums[j];
   for (int64_t b = first_b; b <= last_b; ++b) {
@@ -41,59 +45,87 @@ void add_to_all(const double* row, int64_t first_b, int64_t last_b, double* sums
   for (int64_t j = 0; j < W; ++j) sums[j] = acc[j];
 }
 
+// Adds row[b-1] for b = first[j]..last[j] to sums[j], b ascending, for
+// every j. The sums j in [shared_begin, shared_end) take the terms their
+// ranges have in common together; the others are set aside meanwhile.
 template <int64_t W>
-void sum_reactant_terms(int64_t n, int64_t i0, const double* terms, double* sums) {
+void add_row(const double* row, const int64_t* first, const int64_t* last, int64_t shared_begin,
+             int64_t shared_end, double* sums) {
+  int64_t lo = 1, hi = INT64_MAX;
+  for (int64_t j = shared_begin; j < shared_end; ++j) {
+    lo = first[j] > lo ? first[j] : lo;
+    hi = last[j] < hi ? last[j] : hi;
+  }
+  const bool together = shared_begin < shared_end && lo <= hi;
+  double aside[W] = {};
+  for (int64_t j = 0; j < W; ++j) {
+    const bool shared = together && shared_begin <= j && j < shared_end;
+    const int64_t head_end = shared ? lo - 1 : last[j];
+    double sum = sums[j];
+    for (int64_t b = first[j]; b <= head_end; ++b) sum = sum + row[b - 1];
+    (shared ? sums[j] : aside[j]) = sum;
+  }
+  if (together) add_to_all<W>(row, lo, hi, sums);
+  for (int64_t j = 0; j < W; ++j) {
+    const bool shared = together && shared_begin <= j && j < shared_end;
+    if (!shared) {
+      sums[j] = aside[j];
+      continue;
+    }
+    double sum = sums[j];
+    for (int64_t b = hi + 1; b <= last[j]; ++b) sum = sum + row[b - 1];
+    sums[j] = sum;
+  }
+}
+
+// sum_reac (reactants) or sum_prod of steps i0 .. i0+W-1 (no wrap-around
+// at step n) into sums[0..W-1].
+template <int64_t W>
+void sum_block(int64_t n, int64_t i0, bool reactants, const double* terms, double* sums) {
   for (int64_t j = 0; j < W; ++j) sums[j] = 0.0;
+  int64_t first[W], last[W];
   for (int64_t a = 1; a <= n; ++a) {
-    const double* row = terms + (a - 1) * n;
     const int64_t j0 = offset(n, a, i0);
-    const int64_t common = j0 + W - 1 >= n ? 0 : j0;  // last b that every sum takes
-    add_to_all<W>(row, 1, common, sums);
+    // When the block holds step a, the offsets restart at 0 from sum p on;
+    // the long ranges are then those of the sums before p (reactants) or
+    // from p on (products).
+    const int64_t p = j0 + W - 1 >= n ? n - j0 : W;
     for (int64_t j = 0; j < W; ++j) {
-      const int64_t last = j0 + j >= n ? j0 + j - n : j0 + j;
-      double sum = sums[j];
-      for (int64_t b = common + 1; b <= last; ++b) sum = sum + row[b - 1];
-      sums[j] = sum;
+      const int64_t J = j < p ? j0 + j : j0 + j - n;
+      first[j] = reactants ? 1 : J + 2;
+      last[j] = reactants ? J : n;
+    }
+    const double* row = terms + (a - 1) * n;
+    if (reactants) {
+      add_row<W>(row, first, last, 0, p, sums);
+    } else {
+      add_row<W>(row, first, last, p < W ? p : 0, W, sums);
     }
   }
 }
 
-template <int64_t W>
-void sum_product_terms(int64_t n, int64_t i0, const double* terms, double* sums) {
-  for (int64_t j = 0; j < W; ++j) sums[j] = 0.0;
-  for (int64_t a = 1; a <= n; ++a) {
-    const double* row = terms + (a - 1) * n;
-    const int64_t j0 = offset(n, a, i0);
-    const int64_t common = j0 + W - 1 >= n ? n + 1 : j0 + W + 1;  // first b that every sum takes
-    for (int64_t j = 0; j < W; ++j) {
-      const int64_t first = (j0 + j >= n ? j0 + j - n : j0 + j) + 2;
-      double sum = sums[j];
-      for (int64_t b = first; b < common && b <= n; ++b) sum = sum + row[b - 1];
-      sums[j] = sum;
+// Fills sums[i] for every step i with wanted[i] != 0; the other elements
+// are left alone.
+void sum_wanted_steps(int64_t n, bool reactants, const double* terms,
+                      const std::vector<int64_t>& wanted, std::vector<double>& sums) {
+  if (n < kStepBlock) {
+    for (int64_t i = 1; i <= n; ++i) {
+      if (wanted[i] != 0) sum_block<1>(n, i, reactants, terms, &sums[i]);
     }
-    add_to_all<W>(row, common, n, sums);
+    return;
   }
-}
-
-// Fills sums[i] for every step i with wanted[i] != 0, block by block; the
-// other elements are left alone.
-template <void (*Block)(int64_t, int64_t, const double*, double*),
-          void (*Single)(int64_t, int64_t, const double*, double*)>
-void sum_wanted_steps(int64_t n, const double* terms, const std::vector<int64_t>& wanted,
-                      std::vector<double>& sums) {
+  // The last block is moved back to end at step n; the steps it shares
+  // with the block before come out the same again.
   double block[kStepBlock];
-  int64_t i0 = 1;
-  for (; i0 + kStepBlock - 1 <= n; i0 += kStepBlock) {
+  for (int64_t start = 1; start <= n; start += kStepBlock) {
+    const int64_t i0 = start + kStepBlock - 1 <= n ? start : n - kStepBlock + 1;
     bool any = false;
     for (int64_t j = 0; j < kStepBlock; ++j) any = any || wanted[i0 + j] != 0;
     if (!any) continue;
-    Block(n, i0, terms, block);
+    sum_block<kStepBlock>(n, i0, reactants, terms, block);
     for (int64_t j = 0; j < kStepBlock; ++j) {
       if (wanted[i0 + j] != 0) sums[i0 + j] = block[j];
     }
-  }
-  for (; i0 <= n; ++i0) {
-    if (wanted[i0] != 0) Single(n, i0, terms, &sums[i0]);
   }
 }
 
@@ -180,10 +212,8 @@ void compute_control(Run& run) {
   run.n_prod_in_span = static_cast<int64_t>(run.prod_step_text.size());
 
   const double* terms = run.complete_matrix.get();
-  sum_wanted_steps<sum_reactant_terms<kStepBlock>, sum_reactant_terms<1>>(n, terms, run.has_reac,
-                                                                            run.sum_reac);
-  sum_wanted_steps<sum_product_terms<kStepBlock>, sum_product_terms<1>>(n, terms, run.has_prod,
-                                                                          run.sum_prod);
+  sum_wanted_steps(n, true, terms, run.has_reac, run.sum_reac);
+  sum_wanted_steps(n, false, terms, run.has_prod, run.sum_prod);
 
   // The quotients are grouped as the degrees of control are defined; the
   // shorter exp(-dG) * concproduct_reac / numerator would round differently.
