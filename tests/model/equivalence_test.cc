@@ -144,8 +144,11 @@ INSTANTIATE_TEST_SUITE_P(RandomCycles, EquivalenceTest,
                          ::testing::Values(Batch{1, 400, 1, 8}, Batch{2, 30, 15, 40},
                                            Batch{3, 10, 60, 70}),
                          [](const ::testing::TestParamInfo<Batch>& info) {
-                           return "n" + std::to_string(info.param.min_n) + "to" +
-                                  std::to_string(info.param.max_n);
+                           std::string name = "n";
+                           name += std::to_string(info.param.min_n);
+                           name += "to";
+                           name += std::to_string(info.param.max_n);
+                           return name;
                          });
 
 }  // namespace
