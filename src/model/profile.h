@@ -8,8 +8,8 @@ namespace kinex {
 
 // Physical constants: single-precision literals widened to double, as the
 // published results of the program were computed with them.
-inline const double k_B = static_cast<double>(1.380658e-23f);      // J/K
-inline const double N_A = static_cast<double>(6.0221367e23f);      // 1/mol
+inline const double k_B = static_cast<double>(1.380658e-23f);        // J/K
+inline const double N_A = static_cast<double>(6.0221367e23f);        // 1/mol
 inline const double h_Planck = static_cast<double>(6.6260755e-34f);  // J s
 inline const double kcal_to_kJ = static_cast<double>(4.184f);
 inline const double kJ_to_J = 1000.0;

@@ -23,7 +23,9 @@ struct Generator {
   int64_t integer(int64_t lo, int64_t hi) {
     return std::uniform_int_distribution<int64_t>(lo, hi)(engine);
   }
-  double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(engine); }
+  double uniform(double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(engine);
+  }
   bool chance(double p) { return uniform(0.0, 1.0) < p; }
 
   // Whole kcal/mol make equal terms (ties) frequent; a narrow profile
@@ -67,7 +69,7 @@ struct Generator {
 
 uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
 
-#define EXPECT_SAME_BITS(got, want, what)                                              \
+#define EXPECT_SAME_BITS(got, want, what) \
   EXPECT_EQ(bits(got), bits(want)) << (what) << ": got " << (got) << ", want " << (want)
 
 void expect_equal(const kinex::Run& run, const LiteralResult& want) {

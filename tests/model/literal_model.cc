@@ -170,12 +170,16 @@ LiteralResult literal_model(const kinex::Run& run) {
   for (int64_t c = 1; c <= span_len; ++c) span_reac[c - 1] = ((r.TDI + c - 2) % n) + 1;
   for (int64_t c = 1; c <= span_len_prod; ++c) span_prod[c - 1] = span_reac[c - 1];
   for (int64_t& s : span_reac) {
-    if (run.has_reac[s] != 0) ++r.n_reac_in_span;
-    else s = n + 1;
+    if (run.has_reac[s] != 0)
+      ++r.n_reac_in_span;
+    else
+      s = n + 1;
   }
   for (int64_t& s : span_prod) {
-    if (run.has_prod[s] != 0) ++r.n_prod_in_span;
-    else s = n + 1;
+    if (run.has_prod[s] != 0)
+      ++r.n_prod_in_span;
+    else
+      s = n + 1;
   }
   r.reac_step_text = extract_ascending(span_reac, r.n_reac_in_span, n);
   r.prod_step_text = extract_ascending(span_prod, r.n_prod_in_span, n);
@@ -199,7 +203,8 @@ LiteralResult literal_model(const kinex::Run& run) {
   r.xtof_reac.assign(n + 1, 0.0);
   r.xtof_prod.assign(n + 1, 0.0);
   for (int64_t i = 1; i <= n; ++i) {
-    r.xtof_reac[i] = ((r.numerator + r.concproduct_prod) / r.numerator) - (r.sum_reac[i] / r.denominator);
+    r.xtof_reac[i] =
+        ((r.numerator + r.concproduct_prod) / r.numerator) - (r.sum_reac[i] / r.denominator);
     r.xtof_prod[i] = -(r.concproduct_prod / r.numerator) - (r.sum_prod[i] / r.denominator);
   }
   return r;

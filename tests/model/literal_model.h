@@ -19,9 +19,9 @@ struct LiteralResult {
   std::vector<double> complete;  // (a-1)*n + (b-1)
   double prefactor = 0, numerator = 0, denominator = 0, TOF = 0;
   int64_t dominant_a = 0, dominant_b = 0, TDI = 0, TDTS = 0;
-  std::vector<double> xtof_int;                        // 0..n-1
-  std::vector<double> xtof_ts, sum_reac, sum_prod;     // 1..n
-  std::vector<double> xtof_reac, xtof_prod;            // 1..n, every step
+  std::vector<double> xtof_int;                     // 0..n-1
+  std::vector<double> xtof_ts, sum_reac, sum_prod;  // 1..n
+  std::vector<double> xtof_reac, xtof_prod;         // 1..n, every step
   int64_t n_reac_in_span = 0, n_prod_in_span = 0;
   std::vector<std::string> reac_step_text, prod_step_text;
 };

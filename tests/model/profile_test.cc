@@ -69,15 +69,24 @@ TEST(Profile, DrivingForceWarning) {
     bool dG_not_negative;
   };
   const Case cases[] = {
-      {"DeltaG negative, no concentrations", {298.15, {0.0, 1.0}, {10.0, 12.0}, -5.0, {}, {}}, false, false},
+      {"DeltaG negative, no concentrations",
+       {298.15, {0.0, 1.0}, {10.0, 12.0}, -5.0, {}, {}},
+       false,
+       false},
       {"DeltaG zero", {298.15, {0.0, 1.0}, {10.0, 12.0}, 0.0, {}, {}}, true, true},
       {"DeltaG positive", {298.15, {0.0, 1.0}, {10.0, 12.0}, 3.0, {}, {}}, true, true},
       {"product too concentrated",
-       {298.15, {0.0, 1.0}, {10.0, 12.0}, -1.0, {}, {std::nullopt, 1000.0}}, true, false},
-      {"no reactant at all", {298.15, {0.0, 1.0}, {10.0, 12.0}, -10.0, {0.0, 1.0}, {0.5, std::nullopt}},
-       true, false},
+       {298.15, {0.0, 1.0}, {10.0, 12.0}, -1.0, {}, {std::nullopt, 1000.0}},
+       true,
+       false},
+      {"no reactant at all",
+       {298.15, {0.0, 1.0}, {10.0, 12.0}, -10.0, {0.0, 1.0}, {0.5, std::nullopt}},
+       true,
+       false},
       {"driving force NaN", {0.0, {0.0, 1.0}, {10.0, 12.0}, 0.0, {}, {}}, false, false},
-      {"concentration NaN", {298.15, {0.0, 1.0}, {10.0, 12.0}, -5.0, {nan, std::nullopt}, {}}, false,
+      {"concentration NaN",
+       {298.15, {0.0, 1.0}, {10.0, 12.0}, -5.0, {nan, std::nullopt}, {}},
+       false,
        false},
   };
   for (const Case& c : cases) {
@@ -95,7 +104,8 @@ TEST(Profile, ZeroDeltaGGivesExactlyZeroDrivingForce) {
 }
 
 TEST(Profile, ZeroReactantLeavesMinusTheProducts) {
-  kinex::Run run = make_run({298.15, {0.0, 1.0}, {10.0, 12.0}, -10.0, {0.0, std::nullopt}, {0.5, 0.25}});
+  kinex::Run run =
+      make_run({298.15, {0.0, 1.0}, {10.0, 12.0}, -10.0, {0.0, std::nullopt}, {0.5, 0.25}});
   compute_profile(run);
   EXPECT_EQ(run.concproduct_reac, 0.0);
   EXPECT_EQ(run.driving_force, -0.125);
