@@ -191,34 +191,5 @@ TEST(Control, SpanLists) {
   }
 }
 
-TEST(Control, NoConcentrationsNoAdvice) {
-  kinex::Run run = run_with_terms(5, {{4, 4, 9.0}}, false, false);
-  compute_control(run);
-  EXPECT_EQ(run.n_reac_in_span, 0);
-  EXPECT_EQ(run.n_prod_in_span, 0);
-  EXPECT_TRUE(run.reac_step_text.empty());
-  EXPECT_TRUE(run.prod_step_text.empty());
-}
-
-// With every concentration 1 and a strongly negative DeltaG the reactant
-// and product degrees of control approach their energy-only limits.
-TEST(Control, StronglyDownhillLimits) {
-  const std::vector<std::optional<double>> ones(4, 1.0);
-  kinex::Run run =
-      make_run({298.15, {0.0, 3.0, -4.0, 2.0}, {14.0, 18.0, 9.0, 16.0}, -60.0, ones, ones});
-  run_model(run);
-  for (int64_t i = 1; i <= 4; ++i) {
-    EXPECT_NEAR(run.xtof_reac[i], 1.0 - run.sum_reac[i] / run.denominator, 1e-12);
-    EXPECT_NEAR(run.xtof_prod[i], -run.sum_prod[i] / run.denominator, 1e-12);
-  }
-  double int_total = 0.0, ts_total = 0.0;
-  for (int64_t i = 1; i <= 4; ++i) {
-    int_total += run.xtof_int[i - 1];
-    ts_total += run.xtof_ts[i];
-  }
-  EXPECT_NEAR(int_total, 1.0, 1e-12);
-  EXPECT_NEAR(ts_total, 1.0, 1e-12);
-}
-
 }  // namespace
 }  // namespace kinex::testing

@@ -45,19 +45,6 @@ TEST(Profile, ScalesBothTurnsOfTheCycle) {
   EXPECT_EQ(run.g_ts[2], 20.3 * run.inv_RT);
 }
 
-TEST(Profile, MultipliesTheConcentrationsInStepOrder) {
-  kinex::Run run = make_run({298.15,
-                             {0.0, 0.0, 0.0},
-                             {10.0, 10.0, 10.0},
-                             -5.0,
-                             {0.1, std::nullopt, 0.7},
-                             {std::nullopt, 0.3, 0.9}});
-  compute_profile(run);
-  EXPECT_EQ(run.concproduct_reac, (1.0 * 0.1) * 0.7);
-  EXPECT_EQ(run.concproduct_prod, (1.0 * 0.3) * 0.9);
-  EXPECT_EQ(run.driving_force, std::exp(-run.dG) * run.concproduct_reac - run.concproduct_prod);
-}
-
 // The warning depends on the driving force; which of its two texts follows
 // depends on the sign of dG.
 TEST(Profile, DrivingForceWarning) {
@@ -95,20 +82,6 @@ TEST(Profile, DrivingForceWarning) {
     EXPECT_EQ(needs_driving_force_warning(run), c.warn) << c.name << ": " << run.driving_force;
     EXPECT_EQ(run.dG >= 0.0, c.dG_not_negative) << c.name << ": " << run.dG;
   }
-}
-
-TEST(Profile, ZeroDeltaGGivesExactlyZeroDrivingForce) {
-  kinex::Run run = make_run({298.15, {0.0, 1.0}, {10.0, 12.0}, 0.0, {}, {}});
-  compute_profile(run);
-  EXPECT_EQ(run.driving_force, 0.0);
-}
-
-TEST(Profile, ZeroReactantLeavesMinusTheProducts) {
-  kinex::Run run =
-      make_run({298.15, {0.0, 1.0}, {10.0, 12.0}, -10.0, {0.0, std::nullopt}, {0.5, 0.25}});
-  compute_profile(run);
-  EXPECT_EQ(run.concproduct_reac, 0.0);
-  EXPECT_EQ(run.driving_force, -0.125);
 }
 
 }  // namespace

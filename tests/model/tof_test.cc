@@ -126,16 +126,5 @@ TEST(Tof, ConcentrationEntersItsTerms) {
   }
 }
 
-TEST(Tof, PositiveDeltaGGivesNegativeTof) {
-  Cycle cycle = reference_cycle();
-  cycle.DeltaG = 4.0;
-  kinex::Run run = make_run(cycle);
-  compute_profile(run);
-  compute_tof(run);
-  EXPECT_LT(run.numerator, 0.0);
-  EXPECT_GT(run.denominator, 0.0);
-  EXPECT_LT(run.TOF, 0.0);
-}
-
 }  // namespace
 }  // namespace kinex::testing
