@@ -13,7 +13,7 @@ constexpr double kAvogadro = 6.022136680382177e+23;
 constexpr double kPlanck = 6.626075688705515e-34;
 constexpr double kKcalToKJ = 4.184000015258789;
 
-// An integer array with Fortran-style bounds 1..n in each dimension.
+// An integer array indexed from 1 in each dimension.
 struct Index3 {
   int64_t n;
   std::vector<int64_t> v;
