@@ -26,6 +26,4 @@ void compute_profile(Run& run) {
   run.driving_force = std::exp(-run.dG) * run.concproduct_reac - run.concproduct_prod;
 }
 
-bool needs_driving_force_warning(const Run& run) { return run.driving_force <= 0.0; }
-
 }  // namespace kinex

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/profile.h"
 #include "report/banner.h"
 #include "report/line_writer.h"
 
@@ -123,10 +124,7 @@ std::string xtof_cell(int64_t has_conc, double xtof) {
 }  // namespace
 
 void write_warning(const Run& run, std::string& out) {
-  // The same test as needs_driving_force_warning of the model, kept here
-  // because the report library does not link the model: a NaN driving force
-  // counts as positive.
-  if (!(run.driving_force <= 0.0)) return;
+  if (!needs_driving_force_warning(run)) return;
   write_free(out, {});
   write_free(out, {"WARNING! There is no positive driving force."});
   // A NaN dG is not "not negative": the concentrations are blamed then.
