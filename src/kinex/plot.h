@@ -1,0 +1,22 @@
+// The energy profile of one cycle as a standalone SVG 1.1 picture, for papers
+// and talks: a bar per intermediate and transition state along the reaction
+// coordinate, the TDI and TDTS highlighted with the energetic span between
+// them, and the degree of TOF control of every state as the shade of its bar.
+#pragma once
+
+#include <string>
+
+#include "driver/run.h"
+
+namespace kinex {
+
+// The SVG document for `run`, which has been through reading, the energy
+// profile, the TOF and the degrees of control (the phases of run_phases up to
+// compute_control). `file_name` is shown in the title line as given; it and
+// every other text are escaped for XML, so any bytes give a well-formed
+// document. Energies are drawn in kcal/mol; non-finite energies, TOF or
+// degrees of control are left out of the drawing or written as text, never
+// turned into invalid coordinates. Never throws except std::bad_alloc.
+std::string render_profile_svg(const Run& run, const std::string& file_name);
+
+}  // namespace kinex
