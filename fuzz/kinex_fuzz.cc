@@ -21,8 +21,7 @@ namespace {
 constexpr std::size_t kMemoryLimit = std::size_t{256} << 20;
 
 const std::vector<std::string> kOptionSets[] = {
-    {},    {"l"},      {"idh"},    {"l"},     {"at"},
-    {"h"}, {"idathl"}, {"-i", "d"}, {"a", "", "", "", "", "t"},
+    {}, {"l"}, {"idh"}, {"l"}, {"at"}, {"h"}, {"idathl"}, {"-i", "d"}, {"a", "", "", "", "", "t"},
 };
 constexpr std::size_t kOptionSetCount = sizeof kOptionSets / sizeof kOptionSets[0];
 
@@ -78,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     return 0;
   }
-  if (failure.status != 1 && failure.status != 2) fail("exit status not 1 or 2", out, failure.message);
+  if (failure.status != 1 && failure.status != 2)
+    fail("exit status not 1 or 2", out, failure.message);
   if (failure.message.empty() || !plain_lines(failure.message)) {
     fail("the diagnostic is not plain text lines", out, failure.message);
   }
