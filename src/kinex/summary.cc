@@ -1,10 +1,83 @@
 #include "kinex/summary.h"
 
+#include <charconv>
+#include <cstddef>
+#include <string_view>
+
+#include "report/line_writer.h"
+#include "report/sections.h"
+
 namespace kinex {
+namespace {
+
+// The sentences of a free-form report text without their leading blanks and
+// without the empty lines, joined by one blank.
+std::string join_lines(std::string_view text) {
+  std::string joined;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    if (line.empty()) continue;
+    if (!joined.empty()) joined += ' ';
+    joined += line;
+  }
+  return joined;
+}
+
+std::vector<int64_t> step_numbers(const std::vector<std::string>& texts, int64_t count) {
+  std::vector<int64_t> steps;
+  for (int64_t c = 0; c < count; ++c) {
+    const std::string& text = texts[static_cast<std::size_t>(c)];
+    const std::size_t first = text.find_first_not_of(' ');
+    int64_t step = 0;
+    if (first != std::string::npos) std::from_chars(text.data() + first, text.data() + text.size(), step);
+    steps.push_back(step);
+  }
+  return steps;
+}
+
+}  // namespace
 
 double energetic_span(const Run& run) {
   const double span = run.G_ts[run.TDTS] - run.G_int[run.TDI - 1];
   return run.TDTS >= run.TDI ? span : span + run.DeltaG;
+}
+
+std::string warning_text(const Run& run) {
+  std::string lines;
+  report::write_warning(run, lines);
+  return join_lines(lines);
+}
+
+std::string advice_text(const Run& run) {
+  // The wording is the report's own: the analysis section of a record that
+  // holds only what that section reads, and of the section only the advice,
+  // which follows the TDI and TDTS lines and the empty line after them.
+  Run analysis;
+  analysis.n = run.n;
+  analysis.TDI = run.TDI;
+  analysis.TDTS = run.TDTS;
+  analysis.n_reac_in_span = run.n_reac_in_span;
+  analysis.n_prod_in_span = run.n_prod_in_span;
+  analysis.reac_step_text = run.reac_step_text;
+  analysis.prod_step_text = run.prod_step_text;
+  analysis.show_input = analysis.show_degrees = analysis.show_tof = 0;
+  analysis.show_headings = analysis.show_banner = 0;
+  std::string lines;
+  report::write_report(analysis, lines);
+  const std::size_t tdts_line = lines.find(" The TDTS is");
+  const std::size_t after = lines.find('\n', tdts_line);
+  return join_lines(std::string_view(lines).substr(after + 1));
+}
+
+std::vector<int64_t> advice_reactant_steps(const Run& run) {
+  return step_numbers(run.reac_step_text, run.n_reac_in_span);
+}
+
+std::vector<int64_t> advice_product_steps(const Run& run) {
+  return step_numbers(run.prod_step_text, run.n_prod_in_span);
 }
 
 }  // namespace kinex

@@ -1,0 +1,27 @@
+// One cycle for the kinex subcommands: read with the reader of KINEX.exe and
+// taken through the same model phases, so that every number is the one
+// behind the report.
+#pragma once
+
+#include <string>
+
+#include "driver/run.h"
+
+namespace kinex {
+
+// Reads the input file `name` into the fresh record `run` (run.input_name is
+// set to it). A missing, unreadable or bad file fills `failure` (status 2; 1
+// when the storage cannot be had) with the reader's diagnostic, whose first
+// line starts "kinex: <name>:", and returns false.
+bool load_cycle(const std::string& name, Run& run, Failure& failure);
+
+// The model phases over a record that holds the cycle data: energy profile,
+// TOF, degrees of control and the X_TOF cells of the report. Never fails.
+void evaluate_cycle(Run& run);
+
+// A fresh record `copy` with the cycle data of `source` (name, T, n, DeltaG,
+// energies, concentrations and their texts and flags) and storage of its
+// own, ready for changes and evaluate_cycle. Fails only for want of memory.
+bool copy_cycle(const Run& source, Run& copy, Failure& failure);
+
+}  // namespace kinex

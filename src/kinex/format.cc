@@ -1,0 +1,29 @@
+#include "kinex/format.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace kinex {
+
+std::string shortest(double x) {
+  if (std::isnan(x)) return "NaN";
+  if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
+  std::string text(buffer, result.ptr);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+std::string csv_field(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+}  // namespace kinex
