@@ -1,0 +1,179 @@
+#include "kinex/json_output.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "kinex/format.h"
+#include "kinex/summary.h"
+#include "model/profile.h"
+
+#ifndef KINEX_VERSION
+#define KINEX_VERSION "unknown"
+#endif
+
+namespace kinex {
+namespace {
+
+// Values of steps 1..n of a per-step vector; null where `has` is 0.
+Json per_step(const std::vector<double>& values, const std::vector<int64_t>* has, int64_t n) {
+  Json list = Json::array();
+  for (int64_t i = 1; i <= n; ++i) {
+    if (has != nullptr && (*has)[i] == 0) {
+      list.push_back(nullptr);
+    } else {
+      list.push_back(values[i]);
+    }
+  }
+  return list;
+}
+
+Json first(const std::vector<double>& values, int64_t count) {
+  return Json(std::vector<double>(values.begin(), values.begin() + count));
+}
+
+// A key as one reference token of a JSON pointer.
+std::string pointer_token(const std::string& key) {
+  std::string token;
+  for (char c : key) {
+    if (c == '~') {
+      token += "~0";
+    } else if (c == '/') {
+      token += "~1";
+    } else {
+      token += c;
+    }
+  }
+  return token;
+}
+
+// Replaces each non-finite number below `value` by null and records it.
+void flag_non_finite(Json& value, const std::string& pointer, Json& flags) {
+  if (value.is_number_float()) {
+    const double x = value.get<double>();
+    if (std::isfinite(x)) return;
+    flags[pointer] = std::isnan(x) ? "NaN" : (x > 0 ? "Infinity" : "-Infinity");
+    value = nullptr;
+  } else if (value.is_object()) {
+    for (auto& member : value.items()) {
+      flag_non_finite(member.value(), pointer + "/" + pointer_token(member.key()), flags);
+    }
+  } else if (value.is_array()) {
+    for (std::size_t k = 0; k < value.size(); ++k) {
+      flag_non_finite(value[k], pointer + "/" + std::to_string(k), flags);
+    }
+  }
+}
+
+std::string escaped(const std::string& text) {
+  return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+bool is_container(const Json& value) { return value.is_object() || value.is_array(); }
+
+void write_value(const Json& value, int depth, std::string& out) {
+  const std::string indent(2 * static_cast<std::size_t>(depth + 1), ' ');
+  const std::string closing_indent(2 * static_cast<std::size_t>(depth), ' ');
+  switch (value.type()) {
+    case Json::value_t::object: {
+      if (value.empty()) {
+        out += "{}";
+        return;
+      }
+      out += "{\n";
+      bool first_member = true;
+      for (const auto& member : value.items()) {
+        if (!first_member) out += ",\n";
+        first_member = false;
+        out += indent + escaped(member.key()) + ": ";
+        write_value(member.value(), depth + 1, out);
+      }
+      out += "\n" + closing_indent + "}";
+      return;
+    }
+    case Json::value_t::array: {
+      bool flat = true;
+      for (const Json& element : value) flat = flat && !is_container(element);
+      out += flat ? "[" : "[\n";
+      for (std::size_t k = 0; k < value.size(); ++k) {
+        if (k > 0) out += flat ? ", " : ",\n";
+        if (!flat) out += indent;
+        write_value(value[k], depth + 1, out);
+      }
+      out += flat ? "]" : "\n" + closing_indent + "]";
+      return;
+    }
+    case Json::value_t::number_float: {
+      const double x = value.get<double>();
+      out += std::isfinite(x) ? shortest(x) : "null";
+      return;
+    }
+    case Json::value_t::string:
+      out += escaped(value.get_ref<const std::string&>());
+      return;
+    default:  // null, booleans and integers print alike everywhere
+      out += value.dump();
+      return;
+  }
+}
+
+}  // namespace
+
+Json cycle_json(const Run& run, const std::vector<std::string>& command_line) {
+  const int64_t n = run.n;
+  Json doc;
+  doc["program"] = "kinex";
+  doc["version"] = KINEX_VERSION;
+  doc["command_line"] = command_line;
+  doc["file"] = run.input_name;
+
+  Json& input = doc["input"];
+  input["T"] = run.T;
+  input["n"] = n;
+  input["G_int"] = first(run.G_int, n);
+  input["G_ts"] = per_step(run.G_ts, nullptr, n);
+  input["reactant"] = per_step(run.conc_reac, &run.has_reac, n);
+  input["product"] = per_step(run.conc_prod, &run.has_prod, n);
+  input["DeltaG"] = run.DeltaG;
+
+  Json& constants = doc["constants"];
+  constants["k_B"] = k_B;
+  constants["h"] = h_Planck;
+  constants["N_A"] = N_A;
+  constants["R"] = R_gas;
+  constants["inv_RT"] = run.inv_RT;
+
+  Json& results = doc["results"];
+  // Scaled as the report scales them: the per-day figure is the per-hour
+  // figure times 24.
+  const double per_hour = run.TOF * 3600.0;
+  results["TOF"] = {{"per_second", run.TOF}, {"per_hour", per_hour}, {"per_day", per_hour * 24.0}};
+  results["driving_force"] = run.driving_force;
+  const bool warning = needs_driving_force_warning(run);
+  results["warning"] = warning;
+  results["warning_text"] = warning ? Json(warning_text(run)) : Json(nullptr);
+  results["TDI"] = run.TDI;
+  results["TDTS"] = run.TDTS;
+  results["energetic_span"] = energetic_span(run);
+  Json& xtof = results["X_TOF"];
+  xtof["intermediates"] = first(run.xtof_int, n);
+  xtof["transition_states"] = per_step(run.xtof_ts, nullptr, n);
+  xtof["reactants"] = per_step(run.xtof_reac, &run.has_reac, n);
+  xtof["products"] = per_step(run.xtof_prod, &run.has_prod, n);
+  Json& advice = results["advice"];
+  advice["reactant_steps"] = advice_reactant_steps(run);
+  advice["product_steps"] = advice_product_steps(run);
+  advice["text"] = advice_text(run);
+
+  Json flags = Json::object();
+  flag_non_finite(doc, "", flags);
+  doc["non_finite"] = flags;
+  return doc;
+}
+
+void write_json(const Json& doc, std::string& out) {
+  write_value(doc, 0, out);
+  out += '\n';
+}
+
+}  // namespace kinex

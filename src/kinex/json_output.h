@@ -1,0 +1,31 @@
+// The JSON document of one cycle: what was read, the constants used and every
+// result, for scripts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "driver/run.h"
+
+namespace kinex {
+
+// Keys keep the order in which the document lists them.
+using Json = nlohmann::ordered_json;
+
+// The document of `run` after evaluate_cycle. Per-step arrays hold step 1
+// first; "G_int" holds intermediates 0..n-1. A concentration or X_TOF of a
+// step without that concentration is null. Every non-finite number is null
+// as well and listed in "non_finite" under its JSON pointer ("/results/TOF/
+// per_second": "NaN", "Infinity" or "-Infinity"); that object is empty when
+// every number is finite. `command_line` is stored as given.
+Json cycle_json(const Run& run, const std::vector<std::string>& command_line);
+
+// Appends `doc` as JSON text to `out`, ending with a line feed: objects one
+// member a line, indented by two blanks a level; arrays of plain values on
+// one line. Reals in shortest round-trip form (see shortest()), non-finite
+// ones as null; strings escaped by nlohmann, invalid UTF-8 replaced by U+FFFD.
+void write_json(const Json& doc, std::string& out);
+
+}  // namespace kinex

@@ -1,0 +1,236 @@
+#include "kinex/scan.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "kinex/cycle.h"
+#include "kinex/format.h"
+#include "kinex/summary.h"
+#include "model/profile.h"
+#include "report/line_writer.h"
+
+namespace kinex {
+namespace {
+
+// Slack, in units of one step of the sweep, that keeps TO on the grid when
+// rounding puts it a hair beyond the last step.
+constexpr double kSlack = 1e-9;
+
+bool read_real(std::string_view text, double& x) {
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), x);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+// The number of steps of the sweep beyond FROM (infinite or huge when the
+// sweep does not end sensibly).
+double steps_beyond_from(const Sweep& sweep) {
+  if (sweep.kind == Sweep::Kind::Temperature) {
+    return std::floor((sweep.to - sweep.from) / sweep.by + kSlack);
+  }
+  return std::floor(std::log(sweep.to / sweep.from) / std::log(sweep.by) + kSlack);
+}
+
+std::string option_name(Sweep::Kind kind) {
+  switch (kind) {
+    case Sweep::Kind::Temperature:
+      return "--temperature";
+    case Sweep::Kind::Reactant:
+      return "--reactant";
+    case Sweep::Kind::Product:
+      return "--product";
+  }
+  return "";
+}
+
+std::string value_heading(const Sweep& sweep, bool csv) {
+  const std::string step = std::to_string(sweep.step);
+  switch (sweep.kind) {
+    case Sweep::Kind::Temperature:
+      return csv ? "T" : "T/K";
+    case Sweep::Kind::Reactant:
+      return csv ? "reactant_" + step : "reactant " + step;
+    case Sweep::Kind::Product:
+      return csv ? "product_" + step : "product " + step;
+  }
+  return "";
+}
+
+std::string note(const ScanRow& row, const ScanRow* before) {
+  std::string text;
+  auto add = [&text](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+  if (before != nullptr && row.tdi_changed) {
+    add("TDI " + std::to_string(before->TDI) + " -> " + std::to_string(row.TDI));
+  }
+  if (before != nullptr && row.tdts_changed) {
+    add("TDTS " + std::to_string(before->TDTS) + " -> " + std::to_string(row.TDTS));
+  }
+  if (row.warning) add("no positive driving force");
+  return text;
+}
+
+}  // namespace
+
+bool parse_sweep(Sweep::Kind kind, std::string_view text, Sweep& sweep, std::string& error) {
+  const bool temperature = kind == Sweep::Kind::Temperature;
+  const std::string option = option_name(kind);
+  const std::string form = temperature ? "FROM:TO:STEP" : "STEP=FROM:TO:FACTOR";
+  std::string quoted(1, '\'');
+  quoted.append(text).push_back('\'');
+  sweep = Sweep{};
+  sweep.kind = kind;
+
+  std::string_view range = text;
+  if (!temperature) {
+    const std::size_t equals = text.find('=');
+    const std::string_view step = text.substr(0, equals);
+    const auto result = std::from_chars(step.data(), step.data() + step.size(), sweep.step);
+    if (equals == std::string_view::npos || result.ec != std::errc() ||
+        result.ptr != step.data() + step.size()) {
+      error = option + " " + quoted + ": expected " + form + " with a whole step number";
+      return false;
+    }
+    if (sweep.step < 1) {
+      error = option + " " + quoted + ": steps are numbered from 1";
+      return false;
+    }
+    range = text.substr(equals + 1);
+  }
+  const std::size_t colon1 = range.find(':');
+  const std::size_t colon2 =
+      colon1 == std::string_view::npos ? colon1 : range.find(':', colon1 + 1);
+  if (colon2 == std::string_view::npos ||
+      !read_real(range.substr(0, colon1), sweep.from) ||
+      !read_real(range.substr(colon1 + 1, colon2 - colon1 - 1), sweep.to) ||
+      !read_real(range.substr(colon2 + 1), sweep.by)) {
+    error = option + " " + quoted + ": expected " + form + " with three numbers";
+    return false;
+  }
+
+  auto refuse = [&](const std::string& reason) {
+    error = option + " " + quoted + ": " + reason;
+    return false;
+  };
+  if (!std::isfinite(sweep.from) || !std::isfinite(sweep.to) || !std::isfinite(sweep.by)) {
+    return refuse("the numbers must be finite");
+  }
+  if (sweep.from > sweep.to) return refuse("FROM must not be above TO");
+  if (temperature) {
+    if (sweep.from <= 0.0) return refuse("temperatures must be above 0 K");
+    if (sweep.by <= 0.0) return refuse("STEP must be above 0");
+  } else {
+    if (sweep.from <= 0.0) return refuse("concentrations must be above 0");
+    if (sweep.by <= 1.0) return refuse("FACTOR must be above 1");
+  }
+  // Written so that NaN and infinity (a sweep that never ends) are refused.
+  if (!(steps_beyond_from(sweep) < static_cast<double>(kMaxScanRows))) {
+    return refuse("more than " + std::to_string(kMaxScanRows) + " rows; take a larger " +
+                  (temperature ? "STEP" : "FACTOR") + " or a narrower range");
+  }
+  return true;
+}
+
+std::vector<double> sweep_values(const Sweep& sweep) {
+  const auto last = static_cast<int64_t>(steps_beyond_from(sweep));
+  std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(last) + 1);
+  for (int64_t k = 0; k <= last; ++k) {
+    // Each value from FROM directly, so that rounding does not pile up.
+    const double x = sweep.kind == Sweep::Kind::Temperature
+                         ? sweep.from + static_cast<double>(k) * sweep.by
+                         : sweep.from * std::pow(sweep.by, static_cast<double>(k));
+    values.push_back(x);
+  }
+  double& end = values.back();
+  if (end > sweep.to || std::fabs(end - sweep.to) <= kSlack * sweep.to) end = sweep.to;
+  return values;
+}
+
+bool run_scan(const Run& base, const Sweep& sweep, const std::vector<double>& values,
+              std::vector<ScanRow>& rows, Failure& failure) {
+  if (sweep.kind != Sweep::Kind::Temperature && (sweep.step < 1 || sweep.step > base.n)) {
+    failure.status = 2;
+    failure.message = "kinex: " + base.input_name + ": " + option_name(sweep.kind) +
+                      " names step " + std::to_string(sweep.step) + ", but the cycle has steps 1.." +
+                      std::to_string(base.n) + "\n";
+    return false;
+  }
+  rows.clear();
+  rows.reserve(values.size());
+  for (const double x : values) {
+    Run run;
+    if (!copy_cycle(base, run, failure)) return false;
+    const auto i = static_cast<std::size_t>(sweep.step);
+    const std::string text(report::trim_right(report::laid_out("(ES7.1)", {x})));
+    switch (sweep.kind) {
+      case Sweep::Kind::Temperature:
+        run.T = x;
+        break;
+      case Sweep::Kind::Reactant:
+        run.has_reac[i] = 1;
+        run.conc_reac[i] = x;
+        run.reac_text[i] = text;
+        break;
+      case Sweep::Kind::Product:
+        run.has_prod[i] = 1;
+        run.conc_prod[i] = x;
+        run.prod_text[i] = text;
+        break;
+    }
+    evaluate_cycle(run);
+    ScanRow row;
+    row.value = x;
+    row.TOF = run.TOF;
+    row.TDI = run.TDI;
+    row.TDTS = run.TDTS;
+    row.energetic_span = energetic_span(run);
+    row.warning = needs_driving_force_warning(run);
+    if (!rows.empty()) {
+      row.tdi_changed = row.TDI != rows.back().TDI;
+      row.tdts_changed = row.TDTS != rows.back().TDTS;
+    }
+    rows.push_back(row);
+  }
+  return true;
+}
+
+std::string scan_table(const Sweep& sweep, const std::vector<ScanRow>& rows) {
+  constexpr std::size_t kColumns = 5;
+  std::vector<std::array<std::string, kColumns>> cells;
+  cells.push_back({value_heading(sweep, false), "TOF/s^-1", "TDI", "TDTS", "span/(kcal/mol)"});
+  for (const ScanRow& row : rows) {
+    cells.push_back({shortest(row.value), shortest(row.TOF), std::to_string(row.TDI),
+                     std::to_string(row.TDTS), shortest(row.energetic_span)});
+  }
+  std::array<std::size_t, kColumns> width{};
+  for (const auto& line : cells) {
+    for (std::size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], line[c].size());
+  }
+  std::string table;
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    std::string line;
+    for (std::size_t c = 0; c < kColumns; ++c) {
+      if (c > 0) line += "  ";
+      line += std::string(width[c] - cells[r][c].size(), ' ') + cells[r][c];
+    }
+    const std::string remark =
+        r == 0 ? "" : note(rows[r - 1], r >= 2 ? &rows[r - 2] : nullptr);
+    if (!remark.empty()) line += "  " + remark;
+    table += line + '\n';
+  }
+  return table;
+}
+
+std::string scan_csv(const Sweep& sweep, const std::vector<ScanRow>& rows) {
+  std::string table = value_heading(sweep, true) +
+                      ",TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed\n";
+  for (const ScanRow& row : rows) {
+    table += shortest(row.value) + ',' + shortest(row.TOF) + ',' + std::to_string(row.TDI) + ',' +
+             std::to_string(row.TDTS) + ',' + shortest(row.energetic_span) + ',' +
+             (row.warning ? '1' : '0') + ',' + (row.tdi_changed ? '1' : '0') + ',' +
+             (row.tdts_changed ? '1' : '0') + '\n';
+  }
+  return table;
+}
+
+}  // namespace kinex
