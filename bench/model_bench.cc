@@ -3,7 +3,14 @@
 //   model phases:  BM_Profile / BM_Tof / BM_Control / BM_Model on cycles of
 //                  n steps, with every concentration given (/1) or none (/0);
 //   whole runs:    BM_WholeRun reads a generated input file, runs the model
-//                  and renders the full report, in process.
+//                  and renders the report (banner off), in process.
+//
+// Sizes n = 3 (/1: the three-step example; /0: three steps without any
+// concentration), 30, 300, 1000 and 3000. n = 3000 with every concentration
+// takes seconds per iteration and runs a fixed few iterations.
+// Medians of five repetitions, for instance of the whole runs:
+//   build/bench/kinex_bench --benchmark_filter=WholeRun --benchmark_repetitions=5
+//       --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -64,8 +71,12 @@ kinex::Run make_three_step() {
   return make_run({{0.0, 15.2, 0.0, 0.0}, {-5.1, 20.3, 0.5, 0.0}, {-2.0, 12.0, 0.0, 1.0e-3}});
 }
 
+bool is_three_step_example(const benchmark::State& state) {
+  return state.range(0) == 3 && state.range(1) != 0;
+}
+
 kinex::Run run_for(const benchmark::State& state) {
-  if (state.range(0) == 3) return make_three_step();
+  if (is_three_step_example(state)) return make_three_step();
   return make_run(make_cycle(state.range(0), state.range(1) != 0));
 }
 
@@ -100,7 +111,7 @@ void BM_Control(benchmark::State& state) {
 void BM_Model(benchmark::State& state) {
   const std::vector<Step> steps = make_cycle(state.range(0), state.range(1) != 0);
   for (auto _ : state) {
-    kinex::Run run = state.range(0) == 3 ? make_three_step() : make_run(steps);
+    kinex::Run run = is_three_step_example(state) ? make_three_step() : make_run(steps);
     kinex::compute_profile(run);
     kinex::compute_tof(run);
     kinex::compute_control(run);
@@ -125,7 +136,7 @@ void BM_WholeRun(benchmark::State& state) {
       (std::filesystem::temp_directory_path() / ("kinex_bench_" + std::to_string(state.range(0)) +
                                                  "_" + std::to_string(state.range(1)) + ".txt"))
           .string();
-  if (state.range(0) == 3) {
+  if (is_three_step_example(state)) {
     write_input(path, {{0.0, 15.2, 0.0, 0.0}, {-5.1, 20.3, 0.5, 0.0}, {-2.0, 12.0, 0.0, 1.0e-3}});
   } else {
     write_input(path, make_cycle(state.range(0), state.range(1) != 0));
@@ -142,18 +153,28 @@ void BM_WholeRun(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 
-// {n, every concentration given}; n = 3 is the three-step example.
+// {n, every concentration given (1) or none (0)}.
 void Sizes(benchmark::internal::Benchmark* b) {
-  b->Args({3, 1})->Args({100, 1})->Args({1000, 1})->Args({1000, 0})->Args({3000, 0});
-  b->Unit(benchmark::kMillisecond);
+  for (int64_t n : {3, 30, 300, 1000}) b->Args({n, 1})->Args({n, 0});
+  b->Args({3000, 0});
+  b->Unit(benchmark::kMicrosecond);
+}
+
+// Seconds per iteration: a few iterations are enough.
+void Heavy(benchmark::internal::Benchmark* b) {
+  b->Args({3000, 1})->Iterations(2)->Unit(benchmark::kMicrosecond);
 }
 
 }  // namespace
 
-BENCHMARK(BM_Profile)->Apply(Sizes);
+BENCHMARK(BM_Profile)->Apply(Sizes)->Args({3000, 1});
 BENCHMARK(BM_Tof)->Apply(Sizes);
+BENCHMARK(BM_Tof)->Apply(Heavy);
 BENCHMARK(BM_Control)->Apply(Sizes);
+BENCHMARK(BM_Control)->Apply(Heavy);
 BENCHMARK(BM_Model)->Apply(Sizes);
+BENCHMARK(BM_Model)->Apply(Heavy);
 BENCHMARK(BM_WholeRun)->Apply(Sizes);
+BENCHMARK(BM_WholeRun)->Apply(Heavy);
 
 BENCHMARK_MAIN();
