@@ -2,10 +2,9 @@
 // result, for scripts.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "driver/run.h"
 

@@ -99,8 +99,7 @@ bool parse_sweep(Sweep::Kind kind, std::string_view text, Sweep& sweep, std::str
   const std::size_t colon1 = range.find(':');
   const std::size_t colon2 =
       colon1 == std::string_view::npos ? colon1 : range.find(':', colon1 + 1);
-  if (colon2 == std::string_view::npos ||
-      !read_real(range.substr(0, colon1), sweep.from) ||
+  if (colon2 == std::string_view::npos || !read_real(range.substr(0, colon1), sweep.from) ||
       !read_real(range.substr(colon1 + 1, colon2 - colon1 - 1), sweep.to) ||
       !read_real(range.substr(colon2 + 1), sweep.by)) {
     error = option + " " + quoted + ": expected " + form + " with three numbers";
@@ -151,8 +150,8 @@ bool run_scan(const Run& base, const Sweep& sweep, const std::vector<double>& va
   if (sweep.kind != Sweep::Kind::Temperature && (sweep.step < 1 || sweep.step > base.n)) {
     failure.status = 2;
     failure.message = "kinex: " + base.input_name + ": " + option_name(sweep.kind) +
-                      " names step " + std::to_string(sweep.step) + ", but the cycle has steps 1.." +
-                      std::to_string(base.n) + "\n";
+                      " names step " + std::to_string(sweep.step) +
+                      ", but the cycle has steps 1.." + std::to_string(base.n) + "\n";
     return false;
   }
   rows.clear();
@@ -213,8 +212,7 @@ std::string scan_table(const Sweep& sweep, const std::vector<ScanRow>& rows) {
       if (c > 0) line += "  ";
       line += std::string(width[c] - cells[r][c].size(), ' ') + cells[r][c];
     }
-    const std::string remark =
-        r == 0 ? "" : note(rows[r - 1], r >= 2 ? &rows[r - 2] : nullptr);
+    const std::string remark = r == 0 ? "" : note(rows[r - 1], r >= 2 ? &rows[r - 2] : nullptr);
     if (!remark.empty()) line += "  " + remark;
     table += line + '\n';
   }

@@ -18,7 +18,7 @@ struct Sweep {
   int64_t step = 0;  // the step whose concentration is swept
   double from = 0.0;
   double to = 0.0;
-  double by = 0.0;   // temperature: the increment in K; concentration: the factor
+  double by = 0.0;  // temperature: the increment in K; concentration: the factor
 };
 
 // More rows than this are refused rather than computed.

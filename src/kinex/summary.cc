@@ -32,7 +32,8 @@ std::vector<int64_t> step_numbers(const std::vector<std::string>& texts, int64_t
     const std::string& text = texts[static_cast<std::size_t>(c)];
     const std::size_t first = text.find_first_not_of(' ');
     int64_t step = 0;
-    if (first != std::string::npos) std::from_chars(text.data() + first, text.data() + text.size(), step);
+    if (first != std::string::npos)
+      std::from_chars(text.data() + first, text.data() + text.size(), step);
     steps.push_back(step);
   }
   return steps;
