@@ -41,14 +41,15 @@ constexpr const char* kReportFooter =
     "  kinex report cycle.txt l";
 
 constexpr const char* kJsonFooter =
-    "Each document holds the program version and command line, the input as\n"
-    "read (null for a step without that concentration), the constants, and the\n"
-    "results: TOF per second, hour and day, driving force and warning, TDI,\n"
-    "TDTS, energetic span, every X_TOF and the advice. Reals are written in\n"
-    "shortest round-trip form; a non-finite one is null and listed under its\n"
-    "JSON pointer in \"non_finite\". Several files give an array. A file that\n"
-    "cannot be read gets its diagnostic on standard error and is left out; the\n"
-    "others are still written, and the exit status is 2.\n"
+    "Each document holds the program version, the command that gives it alone\n"
+    "(program, json, its file), the input as read (null for a step without\n"
+    "that concentration), the constants, and the results: TOF per second, hour\n"
+    "and day, driving force and warning, TDI, TDTS, energetic span, every X_TOF\n"
+    "and the advice. Reals are written in shortest round-trip form; a\n"
+    "non-finite one is null and listed under its JSON pointer in\n"
+    "\"non_finite\". Several files give an array. A file that cannot be read\n"
+    "gets its diagnostic on standard error and is left out; the others are\n"
+    "still written, and the exit status is 2.\n"
     "Example:\n"
     "  kinex json catalyst_*.txt > results.json";
 
@@ -118,8 +119,8 @@ int command_report(const std::vector<std::string>& args, std::string& out, std::
   return run_program(args, out, err);
 }
 
-int command_json(const std::vector<std::string>& files,
-                 const std::vector<std::string>& command_line, std::string& out, std::string& err) {
+int command_json(const std::vector<std::string>& files, const std::string& program,
+                 std::string& out, std::string& err) {
   int status = 0;
   Json documents = Json::array();
   for (const std::string& file : files) {
@@ -128,7 +129,7 @@ int command_json(const std::vector<std::string>& files,
       status = kFailed;
       continue;
     }
-    documents.push_back(cycle_json(run, command_line));
+    documents.push_back(cycle_json(run, {program, "json", file}));
   }
   if (files.size() != 1) {
     write_json(documents, out);
@@ -260,7 +261,7 @@ int run_kinex(const std::vector<std::string>& args, std::string& out, std::strin
   }
 
   if (report->parsed()) return command_report(report->remaining(), out, err);
-  if (json->parsed()) return command_json(json_files, args, out, err);
+  if (json->parsed()) return command_json(json_files, args[0], out, err);
   if (csv->parsed()) return command_csv(csv_files, out, err);
   if (plot->parsed()) return command_plot(plot_file, plot_output, out, err);
 

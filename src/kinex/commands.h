@@ -19,10 +19,12 @@ int run_kinex(const std::vector<std::string>& args, std::string& out, std::strin
 // KINEX.exe's own run: `args` are its arguments (file and option strings).
 int command_report(const std::vector<std::string>& args, std::string& out, std::string& err);
 
-// One JSON document per file (an array when `files` has more than one);
-// `command_line` goes into each document.
-int command_json(const std::vector<std::string>& files,
-                 const std::vector<std::string>& command_line, std::string& out, std::string& err);
+// One JSON document per file (an array when `files` has more than one).
+// Each document records the command line that gives it on its own:
+// `program`, "json" and its file. (The whole command line of a batch in
+// every document would make the output grow with the square of the files.)
+int command_json(const std::vector<std::string>& files, const std::string& program,
+                 std::string& out, std::string& err);
 
 // The screening table: a header row and one row per file that could be read.
 int command_csv(const std::vector<std::string>& files, std::string& out, std::string& err);

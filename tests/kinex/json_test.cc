@@ -244,6 +244,8 @@ TEST(JsonBatch, BadFileIsReportedAndLeftOutTheOthersStillWritten) {
   ASSERT_EQ(docs.size(), 2u);
   EXPECT_EQ(docs[0].at("file"), files[0]);
   EXPECT_EQ(docs[1].at("file"), files[3]);
+  // Each document names the command that gives it alone, not the batch.
+  EXPECT_EQ(docs[1].at("command_line"), json({"kinex", "json", files[3]}));
 
   // One file named, and it fails: no document at all.
   out.clear();
