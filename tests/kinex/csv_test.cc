@@ -9,7 +9,6 @@
 
 #include "cycle_files.h"
 #include "kinex/commands.h"
-#include "kinex/format.h"
 
 namespace kinex {
 namespace {
@@ -89,19 +88,6 @@ TEST(Csv, BadFileIsReportedAndLeftOutTheOthersStillWritten) {
   // The reader's diagnostic under kinex's name, then the directory's.
   EXPECT_EQ(err.rfind("kinex: " + bad + ":2: Bad integer", 0), 0u) << err;
   EXPECT_NE(err.find("kinex: " + dir.path.string() + ": Is a directory\n"), std::string::npos);
-}
-
-TEST(Csv, FieldsQuotedOnlyWhenTheyMustBe) {
-  struct Case {
-    const char* text;
-    const char* field;
-  };
-  const Case cases[] = {{"plain name.txt", "plain name.txt"},
-                        {"", ""},
-                        {"a,b", "\"a,b\""},
-                        {"say \"hi\"", "\"say \"\"hi\"\"\""},
-                        {"cr\rlf\n", "\"cr\rlf\n\""}};
-  for (const Case& c : cases) EXPECT_EQ(csv_field(c.text), c.field) << c.text;
 }
 
 }  // namespace
