@@ -102,14 +102,20 @@ bool evaluated(const std::string& file, Run& run, std::string& err) {
 
 bool write_file(const std::string& name, const std::string& text, std::string& err) {
   std::FILE* file = std::fopen(name.c_str(), "wb");
+  int error = errno;
   bool ok = file != nullptr;
   if (ok) {
+    errno = 0;
     ok = text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int error = errno;
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok && errno == 0) errno = error;
+    error = errno;
+    if (std::fclose(file) != 0 && ok) {
+      ok = false;
+      error = errno;
+    }
   }
-  if (!ok) err += "kinex: " + name + ": " + std::strerror(errno) + "\n";
+  if (!ok) {
+    err += "kinex: " + name + ": " + (error != 0 ? std::strerror(error) : "write error") + "\n";
+  }
   return ok;
 }
 
@@ -217,10 +223,12 @@ int run_kinex(const std::vector<std::string>& args, std::string& out, std::strin
       app.add_subcommand("scan", "The cycle over a range of temperatures or of a concentration");
   scan->add_option("FILE", scan_file, "Input file of KINEX.exe")->required();
   CLI::App* sweep_group = scan->add_option_group("sweep", "What to sweep (exactly one)");
-  sweep_group->add_option("--temperature", temperature, "The temperature in K")
-      ->type_name("FROM:TO:STEP");
-  sweep_group->add_option("--reactant", reactant, "The reactant concentration of step STEP")
-      ->type_name("STEP=FROM:TO:FACTOR");
+  const CLI::Option* by_temperature =
+      sweep_group->add_option("--temperature", temperature, "The temperature in K")
+          ->type_name("FROM:TO:STEP");
+  const CLI::Option* by_reactant =
+      sweep_group->add_option("--reactant", reactant, "The reactant concentration of step STEP")
+          ->type_name("STEP=FROM:TO:FACTOR");
   sweep_group->add_option("--product", product, "The product concentration of step STEP")
       ->type_name("STEP=FROM:TO:FACTOR");
   sweep_group->require_option(1);
@@ -267,10 +275,11 @@ int run_kinex(const std::vector<std::string>& args, std::string& out, std::strin
 
   Sweep sweep;
   std::string problem;
-  const bool ok = !temperature.empty()
+  const bool ok = by_temperature->count() > 0
                       ? parse_sweep(Sweep::Kind::Temperature, temperature, sweep, problem)
-                  : !reactant.empty() ? parse_sweep(Sweep::Kind::Reactant, reactant, sweep, problem)
-                                      : parse_sweep(Sweep::Kind::Product, product, sweep, problem);
+                  : by_reactant->count() > 0
+                      ? parse_sweep(Sweep::Kind::Reactant, reactant, sweep, problem)
+                      : parse_sweep(Sweep::Kind::Product, product, sweep, problem);
   if (!ok) {
     err += "kinex scan: " + problem + "\n";
     return kFailed;
