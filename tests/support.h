@@ -1,0 +1,79 @@
+// Helpers the test programs share: files, scratch directories and whole
+// runs of the program in-process.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+
+namespace kinex::test {
+
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in.good()) << path;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+inline uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
+
+// An unnamed file holding `bytes`, positioned at its start.
+inline std::FILE* file_with(const std::string& bytes) {
+  std::FILE* file = std::tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::rewind(file);
+  return file;
+}
+
+// A directory of its own, removed with everything in it at the end.
+struct ScratchDir {
+  std::filesystem::path path;
+  ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kinex-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a scratch directory";
+    path = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  std::string file(const std::string& name) const { return (path / name).string(); }
+  // Writes `content` to the file `name` here and returns its path.
+  std::string write(const std::string& name, const std::string& content) const {
+    std::ofstream(file(name), std::ios::binary) << content;
+    return file(name);
+  }
+};
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+// KINEX.exe run in-process on `args` (the program name not included).
+inline Outcome run_kinex_exe(const std::vector<std::string>& args, std::size_t memory_limit = 0) {
+  Outcome o;
+  o.status = run_program(args, o.out, o.err, memory_limit);
+  return o;
+}
+
+}  // namespace kinex::test
