@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support.h"
+#include "common/support.h"
 
 namespace kinex::report {
 namespace {
