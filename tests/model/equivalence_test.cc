@@ -20,12 +20,8 @@ struct Generator {
 
   explicit Generator(uint64_t seed) : engine(seed) {}
 
-  int64_t integer(int64_t lo, int64_t hi) {
-    return std::uniform_int_distribution<int64_t>(lo, hi)(engine);
-  }
-  double uniform(double lo, double hi) {
-    return std::uniform_real_distribution<double>(lo, hi)(engine);
-  }
+  int64_t integer(int64_t lo, int64_t hi) { return std::uniform_int_distribution(lo, hi)(engine); }
+  double uniform(double lo, double hi) { return std::uniform_real_distribution(lo, hi)(engine); }
   bool chance(double p) { return uniform(0.0, 1.0) < p; }
 
   // Whole kcal/mol make equal terms (ties) frequent; a narrow profile
@@ -67,10 +63,9 @@ struct Generator {
   }
 };
 
-uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
-
-#define EXPECT_SAME_BITS(got, want, what) \
-  EXPECT_EQ(bits(got), bits(want)) << (what) << ": got " << (got) << ", want " << (want)
+#define EXPECT_SAME_BITS(got, want, what)                                      \
+  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) << (what) \
+      << ": got " << (got) << ", want " << (want)
 
 void expect_equal(const kinex::Run& run, const LiteralResult& want) {
   const int64_t n = run.n;
@@ -145,12 +140,10 @@ TEST_P(EquivalenceTest, MatchesLongHandBitForBit) {
 INSTANTIATE_TEST_SUITE_P(RandomCycles, EquivalenceTest,
                          ::testing::Values(Batch{1, 400, 1, 8}, Batch{2, 30, 15, 40},
                                            Batch{3, 10, 60, 70}),
-                         [](const ::testing::TestParamInfo<Batch>& info) {
-                           std::string name = "n";
-                           name += std::to_string(info.param.min_n);
-                           name += "to";
-                           name += std::to_string(info.param.max_n);
-                           return name;
+                         [](const auto& info) {
+                           std::string name(1, 'n');
+                           return name += std::to_string(info.param.min_n) + "to" +
+                                          std::to_string(info.param.max_n);
                          });
 
 }  // namespace

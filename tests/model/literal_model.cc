@@ -13,28 +13,15 @@ constexpr double kAvogadro = 6.022136680382177e+23;
 constexpr double kPlanck = 6.626075688705515e-34;
 constexpr double kKcalToKJ = 4.184000015258789;
 
-// An integer array indexed from 1 in each dimension.
-struct Index3 {
-  int64_t n;
-  std::vector<int64_t> v;
-  explicit Index3(int64_t n_) : n(n_), v(n_ * n_ * (n_ > 1 ? n_ - 1 : 0), 0) {}
-  int64_t& operator()(int64_t a, int64_t b, int64_t k) {
-    return v[((a - 1) * n + (b - 1)) * (n - 1) + (k - 1)];
+// An array indexed from 1 in each dimension: a and b in 1..n, k in 1..depth.
+template <typename T>
+struct Grid {
+  int64_t n, depth;
+  std::vector<T> v;
+  Grid(int64_t n_, int64_t depth_) : n(n_), depth(depth_), v(n_ * n_ * depth_, T{}) {}
+  T& operator()(int64_t a, int64_t b, int64_t k = 1) {
+    return v[((a - 1) * n + (b - 1)) * depth + (k - 1)];
   }
-};
-
-struct Index2 {
-  int64_t n;
-  std::vector<int64_t> v;
-  explicit Index2(int64_t n_) : n(n_), v(n_ * n_, 0) {}
-  int64_t& operator()(int64_t a, int64_t b) { return v[(a - 1) * n + (b - 1)]; }
-};
-
-struct Real2 {
-  int64_t n;
-  std::vector<double> v;
-  explicit Real2(int64_t n_) : n(n_), v(n_ * n_, 0.0) {}
-  double& operator()(int64_t a, int64_t b) { return v[(a - 1) * n + (b - 1)]; }
 };
 
 std::vector<std::string> extract_ascending(std::vector<int64_t>& span, int64_t count, int64_t n) {
@@ -81,7 +68,7 @@ LiteralResult literal_model(const kinex::Run& run) {
   r.driving_force = std::exp(-r.dG) * r.concproduct_reac - r.concproduct_prod;
 
   // Partition matrix.
-  Index3 pm(n), pint(n), pts(n);
+  Grid<int64_t> pm(n, n - 1), pint(n, n - 1), pts(n, n - 1);
   if (n >= 2) {
     pm(1, 1, 1) = 2;
     for (int64_t k = 2; k <= n - 1; ++k) pm(1, 1, k) = pm(1, 1, k - 1) + 1;
@@ -103,7 +90,7 @@ LiteralResult literal_model(const kinex::Run& run) {
       }
   int64_t total = 0;
   for (int64_t i = 1; i <= n; ++i) total += i;
-  Index2 rem_int(n), rem_ts(n);
+  Grid<int64_t> rem_int(n, 1), rem_ts(n, 1);
   for (int64_t a = 1; a <= n; ++a)
     for (int64_t b = 1; b <= n; ++b) {
       int64_t si = 0, st = 0;
@@ -114,7 +101,7 @@ LiteralResult literal_model(const kinex::Run& run) {
       rem_int(a, b) = total - si;
       rem_ts(a, b) = total - st;
     }
-  Real2 energy(n), conc(n), complete(n);
+  Grid<double> energy(n, 1), conc(n, 1), complete(n, 1);
   for (int64_t a = 1; a <= n; ++a)
     for (int64_t b = 1; b <= n; ++b)
       energy(a, b) = std::exp(r.g_ts[rem_ts(a, b)] - r.g_int[rem_int(a, b)]);

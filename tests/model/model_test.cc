@@ -1,0 +1,230 @@
+// The model on hand-made cycles: the energy profile's warning, the TOF, the
+// dominant term and the span lists of the advice.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "cycle.h"
+
+namespace kinex::testing {
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+::testing::AssertionResult near_relative(double got, double want, double tolerance) {
+  if (std::fabs(got - want) <= tolerance * std::fabs(want)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << got << " is not within " << tolerance << " of " << want;
+}
+
+std::vector<std::string> texts(std::initializer_list<int> steps) {
+  std::vector<std::string> out;
+  for (int s : steps) out.push_back(std::string(1, ' ') += std::to_string(s));
+  return out;
+}
+
+// n = 3, intermediates 0, 5, -2, transition states 15, 20, 10 kcal/mol,
+// DeltaG = -20 kcal/mol; every concentration 1, so that the concentration
+// degrees of control of every step are computed.
+TEST(Model, ReferenceCycle) {
+  const std::vector<std::optional<double>> ones(3, 1.0);
+  kinex::Run run = make_run({298.15, {0.0, 5.0, -2.0}, {15.0, 20.0, 10.0}, -20.0, ones, ones});
+  run_model(run);
+
+  EXPECT_NEAR(run.inv_RT, 1.68780, 1e-5);
+  EXPECT_EQ(run.numerator, run.driving_force);
+  EXPECT_TRUE(near_relative(run.numerator, 4.5710e14, 1e-4));
+  EXPECT_EQ(run.prefactor, (298.15 * k_B) / h_Planck);
+  EXPECT_TRUE(near_relative(run.prefactor, 6.2125e12, 1e-4));
+  EXPECT_TRUE(near_relative(run.denominator, 2.0904e29, 1e-4));
+  EXPECT_TRUE(near_relative(run.TOF, 1.3585e-2, 1e-4));
+  // The largest term: transition state 2 over intermediate 0 of the next turn.
+  EXPECT_EQ(term(run, 1, 2), std::exp((20.0 - (0.0 - 20.0)) * run.inv_RT));
+  for (int64_t a = 1; a <= 3; ++a) {
+    for (int64_t b = 1; b <= 3; ++b) EXPECT_LE(term(run, a, b), term(run, 1, 2));
+  }
+
+  EXPECT_EQ(run.dominant_a, 1);
+  EXPECT_EQ(run.dominant_b, 2);
+  EXPECT_EQ(run.TDI, 1);
+  EXPECT_EQ(run.TDTS, 2);
+  const double xtof_int[] = {0.99978, 2.1618e-4, 1.3671e-6};
+  const double xtof_ts[] = {2.1618e-4, 0.99978, 1.4139e-6};
+  const double xtof_reac[] = {0.99978, 0.99978, 1.4139e-6};
+  const double xtof_prod[] = {-0.99957, -4.676e-8, -6.6e-14};
+  for (int64_t i = 1; i <= 3; ++i) {
+    EXPECT_TRUE(near_relative(run.xtof_int[i - 1], xtof_int[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.xtof_ts[i], xtof_ts[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.xtof_reac[i], xtof_reac[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.xtof_prod[i], xtof_prod[i - 1], 2e-2)) << "step " << i;
+  }
+  EXPECT_EQ(run.reac_step_text, texts({1, 2}));
+  EXPECT_EQ(run.prod_step_text, texts({1}));
+  EXPECT_EQ(run.n_reac_in_span, 2);
+  EXPECT_EQ(run.n_prod_in_span, 1);
+}
+
+TEST(Model, ThreeStepExample) {
+  kinex::Run run = make_run({298.15,
+                             {0.0, -5.1, -2.0},
+                             {15.2, 20.3, 12.0},
+                             -10.0,
+                             {std::nullopt, 0.5, std::nullopt},
+                             {std::nullopt, std::nullopt, 1.0e-3}});
+  run_model(run);
+  EXPECT_TRUE(near_relative(run.driving_force, 1.069e7, 1e-3));
+  EXPECT_TRUE(near_relative(run.denominator, 8.878e25, 1e-3));
+  EXPECT_TRUE(near_relative(run.TOF, 7.4806e-7, 1e-4));
+  EXPECT_EQ(run.dominant_a, 2);
+  EXPECT_EQ(run.dominant_b, 1);
+  EXPECT_EQ(run.TDI, 2);
+  EXPECT_EQ(run.TDTS, 2);
+  EXPECT_EQ(run.reac_step_text, texts({2}));
+  EXPECT_TRUE(run.prod_step_text.empty());
+  EXPECT_NEAR(run.xtof_int[1], 1.0, 5e-3);
+  EXPECT_NEAR(run.xtof_ts[2], 1.0, 5e-3);
+  EXPECT_NEAR(run.xtof_reac[2], 1.0, 5e-3);
+  // Printed as -0.00: small and negative.
+  EXPECT_LT(run.xtof_prod[3], 0.0);
+  EXPECT_GT(run.xtof_prod[3], -0.005);
+}
+
+TEST(Model, SingleStep) {
+  kinex::Run run = make_run({350.0, {-3.0}, {17.0}, -8.0, {2.0}, {0.5}});
+  run_model(run);
+  // The one term holds no rate constant: its concentration product stays 1,
+  // and its intermediate is intermediate 0 of the next turn.
+  EXPECT_EQ(term(run, 1, 1), std::exp(run.g_ts[1] - run.g_int[1]));
+  EXPECT_EQ(run.denominator, term(run, 1, 1));
+  EXPECT_EQ(run.TDI, 1);
+  EXPECT_EQ(run.TDTS, 1);
+  EXPECT_EQ(run.xtof_int[0], 1.0);
+  EXPECT_EQ(run.xtof_ts[1], 1.0);
+  EXPECT_EQ(run.sum_reac[1], 0.0);
+  EXPECT_EQ(run.sum_prod[1], 0.0);
+  EXPECT_EQ(run.reac_step_text, texts({1}));
+  EXPECT_TRUE(run.prod_step_text.empty());
+}
+
+TEST(Model, TwoSteps) {
+  // Concentrations are powers of two so that each term is exactly its
+  // concentration times its exponential.
+  kinex::Run run = make_run({298.15, {0.0, -3.0}, {12.0, 9.0}, -6.0, {2.0, 4.0}, {8.0, 16.0}});
+  run_model(run);
+  const auto& g_ts = run.g_ts;
+  const auto& g_int = run.g_int;
+  // Rate constants: (1,1) = +2, (1,2) = -1, (2,1) = +1, (2,2) = -2.
+  EXPECT_EQ(term(run, 1, 1), 4.0 * std::exp(g_ts[1] - g_int[2]));
+  EXPECT_EQ(term(run, 1, 2), 8.0 * std::exp(g_ts[2] - g_int[2]));
+  EXPECT_EQ(term(run, 2, 1), 2.0 * std::exp(g_ts[2] - g_int[3]));
+  EXPECT_EQ(term(run, 2, 2), 16.0 * std::exp(g_ts[1] - g_int[1]));
+  EXPECT_EQ(run.denominator,
+            ((term(run, 1, 1) + term(run, 1, 2)) + term(run, 2, 1)) + term(run, 2, 2));
+}
+
+// The warning depends on the driving force; which of its two texts follows
+// depends on the sign of dG.
+TEST(Model, DrivingForceWarning) {
+  const struct {
+    const char* name;
+    Cycle cycle;
+    bool warn, dG_not_negative;
+  } cases[] = {
+      {"DeltaG negative", {298.15, {0.0, 1.0}, {10.0, 12.0}, -5.0, {}, {}}, false, false},
+      {"DeltaG zero", {298.15, {0.0, 1.0}, {10.0, 12.0}, 0.0, {}, {}}, true, true},
+      {"DeltaG positive", {298.15, {0.0, 1.0}, {10.0, 12.0}, 3.0, {}, {}}, true, true},
+      {"product too concentrated",
+       {298.15, {0.0, 1.0}, {10.0, 12.0}, -1.0, {}, {std::nullopt, 1000.0}}, true, false},
+      {"no reactant at all",
+       {298.15, {0.0, 1.0}, {10.0, 12.0}, -10.0, {0.0, 1.0}, {0.5, std::nullopt}}, true, false},
+      {"driving force NaN", {0.0, {0.0, 1.0}, {10.0, 12.0}, 0.0, {}, {}}, false, false},
+      {"concentration NaN",
+       {298.15, {0.0, 1.0}, {10.0, 12.0}, -5.0, {kNaN, std::nullopt}, {}}, false, false}};
+  for (const auto& c : cases) {
+    kinex::Run run = make_run(c.cycle);
+    compute_profile(run);
+    EXPECT_EQ(needs_driving_force_warning(run), c.warn) << c.name << ": " << run.driving_force;
+    EXPECT_EQ(run.dG >= 0.0, c.dG_not_negative) << c.name << ": " << run.dG;
+  }
+}
+
+// A run whose terms are set by hand: every term `fill` except the listed ones.
+struct Placed {
+  int64_t a, b;
+  double value;
+};
+
+kinex::Run run_with_terms(int64_t n, const std::vector<Placed>& placed, double fill = 1.0) {
+  kinex::Run run;
+  run.n = n;
+  kinex::Failure failure;
+  EXPECT_TRUE(kinex::allocate_storage(run, failure));
+  for (int64_t k = 0; k < n * n; ++k) run.complete_matrix[k] = fill;
+  for (const Placed& p : placed) run.complete_matrix[(p.a - 1) * n + (p.b - 1)] = p.value;
+  for (int64_t i = 1; i <= n; ++i) run.has_reac[i] = run.has_prod[i] = 1;
+  run.numerator = 1.0;
+  run.denominator = 0.0;
+  for (int64_t k = 0; k < n * n; ++k) run.denominator = run.denominator + run.complete_matrix[k];
+  return run;
+}
+
+// The column-major scan keeps the first of equal terms (smallest b, then
+// smallest a) and is never replaced by NaN.
+TEST(Model, DominantTerm) {
+  const struct {
+    const char* name;
+    std::vector<Placed> placed;
+    double fill;
+    int64_t a, b;
+  } cases[] = {
+      {"tie across the diagonal", {{2, 1, 5.0}, {1, 2, 5.0}}, 1.0, 2, 1},
+      {"tie, smaller column wins", {{1, 3, 5.0}, {3, 2, 5.0}}, 1.0, 3, 2},
+      {"tie in one column", {{3, 2, 5.0}, {2, 2, 5.0}}, 1.0, 2, 2},
+      {"strictly greater later", {{2, 1, 5.0}, {3, 3, 6.0}}, 1.0, 3, 3},
+      {"NaN first is kept", {{1, 1, kNaN}, {2, 2, 9.0}}, 1.0, 1, 1},
+      {"NaN elsewhere is passed over", {{2, 1, kNaN}, {3, 3, 2.0}}, 1.0, 3, 3},
+      {"signed zeros are equal", {{1, 1, -0.0}}, 0.0, 1, 1}};
+  for (const auto& c : cases) {
+    kinex::Run run = run_with_terms(3, c.placed, c.fill);
+    compute_control(run);
+    EXPECT_EQ(run.dominant_a, c.a) << c.name;
+    EXPECT_EQ(run.dominant_b, c.b) << c.name;
+    EXPECT_EQ(run.TDI, c.a) << c.name;
+    EXPECT_EQ(run.TDTS, (c.a + c.b - 2) % 3 + 1) << c.name;
+  }
+}
+
+// The advice names the steps from the TDI through the TDTS (reactants) and
+// through the step before the TDTS (products), ascending.
+TEST(Model, SpanLists) {
+  const struct {
+    const char* name;
+    int64_t n;
+    Placed dominant;
+    int64_t no_reactant;  // 0: none
+    int64_t tdi, tdts;
+    std::vector<std::string> reac, prod;
+  } cases[] = {
+      {"wrapping span", 5, {4, 4, 9.0}, 0, 4, 2, texts({1, 2, 4, 5}), texts({1, 4, 5})},
+      {"no reactant at step 5", 5, {4, 4, 9.0}, 5, 4, 2, texts({1, 2, 4}), texts({1, 4, 5})},
+      {"TDTS = TDI", 5, {3, 1, 9.0}, 0, 3, 3, texts({3}), {}},
+      {"TDI 1, TDTS n", 5, {1, 5, 9.0}, 0, 1, 5, texts({1, 2, 3, 4, 5}), texts({1, 2, 3, 4})},
+      {"TDTS = TDI - 1", 5, {3, 5, 9.0}, 0, 3, 2, texts({1, 2, 3, 4, 5}), texts({1, 3, 4, 5})},
+      {"three digits", 120, {99, 3, 9.0}, 0, 99, 101, texts({99, 100, 101}), texts({99, 100})}};
+  for (const auto& c : cases) {
+    kinex::Run run = run_with_terms(c.n, {c.dominant});
+    if (c.no_reactant > 0) run.has_reac[c.no_reactant] = 0;
+    compute_control(run);
+    EXPECT_EQ(run.TDI, c.tdi) << c.name;
+    EXPECT_EQ(run.TDTS, c.tdts) << c.name;
+    EXPECT_EQ(run.reac_step_text, c.reac) << c.name;
+    EXPECT_EQ(run.prod_step_text, c.prod) << c.name;
+    EXPECT_EQ(run.n_reac_in_span, static_cast<int64_t>(c.reac.size())) << c.name;
+    EXPECT_EQ(run.n_prod_in_span, static_cast<int64_t>(c.prod.size())) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace kinex::testing
