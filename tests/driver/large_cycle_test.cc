@@ -65,37 +65,46 @@ std::vector<int64_t> advice_steps(const std::string& report, const std::string& 
   return steps;
 }
 
-double tof_per_second(const std::string& report) {
-  const std::size_t at = report.find("TOF =");
-  return at == std::string::npos ? NAN : std::strtod(report.c_str() + at + 5, nullptr);
+// Runs the cycle and checks the tables' rows, the determining states and
+// the steps the advice names; returns the TOF per second.
+double run_and_check(const std::vector<StepRecord>& steps, int64_t tdi, int64_t tdts,
+                     const std::vector<int64_t>& reactants, const std::vector<int64_t>& products,
+                     std::string& out) {
+  test::ScratchDir dir;
+  // The storage of a thousand steps stays well inside 100 MB.
+  const test::Outcome o =
+      test::run_kinex_exe({dir.write("cycle.txt", input_text(steps))}, std::size_t{100} << 20);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err, "");
+  out = o.out;
+  EXPECT_EQ(step_rows(out, "REPEAT OF THE INPUT"), steps.size());
+  EXPECT_EQ(step_rows(out, "THE DEGREES OF TOF CONTROL"), steps.size());
+  EXPECT_NE(out.find(" The TDI is the intermediate of step " + std::to_string(tdi) + ".\n"),
+            std::string::npos);
+  EXPECT_NE(out.find(" The TDTS is the transition state of step " + std::to_string(tdts) + ".\n"),
+            std::string::npos);
+  EXPECT_EQ(advice_steps(out, "entering in step", "in high"), reactants);
+  EXPECT_EQ(advice_steps(out, "released in step", "from the"), products);
+  const std::size_t at = out.find("TOF =");
+  return at == std::string::npos ? NAN : std::strtod(out.c_str() + at + 5, nullptr);
 }
 
 TEST(LargeCycle, SpanWrappingPastStep120IsAdvisedInAscendingOrder) {
   std::vector<StepRecord> steps = cycle_with_span(120, 115, 3);
   for (int64_t i : {2, 3, 4, 100, 115, 117}) steps[i - 1].reac = true;
   for (int64_t i : {1, 3, 116, 120}) steps[i - 1].prod = true;
-  test::ScratchDir dir;
-  const test::Outcome o = test::run_kinex_exe({dir.write("wrap120.txt", input_text(steps))});
-  ASSERT_EQ(o.status, 0) << o.err;
-
-  EXPECT_EQ(step_rows(o.out, "REPEAT OF THE INPUT"), 120u);
-  EXPECT_EQ(step_rows(o.out, "THE DEGREES OF TOF CONTROL"), 120u);
-  // The TDI's intermediate (row 115) and the TDTS (row 3) hold nearly all of
-  // the control.
-  EXPECT_NE(o.out.find(" Step**     1.00     0.00"), std::string::npos);
-  EXPECT_NE(o.out.find(" Step 3     0.00     1.00"), std::string::npos);
-  EXPECT_NE(o.out.find(" The TDI is the intermediate of step 115.\n"), std::string::npos);
-  EXPECT_NE(o.out.find(" The TDTS is the transition state of step 3.\n"), std::string::npos);
   // The span is 115..120, 1..3; the product of the TDTS's own step (3) and
   // everything outside the span (4, 100) are left out.
-  EXPECT_EQ(advice_steps(o.out, "entering in step", "in high"),
-            (std::vector<int64_t>{2, 3, 115, 117}));
-  EXPECT_EQ(advice_steps(o.out, "released in step", "from the"),
-            (std::vector<int64_t>{1, 116, 120}));
+  std::string out;
+  const double tof = run_and_check(steps, 115, 3, {2, 3, 115, 117}, {1, 116, 120}, out);
+  // The TDI's intermediate (row 115) and the TDTS (row 3) hold nearly all of
+  // the control.
+  EXPECT_NE(out.find(" Step**     1.00     0.00"), std::string::npos);
+  EXPECT_NE(out.find(" Step 3     0.00     1.00"), std::string::npos);
   // One dominant term of span 40 kcal/mol (the TDTS lies in the next turn).
   const double span_estimate = 6.2e12 * std::exp(-40.0 * 1.6878);
-  EXPECT_GT(tof_per_second(o.out), 0.5 * span_estimate);
-  EXPECT_LT(tof_per_second(o.out), 2.0 * span_estimate);
+  EXPECT_GT(tof, 0.5 * span_estimate);
+  EXPECT_LT(tof, 2.0 * span_estimate);
 }
 
 TEST(LargeCycle, ThousandStepsWithEveryConcentrationComplete) {
@@ -107,26 +116,15 @@ TEST(LargeCycle, ThousandStepsWithEveryConcentrationComplete) {
     steps[i].g_ts += 0.001 * static_cast<double>(i % 11);
     steps[i].reac = steps[i].prod = true;
   }
-  test::ScratchDir dir;
-  // The storage of a thousand steps stays well inside 100 MB.
-  const test::Outcome o =
-      test::run_kinex_exe({dir.write("steps1000.txt", input_text(steps)), "l"}, 100 << 20);
-  ASSERT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.err, "");
-
-  EXPECT_EQ(step_rows(o.out, "REPEAT OF THE INPUT"), 1000u);
-  EXPECT_EQ(step_rows(o.out, "THE DEGREES OF TOF CONTROL"), 1000u);
-  EXPECT_NE(o.out.find(" The TDI is the intermediate of step 700.\n"), std::string::npos);
-  EXPECT_NE(o.out.find(" The TDTS is the transition state of step 250.\n"), std::string::npos);
   std::vector<int64_t> reactants, products;  // the span 700..1000, 1..250
   for (int64_t i = 1; i <= n; ++i) {
     if (i <= 250 || i >= 700) reactants.push_back(i);
     if (i < 250 || i >= 700) products.push_back(i);
   }
-  EXPECT_EQ(advice_steps(o.out, "entering in step", "in high"), reactants);
-  EXPECT_EQ(advice_steps(o.out, "released in step", "from the"), products);
-  EXPECT_TRUE(std::isfinite(tof_per_second(o.out)));
-  EXPECT_GT(tof_per_second(o.out), 0.0);
+  std::string out;
+  const double tof = run_and_check(steps, 700, 250, reactants, products, out);
+  EXPECT_TRUE(std::isfinite(tof));
+  EXPECT_GT(tof, 0.0);
 }
 
 }  // namespace

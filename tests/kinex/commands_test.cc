@@ -2,12 +2,11 @@
 // help and version, wrong command lines, the picture, and the program itself.
 #include "kinex/commands.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,47 +18,29 @@
 namespace kinex {
 namespace {
 
-using cycle_files::read_file;
-using cycle_files::ScratchDir;
+using namespace cycle_files;
+using test::Outcome;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs a program with `args` (program name not included) and collects what
-// it writes and its exit status.
+// Runs a program with `args` as a shell starts it and collects what it
+// writes and its exit status.
 Outcome spawn(const ScratchDir& dir, const std::string& program,
               const std::vector<std::string>& args) {
-  const std::string out_file = (dir.path / "spawn.out").string();
-  const std::string err_file = (dir.path / "spawn.err").string();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+  std::string command = program;
+  for (const std::string& arg : args) {
+    command += " '";
+    for (char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += "'";
   }
-  Outcome outcome;
-  int wait_status = 0;
-  if (pid > 0 && waitpid(pid, &wait_status, 0) == pid && WIFEXITED(wait_status)) {
-    outcome.status = WEXITSTATUS(wait_status);
-  }
-  outcome.out = read_file(out_file);
-  outcome.err = read_file(err_file);
-  return outcome;
+  const int raw = std::system((command + " >" + dir.file("out") + " 2>" + dir.file("err")).c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.file("out")),
+          read_file(dir.file("err"))};
 }
 
 Outcome in_process(std::vector<std::string> args) {
   args.insert(args.begin(), "kinex");
-  Outcome outcome;
-  outcome.status = run_kinex(args, outcome.out, outcome.err);
-  return outcome;
+  Outcome o;
+  o.status = run_kinex(args, o.out, o.err);
+  return o;
 }
 
 void expect_same(const Outcome& got, const Outcome& expected, const std::string& what) {
@@ -76,11 +57,9 @@ TEST(Report, SameBytesAndStatusesAsKinexExe) {
   }
   std::sort(inputs.begin(), inputs.end());
   ASSERT_GE(inputs.size(), 2u);
-  inputs.push_back(KINEX_TEST_DATA "/warn_conc.txt");
-  inputs.push_back(dir.write("bad.txt", "298.15\n2\n0.0 15.0 none x\n"));
-  inputs.push_back((dir.path / "missing.txt").string());
-  inputs.push_back(dir.path.string());
-
+  inputs.insert(inputs.end(), {KINEX_TEST_DATA "/warn_conc.txt",
+                               dir.write("bad.txt", "298.15\n2\n0.0 15.0 none x\n"),
+                               dir.file("missing.txt"), dir.path.string()});
   const std::vector<std::vector<std::string>> option_sets{
       {}, {"l"}, {"idh"}, {"-a", "t"}, {"--", "l"}, {"--help"}, {"i", "d", "a", "t", "h", "l"}};
   for (const std::string& input : inputs) {
@@ -88,21 +67,20 @@ TEST(Report, SameBytesAndStatusesAsKinexExe) {
       std::vector<std::string> args{input};
       args.insert(args.end(), options.begin(), options.end());
       const Outcome expected = spawn(dir, KINEX_EXE, args);
-      std::vector<std::string> report_args{"report"};
-      report_args.insert(report_args.end(), args.begin(), args.end());
-      std::string what = "report";
+      args.insert(args.begin(), "report");
+      std::string what;
       for (const std::string& arg : args) what += " " + arg;
-      expect_same(in_process(report_args), expected, what);
-      if (options.empty()) expect_same(spawn(dir, KINEX_TOOL, report_args), expected, what);
+      expect_same(in_process(args), expected, what);
+      if (options.empty()) expect_same(spawn(dir, KINEX_TOOL, args), expected, what);
     }
   }
   // No file at all: KINEX.exe's usage lines.
   expect_same(in_process({"report"}), spawn(dir, KINEX_EXE, {}), "report");
 }
 
-// Every subcommand explains itself, on standard output, with status 0.
-TEST(CommandLine, HelpForEverySubcommand) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+TEST(CommandLine, HelpVersionAndWrongCommandLines) {
+  // Every subcommand explains itself, on standard output, with status 0.
+  const std::pair<std::vector<std::string>, std::string> help[] = {
       {{"--help"}, "Usage: kinex [OPTIONS] SUBCOMMAND"},
       {{"-h"}, "Usage: kinex [OPTIONS] SUBCOMMAND"},
       {{"report", "--help"}, "Usage: kinex report FILE [OPTIONS...]"},
@@ -110,21 +88,17 @@ TEST(CommandLine, HelpForEverySubcommand) {
       {{"json", "--help"}, "Usage: kinex json [OPTIONS] FILE..."},
       {{"csv", "--help"}, "Usage: kinex csv [OPTIONS] FILE..."},
       {{"scan", "--help"}, "--temperature FROM:TO:STEP"},
-      {{"plot", "--help"}, "-o,--output OUT"},
-  };
-  for (const auto& [args, expected] : cases) {
-    const Outcome got = in_process(args);
-    EXPECT_EQ(got.status, 0) << args[0];
-    EXPECT_NE(got.out.find(expected), std::string::npos) << got.out;
-    EXPECT_EQ(got.err, "");
+      {{"plot", "--help"}, "-o,--output OUT"}};
+  for (const auto& [args, expected] : help) {
+    const Outcome o = in_process(args);
+    EXPECT_EQ(o.status, 0) << expected;
+    EXPECT_NE(o.out.find(expected), std::string::npos) << o.out;
+    EXPECT_EQ(o.err, "");
   }
-  const Outcome version = in_process({"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "kinex " KINEX_VERSION "\n");
-}
+  expect_same(in_process({"--version"}), {0, "kinex " KINEX_VERSION "\n", ""}, "--version");
 
-TEST(CommandLine, WrongCommandLinesFailWithStatus2) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+  // A wrong command line: status 2, the reason and a pointer to --help.
+  const std::pair<std::vector<std::string>, std::string> wrong[] = {
       {{}, "kinex: A subcommand is required"},
       {{"frobnicate"}, "kinex: unknown subcommand 'frobnicate'"},
       {{"Json", "x.txt"}, "kinex: unknown subcommand 'Json'"},
@@ -132,14 +106,13 @@ TEST(CommandLine, WrongCommandLinesFailWithStatus2) {
       {{"csv"}, "kinex: FILE is required"},
       {{"plot"}, "kinex: FILE is required"},
       {{"json", "--compact", "x.txt"}, "--compact"},
-      {{"plot", "a.txt", "b.txt"}, "b.txt"},
-  };
-  for (const auto& [args, expected] : cases) {
-    const Outcome got = in_process(args);
-    EXPECT_EQ(got.status, 2) << expected;
-    EXPECT_EQ(got.out, "");
-    EXPECT_NE(got.err.find(expected), std::string::npos) << got.err;
-    EXPECT_NE(got.err.find("Run with --help"), std::string::npos) << got.err;
+      {{"plot", "a.txt", "b.txt"}, "b.txt"}};
+  for (const auto& [args, expected] : wrong) {
+    const Outcome o = in_process(args);
+    EXPECT_EQ(o.status, 2) << expected;
+    EXPECT_EQ(o.out, "");
+    EXPECT_NE(o.err.find(expected), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("Run with --help"), std::string::npos) << o.err;
   }
 }
 
@@ -152,22 +125,13 @@ TEST(Plot, WritesThePictureOfTheEvaluatedCycle) {
   evaluate_cycle(run);
   const std::string svg = render_profile_svg(run, input);
 
-  const Outcome to_stdout = in_process({"plot", input});
-  EXPECT_EQ(to_stdout.status, 0);
-  EXPECT_EQ(to_stdout.out, svg);
-
-  const std::string file = (dir.path / "profile.svg").string();
-  const Outcome to_file = in_process({"plot", input, "-o", file});
-  EXPECT_EQ(to_file.status, 0);
-  EXPECT_EQ(to_file.out, "");
-  EXPECT_EQ(read_file(file), svg);
-
-  const Outcome bad_output = in_process({"plot", input, "-o", (dir.path / "no/such.svg").string()});
-  EXPECT_EQ(bad_output.status, 2);
-  EXPECT_EQ(bad_output.err,
-            "kinex: " + (dir.path / "no/such.svg").string() + ": No such file or directory\n");
-
-  const Outcome bad_input = in_process({"plot", (dir.path / "none.txt").string()});
+  expect_same(in_process({"plot", input}), {0, svg, ""}, "to standard output");
+  expect_same(in_process({"plot", input, "-o", dir.file("profile.svg")}), {0, "", ""}, "to file");
+  EXPECT_EQ(read_file(dir.file("profile.svg")), svg);
+  const std::string bad_output = dir.file("no/such.svg");
+  expect_same(in_process({"plot", input, "-o", bad_output}),
+              {2, "", "kinex: " + bad_output + ": No such file or directory\n"}, "bad output");
+  const Outcome bad_input = in_process({"plot", dir.file("none.txt")});
   EXPECT_EQ(bad_input.status, 2);
   EXPECT_EQ(bad_input.out, "");
 }
@@ -178,12 +142,10 @@ TEST(Program, WritesWhatTheFunctionsWrite) {
   ScratchDir dir;
   const std::vector<std::vector<std::string>> cases{
       {"json", KINEX_EXAMPLES "/three_step.txt", KINEX_EXAMPLES "/five_step.txt"},
-      {"csv", KINEX_EXAMPLES "/three_step.txt", (dir.path / "none.txt").string()},
+      {"csv", KINEX_EXAMPLES "/three_step.txt", dir.file("none.txt")},
       {"scan", KINEX_EXAMPLES "/tdts_switch.txt", "--temperature", "280:300:5"},
       {"--version"},
-      {"scan", "--help"},
-      {},
-  };
+      {}};
   for (const auto& args : cases) {
     std::vector<std::string> with_name{KINEX_TOOL};
     with_name.insert(with_name.end(), args.begin(), args.end());
@@ -191,14 +153,11 @@ TEST(Program, WritesWhatTheFunctionsWrite) {
     expected.status = run_kinex(with_name, expected.out, expected.err);
     expect_same(spawn(dir, KINEX_TOOL, args), expected, args.empty() ? "(none)" : args[0]);
   }
-  if (std::filesystem::exists("/dev/full")) {
-    const std::string command = std::string(KINEX_TOOL) + " csv " + KINEX_EXAMPLES +
-                                "/three_step.txt > /dev/full 2> " + (dir.path / "err").string();
-    const int status = std::system(command.c_str());
-    EXPECT_EQ(WEXITSTATUS(status), 2);
-    EXPECT_EQ(read_file((dir.path / "err").string()),
-              "kinex: error writing standard output: No space left on device\n");
-  }
+  const std::string command = std::string(KINEX_TOOL) + " csv " + KINEX_EXAMPLES +
+                              "/three_step.txt > /dev/full 2> " + dir.file("err");
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+  EXPECT_EQ(read_file(dir.file("err")),
+            "kinex: error writing standard output: No space left on device\n");
 }
 
 }  // namespace

@@ -1,58 +1,23 @@
-// Cycles written to files in a scratch directory, the reference run that
-// KINEX.exe makes of them, and a CSV reader for reading outputs back.
+// The reference run that KINEX.exe makes of an input file, and a CSV reader
+// for reading outputs back.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/support.h"
 #include "driver/driver.h"
 #include "driver/run.h"
 
 namespace kinex::cycle_files {
 
-// A directory of its own under the system's temporary directory, removed
-// with everything in it at the end of the test.
-struct ScratchDir {
-  std::filesystem::path path;
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kinex-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a scratch directory";
-    path = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  // Writes `content` to the file `name` here and returns its path.
-  std::string write(const std::string& name, const std::string& content) const {
-    const std::string file = (path / name).string();
-    std::ofstream(file, std::ios::binary) << content;
-    return file;
-  }
-};
-
-inline std::string read_file(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline uint64_t bits(double x) {
-  uint64_t b;
-  std::memcpy(&b, &x, sizeof b);
-  return b;
-}
+using test::bits;
+using test::read_file;
+using test::ScratchDir;
 
 // The run KINEX.exe makes of the file: the driver's own phases, report and
 // all. False (with a test failure) when the file cannot be read.
@@ -71,57 +36,40 @@ inline bool reference_run(const std::string& file, Run& run) {
   return ok;
 }
 
-// Reads CSV as RFC 4180 has it (quoted fields, doubled quotes, line ends
-// inside quotes); records end in LF or CR LF. Fails the test on a stray
-// quote or an unterminated quoted field.
+// Reads CSV as RFC 4180 has it: quoted fields with doubled quotes and line
+// ends inside, records ended by LF or CR LF. Fails the test on a stray or
+// unterminated quote.
 inline std::vector<std::vector<std::string>> read_csv(std::string_view text) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> record;
+  std::vector<std::vector<std::string>> records(1);
   std::string field;
-  std::size_t k = 0;
-  while (k < text.size()) {
-    if (text[k] == '"') {
-      if (!field.empty()) ADD_FAILURE() << "quote inside an unquoted field at " << k;
-      ++k;
-      for (;; ++k) {
-        if (k >= text.size()) {
-          ADD_FAILURE() << "unterminated quoted field";
-          return records;
-        }
-        if (text[k] == '"') {
-          if (k + 1 < text.size() && text[k + 1] == '"') {
-            field += '"';
-            ++k;
-            continue;
-          }
-          ++k;
-          break;
-        }
-        field += text[k];
+  bool quoted = false, was_quoted = false;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const char c = text[k];
+    if (quoted) {
+      if (c != '"') {
+        field += c;
+      } else if (k + 1 < text.size() && text[k + 1] == '"') {
+        field += text[++k];
+      } else {
+        quoted = false;
       }
-      if (k < text.size() && text[k] != ',' && text[k] != '\n' && text[k] != '\r') {
-        ADD_FAILURE() << "text after a closing quote at " << k;
-      }
-      continue;
-    }
-    if (text[k] == ',') {
-      record.push_back(field);
+    } else if (c == '"') {
+      if (!field.empty() || was_quoted) ADD_FAILURE() << "stray quote at " << k;
+      quoted = was_quoted = true;
+    } else if (c == ',' || c == '\n' || (c == '\r' && text.substr(k, 2) == "\r\n")) {
+      records.back().push_back(field);
       field.clear();
-    } else if (text[k] == '\n' || (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n')) {
-      if (text[k] == '\r') ++k;
-      record.push_back(field);
-      field.clear();
-      records.push_back(record);
-      record.clear();
+      was_quoted = false;
+      if (c == '\r') ++k;
+      if (c != ',') records.emplace_back();
     } else {
-      field += text[k];
+      if (was_quoted) ADD_FAILURE() << "text after a closing quote at " << k;
+      field += c;
     }
-    ++k;
   }
-  if (!field.empty() || !record.empty()) {
-    record.push_back(field);
-    records.push_back(record);
-  }
+  if (quoted) ADD_FAILURE() << "unterminated quoted field";
+  if (!field.empty() || !records.back().empty()) records.back().push_back(field);
+  if (records.back().empty()) records.pop_back();
   return records;
 }
 

@@ -1,5 +1,6 @@
 #include "literal_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -29,15 +30,8 @@ std::vector<std::string> extract_ascending(std::vector<int64_t>& span, int64_t c
   for (int64_t c = 1; c <= count; ++c) {
     int64_t m = std::numeric_limits<int64_t>::max();
     for (int64_t s : span) m = s < m ? s : m;
-    std::string text(1, ' ');
-    text += std::to_string(m);
-    texts.push_back(text);
-    for (int64_t& s : span) {
-      if (s == m) {
-        s = n + 1;
-        break;
-      }
-    }
+    texts.push_back(std::string(1, ' ') += std::to_string(m));
+    *std::find(span.begin(), span.end(), m) = n + 1;
   }
   return texts;
 }
@@ -173,20 +167,17 @@ LiteralResult literal_model(const kinex::Run& run) {
 
   r.sum_reac.assign(n + 1, 0.0);
   r.sum_prod.assign(n + 1, 0.0);
-  for (int64_t i = 1; i <= n; ++i)
-    for (int64_t a = 1; a <= n; ++a)
-      for (int64_t b = 1; b <= n; ++b) {
-        bool holds = false;
-        for (int64_t k = 1; k <= n - 1; ++k) holds = holds || pm(a, b, k) == i;
-        if (holds) r.sum_reac[i] = r.sum_reac[i] + complete(a, b);
-      }
-  for (int64_t i = 1; i <= n; ++i)
-    for (int64_t a = 1; a <= n; ++a)
-      for (int64_t b = 1; b <= n; ++b) {
-        bool holds = false;
-        for (int64_t k = 1; k <= n - 1; ++k) holds = holds || pm(a, b, k) == -i;
-        if (holds) r.sum_prod[i] = r.sum_prod[i] + complete(a, b);
-      }
+  // The terms holding the forward (reactant) or backward (product) rate
+  // constant of step i.
+  for (std::vector<double>* sum : {&r.sum_reac, &r.sum_prod})
+    for (int64_t i = 1; i <= n; ++i)
+      for (int64_t a = 1; a <= n; ++a)
+        for (int64_t b = 1; b <= n; ++b) {
+          bool holds = false;
+          for (int64_t k = 1; k <= n - 1; ++k)
+            holds = holds || pm(a, b, k) == (sum == &r.sum_reac ? i : -i);
+          if (holds) (*sum)[i] = (*sum)[i] + complete(a, b);
+        }
   r.xtof_reac.assign(n + 1, 0.0);
   r.xtof_prod.assign(n + 1, 0.0);
   for (int64_t i = 1; i <= n; ++i) {

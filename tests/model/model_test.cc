@@ -127,23 +127,21 @@ TEST(Model, TwoSteps) {
 // The warning depends on the driving force; which of its two texts follows
 // depends on the sign of dG.
 TEST(Model, DrivingForceWarning) {
+  using Concentrations = std::vector<std::optional<double>>;
   const struct {
     const char* name;
-    Cycle cycle;
+    double T, DeltaG;
+    Concentrations reac, prod;
     bool warn, dG_not_negative;
-  } cases[] = {
-      {"DeltaG negative", {298.15, {0.0, 1.0}, {10.0, 12.0}, -5.0, {}, {}}, false, false},
-      {"DeltaG zero", {298.15, {0.0, 1.0}, {10.0, 12.0}, 0.0, {}, {}}, true, true},
-      {"DeltaG positive", {298.15, {0.0, 1.0}, {10.0, 12.0}, 3.0, {}, {}}, true, true},
-      {"product too concentrated",
-       {298.15, {0.0, 1.0}, {10.0, 12.0}, -1.0, {}, {std::nullopt, 1000.0}}, true, false},
-      {"no reactant at all",
-       {298.15, {0.0, 1.0}, {10.0, 12.0}, -10.0, {0.0, 1.0}, {0.5, std::nullopt}}, true, false},
-      {"driving force NaN", {0.0, {0.0, 1.0}, {10.0, 12.0}, 0.0, {}, {}}, false, false},
-      {"concentration NaN",
-       {298.15, {0.0, 1.0}, {10.0, 12.0}, -5.0, {kNaN, std::nullopt}, {}}, false, false}};
+  } cases[] = {{"DeltaG negative", 298.15, -5.0, {}, {}, false, false},
+               {"DeltaG zero", 298.15, 0.0, {}, {}, true, true},
+               {"DeltaG positive", 298.15, 3.0, {}, {}, true, true},
+               {"product too concentrated", 298.15, -1.0, {}, {std::nullopt, 1000.0}, true, false},
+               {"no reactant at all", 298.15, -10.0, {0.0, 1.0}, {0.5, std::nullopt}, true, false},
+               {"driving force NaN", 0.0, 0.0, {}, {}, false, false},
+               {"concentration NaN", 298.15, -5.0, {kNaN, std::nullopt}, {}, false, false}};
   for (const auto& c : cases) {
-    kinex::Run run = make_run(c.cycle);
+    kinex::Run run = make_run({c.T, {0.0, 1.0}, {10.0, 12.0}, c.DeltaG, c.reac, c.prod});
     compute_profile(run);
     EXPECT_EQ(needs_driving_force_warning(run), c.warn) << c.name << ": " << run.driving_force;
     EXPECT_EQ(run.dG >= 0.0, c.dG_not_negative) << c.name << ": " << run.dG;
