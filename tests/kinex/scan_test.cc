@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,23 +36,48 @@ const char kSwitchCycle[] =
 // The temperature at which both terms are equal, with the model's constants.
 double switch_temperature() { return 4.0 * (kcal_to_kJ * kJ_to_J) / (R_gas * std::log(1000.0)); }
 
-std::string with_temperature(double T) {
-  const std::string text = kSwitchCycle;
-  return shortest(T) + text.substr(text.find('\n'));
+// The rows of `kinex scan ... --csv`, each checked bit for bit against the
+// run KINEX.exe makes of the file `input_for` gives for its swept value.
+std::vector<std::vector<std::string>> checked_rows(
+    const std::vector<std::string>& args,
+    const std::function<std::string(const std::string&)>& input_for) {
+  ScratchDir dir;
+  std::string out, err;
+  EXPECT_EQ(run_kinex(args, out, err), 0) << err;
+  const auto records = read_csv(out);
+  for (std::size_t r = 1; r < records.size(); ++r) {
+    const std::vector<std::string>& row = records[r];
+    SCOPED_TRACE(row[0]);
+    kinex::Run run;
+    if (!reference_run(dir.write("at.txt", input_for(row[0])), run)) break;
+    EXPECT_EQ(bits(std::stod(row.at(1))), bits(run.TOF));
+    EXPECT_EQ(row.at(2), std::to_string(run.TDI));
+    EXPECT_EQ(row.at(3), std::to_string(run.TDTS));
+    EXPECT_EQ(row.at(5), run.driving_force <= 0.0 ? "1" : "0");
+  }
+  return records;
 }
 
 constexpr auto T = Sweep::Kind::Temperature;
 constexpr auto R = Sweep::Kind::Reactant;
 constexpr auto P = Sweep::Kind::Product;
 
-TEST(Scan, SweepArgumentsAreAcceptedOrExplained) {
+// A good sweep runs from FROM up to TO with TO itself last; a bad one is
+// refused with a reason that quotes it.
+TEST(Scan, SweepArgumentsAndTheirValues) {
   const struct {
     Sweep::Kind kind;
     const char* text;
     std::string error;  // part of the reason; empty when the sweep is good
+    std::size_t count = 0;
+    double first = 0, last = 0;
   } cases[] = {
-      {T, "250:400:10", ""}, {T, "300:300:1", ""}, {T, "2.5e2:4e2:0.5", ""},
-      {R, "2=1e-3:10:10", ""}, {P, "1=0.5:0.5:2", ""},
+      {T, "250:400:10", "", 16, 250, 400}, {T, "300:300:1", "", 1, 300, 300},
+      {T, "250:400:0.1", "", 1501, 250, 400},  // not 399.99999999999...
+      {T, "250:405:10", "", 16, 250, 400},     // TO off the grid
+      {T, "2.5e2:4e2:0.5", "", 301, 250, 400}, {R, "2=1e-3:1:10", "", 4, 1e-3, 1},
+      {R, "1=0.1:1:2", "", 4, 0.1, 0.8}, {P, "3=1e-6:1e6:10", "", 13, 1e-6, 1e6},
+      {P, "1=0.5:0.5:2", "", 1, 0.5, 0.5},
       {T, "250:400", "expected FROM:TO:STEP"}, {T, "250:400:10:1", "expected FROM:TO:STEP"},
       {T, "250 :400:10", "expected FROM:TO:STEP"}, {T, "a:b:c", "expected FROM:TO:STEP"},
       {T, "250:inf:10", "finite"}, {T, "nan:400:10", "finite"},
@@ -66,45 +93,21 @@ TEST(Scan, SweepArgumentsAreAcceptedOrExplained) {
       {P, "2=10:1e-3:10", "FROM must not be above TO"},
       {P, "2=1e-300:1e300:1.0001", "more than 100000 rows"}};
   for (const auto& c : cases) {
-    Sweep sweep;
-    std::string error;
-    EXPECT_EQ(parse_sweep(c.kind, c.text, sweep, error), c.error.empty()) << c.text << error;
-    EXPECT_NE(error.find(c.error), std::string::npos) << error;
-    // The argument is quoted in the reason.
-    if (!c.error.empty()) {
-      EXPECT_NE(error.find(c.text), std::string::npos) << error;
-    }
-  }
-}
-
-TEST(Scan, ValuesRunFromFromToToWithToItselfLast) {
-  const struct {
-    Sweep::Kind kind;
-    const char* text;
-    std::size_t count;
-    double first, second, last;
-  } cases[] = {
-      {T, "250:400:10", 16, 250.0, 260.0, 400.0},
-      {T, "250:400:0.1", 1501, 250.0, 250.1, 400.0},  // not 399.99999999999...
-      {T, "250:405:10", 16, 250.0, 260.0, 400.0},     // TO off the grid
-      {T, "300:300:5", 1, 300.0, 300.0, 300.0},
-      {R, "1=1e-3:1:10", 4, 1e-3, 1e-2, 1.0},
-      {R, "1=0.1:1:2", 4, 0.1, 0.2, 0.8},
-      {P, "3=1e-6:1e6:10", 13, 1e-6, 1e-5, 1e6},
-  };
-  for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     Sweep sweep;
     std::string error;
-    ASSERT_TRUE(parse_sweep(c.kind, c.text, sweep, error)) << error;
+    EXPECT_EQ(parse_sweep(c.kind, c.text, sweep, error), c.error.empty()) << error;
+    if (!c.error.empty()) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+      EXPECT_NE(error.find(c.text), std::string::npos) << error;
+      continue;
+    }
     const std::vector<double> values = sweep_values(sweep);
     ASSERT_EQ(values.size(), c.count);
     EXPECT_EQ(values.front(), c.first);
-    if (c.count > 1) {
-      EXPECT_DOUBLE_EQ(values[1], c.second);
-    }
     EXPECT_EQ(values.back(), c.last);
-    for (std::size_t k = 1; k < values.size(); ++k) EXPECT_LT(values[k - 1], values[k]);
+    EXPECT_EQ(std::adjacent_find(values.begin(), values.end(), std::greater_equal<>()),
+              values.end());
   }
 }
 
@@ -112,11 +115,10 @@ TEST(Scan, ValuesRunFromFromToToWithToItselfLast) {
 TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   ScratchDir dir;
   const std::string file = dir.write("switch.txt", kSwitchCycle);
-  std::string out, err;
-  ASSERT_EQ(run_kinex({"kinex", "scan", file, "--temperature", "250:350:0.5", "--csv"}, out, err),
-            0)
-      << err;
-  const auto records = read_csv(out);
+  const std::string rest = std::string(kSwitchCycle).substr(std::string(kSwitchCycle).find('\n'));
+  const auto records =
+      checked_rows({"kinex", "scan", file, "--temperature", "250:350:0.5", "--csv"},
+                   [&](const std::string& T) { return T + rest; });
   ASSERT_EQ(records.size(), 202u);
   EXPECT_EQ(records[0], (std::vector<std::string>{"T", "TOF_per_s", "TDI", "TDTS", "energetic_span",
                                                   "warning", "TDI_changed", "TDTS_changed"}));
@@ -126,28 +128,20 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   int switches = 0;
   for (std::size_t r = 1; r < records.size(); ++r) {
     const std::vector<std::string>& row = records[r];
-    ASSERT_EQ(row.size(), 8u);
-    const double T_row = std::stod(row[0]);
     SCOPED_TRACE(row[0]);
-    const std::string expected_state = T_row < T_switch ? "1" : "2";
-    EXPECT_EQ(row[2], expected_state);
-    EXPECT_EQ(row[3], expected_state);
-    EXPECT_EQ(row[4], T_row < T_switch ? "20.0" : "16.0");
+    const bool below = std::stod(row[0]) < T_switch;
+    EXPECT_EQ(row[2], below ? "1" : "2");
+    EXPECT_EQ(row[3], below ? "1" : "2");
+    EXPECT_EQ(row[4], below ? "20.0" : "16.0");
     const bool switched = r > 1 && row[3] != records[r - 1][3];
     EXPECT_EQ(row[6], switched ? "1" : "0");
     EXPECT_EQ(row[7], switched ? "1" : "0");
     switches += switched;
-
-    kinex::Run run;
-    ASSERT_TRUE(reference_run(dir.write("at.txt", with_temperature(T_row)), run));
-    EXPECT_EQ(bits(std::stod(row[1])), bits(run.TOF));
-    EXPECT_EQ(row[2], std::to_string(run.TDI));
-    EXPECT_EQ(row[3], std::to_string(run.TDTS));
   }
   EXPECT_EQ(switches, 1);
 
   // The text table marks the same row, and only that one.
-  out.clear();
+  std::string out, err;
   ASSERT_EQ(run_kinex({"kinex", "scan", file, "--temperature", "290:293:0.5"}, out, err), 0);
   std::vector<std::string> marked;
   for (const std::string& line : test::lines_of(out)) {
@@ -161,48 +155,34 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
 // A reactant swept at a step whose file has "x" there: the step then has
 // that reactant, as if the file had given it.
 TEST(Scan, ConcentrationRowsAreTheRunsOfTheChangedFile) {
-  ScratchDir dir;
-  const std::string file = KINEX_EXAMPLES "/three_step.txt";
   const struct {
     const char *option, *sweep;
     int step;
-    bool reactant;
-  } cases[] = {{"--reactant", "1=1e-4:1e4:10", 1, true},
-                        {"--reactant", "2=0.01:100:3", 2, true},
-                        {"--product", "3=1e-3:1e9:100", 3, false},
-                        {"--product", "1=0.5:8:2", 1, false}};
+    std::size_t rows;
+    const char* last_warning;  // enough product pushes the driving force below zero
+  } cases[] = {{"--reactant", "1=1e-4:1e4:10", 1, 9, "0"},
+               {"--reactant", "2=0.01:100:3", 2, 9, "0"},
+               {"--product", "3=1e-3:1e9:100", 3, 7, "1"},
+               {"--product", "1=0.5:8:2", 1, 5, "0"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sweep);
-    std::string out, err;
-    ASSERT_EQ(run_kinex({"kinex", "scan", file, c.option, c.sweep, "--csv"}, out, err), 0) << err;
-    const auto records = read_csv(out);
-    ASSERT_GT(records.size(), 2u);
-    EXPECT_EQ(records[0][0],
-              std::string(c.reactant ? "reactant_" : "product_") + std::to_string(c.step));
-    bool warned = false;
-    for (std::size_t r = 1; r < records.size(); ++r) {
-      const std::vector<std::string>& row = records[r];
-      // The example file with this concentration written into its field.
-      std::string reactants[] = {"x", "0.5", "x"};
-      std::string products[] = {"x", "x", "1.0e-3"};
-      (c.reactant ? reactants : products)[c.step - 1] = row[0];
-      const std::string changed = dir.write(
-          "changed.txt", "298.15\n3\n0.0 15.2 " + reactants[0] + " " + products[0] +
-                             "\n-5.1 20.3 " + reactants[1] + " " + products[1] + "\n-2.0 12.0 " +
-                             reactants[2] + " " + products[2] + "\n-10.0\n");
-      kinex::Run run;
-      ASSERT_TRUE(reference_run(changed, run));
-      SCOPED_TRACE(read_file(changed));
-      EXPECT_EQ(bits(std::stod(row[1])), bits(run.TOF));
-      EXPECT_EQ(row[2], std::to_string(run.TDI));
-      EXPECT_EQ(row[3], std::to_string(run.TDTS));
-      EXPECT_EQ(row[5], run.driving_force <= 0.0 ? "1" : "0");
-      warned = warned || row[5] == "1";
-    }
-    // Enough product pushes the driving force below zero.
-    if (std::string(c.sweep) == "3=1e-3:1e9:100") {
-      EXPECT_TRUE(warned);
-    }
+    const bool reactant = std::string(c.option) == "--reactant";
+    // The example file with the swept concentration written into its field.
+    auto input_for = [&](const std::string& value) {
+      std::string fields[2][3] = {{"x", "0.5", "x"}, {"x", "x", "1.0e-3"}};
+      fields[reactant ? 0 : 1][c.step - 1] = value;
+      const char* energies[] = {"0.0 15.2", "-5.1 20.3", "-2.0 12.0"};
+      std::string text = "298.15\n3\n";
+      for (int i = 0; i < 3; ++i) {
+        text += std::string(energies[i]) + " " + fields[0][i] + " " + fields[1][i] + "\n";
+      }
+      return text + "-10.0\n";
+    };
+    const auto records = checked_rows(
+        {"kinex", "scan", KINEX_EXAMPLES "/three_step.txt", c.option, c.sweep, "--csv"}, input_for);
+    ASSERT_EQ(records.size(), c.rows + 1);
+    EXPECT_EQ(records[0][0], (reactant ? "reactant_" : "product_") + std::to_string(c.step));
+    EXPECT_EQ(records.back()[5], c.last_warning);
   }
 }
 

@@ -195,14 +195,11 @@ TEST(Tof, ScalesOneWorkingValue) {
     double TOF;
     const char *per_second, *per_hour, *per_day;
   } cases[] = {
-      {1.0, " 1.00E+00", " 3.60E+03", " 8.64E+04"},
       {-7.4806e-7, "-7.48E-07", "-2.69E-03", "-6.46E-02"},
-      {0.0, " 0.00E+00", " 0.00E+00", " 0.00E+00"},
       // TOF*3600 and then *24 lands exactly on 8125000, a tie that rounds to
       // even; TOF*86400 in one step would give 8.13E+06.
       {94.03935185185186, " 9.40E+01", " 3.39E+05", " 8.12E+06"},
-      {-kInf, "     -Inf", "     -Inf", "     -Inf"},
-  };
+      {-kInf, "     -Inf", "     -Inf", "     -Inf"}};
   for (const auto& c : cases) {
     kinex::Run run = three_step_run();
     run.TOF = c.TOF;
