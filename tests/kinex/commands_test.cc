@@ -36,13 +36,6 @@ Outcome spawn(const ScratchDir& dir, const std::string& program,
           read_file(dir.file("err"))};
 }
 
-Outcome in_process(std::vector<std::string> args) {
-  args.insert(args.begin(), "kinex");
-  Outcome o;
-  o.status = run_kinex(args, o.out, o.err);
-  return o;
-}
-
 void expect_same(const Outcome& got, const Outcome& expected, const std::string& what) {
   EXPECT_EQ(got.status, expected.status) << what;
   EXPECT_EQ(got.out, expected.out) << what;
@@ -70,12 +63,12 @@ TEST(Report, SameBytesAndStatusesAsKinexExe) {
       args.insert(args.begin(), "report");
       std::string what;
       for (const std::string& arg : args) what += " " + arg;
-      expect_same(in_process(args), expected, what);
+      expect_same(kinex_run(args), expected, what);
       if (options.empty()) expect_same(spawn(dir, KINEX_TOOL, args), expected, what);
     }
   }
   // No file at all: KINEX.exe's usage lines.
-  expect_same(in_process({"report"}), spawn(dir, KINEX_EXE, {}), "report");
+  expect_same(kinex_run({"report"}), spawn(dir, KINEX_EXE, {}), "report");
 }
 
 TEST(CommandLine, HelpVersionAndWrongCommandLines) {
@@ -90,12 +83,12 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"scan", "--help"}, "--temperature FROM:TO:STEP"},
       {{"plot", "--help"}, "-o,--output OUT"}};
   for (const auto& [args, expected] : help) {
-    const Outcome o = in_process(args);
+    const Outcome o = kinex_run(args);
     EXPECT_EQ(o.status, 0) << expected;
     EXPECT_NE(o.out.find(expected), std::string::npos) << o.out;
     EXPECT_EQ(o.err, "");
   }
-  expect_same(in_process({"--version"}), {0, "kinex " KINEX_VERSION "\n", ""}, "--version");
+  expect_same(kinex_run({"--version"}), {0, "kinex " KINEX_VERSION "\n", ""}, "--version");
 
   // A wrong command line: status 2, the reason and a pointer to --help.
   const std::pair<std::vector<std::string>, std::string> wrong[] = {
@@ -108,7 +101,7 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"json", "--compact", "x.txt"}, "--compact"},
       {{"plot", "a.txt", "b.txt"}, "b.txt"}};
   for (const auto& [args, expected] : wrong) {
-    const Outcome o = in_process(args);
+    const Outcome o = kinex_run(args);
     EXPECT_EQ(o.status, 2) << expected;
     EXPECT_EQ(o.out, "");
     EXPECT_NE(o.err.find(expected), std::string::npos) << o.err;
@@ -125,13 +118,13 @@ TEST(Plot, WritesThePictureOfTheEvaluatedCycle) {
   evaluate_cycle(run);
   const std::string svg = render_profile_svg(run, input);
 
-  expect_same(in_process({"plot", input}), {0, svg, ""}, "to standard output");
-  expect_same(in_process({"plot", input, "-o", dir.file("profile.svg")}), {0, "", ""}, "to file");
+  expect_same(kinex_run({"plot", input}), {0, svg, ""}, "to standard output");
+  expect_same(kinex_run({"plot", input, "-o", dir.file("profile.svg")}), {0, "", ""}, "to file");
   EXPECT_EQ(read_file(dir.file("profile.svg")), svg);
   const std::string bad_output = dir.file("no/such.svg");
-  expect_same(in_process({"plot", input, "-o", bad_output}),
+  expect_same(kinex_run({"plot", input, "-o", bad_output}),
               {2, "", "kinex: " + bad_output + ": No such file or directory\n"}, "bad output");
-  const Outcome bad_input = in_process({"plot", dir.file("none.txt")});
+  const Outcome bad_input = kinex_run({"plot", dir.file("none.txt")});
   EXPECT_EQ(bad_input.status, 2);
   EXPECT_EQ(bad_input.out, "");
 }

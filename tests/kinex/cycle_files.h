@@ -12,12 +12,21 @@
 #include "common/support.h"
 #include "driver/driver.h"
 #include "driver/run.h"
+#include "kinex/commands.h"
 
 namespace kinex::cycle_files {
 
 using test::bits;
 using test::read_file;
 using test::ScratchDir;
+
+// `kinex ARGS...` in-process.
+inline test::Outcome kinex_run(std::vector<std::string> args) {
+  args.insert(args.begin(), "kinex");
+  test::Outcome o;
+  o.status = run_kinex(args, o.out, o.err);
+  return o;
+}
 
 // The run KINEX.exe makes of the file: the driver's own phases, report and
 // all. False (with a test failure) when the file cannot be read.

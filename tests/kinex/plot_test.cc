@@ -131,19 +131,9 @@ std::vector<std::pair<std::string, double>> expected_states(const Run& run) {
   return states;
 }
 
-struct CycleCase {
-  const char* name;
-  std::string input;
-};
-
-void PrintTo(const CycleCase& c, std::ostream* os) { *os << c.name; }
-
-class PlotCycle : public testing::TestWithParam<CycleCase> {};
-
-TEST_P(PlotCycle, BarsLabelsAndSpanMatchTheModel) {
-  if (!have_python()) GTEST_SKIP() << "python3 is needed to read the SVG back";
-  const kinex::Run run = evaluate(GetParam().input);
-  const json p = read_picture(render_profile_svg(run, "cycle.txt"));
+// The picture `p` of `run`, read back, against the model.
+void check_picture(const kinex::Run& run, json& p) {
+  p = read_picture(render_profile_svg(run, "cycle.txt"));
   EXPECT_EQ(p.value("nonfinite", -1), 0);
 
   const auto states = expected_states(run);
@@ -192,29 +182,27 @@ TEST_P(PlotCycle, BarsLabelsAndSpanMatchTheModel) {
   EXPECT_EQ(p.value("title", ""), "Gibbs energy profile: cycle.txt");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cycles, PlotCycle,
-    testing::Values(
-        CycleCase{"three_step", test::read_file(KINEX_EXAMPLES "/three_step.txt")},
-        CycleCase{"five_step_span_wraps", test::read_file(KINEX_EXAMPLES "/five_step.txt")},
-        CycleCase{"one_step", "300\n1\n0.0 12.5 x x\n-3.0\n"},
-        CycleCase{"flat", "298.15\n2\n0 0 x x\n0 0 x x\n0\n"},
-        CycleCase{"transition_state_below_intermediate",
-                  "298.15\n2\n0.0 -20 x x\n-5 -22 x x\n-5.0\n"},
-        CycleCase{"three_steps_wide_range", generated_cycle(3, 150.0, 2)},
-        CycleCase{"twelve_steps", generated_cycle(12, 300.0, 3)},
-        CycleCase{"thirty_steps", generated_cycle(30, 400.0, 4)},
-        CycleCase{"forty_steps_small_range", generated_cycle(40, 4.0, 5)}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Plot, ConcentrationsAreMarkedAtTheirSteps) {
+// The states, their bars and labels, the TDI and TDTS tags and the span
+// arrow of cycles from one step to forty, small and wide energy ranges.
+TEST(Plot, BarsLabelsAndSpanMatchTheModel) {
   if (!have_python()) GTEST_SKIP() << "python3 is needed to read the SVG back";
-  const kinex::Run run = evaluate(test::read_file(KINEX_EXAMPLES "/three_step.txt"));
-  const json p = read_picture(render_profile_svg(run, "three_step.txt"));
-  EXPECT_EQ(label(p, "ts-2", "reactant"), "+R 0.5");
-  EXPECT_EQ(label(p, "ts-3", "product"), "-P 0.001");
-  EXPECT_EQ(label(p, "ts-1", "reactant"), "(none)");
-  EXPECT_EQ(label(p, "ts-1", "product"), "(none)");
+  std::vector<json> pictures;
+  for (const std::string& input :
+       {test::read_file(KINEX_EXAMPLES "/three_step.txt"),
+        test::read_file(KINEX_EXAMPLES "/five_step.txt"),  // the span wraps
+        std::string("300\n1\n0.0 12.5 x x\n-3.0\n"), std::string("298.15\n2\n0 0 x x\n0 0 x x\n0\n"),
+        // Transition states below their intermediates.
+        std::string("298.15\n2\n0.0 -20 x x\n-5 -22 x x\n-5.0\n"), generated_cycle(3, 150.0, 2),
+        generated_cycle(12, 300.0, 3), generated_cycle(30, 400.0, 4),
+        generated_cycle(40, 4.0, 5)}) {
+    SCOPED_TRACE(input);
+    check_picture(evaluate(input), pictures.emplace_back());
+  }
+  // The three-step example's reactant and product, marked at their steps.
+  EXPECT_EQ(label(pictures[0], "ts-2", "reactant"), "+R 0.5");
+  EXPECT_EQ(label(pictures[0], "ts-3", "product"), "-P 0.001");
+  EXPECT_EQ(label(pictures[0], "ts-1", "reactant"), "(none)");
+  EXPECT_EQ(label(pictures[0], "ts-1", "product"), "(none)");
 }
 
 // File names are bytes: markup characters, the end of a CDATA section,
