@@ -15,39 +15,29 @@
 namespace kinex {
 namespace {
 
-struct SwitchCase {
-  std::vector<std::string> args;
-  int input, degrees, analysis, tof, headings, banner;
-};
-
-class SwitchTest : public ::testing::TestWithParam<SwitchCase> {};
-
-TEST_P(SwitchTest, OptionLettersClearTheirSwitches) {
-  const SwitchCase& c = GetParam();
-  kinex::Run run;
-  read_command_line(run, c.args);
-  EXPECT_EQ(run.show_input, c.input);
-  EXPECT_EQ(run.show_degrees, c.degrees);
-  EXPECT_EQ(run.show_analysis, c.analysis);
-  EXPECT_EQ(run.show_tof, c.tof);
-  EXPECT_EQ(run.show_headings, c.headings);
-  EXPECT_EQ(run.show_banner, c.banner);
+// The six switches, in the order input, degrees, analysis, TOF, headings,
+// banner, after the command line `args`.
+TEST(CommandLine, OptionLettersClearTheirSwitches) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"f"}, "111111"}, {{}, "111111"}, {{"f", "idh"}, "001101"}, {{"f", "-i"}, "011111"},
+      {{"f", "I"}, "111111"}, {{"f", "idathl"}, "000000"},
+      {{"f", "i", "d", "a", "t", "h"}, "000001"},
+      {{"f", "x", "x", "x", "x", "x", "l"}, "111111"},  // argument 7 is never looked at
+      {{"idathl"}, "111111"},  // letters in the file name are not scanned
+      // Only the first 20 characters of an option string count.
+      {{"f", std::string(20, '-') + "t"}, "111111"},
+      {{"f", std::string(19, '-') + "t"}, "111011"}};
+  for (const auto& [args, expected] : cases) {
+    kinex::Run run;
+    read_command_line(run, args);
+    std::string got;
+    for (int64_t on : {run.show_input, run.show_degrees, run.show_analysis, run.show_tof,
+                       run.show_headings, run.show_banner}) {
+      got += static_cast<char>('0' + on);
+    }
+    EXPECT_EQ(got, expected) << ::testing::PrintToString(args);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    CommandLine, SwitchTest,
-    ::testing::Values(
-        SwitchCase{{"f"}, 1, 1, 1, 1, 1, 1}, SwitchCase{{}, 1, 1, 1, 1, 1, 1},
-        SwitchCase{{"f", "idh"}, 0, 0, 1, 1, 0, 1}, SwitchCase{{"f", "-i"}, 0, 1, 1, 1, 1, 1},
-        SwitchCase{{"f", "I"}, 1, 1, 1, 1, 1, 1}, SwitchCase{{"f", "idathl"}, 0, 0, 0, 0, 0, 0},
-        SwitchCase{{"f", "i", "d", "a", "t", "h"}, 0, 0, 0, 0, 0, 1},
-        // Argument 7 is never looked at.
-        SwitchCase{{"f", "x", "x", "x", "x", "x", "l"}, 1, 1, 1, 1, 1, 1},
-        // Letters in the file name are not scanned.
-        SwitchCase{{"idathl"}, 1, 1, 1, 1, 1, 1},
-        // Only the first 20 characters of an option string count.
-        SwitchCase{{"f", std::string(20, '-') + "t"}, 1, 1, 1, 1, 1, 1},
-        SwitchCase{{"f", std::string(19, '-') + "t"}, 1, 1, 1, 0, 1, 1}));
 
 TEST(CommandLine, FileNameIsKeptWholeWithoutTrailingBlanks) {
   kinex::Run run;

@@ -75,7 +75,6 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
   // Every subcommand explains itself, on standard output, with status 0.
   const std::pair<std::vector<std::string>, std::string> help[] = {
       {{"--help"}, "Usage: kinex [OPTIONS] SUBCOMMAND"},
-      {{"-h"}, "Usage: kinex [OPTIONS] SUBCOMMAND"},
       {{"report", "--help"}, "Usage: kinex report FILE [OPTIONS...]"},
       {{"report", "-h"}, "Usage: kinex report FILE [OPTIONS...]"},
       {{"json", "--help"}, "Usage: kinex json [OPTIONS] FILE..."},

@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/support.h"
-#include "driver/driver.h"
+#include "cycle_files.h"
 #include "kinex/summary.h"
 #include "report/line_writer.h"
 
@@ -78,13 +77,9 @@ std::string label(const json& p, const std::string& id, const std::string& role)
 
 // A run through every phase of `input` (the input format).
 Run evaluate(const std::string& input) {
+  test::ScratchDir dir;
   Run run;
-  run.input_name = "cycle.txt";
-  std::FILE* file = test::file_with(input);
-  std::string out;
-  Failure failure;
-  EXPECT_TRUE(run_phases(run, file, out, failure)) << failure.message;
-  std::fclose(file);
+  EXPECT_TRUE(cycle_files::reference_run(dir.write("cycle.txt", input), run));
   return run;
 }
 

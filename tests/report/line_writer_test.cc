@@ -228,12 +228,9 @@ TEST(LaidOutLines, ReportLayoutsSlashesAndFewerItems) {
        {" Step", 2, 0.97, 0.03, "   ", " x", "    -0.50"},
        " Step 2     0.97     0.03           x    -0.50\n"},
       {"(A12,ES9.2,A7)", {"      TOF = ", 7.4806e-7, " s^(-1)"}, "      TOF =  7.48E-07 s^(-1)\n"},
-      {"(A2,/,A2)", {"a", "b"}, " a\n b\n"},
+      {"(A2,/,A2)", {"a", "b"}, " a\n b\n"}, {"(A1,/,/)", {"a"}, "a\n\n\n"},
       // A "/" between items that the items never reach is not taken.
-      {"(A2,A2,/,A2)", {"a"}, " a\n"},
-      {"(A1,/,/)", {"a"}, "a\n\n\n"},
-      {"(2/,A1)", {"a"}, "\n\na\n"},
-      {"(A1)", {}, "\n"},
+      {"(A2,A2,/,A2)", {"a"}, " a\n"}, {"(2/,A1)", {"a"}, "\n\na\n"}, {"(A1)", {}, "\n"},
       {"( 2I3 , F5.1 )", {1, 2, 2.25}, "  1  2  2.2\n"}};
   for (const auto& c : cases) {
     std::string out;
