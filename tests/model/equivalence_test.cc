@@ -120,6 +120,8 @@ struct Batch {
   int64_t min_n, max_n;
 };
 
+void PrintTo(const Batch& b, std::ostream* os) { *os << "n " << b.min_n << ".." << b.max_n; }
+
 class EquivalenceTest : public ::testing::TestWithParam<Batch> {};
 
 TEST_P(EquivalenceTest, MatchesLongHandBitForBit) {

@@ -17,6 +17,8 @@ struct GoldenCase {
   const char* expected;  // file in tests/data
 };
 
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.expected; }
+
 class GoldenTest : public ::testing::TestWithParam<GoldenCase> {};
 
 TEST_P(GoldenTest, PrintsTheExpectedReport) {
