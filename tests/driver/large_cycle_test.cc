@@ -21,15 +21,8 @@ struct StepRecord {
 };
 
 // A cycle at 298.15 K with DeltaG = -10 kcal/mol, every given concentration
-// 1.0; a deep intermediate at the start of step `tdi` and a high transition
-// state in step `tdts` make that pair the one dominant term.
-std::vector<StepRecord> cycle_with_span(int64_t n, int64_t tdi, int64_t tdts) {
-  std::vector<StepRecord> steps(n);
-  steps[tdi - 1].g_int = -20.0;
-  steps[tdts - 1].g_ts = 30.0;
-  return steps;
-}
-
+// 1.0. The tests put a deep intermediate at the start of the TDI's step and a
+// high transition state in the TDTS's, to make that pair the dominant term.
 std::string input_text(const std::vector<StepRecord>& steps) {
   std::ostringstream file;
   file << "298.15\n" << steps.size() << "\n";
@@ -90,7 +83,9 @@ double run_and_check(const std::vector<StepRecord>& steps, int64_t tdi, int64_t 
 }
 
 TEST(LargeCycle, SpanWrappingPastStep120IsAdvisedInAscendingOrder) {
-  std::vector<StepRecord> steps = cycle_with_span(120, 115, 3);
+  std::vector<StepRecord> steps(120);
+  steps[115 - 1].g_int = -20.0;
+  steps[3 - 1].g_ts = 30.0;
   for (int64_t i : {2, 3, 4, 100, 115, 117}) steps[i - 1].reac = true;
   for (int64_t i : {1, 3, 116, 120}) steps[i - 1].prod = true;
   // The span is 115..120, 1..3; the product of the TDTS's own step (3) and
@@ -109,7 +104,9 @@ TEST(LargeCycle, SpanWrappingPastStep120IsAdvisedInAscendingOrder) {
 
 TEST(LargeCycle, ThousandStepsWithEveryConcentrationComplete) {
   constexpr int64_t n = 1000;
-  std::vector<StepRecord> steps = cycle_with_span(n, 700, 250);
+  std::vector<StepRecord> steps(n);
+  steps[700 - 1].g_int = -20.0;
+  steps[250 - 1].g_ts = 30.0;
   for (int64_t i = 0; i < n; ++i) {
     // Some variety, so that no two terms tie by construction.
     steps[i].g_int += 0.001 * static_cast<double>(i % 7);

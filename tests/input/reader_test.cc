@@ -130,50 +130,43 @@ const std::string kBad = "KINEX.exe: in.txt:";
 const std::string kEnd = "KINEX.exe: in.txt: End of file\n";
 const std::string kAtLeastOne = "2: Number of steps must be at least 1 in item 1 of list input\n";
 
+const std::string kNoRoom = "KINEX.exe: in.txt: cannot hold the arrays for n = ";
+
 INSTANTIATE_TEST_SUITE_P(
     Reader, Failures,
-    ::testing::Values(
-        FailureCase{"", kEnd}, FailureCase{"  \n\t\n   ", kEnd},
-        FailureCase{"298.15K\n",
-                    kBad + "1: Bad real number in item 1 of list input\n298.15K\n^\n"},
-        FailureCase{"298.15\n  three\n",
-                    kBad + "2: Bad integer for item 1 in list input\n  three\n  ^\n"},
-        FailureCase{"298.15\n0\n-10\n", kBad + kAtLeastOne + "0\n^\n"},
-        FailureCase{"298.15\n-3\n", kBad + kAtLeastOne + "-3\n^\n"},
-        FailureCase{kHead + "0 10 x\n", kEnd},
-        FailureCase{kHead + "0\n\n  10,,x x\n-1\n",
-                    kBad + "5: No value for item 3 of list input\n  10,,x x\n     ^\n"},
-        FailureCase{kHead + "0 10 x/\n-1\n",
-                    kBad + "3: No value for item 4 of list input\n0 10 x/\n      ^\n"},
+    ::testing::ValuesIn(std::vector<FailureCase>{
+        {"", kEnd}, {"  \n\t\n   ", kEnd},
+        {"298.15K\n", kBad + "1: Bad real number in item 1 of list input\n298.15K\n^\n"},
+        {"298.15\n  three\n", kBad + "2: Bad integer for item 1 in list input\n  three\n  ^\n"},
+        {"298.15\n0\n-10\n", kBad + kAtLeastOne + "0\n^\n"},
+        {"298.15\n-3\n", kBad + kAtLeastOne + "-3\n^\n"}, {kHead + "0 10 x\n", kEnd},
+        {kHead + "0\n\n  10,,x x\n-1\n",
+         kBad + "5: No value for item 3 of list input\n  10,,x x\n     ^\n"},
+        {kHead + "0 10 x/\n-1\n",
+         kBad + "3: No value for item 4 of list input\n0 10 x/\n      ^\n"},
         // Concentration fields: the line where the field stands, the item
         // within the field.
-        FailureCase{kHead + "0 10 x\n  xx\n-1\n",
-                    kBad + "4: Bad real number in item 1 of list input\n  xx\n  ^\n"},
-        FailureCase{kHead + "0 10 none x\n-1\n",
-                    kBad + "3: Bad not-a-number in item 1 of list input\n0 10 none x\n     ^\n"},
-        FailureCase{kHead + "0 10 '' x\n-1\n", kEnd + "0 10 '' x\n     ^\n"},
-        FailureCase{kHead + "0 10 x ',5'\n-1\n",
-                    kBad + "3: No value for item 1 of list input\n0 10 x ',5'\n       ^\n"},
-        FailureCase{kHead + "0 10 300K x\n-1\n",
-                    kBad + "3: Bad real number in item 1 of list input\n0 10 300K x\n     ^\n"},
+        {kHead + "0 10 x\n  xx\n-1\n",
+         kBad + "4: Bad real number in item 1 of list input\n  xx\n  ^\n"},
+        {kHead + "0 10 none x\n-1\n",
+         kBad + "3: Bad not-a-number in item 1 of list input\n0 10 none x\n     ^\n"},
+        {kHead + "0 10 '' x\n-1\n", kEnd + "0 10 '' x\n     ^\n"},
+        {kHead + "0 10 x ',5'\n-1\n",
+         kBad + "3: No value for item 1 of list input\n0 10 x ',5'\n       ^\n"},
+        {kHead + "0 10 300K x\n-1\n",
+         kBad + "3: Bad real number in item 1 of list input\n0 10 300K x\n     ^\n"},
         // A failure of the file itself comes before one of a field.
-        FailureCase{kHead + "0 10 300K x\n", kEnd},
-        FailureCase{"300\n2\n0 10 xx x\n0 10 x 1e\n-1\n",
-                    kBad + "3: Bad real number in item 1 of list input\n0 10 xx x\n     ^\n"},
+        {kHead + "0 10 300K x\n", kEnd},
+        {"300\n2\n0 10 xx x\n0 10 x 1e\n-1\n",
+         kBad + "3: Bad real number in item 1 of list input\n0 10 xx x\n     ^\n"},
         // Unprintable input is shown escaped, never raw.
-        FailureCase{"\xef\xbb\xbf" "298.15\n", kBad + "1: Bad real number in item 1 of list "
-                                                      "input\n\\xef\\xbb\\xbf298.15\n^\n"},
-        FailureCase{"298.15\r\n\r 1\r\n",
-                    kBad + "2: Bad integer for item 1 in list input\n\\x0d 1\n^\n"},
+        {"\xef\xbb\xbf" "298.15\n",
+         kBad + "1: Bad real number in item 1 of list input\n\\xef\\xbb\\xbf298.15\n^\n"},
+        {"298.15\r\n\r 1\r\n", kBad + "2: Bad integer for item 1 in list input\n\\x0d 1\n^\n"},
         // Storage that cannot be had ends the run with status 1, promptly.
-        FailureCase{"298.15\n1000000000000\n",
-                    "KINEX.exe: in.txt: cannot hold the arrays for n = 1000000000000 steps\n"
-                    "Memory allocation failed\n",
-                    1},
-        FailureCase{"298.15\n9223372036854775807\n",
-                    "KINEX.exe: in.txt: cannot hold the arrays for n = 9223372036854775807 steps\n"
-                    "Memory allocation failed\n",
-                    1}));
+        {"298.15\n1000000000000\n", kNoRoom + "1000000000000 steps\nMemory allocation failed\n", 1},
+        {"298.15\n9223372036854775807\n",
+         kNoRoom + "9223372036854775807 steps\nMemory allocation failed\n", 1}}));
 
 }  // namespace
 }  // namespace kinex

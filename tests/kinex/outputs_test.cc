@@ -68,11 +68,10 @@ void expect_matches(const json& doc, const Run& run) {
   real("/results/energetic_span", run.TDTS >= run.TDI ? within_turn : within_turn + run.DeltaG);
 
   const auto n = static_cast<std::size_t>(run.n);
-  for (const char* name : {"G_int", "G_ts", "reactant", "product"}) {
-    EXPECT_EQ(doc.at("input").at(name).size(), n) << name;
-  }
-  for (const char* name : {"intermediates", "transition_states", "reactants", "products"}) {
-    EXPECT_EQ(doc.at("/results/X_TOF"_json_pointer).at(name).size(), n) << name;
+  for (const char* list : {"/input/G_int", "/input/G_ts", "/input/reactant", "/input/product",
+                           "/results/X_TOF/intermediates", "/results/X_TOF/transition_states",
+                           "/results/X_TOF/reactants", "/results/X_TOF/products"}) {
+    EXPECT_EQ(doc.at(json::json_pointer(list)).size(), n) << list;
   }
   for (std::size_t i = 1; i <= n; ++i) {
     const std::string k = std::to_string(i - 1);

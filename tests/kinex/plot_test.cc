@@ -185,7 +185,8 @@ TEST(Plot, BarsLabelsAndSpanMatchTheModel) {
   for (const std::string& input :
        {test::read_file(KINEX_EXAMPLES "/three_step.txt"),
         test::read_file(KINEX_EXAMPLES "/five_step.txt"),  // the span wraps
-        std::string("300\n1\n0.0 12.5 x x\n-3.0\n"), std::string("298.15\n2\n0 0 x x\n0 0 x x\n0\n"),
+        std::string("300\n1\n0.0 12.5 x x\n-3.0\n"),
+        std::string("298.15\n2\n0 0 x x\n0 0 x x\n0\n"),
         // Transition states below their intermediates.
         std::string("298.15\n2\n0.0 -20 x x\n-5 -22 x x\n-5.0\n"), generated_cycle(3, 150.0, 2),
         generated_cycle(12, 300.0, 3), generated_cycle(30, 400.0, 4),
