@@ -53,24 +53,9 @@ std::string warning_text(const Run& run) {
 }
 
 std::string advice_text(const Run& run) {
-  // The wording is the report's own: the analysis section of a record that
-  // holds only what that section reads, and of the section only the advice,
-  // which follows the TDI and TDTS lines and the empty line after them.
-  Run analysis;
-  analysis.n = run.n;
-  analysis.TDI = run.TDI;
-  analysis.TDTS = run.TDTS;
-  analysis.n_reac_in_span = run.n_reac_in_span;
-  analysis.n_prod_in_span = run.n_prod_in_span;
-  analysis.reac_step_text = run.reac_step_text;
-  analysis.prod_step_text = run.prod_step_text;
-  analysis.show_input = analysis.show_degrees = analysis.show_tof = 0;
-  analysis.show_headings = analysis.show_banner = 0;
   std::string lines;
-  report::write_report(analysis, lines);
-  const std::size_t tdts_line = lines.find(" The TDTS is");
-  const std::size_t after = lines.find('\n', tdts_line);
-  return join_lines(std::string_view(lines).substr(after + 1));
+  report::write_advice(run, lines);
+  return join_lines(lines);
 }
 
 std::vector<int64_t> advice_reactant_steps(const Run& run) {

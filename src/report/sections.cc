@@ -67,31 +67,6 @@ std::string step_list(const std::vector<std::string>& texts, int64_t count) {
   return list;
 }
 
-// The advice names the reactants to give in high concentration and the
-// products to remove; the closing pair ends it once, after its last sentence.
-void write_advice(const Run& run, std::string& out) {
-  const int64_t R = run.n_reac_in_span;
-  const int64_t P = run.n_prod_in_span;
-  if (R >= 1) {
-    const std::string sentence =
-        (R == 1 ? "Using the reactant entering in step" : "Using the reactants entering in steps") +
-        step_list(run.reac_step_text, R) +
-        (P == 0 ? " in high concentration" : " in high concentration and");
-    write_free(out, {sentence});
-  }
-  if (P >= 1) {
-    // Lower case when it continues the reactant sentence's "and".
-    std::string opening = P == 1 ? "Removing the product released in step"
-                                 : "Removing the products released in steps";
-    if (R >= 1) opening[0] = 'r';
-    write_free(out, {opening + step_list(run.prod_step_text, P) + " from the reaction mixture"});
-  }
-  if (R + P >= 1) {
-    write_free(out, {"will speed up the reaction more efficiently than manipulating the other"});
-    write_free(out, {"concentrations."});
-  }
-}
-
 void write_analysis(const Run& run, std::string& out) {
   if (run.show_headings) write_heading(out, kAnalysisTitle);
   const std::string tdi = free_form({run.TDI});
@@ -142,6 +117,31 @@ void fill_xtof_cells(Run& run) {
   for (int64_t i = 1; i <= run.n; ++i) {
     run.xtof_reac_cell[i] = xtof_cell(run.has_reac[i], run.xtof_reac[i]);
     run.xtof_prod_cell[i] = xtof_cell(run.has_prod[i], run.xtof_prod[i]);
+  }
+}
+
+// The advice names the reactants to give in high concentration and the
+// products to remove; the closing pair ends it once, after its last sentence.
+void write_advice(const Run& run, std::string& out) {
+  const int64_t R = run.n_reac_in_span;
+  const int64_t P = run.n_prod_in_span;
+  if (R >= 1) {
+    const std::string sentence =
+        (R == 1 ? "Using the reactant entering in step" : "Using the reactants entering in steps") +
+        step_list(run.reac_step_text, R) +
+        (P == 0 ? " in high concentration" : " in high concentration and");
+    write_free(out, {sentence});
+  }
+  if (P >= 1) {
+    // Lower case when it continues the reactant sentence's "and".
+    std::string opening = P == 1 ? "Removing the product released in step"
+                                 : "Removing the products released in steps";
+    if (R >= 1) opening[0] = 'r';
+    write_free(out, {opening + step_list(run.prod_step_text, P) + " from the reaction mixture"});
+  }
+  if (R + P >= 1) {
+    write_free(out, {"will speed up the reaction more efficiently than manipulating the other"});
+    write_free(out, {"concentrations."});
   }
 }
 

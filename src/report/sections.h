@@ -19,6 +19,11 @@ void write_warning(const Run& run, std::string& out);
 // free-form " x" where it has none. Done whether or not the table is shown.
 void fill_xtof_cells(Run& run);
 
+// The advice of the analysis of the cycle: the sentences naming the
+// reactants to give in high concentration and the products to remove, and
+// the closing pair; nothing when the span names no such step.
+void write_advice(const Run& run, std::string& out);
+
 // The whole report in its order, each section under its switch: the head
 // (empty line, banner, input-file name and an empty line), the repeat of the
 // input, the degrees of TOF control, the analysis of the cycle and the TOF.
