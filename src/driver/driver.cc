@@ -92,4 +92,11 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
   return 0;
 }
 
+bool write_all(std::FILE* stream, const std::string& text) {
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size()) {
+    return false;
+  }
+  return std::fflush(stream) == 0;
+}
+
 }  // namespace kinex

@@ -29,4 +29,8 @@ bool run_phases(Run& run, std::FILE* file, std::string& out, Failure& failure);
 int run_program(const std::vector<std::string>& args, std::string& out, std::string& err,
                 std::size_t memory_limit = 0);
 
+// Writes all of `text` to `stream` and flushes it; false on any write error
+// (errno then tells why). The programs' mains end with it.
+bool write_all(std::FILE* stream, const std::string& text);
+
 }  // namespace kinex

@@ -7,29 +7,19 @@
 
 #include "driver/driver.h"
 
-namespace {
-
-// Writes all of `text` to `stream`; false on any write error.
-bool write_all(std::FILE* stream, const std::string& text) {
-  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size()) return false;
-  return std::fflush(stream) == 0;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   std::string out;
   std::string err;
   int status = kinex::run_program(args, out, err);
   errno = 0;
-  if (!write_all(stdout, out)) {
+  if (!kinex::write_all(stdout, out)) {
     const int error = errno;
     std::string message = "KINEX.exe: error writing standard output";
     if (error != 0) message += std::string(": ") + std::strerror(error);
     err += message + "\n";
     status = 2;
   }
-  write_all(stderr, err);
+  kinex::write_all(stderr, err);
   return status;
 }

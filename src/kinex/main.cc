@@ -5,18 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/driver.h"
 #include "kinex/commands.h"
-
-namespace {
-
-// Writes all of `text` to `stream`; false on any write error.
-bool write_all(std::FILE* stream, const std::string& text) {
-  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size())
-    return false;
-  return std::fflush(stream) == 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
@@ -25,7 +15,7 @@ int main(int argc, char** argv) {
   std::string err;
   int status = kinex::run_kinex(args, out, err);
   errno = 0;
-  if (!write_all(stdout, out)) {
+  if (!kinex::write_all(stdout, out)) {
     const int error = errno;
     // `kinex report` speaks as KINEX.exe throughout, this message included.
     const bool report = args.size() > 1 && args[1] == "report";
@@ -35,6 +25,6 @@ int main(int argc, char** argv) {
     err += message + "\n";
     status = 2;
   }
-  write_all(stderr, err);
+  kinex::write_all(stderr, err);
   return status;
 }
