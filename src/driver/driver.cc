@@ -24,6 +24,18 @@ std::string fixed_width(const std::string& text, std::size_t width) {
   return cell;
 }
 
+// The two usage lines for a file name that names nothing.
+int write_usage(std::string& out) {
+  report::write_free(out, {"The specified input file does not exist."});
+  report::write_free(out, {"Program usage: KINEX.exe inputfile [options]"});
+  return 2;
+}
+
+int fail_system(const std::string& name, int error, std::string& err) {
+  err += "KINEX.exe: " + report::shown_name(name) + ": " + std::strerror(error) + "\n";
+  return 2;
+}
+
 }  // namespace
 
 void read_command_line(Run& run, const std::vector<std::string>& args) {
@@ -57,30 +69,31 @@ bool run_phases(Run& run, std::FILE* file, std::string& out, Failure& failure) {
 }
 
 int run_program(const std::vector<std::string>& args, std::string& out, std::string& err,
-                std::size_t memory_limit) {
+                std::size_t memory_limit, const ProgressFn& progress) {
   Run run;
   run.memory_limit = memory_limit;
+  run.progress = progress;
   read_command_line(run, args);
 
-  // Any object the file system knows under the name counts as existing; a
-  // directory is caught when it is read.
+  // A file of the exact name given is read even when the name ends in
+  // blanks; otherwise the name without them. The report shows the trimmed
+  // name either way. Any object the file system knows under the name counts
+  // as existing; a directory is caught when it is read.
+  std::string path = run.input_name;
   struct stat status;
-  if (run.input_name.empty() || stat(run.input_name.c_str(), &status) != 0) {
-    report::write_free(out, {"The specified input file does not exist."});
-    report::write_free(out, {"Program usage: KINEX.exe inputfile [options]"});
-    return 2;
+  if (!args.empty() && args[0] != path && stat(args[0].c_str(), &status) == 0) path = args[0];
+  if (path.empty()) return write_usage(out);
+  if (path == run.input_name && stat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return write_usage(out);
+    return fail_system(run.input_name, errno, err);
   }
 
-  std::FILE* file = std::fopen(run.input_name.c_str(), "r");
-  if (file == nullptr) {
-    err += "KINEX.exe: " + run.input_name + ": " + std::strerror(errno) + "\n";
-    return 2;
-  }
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) return fail_system(run.input_name, errno, err);
   struct stat opened;
   if (fstat(fileno(file), &opened) == 0 && S_ISDIR(opened.st_mode)) {
     std::fclose(file);
-    err += "KINEX.exe: " + run.input_name + ": " + std::strerror(EISDIR) + "\n";
-    return 2;
+    return fail_system(run.input_name, EISDIR, err);
   }
   Failure failure;
   const bool ok = run_phases(run, file, out, failure);
@@ -90,13 +103,6 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
     return failure.status;
   }
   return 0;
-}
-
-bool write_all(std::FILE* stream, const std::string& text) {
-  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size()) {
-    return false;
-  }
-  return std::fflush(stream) == 0;
 }
 
 }  // namespace kinex

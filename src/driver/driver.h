@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/progress.h"
 #include "driver/run.h"
 
 namespace kinex {
@@ -25,12 +26,9 @@ bool run_phases(Run& run, std::FILE* file, std::string& out, Failure& failure);
 // One whole run: the command line, the existence test, opening the file and
 // the phases. Appends standard output to `out` and standard error to `err`;
 // returns the exit status (0, 1 or 2). Never exits the process.
-// `memory_limit` bounds the run's storage (0: half the physical memory).
+// `memory_limit` bounds the run's storage (0: what the system has room for);
+// `progress`, when set, hears how far the model's work has come.
 int run_program(const std::vector<std::string>& args, std::string& out, std::string& err,
-                std::size_t memory_limit = 0);
-
-// Writes all of `text` to `stream` and flushes it; false on any write error
-// (errno then tells why). The programs' mains end with it.
-bool write_all(std::FILE* stream, const std::string& text);
+                std::size_t memory_limit = 0, const ProgressFn& progress = {});
 
 }  // namespace kinex

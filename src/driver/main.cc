@@ -1,25 +1,27 @@
 // KINEX.exe inputfile [options]: the report of one catalytic cycle.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
 #include "driver/driver.h"
+#include "driver/output.h"
+#include "driver/progress.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   std::string out;
   std::string err;
-  int status = kinex::run_program(args, out, err);
-  errno = 0;
-  if (!kinex::write_all(stdout, out)) {
-    const int error = errno;
-    std::string message = "KINEX.exe: error writing standard output";
-    if (error != 0) message += std::string(": ") + std::strerror(error);
-    err += message + "\n";
+  int status = 0;
+  {
+    kinex::ProgressLine progress(STDERR_FILENO, "KINEX.exe: computing");
+    status = kinex::run_program(args, out, err, 0, progress.callback());
+  }  // the progress line is gone before anything else reaches the terminal
+  int error = 0;
+  if (!kinex::write_all(STDOUT_FILENO, out, error)) {
+    err += kinex::output_error("KINEX.exe", error);
     status = 2;
   }
-  kinex::write_all(stderr, err);
+  kinex::write_all(STDERR_FILENO, err, error);
   return status;
 }

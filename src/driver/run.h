@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,8 @@ struct Run {
   // Largest number of bytes the run's storage may take; 0 means "half of the
   // machine's physical memory". Tests and the fuzzer set a small value.
   std::size_t memory_limit = 0;
+  // Called on the calling thread now and then (at most about 200 times a run) with the share of the model's work done so far, 0..1; empty: not called.
+  std::function<void(double)> progress;
 
   // --- Cycle data, as read from the input file -----------------------------
   double T = 0.0;       // kelvin

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "report/line_writer.h"
+
 namespace kinex::input {
 namespace {
 
@@ -651,14 +653,8 @@ std::string show_column(const LineExcerpt& excerpt, int64_t column) {
     const char c = head[i];
     if (printable(c)) {
       line += c;
-    } else if (c == '\t') {
-      line += "\\t";
     } else {
-      static const char kHex[] = "0123456789abcdef";
-      const auto byte = static_cast<unsigned char>(c);
-      line += "\\x";
-      line += kHex[byte >> 4];
-      line += kHex[byte & 15];
+      report::append_escaped(line, static_cast<unsigned char>(c));
     }
   }
   if (!excerpt.complete || excerpt.length > static_cast<int64_t>(shown)) line += "...";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "driver/run.h"
 
@@ -11,9 +12,31 @@ namespace kinex {
 // per-step arrays); SIZE_MAX when that does not fit in a size_t.
 std::size_t storage_bytes(int64_t n);
 
+// What the system lets a run have, in bytes. SIZE_MAX stands for a figure
+// that is unknown or unlimited.
+struct MemoryRoom {
+  std::size_t physical = SIZE_MAX;       // memory installed
+  std::size_t available = SIZE_MAX;      // memory to be had now without swapping
+  std::size_t address_limit = SIZE_MAX;  // RLIMIT_AS
+  std::size_t address_used = 0;          // the process's address space now
+  std::size_t data_limit = SIZE_MAX;     // RLIMIT_DATA
+  std::size_t data_used = 0;             // the process's data now
+  std::size_t group_limit = SIZE_MAX;    // the memory limit of the process's control group
+  std::size_t group_used = 0;            // what that group uses now
+};
+
+// The room of this process now, read from the system.
+MemoryRoom current_memory_room();
+
+// The largest storage a run may take in `room`: no more than half the
+// installed memory, what is available, and what each limit leaves after what
+// is in use, less a reserve for the rest of the run (threads, the report).
+std::size_t storage_limit(const MemoryRoom& room);
+
 // Creates every array of the run from run.n (n >= 1). Fails with status 1 and
 // the memory diagnostic, without touching the memory, when the storage would
-// exceed run.memory_limit or cannot be had.
+// exceed run.memory_limit (0: storage_limit(current_memory_room())) or cannot
+// be had.
 bool allocate_storage(Run& run, Failure& failure);
 
 }  // namespace kinex

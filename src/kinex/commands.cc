@@ -9,9 +9,12 @@
 
 #include "driver/driver.h"
 #include "kinex/csv_output.h"
+#include "kinex/format.h"
 #include "kinex/cycle.h"
 #include "kinex/json_output.h"
+#include "kinex/output_file.h"
 #include "kinex/plot.h"
+#include "report/line_writer.h"
 
 #ifndef KINEX_VERSION
 #define KINEX_VERSION "unknown"
@@ -21,6 +24,7 @@ namespace kinex {
 namespace {
 
 constexpr int kFailed = 2;
+constexpr const char* kSpreadsheetFlag = "--spreadsheet";
 
 constexpr const char* kDescription =
     "kinex: the results of KINEX for scripts, screening and scans.\n"
@@ -80,141 +84,216 @@ constexpr const char* kPlotFooter =
     "Example:\n"
     "  kinex plot cycle.txt -o cycle.svg";
 
-// The report's arguments are not parsed, so its usage line is written out.
-class ReportUsage : public CLI::Formatter {
+// The usage line of a subcommand whose arguments CLI11 does not see whole
+// (the report's, the files of json and csv), written out.
+class FixedUsage : public CLI::Formatter {
  public:
-  std::string make_usage(const CLI::App*, std::string) const override {
-    return "Usage: kinex report FILE [OPTIONS...]\n";
-  }
+  explicit FixedUsage(std::string line) : line_(std::move(line)) {}
+  std::string make_usage(const CLI::App*, std::string) const override { return line_; }
+
+ private:
+  std::string line_;
 };
 
 // Reads one file and takes it through the model; false with the diagnostic
 // on `err` when it cannot be read.
-bool evaluated(const std::string& file, Run& run, std::string& err) {
+bool evaluated(const std::string& file, Run& run, std::string& err, const ProgressFn& progress) {
   Failure failure;
   if (!load_cycle(file, run, failure)) {
     err += failure.message;
     return false;
   }
+  run.progress = progress;
   evaluate_cycle(run);
   return true;
 }
 
-bool write_file(const std::string& name, const std::string& text, std::string& err) {
-  std::FILE* file = std::fopen(name.c_str(), "wb");
-  int error = errno;
-  bool ok = file != nullptr;
-  if (ok) {
-    errno = 0;
-    ok = text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    error = errno;
-    if (std::fclose(file) != 0 && ok) {
-      ok = false;
-      error = errno;
+// The progress of file k of `count` within a batch.
+ProgressFn file_progress(const ProgressFn& progress, std::size_t k, std::size_t count) {
+  if (!progress) return {};
+  const double done = static_cast<double>(k), all = static_cast<double>(count);
+  return [&progress, done, all](double part) { progress((done + part) / all); };
+}
+
+// The options a batch command (json, csv) takes before its files.
+bool batch_option(const std::string& arg, bool csv) {
+  return arg == "-h" || arg == "--help" || (csv && arg == kSpreadsheetFlag);
+}
+
+// Splits the arguments of a batch command at its first file: what comes
+// before are its options, the first argument that is not one of them and
+// everything after it are files (a leading "--" only marks where the files
+// begin). An argument before the files that looks like an option but is none
+// is refused with a hint, rather than read as a file.
+bool split_batch(const std::vector<std::string>& args, bool csv, std::vector<std::string>& options,
+                 std::vector<std::string>& files, std::string& err) {
+  std::size_t k = 2;
+  for (; k < args.size(); ++k) {
+    const std::string& arg = args[k];
+    if (arg == "--") {
+      ++k;
+      break;
     }
+    if (arg.size() < 2 || arg[0] != '-') break;
+    if (!batch_option(arg, csv)) {
+      const std::string shown = report::shown_name(arg);
+      err += "kinex " + args[1] + ": unknown option '" + shown +
+             "'; a file whose name starts with '-' goes after '--' (kinex " + args[1] +
+             " -- " + shown + ") or as ./" + shown + "\nRun with --help for more information.\n";
+      return false;
+    }
+    options.push_back(arg);
   }
-  if (!ok) {
-    err += "kinex: " + name + ": " + (error != 0 ? std::strerror(error) : "write error") + "\n";
-  }
-  return ok;
+  files.assign(args.begin() + static_cast<std::ptrdiff_t>(k), args.end());
+  return true;
 }
 
 }  // namespace
 
-int command_report(const std::vector<std::string>& args, std::string& out, std::string& err) {
-  return run_program(args, out, err);
+int command_report(const std::vector<std::string>& args, std::string& out, std::string& err,
+                   const ProgressFn& progress) {
+  return run_program(args, out, err, 0, progress);
 }
 
-int command_json(const std::vector<std::string>& files, const std::string& program,
-                 std::string& out, std::string& err) {
+int command_json(const std::vector<std::string>& files, const std::string& program, Output& out,
+                 std::string& err, const ProgressFn& progress) {
   int status = 0;
-  Json documents = Json::array();
-  for (const std::string& file : files) {
+  std::size_t written = 0;
+  for (std::size_t k = 0; k < files.size(); ++k) {
     Run run;
-    if (!evaluated(file, run, err)) {
+    if (!evaluated(files[k], run, err, file_progress(progress, k, files.size()))) {
       status = kFailed;
       continue;
     }
-    documents.push_back(cycle_json(run, {program, "json", file}));
+    const Json doc = cycle_json(run, {program, "json", files[k]});
+    if (files.size() == 1) {
+      write_json(doc, out.text);
+    } else {
+      write_json_element(doc, written, out.text);
+    }
+    ++written;
+    if (!out.deliver()) return kFailed;
   }
-  if (files.size() != 1) {
-    write_json(documents, out);
-  } else if (!documents.empty()) {
-    write_json(documents[0], out);
-  }
-  return status;
+  if (files.size() != 1) end_json_array(written, out.text);
+  return out.deliver() ? status : kFailed;
 }
 
-int command_csv(const std::vector<std::string>& files, std::string& out, std::string& err) {
+int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Output& out,
+                std::string& err, const ProgressFn& progress) {
   int status = 0;
-  out += csv_header();
-  for (const std::string& file : files) {
+  out.text += csv_header();
+  for (std::size_t k = 0; k < files.size(); ++k) {
     Run run;
-    if (!evaluated(file, run, err)) {
+    if (!evaluated(files[k], run, err, file_progress(progress, k, files.size()))) {
       status = kFailed;
       continue;
     }
-    out += csv_row(run);
+    if (!for_spreadsheet && formula_like(run.input_name)) {
+      err += "kinex: warning: " + report::shown_name(run.input_name) +
+             ": a spreadsheet takes this name for a formula; " + kSpreadsheetFlag +
+             " writes it as text\n";
+    }
+    out.text += csv_row(run, for_spreadsheet);
+    if (!out.deliver()) return kFailed;
   }
-  return status;
+  return out.deliver() ? status : kFailed;
 }
 
-int command_scan(const std::string& file, const Sweep& sweep, bool csv, std::string& out,
-                 std::string& err) {
-  Run base;
+int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& out,
+                 std::string& err, const ProgressFn& progress) {
+  Run cycle;
   Failure failure;
-  std::vector<ScanRow> rows;
-  if (!load_cycle(file, base, failure) ||
-      !run_scan(base, sweep, sweep_values(sweep), rows, failure)) {
+  if (!load_cycle(file, cycle, failure)) {
     err += failure.message;
     return kFailed;
   }
-  out += csv ? scan_csv(sweep, rows) : scan_table(sweep, rows);
+  const std::vector<double> values = sweep_values(sweep);
+  const ScanWriter writer(sweep, values, cycle.n, csv);
+  bool header = false;
+  ScanRow before;
+  bool first = true;
+  const auto take = [&](const ScanRow& row) {
+    if (!header) out.text += writer.header();
+    header = true;
+    out.text += writer.line(row, first ? nullptr : &before);
+    before = row;
+    first = false;
+    return out.deliver();
+  };
+  if (!run_scan(cycle, sweep, values, take, progress, failure)) {
+    err += failure.message;
+    return kFailed;
+  }
+  return out.deliver() ? 0 : kFailed;
+}
+
+int command_plot(const std::string& file, const std::string& output, Output& out,
+                 std::string& err, const ProgressFn& progress) {
+  const bool to_file = !output.empty() && output != "-";
+  if (to_file && same_file(output, file)) {
+    err += "kinex plot: " + report::shown_name(output) + " is the input file " +
+           report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+    return kFailed;
+  }
+  Run run;
+  if (!evaluated(file, run, err, progress)) return kFailed;
+  const std::string svg = render_profile_svg(run, file);
+  if (!to_file) {
+    out.text += svg;
+    return out.deliver() ? 0 : kFailed;
+  }
+  std::string reason;
+  if (!replace_file(output, svg, reason)) {
+    err += "kinex: " + report::shown_name(output) + ": " + reason + "\n";
+    return kFailed;
+  }
   return 0;
 }
 
-int command_plot(const std::string& file, const std::string& output, std::string& out,
-                 std::string& err) {
-  Run run;
-  if (!evaluated(file, run, err)) return kFailed;
-  const std::string svg = render_profile_svg(run, file);
-  if (output.empty() || output == "-") {
-    out += svg;
-    return 0;
-  }
-  return write_file(output, svg, err) ? 0 : kFailed;
-}
-
-int run_kinex(const std::vector<std::string>& args, std::string& out, std::string& err) {
+int run_kinex(const std::vector<std::string>& args, Output& out, std::string& err,
+              const ProgressFn& progress) {
   // The report takes its arguments exactly as KINEX.exe does ("-l", "--" and
   // all), so nothing after the subcommand is parsed but a lone request for
   // help.
   if (args.size() >= 2 && args[1] == "report" &&
       !(args.size() == 3 && (args[2] == "--help" || args[2] == "-h"))) {
-    return command_report(std::vector<std::string>(args.begin() + 2, args.end()), out, err);
+    const int status = command_report(std::vector<std::string>(args.begin() + 2, args.end()),
+                                      out.text, err, progress);
+    return out.deliver() ? status : kFailed;
+  }
+  if (args.size() > 2 && args[1] == "--version") {
+    err += "kinex: --version takes no arguments\nRun with --help for more information.\n";
+    return kFailed;
   }
 
   CLI::App app{kDescription, "kinex"};
   app.set_version_flag("--version", std::string("kinex ") + KINEX_VERSION);
   app.require_subcommand(1);
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
-    return std::string("kinex: ") + e.what() + "\nRun with --help for more information.\n";
+    return "kinex: " + report::shown_name(e.what()) + "\nRun with --help for more information.\n";
   });
 
   CLI::App* report =
       app.add_subcommand("report", "The report of KINEX.exe, byte for byte, with its statuses");
   report->prefix_command();
-  report->formatter(std::make_shared<ReportUsage>());
+  report->formatter(std::make_shared<FixedUsage>("Usage: kinex report FILE [OPTIONS...]\n"));
   report->footer(kReportFooter);
 
-  std::vector<std::string> json_files;
+  // The files of json and csv are taken out before CLI11 sees the command
+  // line (split_batch), so that a file named like an option stays a file;
+  // the FILE arguments here only show in the help.
+  std::vector<std::string> unused;
   CLI::App* json = app.add_subcommand("json", "The input and every result as JSON, for scripts");
-  json->add_option("FILE", json_files, "Input files of KINEX.exe")->required();
+  json->add_option("FILE", unused, "Input files of KINEX.exe");
+  json->formatter(std::make_shared<FixedUsage>("Usage: kinex json [OPTIONS] [--] FILE...\n"));
   json->footer(kJsonFooter);
 
-  std::vector<std::string> csv_files;
+  bool for_spreadsheet = false;
   CLI::App* csv = app.add_subcommand("csv", "One CSV row per file, for screening many cycles");
-  csv->add_option("FILE", csv_files, "Input files of KINEX.exe")->required();
+  csv->add_option("FILE", unused, "Input files of KINEX.exe");
+  csv->add_flag(kSpreadsheetFlag, for_spreadsheet,
+                "Write names that a spreadsheet would take for formulas as text (a leading ')");
+  csv->formatter(std::make_shared<FixedUsage>("Usage: kinex csv [OPTIONS] [--] FILE...\n"));
   csv->footer(kCsvFooter);
 
   std::string scan_file, temperature, reactant, product;
@@ -249,29 +328,46 @@ int run_kinex(const std::vector<std::string>& args, std::string& out, std::strin
     const std::string& name = args[1];
     if (app.get_subcommands([&name](const CLI::App* sub) { return sub->check_name(name); })
             .empty()) {
-      err += "kinex: unknown subcommand '" + name +
+      err += "kinex: unknown subcommand '" + report::shown_name(name) +
              "'; the subcommands are report, json, csv, scan and plot\n"
              "Run with --help for more information.\n";
       return kFailed;
     }
   }
 
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  std::vector<std::string> command_line = args;
+  std::vector<std::string> files;
+  const bool batch = args.size() >= 2 && (args[1] == "json" || args[1] == "csv");
+  if (batch) {
+    std::vector<std::string> options;
+    if (!split_batch(args, args[1] == "csv", options, files, err)) return kFailed;
+    command_line.resize(2);
+    command_line.insert(command_line.end(), options.begin(), options.end());
+  }
+  std::vector<std::string> reversed(command_line.rbegin(), command_line.rend());
   if (!reversed.empty()) reversed.pop_back();  // the program name
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
     std::ostringstream help, diagnostic;
     const int code = app.exit(e, help, diagnostic);
-    out += help.str();
+    out.text += help.str();
     err += diagnostic.str();
+    if (!out.deliver()) return kFailed;
     return code == 0 ? 0 : kFailed;
   }
 
-  if (report->parsed()) return command_report(report->remaining(), out, err);
-  if (json->parsed()) return command_json(json_files, args[0], out, err);
-  if (csv->parsed()) return command_csv(csv_files, out, err);
-  if (plot->parsed()) return command_plot(plot_file, plot_output, out, err);
+  if (report->parsed()) {
+    const int status = command_report(report->remaining(), out.text, err, progress);
+    return out.deliver() ? status : kFailed;
+  }
+  if (batch && files.empty()) {
+    err += "kinex: FILE is required\nRun with --help for more information.\n";
+    return kFailed;
+  }
+  if (json->parsed()) return command_json(files, args[0], out, err, progress);
+  if (csv->parsed()) return command_csv(files, for_spreadsheet, out, err, progress);
+  if (plot->parsed()) return command_plot(plot_file, plot_output, out, err, progress);
 
   Sweep sweep;
   std::string problem;
@@ -284,7 +380,14 @@ int run_kinex(const std::vector<std::string>& args, std::string& out, std::strin
     err += "kinex scan: " + problem + "\n";
     return kFailed;
   }
-  return command_scan(scan_file, sweep, scan_as_csv, out, err);
+  return command_scan(scan_file, sweep, scan_as_csv, out, err, progress);
+}
+
+int run_kinex(const std::vector<std::string>& args, std::string& out, std::string& err) {
+  Output gathered;
+  const int status = run_kinex(args, gathered, err);
+  out += gathered.text;
+  return status;
 }
 
 }  // namespace kinex

@@ -12,9 +12,9 @@ namespace kinex {
 std::string csv_header();
 
 // The row of `run` after evaluate_cycle, ended by a line feed: the file name
-// (quoted as CSV needs), T in K, n, DeltaG and the energetic span in kcal/mol,
+// (as csv_name_field() writes it), T in K, n, DeltaG and the energetic span in kcal/mol,
 // the TOF in s^-1 (reals as shortest()), and warning 1 when the driving force
 // is not positive, else 0.
-std::string csv_row(const Run& run);
+std::string csv_row(const Run& run, bool for_spreadsheet);
 
 }  // namespace kinex

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "input/reader.h"
-#include "input/storage.h"
 #include "model/control.h"
 #include "model/profile.h"
 #include "model/tof.h"
+#include "report/line_writer.h"
 #include "report/sections.h"
 
 namespace kinex {
@@ -27,7 +27,7 @@ std::string own_name(const std::string& message) {
 
 bool fail_system(const std::string& name, int error, Failure& failure) {
   failure.status = 2;
-  failure.message = "kinex: " + name + ": " + std::strerror(error) + "\n";
+  failure.message = "kinex: " + report::shown_name(name) + ": " + std::strerror(error) + "\n";
   return false;
 }
 
@@ -53,27 +53,6 @@ void evaluate_cycle(Run& run) {
   compute_tof(run);
   compute_control(run);
   report::fill_xtof_cells(run);
-}
-
-bool copy_cycle(const Run& source, Run& copy, Failure& failure) {
-  copy.input_name = source.input_name;
-  copy.memory_limit = source.memory_limit;
-  copy.n = source.n;
-  if (!allocate_storage(copy, failure)) {
-    failure.message = own_name(failure.message);
-    return false;
-  }
-  copy.T = source.T;
-  copy.DeltaG = source.DeltaG;
-  copy.G_int = source.G_int;
-  copy.G_ts = source.G_ts;
-  copy.reac_text = source.reac_text;
-  copy.prod_text = source.prod_text;
-  copy.conc_reac = source.conc_reac;
-  copy.conc_prod = source.conc_prod;
-  copy.has_reac = source.has_reac;
-  copy.has_prod = source.has_prod;
-  return true;
 }
 
 }  // namespace kinex

@@ -19,9 +19,4 @@ bool load_cycle(const std::string& name, Run& run, Failure& failure);
 // TOF, degrees of control and the X_TOF cells of the report. Never fails.
 void evaluate_cycle(Run& run);
 
-// A fresh record `copy` with the cycle data of `source` (name, T, n, DeltaG,
-// energies, concentrations and their texts and flags) and storage of its
-// own, ready for changes and evaluate_cycle. Fails only for want of memory.
-bool copy_cycle(const Run& source, Run& copy, Failure& failure);
-
 }  // namespace kinex

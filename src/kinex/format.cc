@@ -26,4 +26,15 @@ std::string csv_field(std::string_view text) {
   return quoted;
 }
 
+bool formula_like(std::string_view text) {
+  return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
+std::string csv_name_field(std::string_view name, bool for_spreadsheet) {
+  if (!for_spreadsheet || !formula_like(name)) return csv_field(name);
+  std::string guarded(1, '\'');
+  guarded.append(name);
+  return csv_field(guarded);
+}
+
 }  // namespace kinex

@@ -1,6 +1,7 @@
 // Numbers and fields as kinex writes them for other programs to read.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,8 +13,21 @@ namespace kinex {
 // "inf" and "-inf", which Python's float() and most CSV readers accept.
 std::string shortest(double x);
 
+// The longest text shortest() gives: "-2.2250738585072014e-308".
+inline constexpr std::size_t kShortestWidth = 24;
+
 // One CSV field: as it stands, or in double quotes with each quote doubled
 // when it holds a comma, a quote, a carriage return or a line feed.
 std::string csv_field(std::string_view text);
+
+// Whether a spreadsheet would take a field of this text as a formula: it
+// starts with '=', '+', '-', '@', a tab or a carriage return.
+bool formula_like(std::string_view text);
+
+// The CSV field of a name (a file or cycle name). With `for_spreadsheet`, a
+// formula-like name gets a leading "'", which spreadsheets read as "this is
+// text"; otherwise the name is written as it is, so that scripts read it
+// unchanged.
+std::string csv_name_field(std::string_view name, bool for_spreadsheet);
 
 }  // namespace kinex

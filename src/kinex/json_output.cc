@@ -176,4 +176,11 @@ void write_json(const Json& doc, std::string& out) {
   out += '\n';
 }
 
+void write_json_element(const Json& doc, std::size_t index, std::string& out) {
+  out += index == 0 ? "[\n  " : ",\n  ";
+  write_value(doc, 1, out);
+}
+
+void end_json_array(std::size_t count, std::string& out) { out += count == 0 ? "[]\n" : "\n]\n"; }
+
 }  // namespace kinex

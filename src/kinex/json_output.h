@@ -3,6 +3,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,11 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line);
 // one line. Reals in shortest round-trip form (see shortest()), non-finite
 // ones as null; strings escaped by nlohmann, invalid UTF-8 replaced by U+FFFD.
 void write_json(const Json& doc, std::string& out);
+
+// An array of documents written one at a time, with the same bytes as
+// write_json of the whole array of objects: element `index` (0 first) with what comes
+// before it, then end_json_array with the number of elements written.
+void write_json_element(const Json& doc, std::size_t index, std::string& out);
+void end_json_array(std::size_t count, std::string& out);
 
 }  // namespace kinex

@@ -1,30 +1,34 @@
 // kinex SUBCOMMAND ...: the results of KINEX for scripts, screening and scans.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
-#include "driver/driver.h"
+#include "driver/output.h"
+#include "driver/progress.h"
 #include "kinex/commands.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (args.empty()) args.emplace_back("kinex");
-  std::string out;
+  // `kinex report` speaks as KINEX.exe throughout, its messages included.
+  const bool report = args.size() > 1 && args[1] == "report";
+  const std::string program = report ? "KINEX.exe" : "kinex";
+  kinex::Output out;
+  out.fd = STDOUT_FILENO;
   std::string err;
-  int status = kinex::run_kinex(args, out, err);
-  errno = 0;
-  if (!kinex::write_all(stdout, out)) {
-    const int error = errno;
-    // `kinex report` speaks as KINEX.exe throughout, this message included.
-    const bool report = args.size() > 1 && args[1] == "report";
-    std::string message = report ? "KINEX.exe" : "kinex";
-    message += ": error writing standard output";
-    if (error != 0) message += std::string(": ") + std::strerror(error);
-    err += message + "\n";
+  int status = 0;
+  {
+    kinex::ProgressLine progress(STDERR_FILENO, program + ": computing");
+    out.before_write = [&progress] { progress.clear(); };
+    status = kinex::run_kinex(args, out, err, progress.callback());
+    out.before_write = nullptr;
+  }  // the progress line is gone before anything else reaches the terminal
+  if (!out.deliver()) {
+    err += kinex::output_error(program, out.error);
     status = 2;
   }
-  kinex::write_all(stderr, err);
+  int ignored = 0;
+  kinex::write_all(STDERR_FILENO, err, ignored);
   return status;
 }

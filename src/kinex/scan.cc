@@ -28,7 +28,19 @@ double steps_beyond_from(const Sweep& sweep) {
   if (sweep.kind == Sweep::Kind::Temperature) {
     return std::floor((sweep.to - sweep.from) / sweep.by + kSlack);
   }
-  return std::floor(std::log(sweep.to / sweep.from) / std::log(sweep.by) + kSlack);
+  // By logarithms: the ratio TO/FROM overflows for ranges such as
+  // 1e-160:1e160.
+  return std::floor((std::log(sweep.to) - std::log(sweep.from)) / std::log(sweep.by) + kSlack);
+}
+
+// FROM * FACTOR^k; where FACTOR^k alone overflows (1e-160:1e160:10), in two
+// halves.
+double concentration_at(const Sweep& sweep, int64_t k) {
+  const double whole = std::pow(sweep.by, static_cast<double>(k));
+  if (std::isfinite(whole)) return sweep.from * whole;
+  const int64_t half = k / 2;
+  return sweep.from * std::pow(sweep.by, static_cast<double>(half)) *
+         std::pow(sweep.by, static_cast<double>(k - half));
 }
 
 std::string option_name(Sweep::Kind kind) {
@@ -67,6 +79,18 @@ std::string note(const ScanRow& row, const ScanRow* before) {
   }
   if (row.warning) add("no positive driving force");
   return text;
+}
+
+// The columns of a text row, each right-aligned in its width, two blanks
+// apart.
+std::string aligned(const std::array<std::string, 5>& cells, const std::array<std::size_t, 5>& width) {
+  std::string line;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    if (c > 0) line += "  ";
+    if (cells[c].size() < width[c]) line.append(width[c] - cells[c].size(), ' ');
+    line += cells[c];
+  }
+  return line;
 }
 
 }  // namespace
@@ -137,7 +161,7 @@ std::vector<double> sweep_values(const Sweep& sweep) {
     // Each value from FROM directly, so that rounding does not pile up.
     const double x = sweep.kind == Sweep::Kind::Temperature
                          ? sweep.from + static_cast<double>(k) * sweep.by
-                         : sweep.from * std::pow(sweep.by, static_cast<double>(k));
+                         : concentration_at(sweep, k);
     values.push_back(x);
   }
   double& end = values.back();
@@ -145,90 +169,94 @@ std::vector<double> sweep_values(const Sweep& sweep) {
   return values;
 }
 
-bool run_scan(const Run& base, const Sweep& sweep, const std::vector<double>& values,
-              std::vector<ScanRow>& rows, Failure& failure) {
-  if (sweep.kind != Sweep::Kind::Temperature && (sweep.step < 1 || sweep.step > base.n)) {
+bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
+              const std::function<bool(const ScanRow&)>& take, const ProgressFn& progress,
+              Failure& failure) {
+  if (sweep.kind != Sweep::Kind::Temperature && (sweep.step < 1 || sweep.step > cycle.n)) {
     failure.status = 2;
-    failure.message = "kinex: " + base.input_name + ": " + option_name(sweep.kind) +
-                      " names step " + std::to_string(sweep.step) +
-                      ", but the cycle has steps 1.." + std::to_string(base.n) + "\n";
+    failure.message = "kinex: " + report::shown_name(cycle.input_name) + ": " +
+                      option_name(sweep.kind) + " names step " + std::to_string(sweep.step) +
+                      ", but the cycle has steps 1.." + std::to_string(cycle.n) + "\n";
     return false;
   }
-  rows.clear();
-  rows.reserve(values.size());
-  for (const double x : values) {
-    Run run;
-    if (!copy_cycle(base, run, failure)) return false;
-    const auto i = static_cast<std::size_t>(sweep.step);
-    const std::string text(report::trim_right(report::laid_out("(ES7.1)", {x})));
+  const auto i = static_cast<std::size_t>(sweep.step);
+  const double rows = static_cast<double>(values.size());
+  ScanRow before;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const double x = values[k];
+    if (progress) {
+      const double done = static_cast<double>(k);
+      cycle.progress = [&progress, done, rows](double part) { progress((done + part) / rows); };
+    }
     switch (sweep.kind) {
       case Sweep::Kind::Temperature:
-        run.T = x;
+        cycle.T = x;
         break;
       case Sweep::Kind::Reactant:
-        run.has_reac[i] = 1;
-        run.conc_reac[i] = x;
-        run.reac_text[i] = text;
+        cycle.has_reac[i] = 1;
+        cycle.conc_reac[i] = x;
+        cycle.reac_text[i] = report::trim_right(report::laid_out("(ES7.1)", {x}));
         break;
       case Sweep::Kind::Product:
-        run.has_prod[i] = 1;
-        run.conc_prod[i] = x;
-        run.prod_text[i] = text;
+        cycle.has_prod[i] = 1;
+        cycle.conc_prod[i] = x;
+        cycle.prod_text[i] = report::trim_right(report::laid_out("(ES7.1)", {x}));
         break;
     }
-    evaluate_cycle(run);
+    evaluate_cycle(cycle);
     ScanRow row;
     row.value = x;
-    row.TOF = run.TOF;
-    row.TDI = run.TDI;
-    row.TDTS = run.TDTS;
-    row.energetic_span = energetic_span(run);
-    row.warning = needs_driving_force_warning(run);
-    if (!rows.empty()) {
-      row.tdi_changed = row.TDI != rows.back().TDI;
-      row.tdts_changed = row.TDTS != rows.back().TDTS;
+    row.TOF = cycle.TOF;
+    row.TDI = cycle.TDI;
+    row.TDTS = cycle.TDTS;
+    row.energetic_span = energetic_span(cycle);
+    row.warning = needs_driving_force_warning(cycle);
+    if (k > 0) {
+      row.tdi_changed = row.TDI != before.TDI;
+      row.tdts_changed = row.TDTS != before.TDTS;
     }
-    rows.push_back(row);
+    if (!take(row)) break;
+    before = row;
   }
+  cycle.progress = nullptr;
   return true;
 }
 
-std::string scan_table(const Sweep& sweep, const std::vector<ScanRow>& rows) {
-  constexpr std::size_t kColumns = 5;
-  std::vector<std::array<std::string, kColumns>> cells;
-  cells.push_back({value_heading(sweep, false), "TOF/s^-1", "TDI", "TDTS", "span/(kcal/mol)"});
-  for (const ScanRow& row : rows) {
-    cells.push_back({shortest(row.value), shortest(row.TOF), std::to_string(row.TDI),
-                     std::to_string(row.TDTS), shortest(row.energetic_span)});
-  }
-  std::array<std::size_t, kColumns> width{};
-  for (const auto& line : cells) {
-    for (std::size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], line[c].size());
-  }
-  std::string table;
-  for (std::size_t r = 0; r < cells.size(); ++r) {
-    std::string line;
-    for (std::size_t c = 0; c < kColumns; ++c) {
-      if (c > 0) line += "  ";
-      line += std::string(width[c] - cells[r][c].size(), ' ') + cells[r][c];
-    }
-    const std::string remark = r == 0 ? "" : note(rows[r - 1], r >= 2 ? &rows[r - 2] : nullptr);
-    if (!remark.empty()) line += "  " + remark;
-    table += line + '\n';
-  }
-  return table;
+ScanWriter::ScanWriter(const Sweep& sweep, const std::vector<double>& values, int64_t n, bool csv)
+    : sweep_(sweep), csv_(csv) {
+  if (csv) return;
+  width_[0] = value_heading(sweep, false).size();
+  for (const double x : values) width_[0] = std::max(width_[0], shortest(x).size());
+  const std::size_t steps = std::to_string(n).size();
+  width_[1] = kShortestWidth;
+  width_[2] = std::max(std::size_t{3}, steps);
+  width_[3] = std::max(std::size_t{4}, steps);
+  width_[4] = kShortestWidth;
 }
 
-std::string scan_csv(const Sweep& sweep, const std::vector<ScanRow>& rows) {
-  std::string table = value_heading(sweep, true) +
-                      ",TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed\n";
-  for (const ScanRow& row : rows) {
-    table += shortest(row.value) + ',' + shortest(row.TOF) + ',' + std::to_string(row.TDI) + ',' +
-             std::to_string(row.TDTS) + ',' + shortest(row.energetic_span) + ',' +
-             (row.warning ? '1' : '0') + ',' + (row.tdi_changed ? '1' : '0') + ',' +
-             (row.tdts_changed ? '1' : '0') + '\n';
+std::string ScanWriter::header() const {
+  if (csv_) {
+    return value_heading(sweep_, true) +
+           ",TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed\n";
   }
-  return table;
+  return aligned({value_heading(sweep_, false), "TOF/s^-1", "TDI", "TDTS", "span/(kcal/mol)"},
+                 width_) +
+         '\n';
+}
+
+std::string ScanWriter::line(const ScanRow& row, const ScanRow* before) const {
+  if (csv_) {
+    return shortest(row.value) + ',' + shortest(row.TOF) + ',' + std::to_string(row.TDI) + ',' +
+           std::to_string(row.TDTS) + ',' + shortest(row.energetic_span) + ',' +
+           (row.warning ? '1' : '0') + ',' + (row.tdi_changed ? '1' : '0') + ',' +
+           (row.tdts_changed ? '1' : '0') + '\n';
+  }
+  std::string text = aligned({shortest(row.value), shortest(row.TOF), std::to_string(row.TDI),
+                              std::to_string(row.TDTS), shortest(row.energetic_span)},
+                             width_);
+  const std::string remark = note(row, before);
+  if (!remark.empty()) text += "  " + remark;
+  return text + '\n';
 }
 
 }  // namespace kinex

@@ -2,12 +2,15 @@
 // reactant or product concentration, to see where the TDI and TDTS switch.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <functional>
 #include <vector>
 
+#include "driver/progress.h"
 #include "driver/run.h"
 
 namespace kinex {
@@ -48,21 +51,36 @@ struct ScanRow {
   bool tdts_changed = false;
 };
 
-// Evaluates a copy of `base` (read, not yet evaluated) for each value with
-// the swept quantity replaced: T, or the step's concentration, which then
-// counts as given even where the file has "x". A step outside 1..n fails with
-// status 2; storage that cannot be had fails as the reader does.
-bool run_scan(const Run& base, const Sweep& sweep, const std::vector<double>& values,
-              std::vector<ScanRow>& rows, Failure& failure);
+// Evaluates `cycle` (read, not yet evaluated) once per value with the swept
+// quantity replaced: T, or the step's concentration, which then counts as
+// given even where the file has "x". The one record serves every row, so
+// the storage of the cycle is had once. Each row goes to `take` as soon as
+// it is computed; a false from `take` ends the scan (and run_scan returns
+// true). `progress`, when set, hears the share of the scan done. A step
+// outside 1..n fails with status 2.
+bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
+              const std::function<bool(const ScanRow&)>& take, const ProgressFn& progress,
+              Failure& failure);
 
-// The rows as an aligned text table with a header line; the last column notes
-// where the TDI or TDTS switches ("TDTS 2 -> 3") and rows without a positive
-// driving force.
-std::string scan_table(const Sweep& sweep, const std::vector<ScanRow>& rows);
+// The rows of a scan as text, one line at a time, so that each row can go
+// out as it is computed. The text table is aligned: the value column as wide
+// as the widest of `values`, the step columns as wide as the cycle's steps
+// need, the reals as wide as any shortest() text; the last column notes
+// where the TDI or TDTS switches ("TDTS 2 -> 3") and rows without a
+// positive driving force. CSV has a header row: the swept value ("T",
+// "reactant_STEP" or "product_STEP"), TOF_per_s, TDI, TDTS, energetic_span,
+// warning, TDI_changed, TDTS_changed (flags as 0 or 1).
+class ScanWriter {
+ public:
+  ScanWriter(const Sweep& sweep, const std::vector<double>& values, int64_t n, bool csv);
+  std::string header() const;
+  // The line of `row`; `before` is the row before it (nullptr for the first).
+  std::string line(const ScanRow& row, const ScanRow* before) const;
 
-// The rows as CSV with a header row: the swept value ("T", "reactant_STEP" or
-// "product_STEP"), TOF_per_s, TDI, TDTS, energetic_span, warning,
-// TDI_changed, TDTS_changed (flags as 0 or 1).
-std::string scan_csv(const Sweep& sweep, const std::vector<ScanRow>& rows);
+ private:
+  Sweep sweep_;
+  bool csv_;
+  std::array<std::size_t, 5> width_{};
+};
 
 }  // namespace kinex

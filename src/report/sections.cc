@@ -24,7 +24,7 @@ constexpr std::string_view kTofTitle =
 void write_head(const Run& run, std::string& out) {
   write_free(out, {""});
   if (run.show_banner) write_banner(out);
-  write_free(out, {"NAME OF THE INPUTFILE: ", trim_right(run.input_name)});
+  write_free(out, {"NAME OF THE INPUTFILE: ", shown_name(trim_right(run.input_name))});
   write_free(out, {""});
 }
 

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -74,6 +76,30 @@ inline Outcome run_kinex_exe(const std::vector<std::string>& args, std::size_t m
   Outcome o;
   o.status = run_program(args, o.out, o.err, memory_limit);
   return o;
+}
+
+// Runs `command` with /bin/sh and collects what it writes (kept in the files
+// "out" and "err" of `dir`) and its exit status (-1 when a signal ended it).
+inline Outcome spawn_shell(const ScratchDir& dir, const std::string& command) {
+  const std::string full = "{ " + command + "\n} >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
+  const int raw = std::system(full.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.file("out")),
+          read_file(dir.file("err"))};
+}
+
+// A word quoted for /bin/sh.
+inline std::string shell_quoted(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs a program with `args` as a shell starts it.
+inline Outcome spawn(const ScratchDir& dir, const std::string& program,
+                     const std::vector<std::string>& args) {
+  std::string command = shell_quoted(program);
+  for (const std::string& arg : args) command += " " + shell_quoted(arg);
+  return spawn_shell(dir, command);
 }
 
 }  // namespace kinex::test

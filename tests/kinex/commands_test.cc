@@ -20,21 +20,7 @@ namespace {
 
 using namespace cycle_files;
 using test::Outcome;
-
-// Runs a program with `args` as a shell starts it and collects what it
-// writes and its exit status.
-Outcome spawn(const ScratchDir& dir, const std::string& program,
-              const std::vector<std::string>& args) {
-  std::string command = program;
-  for (const std::string& arg : args) {
-    command += " '";
-    for (char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    command += "'";
-  }
-  const int raw = std::system((command + " >" + dir.file("out") + " 2>" + dir.file("err")).c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.file("out")),
-          read_file(dir.file("err"))};
-}
+using test::spawn;
 
 void expect_same(const Outcome& got, const Outcome& expected, const std::string& what) {
   EXPECT_EQ(got.status, expected.status) << what;
@@ -77,8 +63,8 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"--help"}, "Usage: kinex [OPTIONS] SUBCOMMAND"},
       {{"report", "--help"}, "Usage: kinex report FILE [OPTIONS...]"},
       {{"report", "-h"}, "Usage: kinex report FILE [OPTIONS...]"},
-      {{"json", "--help"}, "Usage: kinex json [OPTIONS] FILE..."},
-      {{"csv", "--help"}, "Usage: kinex csv [OPTIONS] FILE..."},
+      {{"json", "--help"}, "Usage: kinex json [OPTIONS] [--] FILE..."},
+      {{"csv", "--help"}, "Usage: kinex csv [OPTIONS] [--] FILE..."},
       {{"scan", "--help"}, "--temperature FROM:TO:STEP"},
       {{"plot", "--help"}, "-o,--output OUT"}};
   for (const auto& [args, expected] : help) {

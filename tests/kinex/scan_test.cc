@@ -79,6 +79,8 @@ TEST(Scan, SweepArgumentsAndTheirValues) {
       {T, "2.5e2:4e2:0.5", "", 301, 250, 400}, {R, "2=1e-3:1:10", "", 4, 1e-3, 1},
       {R, "1=0.1:1:2", "", 4, 0.1, 0.8}, {P, "3=1e-6:1e6:10", "", 13, 1e-6, 1e6},
       {P, "1=0.5:0.5:2", "", 1, 0.5, 0.5},
+      // Rows counted by logarithms: the ratio TO/FROM would overflow.
+      {R, "2=1e-160:1e160:10", "", 321, 1e-160, 1e160},
       {T, "250:400", "expected FROM:TO:STEP"}, {T, "250:400:10:1", "expected FROM:TO:STEP"},
       {T, "250 :400:10", "expected FROM:TO:STEP"}, {T, "a:b:c", "expected FROM:TO:STEP"},
       {T, "250:inf:10", "finite"}, {T, "nan:400:10", "finite"},

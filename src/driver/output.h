@@ -1,0 +1,37 @@
+// The programs' standard streams: text that reaches its reader whole.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kinex {
+
+// Writes all of `text` to the file descriptor `fd` with one loop of write
+// calls (a regular file takes it in one call, so that texts appended to one
+// file by parallel runs do not interleave). Retries after interrupts. On a
+// failed write returns false and sets `error` to its errno (EIO when the
+// system names none).
+bool write_all(int fd, std::string_view text, int& error);
+
+// A standard stream that a long command fills piece by piece: text gathers
+// in `text`, and deliver() hands it to `fd` in one piece, so that the rows
+// written so far survive an interrupt and memory stays flat. With fd -1
+// (in-process runs, tests) the text stays in `text`.
+struct Output {
+  int fd = -1;
+  std::string text;
+  std::function<void()> before_write;  // when set, runs before each write (to clear a progress line)
+  int error = 0;  // errno of the write that failed; after it nothing is written
+  bool failed = false;
+
+  // Writes and empties `text` (with fd -1: keeps it). False when this or an
+  // earlier write failed; the text is then dropped.
+  bool deliver();
+};
+
+// The line for a failed write of standard output: "PROGRAM: error writing
+// standard output: REASON" and a line feed.
+std::string output_error(std::string_view program, int error);
+
+}  // namespace kinex

@@ -1,0 +1,99 @@
+#include "kinex/output_file.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "driver/output.h"
+
+namespace kinex {
+namespace {
+
+// The mode a new file gets from open(..., 0666): 0666 less the umask. The
+// umask can only be read by setting it; it is set straight back.
+mode_t default_mode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// The file a write to `path` should replace: the target of a symbolic link,
+// followed as far as it exists; `path` itself otherwise.
+std::string final_target(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(path, error)) return path;
+  const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+  return error ? path : target.string();
+}
+
+bool write_in_place(const std::string& path, std::string_view text, std::string& reason) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  int error = fd < 0 ? errno : 0;
+  bool ok = fd >= 0 && write_all(fd, text, error);
+  if (fd >= 0 && close(fd) != 0 && ok) {
+    error = errno;
+    ok = false;
+  }
+  if (!ok) reason = std::strerror(error != 0 ? error : EIO);
+  return ok;
+}
+
+}  // namespace
+
+bool same_file(const std::string& path, const std::string& other) {
+  struct stat a, b;
+  if (stat(path.c_str(), &a) != 0 || stat(other.c_str(), &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool replace_file(const std::string& path, std::string_view text, std::string& reason) {
+  const std::string target = final_target(path);
+  const std::filesystem::path place(target);
+  const std::filesystem::path folder = place.has_parent_path() ? place.parent_path() : ".";
+  std::string temporary = (folder / ("." + place.filename().string() + ".kinex-XXXXXX")).string();
+
+  struct stat existing;
+  const bool exists = stat(target.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) {
+    reason = std::strerror(EISDIR);
+    return false;
+  }
+  // A device or a pipe (/dev/stdout, a FIFO) is written to as it is: it
+  // holds nothing to lose, and renaming over it would replace it.
+  if (exists && !S_ISREG(existing.st_mode)) return write_in_place(target, text, reason);
+  // The file would be replaced even where it may not be written; refuse as
+  // opening it for writing would.
+  if (exists && access(target.c_str(), W_OK) != 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  const mode_t mode = exists ? (existing.st_mode & 07777) : default_mode();
+
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  int error = 0;
+  bool ok = fchmod(fd, mode) == 0 || (error = errno, false);
+  ok = ok && write_all(fd, text, error);
+  ok = ok && (fsync(fd) == 0 || (error = errno, false));
+  if (close(fd) != 0 && ok) {
+    error = errno;
+    ok = false;
+  }
+  ok = ok && (std::rename(temporary.c_str(), target.c_str()) == 0 || (error = errno, false));
+  if (!ok) {
+    unlink(temporary.c_str());
+    reason = std::strerror(error != 0 ? error : EIO);
+  }
+  return ok;
+}
+
+}  // namespace kinex

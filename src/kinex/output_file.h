@@ -1,0 +1,23 @@
+// Files that kinex writes: whole or not at all, and never over an input.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kinex {
+
+// True when `path` names the same file as `other` (the same device and
+// inode, whatever the names, links or symbolic links); false when either
+// does not exist.
+bool same_file(const std::string& path, const std::string& other);
+
+// Puts `text` into the file `path`: writes a temporary file in the same
+// folder, flushes it to disk and renames it into place, so that a reader
+// sees the old file or the whole new one and a failed write leaves the old
+// file as it was. The new file keeps the permissions of the file it
+// replaces (a new one gets the usual ones of the umask); a symbolic link
+// stays and its target is replaced. On failure removes the temporary file
+// and returns false with the system's reason in `reason`.
+bool replace_file(const std::string& path, std::string_view text, std::string& reason);
+
+}  // namespace kinex

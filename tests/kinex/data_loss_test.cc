@@ -1,0 +1,117 @@
+// Faults that lost a user's data: an output naming the input, a write that
+// fails part-way, writers that race.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cycle_files.h"
+#include "kinex/output_file.h"
+
+namespace kinex {
+namespace {
+
+using namespace cycle_files;
+using test::Outcome;
+using test::shell_quoted;
+using test::spawn_shell;
+
+const std::string kInput = read_file(KINEX_EXAMPLES "/three_step.txt");
+
+// The files in `dir` other than the test's own out and err.
+std::vector<std::string> files_in(const ScratchDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "out" && name != "err") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(DataLoss, PlotOutputNamingTheInputInAnyWayIsRefused) {
+  ScratchDir dir;
+  const std::string input = dir.write("cycle.txt", kInput);
+  ASSERT_EQ(link(input.c_str(), dir.file("hard.txt").c_str()), 0);
+  ASSERT_EQ(symlink("cycle.txt", dir.file("soft.txt").c_str()), 0);
+  std::filesystem::create_directory(dir.file("sub"));
+  const struct {
+    const char* how;
+    std::string output;
+  } names[] = {{"the same name", input},
+               {"through ./", (dir.path / "." / "cycle.txt").string()},
+               {"through a folder and back", (dir.path / "sub" / ".." / "cycle.txt").string()},
+               {"a hard link", dir.file("hard.txt")},
+               {"a symbolic link", dir.file("soft.txt")}};
+  for (const auto& [how, output] : names) {
+    const Outcome o = kinex_run({"plot", input, "-o", output});
+    EXPECT_EQ(o.status, 2) << how;
+    EXPECT_NE(o.err.find("is the input file"), std::string::npos) << how << ": " << o.err;
+    EXPECT_EQ(read_file(input), kInput) << how;
+  }
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"cycle.txt", "hard.txt", "soft.txt", "sub"}));
+}
+
+TEST(DataLoss, FailedPlotWriteLeavesThePreviousPictureIntact) {
+  ScratchDir dir;
+  const std::string input = dir.write("cycle.txt", kInput);
+  const std::string previous = "<svg>the picture of yesterday</svg>\n";
+  dir.write("old.svg", previous);
+  // A file-size limit of one block makes the write fail part-way; with
+  // SIGXFSZ ignored the write returns an error instead of ending the run.
+  const Outcome o = spawn_shell(dir, "ulimit -f 1; trap '' XFSZ; " + shell_quoted(KINEX_TOOL) +
+                                         " plot " + shell_quoted(input) + " -o " +
+                                         shell_quoted(dir.file("old.svg")));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("old.svg: File too large"), std::string::npos) << o.err;
+  EXPECT_EQ(read_file(dir.file("old.svg")), previous);
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"cycle.txt", "old.svg"})) << "temporary left";
+}
+
+TEST(DataLoss, ParallelPlotWritersLeaveACompletePicture) {
+  ScratchDir dir;
+  const std::string input = dir.write("cycle.txt", kInput);
+  const std::string expected = kinex_run({"plot", input}).out;
+  std::string writers;
+  for (int k = 0; k < 10; ++k) {
+    writers += shell_quoted(KINEX_TOOL) + " plot " + shell_quoted(input) + " -o " +
+               shell_quoted(dir.file("same.svg")) + " & ";
+  }
+  for (int round = 0; round < 5; ++round) {
+    const Outcome o = spawn_shell(dir, writers + "wait");
+    EXPECT_EQ(o.err, "");
+    ASSERT_EQ(read_file(dir.file("same.svg")), expected) << "round " << round;
+  }
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"cycle.txt", "same.svg"}));
+}
+
+TEST(DataLoss, ReplacedFileKeepsItsPermissionsAndItsSymbolicLink) {
+  ScratchDir dir;
+  dir.write("target.svg", "old");
+  chmod(dir.file("target.svg").c_str(), 0640);
+  ASSERT_EQ(symlink("target.svg", dir.file("link.svg").c_str()), 0);
+  std::string reason;
+  ASSERT_TRUE(replace_file(dir.file("link.svg"), "new", reason)) << reason;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.svg")));
+  EXPECT_EQ(read_file(dir.file("target.svg")), "new");
+  struct stat status;
+  ASSERT_EQ(stat(dir.file("target.svg").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+
+  // Nothing to replace into: the reason, and no file left behind.
+  EXPECT_FALSE(replace_file(dir.file("none/x.svg"), "new", reason));
+  EXPECT_EQ(reason, "No such file or directory");
+  EXPECT_FALSE(replace_file(dir.path.string(), "new", reason));
+  EXPECT_EQ(reason, "Is a directory");
+  // A device is written to, not replaced.
+  EXPECT_TRUE(replace_file("/dev/null", "new", reason)) << reason;
+  EXPECT_FALSE(std::filesystem::is_regular_file("/dev/null"));
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"link.svg", "target.svg"}));
+}
+
+}  // namespace
+}  // namespace kinex
