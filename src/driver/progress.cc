@@ -44,7 +44,7 @@ void ProgressLine::update(double fraction) {
   shown_ = true;
   last_percent_ = percent;
   int ignored = 0;
-  write_all(fd_, "\r" + label_ + ": " + std::to_string(percent) + "%\x1b[K", ignored);
+  write_all(fd_, "\r" + label_ + ", " + std::to_string(percent) + "% done\x1b[K", ignored);
 }
 
 ProgressFn ProgressLine::callback() {

@@ -10,7 +10,7 @@ namespace kinex {
 // Called now and then with the share of the work done, 0..1.
 using ProgressFn = std::function<void(double)>;
 
-// Shows "LABEL: 42%" on the terminal `fd`, redrawn in place, once the work
+// Shows "LABEL, 42% done" on the terminal `fd`, redrawn in place, once the work
 // has run for half a second and looks to take more than about a second in
 // all; erases it again when destroyed. Does nothing at all when `fd` is not
 // a terminal, so that no byte reaches a file or a pipe.
