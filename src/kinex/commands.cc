@@ -377,7 +377,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
                       ? parse_sweep(Sweep::Kind::Reactant, reactant, sweep, problem)
                       : parse_sweep(Sweep::Kind::Product, product, sweep, problem);
   if (!ok) {
-    err += "kinex scan: " + problem + "\n";
+    err += "kinex scan: " + report::shown_name(problem) + "\n";
     return kFailed;
   }
   return command_scan(scan_file, sweep, scan_as_csv, out, err, progress);

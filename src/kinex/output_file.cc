@@ -15,6 +15,8 @@
 namespace kinex {
 namespace {
 
+constexpr std::size_t kNameHead = 200;  // bytes; names may have 255
+
 // The mode a new file gets from open(..., 0666): 0666 less the umask. The
 // umask can only be read by setting it; it is set straight back.
 mode_t default_mode() {
@@ -56,7 +58,10 @@ bool replace_file(const std::string& path, std::string_view text, std::string& r
   const std::string target = final_target(path);
   const std::filesystem::path place(target);
   const std::filesystem::path folder = place.has_parent_path() ? place.parent_path() : ".";
-  std::string temporary = (folder / ("." + place.filename().string() + ".kinex-XXXXXX")).string();
+  // The name's head keeps the temporary file recognisable; cut, so that the
+  // whole stays within the longest name a folder allows.
+  const std::string head = place.filename().string().substr(0, kNameHead);
+  std::string temporary = (folder / ("." + head + ".kinex-XXXXXX")).string();
 
   struct stat existing;
   const bool exists = stat(target.c_str(), &existing) == 0;

@@ -98,7 +98,10 @@ inline std::string shell_quoted(const std::string& word) {
 inline Outcome spawn(const ScratchDir& dir, const std::string& program,
                      const std::vector<std::string>& args) {
   std::string command = shell_quoted(program);
-  for (const std::string& arg : args) command += " " + shell_quoted(arg);
+  for (const std::string& arg : args) {
+    command += ' ';
+    command += shell_quoted(arg);
+  }
   return spawn_shell(dir, command);
 }
 
