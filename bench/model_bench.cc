@@ -6,8 +6,11 @@
 //                  and renders the report (banner off), in process.
 //
 // Sizes n = 3 (/1: the three-step example; /0: three steps without any
-// concentration), 30, 300, 1000 and 3000. n = 3000 with every concentration
-// takes seconds per iteration and runs a fixed few iterations.
+// concentration), 30, 300, 1000 and 3000. The third argument of the model
+// phases is the number of threads: 0 as many as pay off, 1 one thread.
+// n = 1000 and 3000 with every concentration run on one thread and on as
+// many as pay off, timed by the wall clock; n = 3000 takes most of a second
+// per iteration and runs a fixed few iterations.
 // Medians of five repetitions, for instance of the whole runs:
 //   build/bench/kinex_bench --benchmark_filter=WholeRun --benchmark_repetitions=5
 //       --benchmark_report_aggregates_only=true
@@ -88,11 +91,13 @@ void BM_Profile(benchmark::State& state) {
   }
 }
 
+int threads_for(const benchmark::State& state) { return static_cast<int>(state.range(2)); }
+
 void BM_Tof(benchmark::State& state) {
   kinex::Run run = run_for(state);
   kinex::compute_profile(run);
   for (auto _ : state) {
-    kinex::compute_tof(run);
+    kinex::compute_tof(run, threads_for(state));
     benchmark::DoNotOptimize(run.TOF);
   }
 }
@@ -102,7 +107,7 @@ void BM_Control(benchmark::State& state) {
   kinex::compute_profile(run);
   kinex::compute_tof(run);
   for (auto _ : state) {
-    kinex::compute_control(run);
+    kinex::compute_control(run, threads_for(state));
     benchmark::DoNotOptimize(run.xtof_reac.data());
   }
 }
@@ -113,8 +118,8 @@ void BM_Model(benchmark::State& state) {
   for (auto _ : state) {
     kinex::Run run = is_three_step_example(state) ? make_three_step() : make_run(steps);
     kinex::compute_profile(run);
-    kinex::compute_tof(run);
-    kinex::compute_control(run);
+    kinex::compute_tof(run, threads_for(state));
+    kinex::compute_control(run, threads_for(state));
     benchmark::DoNotOptimize(run.TOF);
   }
 }
@@ -153,28 +158,48 @@ void BM_WholeRun(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 
-// {n, every concentration given (1) or none (0)}.
+// {n, every concentration given (1) or none (0), threads}.
 void Sizes(benchmark::internal::Benchmark* b) {
-  for (int64_t n : {3, 30, 300, 1000}) b->Args({n, 1})->Args({n, 0});
-  b->Args({3000, 0});
-  b->Unit(benchmark::kMicrosecond);
+  for (int64_t n : {3, 30, 300}) b->Args({n, 1, 0})->Args({n, 0, 0});
+  b->Args({1000, 0, 0})->Args({3000, 0, 0});
+  b->Unit(benchmark::kMicrosecond)->UseRealTime();
 }
 
-// Seconds per iteration: a few iterations are enough.
+// Every concentration, one thread and as many as pay off: wall time.
+void Threads(benchmark::internal::Benchmark* b) {
+  b->Args({1000, 1, 1})->Args({1000, 1, 0})->Unit(benchmark::kMicrosecond)->UseRealTime();
+}
+
+// Most of a second per iteration: a few iterations are enough.
 void Heavy(benchmark::internal::Benchmark* b) {
-  b->Args({3000, 1})->Iterations(2)->Unit(benchmark::kMicrosecond);
+  b->Args({3000, 1, 1})->Args({3000, 1, 0})->Iterations(3)->Unit(benchmark::kMicrosecond);
+  b->UseRealTime();
+}
+
+// The whole runs: {n, every concentration given (1) or none (0)}.
+void RunSizes(benchmark::internal::Benchmark* b) {
+  for (int64_t n : {3, 30, 300, 1000}) b->Args({n, 1})->Args({n, 0});
+  b->Args({3000, 0});
+  b->Unit(benchmark::kMicrosecond)->UseRealTime();
+}
+
+void HeavyRun(benchmark::internal::Benchmark* b) {
+  b->Args({3000, 1})->Iterations(3)->Unit(benchmark::kMicrosecond)->UseRealTime();
 }
 
 }  // namespace
 
-BENCHMARK(BM_Profile)->Apply(Sizes)->Args({3000, 1});
+BENCHMARK(BM_Profile)->Apply(RunSizes)->Args({3000, 1});
 BENCHMARK(BM_Tof)->Apply(Sizes);
+BENCHMARK(BM_Tof)->Apply(Threads);
 BENCHMARK(BM_Tof)->Apply(Heavy);
 BENCHMARK(BM_Control)->Apply(Sizes);
+BENCHMARK(BM_Control)->Apply(Threads);
 BENCHMARK(BM_Control)->Apply(Heavy);
 BENCHMARK(BM_Model)->Apply(Sizes);
+BENCHMARK(BM_Model)->Apply(Threads);
 BENCHMARK(BM_Model)->Apply(Heavy);
-BENCHMARK(BM_WholeRun)->Apply(Sizes);
-BENCHMARK(BM_WholeRun)->Apply(Heavy);
+BENCHMARK(BM_WholeRun)->Apply(RunSizes);
+BENCHMARK(BM_WholeRun)->Apply(HeavyRun);
 
 BENCHMARK_MAIN();

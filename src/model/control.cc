@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/parallel.h"
 #include "report/line_writer.h"
 
 namespace kinex {
@@ -13,7 +14,7 @@ namespace {
 
 // Steps whose concentration sums are formed side by side; a block of them
 // stays in registers while the terms go by.
-constexpr int64_t kStepBlock = 16;
+constexpr int64_t kStepBlock = 64;
 
 // How many steps step i lies after step a along the cycle: (i - a) mod n.
 int64_t offset(int64_t n, int64_t a, int64_t i) {
@@ -32,11 +33,9 @@ int64_t offset(int64_t n, int64_t a, int64_t i) {
 // of the block: those are added in registers, the few others one by one.
 
 // Adds row[b-1] for b = first_b..last_b to every sums[j], b ascending.
-// Kept out of line: inlined into its callers, the accumulators no longer
-// stay in registers.
 template <int64_t W>
-[[gnu::noinline]] void add_to_all(const double* row, int64_t first_b, int64_t last_b,
-                                  double* sums) {
+[[gnu::always_inline]] inline void add_to_all(const double* row, int64_t first_b, int64_t last_b,
+                                              double* sums) {
   double acc[W];
   for (int64_t j = 0; j < W; ++j) acc[j] = sums[j];
   for (int64_t b = first_b; b <= last_b; ++b) {
@@ -45,9 +44,34 @@ template <int64_t W>
   for (int64_t j = 0; j < W; ++j) sums[j] = acc[j];
 }
 
+// add_to_all of a whole block. Kept out of line (as every multiversioned
+// function is): inlined into its callers, the accumulators no longer stay
+// in registers.
+KINEX_VECTOR_CLONES void add_to_block(const double* row, int64_t first_b, int64_t last_b,
+                                      double* sums) {
+  add_to_all<kStepBlock>(row, first_b, last_b, sums);
+}
+
+// Adds row[b-1] for b = first_b..last_b, ascending, to those sums[j] of a
+// whole block with lower[j] <= b <= upper[j]; the others are left alone.
+KINEX_VECTOR_CLONES void add_to_block_where(const double* row, int64_t first_b, int64_t last_b,
+                                            const int64_t* lower, const int64_t* upper,
+                                            double* sums) {
+  double acc[kStepBlock];
+  for (int64_t j = 0; j < kStepBlock; ++j) acc[j] = sums[j];
+  for (int64_t b = first_b; b <= last_b; ++b) {
+    const double x = row[b - 1];
+    for (int64_t j = 0; j < kStepBlock; ++j) {
+      acc[j] = lower[j] <= b && b <= upper[j] ? acc[j] + x : acc[j];
+    }
+  }
+  for (int64_t j = 0; j < kStepBlock; ++j) sums[j] = acc[j];
+}
+
 // Adds row[b-1] for b = first[j]..last[j] to sums[j], b ascending, for
 // every j. The sums j in [shared_begin, shared_end) take the terms their
-// ranges have in common together; the others are set aside meanwhile.
+// ranges have in common together, the few before and after those of a
+// whole block side by side as well; the others are set aside meanwhile.
 template <int64_t W>
 void add_row(const double* row, const int64_t* first, const int64_t* last, int64_t shared_begin,
              int64_t shared_end, double* sums) {
@@ -57,24 +81,47 @@ void add_row(const double* row, const int64_t* first, const int64_t* last, int64
     hi = last[j] < hi ? last[j] : hi;
   }
   const bool together = shared_begin < shared_end && lo <= hi;
+  auto is_shared = [&](int64_t j) { return together && shared_begin <= j && j < shared_end; };
   double aside[W] = {};
   for (int64_t j = 0; j < W; ++j) {
-    const bool shared = together && shared_begin <= j && j < shared_end;
-    const int64_t head_end = shared ? lo - 1 : last[j];
+    if (is_shared(j)) continue;
     double sum = sums[j];
-    for (int64_t b = first[j]; b <= head_end; ++b) sum = sum + row[b - 1];
-    (shared ? sums[j] : aside[j]) = sum;
+    for (int64_t b = first[j]; b <= last[j]; ++b) sum = sum + row[b - 1];
+    aside[j] = sum;
   }
-  if (together) add_to_all<W>(row, lo, hi, sums);
-  for (int64_t j = 0; j < W; ++j) {
-    const bool shared = together && shared_begin <= j && j < shared_end;
-    if (!shared) {
-      sums[j] = aside[j];
-      continue;
+  if constexpr (W == kStepBlock) {
+    if (together) {
+      int64_t lower[W], upper[W];
+      int64_t head = lo, tail = hi;
+      for (int64_t j = 0; j < W; ++j) {
+        lower[j] = is_shared(j) ? first[j] : INT64_MAX;
+        upper[j] = is_shared(j) ? last[j] : INT64_MIN;
+        if (is_shared(j)) {
+          head = first[j] < head ? first[j] : head;
+          tail = last[j] > tail ? last[j] : tail;
+        }
+      }
+      add_to_block_where(row, head, lo - 1, lower, upper, sums);
+      add_to_block(row, lo, hi, sums);
+      add_to_block_where(row, hi + 1, tail, lower, upper, sums);
     }
-    double sum = sums[j];
-    for (int64_t b = hi + 1; b <= last[j]; ++b) sum = sum + row[b - 1];
-    sums[j] = sum;
+  } else {
+    if (together) {
+      for (int64_t j = shared_begin; j < shared_end; ++j) {
+        double sum = sums[j];
+        for (int64_t b = first[j]; b < lo; ++b) sum = sum + row[b - 1];
+        sums[j] = sum;
+      }
+      add_to_all<W>(row, lo, hi, sums);
+      for (int64_t j = shared_begin; j < shared_end; ++j) {
+        double sum = sums[j];
+        for (int64_t b = hi + 1; b <= last[j]; ++b) sum = sum + row[b - 1];
+        sums[j] = sum;
+      }
+    }
+  }
+  for (int64_t j = 0; j < W; ++j) {
+    if (!is_shared(j)) sums[j] = aside[j];
   }
 }
 
@@ -104,28 +151,48 @@ void sum_block(int64_t n, int64_t i0, bool reactants, const double* terms, doubl
   }
 }
 
-// Fills sums[i] for every step i with wanted[i] != 0; the other elements
-// are left alone.
-void sum_wanted_steps(int64_t n, bool reactants, const double* terms,
-                      const std::vector<int64_t>& wanted, std::vector<double>& sums) {
+// A share of the sums of compute_control: sum_reac (reactants) or
+// sum_prod of the `width` steps from i0 on, of which those from step
+// `from` on are stored.
+struct StepBlock {
+  int64_t i0 = 1, from = 1, width = 1;
+  bool reactants = true;
+};
+
+// The blocks that hold every step i with wanted[i] != 0. The last block is
+// moved back to end at step n; the steps it shares with the block before
+// would come out the same again and are stored by that one only.
+void add_step_blocks(int64_t n, bool reactants, const std::vector<int64_t>& wanted,
+                     std::vector<StepBlock>& blocks) {
   if (n < kStepBlock) {
     for (int64_t i = 1; i <= n; ++i) {
-      if (wanted[i] != 0) sum_block<1>(n, i, reactants, terms, &sums[i]);
+      if (wanted[i] != 0) blocks.push_back({i, i, 1, reactants});
     }
     return;
   }
-  // The last block is moved back to end at step n; the steps it shares
-  // with the block before come out the same again.
-  double block[kStepBlock];
   for (int64_t start = 1; start <= n; start += kStepBlock) {
     const int64_t i0 = start + kStepBlock - 1 <= n ? start : n - kStepBlock + 1;
     bool any = false;
-    for (int64_t j = 0; j < kStepBlock; ++j) any = any || wanted[i0 + j] != 0;
-    if (!any) continue;
-    sum_block<kStepBlock>(n, i0, reactants, terms, block);
-    for (int64_t j = 0; j < kStepBlock; ++j) {
-      if (wanted[i0 + j] != 0) sums[i0 + j] = block[j];
-    }
+    for (int64_t i = start; i < i0 + kStepBlock; ++i) any = any || wanted[i] != 0;
+    if (any) blocks.push_back({i0, start, kStepBlock, reactants});
+  }
+}
+
+// Fills sum_reac or sum_prod of the wanted steps of one block; the other
+// elements are left alone.
+void sum_step_block(Run& run, const StepBlock& block) {
+  const int64_t n = run.n;
+  const double* terms = run.complete_matrix.get();
+  const std::vector<int64_t>& wanted = block.reactants ? run.has_reac : run.has_prod;
+  std::vector<double>& sums = block.reactants ? run.sum_reac : run.sum_prod;
+  double result[kStepBlock];
+  if (block.width == 1) {
+    sum_block<1>(n, block.i0, block.reactants, terms, result);
+  } else {
+    sum_block<kStepBlock>(n, block.i0, block.reactants, terms, result);
+  }
+  for (int64_t i = block.from; i < block.i0 + block.width; ++i) {
+    if (wanted[i] != 0) sums[i] = result[i - block.i0];
   }
 }
 
@@ -195,7 +262,9 @@ std::vector<std::string> step_texts(int64_t n, int64_t tdi, int64_t span_len,
 
 }  // namespace
 
-void compute_control(Run& run) {
+void compute_control(Run& run) { compute_control(run, 0); }
+
+void compute_control(Run& run, int threads) {
   const int64_t n = run.n;
   if (n < 1) return;
   scan_terms(run);
@@ -211,9 +280,17 @@ void compute_control(Run& run) {
   run.n_reac_in_span = static_cast<int64_t>(run.reac_step_text.size());
   run.n_prod_in_span = static_cast<int64_t>(run.prod_step_text.size());
 
-  const double* terms = run.complete_matrix.get();
-  sum_wanted_steps(n, true, terms, run.has_reac, run.sum_reac);
-  sum_wanted_steps(n, false, terms, run.has_prod, run.sum_prod);
+  // The blocks of steps are independent of each other; threads share them.
+  std::vector<StepBlock> blocks;
+  add_step_blocks(n, true, run.has_reac, blocks);
+  add_step_blocks(n, false, run.has_prod, blocks);
+  const auto count = static_cast<int64_t>(blocks.size());
+  ModelProgress progress(run, ModelProgress::Phase::control);
+  parallel_for(
+      count, thread_count(threads, n, count), [&](int64_t k) { sum_step_block(run, blocks[k]); },
+      [&](int64_t done) {
+        progress.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
+      });
 
   // The quotients are grouped as the degrees of control are defined; the
   // shorter exp(-dG) * concproduct_reac / numerator would round differently.

@@ -14,5 +14,8 @@ namespace kinex {
 // other steps are left as they are. Reads complete_matrix, numerator,
 // denominator and concproduct_prod (n >= 1). Pure arithmetic; never fails.
 void compute_control(Run& run);
+// The same on at most `threads` threads (0: as many as pay off); the
+// results do not depend on the number.
+void compute_control(Run& run, int threads);
 
 }  // namespace kinex

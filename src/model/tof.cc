@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/parallel.h"
 #include "model/profile.h"
 
 namespace kinex {
@@ -11,7 +12,7 @@ namespace {
 
 // Terms whose concentration products are formed side by side; a block of
 // them stays in registers while the rate constants go by.
-constexpr int64_t kTermBlock = 16;
+constexpr int64_t kTermBlock = 64;
 
 // The reactant concentrations along two turns of the cycle: at[s], s =
 // 1..2n-1, is that of step ((s-1) mod n) + 1. A factor of exactly 1.0 leaves
@@ -42,7 +43,8 @@ ReactantFactors reactant_factors(const Run& run) {
 // Term b takes those of the forward rate constants at positions k = b..n-1,
 // that is of steps a+b, ..., a+n-1, one at a time in this order.
 template <int64_t W>
-void multiply_reactants(int64_t n, int64_t a, int64_t b0, const ReactantFactors& f, double* row) {
+[[gnu::always_inline]] inline void multiply_reactants(int64_t n, int64_t a, int64_t b0,
+                                                      const ReactantFactors& f, double* row) {
   double* terms = row + (b0 - 1);
   // Until position b0+W-1 only the first terms of the block take part.
   for (int64_t k = b0; k < b0 + W - 1; ++k) {
@@ -57,6 +59,17 @@ void multiply_reactants(int64_t n, int64_t a, int64_t b0, const ReactantFactors&
     for (int64_t j = 0; j < W; ++j) acc[j] = acc[j] * r[m];
   }
   for (int64_t j = 0; j < W; ++j) terms[j] = acc[j];
+}
+
+// multiply_reactants of the blocks of kTermBlock terms that fit into row a,
+// from term 1 on; returns the first term left over.
+KINEX_VECTOR_CLONES int64_t multiply_whole_blocks(int64_t n, int64_t a, const ReactantFactors& f,
+                                                  double* row) {
+  int64_t b0 = 1;
+  for (; b0 + kTermBlock - 1 <= n; b0 += kTermBlock) {
+    multiply_reactants<kTermBlock>(n, a, b0, f, row);
+  }
+  return b0;
 }
 
 // The concentration products of the n terms of intermediate a-1, left in
@@ -76,16 +89,15 @@ void concentration_row(int64_t n, int64_t a, const ReactantFactors& reac, const 
     if (b < n) start = start * prod[a + b - 1];
   }
   if (reac.other.empty()) return;
-  int64_t b0 = 1;
-  for (; b0 + kTermBlock - 1 <= n; b0 += kTermBlock) {
-    multiply_reactants<kTermBlock>(n, a, b0, reac, row);
-  }
+  int64_t b0 = multiply_whole_blocks(n, a, reac, row);
   for (; b0 <= n; ++b0) multiply_reactants<1>(n, a, b0, reac, row);
 }
 
 }  // namespace
 
-void compute_tof(Run& run) {
+void compute_tof(Run& run) { compute_tof(run, 0); }
+
+void compute_tof(Run& run, int threads) {
   const int64_t n = run.n;
   run.numerator = run.driving_force;
   run.prefactor = (run.T * k_B) / h_Planck;
@@ -96,7 +108,9 @@ void compute_tof(Run& run) {
     std::vector<double> prod(2 * n);
     for (int64_t s = 1; s <= 2 * n - 1; ++s) prod[s] = run.conc_prod[(s - 1) % n + 1];
     const double* g_ts = run.g_ts.data();
-    for (int64_t a = 1; a <= n; ++a) {
+    // The rows are independent of each other; threads share them.
+    auto fill_row = [&](int64_t k) {
+      const int64_t a = k + 1;
       double* row = run.complete_matrix.get() + (a - 1) * n;
       concentration_row(n, a, reac, prod.data(), row);
       // Term b crosses transition state a+b-1 (cyclic). When that comes at
@@ -110,9 +124,14 @@ void compute_tof(Run& run) {
       for (int64_t b = n - a + 2; b <= n; ++b) {
         row[b - 1] = row[b - 1] * std::exp(g_ts[a + b - 1 - n] - g_this);
       }
-      // The denominator runs over a outer, b inner: row by row.
-      for (int64_t b = 1; b <= n; ++b) denominator = denominator + row[b - 1];
-    }
+    };
+    ModelProgress progress(run, ModelProgress::Phase::tof);
+    parallel_for(n, thread_count(threads, n, n), fill_row, [&](int64_t rows) {
+      progress.report(static_cast<double>(rows) / static_cast<double>(n));
+    });
+    // The denominator runs over a outer, b inner: row by row, on one thread.
+    const double* terms = run.complete_matrix.get();
+    for (int64_t k = 0; k < n * n; ++k) denominator = denominator + terms[k];
   }
   run.denominator = denominator;
   run.TOF = (run.numerator * run.prefactor) / run.denominator;

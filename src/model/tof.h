@@ -11,5 +11,8 @@ namespace kinex {
 // product runs in the order of the term-by-term definition, so the results
 // are bitwise reproducible. Pure arithmetic; never fails.
 void compute_tof(Run& run);
+// The same on at most `threads` threads (0: as many as pay off); the
+// results do not depend on the number.
+void compute_tof(Run& run, int threads);
 
 }  // namespace kinex
