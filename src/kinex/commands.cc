@@ -54,6 +54,8 @@ constexpr const char* kJsonFooter =
     "\"non_finite\". Several files give an array. A file that cannot be read\n"
     "gets its diagnostic on standard error and is left out; the others are\n"
     "still written, and the exit status is 2.\n"
+    "Every argument from the first file on is a file; put -- before a first\n"
+    "file whose name starts with '-'.\n"
     "Example:\n"
     "  kinex json catalyst_*.txt > results.json";
 
@@ -62,7 +64,11 @@ constexpr const char* kCsvFooter =
     "energetic_span (kcal/mol), warning (1: no positive driving force).\n"
     "Fields are quoted as RFC 4180 has it, lines end in a line feed. A file\n"
     "that cannot be read gets its diagnostic on standard error and no row; the\n"
-    "exit status is then 2.\n"
+    "exit status is then 2. Names are written as they are; one that a\n"
+    "spreadsheet would take for a formula (starting with =, +, -, @, a tab or\n"
+    "a carriage return) is warned about, and --spreadsheet writes it with a\n"
+    "leading ' instead. Every argument from the first file on is a file; put\n"
+    "-- before a first file whose name starts with '-'.\n"
     "Example:\n"
     "  kinex csv catalyst_*.txt > screening.csv";
 
@@ -81,6 +87,8 @@ constexpr const char* kScanFooter =
 constexpr const char* kPlotFooter =
     "Bars for the intermediates and transition states along the reaction\n"
     "coordinate, the TDI and TDTS marked with the energetic span between them.\n"
+    "OUT is replaced whole or not at all (a temporary file, then a rename); an\n"
+    "OUT that is the input file itself is refused.\n"
     "Example:\n"
     "  kinex plot cycle.txt -o cycle.svg";
 
