@@ -25,6 +25,9 @@ constexpr std::size_t kBytesPerStep = 8 * (2 + 2 + 1 + 1 + 2 + 2 + 6) + 4 * (32 
 // their allocation arenas, the report text, the program itself.
 constexpr std::size_t kReserve = std::size_t{192} << 20;
 
+// Storage up to this size is allocated without asking the system for room.
+constexpr std::size_t kSmallStorage = std::size_t{16} << 20;
+
 std::size_t left_of(std::size_t limit, std::size_t used) {
   if (limit == SIZE_MAX) return SIZE_MAX;
   return limit > used + kReserve ? limit - used - kReserve : 0;
@@ -112,9 +115,12 @@ std::size_t storage_bytes(int64_t n) {
 }
 
 bool allocate_storage(Run& run, Failure& failure) {
-  const std::size_t limit =
-      run.memory_limit ? run.memory_limit : storage_limit(current_memory_room());
   const std::size_t needed = storage_bytes(run.n);
+  // Reading the room takes longer than a small cycle's whole run; storage
+  // that small is simply tried (a failure still ends as std::bad_alloc).
+  const std::size_t limit = run.memory_limit      ? run.memory_limit
+                            : needed <= kSmallStorage ? SIZE_MAX
+                                                      : storage_limit(current_memory_room());
   try {
     if (needed > limit) throw std::bad_alloc();
     const auto n = static_cast<std::size_t>(run.n);

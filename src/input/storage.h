@@ -35,8 +35,8 @@ std::size_t storage_limit(const MemoryRoom& room);
 
 // Creates every array of the run from run.n (n >= 1). Fails with status 1 and
 // the memory diagnostic, without touching the memory, when the storage would
-// exceed run.memory_limit (0: storage_limit(current_memory_room())) or cannot
-// be had.
+// exceed run.memory_limit (0: storage_limit(current_memory_room()), asked
+// only for storage above 16 MB) or cannot be had.
 bool allocate_storage(Run& run, Failure& failure);
 
 }  // namespace kinex

@@ -19,8 +19,9 @@ constexpr int64_t kMinStepsForThreads = 200;
 int thread_count(int requested, int64_t n, int64_t tasks) {
   int64_t threads = requested;
   if (threads <= 0) {
-    const unsigned hardware = std::thread::hardware_concurrency();
-    threads = n < kMinStepsForThreads || hardware == 0 ? 1 : static_cast<int64_t>(hardware);
+    // Asked only for a large cycle: the system answers by reading a file.
+    const unsigned hardware = n < kMinStepsForThreads ? 1 : std::thread::hardware_concurrency();
+    threads = hardware == 0 ? 1 : static_cast<int64_t>(hardware);
   }
   if (threads > tasks) threads = tasks;
   return threads < 1 ? 1 : static_cast<int>(threads);
