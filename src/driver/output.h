@@ -21,8 +21,9 @@ bool write_all(int fd, std::string_view text, int& error);
 struct Output {
   int fd = -1;
   std::string text;
-  std::function<void()> before_write;  // when set, runs before each write (to clear a progress line)
-  int error = 0;  // errno of the write that failed; after it nothing is written
+  std::function<void()>
+      before_write;  // when set, runs before each write (to clear a progress line)
+  int error = 0;     // errno of the write that failed; after it nothing is written
   bool failed = false;
 
   // Writes and empties `text` (with fd -1: keeps it). False when this or an

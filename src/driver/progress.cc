@@ -22,7 +22,9 @@ bool progress_worth_showing(double elapsed, double fraction) {
 }
 
 ProgressLine::ProgressLine(int fd, std::string label)
-    : fd_(fd), terminal_(isatty(fd) == 1), label_(std::move(label)),
+    : fd_(fd),
+      terminal_(isatty(fd) == 1),
+      label_(std::move(label)),
       start_(std::chrono::steady_clock::now()) {}
 
 ProgressLine::~ProgressLine() { clear(); }

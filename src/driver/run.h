@@ -41,10 +41,13 @@ struct Run {
   int64_t show_tof = 1;
   int64_t show_headings = 1;
   int64_t show_banner = 1;
-  // Largest number of bytes the run's storage may take; 0 means "half of the
-  // machine's physical memory". Tests and the fuzzer set a small value.
+  // Largest number of bytes the run's storage may take; 0 means "what the
+  // machine and the process's limits have room for". Tests and the fuzzer
+  // set a small value.
   std::size_t memory_limit = 0;
-  // Called on the calling thread now and then (at most about 200 times a run) with the share of the model's work done so far, 0..1; empty: not called.
+  // Called on the calling thread now and then (at most about 200 times a
+  // run) with the share of the model's work done so far, 0..1; empty: not
+  // called.
   std::function<void(double)> progress;
 
   // --- Cycle data, as read from the input file -----------------------------

@@ -117,8 +117,8 @@ bool read_input(Run& run, std::FILE* file, Failure& failure) {
   run.n = one[0].integer;
   if (run.n < 1) {
     failure.status = 2;
-    failure.message = "KINEX.exe: " + report::shown_name(run.input_name) + ":" + std::to_string(one[0].place.line) +
-                      ": Number of steps must be at least 1 in item 1 of list input\n" +
+    failure.message = "KINEX.exe: " + report::shown_name(run.input_name) + ":" +
+                      std::to_string(one[0].place.line) + ": Number of steps must be at least 1 in item 1 of list input\n" +
                       input::show_column(input::line_excerpt(source, one[0].place.line),
                                          one[0].place.column);
     return false;

@@ -145,7 +145,8 @@ bool allocate_storage(Run& run, Failure& failure) {
     run.xtof_prod_cell.assign(n + 1, std::string());
   } catch (const std::bad_alloc&) {
     failure.status = 1;
-    failure.message = "KINEX.exe: " + report::shown_name(run.input_name) + ": cannot hold the arrays for n = " +
+    failure.message = "KINEX.exe: " + report::shown_name(run.input_name) +
+                      ": cannot hold the arrays for n = " +
                       std::to_string(run.n) + " steps\nMemory allocation failed\n";
     return false;
   }

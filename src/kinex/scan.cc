@@ -83,7 +83,8 @@ std::string note(const ScanRow& row, const ScanRow* before) {
 
 // The columns of a text row, each right-aligned in its width, two blanks
 // apart.
-std::string aligned(const std::array<std::string, 5>& cells, const std::array<std::size_t, 5>& width) {
+std::string aligned(const std::array<std::string, 5>& cells,
+                    const std::array<std::size_t, 5>& width) {
   std::string line;
   for (std::size_t c = 0; c < cells.size(); ++c) {
     if (c > 0) line += "  ";
