@@ -12,6 +12,7 @@
 #include "model/tof.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -28,12 +29,12 @@ std::string fixed_width(const std::string& text, std::size_t width) {
 int write_usage(std::string& out) {
   report::write_free(out, {"The specified input file does not exist."});
   report::write_free(out, {"Program usage: KINEX.exe inputfile [options]"});
-  return 2;
+  return kExitFailed;
 }
 
 int fail_system(const std::string& name, int error, std::string& err) {
   err += "KINEX.exe: " + report::shown_name(name) + ": " + std::strerror(error) + "\n";
-  return 2;
+  return kExitFailed;
 }
 
 }  // namespace
@@ -102,7 +103,7 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
     err += failure.message;
     return failure.status;
   }
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace kinex

@@ -7,12 +7,13 @@
 #include "driver/driver.h"
 #include "driver/output.h"
 #include "driver/progress.h"
+#include "report/status.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   std::string out;
   std::string err;
-  int status = 0;
+  int status = kinex::kExitOk;
   {
     kinex::ProgressLine progress(STDERR_FILENO, "KINEX.exe: computing");
     status = kinex::run_program(args, out, err, 0, progress.callback());
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
   int error = 0;
   if (!kinex::write_all(STDOUT_FILENO, out, error)) {
     err += kinex::output_error("KINEX.exe", error);
-    status = 2;
+    status = kinex::kExitFailed;
   }
   kinex::write_all(STDERR_FILENO, err, error);
   return status;

@@ -7,6 +7,7 @@
 #include "input/scanner.h"
 #include "input/storage.h"
 #include "report/line_writer.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -33,7 +34,7 @@ std::string first_line(const Run& run, const ScanFailure& scan, int64_t line) {
 }
 
 bool fail(const Run& run, Source& source, const ScanFailure& scan, Failure& failure) {
-  failure.status = 2;
+  failure.status = kExitFailed;
   failure.message = first_line(run, scan, scan.place.line);
   if (scan.fault != input::Fault::EndOfFile && scan.fault != input::Fault::ReadError) {
     failure.message +=
@@ -46,7 +47,7 @@ bool fail_read_error(const Run& run, const Source& source, Failure& failure) {
   ScanFailure scan;
   scan.fault = input::Fault::ReadError;
   scan.error_number = source.error_number;
-  failure.status = 2;
+  failure.status = kExitFailed;
   failure.message = first_line(run, scan, 0);
   return false;
 }
@@ -95,7 +96,7 @@ void check_field(Source& source, const input::Value& value, std::string& text, i
 }
 
 bool fail_field(const Run& run, const FieldFailure& pending, Failure& failure) {
-  failure.status = 2;
+  failure.status = kExitFailed;
   failure.message = first_line(run, pending.scan, pending.place.line) +
                     input::show_column(pending.excerpt, pending.place.column);
   return false;
@@ -116,7 +117,7 @@ bool read_input(Run& run, std::FILE* file, Failure& failure) {
   }
   run.n = one[0].integer;
   if (run.n < 1) {
-    failure.status = 2;
+    failure.status = kExitFailed;
     failure.message = "KINEX.exe: " + report::shown_name(run.input_name) + ":" +
                       std::to_string(one[0].place.line) + ": Number of steps must be at least 1 in item 1 of list input\n" +
                       input::show_column(input::line_excerpt(source, one[0].place.line),

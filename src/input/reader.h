@@ -12,7 +12,7 @@ namespace kinex {
 // storage of the run is created right after n. Then interprets the
 // concentration fields (has_*, conc_*, *_text). Does not close `file`.
 // On a bad or missing value, an n below 1 or a read error fills `failure`
-// (status 2; status 1 when the storage cannot be had) and returns false; the
+// (kExitFailed; kExitNoMemory when the storage cannot be had) and returns false; the
 // message starts "KINEX.exe: <file>:<line>: <reason>" and may go on with the
 // line and a caret under the fault.
 bool read_input(Run& run, std::FILE* file, Failure& failure);

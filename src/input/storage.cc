@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "report/line_writer.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -144,7 +145,7 @@ bool allocate_storage(Run& run, Failure& failure) {
     run.xtof_reac_cell.assign(n + 1, std::string());
     run.xtof_prod_cell.assign(n + 1, std::string());
   } catch (const std::bad_alloc&) {
-    failure.status = 1;
+    failure.status = kExitNoMemory;
     failure.message = "KINEX.exe: " + report::shown_name(run.input_name) +
                       ": cannot hold the arrays for n = " +
                       std::to_string(run.n) + " steps\nMemory allocation failed\n";

@@ -15,6 +15,7 @@
 #include "kinex/output_file.h"
 #include "kinex/plot.h"
 #include "report/line_writer.h"
+#include "report/status.h"
 
 #ifndef KINEX_VERSION
 #define KINEX_VERSION "unknown"
@@ -23,7 +24,6 @@
 namespace kinex {
 namespace {
 
-constexpr int kFailed = 2;
 constexpr const char* kSpreadsheetFlag = "--spreadsheet";
 
 constexpr const char* kDescription =
@@ -165,12 +165,12 @@ int command_report(const std::vector<std::string>& args, std::string& out, std::
 
 int command_json(const std::vector<std::string>& files, const std::string& program, Output& out,
                  std::string& err, const ProgressFn& progress) {
-  int status = 0;
+  int status = kExitOk;
   std::size_t written = 0;
   for (std::size_t k = 0; k < files.size(); ++k) {
     Run run;
     if (!evaluated(files[k], run, err, file_progress(progress, k, files.size()))) {
-      status = kFailed;
+      status = kExitFailed;
       continue;
     }
     const Json doc = cycle_json(run, {program, "json", files[k]});
@@ -180,20 +180,20 @@ int command_json(const std::vector<std::string>& files, const std::string& progr
       write_json_element(doc, written, out.text);
     }
     ++written;
-    if (!out.deliver()) return kFailed;
+    if (!out.deliver()) return kExitFailed;
   }
   if (files.size() != 1) end_json_array(written, out.text);
-  return out.deliver() ? status : kFailed;
+  return out.deliver() ? status : kExitFailed;
 }
 
 int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Output& out,
                 std::string& err, const ProgressFn& progress) {
-  int status = 0;
+  int status = kExitOk;
   out.text += csv_header();
   for (std::size_t k = 0; k < files.size(); ++k) {
     Run run;
     if (!evaluated(files[k], run, err, file_progress(progress, k, files.size()))) {
-      status = kFailed;
+      status = kExitFailed;
       continue;
     }
     if (!for_spreadsheet && formula_like(run.input_name)) {
@@ -202,9 +202,9 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Out
              " writes it as text\n";
     }
     out.text += csv_row(run, for_spreadsheet);
-    if (!out.deliver()) return kFailed;
+    if (!out.deliver()) return kExitFailed;
   }
-  return out.deliver() ? status : kFailed;
+  return out.deliver() ? status : kExitFailed;
 }
 
 int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& out,
@@ -213,7 +213,7 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& 
   Failure failure;
   if (!load_cycle(file, cycle, failure)) {
     err += failure.message;
-    return kFailed;
+    return kExitFailed;
   }
   const std::vector<double> values = sweep_values(sweep);
   const ScanWriter writer(sweep, values, cycle.n, csv);
@@ -230,9 +230,9 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& 
   };
   if (!run_scan(cycle, sweep, values, take, progress, failure)) {
     err += failure.message;
-    return kFailed;
+    return kExitFailed;
   }
-  return out.deliver() ? 0 : kFailed;
+  return out.deliver() ? kExitOk : kExitFailed;
 }
 
 int command_plot(const std::string& file, const std::string& output, Output& out,
@@ -241,21 +241,21 @@ int command_plot(const std::string& file, const std::string& output, Output& out
   if (to_file && same_file(output, file)) {
     err += "kinex plot: " + report::shown_name(output) + " is the input file " +
            report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
-    return kFailed;
+    return kExitFailed;
   }
   Run run;
-  if (!evaluated(file, run, err, progress)) return kFailed;
+  if (!evaluated(file, run, err, progress)) return kExitFailed;
   const std::string svg = render_profile_svg(run, file);
   if (!to_file) {
     out.text += svg;
-    return out.deliver() ? 0 : kFailed;
+    return out.deliver() ? kExitOk : kExitFailed;
   }
   std::string reason;
   if (!replace_file(output, svg, reason)) {
     err += "kinex: " + report::shown_name(output) + ": " + reason + "\n";
-    return kFailed;
+    return kExitFailed;
   }
-  return 0;
+  return kExitOk;
 }
 
 int run_kinex(const std::vector<std::string>& args, Output& out, std::string& err,
@@ -267,11 +267,11 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       !(args.size() == 3 && (args[2] == "--help" || args[2] == "-h"))) {
     const int status = command_report(std::vector<std::string>(args.begin() + 2, args.end()),
                                       out.text, err, progress);
-    return out.deliver() ? status : kFailed;
+    return out.deliver() ? status : kExitFailed;
   }
   if (args.size() > 2 && args[1] == "--version") {
     err += "kinex: --version takes no arguments\nRun with --help for more information.\n";
-    return kFailed;
+    return kExitFailed;
   }
 
   CLI::App app{kDescription, "kinex"};
@@ -339,7 +339,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       err += "kinex: unknown subcommand '" + report::shown_name(name) +
              "'; the subcommands are report, json, csv, scan and plot\n"
              "Run with --help for more information.\n";
-      return kFailed;
+      return kExitFailed;
     }
   }
 
@@ -348,7 +348,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   const bool batch = args.size() >= 2 && (args[1] == "json" || args[1] == "csv");
   if (batch) {
     std::vector<std::string> options;
-    if (!split_batch(args, args[1] == "csv", options, files, err)) return kFailed;
+    if (!split_batch(args, args[1] == "csv", options, files, err)) return kExitFailed;
     command_line.resize(2);
     command_line.insert(command_line.end(), options.begin(), options.end());
   }
@@ -361,17 +361,17 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     const int code = app.exit(e, help, diagnostic);
     out.text += help.str();
     err += diagnostic.str();
-    if (!out.deliver()) return kFailed;
-    return code == 0 ? 0 : kFailed;
+    if (!out.deliver()) return kExitFailed;
+    return code == 0 ? kExitOk : kExitFailed;
   }
 
   if (report->parsed()) {
     const int status = command_report(report->remaining(), out.text, err, progress);
-    return out.deliver() ? status : kFailed;
+    return out.deliver() ? status : kExitFailed;
   }
   if (batch && files.empty()) {
     err += "kinex: FILE is required\nRun with --help for more information.\n";
-    return kFailed;
+    return kExitFailed;
   }
   if (json->parsed()) return command_json(files, args[0], out, err, progress);
   if (csv->parsed()) return command_csv(files, for_spreadsheet, out, err, progress);
@@ -386,7 +386,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
                       : parse_sweep(Sweep::Kind::Product, product, sweep, problem);
   if (!ok) {
     err += "kinex scan: " + report::shown_name(problem) + "\n";
-    return kFailed;
+    return kExitFailed;
   }
   return command_scan(scan_file, sweep, scan_as_csv, out, err, progress);
 }

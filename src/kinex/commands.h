@@ -15,9 +15,9 @@ namespace kinex {
 
 // A whole run of kinex: `args` is the command line with the program name
 // first. Reads the subcommand and its options, runs it and returns the exit
-// status: 0 when everything went well, 2 on a bad command line, when any
-// input failed or when standard output could not be written (`report` keeps
-// the statuses of KINEX.exe). --help and --version write to `out`. Never
+// status: kExitOk when everything went well, kExitFailed on a bad command
+// line, when any input failed or when standard output could not be written
+// (`report` keeps the statuses of KINEX.exe). --help and --version write to `out`. Never
 // exits the process.
 int run_kinex(const std::vector<std::string>& args, Output& out, std::string& err,
               const ProgressFn& progress = {});

@@ -13,6 +13,7 @@
 #include "model/tof.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -26,7 +27,7 @@ std::string own_name(const std::string& message) {
 }
 
 bool fail_system(const std::string& name, int error, Failure& failure) {
-  failure.status = 2;
+  failure.status = kExitFailed;
   failure.message = "kinex: " + report::shown_name(name) + ": " + std::strerror(error) + "\n";
   return false;
 }

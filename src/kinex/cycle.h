@@ -10,9 +10,9 @@
 namespace kinex {
 
 // Reads the input file `name` into the fresh record `run` (run.input_name is
-// set to it). A missing, unreadable or bad file fills `failure` (status 2; 1
-// when the storage cannot be had) with the reader's diagnostic, whose first
-// line starts "kinex: <name>:", and returns false.
+// set to it). A missing, unreadable or bad file fills `failure` (kExitFailed;
+// kExitNoMemory when the storage cannot be had) with the reader's diagnostic,
+// whose first line starts "kinex: <name>:", and returns false.
 bool load_cycle(const std::string& name, Run& run, Failure& failure);
 
 // The model phases over a record that holds the cycle data: energy profile,

@@ -7,6 +7,7 @@
 #include "driver/output.h"
 #include "driver/progress.h"
 #include "kinex/commands.h"
+#include "report/status.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
   kinex::Output out;
   out.fd = STDOUT_FILENO;
   std::string err;
-  int status = 0;
+  int status = kinex::kExitOk;
   {
     kinex::ProgressLine progress(STDERR_FILENO, program + ": computing");
     out.before_write = [&progress] { progress.clear(); };
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
   }  // the progress line is gone before anything else reaches the terminal
   if (!out.deliver()) {
     err += kinex::output_error(program, out.error);
-    status = 2;
+    status = kinex::kExitFailed;
   }
   int ignored = 0;
   kinex::write_all(STDERR_FILENO, err, ignored);

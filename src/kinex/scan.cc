@@ -9,6 +9,7 @@
 #include "kinex/summary.h"
 #include "model/profile.h"
 #include "report/line_writer.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -174,7 +175,7 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
               const std::function<bool(const ScanRow&)>& take, const ProgressFn& progress,
               Failure& failure) {
   if (sweep.kind != Sweep::Kind::Temperature && (sweep.step < 1 || sweep.step > cycle.n)) {
-    failure.status = 2;
+    failure.status = kExitFailed;
     failure.message = "kinex: " + report::shown_name(cycle.input_name) + ": " +
                       option_name(sweep.kind) + " names step " + std::to_string(sweep.step) +
                       ", but the cycle has steps 1.." + std::to_string(cycle.n) + "\n";

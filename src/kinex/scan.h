@@ -57,7 +57,7 @@ struct ScanRow {
 // the storage of the cycle is had once. Each row goes to `take` as soon as
 // it is computed; a false from `take` ends the scan (and run_scan returns
 // true). `progress`, when set, hears the share of the scan done. A step
-// outside 1..n fails with status 2.
+// outside 1..n fails with kExitFailed.
 bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
               const std::function<bool(const ScanRow&)>& take, const ProgressFn& progress,
               Failure& failure);

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <bit>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "driver/driver.h"
@@ -34,6 +37,36 @@ inline std::vector<std::string> lines_of(const std::string& text) {
 }
 
 inline uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
+
+// `text` spelt as a test name, of [A-Za-z0-9_] only: letters and digits as
+// they are, a blank as "_", every other byte by its name ("Dot", "Nl", ...)
+// or its code ("x7F"); "Empty" for no text. Used to name the cases of
+// parameterised tests after their input.
+inline std::string spelt_as_name(std::string_view text) {
+  static constexpr std::pair<char, const char*> kNames[] = {
+      {'.', "Dot"},   {',', "Comma"}, {';', "Semicolon"}, {'\'', "Quote"}, {'/', "Slash"},
+      {'*', "Star"},  {'+', "Plus"},  {'-', "Minus"},     {'\n', "Nl"},    {'\r', "Cr"},
+      {'\t', "Tab"}, {'=', "Equals"}};
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  if (text.empty()) return "Empty";
+  std::string name;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80 && std::isalnum(byte) != 0) {
+      name += c;
+      continue;
+    }
+    if (c == ' ') {
+      name += '_';
+      continue;
+    }
+    const char* spelt = nullptr;
+    for (const auto& [known, word] : kNames) spelt = known == c ? word : spelt;
+    name += spelt != nullptr ? std::string(spelt)
+                             : std::string{'x', kHex[byte >> 4], kHex[byte & 15]};
+  }
+  return name;
+}
 
 // An unnamed file holding `bytes`, positioned at its start.
 inline std::FILE* file_with(const std::string& bytes) {

@@ -13,6 +13,7 @@
 #include "driver/driver.h"
 #include "driver/output.h"
 #include "driver/progress.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -43,7 +44,7 @@ TEST(Naming, ExistenceFailuresOtherThanAMissingFileGiveTheSystemsReason) {
   };
   for (const auto& c : cases) {
     const test::Outcome o = test::run_kinex_exe({c.name});
-    EXPECT_EQ(o.status, 2) << c.what;
+    EXPECT_EQ(o.status, kExitFailed) << c.what;
     EXPECT_EQ(o.out, c.out) << c.what;
     EXPECT_EQ(o.err, c.err) << c.what;
   }
@@ -97,7 +98,7 @@ TEST(Naming, FileWhoseExactNameEndsInBlanksIsRead) {
   };
   for (const auto& c : cases) {
     const test::Outcome o = test::run_kinex_exe({c.arg, "l"});
-    EXPECT_EQ(o.status, 0) << c.what << o.err;
+    EXPECT_EQ(o.status, kExitOk) << c.what << o.err;
     EXPECT_NE(o.out.find(c.temperature), std::string::npos) << c.what;
     // The name line shows the name without its blanks either way.
     EXPECT_NE(o.out.find("NAME OF THE INPUTFILE: " + dir.file("tb") + "\n"), std::string::npos)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/support.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -68,13 +69,13 @@ TEST(Driver, FilesThatCannotBeRead) {
   };
   for (const auto& c : cases) {
     const test::Outcome o = test::run_kinex_exe(c.args);
-    EXPECT_EQ(o.status, 2) << o.err;
+    EXPECT_EQ(o.status, kExitFailed) << o.err;
     EXPECT_EQ(o.out, c.out);
     EXPECT_EQ(o.err, c.err);
   }
   if (geteuid() != 0) {  // root reads every file
     const test::Outcome o = test::run_kinex_exe({unreadable});
-    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.status, kExitFailed);
     EXPECT_EQ(o.err, "KINEX.exe: " + unreadable + ": Permission denied\n");
   }
   std::remove(unreadable.c_str());
@@ -83,7 +84,7 @@ TEST(Driver, FilesThatCannotBeRead) {
 TEST(Driver, NameWithTrailingBlanksOpensTheFile) {
   const std::string name = std::string(KINEX_EXAMPLES) + "/three_step.txt";
   const test::Outcome o = test::run_kinex_exe({name + "   ", "l"});
-  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.status, kExitOk);
   EXPECT_NE(o.out.find("NAME OF THE INPUTFILE: " + name + "\n"), std::string::npos);
 }
 

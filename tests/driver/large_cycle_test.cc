@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/support.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -67,7 +68,7 @@ double run_and_check(const std::vector<StepRecord>& steps, int64_t tdi, int64_t 
   // The storage of a thousand steps stays well inside 100 MB.
   const test::Outcome o =
       test::run_kinex_exe({dir.write("cycle.txt", input_text(steps))}, std::size_t{100} << 20);
-  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.status, kExitOk) << o.err;
   EXPECT_EQ(o.err, "");
   out = o.out;
   EXPECT_EQ(step_rows(out, "REPEAT OF THE INPUT"), steps.size());

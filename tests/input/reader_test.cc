@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/support.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -45,10 +46,17 @@ std::string replace_all(std::string text, const std::string& from, const std::st
 }
 
 // Files that must read exactly like the example.
-class SameAsExample : public ::testing::TestWithParam<std::string> {};
+struct ExampleCase {
+  const char* name;  // how the file differs from the example
+  std::string file;
+};
+
+void PrintTo(const ExampleCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.file); }
+
+class SameAsExample : public ::testing::TestWithParam<ExampleCase> {};
 
 TEST_P(SameAsExample, Reads) {
-  const Read r = read_bytes(GetParam());
+  const Read r = read_bytes(GetParam().file);
   ASSERT_TRUE(r.ok) << r.failure.message;
   const kinex::Run& run = r.run;
   EXPECT_EQ(run.T, 298.15);
@@ -73,18 +81,29 @@ TEST_P(SameAsExample, Reads) {
 INSTANTIATE_TEST_SUITE_P(
     Reader, SameAsExample,
     ::testing::Values(
-        std::string(kExample), replace_all(kExample, "\n", "\r\n"),
-        std::string(kExample, sizeof kExample - 2),  // no final line end
-        replace_all(kExample, "298.15\n", "298.15 K\n"),
-        "\n  \n\t\n298.15\n\n3\n\n0.0 15.2 x x\n \n-5.1 20.3 0.5 x\n-2.0 12.0 x 1.0e-3\n\n\n-10.0",
-        replace_all(replace_all(kExample, "   ", ","), "    ", ", "),
-        replace_all(kExample, "x     x\n", "x x   starting complex, no additives\n"),
-        replace_all(replace_all(kExample, "15.2", "1.52D+01"), "-10.0", "-1.0d1"),
-        replace_all(kExample, "0.5   x", "'0.5 mol/l' x"),
-        replace_all(kExample, "0.0    15.2   x     x", "0.0 15.2\n x\n\n x"),
-        replace_all(kExample, "x     x", "2*x"),
-        replace_all(kExample, "1.0e-3\n", "1.0e-3/ 'not read\n"),
-        replace_all(kExample, "-10.0\n", "-10.0 kcal/mol\n1 2 3 what follows is never read 'x")));
+        ExampleCase{"TheExample", kExample},
+        ExampleCase{"CrLfLineEnds", replace_all(kExample, "\n", "\r\n")},
+        ExampleCase{"NoFinalLineEnd", std::string(kExample, sizeof kExample - 2)},
+        ExampleCase{"UnitAfterTemperature", replace_all(kExample, "298.15\n", "298.15 K\n")},
+        ExampleCase{"BlankLinesAndSingleBlanks",
+                    "\n  \n\t\n298.15\n\n3\n\n0.0 15.2 x x\n \n-5.1 20.3 0.5 x\n-2.0 12.0 x "
+                    "1.0e-3\n\n\n-10.0"},
+        ExampleCase{"CommasBetweenValues",
+                    replace_all(replace_all(kExample, "   ", ","), "    ", ", ")},
+        ExampleCase{"RemarkAfterStep",
+                    replace_all(kExample, "x     x\n", "x x   starting complex, no additives\n")},
+        ExampleCase{"DExponents",
+                    replace_all(replace_all(kExample, "15.2", "1.52D+01"), "-10.0", "-1.0d1")},
+        ExampleCase{"QuotedConcentrationWithUnit",
+                    replace_all(kExample, "0.5   x", "'0.5 mol/l' x")},
+        ExampleCase{"StepOverSeveralLines",
+                    replace_all(kExample, "0.0    15.2   x     x", "0.0 15.2\n x\n\n x")},
+        ExampleCase{"RepeatCount", replace_all(kExample, "x     x", "2*x")},
+        ExampleCase{"SlashEndsRecord", replace_all(kExample, "1.0e-3\n", "1.0e-3/ 'not read\n")},
+        ExampleCase{"LinesAfterLastRecord",
+                    replace_all(kExample, "-10.0\n",
+                                "-10.0 kcal/mol\n1 2 3 what follows is never read 'x")}),
+    [](const ::testing::TestParamInfo<ExampleCase>& info) { return info.param.name; });
 
 TEST(Reader, ConcentrationFieldsGiveFlagValueAndText) {
   const struct {
@@ -109,9 +128,10 @@ TEST(Reader, ConcentrationFieldsGiveFlagValueAndText) {
 }
 
 struct FailureCase {
+  const char* name;  // what is wrong with the file
   std::string file;
   std::string message;
-  int status = 2;
+  int status = kExitFailed;
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << ::testing::PrintToString(c.file); }
@@ -135,38 +155,45 @@ const std::string kNoRoom = "KINEX.exe: in.txt: cannot hold the arrays for n = "
 INSTANTIATE_TEST_SUITE_P(
     Reader, Failures,
     ::testing::ValuesIn(std::vector<FailureCase>{
-        {"", kEnd}, {"  \n\t\n   ", kEnd},
-        {"298.15K\n", kBad + "1: Bad real number in item 1 of list input\n298.15K\n^\n"},
-        {"298.15\n  three\n", kBad + "2: Bad integer for item 1 in list input\n  three\n  ^\n"},
-        {"298.15\n0\n-10\n", kBad + kAtLeastOne + "0\n^\n"},
-        {"298.15\n-3\n", kBad + kAtLeastOne + "-3\n^\n"}, {kHead + "0 10 x\n", kEnd},
-        {kHead + "0\n\n  10,,x x\n-1\n",
+        {"EmptyFile", "", kEnd},
+        {"OnlyBlanks", "  \n\t\n   ", kEnd},
+        {"UnitJoinedToTemperature", "298.15K\n",
+         kBad + "1: Bad real number in item 1 of list input\n298.15K\n^\n"},
+        {"StepCountInWords", "298.15\n  three\n",
+         kBad + "2: Bad integer for item 1 in list input\n  three\n  ^\n"},
+        {"NoSteps", "298.15\n0\n-10\n", kBad + kAtLeastOne + "0\n^\n"},
+        {"NegativeStepCount", "298.15\n-3\n", kBad + kAtLeastOne + "-3\n^\n"},
+        {"StepCutShort", kHead + "0 10 x\n", kEnd},
+        {"TwoCommasInAStep", kHead + "0\n\n  10,,x x\n-1\n",
          kBad + "5: No value for item 3 of list input\n  10,,x x\n     ^\n"},
-        {kHead + "0 10 x/\n-1\n",
+        {"SlashBeforeLastItem", kHead + "0 10 x/\n-1\n",
          kBad + "3: No value for item 4 of list input\n0 10 x/\n      ^\n"},
         // Concentration fields: the line where the field stands, the item
         // within the field.
-        {kHead + "0 10 x\n  xx\n-1\n",
+        {"BadFieldOnItsOwnLine", kHead + "0 10 x\n  xx\n-1\n",
          kBad + "4: Bad real number in item 1 of list input\n  xx\n  ^\n"},
-        {kHead + "0 10 none x\n-1\n",
+        {"WordForConcentration", kHead + "0 10 none x\n-1\n",
          kBad + "3: Bad not-a-number in item 1 of list input\n0 10 none x\n     ^\n"},
-        {kHead + "0 10 '' x\n-1\n", kEnd + "0 10 '' x\n     ^\n"},
-        {kHead + "0 10 x ',5'\n-1\n",
+        {"EmptyQuotedConcentration", kHead + "0 10 '' x\n-1\n", kEnd + "0 10 '' x\n     ^\n"},
+        {"QuotedCommaFirst", kHead + "0 10 x ',5'\n-1\n",
          kBad + "3: No value for item 1 of list input\n0 10 x ',5'\n       ^\n"},
-        {kHead + "0 10 300K x\n-1\n",
+        {"UnitJoinedToConcentration", kHead + "0 10 300K x\n-1\n",
          kBad + "3: Bad real number in item 1 of list input\n0 10 300K x\n     ^\n"},
         // A failure of the file itself comes before one of a field.
-        {kHead + "0 10 300K x\n", kEnd},
-        {"300\n2\n0 10 xx x\n0 10 x 1e\n-1\n",
+        {"EndOfFileBeforeBadField", kHead + "0 10 300K x\n", kEnd},
+        {"FirstOfTwoBadFields", "300\n2\n0 10 xx x\n0 10 x 1e\n-1\n",
          kBad + "3: Bad real number in item 1 of list input\n0 10 xx x\n     ^\n"},
         // Unprintable input is shown escaped, never raw.
-        {"\xef\xbb\xbf" "298.15\n",
+        {"ByteOrderMark", "\xef\xbb\xbf" "298.15\n",
          kBad + "1: Bad real number in item 1 of list input\n\\xef\\xbb\\xbf298.15\n^\n"},
-        {"298.15\r\n\r 1\r\n", kBad + "2: Bad integer for item 1 in list input\n\\x0d 1\n^\n"},
-        // Storage that cannot be had ends the run with status 1, promptly.
-        {"298.15\n1000000000000\n", kNoRoom + "1000000000000 steps\nMemory allocation failed\n", 1},
-        {"298.15\n9223372036854775807\n",
-         kNoRoom + "9223372036854775807 steps\nMemory allocation failed\n", 1}}));
+        {"LoneCarriageReturn", "298.15\r\n\r 1\r\n",
+         kBad + "2: Bad integer for item 1 in list input\n\\x0d 1\n^\n"},
+        // Storage that cannot be had ends the run with kExitNoMemory, promptly.
+        {"TooManyStepsForMemory", "298.15\n1000000000000\n",
+         kNoRoom + "1000000000000 steps\nMemory allocation failed\n", kExitNoMemory},
+        {"LargestStepCount", "298.15\n9223372036854775807\n",
+         kNoRoom + "9223372036854775807 steps\nMemory allocation failed\n", kExitNoMemory}}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace kinex

@@ -96,6 +96,27 @@ TEST_P(Faults, NameTheItemAndPlace) {
 
 using F = Fault;
 
+const char* fault_name(Fault fault) {
+  switch (fault) {
+    case F::EndOfFile: return "EndOfFile";
+    case F::ReadError: return "ReadError";
+    case F::BadReal: return "BadReal";
+    case F::BadInteger: return "BadInteger";
+    case F::IntegerOverflow: return "IntegerOverflow";
+    case F::ZeroRepeat: return "ZeroRepeat";
+    case F::RepeatOverflow: return "RepeatOverflow";
+    case F::BadInfinity: return "BadInfinity";
+    case F::BadNotANumber: return "BadNotANumber";
+    case F::NoValue: return "NoValue";
+  }
+  return "Unknown";
+}
+
+// "BadReal_298Dot15K": the fault, then the text that has it.
+std::string fault_case_name(const ::testing::TestParamInfo<FaultCase>& info) {
+  return std::string(fault_name(info.param.fault)) + "_" + test::spelt_as_name(info.param.text);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Scanner, Faults,
     ::testing::ValuesIn(std::vector<FaultCase>{
@@ -127,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"1 200000001*2", kStep, F::RepeatOverflow, 2, 1, 2},
         {"99999999999999999999999*2", kStep, F::RepeatOverflow, 1, 1, 0},
         // A repeated value serves items of other kinds too.
-        {"1 3*x", kStep, F::BadReal, 2, 1, 2}, {"2*'0.5'", kStep, F::BadReal, 1, 1, 0}}));
+        {"1 3*x", kStep, F::BadReal, 2, 1, 2}, {"2*'0.5'", kStep, F::BadReal, 1, 1, 0}}),
+    fault_case_name);
 
 TEST(Scanner, ReasonTexts) {
   const std::pair<Fault, std::string> cases[] = {

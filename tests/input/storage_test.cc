@@ -9,12 +9,86 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "report/status.h"
 
 namespace kinex {
 namespace {
 
 constexpr std::size_t MB = std::size_t{1} << 20;
 constexpr std::size_t GB = std::size_t{1} << 30;
+
+// The estimate allows this much heap for the characters of a text field or
+// cell of at most 100 characters (the 101 bytes with the terminating zero,
+// rounded up to the allocator's 8-byte step).
+constexpr std::size_t kTextHeap = 104;
+
+// The bytes of the arrays allocate_storage made for `run`, each array by its
+// capacity: `whole_rows` rounds every array up to whole rows of n + 1
+// elements (an array over the n intermediates counts n + 1, one over both
+// turns 2n + 2) and the term matrix to (n + 1) x (n + 1), as the estimate
+// counts them; otherwise the matrix counts its n x n doubles. Every text is
+// taken at its longest.
+std::size_t array_bytes(const Run& run, bool whole_rows) {
+  const auto n = static_cast<std::size_t>(run.n);
+  const std::size_t rows = n + 1;
+  const auto bytes = [&](std::size_t elements, std::size_t element_bytes) {
+    if (whole_rows) elements = (elements + rows - 1) / rows * rows;
+    return elements * element_bytes;
+  };
+  std::size_t total = whole_rows ? rows * rows * sizeof(double) : n * n * sizeof(double);
+  for (const std::vector<double>* v :
+       {&run.G_int, &run.g_int, &run.G_ts, &run.g_ts, &run.conc_reac, &run.conc_prod,
+        &run.xtof_int, &run.xtof_ts, &run.sum_reac, &run.sum_prod, &run.xtof_reac,
+        &run.xtof_prod}) {
+    total += bytes(v->capacity(), sizeof(double));
+  }
+  for (const std::vector<int64_t>* v : {&run.has_reac, &run.has_prod}) {
+    total += bytes(v->capacity(), sizeof(int64_t));
+  }
+  for (const std::vector<std::string>* v :
+       {&run.reac_text, &run.prod_text, &run.xtof_reac_cell, &run.xtof_prod_cell}) {
+    total += bytes(v->capacity(), sizeof(std::string) + kTextHeap);
+  }
+  return total;
+}
+
+// The estimate against what allocate_storage makes: an array added or
+// dropped, a wrong per-step byte count or a wrong matrix term shows here.
+TEST(Cost, StorageBytesCountWhatARunAllocates) {
+  const std::string longest(100, 'x');
+  ASSERT_LE(longest.capacity() + 1, kTextHeap);
+  for (const int64_t n : {2, 3, 7, 64, 500}) {
+    SCOPED_TRACE("n = " + std::to_string(n));
+    kinex::Run run;
+    run.n = n;
+    Failure failure;
+    ASSERT_TRUE(allocate_storage(run, failure)) << failure.message;
+    EXPECT_EQ(storage_bytes(n), array_bytes(run, true));
+    EXPECT_GE(storage_bytes(n), array_bytes(run, false));
+  }
+}
+
+TEST(Cost, StorageBytesBeyondASizeTAreTheLargestSize) {
+  static_assert(sizeof(std::size_t) == 8, "the step counts below are those of a 64-bit size_t");
+  // The largest n whose storage still fits: 8 (n+1)^2 + 672 (n+1) bytes.
+  constexpr int64_t kLargest = 1518500206;
+  const struct {
+    const char* what;
+    int64_t n;
+    std::size_t bytes;
+  } cases[] = {
+      {"no steps", 0, 0},
+      {"a negative count", -5, 0},
+      {"the largest count that fits", kLargest, 18446744049704481896u},
+      {"the per-step arrays overflow the sum", kLargest + 1, SIZE_MAX},
+      {"the matrix bytes overflow", (int64_t{1} << 31), SIZE_MAX},
+      {"the matrix elements overflow", (int64_t{1} << 32), SIZE_MAX},
+      {"the largest int64_t", INT64_MAX, SIZE_MAX},
+  };
+  for (const auto& c : cases) EXPECT_EQ(storage_bytes(c.n), c.bytes) << c.what;
+}
 
 TEST(Cost, StorageLimitIsTheSmallestRoomLeft) {
   const auto room = [](auto change) {
@@ -82,7 +156,7 @@ TEST(Cost, MemoryCheckHonoursTheAddressSpaceLimit) {
     big.input_name = "big.txt";
     big.n = 10500;
     Failure failure;
-    const bool big_failed = !allocate_storage(big, failure) && failure.status == 1 &&
+    const bool big_failed = !allocate_storage(big, failure) && failure.status == kExitNoMemory &&
                             failure.message ==
                                 "KINEX.exe: big.txt: cannot hold the arrays for n = 10500 "
                                 "steps\nMemory allocation failed\n";

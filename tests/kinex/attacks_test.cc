@@ -8,6 +8,7 @@
 #include "cycle_files.h"
 #include "kinex/commands.h"
 #include "kinex/json_output.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -71,7 +72,7 @@ TEST(Cost, BatchDocumentsAndRowsGoOutOneByOneWithTheBytesOfAWholeArray) {
   const std::string json = streamed(dir, writes, [&](Output& out, std::string& e) {
     const int status = command_json(files, "kinex", out, e);
     err = e;
-    return status == 2 ? 0 : 1;  // the missing file fails the batch
+    return status == kExitFailed ? 0 : 1;  // the missing file fails the batch
   });
   EXPECT_EQ(json, expected);
   EXPECT_EQ(writes, 4) << "a write per document and the closing bracket";

@@ -14,6 +14,7 @@
 #include "cycle_files.h"
 #include "kinex/cycle.h"
 #include "kinex/plot.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -69,11 +70,11 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"plot", "--help"}, "-o,--output OUT"}};
   for (const auto& [args, expected] : help) {
     const Outcome o = kinex_run(args);
-    EXPECT_EQ(o.status, 0) << expected;
+    EXPECT_EQ(o.status, kExitOk) << expected;
     EXPECT_NE(o.out.find(expected), std::string::npos) << o.out;
     EXPECT_EQ(o.err, "");
   }
-  expect_same(kinex_run({"--version"}), {0, "kinex " KINEX_VERSION "\n", ""}, "--version");
+  expect_same(kinex_run({"--version"}), {kExitOk, "kinex " KINEX_VERSION "\n", ""}, "--version");
 
   // A wrong command line: status 2, the reason and a pointer to --help.
   const std::pair<std::vector<std::string>, std::string> wrong[] = {
@@ -87,7 +88,7 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"plot", "a.txt", "b.txt"}, "b.txt"}};
   for (const auto& [args, expected] : wrong) {
     const Outcome o = kinex_run(args);
-    EXPECT_EQ(o.status, 2) << expected;
+    EXPECT_EQ(o.status, kExitFailed) << expected;
     EXPECT_EQ(o.out, "");
     EXPECT_NE(o.err.find(expected), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("Run with --help"), std::string::npos) << o.err;
@@ -103,14 +104,14 @@ TEST(Plot, WritesThePictureOfTheEvaluatedCycle) {
   evaluate_cycle(run);
   const std::string svg = render_profile_svg(run, input);
 
-  expect_same(kinex_run({"plot", input}), {0, svg, ""}, "to standard output");
-  expect_same(kinex_run({"plot", input, "-o", dir.file("profile.svg")}), {0, "", ""}, "to file");
+  expect_same(kinex_run({"plot", input}), {kExitOk, svg, ""}, "to standard output");
+  expect_same(kinex_run({"plot", input, "-o", dir.file("profile.svg")}), {kExitOk, "", ""}, "to file");
   EXPECT_EQ(read_file(dir.file("profile.svg")), svg);
   const std::string bad_output = dir.file("no/such.svg");
   expect_same(kinex_run({"plot", input, "-o", bad_output}),
-              {2, "", "kinex: " + bad_output + ": No such file or directory\n"}, "bad output");
+              {kExitFailed, "", "kinex: " + bad_output + ": No such file or directory\n"}, "bad output");
   const Outcome bad_input = kinex_run({"plot", dir.file("none.txt")});
-  EXPECT_EQ(bad_input.status, 2);
+  EXPECT_EQ(bad_input.status, kExitFailed);
   EXPECT_EQ(bad_input.out, "");
 }
 

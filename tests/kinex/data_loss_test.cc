@@ -11,6 +11,7 @@
 
 #include "cycle_files.h"
 #include "kinex/output_file.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -49,7 +50,7 @@ TEST(DataLoss, PlotOutputNamingTheInputInAnyWayIsRefused) {
                {"a symbolic link", dir.file("soft.txt")}};
   for (const auto& [how, output] : names) {
     const Outcome o = kinex_run({"plot", input, "-o", output});
-    EXPECT_EQ(o.status, 2) << how;
+    EXPECT_EQ(o.status, kExitFailed) << how;
     EXPECT_NE(o.err.find("is the input file"), std::string::npos) << how << ": " << o.err;
     EXPECT_EQ(read_file(input), kInput) << how;
   }

@@ -15,6 +15,7 @@
 #include "kinex/format.h"
 #include "kinex/json_output.h"
 #include "model/profile.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -118,7 +119,7 @@ test::Outcome run_command(const std::string& command, std::vector<std::string> f
 
 json run_json(const std::vector<std::string>& files) {
   const test::Outcome o = run_command("json", files);
-  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.status, kExitOk) << o.err;
   EXPECT_EQ(o.err, "");
   const json doc = json::parse(o.out, nullptr, false);
   EXPECT_FALSE(doc.is_discarded()) << o.out;
@@ -143,7 +144,8 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
       KINEX_TEST_DATA "/warn_deltag.txt", KINEX_TEST_DATA "/warn_conc.txt",
       KINEX_TEST_DATA "/steps120.txt", dir.write("with,comma.txt", three),
       dir.write("quote\" back\\slash\ttab.txt", three),
-      dir.write("line\nfeed, and \"all\".txt", three), dir.write("caf\xc3\xa9.txt", three)};
+      dir.write("line\nfeed, and \"all\".txt", three), dir.write("lone\rreturn.txt", three),
+      dir.write("return at the end\r", three), dir.write("caf\xc3\xa9.txt", three)};
   for (const std::string& content :
        {cycle("300", {"0.0 12.5 2.0 0.5"}, "-3.0"),
         cycle("298.15", {"-0.0 10.0 x x", "-0.0 -0.0 x x"}, "-0.0"),
@@ -174,7 +176,7 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
   ASSERT_TRUE(docs.is_array());
   ASSERT_EQ(docs.size(), files.size());
   const test::Outcome csv = run_command("csv", files);
-  EXPECT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(csv.status, kExitOk) << csv.err;
   const auto rows = read_csv(csv.out);
   ASSERT_EQ(rows.size(), files.size() + 1);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"file", "T", "n", "DeltaG", "TOF_per_s", "TDI",
@@ -230,7 +232,7 @@ TEST(Outputs, BadFilesAreReportedAndLeftOut) {
   for (const std::string command : {"json", "csv"}) {
     SCOPED_TRACE(command);
     const test::Outcome o = run_command(command, files);
-    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.status, kExitFailed);
     EXPECT_EQ(o.err, "kinex: " + bad + ":2: Bad integer for item 1 in list input\nthree\n^\n" +
                          "kinex: " + files[2] + ": No such file or directory\n" + "kinex: " +
                          files[3] + ": Is a directory\n");

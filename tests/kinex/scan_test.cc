@@ -14,6 +14,7 @@
 #include "kinex/commands.h"
 #include "kinex/format.h"
 #include "model/profile.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -43,7 +44,7 @@ std::vector<std::vector<std::string>> checked_rows(
     const std::function<std::string(const std::string&)>& input_for) {
   ScratchDir dir;
   const test::Outcome o = kinex_run(args);
-  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.status, kExitOk) << o.err;
   const auto records = read_csv(o.out);
   for (std::size_t r = 1; r < records.size(); ++r) {
     const std::vector<std::string>& row = records[r];
@@ -207,7 +208,7 @@ TEST(Scan, FailuresGiveADiagnosticAndStatus2) {
     if (c.args.empty() || c.args[0] != missing) args.push_back(file);
     args.insert(args.end(), c.args.begin(), c.args.end());
     const test::Outcome o = kinex_run(args);
-    EXPECT_EQ(o.status, 2) << c.diagnostic;
+    EXPECT_EQ(o.status, kExitFailed) << c.diagnostic;
     EXPECT_EQ(o.out, "");
     EXPECT_NE(o.err.find(c.diagnostic), std::string::npos) << o.err;
   }

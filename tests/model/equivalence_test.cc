@@ -141,7 +141,12 @@ TEST_P(EquivalenceTest, MatchesLongHandBitForBit) {
 // production code (blocks of 16 terms and 16 steps) and their edges.
 INSTANTIATE_TEST_SUITE_P(RandomCycles, EquivalenceTest,
                          ::testing::Values(Batch{1, 400, 1, 8}, Batch{2, 30, 15, 40},
-                                           Batch{3, 10, 60, 70}));
+                                           Batch{3, 10, 60, 70}),
+                         [](const ::testing::TestParamInfo<Batch>& info) {
+                           const Batch& b = info.param;
+                           return std::to_string(b.count) + "Cycles_Of" + std::to_string(b.min_n) +
+                                  "To" + std::to_string(b.max_n) + "Steps";
+                         });
 
 }  // namespace
 }  // namespace kinex::testing

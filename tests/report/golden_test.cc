@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/support.h"
+#include "report/status.h"
 
 namespace kinex {
 namespace {
@@ -31,7 +32,7 @@ TEST_P(GoldenTest, PrintsTheExpectedReport) {
   const test::Outcome o = test::run_kinex_exe(args);
   const std::string expected = test::read_file(c.expected);
   std::filesystem::current_path(previous);
-  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.status, kExitOk);
   EXPECT_EQ(o.err, "");
   EXPECT_EQ(o.out, expected);
 }
@@ -62,9 +63,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Steps above 99: ** in the step fields of both tables, the full
         // numbers in the advice.
         GoldenCase{"steps120.txt", {"l"}, "steps120_l.expected"}),
+    // The expected file's name, and the option strings when they are given
+    // one by one ("input_idathl_Options_Minusl_t_a_d_ih").
     [](const ::testing::TestParamInfo<GoldenCase>& info) {
-      const std::string name = info.param.expected;
-      return name.substr(0, name.find('.')) + "_" + std::to_string(info.index);
+      const std::string expected = info.param.expected;
+      std::string name = expected.substr(0, expected.find('.'));
+      if (info.param.options.size() > 1) {
+        name += "_Options";
+        for (const std::string& option : info.param.options) {
+          name += '_';
+          name += test::spelt_as_name(option);
+        }
+      }
+      return name;
     });
 
 }  // namespace

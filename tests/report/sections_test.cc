@@ -137,6 +137,23 @@ struct AdviceCase {
 
 class AdviceTest : public ::testing::TestWithParam<AdviceCase> {};
 
+// "Tdi1Tdts3_Reactants_1_3_Products_2": the span and the steps it names.
+std::string advice_case_name(const ::testing::TestParamInfo<AdviceCase>& info) {
+  const AdviceCase& c = info.param;
+  std::string name = "Tdi" + std::to_string(c.TDI) + "Tdts" + std::to_string(c.TDTS);
+  const auto steps = [&name](const char* what, const std::vector<int>& list) {
+    if (list.empty()) return;
+    name += what;
+    for (int s : list) {
+      name += '_';
+      name += std::to_string(s);
+    }
+  };
+  steps("_Reactants", c.reac);
+  steps("_Products", c.prod);
+  return c.reac.empty() && c.prod.empty() ? name + "_NoAdvice" : name;
+}
+
 TEST_P(AdviceTest, NamesTheStepsInTheRightSentence) {
   const AdviceCase& c = GetParam();
   kinex::Run run = three_step_run();
@@ -188,7 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
         AdviceCase{98, 102, {98, 99, 100, 102}, {101},
                    " Using the reactants entering in steps 98, 99, 100 and 102 in high "
                    "concentration and\n removing the product released in step 101 from the "
-                   "reaction mixture"}));
+                   "reaction mixture"}),
+    advice_case_name);
 
 TEST(Tof, ScalesOneWorkingValue) {
   const struct {
