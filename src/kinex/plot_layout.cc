@@ -1,0 +1,338 @@
+#include "kinex/plot_layout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "kinex/plot_text.h"
+
+namespace kinex::plot {
+namespace {
+
+// Columns. Horizontal labels need columns as wide as the widest label;
+// beyond kMaxFlatContent the labels are turned upright and the columns
+// narrowed.
+constexpr double kMaxFlatContent = 1500.0;  // px of columns with flat labels
+constexpr double kUprightPitch = 30.0;      // px between upright columns
+constexpr double kUprightBar = 20.0;        // px
+constexpr double kMinGap = 14.0;            // px between two bars
+constexpr double kMaxPitch = 110.0;         // px the columns are spread to at most
+constexpr double kMinFlatBar = 34.0;        // px
+constexpr double kBarOverhang = 6.0;        // px a flat bar is longer than its widest label
+constexpr double kMinBarShare = 0.6;        // of the pitch, when spread
+constexpr double kColumnsStart = 20.0;      // px from the axis to the first column
+constexpr double kColumnsEnd = 30.0;        // px from the last column to the canvas's margin
+
+// The canvas and the plot area.
+constexpr double kMinCanvasWidth = 620.0;     // px
+constexpr double kPlotHeight = 440.0;         // px
+constexpr double kUprightPlotHeight = 540.0;  // px: upright labels take more of it
+constexpr double kMinScale = 160.0;           // px at least for the energy range beside the labels
+constexpr int kBisectionSteps = 60;
+
+// Labels.
+constexpr double kLabelGap = 3.0;         // px between a bar's edge and its first label
+constexpr double kUprightLabelGap = 6.0;  // px between stacked upright labels
+
+// Under the plot.
+constexpr double kFootGap = 8.0;         // px above and below the non-finite states
+constexpr double kAxisTitleDrop = 28.0;  // px from the x axis to its title's baseline
+constexpr double kNotesDrop = 22.0;      // px from that to the first note's baseline
+constexpr double kBottomMargin = 24.0;   // px from the axis title to the notes' room
+
+// Ticks.
+constexpr double kMinTicks = 3.0;
+constexpr double kMaxTicks = 60.0;
+constexpr int kMaxTickDecimals = 6;
+constexpr double kGeneralTicksFrom = 1e7;  // kcal/mol steps written with 3 digits
+constexpr double kTickSlack = 0.5;         // px a tick may lie outside the plot area
+
+// The span's value.
+constexpr double kBarClearance = 2.0;      // px around a bar the value keeps off
+constexpr double kSpanLabelPadding = 6.0;  // px wider than its text
+constexpr double kSpanLabelOffset = 6.0;   // px from the arrow, beside it
+constexpr double kSpanLabelEndGap = 4.0;   // px from the arrow's end, beyond it
+constexpr double kSpanLabelInset = 4.0;    // px inside the axis and the canvas
+constexpr double kOutsideCost = 1e7;       // for a place outside the plot area
+constexpr double kCoverCost = 10.0;        // per px^2 covered
+constexpr double kCrossCost = 150.0;       // per line run through
+constexpr double kGuideSlackY = 1.0;       // px: an obstacle this close to the guide breaks it
+constexpr double kGuideGap = 2.0;          // px left free beside an obstacle
+
+double unit(const Layout& L, double e) { return (e / 2 - L.lo / 2) / (L.hi / 2 - L.lo / 2); }
+
+double label_length(const Label& l) { return text_width(l.text, l.size, l.bold); }
+
+// The energy range of the drawn bars, widened to at least 1 kcal/mol.
+void energy_range(const std::vector<State>& states, Layout& L) {
+  double lo = INFINITY, hi = -INFINITY;
+  for (const State& s : states) {
+    if (!finite(s)) continue;
+    lo = std::min(lo, s.energy);
+    hi = std::max(hi, s.energy);
+  }
+  if (lo > hi) lo = hi = 0.0;
+  if (!(hi - lo >= 1.0)) {
+    const double mid = lo / 2 + hi / 2;
+    lo = mid - 0.5;
+    hi = mid + 0.5;
+    if (!(hi > lo)) {  // beyond the precision of a double at this magnitude
+      lo = mid - std::fabs(mid) * 1e-6;
+      hi = mid + std::fabs(mid) * 1e-6;
+    }
+  }
+  L.lo = lo;
+  L.hi = hi;
+}
+
+// The largest scale (pixels for the whole energy range) at which every bar
+// with its labels fits between L.top and L.bottom, and the base line that
+// goes with it. The height needed at scale S, max(u*S + above) +
+// max(below - u*S), is convex in S, so the feasible scales form an interval
+// from 0 and bisection finds its end.
+void fit_scale(const std::vector<State>& states, Layout& L) {
+  auto needed = [&](double S) {
+    double up = 0.0, down = 0.0;
+    for (const State& s : states) {
+      if (!finite(s)) continue;
+      const double u = unit(L, s.energy);
+      up = std::max(up, u * S + s.above_extent);
+      down = std::max(down, s.below_extent - u * S);
+    }
+    return up + down;
+  };
+  double height = L.bottom - L.top;
+  const double labels_only = needed(0.0);
+  if (labels_only + kMinScale > height) {
+    height = labels_only + kMinScale;
+    L.bottom = L.top + height;
+  }
+  double lo = 0.0, hi = height;
+  for (int k = 0; k < kBisectionSteps; ++k) {
+    const double mid = (lo + hi) / 2;
+    (needed(mid) <= height ? lo : hi) = mid;
+  }
+  L.scale = lo;
+  double base = L.bottom;
+  for (const State& s : states) {
+    if (finite(s)) base = std::min(base, L.bottom - s.below_extent + unit(L, s.energy) * L.scale);
+  }
+  L.base = base;
+}
+
+// Boxes of the labels of a state (its bar at s.y), nearest the bar first.
+void place_labels(State& s, const Layout& L) {
+  s.label_boxes.clear();
+  const double pad = finite(s) ? thickness(s.xtof) / 2 + kLabelGap : 0.0;
+  double edge = s.y - pad;
+  for (const Label& l : s.above) {
+    const double w = L.upright ? l.size * kUprightWidth : label_length(l);
+    const double h = L.upright ? label_length(l) : l.size * kLineHeight;
+    s.label_boxes.push_back({s.x - w / 2, edge - h, s.x + w / 2, edge});
+    edge -= h + (L.upright ? kUprightLabelGap : 0.0);
+  }
+  edge = s.y + pad;
+  for (const Label& l : s.below) {
+    const double w = L.upright ? l.size * kUprightWidth : label_length(l);
+    const double h = L.upright ? label_length(l) : l.size * kLineHeight;
+    s.label_boxes.push_back({s.x - w / 2, edge, s.x + w / 2, edge + h});
+    edge += h + (L.upright ? kUprightLabelGap : 0.0);
+  }
+}
+
+}  // namespace
+
+double to_y(const Layout& L, double e) { return L.base - unit(L, e) * L.scale; }
+
+Layout lay_out(std::vector<State>& states, const Texts& texts) {
+  Layout L;
+  double widest = 0.0;
+  for (const State& s : states) {
+    for (const auto* side : {&s.above, &s.below}) {
+      for (const Label& l : *side) widest = std::max(widest, label_length(l));
+    }
+  }
+  const double flat_bar = std::max(kMinFlatBar, widest + kBarOverhang);
+  const double columns = static_cast<double>(states.size());
+  L.upright = columns * (flat_bar + kMinGap) > kMaxFlatContent;
+  L.pitch = L.upright ? kUprightPitch : flat_bar + kMinGap;
+  L.bar = L.upright ? kUprightBar : flat_bar;
+
+  // Left margin: the axis title and the tick labels, as wide as the range's
+  // ends written with one decimal.
+  energy_range(states, L);
+  const double tick_room = std::max(text_width(fixed_text(L.hi, 1), kTickLabelSize),
+                                    text_width(fixed_text(L.lo, 1), kTickLabelSize));
+  L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
+
+  const double title_width =
+      std::max(label_length(texts.title),
+               text_width(texts.figures + kPerSecondExponent + texts.figures_tail, kFiguresSize));
+  L.width = std::max({kMinCanvasWidth, L.axis_x + kColumnsStart + columns * L.pitch + kColumnsEnd,
+                      title_width + 2 * kMargin, kLegendWidth + 2 * kMargin});
+  if (!L.upright) {
+    // Spread the columns over a canvas that the texts made wider.
+    const double room =
+        (L.width - L.axis_x - (kColumnsStart + kColumnsEnd)) / std::max(1.0, columns);
+    L.pitch = std::clamp(room, L.pitch, std::max(L.pitch, kMaxPitch));
+    L.bar = std::min(std::max(L.bar, kMinBarShare * L.pitch), L.pitch - kMinGap);
+  }
+  for (std::size_t c = 0; c < states.size(); ++c) {
+    State& s = states[c];
+    s.x = L.axis_x + kColumnsStart + L.pitch * (static_cast<double>(c) + 0.5);
+    s.y = 0.0;
+    place_labels(s, L);
+    s.above_extent = s.below_extent = 0.0;
+    for (const Box& b : s.label_boxes) {
+      s.above_extent = std::max(s.above_extent, -b.y0);
+      s.below_extent = std::max(s.below_extent, b.y1);
+    }
+  }
+
+  L.top = kPlotTop;
+  L.bottom = L.top + (L.upright ? kUprightPlotHeight : kPlotHeight);
+  fit_scale(states, L);
+  L.foot = L.bottom + kFootGap;
+  for (State& s : states) {
+    s.y = finite(s) ? to_y(L, s.energy) : L.foot;
+    place_labels(s, L);
+  }
+
+  // Under the plot: the states without a finite energy, the axis title and
+  // the notes, wrapped to the canvas.
+  double foot = 0.0;
+  for (const State& s : states) {
+    if (!finite(s)) foot = std::max(foot, s.below_extent + kFootGap);
+  }
+  L.axis_title_y = L.bottom + kAxisTitleDrop + foot;
+  L.notes_y = L.axis_title_y + kNotesDrop;
+  for (const std::string& note : texts.notes) {
+    for (std::string& line : wrap(note, kNoteSize, L.width - 2 * kMargin)) {
+      L.note_lines.push_back(line);
+    }
+  }
+  L.height = L.axis_title_y + kBottomMargin + kNoteLine * static_cast<double>(L.note_lines.size());
+  return L;
+}
+
+std::vector<Tick> make_ticks(const Layout& L) {
+  std::vector<Tick> ticks;
+  const double per_pixel = (L.hi / 2 - L.lo / 2) / L.scale * 2;
+  const double e_bottom = L.lo + (L.base - L.bottom) * per_pixel;
+  const double e_top = L.lo + (L.base - L.top) * per_pixel;
+  const double range = e_top - e_bottom;
+  if (!std::isfinite(per_pixel) || !std::isfinite(range) || !(range > 0)) return ticks;
+  const double wanted = range / std::max(kMinTicks, (L.bottom - L.top) / kTickSpacing);
+  const double magnitude = std::pow(10.0, std::floor(std::log10(wanted)));
+  double step = magnitude;
+  for (double f : {1.0, 2.0, 5.0, 10.0}) {
+    step = f * magnitude;
+    if (step >= wanted) break;
+  }
+  const int decimals =
+      step < 1.0 ? std::min(kMaxTickDecimals, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)))
+                 : 0;
+  const double first = std::ceil(e_bottom / step);
+  const double last = std::floor(e_top / step);
+  if (!(last - first < kMaxTicks)) return ticks;
+  for (double k = first; k <= last; k += 1.0) {
+    const double value = k * step;
+    const double y = to_y(L, value);
+    if (!(y >= L.top - kTickSlack && y <= L.bottom + kTickSlack)) continue;
+    ticks.push_back(
+        {value,
+         step >= kGeneralTicksFrom ? significant_text(value, 3) : fixed_text(value, decimals), y});
+  }
+  return ticks;
+}
+
+SpanDrawing place_span(const std::vector<State>& states, const Layout& L, const Span& span,
+                       const Texts& texts) {
+  SpanDrawing d;
+  if (!span.known || !finite(states[span.tdi]) || !finite(states[span.tdts])) return d;
+  d.drawn = true;
+  d.x = states[span.tdts].x;
+  d.from = states[span.tdi].y;
+  d.to = states[span.tdts].y;
+  const Segment guide{states[span.tdi].x + L.bar / 2, d.from, d.x, d.from};
+
+  std::vector<Box> obstacles;
+  std::vector<Segment> lines = {guide};
+  for (std::size_t c = 0; c < states.size(); ++c) {
+    const State& s = states[c];
+    obstacles.insert(obstacles.end(), s.label_boxes.begin(), s.label_boxes.end());
+    if (!finite(s)) continue;
+    const double half = thickness(s.xtof) / 2 + kBarClearance;
+    obstacles.push_back({s.x - L.bar / 2, s.y - half, s.x + L.bar / 2, s.y + half});
+    if (c + 1 < states.size() && finite(states[c + 1])) {
+      lines.push_back({s.x + L.bar / 2, s.y, states[c + 1].x - L.bar / 2, states[c + 1].y});
+    }
+  }
+  const double w = text_width(kSpanPrefix + texts.span_value + kEnergyUnit, kLabelSize, true) +
+                   kSpanLabelPadding;
+  const double h = kSpanLabelHeight;
+  std::vector<Box> candidates;
+  const double y_lo = std::min(d.from, d.to), y_hi = std::max(d.from, d.to);
+  for (double f : {0.5, 0.4, 0.6, 0.3, 0.7, 0.2, 0.8, 0.1, 0.9}) {
+    const double cy = y_lo + (y_hi - y_lo) * f;
+    candidates.push_back(
+        {d.x + kSpanLabelOffset, cy - h / 2, d.x + kSpanLabelOffset + w, cy + h / 2});
+    candidates.push_back(
+        {d.x - kSpanLabelOffset - w, cy - h / 2, d.x - kSpanLabelOffset, cy + h / 2});
+  }
+  for (double cy : {y_hi + kSpanLabelEndGap + h / 2, y_lo - kSpanLabelEndGap - h / 2}) {
+    candidates.push_back({d.x - w / 2, cy - h / 2, d.x + w / 2, cy + h / 2});
+  }
+  double best = INFINITY;
+  for (const Box& c : candidates) {
+    double cost = 0.0;
+    if (c.x0 < L.axis_x + kSpanLabelInset || c.x1 > L.width - kSpanLabelInset || c.y0 < L.top ||
+        c.y1 > L.bottom) {
+      cost += kOutsideCost;
+    }
+    for (const Box& o : obstacles) cost += kCoverCost * overlap(c, o);
+    for (const Segment& s : lines) cost += crosses(s, c) ? kCrossCost : 0.0;
+    if (cost < best) best = cost, d.label = c;
+  }
+
+  std::vector<std::pair<double, double>> gaps;
+  obstacles.push_back(d.label);
+  for (const Box& b : obstacles) {
+    if (b.y0 - kGuideSlackY <= d.from && d.from <= b.y1 + kGuideSlackY) {
+      gaps.push_back({b.x0 - kGuideGap, b.x1 + kGuideGap});
+    }
+  }
+  std::sort(gaps.begin(), gaps.end());
+  double x = guide.x0;
+  for (const auto& [g0, g1] : gaps) {
+    if (g1 <= x) continue;
+    if (g0 >= guide.x1) break;
+    if (g0 > x) d.guides.push_back({x, d.from, g0, d.from});
+    x = std::max(x, g1);
+  }
+  if (x < guide.x1) d.guides.push_back({x, d.from, guide.x1, d.from});
+  return d;
+}
+
+std::vector<std::string> wrap(const std::string& text, double size, double width) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    const std::string candidate = line.empty() ? word : line + " " + word;
+    if (!line.empty() && text_width(candidate, size) > width) {
+      lines.push_back(line);
+      line = word;
+    } else {
+      line = candidate;
+    }
+    start = end + 1;
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace kinex::plot

@@ -1,0 +1,198 @@
+#include "kinex/plot_scene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "kinex/plot_text.h"
+#include "kinex/summary.h"
+#include "report/line_writer.h"
+
+namespace kinex::plot {
+namespace {
+
+// The next turn's states: "int-0-next", "I0′".
+constexpr const char* kNextTurnId = "-next";
+constexpr const char* kNextTurnMark = "\u2032";
+
+// `prefix`, the number `k` and `suffix`: "ts-" 3 "-next" gives "ts-3-next".
+std::string numbered(std::string_view prefix, int64_t k, std::string_view suffix) {
+  std::string out(prefix);
+  out += std::to_string(k);
+  out += suffix;
+  return out;
+}
+
+double at(const std::vector<double>& v, int64_t k) {
+  return k >= 0 && static_cast<std::size_t>(k) < v.size() ? v[k] : std::nan("");
+}
+
+bool flag(const std::vector<int64_t>& v, int64_t k) {
+  return k >= 0 && static_cast<std::size_t>(k) < v.size() && v[k] != 0;
+}
+
+std::vector<State> make_states(const Run& run, bool wraps) {
+  std::vector<State> states;
+  const int64_t n = run.n;
+  auto add_intermediate = [&](int64_t j, bool next, bool faded) {
+    State s;
+    s.id = numbered("int-", j, next ? kNextTurnId : "");
+    s.name = numbered("I", j, next ? kNextTurnMark : "");
+    s.energy = at(run.G_int, next ? j + n : j);
+    s.index = j;
+    s.xtof = at(run.xtof_int, j);
+    s.faded = faded;
+    states.push_back(std::move(s));
+  };
+  auto add_transition = [&](int64_t i, bool next) {
+    State s;
+    s.id = numbered("ts-", i, next ? kNextTurnId : "");
+    s.name = numbered("TS", i, next ? kNextTurnMark : "");
+    s.energy = next ? at(run.G_ts, i) + run.DeltaG : at(run.G_ts, i);
+    s.index = i;
+    s.xtof = at(run.xtof_ts, i);
+    s.transition = true;
+    s.faded = next;
+    states.push_back(std::move(s));
+  };
+  for (int64_t i = 1; i <= n; ++i) {
+    add_intermediate(i - 1, false, false);
+    add_transition(i, false);
+  }
+  if (n >= 1) add_intermediate(0, true, false);
+  if (wraps) {
+    for (int64_t i = 1; i <= run.TDTS; ++i) {
+      if (i > 1) add_intermediate(i - 1, true, true);
+      add_transition(i, true);
+    }
+  }
+  return states;
+}
+
+Span find_span(const Run& run) {
+  Span span;
+  if (run.n < 1 || run.TDI < 1 || run.TDI > run.n || run.TDTS < 1 || run.TDTS > run.n ||
+      run.G_ts.size() <= static_cast<std::size_t>(run.n) ||
+      run.G_int.size() < static_cast<std::size_t>(run.n)) {
+    return span;
+  }
+  span.known = true;
+  span.wraps = run.TDTS < run.TDI;
+  span.tdi = static_cast<std::size_t>(2 * (run.TDI - 1));
+  span.tdts =
+      static_cast<std::size_t>(span.wraps ? 2 * run.n + 2 * run.TDTS - 1 : 2 * run.TDTS - 1);
+  span.value = energetic_span(run);
+  return span;
+}
+
+void make_labels(const Run& run, const Span& span, std::vector<State>& states) {
+  for (std::size_t c = 0; c < states.size(); ++c) {
+    State& s = states[c];
+    const bool is_tdi = span.known && c == span.tdi;
+    const bool is_tdts = span.known && c == span.tdts;
+    const char* fill = is_tdi || is_tdts ? kHighlight : s.faded ? kNextTurnColour : kTextColour;
+    Label energy{energy_text(s.energy), kLabelSize, is_tdi || is_tdts, "energy", fill, s.faded};
+    Label name{s.name, kLabelSize, is_tdi || is_tdts, "name", fill, s.faded};
+    std::vector<Label> marks;
+    if (s.transition) {
+      const int64_t i = s.index;
+      if (flag(run.has_reac, i)) {
+        marks.push_back({"+R " + concentration_text(at(run.conc_reac, i)), kSmallSize, false,
+                         "reactant", kReactantColour, s.faded});
+      }
+      if (flag(run.has_prod, i)) {
+        marks.push_back({"\u2212P " + concentration_text(at(run.conc_prod, i)), kSmallSize, false,
+                         "product", kProductColour, s.faded});
+      }
+    }
+    if (!finite(s)) {
+      // Written under the plot at the foot of the column.
+      s.below = {name, energy};
+      s.below.insert(s.below.end(), marks.begin(), marks.end());
+      continue;
+    }
+    if (is_tdts) {
+      // The arrow runs from the TDI's level to this bar: keep clear of it.
+      const double tdi_energy = states[span.tdi].energy;
+      std::vector<Label>& side = tdi_energy > s.energy ? s.below : s.above;
+      side = {energy, name};
+      side.insert(side.end(), marks.begin(), marks.end());
+      side.push_back({"TDTS", kSmallSize, true, "tag", kHighlight});
+      continue;
+    }
+    s.above = {energy};
+    s.below = {name};
+    s.below.insert(s.below.end(), marks.begin(), marks.end());
+    if (is_tdi) s.below.push_back({"TDI", kSmallSize, true, "tag", kHighlight});
+  }
+}
+
+bool is_mark(const Label& l) {
+  return l.role == std::string_view("reactant") || l.role == std::string_view("product");
+}
+
+Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
+                 const std::vector<State>& states) {
+  Texts t;
+  t.title = {"Gibbs energy profile: " + shorten(file_name, kMaxNameLength), kTitleSize, true,
+             "title"};
+  // The TOF with the digits of the report's TOF line.
+  std::string tof(report::trim_right(report::field_ES(run.TOF, 9, 2)));
+  tof.erase(0, tof.find_first_not_of(' '));
+  t.figures = "T = " + shortest_text(run.T) + " K    TOF = " + tof + " s";
+  std::string span_words = "not known";
+  if (span.known) {
+    t.span_value = energy_text(span.value);
+    t.span_finite = std::isfinite(span.value);
+    span_words = t.span_finite ? t.span_value + kEnergyUnit : t.span_value;
+    t.figures_tail = "    " + std::string(kSpanPrefix) + span_words + "  (TDI " +
+                     states[span.tdi].name + ", TDTS " + states[span.tdts].name + ")";
+  }
+
+  t.notes.push_back(
+      "Energies in kcal/mol. I0\u2032 is I0 of the next turn of the cycle, at G(I0) + "
+      "\u0394G with \u0394G = " +
+      energy_text(run.DeltaG) + kEnergyUnit + ".");
+  if (span.known) {
+    const std::string& tdi = states[span.tdi].name;
+    const std::string& tdts = states[span.tdts].name;
+    if (span.wraps) {
+      const std::string same_turn = "TS" + std::to_string(states[span.tdts].index);
+      t.notes.push_back("The TDTS precedes the TDI in the cycle, so the span reaches " + tdts +
+                        " of the next turn: \u03b4E = G(" + same_turn + ") \u2212 G(" + tdi +
+                        ") + \u0394G = " + span_words + ".");
+    } else {
+      t.notes.push_back("Energetic span \u03b4E = G(" + tdts + ") \u2212 G(" + tdi +
+                        ") = " + span_words + ".");
+    }
+  }
+  bool marks = false, non_finite = false;
+  for (const State& s : states) {
+    for (const auto* side : {&s.above, &s.below})
+      marks |= std::any_of(side->begin(), side->end(), is_mark);
+    non_finite |= !finite(s);
+  }
+  if (marks) {
+    t.notes.push_back(
+        "+R c: a reactant of concentration c enters the step; \u2212P c: a product of "
+        "concentration c leaves it.");
+  }
+  if (non_finite) t.notes.push_back("States with a non-finite energy are listed under the axis.");
+  return t;
+}
+
+}  // namespace
+
+bool finite(const State& s) { return std::isfinite(s.energy); }
+
+Scene make_scene(const Run& run, const std::string& file_name) {
+  Scene scene;
+  scene.span = find_span(run);
+  scene.states = make_states(run, scene.span.known && scene.span.wraps);
+  if (scene.span.known && scene.span.tdts >= scene.states.size()) scene.span.known = false;
+  make_labels(run, scene.span, scene.states);
+  scene.texts = make_texts(run, file_name, scene.span, scene.states);
+  return scene;
+}
+
+}  // namespace kinex::plot

@@ -1,0 +1,53 @@
+// Text for the energy-profile picture: reading bytes as UTF-8, escaping for
+// XML, estimating how wide a text is drawn, and numbers as the picture
+// writes them. Nothing here knows about the layout or SVG.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kinex::plot {
+
+// Appends the UTF-8 encoding of code point `cp` (at most U+10FFFF).
+void append_utf8(std::string& out, uint32_t cp);
+
+// The code points of `bytes`, read as UTF-8. A byte that does not start a
+// well-formed sequence (overlong forms and surrogates included) becomes
+// U+FFFD, and so does every code point XML does not allow in text or that
+// would not show: control characters, U+FFFE and U+FFFF. File names are
+// bytes, not text, so anything can arrive here.
+std::vector<uint32_t> code_points(std::string_view bytes);
+
+// `text` as XML character data or attribute value: well-formed UTF-8 with
+// the five markup characters escaped. Any bytes give a valid result.
+std::string xml_escape(std::string_view text);
+
+// At most `limit` code points of `text` (limit >= 1); a longer text keeps its
+// end, where the file name is, behind an ellipsis. A text that fits is
+// returned as given, bytes and all.
+std::string shorten(std::string_view text, std::size_t limit);
+
+// The width of `text` in pixels at font size `size` (pixels), from rough
+// advance widths of a sans-serif face, a little generous so that labels laid
+// side by side never touch in the common faces. Bold is wider. Grows with
+// every code point; an empty text has width 0.
+double text_width(std::string_view text, double size, bool bold = false);
+
+// Numbers as the picture shows them: a true minus sign (U+2212), no negative
+// zero, non-finite values spelled "NaN", "+Inf" and "\u2212Inf".
+//
+// `decimals` fixed decimals, or scientific with three beyond a billion.
+std::string fixed_text(double x, int decimals);
+// Energies: one decimal.
+std::string energy_text(double x);
+// The shortest text that reads back as `x` (temperatures as typed).
+std::string shortest_text(double x);
+// `digits` significant digits: "0.5", "0.001", "1e-05", "2.5e+07".
+std::string significant_text(double x, int digits);
+// Concentrations: three significant digits.
+std::string concentration_text(double x);
+
+}  // namespace kinex::plot

@@ -1,0 +1,212 @@
+// Placement in the energy-profile picture: labels clear of each other and
+// of the bars, the TDTS's labels clear of the span arrow, the axis ticks,
+// and the wrapped notes.
+#include "kinex/plot_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cycle_files.h"
+#include "kinex/plot_scene.h"
+#include "kinex/plot_text.h"
+
+namespace kinex::plot {
+namespace {
+
+// A run through every phase of `input` (the input format).
+Run evaluate(const std::string& input) {
+  test::ScratchDir dir;
+  Run run;
+  EXPECT_TRUE(cycle_files::reference_run(dir.write("cycle.txt", input), run));
+  return run;
+}
+
+// A cycle of n steps, energies with one decimal within +-scale kcal/mol,
+// reactants and products at some steps; the same arguments give the same
+// cycle.
+std::string random_cycle(int n, double scale, unsigned seed) {
+  auto uniform = [&](double lo, double hi) {
+    seed = seed * 1103515245u + 12345u;
+    return lo + (hi - lo) * ((seed >> 8) & 0xFFFF) / 65535.0;
+  };
+  std::ostringstream in;
+  in << "298.15\n" << n << "\n";
+  for (int i = 0; i < n; ++i) {
+    const double g = i == 0 ? 0.0 : std::round(uniform(-scale, 0.3 * scale) * 10) / 10;
+    const double ts = std::round((g + uniform(0.05 * scale, 0.8 * scale)) * 10) / 10;
+    in << g << " " << ts << " " << (i % 3 == 1 ? "0.5" : "x") << " " << (i % 4 == 2 ? "1e-3" : "x")
+       << "\n";
+  }
+  in << -std::round(uniform(0.0, 0.6) * scale * 10) / 10 << "\n";
+  return in.str();
+}
+
+struct Picture {
+  Scene scene;
+  Layout layout;
+  SpanDrawing span;
+};
+
+Picture lay_out_cycle(const std::string& input) {
+  Picture p{make_scene(evaluate(input), "cycle.txt"), {}, {}};
+  p.layout = lay_out(p.scene.states, p.scene.texts);
+  p.span = place_span(p.scene.states, p.layout, p.scene.span, p.scene.texts);
+  return p;
+}
+
+// The box a state's bar covers.
+Box bar_box(const State& s, const Layout& L) {
+  const double half = thickness(s.xtof) / 2;
+  return {s.x - L.bar / 2, s.y - half, s.x + L.bar / 2, s.y + half};
+}
+
+// Cycles small and large (upright labels from about 25 steps on), narrow and
+// wide energy ranges, the span wrapping into the next turn or not.
+std::vector<std::string> sample_cycles() {
+  std::vector<std::string> inputs = {test::read_file(KINEX_EXAMPLES "/three_step.txt"),
+                                     test::read_file(KINEX_EXAMPLES "/five_step.txt"),
+                                     test::read_file(KINEX_EXAMPLES "/tdts_switch.txt"),
+                                     "298.15\n2\n0 0 x x\n0 0 x x\n0\n"};
+  unsigned seed = 7;
+  for (int n : {1, 2, 3, 5, 8, 13, 21, 34, 60}) {
+    for (double scale : {0.4, 6.0, 40.0, 900.0, 3e6})
+      inputs.push_back(random_cycle(n, scale, ++seed));
+  }
+  return inputs;
+}
+
+// No label covers another label or any bar, in its own column or the next,
+// and every bar with its labels stays inside the plot area.
+TEST(PlotLayout, LabelsNeverOverlapLabelsOrBars) {
+  for (const std::string& input : sample_cycles()) {
+    SCOPED_TRACE(input);
+    const Picture p = lay_out_cycle(input);
+    const Layout& L = p.layout;
+    std::vector<Box> labels, bars;
+    for (const State& s : p.scene.states) {
+      ASSERT_EQ(s.label_boxes.size(), s.above.size() + s.below.size());
+      labels.insert(labels.end(), s.label_boxes.begin(), s.label_boxes.end());
+      if (!finite(s)) continue;
+      bars.push_back(bar_box(s, L));
+      EXPECT_GT(bars.back().x0, L.axis_x) << s.id;
+      EXPECT_LE(bars.back().x1, L.width - kMargin) << s.id;
+      for (const Box& b : s.label_boxes) {
+        EXPECT_GE(b.y0, L.top - 1e-6) << s.id;
+        EXPECT_LE(b.y1, L.bottom + 1e-6) << s.id;
+      }
+    }
+    for (std::size_t a = 0; a < labels.size(); ++a) {
+      for (std::size_t b = a + 1; b < labels.size(); ++b) {
+        ASSERT_EQ(overlap(labels[a], labels[b]), 0.0) << "labels " << a << " and " << b;
+      }
+      for (const Box& bar : bars) ASSERT_EQ(overlap(labels[a], bar), 0.0) << "label " << a;
+    }
+  }
+}
+
+// The TDTS carries all its labels on the side away from the TDI's level, so
+// the span arrow, which runs from that level to the TDTS's bar, crosses
+// none of them; with a TDI higher than the TDTS they go below the bar.
+TEST(PlotLayout, TdtsLabelsStayOffTheSpanArrow) {
+  const struct {
+    const char* what;
+    std::string input;
+    bool below;
+  } cases[] = {
+      {"TDTS above the TDI", test::read_file(KINEX_EXAMPLES "/three_step.txt"), false},
+      {"TDTS in the next turn", test::read_file(KINEX_EXAMPLES "/five_step.txt"), false},
+      {"TDTS below the TDI", "298.15\n2\n0.0 -20 x x\n-5 -22 x x\n-5.0\n", true},
+      {"TDTS level with the TDI", "298.15\n2\n0 0 x x\n0 0 x x\n0\n", false},
+      {"many upright columns", random_cycle(40, 30.0, 11), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Picture p = lay_out_cycle(c.input);
+    ASSERT_TRUE(p.scene.span.known && p.span.drawn);
+    const State& tdts = p.scene.states[p.scene.span.tdts];
+    const State& tdi = p.scene.states[p.scene.span.tdi];
+    EXPECT_EQ(tdi.energy > tdts.energy, c.below) << "the case does not test what it says";
+    const std::vector<Label>& side = c.below ? tdts.below : tdts.above;
+    const std::vector<Label>& other = c.below ? tdts.above : tdts.below;
+    EXPECT_TRUE(other.empty());
+    ASSERT_FALSE(side.empty());
+    EXPECT_EQ(side.back().text, "TDTS");
+    const Segment arrow{p.span.x, p.span.from, p.span.x, p.span.to};
+    for (const Box& b : tdts.label_boxes) {
+      EXPECT_FALSE(crosses(arrow, b)) << b.x0 << "," << b.y0 << " " << b.x1 << "," << b.y1;
+      if (c.below) {
+        EXPECT_GT(b.y0, tdts.y);
+      } else {
+        EXPECT_LT(b.y1, tdts.y);
+      }
+    }
+  }
+}
+
+// Ticks step by 1, 2 or 5 times a power of ten, evenly, inside the plot
+// area, at the height of their value, with texts that tell them apart.
+TEST(PlotLayout, TicksAreOneTwoOrFiveTimesAPowerOfTen) {
+  for (const std::string& input : sample_cycles()) {
+    SCOPED_TRACE(input);
+    const Picture p = lay_out_cycle(input);
+    const Layout& L = p.layout;
+    const std::vector<Tick> ticks = make_ticks(L);
+    ASSERT_GE(ticks.size(), 3u);
+    EXPECT_LE(ticks.size(), 2 + static_cast<std::size_t>((L.bottom - L.top) / kTickSpacing * 2));
+    const double step = ticks[1].value - ticks[0].value;
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-6 || std::fabs(mantissa - 2) < 1e-6 ||
+                std::fabs(mantissa - 5) < 1e-6)
+        << "step " << step;
+    for (std::size_t k = 0; k < ticks.size(); ++k) {
+      const Tick& t = ticks[k];
+      EXPECT_NEAR(t.y, to_y(L, t.value), 1e-9);
+      EXPECT_GE(t.y, L.top - 0.5);
+      EXPECT_LE(t.y, L.bottom + 0.5);
+      EXPECT_NEAR(std::remainder(t.value, step), 0.0, 1e-6 * step);
+      if (k > 0) {
+        EXPECT_NEAR(t.value - ticks[k - 1].value, step, 1e-6 * step);
+        EXPECT_LT(t.y, ticks[k - 1].y);  // upwards
+        EXPECT_NE(t.text, ticks[k - 1].text);
+      }
+    }
+  }
+}
+
+// Notes break at blanks into lines no wider than the canvas allows, and
+// lose no word; a word too long for a line stands alone.
+TEST(PlotLayout, WrapKeepsEveryWordWithinTheWidth) {
+  const std::string long_word(80, 'W');
+  const struct {
+    std::string text;
+    double width;
+    std::size_t lines;
+  } cases[] = {
+      {"", 100, 0},
+      {"short", 100, 1},
+      {"Energies in kcal/mol. I0\u2032 is I0 of the next turn of the cycle.", 150, 3},
+      {"a " + long_word + " b", 100, 3},
+      {"one two three four five six seven eight nine ten", 1e6, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::vector<std::string> lines = wrap(c.text, kNoteSize, c.width);
+    EXPECT_EQ(lines.size(), c.lines);
+    std::string joined;
+    for (const std::string& line : lines) {
+      if (line.find(' ') != std::string::npos) {
+        EXPECT_LE(text_width(line, kNoteSize), c.width) << line;
+      }
+      joined += (joined.empty() ? "" : " ") + line;
+    }
+    EXPECT_EQ(joined, c.text);
+  }
+}
+
+}  // namespace
+}  // namespace kinex::plot
