@@ -42,7 +42,8 @@ int fail_system(const std::string& name, int error, std::string& err) {
 void read_command_line(Run& run, const std::vector<std::string>& args) {
   run.input_name = args.empty() ? std::string() : std::string(report::trim_right(args[0]));
   for (std::size_t j = 0; j < run.option_args.size(); ++j) {
-    run.option_args[j] = fixed_width(j + 1 < args.size() ? args[j + 1] : std::string(), kOptionWidth);
+    run.option_args[j] =
+        fixed_width(j + 1 < args.size() ? args[j + 1] : std::string(), kOptionWidth);
   }
   run.show_input = run.show_degrees = run.show_analysis = 1;
   run.show_tof = run.show_headings = run.show_banner = 1;

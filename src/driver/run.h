@@ -54,9 +54,9 @@ struct Run {
   std::function<void(double)> progress;
 
   // --- Cycle data, as read from the input file -----------------------------
-  double T = 0.0;       // kelvin
-  int64_t n = 0;        // number of steps
-  double DeltaG = 0.0;  // kcal/mol, one turn of the cycle
+  double T = 0.0;             // kelvin
+  int64_t n = 0;              // number of steps
+  double DeltaG = 0.0;        // kcal/mol, one turn of the cycle
   std::vector<double> G_int;  // kcal/mol, 0..2n-1 (n..2n-1: next turn)
   std::vector<double> G_ts;   // kcal/mol, 1..n
   // The concentration fields: as read, then "x" or the ES7.1 rendering of the
@@ -69,8 +69,8 @@ struct Run {
   std::vector<int64_t> has_prod;       // 1..n
 
   // --- Scaled energy profile ------------------------------------------------
-  double inv_RT = 0.0;  // mol/kcal
-  double dG = 0.0;      // DeltaG * inv_RT
+  double inv_RT = 0.0;        // mol/kcal
+  double dG = 0.0;            // DeltaG * inv_RT
   std::vector<double> g_int;  // 0..2n-1, energies in units of RT
   std::vector<double> g_ts;   // 1..n
   double concproduct_reac = 1.0;
@@ -82,16 +82,16 @@ struct Run {
   // (a-1)*n + (b-1). Allocated (uninitialised) together with the other arrays
   // right after n is read.
   std::unique_ptr<double[]> complete_matrix;
-  double prefactor = 0.0;    // s^-1
-  double numerator = 0.0;    // the driving force, used unchanged
+  double prefactor = 0.0;  // s^-1
+  double numerator = 0.0;  // the driving force, used unchanged
   double denominator = 0.0;
-  double TOF = 0.0;          // s^-1
+  double TOF = 0.0;  // s^-1
 
   // --- Degrees of TOF control ---------------------------------------------
   int64_t dominant_a = 0;  // position (a,b) of the largest term
   int64_t dominant_b = 0;
-  int64_t TDI = 0;   // step whose starting intermediate is the TDI
-  int64_t TDTS = 0;  // step whose transition state is the TDTS
+  int64_t TDI = 0;                // step whose starting intermediate is the TDI
+  int64_t TDTS = 0;               // step whose transition state is the TDTS
   std::vector<double> xtof_int;   // 0..n-1
   std::vector<double> xtof_ts;    // 1..n
   std::vector<double> sum_reac;   // 1..n; only steps with a reactant

@@ -27,7 +27,8 @@ struct FieldFailure {
 };
 
 std::string first_line(const Run& run, const ScanFailure& scan, int64_t line) {
-  const bool has_line = scan.fault != input::Fault::EndOfFile && scan.fault != input::Fault::ReadError;
+  const bool has_line =
+      scan.fault != input::Fault::EndOfFile && scan.fault != input::Fault::ReadError;
   std::string text = "KINEX.exe: " + report::shown_name(run.input_name) + ":";
   if (has_line) text += std::to_string(line) + ":";
   return text + " " + input::reason(scan) + "\n";
@@ -118,10 +119,11 @@ bool read_input(Run& run, std::FILE* file, Failure& failure) {
   run.n = one[0].integer;
   if (run.n < 1) {
     failure.status = kExitFailed;
-    failure.message = "KINEX.exe: " + report::shown_name(run.input_name) + ":" +
-                      std::to_string(one[0].place.line) + ": Number of steps must be at least 1 in item 1 of list input\n" +
-                      input::show_column(input::line_excerpt(source, one[0].place.line),
-                                         one[0].place.column);
+    failure.message =
+        "KINEX.exe: " + report::shown_name(run.input_name) + ":" +
+        std::to_string(one[0].place.line) +
+        ": Number of steps must be at least 1 in item 1 of list input\n" +
+        input::show_column(input::line_excerpt(source, one[0].place.line), one[0].place.column);
     return false;
   }
   // The storage comes before the step records, so that an absurd n fails at

@@ -552,8 +552,8 @@ bool read_list(Source& s, std::span<const Kind> kinds, std::span<Value> values,
       Place where;
       switch (skip_separators(s, k == 0, where)) {
         case Gap::End:
-          return fail(failure, s.error_number != 0 ? Fault::ReadError : Fault::EndOfFile, item,
-                      {}, s.error_number);
+          return fail(failure, s.error_number != 0 ? Fault::ReadError : Fault::EndOfFile, item, {},
+                      s.error_number);
         case Gap::Null:
         case Gap::Slash:
           return fail(failure, Fault::NoValue, item, where);

@@ -105,8 +105,8 @@ enum class Fault {
 
 struct ScanFailure {
   Fault fault = Fault::EndOfFile;
-  int64_t item = 0;  // 1-based position within the read
-  Place place;       // of the failing value, comma or slash
+  int64_t item = 0;      // 1-based position within the read
+  Place place;           // of the failing value, comma or slash
   int error_number = 0;  // for ReadError
 };
 

@@ -119,7 +119,7 @@ bool allocate_storage(Run& run, Failure& failure) {
   const std::size_t needed = storage_bytes(run.n);
   // Reading the room takes longer than a small cycle's whole run; storage
   // that small is simply tried (a failure still ends as std::bad_alloc).
-  const std::size_t limit = run.memory_limit      ? run.memory_limit
+  const std::size_t limit = run.memory_limit          ? run.memory_limit
                             : needed <= kSmallStorage ? SIZE_MAX
                                                       : storage_limit(current_memory_room());
   try {
@@ -147,8 +147,8 @@ bool allocate_storage(Run& run, Failure& failure) {
   } catch (const std::bad_alloc&) {
     failure.status = kExitNoMemory;
     failure.message = "KINEX.exe: " + report::shown_name(run.input_name) +
-                      ": cannot hold the arrays for n = " +
-                      std::to_string(run.n) + " steps\nMemory allocation failed\n";
+                      ": cannot hold the arrays for n = " + std::to_string(run.n) +
+                      " steps\nMemory allocation failed\n";
     return false;
   }
   return true;

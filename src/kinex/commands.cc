@@ -9,8 +9,8 @@
 
 #include "driver/driver.h"
 #include "kinex/csv_output.h"
-#include "kinex/format.h"
 #include "kinex/cycle.h"
+#include "kinex/format.h"
 #include "kinex/json_output.h"
 #include "kinex/output_file.h"
 #include "kinex/plot.h"
@@ -146,8 +146,8 @@ bool split_batch(const std::vector<std::string>& args, bool csv, std::vector<std
     if (!batch_option(arg, csv)) {
       const std::string shown = report::shown_name(arg);
       err += "kinex " + args[1] + ": unknown option '" + shown +
-             "'; a file whose name starts with '-' goes after '--' (kinex " + args[1] +
-             " -- " + shown + ") or as ./" + shown + "\nRun with --help for more information.\n";
+             "'; a file whose name starts with '-' goes after '--' (kinex " + args[1] + " -- " +
+             shown + ") or as ./" + shown + "\nRun with --help for more information.\n";
       return false;
     }
     options.push_back(arg);
@@ -235,8 +235,8 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& 
   return out.deliver() ? kExitOk : kExitFailed;
 }
 
-int command_plot(const std::string& file, const std::string& output, Output& out,
-                 std::string& err, const ProgressFn& progress) {
+int command_plot(const std::string& file, const std::string& output, Output& out, std::string& err,
+                 const ProgressFn& progress) {
   const bool to_file = !output.empty() && output != "-";
   if (to_file && same_file(output, file)) {
     err += "kinex plot: " + report::shown_name(output) + " is the input file " +

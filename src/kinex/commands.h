@@ -51,7 +51,7 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& 
 // The SVG energy profile of one file, into `output` ("-" or empty: `out`).
 // Refuses an output that is the input file itself; the file is replaced
 // whole or not at all.
-int command_plot(const std::string& file, const std::string& output, Output& out,
-                 std::string& err, const ProgressFn& progress = {});
+int command_plot(const std::string& file, const std::string& output, Output& out, std::string& err,
+                 const ProgressFn& progress = {});
 
 }  // namespace kinex

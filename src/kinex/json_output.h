@@ -2,8 +2,8 @@
 // result, for scripts.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <cstddef>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 

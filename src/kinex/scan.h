@@ -5,9 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <functional>
 #include <vector>
 
 #include "driver/progress.h"

@@ -82,7 +82,8 @@ std::vector<Field> parse_layout(std::string_view layout) {
     skip_blanks();
     if (pos < layout.size() && layout[pos] == ',') {
       ++pos;
-    } else if (field.kind != '/' && pos < layout.size() && layout[pos] != ')' && layout[pos] != '/') {
+    } else if (field.kind != '/' && pos < layout.size() && layout[pos] != ')' &&
+               layout[pos] != '/') {
       bad_layout(layout, "comma expected");
     }
   }
@@ -155,9 +156,12 @@ std::string free_form(std::initializer_list<Item> items) {
   for (const Item& item : items) {
     const bool is_text = item.kind == Item::Kind::Text;
     if (first || !(is_text && last_was_text)) line += ' ';
-    if (is_text) line += item.text;
-    else if (item.kind == Item::Kind::Integer) line += free_integer(item.integer);
-    else line += free_real(item.real);
+    if (is_text)
+      line += item.text;
+    else if (item.kind == Item::Kind::Integer)
+      line += free_integer(item.integer);
+    else
+      line += free_real(item.real);
     first = false;
     last_was_text = is_text;
   }
@@ -183,7 +187,8 @@ std::string laid_out(std::string_view layout, std::initializer_list<Item> items)
 }
 
 std::string field_A(std::string_view text, int w) {
-  if (static_cast<int>(text.size()) >= w) return std::string(text.substr(0, static_cast<size_t>(w)));
+  if (static_cast<int>(text.size()) >= w)
+    return std::string(text.substr(0, static_cast<size_t>(w)));
   return right_justify(text, w);
 }
 
@@ -196,8 +201,8 @@ std::string field_F(double x, int w, int d) {
   text[0] = '-';
   char* first = text.data() + 1;
   // to_chars rounds the exact binary value to nearest, ties to even.
-  const auto result = std::to_chars(first, text.data() + text.size(), std::fabs(x),
-                                    std::chars_format::fixed, d);
+  const auto result =
+      std::to_chars(first, text.data() + text.size(), std::fabs(x), std::chars_format::fixed, d);
   text.resize(static_cast<size_t>(result.ptr - text.data()));
   if (d == 0) text += '.';
   if (!std::signbit(x)) text.erase(0, 1);
@@ -252,8 +257,8 @@ std::string free_real(double x) {
   // The shortest digits that read back as |x|, the nearest of them when
   // several of that length qualify.
   char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x),
-                                    std::chars_format::scientific);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x), std::chars_format::scientific);
   const std::string_view shortest(buffer, static_cast<size_t>(result.ptr - buffer));
   const size_t e = shortest.find('e');
   std::string digits(1, shortest[0]);

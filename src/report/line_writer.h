@@ -57,10 +57,10 @@ std::string laid_out(std::string_view layout, std::initializer_list<Item> items)
 // round the exact binary value to nearest, ties to even; a value that does not
 // fit is w asterisks; NaN, +Inf and -Inf are right-justified text (+Inf is
 // "Inf" when w is 3).
-std::string field_A(std::string_view text, int w);    // right-justified or cut
-std::string field_I(int64_t value, int w);            // asterisks when too wide
-std::string field_F(double x, int w, int d);          // fixed point, d decimals
-std::string field_ES(double x, int w, int d);         // d.ddd and exponent
+std::string field_A(std::string_view text, int w);  // right-justified or cut
+std::string field_I(int64_t value, int w);          // asterisks when too wide
+std::string field_F(double x, int w, int d);        // fixed point, d decimals
+std::string field_ES(double x, int w, int d);       // d.ddd and exponent
 
 // Free-form renderings of single numbers: "-12", "298.15", "300.", "1.E+7",
 // "1.5E-7", "-0.", "NaN", "+Inf".

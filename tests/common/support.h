@@ -44,9 +44,9 @@ inline uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
 // parameterised tests after their input.
 inline std::string spelt_as_name(std::string_view text) {
   static constexpr std::pair<char, const char*> kNames[] = {
-      {'.', "Dot"},   {',', "Comma"}, {';', "Semicolon"}, {'\'', "Quote"}, {'/', "Slash"},
-      {'*', "Star"},  {'+', "Plus"},  {'-', "Minus"},     {'\n', "Nl"},    {'\r', "Cr"},
-      {'\t', "Tab"}, {'=', "Equals"}};
+      {'.', "Dot"},   {',', "Comma"}, {';', "Semicolon"}, {'\'', "Quote"},
+      {'/', "Slash"}, {'*', "Star"},  {'+', "Plus"},      {'-', "Minus"},
+      {'\n', "Nl"},   {'\r', "Cr"},   {'\t', "Tab"},      {'=', "Equals"}};
   static constexpr char kHex[] = "0123456789ABCDEF";
   if (text.empty()) return "Empty";
   std::string name;
@@ -62,8 +62,8 @@ inline std::string spelt_as_name(std::string_view text) {
     }
     const char* spelt = nullptr;
     for (const auto& [known, word] : kNames) spelt = known == c ? word : spelt;
-    name += spelt != nullptr ? std::string(spelt)
-                             : std::string{'x', kHex[byte >> 4], kHex[byte & 15]};
+    name +=
+        spelt != nullptr ? std::string(spelt) : std::string{'x', kHex[byte >> 4], kHex[byte & 15]};
   }
   return name;
 }
@@ -114,7 +114,8 @@ inline Outcome run_kinex_exe(const std::vector<std::string>& args, std::size_t m
 // Runs `command` with /bin/sh and collects what it writes (kept in the files
 // "out" and "err" of `dir`) and its exit status (-1 when a signal ended it).
 inline Outcome spawn_shell(const ScratchDir& dir, const std::string& command) {
-  const std::string full = "{ " + command + "\n} >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
+  const std::string full =
+      "{ " + command + "\n} >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
   const int raw = std::system(full.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir.file("out")),
           read_file(dir.file("err"))};

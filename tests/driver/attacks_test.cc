@@ -1,8 +1,8 @@
 // Faults of KINEX.exe found under attack: failures of the existence test
 // named wrongly, hostile file names, names with trailing blanks, reports that
 // interleave, and the progress line.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -39,7 +39,8 @@ TEST(Naming, ExistenceFailuresOtherThanAMissingFileGiveTheSystemsReason) {
   } cases[] = {
       {"no such file", dir.file("none.txt"), kUsage, ""},
       {"a file where a folder should be", cycle + "/x.txt", kUsage, ""},
-      {"a loop of symbolic links", loop, "", "KINEX.exe: " + loop + ": Too many levels of symbolic links\n"},
+      {"a loop of symbolic links", loop, "",
+       "KINEX.exe: " + loop + ": Too many levels of symbolic links\n"},
       {"a name too long", too_long, "", "KINEX.exe: " + too_long + ": File name too long\n"},
   };
   for (const auto& c : cases) {
@@ -93,7 +94,7 @@ TEST(Naming, FileWhoseExactNameEndsInBlanksIsRead) {
     const char* temperature;
   } cases[] = {
       {"the exact name", dir.file("tb  "), "temperature = 350. K"},
-      {"a name whose blanks no file has", dir.file("tb ") , "temperature = 298.15 K"},
+      {"a name whose blanks no file has", dir.file("tb "), "temperature = 298.15 K"},
       {"the plain name", dir.file("tb"), "temperature = 298.15 K"},
   };
   for (const auto& c : cases) {
@@ -153,7 +154,8 @@ TEST(Output, DeliveredPiecesArriveWholeAndAFailureIsKept) {
   full.text = "next row\n";
   EXPECT_FALSE(full.deliver());
   EXPECT_EQ(full.text, "");
-  EXPECT_EQ(output_error("kinex", full.error), "kinex: error writing standard output: No space left on device\n");
+  EXPECT_EQ(output_error("kinex", full.error),
+            "kinex: error writing standard output: No space left on device\n");
   ::close(full.fd);
 }
 

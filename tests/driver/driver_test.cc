@@ -20,11 +20,15 @@ namespace {
 // banner, after the command line `args`.
 TEST(CommandLine, OptionLettersClearTheirSwitches) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"f"}, "111111"}, {{}, "111111"}, {{"f", "idh"}, "001101"}, {{"f", "-i"}, "011111"},
-      {{"f", "I"}, "111111"}, {{"f", "idathl"}, "000000"},
+      {{"f"}, "111111"},
+      {{}, "111111"},
+      {{"f", "idh"}, "001101"},
+      {{"f", "-i"}, "011111"},
+      {{"f", "I"}, "111111"},
+      {{"f", "idathl"}, "000000"},
       {{"f", "i", "d", "a", "t", "h"}, "000001"},
       {{"f", "x", "x", "x", "x", "x", "l"}, "111111"},  // argument 7 is never looked at
-      {{"idathl"}, "111111"},  // letters in the file name are not scanned
+      {{"idathl"}, "111111"},                           // letters in the file name are not scanned
       // Only the first 20 characters of an option string count.
       {{"f", std::string(20, '-') + "t"}, "111111"},
       {{"f", std::string(19, '-') + "t"}, "111011"}};

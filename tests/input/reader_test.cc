@@ -111,12 +111,18 @@ TEST(Reader, ConcentrationFieldsGiveFlagValueAndText) {
     int64_t has;
     double conc;
     std::string text;
-  } cases[] = {{"x", 0, 1.0, "x"},           {"X", 0, 1.0, "x"},
-               {"'X  '", 0, 1.0, "x"},       {"0.5", 1, 0.5, "5.0E-01"},
-               {"1.0e-3", 1, 0.001, "1.0E-03"}, {"2", 1, 2.0, "2.0E+00"},
-               {"-0.5", 1, -0.5, "*******"}, {"0", 1, 0.0, "0.0E+00"},
-               {"'0.5 M'", 1, 0.5, "5.0E-01"}, {"' 0.25,1'", 1, 0.25, "2.5E-01"},
-               {"'2*4.0'", 1, 4.0, "4.0E+00"}, {"'0.5\n mol'", 1, 0.5, "5.0E-01"}};
+  } cases[] = {{"x", 0, 1.0, "x"},
+               {"X", 0, 1.0, "x"},
+               {"'X  '", 0, 1.0, "x"},
+               {"0.5", 1, 0.5, "5.0E-01"},
+               {"1.0e-3", 1, 0.001, "1.0E-03"},
+               {"2", 1, 2.0, "2.0E+00"},
+               {"-0.5", 1, -0.5, "*******"},
+               {"0", 1, 0.0, "0.0E+00"},
+               {"'0.5 M'", 1, 0.5, "5.0E-01"},
+               {"' 0.25,1'", 1, 0.25, "2.5E-01"},
+               {"'2*4.0'", 1, 4.0, "4.0E+00"},
+               {"'0.5\n mol'", 1, 0.5, "5.0E-01"}};
   for (const auto& c : cases) {
     const Read r = read_bytes("300\n1\n0 10 " + c.field + " x\n-1\n");
     ASSERT_TRUE(r.ok) << c.field << ": " << r.failure.message;
@@ -184,7 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
         {"FirstOfTwoBadFields", "300\n2\n0 10 xx x\n0 10 x 1e\n-1\n",
          kBad + "3: Bad real number in item 1 of list input\n0 10 xx x\n     ^\n"},
         // Unprintable input is shown escaped, never raw.
-        {"ByteOrderMark", "\xef\xbb\xbf" "298.15\n",
+        {"ByteOrderMark",
+         "\xef\xbb\xbf"
+         "298.15\n",
          kBad + "1: Bad real number in item 1 of list input\n\\xef\\xbb\\xbf298.15\n^\n"},
         {"LoneCarriageReturn", "298.15\r\n\r 1\r\n",
          kBad + "2: Bad integer for item 1 in list input\n\\x0d 1\n^\n"},

@@ -40,16 +40,37 @@ TEST(Scanner, RealFormsReadExactly) {
   const struct {
     const char* text;
     double value;
-  } cases[] = {
-      {"298.15", 298.15}, {"300", 300.0}, {"+5.", 5.0}, {".5", 0.5}, {"-.5", -0.5},
-      {"-0.0", -0.0}, {"1.0e-3", 0.001}, {"1.0E+3", 1000.0}, {"1.0D+01", 10.0}, {"1d1", 10.0},
-      {"2.5d-1", 0.25}, {"1.0-3", 0.001}, {"1+3", 1000.0},
-      {"0.000000000000000000012345", 1.2345e-20}, {"1e400", kInf}, {"-1e400", -kInf},
-      {"1e-400", 0.0}, {"4.9e-324", 4.9e-324}, {"1.7976931348623159e308", kInf}, {"Inf", kInf},
-      {"-inf", -kInf}, {"+INFINITY", kInf}, {"NaN", NAN}, {"-nan", NAN},
-      // A value ends at a separator; what follows is not looked at.
-      {"1.5/", 1.5}, {"1.5,x", 1.5}, {"  \n\t 7 K", 7.0}, {"7\r\n", 7.0}, {"3*2.5", 2.5},
-      {"200000000*7", 7.0}};
+  } cases[] = {{"298.15", 298.15},
+               {"300", 300.0},
+               {"+5.", 5.0},
+               {".5", 0.5},
+               {"-.5", -0.5},
+               {"-0.0", -0.0},
+               {"1.0e-3", 0.001},
+               {"1.0E+3", 1000.0},
+               {"1.0D+01", 10.0},
+               {"1d1", 10.0},
+               {"2.5d-1", 0.25},
+               {"1.0-3", 0.001},
+               {"1+3", 1000.0},
+               {"0.000000000000000000012345", 1.2345e-20},
+               {"1e400", kInf},
+               {"-1e400", -kInf},
+               {"1e-400", 0.0},
+               {"4.9e-324", 4.9e-324},
+               {"1.7976931348623159e308", kInf},
+               {"Inf", kInf},
+               {"-inf", -kInf},
+               {"+INFINITY", kInf},
+               {"NaN", NAN},
+               {"-nan", NAN},
+               // A value ends at a separator; what follows is not looked at.
+               {"1.5/", 1.5},
+               {"1.5,x", 1.5},
+               {"  \n\t 7 K", 7.0},
+               {"7\r\n", 7.0},
+               {"3*2.5", 2.5},
+               {"200000000*7", 7.0}};
   for (const auto& c : cases) {
     const Outcome out = scan(c.text, kR);
     ASSERT_TRUE(out.ok) << c.text << ": " << reason(out.failure);
@@ -98,16 +119,26 @@ using F = Fault;
 
 const char* fault_name(Fault fault) {
   switch (fault) {
-    case F::EndOfFile: return "EndOfFile";
-    case F::ReadError: return "ReadError";
-    case F::BadReal: return "BadReal";
-    case F::BadInteger: return "BadInteger";
-    case F::IntegerOverflow: return "IntegerOverflow";
-    case F::ZeroRepeat: return "ZeroRepeat";
-    case F::RepeatOverflow: return "RepeatOverflow";
-    case F::BadInfinity: return "BadInfinity";
-    case F::BadNotANumber: return "BadNotANumber";
-    case F::NoValue: return "NoValue";
+    case F::EndOfFile:
+      return "EndOfFile";
+    case F::ReadError:
+      return "ReadError";
+    case F::BadReal:
+      return "BadReal";
+    case F::BadInteger:
+      return "BadInteger";
+    case F::IntegerOverflow:
+      return "IntegerOverflow";
+    case F::ZeroRepeat:
+      return "ZeroRepeat";
+    case F::RepeatOverflow:
+      return "RepeatOverflow";
+    case F::BadInfinity:
+      return "BadInfinity";
+    case F::BadNotANumber:
+      return "BadNotANumber";
+    case F::NoValue:
+      return "NoValue";
   }
   return "Unknown";
 }
@@ -117,39 +148,56 @@ std::string fault_case_name(const ::testing::TestParamInfo<FaultCase>& info) {
   return std::string(fault_name(info.param.fault)) + "_" + test::spelt_as_name(info.param.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scanner, Faults,
-    ::testing::ValuesIn(std::vector<FaultCase>{
-        {"298.15K", kR, F::BadReal, 1, 1, 0}, {"1.2.3", kR, F::BadReal, 1, 1, 0},
-        {"1.0;2.0", kR, F::BadReal, 1, 1, 0}, {"1e", kR, F::BadReal, 1, 1, 0},
-        {"1e+", kR, F::BadReal, 1, 1, 0}, {"1.0q3", kR, F::BadReal, 1, 1, 0},
-        {".", kR, F::BadReal, 1, 1, 0}, {"-", kR, F::BadReal, 1, 1, 0},
-        {"'1.0'", kR, F::BadReal, 1, 1, 0},
-        {"1.0\r2", kR, F::BadReal, 1, 1, 0},  // a CR not before LF
-        {"ix", kR, F::BadInfinity, 1, 1, 0}, {"-inx", kR, F::BadInfinity, 1, 1, 0},
-        {"infinityy", kR, F::BadInfinity, 1, 1, 0}, {"+nanx", kR, F::BadNotANumber, 1, 1, 0},
-        {"none", kR, F::BadNotANumber, 1, 1, 0}, {"3.0", kI, F::BadInteger, 1, 1, 0},
-        {"3e0", kI, F::BadInteger, 1, 1, 0}, {"+", kI, F::BadInteger, 1, 1, 0},
-        {"9223372036854775808", kI, F::IntegerOverflow, 1, 1, 0},
-        {"-9223372036854775809", kI, F::IntegerOverflow, 1, 1, 0},
-        // The whole value is looked at before it is converted.
-        {"99999999999999999999.", kI, F::BadInteger, 1, 1, 0},
-        {"", kR, F::EndOfFile, 0, 0, 0}, {" \n\t\n ", kR, F::EndOfFile, 0, 0, 0},
-        {"1 2 x", kStep, F::EndOfFile, 0, 0, 0}, {"1 2 'x", kStep, F::EndOfFile, 0, 0, 0},
-        // Item numbers and places within a record over several lines.
-        {"0.0\n  15.2K x x", kStep, F::BadReal, 2, 2, 2}, {"0.0 x x x", kStep, F::BadReal, 2, 1, 4},
-        {", 1 x x", kStep, F::NoValue, 1, 1, 0}, {"\n\n,1 2 x x", kStep, F::NoValue, 1, 3, 0},
-        {"1,,2 x x", kStep, F::NoValue, 2, 1, 2}, {"1 , \n , 2 x x", kStep, F::NoValue, 2, 2, 1},
-        {"1 2 x,,", kStep, F::NoValue, 4, 1, 6}, {"1 2/ x x", kStep, F::NoValue, 3, 1, 3},
-        {"1 2 x /", kStep, F::NoValue, 4, 1, 6}, {"/", kR, F::NoValue, 1, 1, 0},
-        {"1 3* x", kStep, F::NoValue, 2, 1, 2}, {"1 2*\n x", kStep, F::NoValue, 2, 1, 2},
-        {"1 0*2 x x", kStep, F::ZeroRepeat, 2, 1, 2}, {"1 00*2 x x", kStep, F::ZeroRepeat, 2, 1, 2},
-        {"0*x", {Kind::Text}, F::ZeroRepeat, 1, 1, 0},
-        {"1 200000001*2", kStep, F::RepeatOverflow, 2, 1, 2},
-        {"99999999999999999999999*2", kStep, F::RepeatOverflow, 1, 1, 0},
-        // A repeated value serves items of other kinds too.
-        {"1 3*x", kStep, F::BadReal, 2, 1, 2}, {"2*'0.5'", kStep, F::BadReal, 1, 1, 0}}),
-    fault_case_name);
+INSTANTIATE_TEST_SUITE_P(Scanner, Faults,
+                         ::testing::ValuesIn(std::vector<FaultCase>{
+                             {"298.15K", kR, F::BadReal, 1, 1, 0},
+                             {"1.2.3", kR, F::BadReal, 1, 1, 0},
+                             {"1.0;2.0", kR, F::BadReal, 1, 1, 0},
+                             {"1e", kR, F::BadReal, 1, 1, 0},
+                             {"1e+", kR, F::BadReal, 1, 1, 0},
+                             {"1.0q3", kR, F::BadReal, 1, 1, 0},
+                             {".", kR, F::BadReal, 1, 1, 0},
+                             {"-", kR, F::BadReal, 1, 1, 0},
+                             {"'1.0'", kR, F::BadReal, 1, 1, 0},
+                             {"1.0\r2", kR, F::BadReal, 1, 1, 0},  // a CR not before LF
+                             {"ix", kR, F::BadInfinity, 1, 1, 0},
+                             {"-inx", kR, F::BadInfinity, 1, 1, 0},
+                             {"infinityy", kR, F::BadInfinity, 1, 1, 0},
+                             {"+nanx", kR, F::BadNotANumber, 1, 1, 0},
+                             {"none", kR, F::BadNotANumber, 1, 1, 0},
+                             {"3.0", kI, F::BadInteger, 1, 1, 0},
+                             {"3e0", kI, F::BadInteger, 1, 1, 0},
+                             {"+", kI, F::BadInteger, 1, 1, 0},
+                             {"9223372036854775808", kI, F::IntegerOverflow, 1, 1, 0},
+                             {"-9223372036854775809", kI, F::IntegerOverflow, 1, 1, 0},
+                             // The whole value is looked at before it is converted.
+                             {"99999999999999999999.", kI, F::BadInteger, 1, 1, 0},
+                             {"", kR, F::EndOfFile, 0, 0, 0},
+                             {" \n\t\n ", kR, F::EndOfFile, 0, 0, 0},
+                             {"1 2 x", kStep, F::EndOfFile, 0, 0, 0},
+                             {"1 2 'x", kStep, F::EndOfFile, 0, 0, 0},
+                             // Item numbers and places within a record over several lines.
+                             {"0.0\n  15.2K x x", kStep, F::BadReal, 2, 2, 2},
+                             {"0.0 x x x", kStep, F::BadReal, 2, 1, 4},
+                             {", 1 x x", kStep, F::NoValue, 1, 1, 0},
+                             {"\n\n,1 2 x x", kStep, F::NoValue, 1, 3, 0},
+                             {"1,,2 x x", kStep, F::NoValue, 2, 1, 2},
+                             {"1 , \n , 2 x x", kStep, F::NoValue, 2, 2, 1},
+                             {"1 2 x,,", kStep, F::NoValue, 4, 1, 6},
+                             {"1 2/ x x", kStep, F::NoValue, 3, 1, 3},
+                             {"1 2 x /", kStep, F::NoValue, 4, 1, 6},
+                             {"/", kR, F::NoValue, 1, 1, 0},
+                             {"1 3* x", kStep, F::NoValue, 2, 1, 2},
+                             {"1 2*\n x", kStep, F::NoValue, 2, 1, 2},
+                             {"1 0*2 x x", kStep, F::ZeroRepeat, 2, 1, 2},
+                             {"1 00*2 x x", kStep, F::ZeroRepeat, 2, 1, 2},
+                             {"0*x", {Kind::Text}, F::ZeroRepeat, 1, 1, 0},
+                             {"1 200000001*2", kStep, F::RepeatOverflow, 2, 1, 2},
+                             {"99999999999999999999999*2", kStep, F::RepeatOverflow, 1, 1, 0},
+                             // A repeated value serves items of other kinds too.
+                             {"1 3*x", kStep, F::BadReal, 2, 1, 2},
+                             {"2*'0.5'", kStep, F::BadReal, 1, 1, 0}}),
+                         fault_case_name);
 
 TEST(Scanner, ReasonTexts) {
   const std::pair<Fault, std::string> cases[] = {
@@ -175,17 +223,20 @@ TEST(Scanner, StepRecords) {
     std::string text;
     double g_int, g_ts;
     std::string reac, prod;
-  } cases[] = {
-      {"-5.1\t20.3\r\n0.5\n\nx", -5.1, 20.3, "0.5", "x"}, {"1 2 x y/", 1, 2, "x", "y"},
-      {"1 2 x X a remark / ; 'ignored", 1, 2, "x", "X"}, {"2*0.0 2*x", 0, 0, "x", "x"},
-      {"4*1.50", 1.5, 1.5, "1.50", "1.50"}, {"1 200000000*2.0", 1, 2, "2.0", "2.0"},
-      {"1 2 'it''s' \"a \"\"q\"\" 'b'\"", 1, 2, "it's", "a \"q\" 'b'"},
-      {"1 2 'a, b/c' ''", 1, 2, "a, b/c", ""}, {"1 2 'a'b c", 1, 2, "a", "b"},
-      {"1 2 'one\ntwo' 'three\r\nfour'", 1, 2, "onetwo", "threefour"},
-      {"1 2 ab'c d\"e", 1, 2, "ab'c", "d\"e"},
-      {"1 2 0.5mol\x01\xff x", 1, 2, "0.5mol\x01\xff", "x"},
-      {"1 2 " + std::string(150, 'c') + " '" + std::string(150, 'q') + "'", 1, 2,
-       std::string(100, 'c'), std::string(100, 'q')}};
+  } cases[] = {{"-5.1\t20.3\r\n0.5\n\nx", -5.1, 20.3, "0.5", "x"},
+               {"1 2 x y/", 1, 2, "x", "y"},
+               {"1 2 x X a remark / ; 'ignored", 1, 2, "x", "X"},
+               {"2*0.0 2*x", 0, 0, "x", "x"},
+               {"4*1.50", 1.5, 1.5, "1.50", "1.50"},
+               {"1 200000000*2.0", 1, 2, "2.0", "2.0"},
+               {"1 2 'it''s' \"a \"\"q\"\" 'b'\"", 1, 2, "it's", "a \"q\" 'b'"},
+               {"1 2 'a, b/c' ''", 1, 2, "a, b/c", ""},
+               {"1 2 'a'b c", 1, 2, "a", "b"},
+               {"1 2 'one\ntwo' 'three\r\nfour'", 1, 2, "onetwo", "threefour"},
+               {"1 2 ab'c d\"e", 1, 2, "ab'c", "d\"e"},
+               {"1 2 0.5mol\x01\xff x", 1, 2, "0.5mol\x01\xff", "x"},
+               {"1 2 " + std::string(150, 'c') + " '" + std::string(150, 'q') + "'", 1, 2,
+                std::string(100, 'c'), std::string(100, 'q')}};
   for (const auto& c : cases) {
     const Outcome out = scan(c.text, kStep);
     ASSERT_TRUE(out.ok) << c.text << ": " << reason(out.failure);
@@ -233,7 +284,9 @@ TEST(Scanner, ShowColumnNeverPrintsControlBytes) {
     std::string shown;
   } cases[] = {{"0.0 15.2K x x", 13, 4, "0.0 15.2K x x\n    ^\n"},
                {"0.0\t15.2K\tx", 11, 4, "0.0     15.2K   x\n        ^\n"},
-               {"a\x01" "b\xff", 4, 2, "a\\x01b\\xff\n     ^\n"},
+               {"a\x01"
+                "b\xff",
+                4, 2, "a\\x01b\\xff\n     ^\n"},
                {std::string(201, 'a'), 201, 1, std::string(120, 'a') + "...\n ^\n"},
                {std::string(240, 'a'), -1, 1, std::string(120, 'a') + "...\n ^\n"},
                {std::string(240, 'a'), -1, 130, ""}};

@@ -39,9 +39,8 @@ std::size_t array_bytes(const Run& run, bool whole_rows) {
   };
   std::size_t total = whole_rows ? rows * rows * sizeof(double) : n * n * sizeof(double);
   for (const std::vector<double>* v :
-       {&run.G_int, &run.g_int, &run.G_ts, &run.g_ts, &run.conc_reac, &run.conc_prod,
-        &run.xtof_int, &run.xtof_ts, &run.sum_reac, &run.sum_prod, &run.xtof_reac,
-        &run.xtof_prod}) {
+       {&run.G_int, &run.g_int, &run.G_ts, &run.g_ts, &run.conc_reac, &run.conc_prod, &run.xtof_int,
+        &run.xtof_ts, &run.sum_reac, &run.sum_prod, &run.xtof_reac, &run.xtof_prod}) {
     total += bytes(v->capacity(), sizeof(double));
   }
   for (const std::vector<int64_t>* v : {&run.has_reac, &run.has_prod}) {

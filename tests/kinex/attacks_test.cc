@@ -41,7 +41,13 @@ TEST(Cost, ScanRowsGoOutOneByOneAndEqualTheBufferedTable) {
     const Outcome buffered = kinex_run(args);
     int writes = 0;
     const std::string text = streamed(dir, writes, [&](Output& out, std::string& err) {
-      return run_kinex([&] { auto a = args; a.insert(a.begin(), "kinex"); return a; }(), out, err);
+      return run_kinex(
+          [&] {
+            auto a = args;
+            a.insert(a.begin(), "kinex");
+            return a;
+          }(),
+          out, err);
     });
     EXPECT_EQ(text, buffered.out) << (csv ? "csv" : "table");
     EXPECT_EQ(writes, 11) << "one write per row";
@@ -97,8 +103,8 @@ TEST(Naming, ArgumentsAfterTheFirstFileAreFiles) {
   for (const char* name : {"a.txt", "--help", "-x.txt", "-h", "=1+1.txt", "@sum.txt"}) {
     dir.write(name, cycle);
   }
-  const std::string kinex = "cd " + shell_quoted(dir.path.string()) + " && " +
-                            shell_quoted(KINEX_TOOL) + " ";
+  const std::string kinex =
+      "cd " + shell_quoted(dir.path.string()) + " && " + shell_quoted(KINEX_TOOL) + " ";
   const struct {
     const char* args;
     int status;
@@ -115,7 +121,8 @@ TEST(Naming, ArgumentsAfterTheFirstFileAreFiles) {
       // Names a spreadsheet would take for formulas: as they are, with a
       // warning, or guarded on request.
       {"csv =1+1.txt @sum.txt a.txt", 0, {"=1+1.txt", "@sum.txt", "a.txt"}},
-      {"csv --spreadsheet -- =1+1.txt @sum.txt -x.txt a.txt", 0,
+      {"csv --spreadsheet -- =1+1.txt @sum.txt -x.txt a.txt",
+       0,
        {"'=1+1.txt", "'@sum.txt", "'-x.txt", "a.txt"}},
   };
   for (const auto& c : cases) {
@@ -143,8 +150,8 @@ TEST(Naming, FormulaNamesAreWarnedAboutUnlessGuarded) {
   const std::string file = dir.write("=cmd.txt", read_file(KINEX_EXAMPLES "/three_step.txt"));
   const Outcome plain = kinex_run({"csv", file});
   EXPECT_EQ(plain.err, "");  // a full path starts with '/'
-  const std::string kinex = "cd " + shell_quoted(dir.path.string()) + " && " +
-                            shell_quoted(KINEX_TOOL) + " csv ";
+  const std::string kinex =
+      "cd " + shell_quoted(dir.path.string()) + " && " + shell_quoted(KINEX_TOOL) + " csv ";
   const Outcome warned = test::spawn_shell(dir, kinex + "=cmd.txt");
   EXPECT_EQ(warned.status, 0);
   EXPECT_EQ(read_csv(warned.out)[1][0], "=cmd.txt");

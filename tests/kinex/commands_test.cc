@@ -105,11 +105,13 @@ TEST(Plot, WritesThePictureOfTheEvaluatedCycle) {
   const std::string svg = render_profile_svg(run, input);
 
   expect_same(kinex_run({"plot", input}), {kExitOk, svg, ""}, "to standard output");
-  expect_same(kinex_run({"plot", input, "-o", dir.file("profile.svg")}), {kExitOk, "", ""}, "to file");
+  expect_same(kinex_run({"plot", input, "-o", dir.file("profile.svg")}), {kExitOk, "", ""},
+              "to file");
   EXPECT_EQ(read_file(dir.file("profile.svg")), svg);
   const std::string bad_output = dir.file("no/such.svg");
   expect_same(kinex_run({"plot", input, "-o", bad_output}),
-              {kExitFailed, "", "kinex: " + bad_output + ": No such file or directory\n"}, "bad output");
+              {kExitFailed, "", "kinex: " + bad_output + ": No such file or directory\n"},
+              "bad output");
   const Outcome bad_input = kinex_run({"plot", dir.file("none.txt")});
   EXPECT_EQ(bad_input.status, kExitFailed);
   EXPECT_EQ(bad_input.out, "");
@@ -122,7 +124,8 @@ TEST(Program, WritesWhatTheFunctionsWrite) {
   const std::vector<std::vector<std::string>> cases{
       {"json", KINEX_EXAMPLES "/three_step.txt", KINEX_EXAMPLES "/five_step.txt"},
       {"csv", KINEX_EXAMPLES "/three_step.txt", dir.file("none.txt")},
-      {"scan", KINEX_EXAMPLES "/tdts_switch.txt", "--temperature", "280:300:5"}, {}};
+      {"scan", KINEX_EXAMPLES "/tdts_switch.txt", "--temperature", "280:300:5"},
+      {}};
   for (const auto& args : cases) {
     std::vector<std::string> with_name{KINEX_TOOL};
     with_name.insert(with_name.end(), args.begin(), args.end());

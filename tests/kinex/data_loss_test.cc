@@ -64,9 +64,9 @@ TEST(DataLoss, FailedPlotWriteLeavesThePreviousPictureIntact) {
   dir.write("old.svg", previous);
   // A file-size limit of one block makes the write fail part-way; with
   // SIGXFSZ ignored the write returns an error instead of ending the run.
-  const Outcome o = spawn_shell(dir, "ulimit -f 1; trap '' XFSZ; " + shell_quoted(KINEX_TOOL) +
-                                         " plot " + shell_quoted(input) + " -o " +
-                                         shell_quoted(dir.file("old.svg")));
+  const Outcome o =
+      spawn_shell(dir, "ulimit -f 1; trap '' XFSZ; " + shell_quoted(KINEX_TOOL) + " plot " +
+                           shell_quoted(input) + " -o " + shell_quoted(dir.file("old.svg")));
   EXPECT_EQ(o.status, 2);
   EXPECT_NE(o.err.find("old.svg: File too large"), std::string::npos) << o.err;
   EXPECT_EQ(read_file(dir.file("old.svg")), previous);

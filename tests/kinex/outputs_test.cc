@@ -54,9 +54,14 @@ void expect_matches(const json& doc, const Run& run) {
   EXPECT_EQ(doc.at("file"), run.input_name);
   EXPECT_EQ(doc.at("/input/n"_json_pointer), run.n);
   for (const auto& [pointer, expected] : std::initializer_list<std::pair<const char*, double>>{
-           {"/input/T", run.T}, {"/input/DeltaG", run.DeltaG}, {"/constants/k_B", k_B},
-           {"/constants/h", h_Planck}, {"/constants/N_A", N_A}, {"/constants/R", R_gas},
-           {"/constants/inv_RT", run.inv_RT}, {"/results/TOF/per_second", run.TOF},
+           {"/input/T", run.T},
+           {"/input/DeltaG", run.DeltaG},
+           {"/constants/k_B", k_B},
+           {"/constants/h", h_Planck},
+           {"/constants/N_A", N_A},
+           {"/constants/R", R_gas},
+           {"/constants/inv_RT", run.inv_RT},
+           {"/results/TOF/per_second", run.TOF},
            {"/results/TOF/per_hour", run.TOF * 3600.0},
            {"/results/TOF/per_day", run.TOF * 3600.0 * 24.0},
            {"/results/driving_force", run.driving_force}}) {
@@ -139,13 +144,17 @@ std::string cycle(const std::string& T, const std::vector<std::string>& steps,
 TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
   ScratchDir dir;
   const std::string three = read_file(KINEX_EXAMPLES "/three_step.txt");
-  std::vector<std::string> files{
-      KINEX_EXAMPLES "/three_step.txt", KINEX_EXAMPLES "/five_step.txt",
-      KINEX_TEST_DATA "/warn_deltag.txt", KINEX_TEST_DATA "/warn_conc.txt",
-      KINEX_TEST_DATA "/steps120.txt", dir.write("with,comma.txt", three),
-      dir.write("quote\" back\\slash\ttab.txt", three),
-      dir.write("line\nfeed, and \"all\".txt", three), dir.write("lone\rreturn.txt", three),
-      dir.write("return at the end\r", three), dir.write("caf\xc3\xa9.txt", three)};
+  std::vector<std::string> files{KINEX_EXAMPLES "/three_step.txt",
+                                 KINEX_EXAMPLES "/five_step.txt",
+                                 KINEX_TEST_DATA "/warn_deltag.txt",
+                                 KINEX_TEST_DATA "/warn_conc.txt",
+                                 KINEX_TEST_DATA "/steps120.txt",
+                                 dir.write("with,comma.txt", three),
+                                 dir.write("quote\" back\\slash\ttab.txt", three),
+                                 dir.write("line\nfeed, and \"all\".txt", three),
+                                 dir.write("lone\rreturn.txt", three),
+                                 dir.write("return at the end\r", three),
+                                 dir.write("caf\xc3\xa9.txt", three)};
   for (const std::string& content :
        {cycle("300", {"0.0 12.5 2.0 0.5"}, "-3.0"),
         cycle("298.15", {"-0.0 10.0 x x", "-0.0 -0.0 x x"}, "-0.0"),
@@ -234,8 +243,8 @@ TEST(Outputs, BadFilesAreReportedAndLeftOut) {
     const test::Outcome o = run_command(command, files);
     EXPECT_EQ(o.status, kExitFailed);
     EXPECT_EQ(o.err, "kinex: " + bad + ":2: Bad integer for item 1 in list input\nthree\n^\n" +
-                         "kinex: " + files[2] + ": No such file or directory\n" + "kinex: " +
-                         files[3] + ": Is a directory\n");
+                         "kinex: " + files[2] + ": No such file or directory\n" +
+                         "kinex: " + files[3] + ": Is a directory\n");
     std::vector<std::string> named;
     if (command == "json") {
       for (const json& doc : json::parse(o.out)) named.push_back(doc.at("file"));
@@ -253,7 +262,10 @@ TEST(Outputs, BadFilesAreReportedAndLeftOut) {
 // whole number a real for readers that tell integers from reals.
 TEST(Outputs, RealsInShortestRoundTripForm) {
   const std::pair<double, std::string> cases[] = {
-      {100.0, "100.0"}, {-0.0, "-0.0"}, {1e-07, "1e-07"}, {1e22, "1e+22"},
+      {100.0, "100.0"},
+      {-0.0, "-0.0"},
+      {1e-07, "1e-07"},
+      {1e22, "1e+22"},
       // Printed with one digit more by some double-to-text methods.
       {5.790836934036617e-21, "5.790836934036617e-21"},
       {-2.522923758208279e-228, "-2.522923758208279e-228"}};

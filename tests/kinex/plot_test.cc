@@ -58,8 +58,8 @@ bool have_python() { return std::system("command -v python3 >/dev/null 2>&1") ==
 // well-formed.
 json read_picture(const std::string& svg) {
   test::ScratchDir dir;
-  const std::string command = "python3 " + dir.write("read.py", kReader) + " " +
-                              dir.write("picture.svg", svg) + " 2>&1";
+  const std::string command =
+      "python3 " + dir.write("read.py", kReader) + " " + dir.write("picture.svg", svg) + " 2>&1";
   std::FILE* pipe = popen(command.c_str(), "r");
   std::string output;
   char buffer[4096];

@@ -72,30 +72,42 @@ TEST(Scan, SweepArgumentsAndTheirValues) {
     std::string error;  // part of the reason; empty when the sweep is good
     std::size_t count = 0;
     double first = 0, last = 0;
-  } cases[] = {
-      {T, "250:400:10", "", 16, 250, 400}, {T, "300:300:1", "", 1, 300, 300},
-      {T, "250:400:0.1", "", 1501, 250, 400},  // not 399.99999999999...
-      {T, "250:405:10", "", 16, 250, 400},     // TO off the grid
-      {T, "273.15:273.35:0.1", "", 3, 273.15, 273.35},  // not 273.34999999999997
-      {T, "2.5e2:4e2:0.5", "", 301, 250, 400}, {R, "2=1e-3:1:10", "", 4, 1e-3, 1},
-      {R, "1=0.1:1:2", "", 4, 0.1, 0.8}, {P, "3=1e-6:1e6:10", "", 13, 1e-6, 1e6},
-      {P, "1=0.5:0.5:2", "", 1, 0.5, 0.5},
-      // Rows counted by logarithms: the ratio TO/FROM would overflow.
-      {R, "2=1e-160:1e160:10", "", 321, 1e-160, 1e160},
-      {T, "250:400", "expected FROM:TO:STEP"}, {T, "250:400:10:1", "expected FROM:TO:STEP"},
-      {T, "250 :400:10", "expected FROM:TO:STEP"}, {T, "a:b:c", "expected FROM:TO:STEP"},
-      {T, "250:inf:10", "finite"}, {T, "nan:400:10", "finite"},
-      {T, "400:250:10", "FROM must not be above TO"}, {T, "0:400:10", "above 0 K"},
-      {T, "-10:400:10", "above 0 K"}, {T, "250:400:0", "STEP must be above 0"},
-      {T, "250:400:-10", "STEP must be above 0"}, {T, "1:100001:1", "more than 100000 rows"},
-      {T, "300:301:1e-300", "more than 100000 rows"}, {R, "1e-3:10:10", "STEP=FROM:TO:FACTOR"},
-      {R, "x=1e-3:10:10", "STEP=FROM:TO:FACTOR"}, {R, "1.5=1e-3:10:10", "STEP=FROM:TO:FACTOR"},
-      {R, "0=1e-3:10:10", "numbered from 1"}, {P, "-2=1e-3:10:10", "numbered from 1"},
-      {R, "2=0:10:10", "concentrations must be above 0"},
-      {R, "2=1e-3:10:1", "FACTOR must be above 1"}, {R, "2=1e-3:10:0.5", "FACTOR must be above 1"},
-      {P, "2=1e-3:10:-10", "FACTOR must be above 1"},
-      {P, "2=10:1e-3:10", "FROM must not be above TO"},
-      {P, "2=1e-300:1e300:1.0001", "more than 100000 rows"}};
+  } cases[] = {{T, "250:400:10", "", 16, 250, 400},
+               {T, "300:300:1", "", 1, 300, 300},
+               {T, "250:400:0.1", "", 1501, 250, 400},           // not 399.99999999999...
+               {T, "250:405:10", "", 16, 250, 400},              // TO off the grid
+               {T, "273.15:273.35:0.1", "", 3, 273.15, 273.35},  // not 273.34999999999997
+               {T, "2.5e2:4e2:0.5", "", 301, 250, 400},
+               {R, "2=1e-3:1:10", "", 4, 1e-3, 1},
+               {R, "1=0.1:1:2", "", 4, 0.1, 0.8},
+               {P, "3=1e-6:1e6:10", "", 13, 1e-6, 1e6},
+               {P, "1=0.5:0.5:2", "", 1, 0.5, 0.5},
+               // Rows counted by logarithms: the ratio TO/FROM would overflow.
+               {R, "2=1e-160:1e160:10", "", 321, 1e-160, 1e160},
+               {T, "250:400", "expected FROM:TO:STEP"},
+               {T, "250:400:10:1", "expected FROM:TO:STEP"},
+               {T, "250 :400:10", "expected FROM:TO:STEP"},
+               {T, "a:b:c", "expected FROM:TO:STEP"},
+               {T, "250:inf:10", "finite"},
+               {T, "nan:400:10", "finite"},
+               {T, "400:250:10", "FROM must not be above TO"},
+               {T, "0:400:10", "above 0 K"},
+               {T, "-10:400:10", "above 0 K"},
+               {T, "250:400:0", "STEP must be above 0"},
+               {T, "250:400:-10", "STEP must be above 0"},
+               {T, "1:100001:1", "more than 100000 rows"},
+               {T, "300:301:1e-300", "more than 100000 rows"},
+               {R, "1e-3:10:10", "STEP=FROM:TO:FACTOR"},
+               {R, "x=1e-3:10:10", "STEP=FROM:TO:FACTOR"},
+               {R, "1.5=1e-3:10:10", "STEP=FROM:TO:FACTOR"},
+               {R, "0=1e-3:10:10", "numbered from 1"},
+               {P, "-2=1e-3:10:10", "numbered from 1"},
+               {R, "2=0:10:10", "concentrations must be above 0"},
+               {R, "2=1e-3:10:1", "FACTOR must be above 1"},
+               {R, "2=1e-3:10:0.5", "FACTOR must be above 1"},
+               {P, "2=1e-3:10:-10", "FACTOR must be above 1"},
+               {P, "2=10:1e-3:10", "FROM must not be above TO"},
+               {P, "2=1e-300:1e300:1.0001", "more than 100000 rows"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     Sweep sweep;
@@ -120,9 +132,8 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   ScratchDir dir;
   const std::string file = dir.write("switch.txt", kSwitchCycle);
   const std::string rest = std::string(kSwitchCycle).substr(std::string(kSwitchCycle).find('\n'));
-  const auto records =
-      checked_rows({"scan", file, "--temperature", "250:350:0.5", "--csv"},
-                   [&](const std::string& T) { return T + rest; });
+  const auto records = checked_rows({"scan", file, "--temperature", "250:350:0.5", "--csv"},
+                                    [&](const std::string& T) { return T + rest; });
   ASSERT_EQ(records.size(), 202u);
   EXPECT_EQ(records[0], (std::vector<std::string>{"T", "TOF_per_s", "TDI", "TDTS", "energetic_span",
                                                   "warning", "TDI_changed", "TDTS_changed"}));

@@ -63,9 +63,9 @@ struct Generator {
   }
 };
 
-#define EXPECT_SAME_BITS(got, want, what)                                      \
-  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) << (what) \
-      << ": got " << (got) << ", want " << (want)
+#define EXPECT_SAME_BITS(got, want, what)                                \
+  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) \
+      << (what) << ": got " << (got) << ", want " << (want)
 
 void expect_equal(const kinex::Run& run, const LiteralResult& want) {
   const int64_t n = run.n;

@@ -164,14 +164,13 @@ TEST(Model, DominantTerm) {
     std::vector<Placed> placed;
     double fill;
     int64_t a, b;
-  } cases[] = {
-      {"tie across the diagonal", {{2, 1, 5.0}, {1, 2, 5.0}}, 1.0, 2, 1},
-      {"tie, smaller column wins", {{1, 3, 5.0}, {3, 2, 5.0}}, 1.0, 3, 2},
-      {"tie in one column", {{3, 2, 5.0}, {2, 2, 5.0}}, 1.0, 2, 2},
-      {"strictly greater later", {{2, 1, 5.0}, {3, 3, 6.0}}, 1.0, 3, 3},
-      {"NaN first is kept", {{1, 1, kNaN}, {2, 2, 9.0}}, 1.0, 1, 1},
-      {"NaN elsewhere is passed over", {{2, 1, kNaN}, {3, 3, 2.0}}, 1.0, 3, 3},
-      {"signed zeros are equal", {{1, 1, -0.0}}, 0.0, 1, 1}};
+  } cases[] = {{"tie across the diagonal", {{2, 1, 5.0}, {1, 2, 5.0}}, 1.0, 2, 1},
+               {"tie, smaller column wins", {{1, 3, 5.0}, {3, 2, 5.0}}, 1.0, 3, 2},
+               {"tie in one column", {{3, 2, 5.0}, {2, 2, 5.0}}, 1.0, 2, 2},
+               {"strictly greater later", {{2, 1, 5.0}, {3, 3, 6.0}}, 1.0, 3, 3},
+               {"NaN first is kept", {{1, 1, kNaN}, {2, 2, 9.0}}, 1.0, 1, 1},
+               {"NaN elsewhere is passed over", {{2, 1, kNaN}, {3, 3, 2.0}}, 1.0, 3, 3},
+               {"signed zeros are equal", {{1, 1, -0.0}}, 0.0, 1, 1}};
   for (const auto& c : cases) {
     kinex::Run run = run_with_terms(3, c.placed, c.fill);
     compute_control(run);

@@ -57,9 +57,9 @@ kinex::Run model_on(const Cycle& cycle, int threads) {
   return run;
 }
 
-#define EXPECT_SAME_BITS(got, want, what)                                          \
-  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) << (what) \
-      << ": got " << (got) << ", want " << (want)
+#define EXPECT_SAME_BITS(got, want, what)                                \
+  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) \
+      << (what) << ": got " << (got) << ", want " << (want)
 
 // Compares element by element and stops at the first difference.
 void expect_same_vector(const std::vector<double>& got, const std::vector<double>& want,
@@ -99,13 +99,13 @@ TEST(Threads, SameBitsAsOneThread) {
     Given given;
     Energies energies;
   } cases[] = {
-      {1, Given::every, Energies::plain},        {2, Given::every, Energies::with_nan},
-      {3, Given::some, Energies::plain},        {17, Given::every, Energies::with_inf},
-      {63, Given::every, Energies::plain},      {64, Given::every, Energies::plain},
-      {65, Given::some, Energies::overflowing}, {65, Given::every, Energies::plain},
-      {127, Given::one, Energies::plain},       {128, Given::every, Energies::with_nan},
-      {129, Given::every, Energies::plain},     {199, Given::some, Energies::plain},
-      {200, Given::every, Energies::with_inf},  {201, Given::none, Energies::plain},
+      {1, Given::every, Energies::plain},         {2, Given::every, Energies::with_nan},
+      {3, Given::some, Energies::plain},          {17, Given::every, Energies::with_inf},
+      {63, Given::every, Energies::plain},        {64, Given::every, Energies::plain},
+      {65, Given::some, Energies::overflowing},   {65, Given::every, Energies::plain},
+      {127, Given::one, Energies::plain},         {128, Given::every, Energies::with_nan},
+      {129, Given::every, Energies::plain},       {199, Given::some, Energies::plain},
+      {200, Given::every, Energies::with_inf},    {201, Given::none, Energies::plain},
       {201, Given::every, Energies::overflowing}, {260, Given::every, Energies::plain},
       {260, Given::one, Energies::with_nan},
   };

@@ -68,9 +68,9 @@ TEST(Warning, WritesTheReasonThatFits) {
   const struct {
     double driving_force, dG;
     std::string expected;
-  } cases[] = {{1.0e7, -16.9, ""},     {1.0e-300, 5.0, ""},   {kNaN, 5.0, ""},
-               {0.0, 0.0, deltag},     {-0.0, -0.0, deltag},  {-1.0, 3.0, deltag},
-               {-1.0, -3.0, conc},     {-kInf, -kInf, conc},  {-1.0, kNaN, conc}};
+  } cases[] = {{1.0e7, -16.9, ""}, {1.0e-300, 5.0, ""},  {kNaN, 5.0, ""},
+               {0.0, 0.0, deltag}, {-0.0, -0.0, deltag}, {-1.0, 3.0, deltag},
+               {-1.0, -3.0, conc}, {-kInf, -kInf, conc}, {-1.0, kNaN, conc}};
   for (const auto& c : cases) {
     kinex::Run run;
     run.driving_force = c.driving_force;
@@ -87,10 +87,14 @@ TEST(Cells, HoldTheFixedPointFieldOrX) {
     int64_t has;
     double xtof;
     const char* cell;
-  } cases[] = {{1, 0.5, "     0.50"},         {1, 0.99999988, "     1.00"},
-               {1, -1.1e-10, "    -0.00"},    {1, -0.0, "    -0.00"},
-               {1, -123456.78, "*********"},  {1, kInf, "     +Inf"},
-               {0, 0.5, " x"},                {0, kNaN, " x"}};
+  } cases[] = {{1, 0.5, "     0.50"},
+               {1, 0.99999988, "     1.00"},
+               {1, -1.1e-10, "    -0.00"},
+               {1, -0.0, "    -0.00"},
+               {1, -123456.78, "*********"},
+               {1, kInf, "     +Inf"},
+               {0, 0.5, " x"},
+               {0, kNaN, " x"}};
   for (const auto& c : cases) {
     kinex::Run run;
     run.n = 2;
@@ -165,9 +169,9 @@ TEST_P(AdviceTest, NamesTheStepsInTheRightSentence) {
   for (int s : c.prod) run.prod_step_text.push_back(" " + std::to_string(s));
   run.n_reac_in_span = static_cast<int64_t>(c.reac.size());
   run.n_prod_in_span = static_cast<int64_t>(c.prod.size());
-  std::string expected = kHeadL + " The TDI is the intermediate of step " +
-                         std::to_string(c.TDI) + ".\n The TDTS is the transition state of step " +
-                         std::to_string(c.TDTS) + ".\n \n";
+  std::string expected = kHeadL + " The TDI is the intermediate of step " + std::to_string(c.TDI) +
+                         ".\n The TDTS is the transition state of step " + std::to_string(c.TDTS) +
+                         ".\n \n";
   if (!c.advice.empty()) {
     expected += c.advice +
                 "\n will speed up the reaction more efficiently than manipulating the other\n"
@@ -181,28 +185,49 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         AdviceCase{2, 2, {}, {}, ""},
         AdviceCase{2, 2, {2}, {}, " Using the reactant entering in step 2 in high concentration"},
-        AdviceCase{1, 3, {1, 3}, {},
+        AdviceCase{1,
+                   3,
+                   {1, 3},
+                   {},
                    " Using the reactants entering in steps 1 and 3 in high concentration"},
-        AdviceCase{3, 1, {}, {3},
-                   " Removing the product released in step 3 from the reaction mixture"},
-        AdviceCase{1, 3, {}, {1, 2, 3},
+        AdviceCase{
+            3, 1, {}, {3}, " Removing the product released in step 3 from the reaction mixture"},
+        AdviceCase{1,
+                   3,
+                   {},
+                   {1, 2, 3},
                    " Removing the products released in steps 1, 2 and 3 from the reaction mixture"},
-        AdviceCase{1, 2, {2}, {1},
+        AdviceCase{1,
+                   2,
+                   {2},
+                   {1},
                    " Using the reactant entering in step 2 in high concentration and\n"
                    " removing the product released in step 1 from the reaction mixture"},
-        AdviceCase{1, 3, {3}, {1, 2},
+        AdviceCase{1,
+                   3,
+                   {3},
+                   {1, 2},
                    " Using the reactant entering in step 3 in high concentration and\n"
                    " removing the products released in steps 1 and 2 from the reaction mixture"},
         // n = 5, TDI 4, TDTS 2, wrapping round.
-        AdviceCase{4, 2, {1, 2, 4, 5}, {1, 4, 5},
+        AdviceCase{4,
+                   2,
+                   {1, 2, 4, 5},
+                   {1, 4, 5},
                    " Using the reactants entering in steps 1, 2, 4 and 5 in high concentration "
                    "and\n removing the products released in steps 1, 4 and 5 from the reaction "
                    "mixture"},
-        AdviceCase{9, 11, {9, 10, 11}, {9, 10},
+        AdviceCase{9,
+                   11,
+                   {9, 10, 11},
+                   {9, 10},
                    " Using the reactants entering in steps 9, 10 and 11 in high concentration "
                    "and\n removing the products released in steps 9 and 10 from the reaction "
                    "mixture"},
-        AdviceCase{98, 102, {98, 99, 100, 102}, {101},
+        AdviceCase{98,
+                   102,
+                   {98, 99, 100, 102},
+                   {101},
                    " Using the reactants entering in steps 98, 99, 100 and 102 in high "
                    "concentration and\n removing the product released in step 101 from the "
                    "reaction mixture"}),
@@ -212,18 +237,17 @@ TEST(Tof, ScalesOneWorkingValue) {
   const struct {
     double TOF;
     const char *per_second, *per_hour, *per_day;
-  } cases[] = {
-      {-7.4806e-7, "-7.48E-07", "-2.69E-03", "-6.46E-02"},
-      // TOF*3600 and then *24 lands exactly on 8125000, a tie that rounds to
-      // even; TOF*86400 in one step would give 8.13E+06.
-      {94.03935185185186, " 9.40E+01", " 3.39E+05", " 8.12E+06"},
-      {-kInf, "     -Inf", "     -Inf", "     -Inf"}};
+  } cases[] = {{-7.4806e-7, "-7.48E-07", "-2.69E-03", "-6.46E-02"},
+               // TOF*3600 and then *24 lands exactly on 8125000, a tie that rounds to
+               // even; TOF*86400 in one step would give 8.13E+06.
+               {94.03935185185186, " 9.40E+01", " 3.39E+05", " 8.12E+06"},
+               {-kInf, "     -Inf", "     -Inf", "     -Inf"}};
   for (const auto& c : cases) {
     kinex::Run run = three_step_run();
     run.TOF = c.TOF;
-    EXPECT_EQ(report(run, 8), kHeadL + "      TOF = " + c.per_second + " s^(-1)\n          = " +
-                                  c.per_hour + " h^(-1)\n          = " + c.per_day +
-                                  " d^(-1)\n \n");
+    EXPECT_EQ(report(run, 8), kHeadL + "      TOF = " + c.per_second +
+                                  " s^(-1)\n          = " + c.per_hour +
+                                  " h^(-1)\n          = " + c.per_day + " d^(-1)\n \n");
   }
 }
 
