@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing KINEX needs, from Debian's packages:
 # the compiler and CMake, GoogleTest and Google Benchmark, the JSON and
-# command-line libraries of kinex, and for CI's sanitizer and fuzz stages
-# clang with its fuzzing runtime, xmllint and python3. Installs only what is
+# command-line libraries of kinex, and for CI's stages clang-format, clang
+# with its fuzzing runtime, xmllint and python3. Installs only what is
 # missing; run as root (or through sudo). Safe to run again.
 set -euo pipefail
 
@@ -20,6 +20,7 @@ need libgmock-dev test -f /usr/include/gmock/gmock.h
 need libbenchmark-dev test -f /usr/include/benchmark/benchmark.h
 need nlohmann-json3-dev test -f /usr/include/nlohmann/json.hpp
 need libcli11-dev test -f /usr/include/CLI/CLI.hpp
+need clang-format command -v clang-format
 need clang command -v clang++
 need libclang-rt-14-dev compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a'
 need libxml2-utils command -v xmllint
