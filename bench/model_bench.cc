@@ -27,6 +27,7 @@
 #include "driver/run.h"
 #include "input/storage.h"
 #include "model/control.h"
+#include "model/evaluate.h"
 #include "model/profile.h"
 #include "model/tof.h"
 
@@ -117,9 +118,7 @@ void BM_Model(benchmark::State& state) {
   const std::vector<Step> steps = make_cycle(state.range(0), state.range(1) != 0);
   for (auto _ : state) {
     kinex::Run run = is_three_step_example(state) ? make_three_step() : make_run(steps);
-    kinex::compute_profile(run);
-    kinex::compute_tof(run, threads_for(state));
-    kinex::compute_control(run, threads_for(state));
+    kinex::evaluate_cycle(run, threads_for(state));
     benchmark::DoNotOptimize(run.TOF);
   }
 }

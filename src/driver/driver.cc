@@ -7,15 +7,16 @@
 #include <string_view>
 
 #include "input/reader.h"
-#include "model/control.h"
-#include "model/profile.h"
-#include "model/tof.h"
+#include "model/evaluate.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
 #include "report/status.h"
 
 namespace kinex {
 namespace {
+
+// What the program's diagnostics start with.
+constexpr char kProgram[] = "KINEX.exe: ";
 
 constexpr std::size_t kOptionWidth = 20;
 
@@ -33,7 +34,7 @@ int write_usage(std::string& out) {
 }
 
 int fail_system(const std::string& name, int error, std::string& err) {
-  err += "KINEX.exe: " + report::shown_name(name) + ": " + std::strerror(error) + "\n";
+  err += kProgram + report::shown_name(name) + ": " + std::strerror(error) + "\n";
   return kExitFailed;
 }
 
@@ -61,10 +62,8 @@ void read_command_line(Run& run, const std::vector<std::string>& args) {
 
 bool run_phases(Run& run, std::FILE* file, std::string& out, Failure& failure) {
   if (!read_input(run, file, failure)) return false;
-  compute_profile(run);
+  evaluate_cycle(run);
   report::write_warning(run, out);
-  compute_tof(run);
-  compute_control(run);
   report::fill_xtof_cells(run);
   report::write_report(run, out);
   return true;
@@ -90,18 +89,14 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
     return fail_system(run.input_name, errno, err);
   }
 
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return fail_system(run.input_name, errno, err);
-  struct stat opened;
-  if (fstat(fileno(file), &opened) == 0 && S_ISDIR(opened.st_mode)) {
-    std::fclose(file);
-    return fail_system(run.input_name, EISDIR, err);
-  }
+  int error = 0;
+  std::FILE* file = open_input(path, error);
+  if (file == nullptr) return fail_system(run.input_name, error, err);
   Failure failure;
   const bool ok = run_phases(run, file, out, failure);
   std::fclose(file);
   if (!ok) {
-    err += failure.message;
+    err += kProgram + failure.message;
     return failure.status;
   }
   return kExitOk;

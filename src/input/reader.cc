@@ -1,6 +1,9 @@
 #include "input/reader.h"
 
+#include <sys/stat.h>
+
 #include <array>
+#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -29,7 +32,7 @@ struct FieldFailure {
 std::string first_line(const Run& run, const ScanFailure& scan, int64_t line) {
   const bool has_line =
       scan.fault != input::Fault::EndOfFile && scan.fault != input::Fault::ReadError;
-  std::string text = "KINEX.exe: " + report::shown_name(run.input_name) + ":";
+  std::string text = report::shown_name(run.input_name) + ":";
   if (has_line) text += std::to_string(line) + ":";
   return text + " " + input::reason(scan) + "\n";
 }
@@ -120,8 +123,7 @@ bool read_input(Run& run, std::FILE* file, Failure& failure) {
   if (run.n < 1) {
     failure.status = kExitFailed;
     failure.message =
-        "KINEX.exe: " + report::shown_name(run.input_name) + ":" +
-        std::to_string(one[0].place.line) +
+        report::shown_name(run.input_name) + ":" + std::to_string(one[0].place.line) +
         ": Number of steps must be at least 1 in item 1 of list input\n" +
         input::show_column(input::line_excerpt(source, one[0].place.line), one[0].place.column);
     return false;
@@ -150,6 +152,21 @@ bool read_input(Run& run, std::FILE* file, Failure& failure) {
 
   if (pending.found) return fail_field(run, pending, failure);
   return true;
+}
+
+std::FILE* open_input(const std::string& path, int& error) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) {
+    error = errno;
+    return nullptr;
+  }
+  struct stat opened;
+  if (fstat(fileno(file), &opened) == 0 && S_ISDIR(opened.st_mode)) {
+    std::fclose(file);
+    error = EISDIR;
+    return nullptr;
+  }
+  return file;
 }
 
 }  // namespace kinex

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "driver/run.h"
 
@@ -13,8 +14,14 @@ namespace kinex {
 // concentration fields (has_*, conc_*, *_text). Does not close `file`.
 // On a bad or missing value, an n below 1 or a read error fills `failure`
 // (kExitFailed; kExitNoMemory when the storage cannot be had) and returns false; the
-// message starts "KINEX.exe: <file>:<line>: <reason>" and may go on with the
+// message starts "<file>:<line>: <reason>" (the program puts its name in
+// front) and may go on with the
 // line and a caret under the fault.
 bool read_input(Run& run, std::FILE* file, Failure& failure);
+
+// Opens the input file `path` for reading. Returns the open file, or nullptr
+// with the system's reason in `error` (EISDIR for a directory, which the
+// system would open).
+std::FILE* open_input(const std::string& path, int& error);
 
 }  // namespace kinex

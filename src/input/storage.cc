@@ -146,7 +146,7 @@ bool allocate_storage(Run& run, Failure& failure) {
     run.xtof_prod_cell.assign(n + 1, std::string());
   } catch (const std::bad_alloc&) {
     failure.status = kExitNoMemory;
-    failure.message = "KINEX.exe: " + report::shown_name(run.input_name) +
+    failure.message = report::shown_name(run.input_name) +
                       ": cannot hold the arrays for n = " + std::to_string(run.n) +
                       " steps\nMemory allocation failed\n";
     return false;

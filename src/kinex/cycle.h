@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/run.h"
+#include "model/evaluate.h"
 
 namespace kinex {
 
@@ -14,9 +15,5 @@ namespace kinex {
 // kExitNoMemory when the storage cannot be had) with the reader's diagnostic,
 // whose first line starts "kinex: <name>:", and returns false.
 bool load_cycle(const std::string& name, Run& run, Failure& failure);
-
-// The model phases over a record that holds the cycle data: energy profile,
-// TOF, degrees of control and the X_TOF cells of the report. Never fails.
-void evaluate_cycle(Run& run);
 
 }  // namespace kinex

@@ -152,11 +152,11 @@ TEST_P(Failures, StopWithTheirDiagnostic) {
 }
 
 const std::string kHead = "298.15\n1\n";
-const std::string kBad = "KINEX.exe: in.txt:";
-const std::string kEnd = "KINEX.exe: in.txt: End of file\n";
+const std::string kBad = "in.txt:";
+const std::string kEnd = "in.txt: End of file\n";
 const std::string kAtLeastOne = "2: Number of steps must be at least 1 in item 1 of list input\n";
 
-const std::string kNoRoom = "KINEX.exe: in.txt: cannot hold the arrays for n = ";
+const std::string kNoRoom = "in.txt: cannot hold the arrays for n = ";
 
 INSTANTIATE_TEST_SUITE_P(
     Reader, Failures,

@@ -157,7 +157,7 @@ TEST(Cost, MemoryCheckHonoursTheAddressSpaceLimit) {
     Failure failure;
     const bool big_failed = !allocate_storage(big, failure) && failure.status == kExitNoMemory &&
                             failure.message ==
-                                "KINEX.exe: big.txt: cannot hold the arrays for n = 10500 "
+                                "big.txt: cannot hold the arrays for n = 10500 "
                                 "steps\nMemory allocation failed\n";
     kinex::Run small;
     small.n = 1000;

@@ -9,9 +9,7 @@
 
 #include "driver/run.h"
 #include "input/storage.h"
-#include "model/control.h"
-#include "model/profile.h"
-#include "model/tof.h"
+#include "model/evaluate.h"
 
 namespace kinex::testing {
 
@@ -50,11 +48,7 @@ inline kinex::Run make_run(const Cycle& cycle) {
 }
 
 // The three phases of the model, in the order of one run.
-inline void run_model(kinex::Run& run) {
-  kinex::compute_profile(run);
-  kinex::compute_tof(run);
-  kinex::compute_control(run);
-}
+inline void run_model(kinex::Run& run) { kinex::evaluate_cycle(run); }
 
 inline double term(const kinex::Run& run, int64_t a, int64_t b) {
   return run.complete_matrix[(a - 1) * run.n + (b - 1)];

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "cycle.h"
+#include "model/control.h"
+#include "model/profile.h"
+#include "model/tof.h"
 
 namespace kinex::testing {
 namespace {

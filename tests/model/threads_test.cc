@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "cycle.h"
+#include "model/control.h"
 #include "model/parallel.h"
+#include "model/profile.h"
+#include "model/tof.h"
 
 namespace kinex::testing {
 namespace {
