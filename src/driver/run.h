@@ -98,12 +98,11 @@ struct Run {
   std::vector<double> sum_prod;   // 1..n; only steps with a product
   std::vector<double> xtof_reac;  // 1..n; meaningful where has_reac is 1
   std::vector<double> xtof_prod;  // 1..n; meaningful where has_prod is 1
-  int64_t n_reac_in_span = 0;
-  int64_t n_prod_in_span = 0;
-  // The step numbers the advice names, ascending, each rendered free-form
-  // (a blank and the digits: " 7", " 12", " 120").
-  std::vector<std::string> reac_step_text;
-  std::vector<std::string> prod_step_text;
+  // The steps the advice names, ascending: those with a reactant from the
+  // TDI through the TDTS, those with a product from the TDI up to the step
+  // before the TDTS (cyclic).
+  std::vector<int64_t> reac_steps;
+  std::vector<int64_t> prod_steps;
 
   // --- Report cells -----------------------------------------------------------
   // The concentration columns of the degrees-of-control table, 1..n, without

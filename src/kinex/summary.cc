@@ -1,6 +1,5 @@
 #include "kinex/summary.h"
 
-#include <charconv>
 #include <cstddef>
 #include <string_view>
 
@@ -26,19 +25,6 @@ std::string join_lines(std::string_view text) {
   return joined;
 }
 
-std::vector<int64_t> step_numbers(const std::vector<std::string>& texts, int64_t count) {
-  std::vector<int64_t> steps;
-  for (int64_t c = 0; c < count; ++c) {
-    const std::string& text = texts[static_cast<std::size_t>(c)];
-    const std::size_t first = text.find_first_not_of(' ');
-    int64_t step = 0;
-    if (first != std::string::npos)
-      std::from_chars(text.data() + first, text.data() + text.size(), step);
-    steps.push_back(step);
-  }
-  return steps;
-}
-
 }  // namespace
 
 double energetic_span(const Run& run) {
@@ -58,12 +44,8 @@ std::string advice_text(const Run& run) {
   return join_lines(lines);
 }
 
-std::vector<int64_t> advice_reactant_steps(const Run& run) {
-  return step_numbers(run.reac_step_text, run.n_reac_in_span);
-}
+std::vector<int64_t> advice_reactant_steps(const Run& run) { return run.reac_steps; }
 
-std::vector<int64_t> advice_product_steps(const Run& run) {
-  return step_numbers(run.prod_step_text, run.n_prod_in_span);
-}
+std::vector<int64_t> advice_product_steps(const Run& run) { return run.prod_steps; }
 
 }  // namespace kinex

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "model/parallel.h"
-#include "report/line_writer.h"
 
 namespace kinex {
 namespace {
@@ -245,19 +244,15 @@ void scan_terms(Run& run) {
   }
 }
 
-// The steps from the TDI through the TDTS (cyclic) that have the
-// concentration, ascending by number, each as a blank and its digits.
-std::vector<std::string> step_texts(int64_t n, int64_t tdi, int64_t span_len,
-                                    const std::vector<int64_t>& has) {
-  std::vector<std::string> texts;
+// The steps from the TDI through span_len steps (cyclic) that have the
+// concentration, ascending by number.
+std::vector<int64_t> span_steps(int64_t n, int64_t tdi, int64_t span_len,
+                                const std::vector<int64_t>& has) {
+  std::vector<int64_t> steps;
   for (int64_t i = 1; i <= n; ++i) {
-    if (offset(n, tdi, i) < span_len && has[i] != 0) {
-      std::string text(1, ' ');
-      text += report::free_integer(i);
-      texts.push_back(std::move(text));
-    }
+    if (offset(n, tdi, i) < span_len && has[i] != 0) steps.push_back(i);
   }
-  return texts;
+  return steps;
 }
 
 }  // namespace
@@ -275,10 +270,8 @@ void compute_control(Run& run, int threads) {
 
   const int64_t d = run.TDTS - run.TDI;
   const int64_t span_len = d >= 0 ? d + 1 : d + n + 1;
-  run.reac_step_text = step_texts(n, run.TDI, span_len, run.has_reac);
-  run.prod_step_text = step_texts(n, run.TDI, span_len - 1, run.has_prod);
-  run.n_reac_in_span = static_cast<int64_t>(run.reac_step_text.size());
-  run.n_prod_in_span = static_cast<int64_t>(run.prod_step_text.size());
+  run.reac_steps = span_steps(n, run.TDI, span_len, run.has_reac);
+  run.prod_steps = span_steps(n, run.TDI, span_len - 1, run.has_prod);
 
   // The blocks of steps are independent of each other; threads share them.
   std::vector<StepBlock> blocks;

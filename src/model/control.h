@@ -6,8 +6,8 @@
 namespace kinex {
 
 // Fills dominant_a/b (the largest term; on ties the first in column order,
-// smallest b then smallest a), TDI, TDTS, xtof_int, xtof_ts, n_reac_in_span,
-// n_prod_in_span, reac_step_text and prod_step_text (steps from the TDI
+// smallest b then smallest a), TDI, TDTS, xtof_int, xtof_ts, reac_steps
+// and prod_steps (steps from the TDI
 // through the TDTS, resp. up to the step before the TDTS, that have the
 // concentration; ascending), and sum_reac/xtof_reac (sum_prod/xtof_prod) of
 // the steps that have a reactant (product) concentration; those of the

@@ -57,12 +57,13 @@ void write_degrees(const Run& run, std::string& out) {
   write_free(out, {""});
 }
 
-// "1", "1 and 2", "1, 2, 4 and 5": each text brings its own leading blank.
-std::string step_list(const std::vector<std::string>& texts, int64_t count) {
+// " 1", " 1 and 2", " 1, 2, 4 and 5": each step free-form, so with its own
+// leading blank.
+std::string step_list(const std::vector<int64_t>& steps) {
   std::string list;
-  for (int64_t c = 0; c < count; ++c) {
-    if (c > 0) list += c == count - 1 ? " and" : ",";
-    list += trim_right(texts[static_cast<std::size_t>(c)]);
+  for (std::size_t c = 0; c < steps.size(); ++c) {
+    if (c > 0) list += c + 1 == steps.size() ? " and" : ",";
+    list += ' ' + free_integer(steps[c]);
   }
   return list;
 }
@@ -123,12 +124,12 @@ void fill_xtof_cells(Run& run) {
 // The advice names the reactants to give in high concentration and the
 // products to remove; the closing pair ends it once, after its last sentence.
 void write_advice(const Run& run, std::string& out) {
-  const int64_t R = run.n_reac_in_span;
-  const int64_t P = run.n_prod_in_span;
+  const auto R = run.reac_steps.size();
+  const auto P = run.prod_steps.size();
   if (R >= 1) {
     const std::string sentence =
         (R == 1 ? "Using the reactant entering in step" : "Using the reactants entering in steps") +
-        step_list(run.reac_step_text, R) +
+        step_list(run.reac_steps) +
         (P == 0 ? " in high concentration" : " in high concentration and");
     write_free(out, {sentence});
   }
@@ -137,7 +138,7 @@ void write_advice(const Run& run, std::string& out) {
     std::string opening = P == 1 ? "Removing the product released in step"
                                  : "Removing the products released in steps";
     if (R >= 1) opening[0] = 'r';
-    write_free(out, {opening + step_list(run.prod_step_text, P) + " from the reaction mixture"});
+    write_free(out, {opening + step_list(run.prod_steps) + " from the reaction mixture"});
   }
   if (R + P >= 1) {
     write_free(out, {"will speed up the reaction more efficiently than manipulating the other"});

@@ -108,10 +108,10 @@ void expect_equal(const kinex::Run& run, const LiteralResult& want) {
       EXPECT_SAME_BITS(run.xtof_prod[i], want.xtof_prod[i], "xtof_prod" + step);
     }
   }
-  EXPECT_EQ(run.n_reac_in_span, want.n_reac_in_span);
-  EXPECT_EQ(run.n_prod_in_span, want.n_prod_in_span);
-  EXPECT_EQ(run.reac_step_text, want.reac_step_text);
-  EXPECT_EQ(run.prod_step_text, want.prod_step_text);
+  EXPECT_EQ(static_cast<int64_t>(run.reac_steps.size()), want.n_reac_in_span);
+  EXPECT_EQ(static_cast<int64_t>(run.prod_steps.size()), want.n_prod_in_span);
+  EXPECT_EQ(run.reac_steps, want.reac_steps);
+  EXPECT_EQ(run.prod_steps, want.prod_steps);
 }
 
 struct Batch {

@@ -25,15 +25,15 @@ struct Grid {
   }
 };
 
-std::vector<std::string> extract_ascending(std::vector<int64_t>& span, int64_t count, int64_t n) {
-  std::vector<std::string> texts;
+std::vector<int64_t> extract_ascending(std::vector<int64_t>& span, int64_t count, int64_t n) {
+  std::vector<int64_t> steps;
   for (int64_t c = 1; c <= count; ++c) {
     int64_t m = std::numeric_limits<int64_t>::max();
     for (int64_t s : span) m = s < m ? s : m;
-    texts.push_back(std::string(1, ' ') += std::to_string(m));
+    steps.push_back(m);
     *std::find(span.begin(), span.end(), m) = n + 1;
   }
-  return texts;
+  return steps;
 }
 
 }  // namespace
@@ -162,8 +162,8 @@ LiteralResult literal_model(const kinex::Run& run) {
     else
       s = n + 1;
   }
-  r.reac_step_text = extract_ascending(span_reac, r.n_reac_in_span, n);
-  r.prod_step_text = extract_ascending(span_prod, r.n_prod_in_span, n);
+  r.reac_steps = extract_ascending(span_reac, r.n_reac_in_span, n);
+  r.prod_steps = extract_ascending(span_prod, r.n_prod_in_span, n);
 
   r.sum_reac.assign(n + 1, 0.0);
   r.sum_prod.assign(n + 1, 0.0);

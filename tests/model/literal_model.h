@@ -23,7 +23,7 @@ struct LiteralResult {
   std::vector<double> xtof_ts, sum_reac, sum_prod;  // 1..n
   std::vector<double> xtof_reac, xtof_prod;         // 1..n, every step
   int64_t n_reac_in_span = 0, n_prod_in_span = 0;
-  std::vector<std::string> reac_step_text, prod_step_text;
+  std::vector<int64_t> reac_steps, prod_steps;  // ascending
 };
 
 // Reads n, T, DeltaG, G_int[0..n-1], G_ts, conc_*, has_* of `run` (n >= 1).

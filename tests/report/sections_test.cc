@@ -36,9 +36,7 @@ kinex::Run three_step_run() {
   run.xtof_prod = {0.0, -0.5, -0.25, -1.1e-10};
   run.TOF = 7.4806e-7;
   run.TDI = run.TDTS = 2;
-  run.n_reac_in_span = 1;
-  run.reac_step_text = {" 2"};
-  run.n_prod_in_span = 0;
+  run.reac_steps = {2};
   fill_xtof_cells(run);
   return run;
 }
@@ -163,12 +161,8 @@ TEST_P(AdviceTest, NamesTheStepsInTheRightSentence) {
   kinex::Run run = three_step_run();
   run.TDI = c.TDI;
   run.TDTS = c.TDTS;
-  run.reac_step_text.clear();
-  run.prod_step_text.clear();
-  for (int s : c.reac) run.reac_step_text.push_back(" " + std::to_string(s));
-  for (int s : c.prod) run.prod_step_text.push_back(" " + std::to_string(s));
-  run.n_reac_in_span = static_cast<int64_t>(c.reac.size());
-  run.n_prod_in_span = static_cast<int64_t>(c.prod.size());
+  run.reac_steps.assign(c.reac.begin(), c.reac.end());
+  run.prod_steps.assign(c.prod.begin(), c.prod.end());
   std::string expected = kHeadL + " The TDI is the intermediate of step " + std::to_string(c.TDI) +
                          ".\n The TDTS is the transition state of step " + std::to_string(c.TDTS) +
                          ".\n \n";
