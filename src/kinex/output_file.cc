@@ -55,6 +55,23 @@ bool same_file(const std::string& path, const std::string& other) {
 }
 
 bool replace_file(const std::string& path, std::string_view text, std::string& reason) {
+  // What the name leads to, through any symbolic links.
+  struct stat existing;
+  const bool exists = stat(path.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) {
+    reason = std::strerror(EISDIR);
+    return false;
+  }
+  // A device or a pipe (/dev/stdout, a FIFO) is written to as it is: it
+  // holds nothing to lose, and renaming over it would replace it.
+  if (exists && !S_ISREG(existing.st_mode)) return write_in_place(path, text, reason);
+  // The file would be replaced even where it may not be written; refuse as
+  // opening it for writing would.
+  if (exists && access(path.c_str(), W_OK) != 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+
   const std::string target = final_target(path);
   const std::filesystem::path place(target);
   const std::filesystem::path folder = place.has_parent_path() ? place.parent_path() : ".";
@@ -62,22 +79,6 @@ bool replace_file(const std::string& path, std::string_view text, std::string& r
   // whole stays within the longest name a folder allows.
   const std::string head = place.filename().string().substr(0, kNameHead);
   std::string temporary = (folder / ("." + head + ".kinex-XXXXXX")).string();
-
-  struct stat existing;
-  const bool exists = stat(target.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) {
-    reason = std::strerror(EISDIR);
-    return false;
-  }
-  // A device or a pipe (/dev/stdout, a FIFO) is written to as it is: it
-  // holds nothing to lose, and renaming over it would replace it.
-  if (exists && !S_ISREG(existing.st_mode)) return write_in_place(target, text, reason);
-  // The file would be replaced even where it may not be written; refuse as
-  // opening it for writing would.
-  if (exists && access(target.c_str(), W_OK) != 0) {
-    reason = std::strerror(errno);
-    return false;
-  }
   const mode_t mode = exists ? (existing.st_mode & 07777) : default_mode();
 
   const int fd = mkstemp(temporary.data());
