@@ -64,10 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   kinex::Run run;
   run.memory_limit = kMemoryLimit;
-  kinex::read_command_line(run, args);
+  const kinex::CommandLine line = kinex::read_command_line(args);
+  run.input_name = line.input_name;
   std::string out;
   kinex::Failure failure;
-  const bool ok = kinex::run_phases(run, file, out, failure);
+  const bool ok = kinex::run_phases(run, line.show, file, out, failure);
   std::fclose(file);
 
   if (!plain_lines(out)) fail("standard output is not plain text lines", out, failure.message);

@@ -40,32 +40,33 @@ int fail_system(const std::string& name, int error, std::string& err) {
 
 }  // namespace
 
-void read_command_line(Run& run, const std::vector<std::string>& args) {
-  run.input_name = args.empty() ? std::string() : std::string(report::trim_right(args[0]));
-  for (std::size_t j = 0; j < run.option_args.size(); ++j) {
-    run.option_args[j] =
+CommandLine read_command_line(const std::vector<std::string>& args) {
+  CommandLine line;
+  line.input_name = args.empty() ? std::string() : std::string(report::trim_right(args[0]));
+  for (std::size_t j = 0; j < line.option_args.size(); ++j) {
+    line.option_args[j] =
         fixed_width(j + 1 < args.size() ? args[j + 1] : std::string(), kOptionWidth);
   }
-  run.show_input = run.show_degrees = run.show_analysis = 1;
-  run.show_tof = run.show_headings = run.show_banner = 1;
-  for (const std::string& option : run.option_args) {
+  for (const std::string& option : line.option_args) {
     for (char c : option) {
-      if (c == 'i') run.show_input = 0;
-      if (c == 'd') run.show_degrees = 0;
-      if (c == 'a') run.show_analysis = 0;
-      if (c == 't') run.show_tof = 0;
-      if (c == 'h') run.show_headings = 0;
-      if (c == 'l') run.show_banner = 0;
+      if (c == 'i') line.show.input = false;
+      if (c == 'd') line.show.degrees = false;
+      if (c == 'a') line.show.analysis = false;
+      if (c == 't') line.show.tof = false;
+      if (c == 'h') line.show.headings = false;
+      if (c == 'l') line.show.banner = false;
     }
   }
+  return line;
 }
 
-bool run_phases(Run& run, std::FILE* file, std::string& out, Failure& failure) {
+bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::string& out,
+                Failure& failure) {
   if (!read_input(run, file, failure)) return false;
   evaluate_cycle(run);
   report::write_warning(run, out);
   report::fill_xtof_cells(run);
-  report::write_report(run, out);
+  report::write_report(run, show, out);
   return true;
 }
 
@@ -74,7 +75,8 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
   Run run;
   run.memory_limit = memory_limit;
   run.progress = progress;
-  read_command_line(run, args);
+  const CommandLine line = read_command_line(args);
+  run.input_name = line.input_name;
 
   // A file of the exact name given is read even when the name ends in
   // blanks; otherwise the name without them. The report shows the trimmed
@@ -93,7 +95,7 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
   std::FILE* file = open_input(path, error);
   if (file == nullptr) return fail_system(run.input_name, error, err);
   Failure failure;
-  const bool ok = run_phases(run, file, out, failure);
+  const bool ok = run_phases(run, line.show, file, out, failure);
   std::fclose(file);
   if (!ok) {
     err += kProgram + failure.message;

@@ -1,6 +1,7 @@
 // The order of one run of KINEX, from the command line to the exit status.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -8,20 +9,28 @@
 
 #include "driver/progress.h"
 #include "driver/run.h"
+#include "report/sections.h"
 
 namespace kinex {
 
-// Takes `args` (argument 1, the input file name, and after it the option
-// strings; the program name is not included) into run.input_name,
-// run.option_args and the six report switches. Only arguments 2..6 are
+// The command line of KINEX.exe.
+struct CommandLine {
+  std::string input_name;                  // argument 1 in full, trailing blanks removed
+  std::array<std::string, 5> option_args;  // arguments 2..6, each cut or padded to 20
+  report::Switches show;                   // cleared by the option letters
+};
+
+// Reads `args` (argument 1, the input file name, and after it the option
+// strings; the program name is not included). Only arguments 2..6 are
 // scanned for option letters.
-void read_command_line(Run& run, const std::vector<std::string>& args);
+CommandLine read_command_line(const std::vector<std::string>& args);
 
 // Runs the phases over an input file that is already open: reading,
 // energy profile, TOF, degrees of control, report. Appends the standard
 // output of the run to `out`; on failure fills `failure` and returns false
 // (`out` then holds at most the driving-force warning).
-bool run_phases(Run& run, std::FILE* file, std::string& out, Failure& failure);
+bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::string& out,
+                Failure& failure);
 
 // One whole run: the command line, the existence test, opening the file and
 // the phases. Appends standard output to `out` and standard error to `err`;

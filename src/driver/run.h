@@ -11,7 +11,6 @@
 //   starts at index 0.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -32,18 +31,10 @@ struct Failure {
 };
 
 struct Run {
-  // --- Command line -------------------------------------------------------
-  // Argument 1 in full, trailing blanks removed.
+  // --- The run -------------------------------------------------------------
+  // The input file's name as the report and the diagnostics show it:
+  // argument 1 in full, trailing blanks removed.
   std::string input_name;
-  // Arguments 2..6, each cut or blank-padded to exactly 20 characters.
-  std::array<std::string, 5> option_args;
-  // Report switches: 1 prints the section, 0 leaves it out.
-  int64_t show_input = 1;
-  int64_t show_degrees = 1;
-  int64_t show_analysis = 1;
-  int64_t show_tof = 1;
-  int64_t show_headings = 1;
-  int64_t show_banner = 1;
   // Largest number of bytes the run's storage may take; 0 means "what the
   // machine and the process's limits have room for". Tests and the fuzzer
   // set a small value.

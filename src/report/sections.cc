@@ -21,15 +21,15 @@ constexpr std::string_view kAnalysisTitle =
 constexpr std::string_view kTofTitle =
     "!!                       THE CALCULATED TOF                       !!";
 
-void write_head(const Run& run, std::string& out) {
+void write_head(const Run& run, bool banner, std::string& out) {
   write_free(out, {""});
-  if (run.show_banner) write_banner(out);
+  if (banner) write_banner(out);
   write_free(out, {"NAME OF THE INPUTFILE: ", shown_name(trim_right(run.input_name))});
   write_free(out, {""});
 }
 
-void write_input_repeat(const Run& run, std::string& out) {
-  if (run.show_headings) write_heading(out, kInputTitle);
+void write_input_repeat(const Run& run, bool headings, std::string& out) {
+  if (headings) write_heading(out, kInputTitle);
   write_free(out, {"temperature =", run.T, "K"});
   write_free(out, {"# of steps  =", run.n});
   write_free(out, {""});
@@ -45,8 +45,8 @@ void write_input_repeat(const Run& run, std::string& out) {
   write_laid_out(out, "(A7,F8.1,/)", {" DeltaG", run.DeltaG});
 }
 
-void write_degrees(const Run& run, std::string& out) {
-  if (run.show_headings) write_heading(out, kDegreesTitle);
+void write_degrees(const Run& run, bool headings, std::string& out) {
+  if (headings) write_heading(out, kDegreesTitle);
   write_free(out, {"          X_TOF(energies)   X_TOF(concentrations)"});
   write_free(out, {"            Int      TS       reactant  product"});
   for (int64_t i = 1; i <= run.n; ++i) {
@@ -68,8 +68,8 @@ std::string step_list(const std::vector<int64_t>& steps) {
   return list;
 }
 
-void write_analysis(const Run& run, std::string& out) {
-  if (run.show_headings) write_heading(out, kAnalysisTitle);
+void write_analysis(const Run& run, bool headings, std::string& out) {
+  if (headings) write_heading(out, kAnalysisTitle);
   const std::string tdi = free_form({run.TDI});
   const std::string tdts = free_form({run.TDTS});
   write_free(out, {"The TDI is the intermediate of step", tdi, "."});
@@ -79,8 +79,8 @@ void write_analysis(const Run& run, std::string& out) {
   write_free(out, {""});
 }
 
-void write_tof(const Run& run, std::string& out) {
-  if (run.show_headings) write_heading(out, kTofTitle);
+void write_tof(const Run& run, bool headings, std::string& out) {
+  if (headings) write_heading(out, kTofTitle);
   // One working value scaled in place: the per-day figure is the per-hour
   // figure as stored times 24, not TOF times 86400.
   double tof = run.TOF;
@@ -146,12 +146,12 @@ void write_advice(const Run& run, std::string& out) {
   }
 }
 
-void write_report(const Run& run, std::string& out) {
-  write_head(run, out);
-  if (run.show_input) write_input_repeat(run, out);
-  if (run.show_degrees) write_degrees(run, out);
-  if (run.show_analysis) write_analysis(run, out);
-  if (run.show_tof) write_tof(run, out);
+void write_report(const Run& run, const Switches& show, std::string& out) {
+  write_head(run, show.banner, out);
+  if (show.input) write_input_repeat(run, show.headings, out);
+  if (show.degrees) write_degrees(run, show.headings, out);
+  if (show.analysis) write_analysis(run, show.headings, out);
+  if (show.tof) write_tof(run, show.headings, out);
 }
 
 }  // namespace kinex::report

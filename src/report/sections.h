@@ -24,11 +24,22 @@ void fill_xtof_cells(Run& run);
 // the closing pair; nothing when the span names no such step.
 void write_advice(const Run& run, std::string& out);
 
+// The parts of the report to write; the option letters of the command line
+// clear them (i, d, a, t, h, l in this order).
+struct Switches {
+  bool input = true;     // the repeat of the input
+  bool degrees = true;   // the degrees of TOF control
+  bool analysis = true;  // the analysis of the cycle
+  bool tof = true;       // the calculated TOF
+  bool headings = true;  // the boxed heading of each of those four sections
+  bool banner = true;    // the banner at the head of the report
+};
+
 // The whole report in its order, each section under its switch: the head
 // (empty line, banner, input-file name and an empty line), the repeat of the
 // input, the degrees of TOF control, the analysis of the cycle and the TOF.
-// show_headings drops the boxed heading (and its empty line) of the last
-// four. Reads the results of every phase; writes nothing into the run.
-void write_report(const Run& run, std::string& out);
+// Without `headings` the boxed heading (and its empty line) of the last four
+// is left out. Reads the results of every phase; writes nothing into the run.
+void write_report(const Run& run, const Switches& show, std::string& out);
 
 }  // namespace kinex::report

@@ -33,24 +33,22 @@ TEST(CommandLine, OptionLettersClearTheirSwitches) {
       {{"f", std::string(20, '-') + "t"}, "111111"},
       {{"f", std::string(19, '-') + "t"}, "111011"}};
   for (const auto& [args, expected] : cases) {
-    kinex::Run run;
-    read_command_line(run, args);
+    const report::Switches show = read_command_line(args).show;
     std::string got;
-    for (int64_t on : {run.show_input, run.show_degrees, run.show_analysis, run.show_tof,
-                       run.show_headings, run.show_banner}) {
-      got += static_cast<char>('0' + on);
+    for (bool on :
+         {show.input, show.degrees, show.analysis, show.tof, show.headings, show.banner}) {
+      got += on ? '1' : '0';
     }
     EXPECT_EQ(got, expected) << ::testing::PrintToString(args);
   }
 }
 
 TEST(CommandLine, FileNameIsKeptWholeWithoutTrailingBlanks) {
-  kinex::Run run;
   const std::string long_name(150, 'a');
-  read_command_line(run, {long_name + "   ", "i"});
-  EXPECT_EQ(run.input_name, long_name);
-  EXPECT_EQ(run.option_args[0], "i                   ");
-  EXPECT_EQ(run.option_args[4], std::string(20, ' '));
+  const CommandLine line = read_command_line({long_name + "   ", "i"});
+  EXPECT_EQ(line.input_name, long_name);
+  EXPECT_EQ(line.option_args[0], "i                   ");
+  EXPECT_EQ(line.option_args[4], std::string(20, ' '));
 }
 
 const char kUsage[] =

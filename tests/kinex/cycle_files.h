@@ -31,7 +31,7 @@ inline test::Outcome kinex_run(std::vector<std::string> args) {
 // The run KINEX.exe makes of the file: the driver's own phases, report and
 // all. False (with a test failure) when the file cannot be read.
 inline bool reference_run(const std::string& file, Run& run) {
-  read_command_line(run, {file});
+  run.input_name = file;
   std::FILE* stream = std::fopen(file.c_str(), "r");
   if (stream == nullptr) {
     ADD_FAILURE() << "cannot open " << file;
@@ -39,7 +39,7 @@ inline bool reference_run(const std::string& file, Run& run) {
   }
   std::string report;
   Failure failure;
-  const bool ok = run_phases(run, stream, report, failure);
+  const bool ok = run_phases(run, report::Switches{}, stream, report, failure);
   std::fclose(stream);
   if (!ok) ADD_FAILURE() << file << ": " << failure.message;
   return ok;

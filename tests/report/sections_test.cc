@@ -44,14 +44,15 @@ kinex::Run three_step_run() {
 // The report with only the sections of `mask` (1 input, 2 degrees,
 // 4 analysis, 8 TOF, 16 headings), no banner.
 std::string report(kinex::Run& run, int mask) {
-  run.show_input = mask & 1;
-  run.show_degrees = (mask >> 1) & 1;
-  run.show_analysis = (mask >> 2) & 1;
-  run.show_tof = (mask >> 3) & 1;
-  run.show_headings = (mask >> 4) & 1;
-  run.show_banner = 0;
+  Switches show;
+  show.input = mask & 1;
+  show.degrees = (mask >> 1) & 1;
+  show.analysis = (mask >> 2) & 1;
+  show.tof = (mask >> 3) & 1;
+  show.headings = (mask >> 4) & 1;
+  show.banner = false;
   std::string out;
-  write_report(run, out);
+  write_report(run, show, out);
   return out;
 }
 
