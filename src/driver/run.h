@@ -74,7 +74,6 @@ struct Run {
   // right after n is read.
   std::unique_ptr<double[]> complete_matrix;
   double prefactor = 0.0;  // s^-1
-  double numerator = 0.0;  // the driving force, used unchanged
   double denominator = 0.0;
   double TOF = 0.0;  // s^-1
 

@@ -286,9 +286,9 @@ void compute_control(Run& run, int threads) {
       });
 
   // The quotients are grouped as the degrees of control are defined; the
-  // shorter exp(-dG) * concproduct_reac / numerator would round differently.
-  const double reac_share = (run.numerator + run.concproduct_prod) / run.numerator;
-  const double prod_share = -(run.concproduct_prod / run.numerator);
+  // shorter exp(-dG) * concproduct_reac / driving_force would round differently.
+  const double reac_share = (run.driving_force + run.concproduct_prod) / run.driving_force;
+  const double prod_share = -(run.concproduct_prod / run.driving_force);
   for (int64_t i = 1; i <= n; ++i) {
     if (run.has_reac[i] != 0) run.xtof_reac[i] = reac_share - (run.sum_reac[i] / run.denominator);
     if (run.has_prod[i] != 0) run.xtof_prod[i] = prod_share - (run.sum_prod[i] / run.denominator);

@@ -11,7 +11,7 @@ namespace kinex {
 // through the TDTS, resp. up to the step before the TDTS, that have the
 // concentration; ascending), and sum_reac/xtof_reac (sum_prod/xtof_prod) of
 // the steps that have a reactant (product) concentration; those of the
-// other steps are left as they are. Reads complete_matrix, numerator,
+// other steps are left as they are. Reads complete_matrix, driving_force,
 // denominator and concproduct_prod (n >= 1). Pure arithmetic; never fails.
 void compute_control(Run& run);
 // The same on at most `threads` threads (0: as many as pay off); the

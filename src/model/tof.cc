@@ -99,7 +99,6 @@ void compute_tof(Run& run) { compute_tof(run, 0); }
 
 void compute_tof(Run& run, int threads) {
   const int64_t n = run.n;
-  run.numerator = run.driving_force;
   run.prefactor = (run.T * k_B) / h_Planck;
 
   double denominator = 0.0;
@@ -134,7 +133,8 @@ void compute_tof(Run& run, int threads) {
     for (int64_t k = 0; k < n * n; ++k) denominator = denominator + terms[k];
   }
   run.denominator = denominator;
-  run.TOF = (run.numerator * run.prefactor) / run.denominator;
+  // The numerator of the TOF is the driving force.
+  run.TOF = (run.driving_force * run.prefactor) / run.denominator;
 }
 
 }  // namespace kinex

@@ -6,8 +6,9 @@
 namespace kinex {
 
 // Fills complete_matrix (term (a,b) of the denominator at (a-1)*n + (b-1)),
-// prefactor (s^-1), numerator (the driving force), denominator and TOF
-// (s^-1) from the scaled profile and the concentrations. Every sum and
+// prefactor (s^-1), denominator and TOF (s^-1, the driving force times the
+// prefactor over the denominator) from the scaled profile and the
+// concentrations. Every sum and
 // product runs in the order of the term-by-term definition, so the results
 // are bitwise reproducible. Pure arithmetic; never fails.
 void compute_tof(Run& run);

@@ -87,7 +87,7 @@ void expect_equal(const kinex::Run& run, const LiteralResult& want) {
     }
   }
   EXPECT_SAME_BITS(run.prefactor, want.prefactor, "prefactor");
-  EXPECT_SAME_BITS(run.numerator, want.numerator, "numerator");
+  EXPECT_SAME_BITS(run.driving_force, want.numerator, "numerator");
   EXPECT_SAME_BITS(run.denominator, want.denominator, "denominator");
   EXPECT_SAME_BITS(run.TOF, want.TOF, "TOF");
 
