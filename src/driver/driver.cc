@@ -65,7 +65,6 @@ bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::st
   if (!read_input(run, file, failure)) return false;
   evaluate_cycle(run);
   report::write_warning(run, out);
-  report::fill_xtof_cells(run);
   report::write_report(run, show, out);
   return true;
 }

@@ -45,19 +45,15 @@ struct Run {
   std::function<void(double)> progress;
 
   // --- Cycle data, as read from the input file -----------------------------
-  double T = 0.0;             // kelvin
-  int64_t n = 0;              // number of steps
-  double DeltaG = 0.0;        // kcal/mol, one turn of the cycle
-  std::vector<double> G_int;  // kcal/mol, 0..2n-1 (n..2n-1: next turn)
-  std::vector<double> G_ts;   // kcal/mol, 1..n
-  // The concentration fields: as read, then "x" or the ES7.1 rendering of the
-  // concentration; kept without trailing blanks, at most 100 characters.
-  std::vector<std::string> reac_text;  // 1..n
-  std::vector<std::string> prod_text;  // 1..n
-  std::vector<double> conc_reac;       // 1..n; 1.0 where the step has none
-  std::vector<double> conc_prod;       // 1..n; 1.0 where the step has none
-  std::vector<int64_t> has_reac;       // 1..n; 1 when a concentration is given
-  std::vector<int64_t> has_prod;       // 1..n
+  double T = 0.0;                 // kelvin
+  int64_t n = 0;                  // number of steps
+  double DeltaG = 0.0;            // kcal/mol, one turn of the cycle
+  std::vector<double> G_int;      // kcal/mol, 0..2n-1 (n..2n-1: next turn)
+  std::vector<double> G_ts;       // kcal/mol, 1..n
+  std::vector<double> conc_reac;  // 1..n; 1.0 where the step has none
+  std::vector<double> conc_prod;  // 1..n; 1.0 where the step has none
+  std::vector<int64_t> has_reac;  // 1..n; 1 when a concentration is given
+  std::vector<int64_t> has_prod;  // 1..n
 
   // --- Scaled energy profile ------------------------------------------------
   double inv_RT = 0.0;        // mol/kcal
@@ -93,12 +89,6 @@ struct Run {
   // before the TDTS (cyclic).
   std::vector<int64_t> reac_steps;
   std::vector<int64_t> prod_steps;
-
-  // --- Report cells -----------------------------------------------------------
-  // The concentration columns of the degrees-of-control table, 1..n, without
-  // trailing blanks: the F9.2 field of the value, or " x".
-  std::vector<std::string> xtof_reac_cell;
-  std::vector<std::string> xtof_prod_cell;
 };
 
 }  // namespace kinex

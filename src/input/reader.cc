@@ -67,33 +67,30 @@ bool read_record(const Run& run, Source& source, const std::array<Kind, N>& kind
   return true;
 }
 
-// Turns a concentration field into its flag, value and text: "x" or "X" for
-// none, else the first real of the field (read by the same free-form rules)
-// shown as ES7.1.
-bool interpret_field(std::string& text, int64_t& has, double& conc, ScanFailure& scan) {
+// Turns a concentration field into its flag and value: "x" or "X" for none,
+// else the first real of the field (read by the same free-form rules).
+bool interpret_field(std::string_view text, int64_t& has, double& conc, ScanFailure& scan) {
   const std::string_view trimmed = report::trim_right(text);
   if (trimmed == "x" || trimmed == "X") {
     has = 0;
     conc = 1.0;
-    text.assign(1, 'x');
     return true;
   }
   has = 1;
-  std::string field = text;
+  std::string field(trimmed);
   field.resize(input::kTextWidth, ' ');
   Source source = input::text_source(field);
   const std::array<Kind, 1> kinds{Kind::Real};
   std::array<input::Value, 1> values;
   if (!input::read_list(source, kinds, values, scan)) return false;
   conc = values[0].real;
-  text = std::string(report::trim_right(report::laid_out("(ES7.1)", {conc})));
   return true;
 }
 
-void check_field(Source& source, const input::Value& value, std::string& text, int64_t& has,
-                 double& conc, FieldFailure& pending) {
+void check_field(Source& source, const input::Value& value, int64_t& has, double& conc,
+                 FieldFailure& pending) {
   if (pending.found) return;
-  if (interpret_field(text, has, conc, pending.scan)) return;
+  if (interpret_field(value.text, has, conc, pending.scan)) return;
   pending.found = true;
   pending.place = value.place;
   pending.excerpt = input::line_excerpt(source, value.place.line);
@@ -141,10 +138,8 @@ bool read_input(Run& run, std::FILE* file, Failure& failure) {
     const auto at = static_cast<std::size_t>(i);
     run.G_int[at - 1] = step[0].real;
     run.G_ts[at] = step[1].real;
-    run.reac_text[at] = std::string(report::trim_right(step[2].text));
-    run.prod_text[at] = std::string(report::trim_right(step[3].text));
-    check_field(source, step[2], run.reac_text[at], run.has_reac[at], run.conc_reac[at], pending);
-    check_field(source, step[3], run.prod_text[at], run.has_prod[at], run.conc_prod[at], pending);
+    check_field(source, step[2], run.has_reac[at], run.conc_reac[at], pending);
+    check_field(source, step[3], run.has_prod[at], run.conc_prod[at], pending);
   }
 
   if (!read_record(run, source, std::array{Kind::Real}, one, true, failure)) return false;

@@ -18,9 +18,8 @@ namespace kinex {
 namespace {
 
 // Per step: G_int (two turns), g_int (two turns), G_ts, g_ts, the two
-// concentrations, the two flags, the six X_TOF vectors and sums, and four
-// text fields and cells of at most 100 characters each.
-constexpr std::size_t kBytesPerStep = 8 * (2 + 2 + 1 + 1 + 2 + 2 + 6) + 4 * (32 + 104);
+// concentrations, the two flags, and the six X_TOF vectors and sums.
+constexpr std::size_t kBytesPerStep = 8 * (2 + 2 + 1 + 1 + 2 + 2 + 6);
 
 // Room kept for what the run takes besides its storage: thread stacks and
 // their allocation arenas, the report text, the program itself.
@@ -140,10 +139,6 @@ bool allocate_storage(Run& run, Failure& failure) {
     run.xtof_prod.assign(n + 1, 0.0);
     run.has_reac.assign(n + 1, 0);
     run.has_prod.assign(n + 1, 0);
-    run.reac_text.assign(n + 1, std::string());
-    run.prod_text.assign(n + 1, std::string());
-    run.xtof_reac_cell.assign(n + 1, std::string());
-    run.xtof_prod_cell.assign(n + 1, std::string());
   } catch (const std::bad_alloc&) {
     failure.status = kExitNoMemory;
     failure.message = report::shown_name(run.input_name) +

@@ -197,12 +197,10 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
       case Sweep::Kind::Reactant:
         cycle.has_reac[i] = 1;
         cycle.conc_reac[i] = x;
-        cycle.reac_text[i] = report::trim_right(report::laid_out("(ES7.1)", {x}));
         break;
       case Sweep::Kind::Product:
         cycle.has_prod[i] = 1;
         cycle.conc_prod[i] = x;
-        cycle.prod_text[i] = report::trim_right(report::laid_out("(ES7.1)", {x}));
         break;
     }
     evaluate_cycle(cycle);

@@ -38,7 +38,8 @@ void write_input_repeat(const Run& run, bool headings, std::string& out) {
   for (int64_t i = 1; i <= run.n; ++i) {
     write_laid_out(out, "(A5,I2,A1,2F8.1,A2,A10,A1,A10)",
                    {" Step", i, " ", run.G_int[i - 1], run.G_ts[i], "  ",
-                    trim_right(run.reac_text[i]), " ", trim_right(run.prod_text[i])});
+                    concentration_text(run.has_reac[i], run.conc_reac[i]), " ",
+                    concentration_text(run.has_prod[i], run.conc_prod[i])});
   }
   // The "/" ends each of these two writes with a line of zero characters.
   write_laid_out(out, "(A7,F8.1,/)", {" Final ", run.G_int[run.n]});
@@ -52,7 +53,8 @@ void write_degrees(const Run& run, bool headings, std::string& out) {
   for (int64_t i = 1; i <= run.n; ++i) {
     write_laid_out(out, "(A5,I2,2F9.2,A3,2A9)",
                    {" Step", i, run.xtof_int[i - 1], run.xtof_ts[i], "   ",
-                    trim_right(run.xtof_reac_cell[i]), trim_right(run.xtof_prod_cell[i])});
+                    xtof_cell(run.has_reac[i], run.xtof_reac[i]),
+                    xtof_cell(run.has_prod[i], run.xtof_prod[i])});
   }
   write_free(out, {""});
 }
@@ -92,11 +94,6 @@ void write_tof(const Run& run, bool headings, std::string& out) {
   write_free(out, {""});
 }
 
-std::string xtof_cell(int64_t has_conc, double xtof) {
-  if (has_conc) return std::string(trim_right(laid_out("(F9.2)", {xtof})));
-  return std::string(trim_right(free_form({"x"})));
-}
-
 }  // namespace
 
 void write_warning(const Run& run, std::string& out) {
@@ -111,14 +108,14 @@ void write_warning(const Run& run, std::string& out) {
   }
 }
 
-void fill_xtof_cells(Run& run) {
-  const auto size = static_cast<std::size_t>(run.n) + 1;
-  run.xtof_reac_cell.resize(size);
-  run.xtof_prod_cell.resize(size);
-  for (int64_t i = 1; i <= run.n; ++i) {
-    run.xtof_reac_cell[i] = xtof_cell(run.has_reac[i], run.xtof_reac[i]);
-    run.xtof_prod_cell[i] = xtof_cell(run.has_prod[i], run.xtof_prod[i]);
-  }
+std::string concentration_text(bool has_conc, double conc) {
+  if (has_conc) return std::string(trim_right(laid_out("(ES7.1)", {conc})));
+  return "x";
+}
+
+std::string xtof_cell(bool has_conc, double xtof) {
+  if (has_conc) return std::string(trim_right(laid_out("(F9.2)", {xtof})));
+  return std::string(trim_right(free_form({"x"})));
 }
 
 // The advice names the reactants to give in high concentration and the

@@ -14,10 +14,14 @@ namespace kinex::report {
 // Written before the report, so that it is seen even if the run stops later.
 void write_warning(const Run& run, std::string& out);
 
-// Fills xtof_reac_cell and xtof_prod_cell (1..n, no trailing blanks): the
-// F9.2 field of the X_TOF value where the step has that concentration, the
-// free-form " x" where it has none. Done whether or not the table is shown.
-void fill_xtof_cells(Run& run);
+// A concentration as the repeat of the input shows it: ES7.1 without
+// trailing blanks ("5.0E-01"), or "x" for none.
+std::string concentration_text(bool has_conc, double conc);
+
+// A concentration cell of the degrees-of-control table, without trailing
+// blanks: the F9.2 field of the X_TOF value where the step has that
+// concentration, the free-form " x" where it has none.
+std::string xtof_cell(bool has_conc, double xtof);
 
 // The advice of the analysis of the cycle: the sentences naming the
 // reactants to give in high concentration and the products to remove, and
