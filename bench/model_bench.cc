@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "driver/run.h"
 #include "input/storage.h"
 #include "model/control.h"
 #include "model/evaluate.h"
 #include "model/profile.h"
+#include "model/run.h"
 #include "model/tof.h"
 
 namespace {

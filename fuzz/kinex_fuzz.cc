@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string_view>
 
+#include "input/failure.h"
 #include "input/reader.h"
 #include "model/evaluate.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "driver/progress.h"
-#include "driver/run.h"
+#include "input/failure.h"
+#include "model/run.h"
 #include "report/sections.h"
 
 namespace kinex {

@@ -7,7 +7,7 @@
 #include "driver/driver.h"
 #include "driver/output.h"
 #include "driver/progress.h"
-#include "report/status.h"
+#include "input/failure.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "input/failure.h"
 #include "input/scanner.h"
 #include "input/storage.h"
 #include "report/line_writer.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "input/failure.h"
 #include "report/line_writer.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

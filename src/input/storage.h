@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/run.h"
+#include "input/failure.h"
+#include "model/run.h"
 
 namespace kinex {
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "driver/driver.h"
+#include "input/failure.h"
 #include "kinex/csv_output.h"
 #include "kinex/cycle.h"
 #include "kinex/format.h"
@@ -15,7 +16,6 @@
 #include "kinex/output_file.h"
 #include "kinex/plot.h"
 #include "report/line_writer.h"
-#include "report/status.h"
 
 #ifndef KINEX_VERSION
 #define KINEX_VERSION "unknown"

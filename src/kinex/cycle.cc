@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "input/failure.h"
 #include "input/reader.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

@@ -5,8 +5,9 @@
 
 #include <string>
 
-#include "driver/run.h"
+#include "input/failure.h"
 #include "model/evaluate.h"
+#include "model/run.h"
 
 namespace kinex {
 

@@ -6,8 +6,8 @@
 
 #include "driver/output.h"
 #include "driver/progress.h"
+#include "input/failure.h"
 #include "kinex/commands.h"
-#include "report/status.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);

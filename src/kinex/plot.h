@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace kinex {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
 #include "kinex/plot_geometry.h"
 #include "kinex/plot_style.h"
+#include "model/run.h"
 
 namespace kinex::plot {
 

@@ -4,12 +4,12 @@
 #include <charconv>
 #include <cmath>
 
+#include "input/failure.h"
 #include "kinex/cycle.h"
 #include "kinex/format.h"
 #include "kinex/summary.h"
 #include "model/profile.h"
 #include "report/line_writer.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "driver/progress.h"
-#include "driver/run.h"
+#include "input/failure.h"
+#include "model/run.h"
 
 namespace kinex {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace kinex {
 

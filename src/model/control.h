@@ -1,7 +1,7 @@
 // Degrees of TOF control, the TDI and TDTS, and the steps the advice names.
 #pragma once
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace kinex {
 

@@ -3,7 +3,7 @@
 // the fuzzer).
 #pragma once
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace kinex {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace kinex {
 

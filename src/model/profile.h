@@ -2,7 +2,7 @@
 // RT, the concentration products and the driving force.
 #pragma once
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace kinex {
 

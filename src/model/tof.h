@@ -1,7 +1,7 @@
 // The partition matrix of the cycle and its turnover frequency.
 #pragma once
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace kinex {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace kinex::report {
 

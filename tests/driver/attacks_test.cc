@@ -13,7 +13,7 @@
 #include "driver/driver.h"
 #include "driver/output.h"
 #include "driver/progress.h"
-#include "report/status.h"
+#include "input/failure.h"
 
 namespace kinex {
 namespace {

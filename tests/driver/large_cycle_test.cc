@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/support.h"
-#include "report/status.h"
+#include "input/failure.h"
 
 namespace kinex {
 namespace {

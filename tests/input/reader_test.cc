@@ -8,8 +8,8 @@
 #include <string>
 
 #include "common/support.h"
+#include "input/failure.h"
 #include "report/sections.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

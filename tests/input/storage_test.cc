@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "report/status.h"
+#include "input/failure.h"
 
 namespace kinex {
 namespace {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "cycle_files.h"
+#include "input/failure.h"
 #include "kinex/commands.h"
 #include "kinex/json_output.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "cycle_files.h"
+#include "input/failure.h"
 #include "kinex/cycle.h"
 #include "kinex/plot.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "common/support.h"
 #include "driver/driver.h"
-#include "driver/run.h"
 #include "kinex/commands.h"
+#include "model/run.h"
 
 namespace kinex::cycle_files {
 

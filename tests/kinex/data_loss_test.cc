@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cycle_files.h"
+#include "input/failure.h"
 #include "kinex/output_file.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

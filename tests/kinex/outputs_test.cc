@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "cycle_files.h"
+#include "input/failure.h"
 #include "kinex/commands.h"
 #include "kinex/format.h"
 #include "kinex/json_output.h"
 #include "model/profile.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

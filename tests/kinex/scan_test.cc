@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "cycle_files.h"
+#include "input/failure.h"
 #include "kinex/commands.h"
 #include "kinex/format.h"
 #include "model/profile.h"
-#include "report/status.h"
 
 namespace kinex {
 namespace {

@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "driver/run.h"
 #include "input/storage.h"
 #include "model/evaluate.h"
+#include "model/run.h"
 
 namespace kinex::testing {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/support.h"
-#include "report/status.h"
+#include "input/failure.h"
 
 namespace kinex {
 namespace {

@@ -18,17 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "report/status.h"
-
 namespace kinex {
-
-// A failure that ends the run: the text for standard error (every line ended
-// by a line feed) and the exit status (kExitNoMemory or kExitFailed, from
-// report/status.h).
-struct Failure {
-  int status = kExitOk;
-  std::string message;
-};
 
 struct Run {
   // --- The run -------------------------------------------------------------
