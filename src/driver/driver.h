@@ -35,7 +35,7 @@ bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::st
 
 // One whole run: the command line, the existence test, opening the file and
 // the phases. Appends standard output to `out` and standard error to `err`;
-// returns the exit status (report/status.h). Never exits the process.
+// returns the exit status (input/failure.h). Never exits the process.
 // `memory_limit` bounds the run's storage (0: what the system has room for);
 // `progress`, when set, hears how far the model's work has come.
 int run_program(const std::vector<std::string>& args, std::string& out, std::string& err,
