@@ -56,17 +56,17 @@ std::vector<Step> make_cycle(int64_t n, bool concentrations) {
 
 kinex::Run make_run(const std::vector<Step>& steps) {
   kinex::Run run;
-  run.n = static_cast<int64_t>(steps.size());
-  run.T = 298.15;
-  run.DeltaG = -10.0;
+  run.cycle.n = static_cast<int64_t>(steps.size());
+  run.cycle.T = 298.15;
+  run.cycle.DeltaG = -10.0;
   kinex::Failure failure;
   if (!kinex::allocate_storage(run, failure)) std::abort();
-  for (int64_t i = 1; i <= run.n; ++i) {
+  for (int64_t i = 1; i <= run.cycle.n; ++i) {
     const Step& s = steps[i - 1];
-    run.G_int[i - 1] = s.g_int;
-    run.G_ts[i] = s.g_ts;
-    if (s.reac != 0.0) run.has_reac[i] = 1, run.conc_reac[i] = s.reac;
-    if (s.prod != 0.0) run.has_prod[i] = 1, run.conc_prod[i] = s.prod;
+    run.cycle.G_int[i - 1] = s.g_int;
+    run.cycle.G_ts[i] = s.g_ts;
+    if (s.reac != 0.0) run.cycle.has_reac[i] = 1, run.cycle.conc_reac[i] = s.reac;
+    if (s.prod != 0.0) run.cycle.has_prod[i] = 1, run.cycle.conc_prod[i] = s.prod;
   }
   return run;
 }
@@ -88,7 +88,7 @@ void BM_Profile(benchmark::State& state) {
   kinex::Run run = run_for(state);
   for (auto _ : state) {
     kinex::compute_profile(run);
-    benchmark::DoNotOptimize(run.driving_force);
+    benchmark::DoNotOptimize(run.profile.driving_force);
   }
 }
 
@@ -99,7 +99,7 @@ void BM_Tof(benchmark::State& state) {
   kinex::compute_profile(run);
   for (auto _ : state) {
     kinex::compute_tof(run, threads_for(state));
-    benchmark::DoNotOptimize(run.TOF);
+    benchmark::DoNotOptimize(run.results.TOF);
   }
 }
 
@@ -109,7 +109,7 @@ void BM_Control(benchmark::State& state) {
   kinex::compute_tof(run);
   for (auto _ : state) {
     kinex::compute_control(run, threads_for(state));
-    benchmark::DoNotOptimize(run.xtof_reac.data());
+    benchmark::DoNotOptimize(run.results.xtof_reac.data());
   }
 }
 
@@ -119,7 +119,7 @@ void BM_Model(benchmark::State& state) {
   for (auto _ : state) {
     kinex::Run run = is_three_step_example(state) ? make_three_step() : make_run(steps);
     kinex::evaluate_cycle(run, threads_for(state));
-    benchmark::DoNotOptimize(run.TOF);
+    benchmark::DoNotOptimize(run.results.TOF);
   }
 }
 

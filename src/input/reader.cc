@@ -110,14 +110,14 @@ bool read_input(Run& run, std::FILE* file, Failure& failure) {
   std::array<input::Value, 1> one;
 
   if (!read_record(run, source, std::array{Kind::Real}, one, false, failure)) return false;
-  run.T = one[0].real;
+  run.cycle.T = one[0].real;
 
   ScanFailure scan;
   if (!input::read_list(source, std::array{Kind::Integer}, one, scan)) {
     return fail(run, source, scan, failure);
   }
-  run.n = one[0].integer;
-  if (run.n < 1) {
+  run.cycle.n = one[0].integer;
+  if (run.cycle.n < 1) {
     failure.status = kExitFailed;
     failure.message =
         report::shown_name(run.input_name) + ":" + std::to_string(one[0].place.line) +
@@ -133,17 +133,17 @@ bool read_input(Run& run, std::FILE* file, Failure& failure) {
   FieldFailure pending;
   const std::array kinds{Kind::Real, Kind::Real, Kind::Text, Kind::Text};
   std::array<input::Value, 4> step;
-  for (int64_t i = 1; i <= run.n; ++i) {
+  for (int64_t i = 1; i <= run.cycle.n; ++i) {
     if (!read_record(run, source, kinds, step, false, failure)) return false;
     const auto at = static_cast<std::size_t>(i);
-    run.G_int[at - 1] = step[0].real;
-    run.G_ts[at] = step[1].real;
-    check_field(source, step[2], run.has_reac[at], run.conc_reac[at], pending);
-    check_field(source, step[3], run.has_prod[at], run.conc_prod[at], pending);
+    run.cycle.G_int[at - 1] = step[0].real;
+    run.cycle.G_ts[at] = step[1].real;
+    check_field(source, step[2], run.cycle.has_reac[at], run.cycle.conc_reac[at], pending);
+    check_field(source, step[3], run.cycle.has_prod[at], run.cycle.conc_prod[at], pending);
   }
 
   if (!read_record(run, source, std::array{Kind::Real}, one, true, failure)) return false;
-  run.DeltaG = one[0].real;
+  run.cycle.DeltaG = one[0].real;
 
   if (pending.found) return fail_field(run, pending, failure);
   return true;

@@ -115,7 +115,7 @@ std::size_t storage_bytes(int64_t n) {
 }
 
 bool allocate_storage(Run& run, Failure& failure) {
-  const std::size_t needed = storage_bytes(run.n);
+  const std::size_t needed = storage_bytes(run.cycle.n);
   // Reading the room takes longer than a small cycle's whole run; storage
   // that small is simply tried (a failure still ends as std::bad_alloc).
   const std::size_t limit = run.memory_limit          ? run.memory_limit
@@ -123,26 +123,26 @@ bool allocate_storage(Run& run, Failure& failure) {
                                                       : storage_limit(current_memory_room());
   try {
     if (needed > limit) throw std::bad_alloc();
-    const auto n = static_cast<std::size_t>(run.n);
-    run.G_int.assign(2 * n, 0.0);
-    run.g_int.assign(2 * n, 0.0);
-    run.G_ts.assign(n + 1, 0.0);
-    run.g_ts.assign(n + 1, 0.0);
-    run.conc_reac.assign(n + 1, 1.0);
-    run.conc_prod.assign(n + 1, 1.0);
-    run.complete_matrix.reset(new double[n * n]);  // filled by the model
-    run.xtof_int.assign(n, 0.0);
-    run.xtof_ts.assign(n + 1, 0.0);
-    run.sum_reac.assign(n + 1, 0.0);
-    run.sum_prod.assign(n + 1, 0.0);
-    run.xtof_reac.assign(n + 1, 0.0);
-    run.xtof_prod.assign(n + 1, 0.0);
-    run.has_reac.assign(n + 1, 0);
-    run.has_prod.assign(n + 1, 0);
+    const auto n = static_cast<std::size_t>(run.cycle.n);
+    run.cycle.G_int.assign(2 * n, 0.0);
+    run.profile.g_int.assign(2 * n, 0.0);
+    run.cycle.G_ts.assign(n + 1, 0.0);
+    run.profile.g_ts.assign(n + 1, 0.0);
+    run.cycle.conc_reac.assign(n + 1, 1.0);
+    run.cycle.conc_prod.assign(n + 1, 1.0);
+    run.terms.complete_matrix.reset(new double[n * n]);  // filled by the model
+    run.results.xtof_int.assign(n, 0.0);
+    run.results.xtof_ts.assign(n + 1, 0.0);
+    run.results.sum_reac.assign(n + 1, 0.0);
+    run.results.sum_prod.assign(n + 1, 0.0);
+    run.results.xtof_reac.assign(n + 1, 0.0);
+    run.results.xtof_prod.assign(n + 1, 0.0);
+    run.cycle.has_reac.assign(n + 1, 0);
+    run.cycle.has_prod.assign(n + 1, 0);
   } catch (const std::bad_alloc&) {
     failure.status = kExitNoMemory;
     failure.message = report::shown_name(run.input_name) +
-                      ": cannot hold the arrays for n = " + std::to_string(run.n) +
+                      ": cannot hold the arrays for n = " + std::to_string(run.cycle.n) +
                       " steps\nMemory allocation failed\n";
     return false;
   }

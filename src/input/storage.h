@@ -34,7 +34,7 @@ MemoryRoom current_memory_room();
 // is in use, less a reserve for the rest of the run (threads, the report).
 std::size_t storage_limit(const MemoryRoom& room);
 
-// Creates every array of the run from run.n (n >= 1). Fails with kExitNoMemory and
+// Creates every array of the run from run.cycle.n (n >= 1). Fails with kExitNoMemory and
 // the memory diagnostic, without touching the memory, when the storage would
 // exceed run.memory_limit (0: storage_limit(current_memory_room()), asked
 // only for storage above 16 MB) or cannot be had.

@@ -216,7 +216,7 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& 
     return kExitFailed;
   }
   const std::vector<double> values = sweep_values(sweep);
-  const ScanWriter writer(sweep, values, cycle.n, csv);
+  const ScanWriter writer(sweep, values, cycle.cycle.n, csv);
   bool header = false;
   ScanRow before;
   bool first = true;

@@ -9,11 +9,11 @@ namespace kinex {
 std::string csv_header() { return "file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning\n"; }
 
 std::string csv_row(const Run& run, bool for_spreadsheet) {
-  return csv_name_field(run.input_name, for_spreadsheet) + ',' + shortest(run.T) + ',' +
-         std::to_string(run.n) + ',' + shortest(run.DeltaG) + ',' + shortest(run.TOF) + ',' +
-         std::to_string(run.TDI) + ',' + std::to_string(run.TDTS) + ',' +
-         shortest(energetic_span(run)) + ',' + (needs_driving_force_warning(run) ? "1" : "0") +
-         '\n';
+  return csv_name_field(run.input_name, for_spreadsheet) + ',' + shortest(run.cycle.T) + ',' +
+         std::to_string(run.cycle.n) + ',' + shortest(run.cycle.DeltaG) + ',' +
+         shortest(run.results.TOF) + ',' + std::to_string(run.results.TDI) + ',' +
+         std::to_string(run.results.TDTS) + ',' + shortest(energetic_span(run)) + ',' +
+         (needs_driving_force_warning(run) ? "1" : "0") + '\n';
 }
 
 }  // namespace kinex

@@ -120,7 +120,7 @@ void write_value(const Json& value, int depth, std::string& out) {
 }  // namespace
 
 Json cycle_json(const Run& run, const std::vector<std::string>& command_line) {
-  const int64_t n = run.n;
+  const int64_t n = run.cycle.n;
   Json doc;
   doc["program"] = "kinex";
   doc["version"] = KINEX_VERSION;
@@ -128,38 +128,39 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line) {
   doc["file"] = run.input_name;
 
   Json& input = doc["input"];
-  input["T"] = run.T;
+  input["T"] = run.cycle.T;
   input["n"] = n;
-  input["G_int"] = first(run.G_int, n);
-  input["G_ts"] = per_step(run.G_ts, nullptr, n);
-  input["reactant"] = per_step(run.conc_reac, &run.has_reac, n);
-  input["product"] = per_step(run.conc_prod, &run.has_prod, n);
-  input["DeltaG"] = run.DeltaG;
+  input["G_int"] = first(run.cycle.G_int, n);
+  input["G_ts"] = per_step(run.cycle.G_ts, nullptr, n);
+  input["reactant"] = per_step(run.cycle.conc_reac, &run.cycle.has_reac, n);
+  input["product"] = per_step(run.cycle.conc_prod, &run.cycle.has_prod, n);
+  input["DeltaG"] = run.cycle.DeltaG;
 
   Json& constants = doc["constants"];
   constants["k_B"] = k_B;
   constants["h"] = h_Planck;
   constants["N_A"] = N_A;
   constants["R"] = R_gas;
-  constants["inv_RT"] = run.inv_RT;
+  constants["inv_RT"] = run.profile.inv_RT;
 
   Json& results = doc["results"];
   // Scaled as the report scales them: the per-day figure is the per-hour
   // figure times 24.
-  const double per_hour = run.TOF * 3600.0;
-  results["TOF"] = {{"per_second", run.TOF}, {"per_hour", per_hour}, {"per_day", per_hour * 24.0}};
-  results["driving_force"] = run.driving_force;
+  const double per_hour = run.results.TOF * 3600.0;
+  results["TOF"] = {
+      {"per_second", run.results.TOF}, {"per_hour", per_hour}, {"per_day", per_hour * 24.0}};
+  results["driving_force"] = run.profile.driving_force;
   const bool warning = needs_driving_force_warning(run);
   results["warning"] = warning;
   results["warning_text"] = warning ? Json(warning_text(run)) : Json(nullptr);
-  results["TDI"] = run.TDI;
-  results["TDTS"] = run.TDTS;
+  results["TDI"] = run.results.TDI;
+  results["TDTS"] = run.results.TDTS;
   results["energetic_span"] = energetic_span(run);
   Json& xtof = results["X_TOF"];
-  xtof["intermediates"] = first(run.xtof_int, n);
-  xtof["transition_states"] = per_step(run.xtof_ts, nullptr, n);
-  xtof["reactants"] = per_step(run.xtof_reac, &run.has_reac, n);
-  xtof["products"] = per_step(run.xtof_prod, &run.has_prod, n);
+  xtof["intermediates"] = first(run.results.xtof_int, n);
+  xtof["transition_states"] = per_step(run.results.xtof_ts, nullptr, n);
+  xtof["reactants"] = per_step(run.results.xtof_reac, &run.cycle.has_reac, n);
+  xtof["products"] = per_step(run.results.xtof_prod, &run.cycle.has_prod, n);
   Json& advice = results["advice"];
   advice["reactant_steps"] = advice_reactant_steps(run);
   advice["product_steps"] = advice_product_steps(run);

@@ -33,14 +33,14 @@ bool flag(const std::vector<int64_t>& v, int64_t k) {
 
 std::vector<State> make_states(const Run& run, bool wraps) {
   std::vector<State> states;
-  const int64_t n = run.n;
+  const int64_t n = run.cycle.n;
   auto add_intermediate = [&](int64_t j, bool next, bool faded) {
     State s;
     s.id = numbered("int-", j, next ? kNextTurnId : "");
     s.name = numbered("I", j, next ? kNextTurnMark : "");
-    s.energy = at(run.G_int, next ? j + n : j);
+    s.energy = at(run.cycle.G_int, next ? j + n : j);
     s.index = j;
-    s.xtof = at(run.xtof_int, j);
+    s.xtof = at(run.results.xtof_int, j);
     s.faded = faded;
     states.push_back(std::move(s));
   };
@@ -48,9 +48,9 @@ std::vector<State> make_states(const Run& run, bool wraps) {
     State s;
     s.id = numbered("ts-", i, next ? kNextTurnId : "");
     s.name = numbered("TS", i, next ? kNextTurnMark : "");
-    s.energy = next ? at(run.G_ts, i) + run.DeltaG : at(run.G_ts, i);
+    s.energy = next ? at(run.cycle.G_ts, i) + run.cycle.DeltaG : at(run.cycle.G_ts, i);
     s.index = i;
-    s.xtof = at(run.xtof_ts, i);
+    s.xtof = at(run.results.xtof_ts, i);
     s.transition = true;
     s.faded = next;
     states.push_back(std::move(s));
@@ -61,7 +61,7 @@ std::vector<State> make_states(const Run& run, bool wraps) {
   }
   if (n >= 1) add_intermediate(0, true, false);
   if (wraps) {
-    for (int64_t i = 1; i <= run.TDTS; ++i) {
+    for (int64_t i = 1; i <= run.results.TDTS; ++i) {
       if (i > 1) add_intermediate(i - 1, true, true);
       add_transition(i, true);
     }
@@ -71,16 +71,17 @@ std::vector<State> make_states(const Run& run, bool wraps) {
 
 Span find_span(const Run& run) {
   Span span;
-  if (run.n < 1 || run.TDI < 1 || run.TDI > run.n || run.TDTS < 1 || run.TDTS > run.n ||
-      run.G_ts.size() <= static_cast<std::size_t>(run.n) ||
-      run.G_int.size() < static_cast<std::size_t>(run.n)) {
+  if (run.cycle.n < 1 || run.results.TDI < 1 || run.results.TDI > run.cycle.n ||
+      run.results.TDTS < 1 || run.results.TDTS > run.cycle.n ||
+      run.cycle.G_ts.size() <= static_cast<std::size_t>(run.cycle.n) ||
+      run.cycle.G_int.size() < static_cast<std::size_t>(run.cycle.n)) {
     return span;
   }
   span.known = true;
-  span.wraps = run.TDTS < run.TDI;
-  span.tdi = static_cast<std::size_t>(2 * (run.TDI - 1));
-  span.tdts =
-      static_cast<std::size_t>(span.wraps ? 2 * run.n + 2 * run.TDTS - 1 : 2 * run.TDTS - 1);
+  span.wraps = run.results.TDTS < run.results.TDI;
+  span.tdi = static_cast<std::size_t>(2 * (run.results.TDI - 1));
+  span.tdts = static_cast<std::size_t>(span.wraps ? 2 * run.cycle.n + 2 * run.results.TDTS - 1
+                                                  : 2 * run.results.TDTS - 1);
   span.value = energetic_span(run);
   return span;
 }
@@ -96,13 +97,13 @@ void make_labels(const Run& run, const Span& span, std::vector<State>& states) {
     std::vector<Label> marks;
     if (s.transition) {
       const int64_t i = s.index;
-      if (flag(run.has_reac, i)) {
-        marks.push_back({"+R " + concentration_text(at(run.conc_reac, i)), kSmallSize, false,
+      if (flag(run.cycle.has_reac, i)) {
+        marks.push_back({"+R " + concentration_text(at(run.cycle.conc_reac, i)), kSmallSize, false,
                          "reactant", kReactantColour, s.faded});
       }
-      if (flag(run.has_prod, i)) {
-        marks.push_back({"\u2212P " + concentration_text(at(run.conc_prod, i)), kSmallSize, false,
-                         "product", kProductColour, s.faded});
+      if (flag(run.cycle.has_prod, i)) {
+        marks.push_back({"\u2212P " + concentration_text(at(run.cycle.conc_prod, i)), kSmallSize,
+                         false, "product", kProductColour, s.faded});
       }
     }
     if (!finite(s)) {
@@ -137,9 +138,9 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
   t.title = {"Gibbs energy profile: " + shorten(file_name, kMaxNameLength), kTitleSize, true,
              "title"};
   // The TOF with the digits of the report's TOF line.
-  std::string tof(report::trim_right(report::field_ES(run.TOF, 9, 2)));
+  std::string tof(report::trim_right(report::field_ES(run.results.TOF, 9, 2)));
   tof.erase(0, tof.find_first_not_of(' '));
-  t.figures = "T = " + shortest_text(run.T) + " K    TOF = " + tof + " s";
+  t.figures = "T = " + shortest_text(run.cycle.T) + " K    TOF = " + tof + " s";
   std::string span_words = "not known";
   if (span.known) {
     t.span_value = energy_text(span.value);
@@ -152,7 +153,7 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
   t.notes.push_back(
       "Energies in kcal/mol. I0\u2032 is I0 of the next turn of the cycle, at G(I0) + "
       "\u0394G with \u0394G = " +
-      energy_text(run.DeltaG) + kEnergyUnit + ".");
+      energy_text(run.cycle.DeltaG) + kEnergyUnit + ".");
   if (span.known) {
     const std::string& tdi = states[span.tdi].name;
     const std::string& tdts = states[span.tdts].name;

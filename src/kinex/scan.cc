@@ -174,11 +174,11 @@ std::vector<double> sweep_values(const Sweep& sweep) {
 bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
               const std::function<bool(const ScanRow&)>& take, const ProgressFn& progress,
               Failure& failure) {
-  if (sweep.kind != Sweep::Kind::Temperature && (sweep.step < 1 || sweep.step > cycle.n)) {
+  if (sweep.kind != Sweep::Kind::Temperature && (sweep.step < 1 || sweep.step > cycle.cycle.n)) {
     failure.status = kExitFailed;
     failure.message = "kinex: " + report::shown_name(cycle.input_name) + ": " +
                       option_name(sweep.kind) + " names step " + std::to_string(sweep.step) +
-                      ", but the cycle has steps 1.." + std::to_string(cycle.n) + "\n";
+                      ", but the cycle has steps 1.." + std::to_string(cycle.cycle.n) + "\n";
     return false;
   }
   const auto i = static_cast<std::size_t>(sweep.step);
@@ -192,23 +192,23 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
     }
     switch (sweep.kind) {
       case Sweep::Kind::Temperature:
-        cycle.T = x;
+        cycle.cycle.T = x;
         break;
       case Sweep::Kind::Reactant:
-        cycle.has_reac[i] = 1;
-        cycle.conc_reac[i] = x;
+        cycle.cycle.has_reac[i] = 1;
+        cycle.cycle.conc_reac[i] = x;
         break;
       case Sweep::Kind::Product:
-        cycle.has_prod[i] = 1;
-        cycle.conc_prod[i] = x;
+        cycle.cycle.has_prod[i] = 1;
+        cycle.cycle.conc_prod[i] = x;
         break;
     }
     evaluate_cycle(cycle);
     ScanRow row;
     row.value = x;
-    row.TOF = cycle.TOF;
-    row.TDI = cycle.TDI;
-    row.TDTS = cycle.TDTS;
+    row.TOF = cycle.results.TOF;
+    row.TDI = cycle.results.TDI;
+    row.TDTS = cycle.results.TDTS;
     row.energetic_span = energetic_span(cycle);
     row.warning = needs_driving_force_warning(cycle);
     if (k > 0) {

@@ -28,8 +28,8 @@ std::string join_lines(std::string_view text) {
 }  // namespace
 
 double energetic_span(const Run& run) {
-  const double span = run.G_ts[run.TDTS] - run.G_int[run.TDI - 1];
-  return run.TDTS >= run.TDI ? span : span + run.DeltaG;
+  const double span = run.cycle.G_ts[run.results.TDTS] - run.cycle.G_int[run.results.TDI - 1];
+  return run.results.TDTS >= run.results.TDI ? span : span + run.cycle.DeltaG;
 }
 
 std::string warning_text(const Run& run) {
@@ -44,8 +44,8 @@ std::string advice_text(const Run& run) {
   return join_lines(lines);
 }
 
-std::vector<int64_t> advice_reactant_steps(const Run& run) { return run.reac_steps; }
+std::vector<int64_t> advice_reactant_steps(const Run& run) { return run.results.reac_steps; }
 
-std::vector<int64_t> advice_product_steps(const Run& run) { return run.prod_steps; }
+std::vector<int64_t> advice_product_steps(const Run& run) { return run.results.prod_steps; }
 
 }  // namespace kinex

@@ -74,14 +74,14 @@ ModelProgress::ModelProgress(const Run& run, Phase phase) {
   // about n^3/2 multiplications when any reactant concentration differs
   // from 1, the sums of compute_control about n^2/2 additions per step with
   // a concentration; the rest of either phase grows as n^2.
-  const double n = static_cast<double>(run.n);
+  const double n = static_cast<double>(run.cycle.n);
   bool any_factor = false;
   double wanted = 0.0;
-  for (int64_t i = 1; i <= run.n; ++i) {
+  for (int64_t i = 1; i <= run.cycle.n; ++i) {
     const auto has = [i](const auto& v) { return i < static_cast<int64_t>(v.size()); };
-    if (has(run.conc_reac) && run.conc_reac[i] != 1.0) any_factor = true;
-    if (has(run.has_reac) && run.has_reac[i] != 0) wanted += 1.0;
-    if (has(run.has_prod) && run.has_prod[i] != 0) wanted += 1.0;
+    if (has(run.cycle.conc_reac) && run.cycle.conc_reac[i] != 1.0) any_factor = true;
+    if (has(run.cycle.has_reac) && run.cycle.has_reac[i] != 0) wanted += 1.0;
+    if (has(run.cycle.has_prod) && run.cycle.has_prod[i] != 0) wanted += 1.0;
   }
   // A multiplication there takes about as long as an addition here.
   const double tof = n * n * (4.0 + (any_factor ? n / 2.0 : 0.0));

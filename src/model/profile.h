@@ -20,6 +20,6 @@ inline const double R_gas = k_B * N_A;  // J/(mol K)
 void compute_profile(Run& run);
 
 // True when the driving force is zero or negative (NaN counts as positive).
-inline bool needs_driving_force_warning(const Run& run) { return run.driving_force <= 0.0; }
+inline bool needs_driving_force_warning(const Run& run) { return run.profile.driving_force <= 0.0; }
 
 }  // namespace kinex

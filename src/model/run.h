@@ -1,6 +1,6 @@
-// The run record: everything one run of KINEX knows, carried from phase to
-// phase. Each phase is a function over it; a phase fills its own fields once
-// and only reads those of the phases before it.
+// The values of one run of KINEX, one per concern, carried from phase to
+// phase. Each phase fills its own value once and only reads those of the
+// phases before it.
 //
 // Index conventions (they follow the formulas of the model, not C++):
 //   steps i = 1..n; step i leads from intermediate i-1 over transition state i
@@ -20,32 +20,21 @@
 
 namespace kinex {
 
-struct Run {
-  // --- The run -------------------------------------------------------------
-  // The input file's name as the report and the diagnostics show it:
-  // argument 1 in full, trailing blanks removed.
-  std::string input_name;
-  // Largest number of bytes the run's storage may take; 0 means "what the
-  // machine and the process's limits have room for". Tests and the fuzzer
-  // set a small value.
-  std::size_t memory_limit = 0;
-  // Called on the calling thread now and then (at most about 200 times a
-  // run) with the share of the model's work done so far, 0..1; empty: not
-  // called.
-  std::function<void(double)> progress;
-
-  // --- Cycle data, as read from the input file -----------------------------
+// The cycle as read from the input file.
+struct Cycle {
   double T = 0.0;                 // kelvin
   int64_t n = 0;                  // number of steps
   double DeltaG = 0.0;            // kcal/mol, one turn of the cycle
-  std::vector<double> G_int;      // kcal/mol, 0..2n-1 (n..2n-1: next turn)
+  std::vector<double> G_int;      // kcal/mol, 0..2n-1 (n..2n-1: next turn, from the profile)
   std::vector<double> G_ts;       // kcal/mol, 1..n
   std::vector<double> conc_reac;  // 1..n; 1.0 where the step has none
   std::vector<double> conc_prod;  // 1..n; 1.0 where the step has none
   std::vector<int64_t> has_reac;  // 1..n; 1 when a concentration is given
   std::vector<int64_t> has_prod;  // 1..n
+};
 
-  // --- Scaled energy profile ------------------------------------------------
+// The energy profile in units of RT and the driving force.
+struct Profile {
   double inv_RT = 0.0;        // mol/kcal
   double dG = 0.0;            // DeltaG * inv_RT
   std::vector<double> g_int;  // 0..2n-1, energies in units of RT
@@ -53,17 +42,21 @@ struct Run {
   double concproduct_reac = 1.0;
   double concproduct_prod = 1.0;
   double driving_force = 0.0;
+};
 
-  // --- Partition matrix and TOF ----------------------------------------------
-  // The terms M(a,b) of the denominator, a, b = 1..n, element (a,b) stored at
-  // (a-1)*n + (b-1). Allocated (uninitialised) together with the other arrays
-  // right after n is read.
+// The terms M(a,b) of the TOF's denominator, a, b = 1..n, element (a,b)
+// stored at (a-1)*n + (b-1). Allocated (uninitialised) together with the
+// other arrays right after n is read.
+struct Terms {
   std::unique_ptr<double[]> complete_matrix;
+};
+
+// What the model finds: the TOF, the degrees of TOF control, TDI and TDTS
+// and the steps of the advice.
+struct Results {
   double prefactor = 0.0;  // s^-1
   double denominator = 0.0;
-  double TOF = 0.0;  // s^-1
-
-  // --- Degrees of TOF control ---------------------------------------------
+  double TOF = 0.0;        // s^-1
   int64_t dominant_a = 0;  // position (a,b) of the largest term
   int64_t dominant_b = 0;
   int64_t TDI = 0;                // step whose starting intermediate is the TDI
@@ -79,6 +72,26 @@ struct Run {
   // before the TDTS (cyclic).
   std::vector<int64_t> reac_steps;
   std::vector<int64_t> prod_steps;
+};
+
+// One run: the file's name, its limits and the values of each phase.
+struct Run {
+  // The input file's name as the report and the diagnostics show it:
+  // argument 1 in full, trailing blanks removed.
+  std::string input_name;
+  // Largest number of bytes the run's storage may take; 0 means "what the
+  // machine and the process's limits have room for". Tests and the fuzzer
+  // set a small value.
+  std::size_t memory_limit = 0;
+  // Called on the calling thread now and then (at most about 200 times a
+  // run) with the share of the model's work done so far, 0..1; empty: not
+  // called.
+  std::function<void(double)> progress;
+
+  Cycle cycle;      // the reader's
+  Profile profile;  // compute_profile's
+  Terms terms;      // compute_tof's
+  Results results;  // compute_tof's and compute_control's
 };
 
 }  // namespace kinex

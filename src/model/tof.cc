@@ -26,12 +26,12 @@ struct ReactantFactors {
 };
 
 ReactantFactors reactant_factors(const Run& run) {
-  const int64_t n = run.n;
+  const int64_t n = run.cycle.n;
   ReactantFactors f;
   f.at.assign(2 * n, 0.0);
   f.other_before.assign(2 * n + 1, 0);
   for (int64_t s = 1; s <= 2 * n - 1; ++s) {
-    f.at[s] = run.conc_reac[(s - 1) % n + 1];
+    f.at[s] = run.cycle.conc_reac[(s - 1) % n + 1];
     f.other_before[s] = static_cast<int64_t>(f.other.size());
     if (f.at[s] != 1.0) f.other.push_back(f.at[s]);
   }
@@ -98,25 +98,25 @@ void concentration_row(int64_t n, int64_t a, const ReactantFactors& reac, const 
 void compute_tof(Run& run) { compute_tof(run, 0); }
 
 void compute_tof(Run& run, int threads) {
-  const int64_t n = run.n;
-  run.prefactor = (run.T * k_B) / h_Planck;
+  const int64_t n = run.cycle.n;
+  run.results.prefactor = (run.cycle.T * k_B) / h_Planck;
 
   double denominator = 0.0;
   if (n >= 1) {
     const ReactantFactors reac = reactant_factors(run);
     std::vector<double> prod(2 * n);
-    for (int64_t s = 1; s <= 2 * n - 1; ++s) prod[s] = run.conc_prod[(s - 1) % n + 1];
-    const double* g_ts = run.g_ts.data();
+    for (int64_t s = 1; s <= 2 * n - 1; ++s) prod[s] = run.cycle.conc_prod[(s - 1) % n + 1];
+    const double* g_ts = run.profile.g_ts.data();
     // The rows are independent of each other; threads share them.
     auto fill_row = [&](int64_t k) {
       const int64_t a = k + 1;
-      double* row = run.complete_matrix.get() + (a - 1) * n;
+      double* row = run.terms.complete_matrix.get() + (a - 1) * n;
       concentration_row(n, a, reac, prod.data(), row);
       // Term b crosses transition state a+b-1 (cyclic). When that comes at
       // or after step a, the term's intermediate a-1 is taken from the next
       // turn of the cycle.
-      const double g_next = run.g_int[a - 1 + n];
-      const double g_this = run.g_int[a - 1];
+      const double g_next = run.profile.g_int[a - 1 + n];
+      const double g_this = run.profile.g_int[a - 1];
       for (int64_t b = 1; b <= n - a + 1; ++b) {
         row[b - 1] = row[b - 1] * std::exp(g_ts[a + b - 1] - g_next);
       }
@@ -129,12 +129,12 @@ void compute_tof(Run& run, int threads) {
       progress.report(static_cast<double>(rows) / static_cast<double>(n));
     });
     // The denominator runs over a outer, b inner: row by row, on one thread.
-    const double* terms = run.complete_matrix.get();
+    const double* terms = run.terms.complete_matrix.get();
     for (int64_t k = 0; k < n * n; ++k) denominator = denominator + terms[k];
   }
-  run.denominator = denominator;
+  run.results.denominator = denominator;
   // The numerator of the TOF is the driving force.
-  run.TOF = (run.driving_force * run.prefactor) / run.denominator;
+  run.results.TOF = (run.profile.driving_force * run.results.prefactor) / run.results.denominator;
 }
 
 }  // namespace kinex

@@ -30,31 +30,31 @@ void write_head(const Run& run, bool banner, std::string& out) {
 
 void write_input_repeat(const Run& run, bool headings, std::string& out) {
   if (headings) write_heading(out, kInputTitle);
-  write_free(out, {"temperature =", run.T, "K"});
-  write_free(out, {"# of steps  =", run.n});
+  write_free(out, {"temperature =", run.cycle.T, "K"});
+  write_free(out, {"# of steps  =", run.cycle.n});
   write_free(out, {""});
   write_free(out, {"             energies        concentrations"});
   write_free(out, {"            Int     TS     reactant    product"});
-  for (int64_t i = 1; i <= run.n; ++i) {
+  for (int64_t i = 1; i <= run.cycle.n; ++i) {
     write_laid_out(out, "(A5,I2,A1,2F8.1,A2,A10,A1,A10)",
-                   {" Step", i, " ", run.G_int[i - 1], run.G_ts[i], "  ",
-                    concentration_text(run.has_reac[i], run.conc_reac[i]), " ",
-                    concentration_text(run.has_prod[i], run.conc_prod[i])});
+                   {" Step", i, " ", run.cycle.G_int[i - 1], run.cycle.G_ts[i], "  ",
+                    concentration_text(run.cycle.has_reac[i], run.cycle.conc_reac[i]), " ",
+                    concentration_text(run.cycle.has_prod[i], run.cycle.conc_prod[i])});
   }
   // The "/" ends each of these two writes with a line of zero characters.
-  write_laid_out(out, "(A7,F8.1,/)", {" Final ", run.G_int[run.n]});
-  write_laid_out(out, "(A7,F8.1,/)", {" DeltaG", run.DeltaG});
+  write_laid_out(out, "(A7,F8.1,/)", {" Final ", run.cycle.G_int[run.cycle.n]});
+  write_laid_out(out, "(A7,F8.1,/)", {" DeltaG", run.cycle.DeltaG});
 }
 
 void write_degrees(const Run& run, bool headings, std::string& out) {
   if (headings) write_heading(out, kDegreesTitle);
   write_free(out, {"          X_TOF(energies)   X_TOF(concentrations)"});
   write_free(out, {"            Int      TS       reactant  product"});
-  for (int64_t i = 1; i <= run.n; ++i) {
+  for (int64_t i = 1; i <= run.cycle.n; ++i) {
     write_laid_out(out, "(A5,I2,2F9.2,A3,2A9)",
-                   {" Step", i, run.xtof_int[i - 1], run.xtof_ts[i], "   ",
-                    xtof_cell(run.has_reac[i], run.xtof_reac[i]),
-                    xtof_cell(run.has_prod[i], run.xtof_prod[i])});
+                   {" Step", i, run.results.xtof_int[i - 1], run.results.xtof_ts[i], "   ",
+                    xtof_cell(run.cycle.has_reac[i], run.results.xtof_reac[i]),
+                    xtof_cell(run.cycle.has_prod[i], run.results.xtof_prod[i])});
   }
   write_free(out, {""});
 }
@@ -72,8 +72,8 @@ std::string step_list(const std::vector<int64_t>& steps) {
 
 void write_analysis(const Run& run, bool headings, std::string& out) {
   if (headings) write_heading(out, kAnalysisTitle);
-  const std::string tdi = free_form({run.TDI});
-  const std::string tdts = free_form({run.TDTS});
+  const std::string tdi = free_form({run.results.TDI});
+  const std::string tdts = free_form({run.results.TDTS});
   write_free(out, {"The TDI is the intermediate of step", tdi, "."});
   write_free(out, {"The TDTS is the transition state of step", tdts, "."});
   write_free(out, {""});
@@ -85,7 +85,7 @@ void write_tof(const Run& run, bool headings, std::string& out) {
   if (headings) write_heading(out, kTofTitle);
   // One working value scaled in place: the per-day figure is the per-hour
   // figure as stored times 24, not TOF times 86400.
-  double tof = run.TOF;
+  double tof = run.results.TOF;
   write_laid_out(out, "(A12,ES9.2,A7)", {"      TOF = ", tof, " s^(-1)"});
   tof *= 3600.0;
   write_laid_out(out, "(A12,ES9.2,A7)", {"          = ", tof, " h^(-1)"});
@@ -101,7 +101,7 @@ void write_warning(const Run& run, std::string& out) {
   write_free(out, {});
   write_free(out, {"WARNING! There is no positive driving force."});
   // A NaN dG is not "not negative": the concentrations are blamed then.
-  if (run.dG >= 0.0) {
+  if (run.profile.dG >= 0.0) {
     write_free(out, {"That's because DeltaG is not negative."});
   } else {
     write_free(out, {"Maybe you should modify the concentrations."});
@@ -121,12 +121,12 @@ std::string xtof_cell(bool has_conc, double xtof) {
 // The advice names the reactants to give in high concentration and the
 // products to remove; the closing pair ends it once, after its last sentence.
 void write_advice(const Run& run, std::string& out) {
-  const auto R = run.reac_steps.size();
-  const auto P = run.prod_steps.size();
+  const auto R = run.results.reac_steps.size();
+  const auto P = run.results.prod_steps.size();
   if (R >= 1) {
     const std::string sentence =
         (R == 1 ? "Using the reactant entering in step" : "Using the reactants entering in steps") +
-        step_list(run.reac_steps) +
+        step_list(run.results.reac_steps) +
         (P == 0 ? " in high concentration" : " in high concentration and");
     write_free(out, {sentence});
   }
@@ -135,7 +135,7 @@ void write_advice(const Run& run, std::string& out) {
     std::string opening = P == 1 ? "Removing the product released in step"
                                  : "Removing the products released in steps";
     if (R >= 1) opening[0] = 'r';
-    write_free(out, {opening + step_list(run.prod_steps) + " from the reaction mixture"});
+    write_free(out, {opening + step_list(run.results.prod_steps) + " from the reaction mixture"});
   }
   if (R + P >= 1) {
     write_free(out, {"will speed up the reaction more efficiently than manipulating the other"});

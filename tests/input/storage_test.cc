@@ -25,7 +25,7 @@ constexpr std::size_t GB = std::size_t{1} << 30;
 // turns 2n + 2) and the term matrix to (n + 1) x (n + 1), as the estimate
 // counts them; otherwise the matrix counts its n x n doubles.
 std::size_t array_bytes(const Run& run, bool whole_rows) {
-  const auto n = static_cast<std::size_t>(run.n);
+  const auto n = static_cast<std::size_t>(run.cycle.n);
   const std::size_t rows = n + 1;
   const auto bytes = [&](std::size_t elements, std::size_t element_bytes) {
     if (whole_rows) elements = (elements + rows - 1) / rows * rows;
@@ -33,11 +33,13 @@ std::size_t array_bytes(const Run& run, bool whole_rows) {
   };
   std::size_t total = whole_rows ? rows * rows * sizeof(double) : n * n * sizeof(double);
   for (const std::vector<double>* v :
-       {&run.G_int, &run.g_int, &run.G_ts, &run.g_ts, &run.conc_reac, &run.conc_prod, &run.xtof_int,
-        &run.xtof_ts, &run.sum_reac, &run.sum_prod, &run.xtof_reac, &run.xtof_prod}) {
+       {&run.cycle.G_int, &run.profile.g_int, &run.cycle.G_ts, &run.profile.g_ts,
+        &run.cycle.conc_reac, &run.cycle.conc_prod, &run.results.xtof_int, &run.results.xtof_ts,
+        &run.results.sum_reac, &run.results.sum_prod, &run.results.xtof_reac,
+        &run.results.xtof_prod}) {
     total += bytes(v->capacity(), sizeof(double));
   }
-  for (const std::vector<int64_t>* v : {&run.has_reac, &run.has_prod}) {
+  for (const std::vector<int64_t>* v : {&run.cycle.has_reac, &run.cycle.has_prod}) {
     total += bytes(v->capacity(), sizeof(int64_t));
   }
   return total;
@@ -49,7 +51,7 @@ TEST(Cost, StorageBytesCountWhatARunAllocates) {
   for (const int64_t n : {2, 3, 7, 64, 500}) {
     SCOPED_TRACE("n = " + std::to_string(n));
     kinex::Run run;
-    run.n = n;
+    run.cycle.n = n;
     Failure failure;
     ASSERT_TRUE(allocate_storage(run, failure)) << failure.message;
     EXPECT_EQ(storage_bytes(n), array_bytes(run, true));
@@ -141,14 +143,14 @@ TEST(Cost, MemoryCheckHonoursTheAddressSpaceLimit) {
     setrlimit(RLIMIT_AS, &limit);
     kinex::Run big;
     big.input_name = "big.txt";
-    big.n = 10500;
+    big.cycle.n = 10500;
     Failure failure;
     const bool big_failed = !allocate_storage(big, failure) && failure.status == kExitNoMemory &&
                             failure.message ==
                                 "big.txt: cannot hold the arrays for n = 10500 "
                                 "steps\nMemory allocation failed\n";
     kinex::Run small;
-    small.n = 1000;
+    small.cycle.n = 1000;
     _exit(big_failed && allocate_storage(small, failure) ? 0 : 1);
   }
   int status = 0;

@@ -52,28 +52,30 @@ void expect_matches(const json& doc, const Run& run) {
   };
 
   EXPECT_EQ(doc.at("file"), run.input_name);
-  EXPECT_EQ(doc.at("/input/n"_json_pointer), run.n);
+  EXPECT_EQ(doc.at("/input/n"_json_pointer), run.cycle.n);
   for (const auto& [pointer, expected] : std::initializer_list<std::pair<const char*, double>>{
-           {"/input/T", run.T},
-           {"/input/DeltaG", run.DeltaG},
+           {"/input/T", run.cycle.T},
+           {"/input/DeltaG", run.cycle.DeltaG},
            {"/constants/k_B", k_B},
            {"/constants/h", h_Planck},
            {"/constants/N_A", N_A},
            {"/constants/R", R_gas},
-           {"/constants/inv_RT", run.inv_RT},
-           {"/results/TOF/per_second", run.TOF},
-           {"/results/TOF/per_hour", run.TOF * 3600.0},
-           {"/results/TOF/per_day", run.TOF * 3600.0 * 24.0},
-           {"/results/driving_force", run.driving_force}}) {
+           {"/constants/inv_RT", run.profile.inv_RT},
+           {"/results/TOF/per_second", run.results.TOF},
+           {"/results/TOF/per_hour", run.results.TOF * 3600.0},
+           {"/results/TOF/per_day", run.results.TOF * 3600.0 * 24.0},
+           {"/results/driving_force", run.profile.driving_force}}) {
     real(pointer, expected);
   }
-  EXPECT_EQ(doc.at("/results/warning"_json_pointer), run.driving_force <= 0.0);
-  EXPECT_EQ(doc.at("/results/TDI"_json_pointer), run.TDI);
-  EXPECT_EQ(doc.at("/results/TDTS"_json_pointer), run.TDTS);
-  const double within_turn = run.G_ts[run.TDTS] - run.G_int[run.TDI - 1];
-  real("/results/energetic_span", run.TDTS >= run.TDI ? within_turn : within_turn + run.DeltaG);
+  EXPECT_EQ(doc.at("/results/warning"_json_pointer), run.profile.driving_force <= 0.0);
+  EXPECT_EQ(doc.at("/results/TDI"_json_pointer), run.results.TDI);
+  EXPECT_EQ(doc.at("/results/TDTS"_json_pointer), run.results.TDTS);
+  const double within_turn =
+      run.cycle.G_ts[run.results.TDTS] - run.cycle.G_int[run.results.TDI - 1];
+  real("/results/energetic_span",
+       run.results.TDTS >= run.results.TDI ? within_turn : within_turn + run.cycle.DeltaG);
 
-  const auto n = static_cast<std::size_t>(run.n);
+  const auto n = static_cast<std::size_t>(run.cycle.n);
   for (const char* list : {"/input/G_int", "/input/G_ts", "/input/reactant", "/input/product",
                            "/results/X_TOF/intermediates", "/results/X_TOF/transition_states",
                            "/results/X_TOF/reactants", "/results/X_TOF/products"}) {
@@ -81,14 +83,14 @@ void expect_matches(const json& doc, const Run& run) {
   }
   for (std::size_t i = 1; i <= n; ++i) {
     const std::string k = std::to_string(i - 1);
-    real("/input/G_int/" + k, run.G_int[i - 1]);
-    real("/input/G_ts/" + k, run.G_ts[i]);
-    real("/results/X_TOF/intermediates/" + k, run.xtof_int[i - 1]);
-    real("/results/X_TOF/transition_states/" + k, run.xtof_ts[i]);
-    given(run.has_reac[i], "/input/reactant/" + k, run.conc_reac[i]);
-    given(run.has_reac[i], "/results/X_TOF/reactants/" + k, run.xtof_reac[i]);
-    given(run.has_prod[i], "/input/product/" + k, run.conc_prod[i]);
-    given(run.has_prod[i], "/results/X_TOF/products/" + k, run.xtof_prod[i]);
+    real("/input/G_int/" + k, run.cycle.G_int[i - 1]);
+    real("/input/G_ts/" + k, run.cycle.G_ts[i]);
+    real("/results/X_TOF/intermediates/" + k, run.results.xtof_int[i - 1]);
+    real("/results/X_TOF/transition_states/" + k, run.results.xtof_ts[i]);
+    given(run.cycle.has_reac[i], "/input/reactant/" + k, run.cycle.conc_reac[i]);
+    given(run.cycle.has_reac[i], "/results/X_TOF/reactants/" + k, run.results.xtof_reac[i]);
+    given(run.cycle.has_prod[i], "/input/product/" + k, run.cycle.conc_prod[i]);
+    given(run.cycle.has_prod[i], "/results/X_TOF/products/" + k, run.results.xtof_prod[i]);
   }
   EXPECT_EQ(flags.size(), non_finite_seen) << flags.dump();
 }
@@ -105,15 +107,17 @@ void expect_row(const std::vector<std::string>& row, const Run& run) {
   };
   ASSERT_EQ(row.size(), 9u);
   EXPECT_EQ(row[0], run.input_name);
-  real(row[1], run.T, "T");
-  EXPECT_EQ(row[2], std::to_string(run.n));
-  real(row[3], run.DeltaG, "DeltaG");
-  real(row[4], run.TOF, "TOF");
-  EXPECT_EQ(row[5], std::to_string(run.TDI));
-  EXPECT_EQ(row[6], std::to_string(run.TDTS));
-  const double within_turn = run.G_ts[run.TDTS] - run.G_int[run.TDI - 1];
-  real(row[7], run.TDTS >= run.TDI ? within_turn : within_turn + run.DeltaG, "span");
-  EXPECT_EQ(row[8], run.driving_force <= 0.0 ? "1" : "0");
+  real(row[1], run.cycle.T, "T");
+  EXPECT_EQ(row[2], std::to_string(run.cycle.n));
+  real(row[3], run.cycle.DeltaG, "DeltaG");
+  real(row[4], run.results.TOF, "TOF");
+  EXPECT_EQ(row[5], std::to_string(run.results.TDI));
+  EXPECT_EQ(row[6], std::to_string(run.results.TDTS));
+  const double within_turn =
+      run.cycle.G_ts[run.results.TDTS] - run.cycle.G_int[run.results.TDI - 1];
+  real(row[7], run.results.TDTS >= run.results.TDI ? within_turn : within_turn + run.cycle.DeltaG,
+       "span");
+  EXPECT_EQ(row[8], run.profile.driving_force <= 0.0 ? "1" : "0");
 }
 
 // `kinex COMMAND files...`.

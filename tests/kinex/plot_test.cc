@@ -113,15 +113,16 @@ std::string one_decimal(double x) {
 // I0, then the next turn up to the TDTS when that precedes the TDI.
 std::vector<std::pair<std::string, double>> expected_states(const Run& run) {
   std::vector<std::pair<std::string, double>> states;
-  const int64_t n = run.n;
+  const int64_t n = run.cycle.n;
   for (int64_t i = 1; i <= n; ++i) {
-    states.push_back({"int-" + std::to_string(i - 1), run.G_int[i - 1]});
-    states.push_back({"ts-" + std::to_string(i), run.G_ts[i]});
+    states.push_back({"int-" + std::to_string(i - 1), run.cycle.G_int[i - 1]});
+    states.push_back({"ts-" + std::to_string(i), run.cycle.G_ts[i]});
   }
-  states.push_back({"int-0-next", run.G_int[n]});
-  for (int64_t i = 1; run.TDTS < run.TDI && i <= run.TDTS; ++i) {
-    if (i > 1) states.push_back({"int-" + std::to_string(i - 1) + "-next", run.G_int[n + i - 1]});
-    states.push_back({"ts-" + std::to_string(i) + "-next", run.G_ts[i] + run.DeltaG});
+  states.push_back({"int-0-next", run.cycle.G_int[n]});
+  for (int64_t i = 1; run.results.TDTS < run.results.TDI && i <= run.results.TDTS; ++i) {
+    if (i > 1)
+      states.push_back({"int-" + std::to_string(i - 1) + "-next", run.cycle.G_int[n + i - 1]});
+    states.push_back({"ts-" + std::to_string(i) + "-next", run.cycle.G_ts[i] + run.cycle.DeltaG});
   }
   return states;
 }
@@ -152,8 +153,10 @@ void check_picture(const kinex::Run& run, json& p) {
     }
   }
 
-  const std::size_t tdi = 2 * (run.TDI - 1);
-  const std::size_t tdts = run.TDTS >= run.TDI ? 2 * run.TDTS - 1 : 2 * run.n + 2 * run.TDTS - 1;
+  const std::size_t tdi = 2 * (run.results.TDI - 1);
+  const std::size_t tdts = run.results.TDTS >= run.results.TDI
+                               ? 2 * run.results.TDTS - 1
+                               : 2 * run.cycle.n + 2 * run.results.TDTS - 1;
   EXPECT_EQ(label(p, states[tdi].first, "tag"), "TDI");
   EXPECT_EQ(label(p, states[tdts].first, "tag"), "TDTS");
   // The arrow stands at the TDTS, from the TDI's level to the TDTS's, and its
@@ -168,11 +171,11 @@ void check_picture(const kinex::Run& run, json& p) {
   EXPECT_NEAR((arrow_y1 - arrow_y2) * per_pixel, span, tolerance);
 
   const std::string figures = p.value("figures", "");
-  std::string tof(report::trim_right(report::field_ES(run.TOF, 9, 2)));
+  std::string tof(report::trim_right(report::field_ES(run.results.TOF, 9, 2)));
   tof.erase(0, tof.find_first_not_of(' '));
   EXPECT_NE(figures.find("TOF = " + tof + " s-1"), std::string::npos) << figures;
   char temperature[64];
-  std::snprintf(temperature, sizeof temperature, "T = %g K", run.T);
+  std::snprintf(temperature, sizeof temperature, "T = %g K", run.cycle.T);
   EXPECT_EQ(figures.rfind(temperature, 0), 0u) << figures;
   EXPECT_EQ(p.value("title", ""), "Gibbs energy profile: cycle.txt");
 }

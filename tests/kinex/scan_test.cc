@@ -51,10 +51,10 @@ std::vector<std::vector<std::string>> checked_rows(
     SCOPED_TRACE(row[0]);
     kinex::Run run;
     if (!reference_run(dir.write("at.txt", input_for(row[0])), run)) break;
-    EXPECT_EQ(bits(std::stod(row.at(1))), bits(run.TOF));
-    EXPECT_EQ(row.at(2), std::to_string(run.TDI));
-    EXPECT_EQ(row.at(3), std::to_string(run.TDTS));
-    EXPECT_EQ(row.at(5), run.driving_force <= 0.0 ? "1" : "0");
+    EXPECT_EQ(bits(std::stod(row.at(1))), bits(run.results.TOF));
+    EXPECT_EQ(row.at(2), std::to_string(run.results.TDI));
+    EXPECT_EQ(row.at(3), std::to_string(run.results.TDTS));
+    EXPECT_EQ(row.at(5), run.profile.driving_force <= 0.0 ? "1" : "0");
   }
   return records;
 }

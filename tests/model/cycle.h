@@ -27,21 +27,21 @@ struct Cycle {
 // A run holding the cycle's data, its storage allocated, ready for the model.
 inline kinex::Run make_run(const Cycle& cycle) {
   kinex::Run run;
-  run.n = static_cast<int64_t>(cycle.G_int.size());
-  run.T = cycle.T;
-  run.DeltaG = cycle.DeltaG;
+  run.cycle.n = static_cast<int64_t>(cycle.G_int.size());
+  run.cycle.T = cycle.T;
+  run.cycle.DeltaG = cycle.DeltaG;
   kinex::Failure failure;
   EXPECT_TRUE(kinex::allocate_storage(run, failure)) << failure.message;
-  for (int64_t i = 1; i <= run.n; ++i) {
-    run.G_int[i - 1] = cycle.G_int[i - 1];
-    run.G_ts[i] = cycle.G_ts[i - 1];
+  for (int64_t i = 1; i <= run.cycle.n; ++i) {
+    run.cycle.G_int[i - 1] = cycle.G_int[i - 1];
+    run.cycle.G_ts[i] = cycle.G_ts[i - 1];
     if (!cycle.reac.empty() && cycle.reac[i - 1]) {
-      run.has_reac[i] = 1;
-      run.conc_reac[i] = *cycle.reac[i - 1];
+      run.cycle.has_reac[i] = 1;
+      run.cycle.conc_reac[i] = *cycle.reac[i - 1];
     }
     if (!cycle.prod.empty() && cycle.prod[i - 1]) {
-      run.has_prod[i] = 1;
-      run.conc_prod[i] = *cycle.prod[i - 1];
+      run.cycle.has_prod[i] = 1;
+      run.cycle.conc_prod[i] = *cycle.prod[i - 1];
     }
   }
   return run;
@@ -51,7 +51,7 @@ inline kinex::Run make_run(const Cycle& cycle) {
 inline void run_model(kinex::Run& run) { kinex::evaluate_cycle(run); }
 
 inline double term(const kinex::Run& run, int64_t a, int64_t b) {
-  return run.complete_matrix[(a - 1) * run.n + (b - 1)];
+  return run.terms.complete_matrix[(a - 1) * run.cycle.n + (b - 1)];
 }
 
 }  // namespace kinex::testing

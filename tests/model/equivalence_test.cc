@@ -68,17 +68,17 @@ struct Generator {
       << (what) << ": got " << (got) << ", want " << (want)
 
 void expect_equal(const kinex::Run& run, const LiteralResult& want) {
-  const int64_t n = run.n;
+  const int64_t n = run.cycle.n;
   for (int64_t k = 0; k < 2 * n; ++k) {
-    EXPECT_SAME_BITS(run.G_int[k], want.G_int[k], "G_int " + std::to_string(k));
-    EXPECT_SAME_BITS(run.g_int[k], want.g_int[k], "g_int " + std::to_string(k));
+    EXPECT_SAME_BITS(run.cycle.G_int[k], want.G_int[k], "G_int " + std::to_string(k));
+    EXPECT_SAME_BITS(run.profile.g_int[k], want.g_int[k], "g_int " + std::to_string(k));
   }
-  for (int64_t i = 1; i <= n; ++i) EXPECT_SAME_BITS(run.g_ts[i], want.g_ts[i], "g_ts");
-  EXPECT_SAME_BITS(run.inv_RT, want.inv_RT, "inv_RT");
-  EXPECT_SAME_BITS(run.dG, want.dG, "dG");
-  EXPECT_SAME_BITS(run.concproduct_reac, want.concproduct_reac, "concproduct_reac");
-  EXPECT_SAME_BITS(run.concproduct_prod, want.concproduct_prod, "concproduct_prod");
-  EXPECT_SAME_BITS(run.driving_force, want.driving_force, "driving_force");
+  for (int64_t i = 1; i <= n; ++i) EXPECT_SAME_BITS(run.profile.g_ts[i], want.g_ts[i], "g_ts");
+  EXPECT_SAME_BITS(run.profile.inv_RT, want.inv_RT, "inv_RT");
+  EXPECT_SAME_BITS(run.profile.dG, want.dG, "dG");
+  EXPECT_SAME_BITS(run.profile.concproduct_reac, want.concproduct_reac, "concproduct_reac");
+  EXPECT_SAME_BITS(run.profile.concproduct_prod, want.concproduct_prod, "concproduct_prod");
+  EXPECT_SAME_BITS(run.profile.driving_force, want.driving_force, "driving_force");
 
   for (int64_t a = 1; a <= n; ++a) {
     for (int64_t b = 1; b <= n; ++b) {
@@ -86,32 +86,32 @@ void expect_equal(const kinex::Run& run, const LiteralResult& want) {
                        "term " + std::to_string(a) + "," + std::to_string(b));
     }
   }
-  EXPECT_SAME_BITS(run.prefactor, want.prefactor, "prefactor");
-  EXPECT_SAME_BITS(run.driving_force, want.numerator, "numerator");
-  EXPECT_SAME_BITS(run.denominator, want.denominator, "denominator");
-  EXPECT_SAME_BITS(run.TOF, want.TOF, "TOF");
+  EXPECT_SAME_BITS(run.results.prefactor, want.prefactor, "prefactor");
+  EXPECT_SAME_BITS(run.profile.driving_force, want.numerator, "numerator");
+  EXPECT_SAME_BITS(run.results.denominator, want.denominator, "denominator");
+  EXPECT_SAME_BITS(run.results.TOF, want.TOF, "TOF");
 
-  EXPECT_EQ(run.dominant_a, want.dominant_a);
-  EXPECT_EQ(run.dominant_b, want.dominant_b);
-  EXPECT_EQ(run.TDI, want.TDI);
-  EXPECT_EQ(run.TDTS, want.TDTS);
+  EXPECT_EQ(run.results.dominant_a, want.dominant_a);
+  EXPECT_EQ(run.results.dominant_b, want.dominant_b);
+  EXPECT_EQ(run.results.TDI, want.TDI);
+  EXPECT_EQ(run.results.TDTS, want.TDTS);
   for (int64_t i = 1; i <= n; ++i) {
     const std::string step = " of step " + std::to_string(i);
-    EXPECT_SAME_BITS(run.xtof_int[i - 1], want.xtof_int[i - 1], "xtof_int" + step);
-    EXPECT_SAME_BITS(run.xtof_ts[i], want.xtof_ts[i], "xtof_ts" + step);
-    if (run.has_reac[i] != 0) {
-      EXPECT_SAME_BITS(run.sum_reac[i], want.sum_reac[i], "sum_reac" + step);
-      EXPECT_SAME_BITS(run.xtof_reac[i], want.xtof_reac[i], "xtof_reac" + step);
+    EXPECT_SAME_BITS(run.results.xtof_int[i - 1], want.xtof_int[i - 1], "xtof_int" + step);
+    EXPECT_SAME_BITS(run.results.xtof_ts[i], want.xtof_ts[i], "xtof_ts" + step);
+    if (run.cycle.has_reac[i] != 0) {
+      EXPECT_SAME_BITS(run.results.sum_reac[i], want.sum_reac[i], "sum_reac" + step);
+      EXPECT_SAME_BITS(run.results.xtof_reac[i], want.xtof_reac[i], "xtof_reac" + step);
     }
-    if (run.has_prod[i] != 0) {
-      EXPECT_SAME_BITS(run.sum_prod[i], want.sum_prod[i], "sum_prod" + step);
-      EXPECT_SAME_BITS(run.xtof_prod[i], want.xtof_prod[i], "xtof_prod" + step);
+    if (run.cycle.has_prod[i] != 0) {
+      EXPECT_SAME_BITS(run.results.sum_prod[i], want.sum_prod[i], "sum_prod" + step);
+      EXPECT_SAME_BITS(run.results.xtof_prod[i], want.xtof_prod[i], "xtof_prod" + step);
     }
   }
-  EXPECT_EQ(static_cast<int64_t>(run.reac_steps.size()), want.n_reac_in_span);
-  EXPECT_EQ(static_cast<int64_t>(run.prod_steps.size()), want.n_prod_in_span);
-  EXPECT_EQ(run.reac_steps, want.reac_steps);
-  EXPECT_EQ(run.prod_steps, want.prod_steps);
+  EXPECT_EQ(static_cast<int64_t>(run.results.reac_steps.size()), want.n_reac_in_span);
+  EXPECT_EQ(static_cast<int64_t>(run.results.prod_steps.size()), want.n_prod_in_span);
+  EXPECT_EQ(run.results.reac_steps, want.reac_steps);
+  EXPECT_EQ(run.results.prod_steps, want.prod_steps);
 }
 
 struct Batch {
@@ -131,7 +131,7 @@ TEST_P(EquivalenceTest, MatchesLongHandBitForBit) {
     const Cycle cycle = gen.cycle(gen.integer(batch.min_n, batch.max_n));
     kinex::Run run = make_run(cycle);
     run_model(run);
-    SCOPED_TRACE("cycle " + std::to_string(c) + ", n = " + std::to_string(run.n));
+    SCOPED_TRACE("cycle " + std::to_string(c) + ", n = " + std::to_string(run.cycle.n));
     expect_equal(run, literal_model(run));
     if (HasFailure()) return;
   }

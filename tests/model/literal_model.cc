@@ -39,25 +39,25 @@ std::vector<int64_t> extract_ascending(std::vector<int64_t>& span, int64_t count
 }  // namespace
 
 LiteralResult literal_model(const kinex::Run& run) {
-  const int64_t n = run.n;
+  const int64_t n = run.cycle.n;
   LiteralResult r;
 
   // Energy profile.
   r.G_int.assign(2 * n, 0.0);
-  for (int64_t k = 0; k < n; ++k) r.G_int[k] = run.G_int[k];
-  for (int64_t k = n; k <= 2 * n - 1; ++k) r.G_int[k] = run.DeltaG + r.G_int[k - n];
+  for (int64_t k = 0; k < n; ++k) r.G_int[k] = run.cycle.G_int[k];
+  for (int64_t k = n; k <= 2 * n - 1; ++k) r.G_int[k] = run.cycle.DeltaG + r.G_int[k - n];
   const double R_gas = kBoltzmann * kAvogadro;
-  r.inv_RT = (kKcalToKJ * 1000.0) / (run.T * R_gas);
-  r.dG = run.DeltaG * r.inv_RT;
+  r.inv_RT = (kKcalToKJ * 1000.0) / (run.cycle.T * R_gas);
+  r.dG = run.cycle.DeltaG * r.inv_RT;
   r.g_ts.assign(n + 1, 0.0);
-  for (int64_t i = 1; i <= n; ++i) r.g_ts[i] = run.G_ts[i] * r.inv_RT;
+  for (int64_t i = 1; i <= n; ++i) r.g_ts[i] = run.cycle.G_ts[i] * r.inv_RT;
   r.g_int.assign(2 * n, 0.0);
   for (int64_t k = 0; k <= 2 * n - 1; ++k) r.g_int[k] = r.G_int[k] * r.inv_RT;
   r.concproduct_reac = 1.0;
   r.concproduct_prod = 1.0;
   for (int64_t i = 1; i <= n; ++i) {
-    r.concproduct_reac = r.concproduct_reac * run.conc_reac[i];
-    r.concproduct_prod = r.concproduct_prod * run.conc_prod[i];
+    r.concproduct_reac = r.concproduct_reac * run.cycle.conc_reac[i];
+    r.concproduct_prod = r.concproduct_prod * run.cycle.conc_prod[i];
   }
   r.driving_force = std::exp(-r.dG) * r.concproduct_reac - r.concproduct_prod;
 
@@ -104,7 +104,7 @@ LiteralResult literal_model(const kinex::Run& run) {
       conc(a, b) = 1.0;
       for (int64_t k = 1; k <= n - 1; ++k) {
         const int64_t v = pm(a, b, k);
-        conc(a, b) = conc(a, b) * (v > 0 ? run.conc_reac[v] : run.conc_prod[-v]);
+        conc(a, b) = conc(a, b) * (v > 0 ? run.cycle.conc_reac[v] : run.cycle.conc_prod[-v]);
       }
     }
   for (int64_t a = 1; a <= n; ++a)
@@ -112,7 +112,7 @@ LiteralResult literal_model(const kinex::Run& run) {
   r.denominator = 0.0;
   for (int64_t a = 1; a <= n; ++a)
     for (int64_t b = 1; b <= n; ++b) r.denominator = r.denominator + complete(a, b);
-  r.prefactor = (run.T * kBoltzmann) / kPlanck;
+  r.prefactor = (run.cycle.T * kBoltzmann) / kPlanck;
   r.numerator = r.driving_force;
   r.TOF = (r.numerator * r.prefactor) / r.denominator;
   r.complete = complete.v;
@@ -151,13 +151,13 @@ LiteralResult literal_model(const kinex::Run& run) {
   for (int64_t c = 1; c <= span_len; ++c) span_reac[c - 1] = ((r.TDI + c - 2) % n) + 1;
   for (int64_t c = 1; c <= span_len_prod; ++c) span_prod[c - 1] = span_reac[c - 1];
   for (int64_t& s : span_reac) {
-    if (run.has_reac[s] != 0)
+    if (run.cycle.has_reac[s] != 0)
       ++r.n_reac_in_span;
     else
       s = n + 1;
   }
   for (int64_t& s : span_prod) {
-    if (run.has_prod[s] != 0)
+    if (run.cycle.has_prod[s] != 0)
       ++r.n_prod_in_span;
     else
       s = n + 1;

@@ -32,34 +32,34 @@ TEST(Model, ReferenceCycle) {
   kinex::Run run = make_run({298.15, {0.0, 5.0, -2.0}, {15.0, 20.0, 10.0}, -20.0, ones, ones});
   run_model(run);
 
-  EXPECT_NEAR(run.inv_RT, 1.68780, 1e-5);
-  EXPECT_TRUE(near_relative(run.driving_force, 4.5710e14, 1e-4));
-  EXPECT_EQ(run.prefactor, (298.15 * k_B) / h_Planck);
-  EXPECT_TRUE(near_relative(run.prefactor, 6.2125e12, 1e-4));
-  EXPECT_TRUE(near_relative(run.denominator, 2.0904e29, 1e-4));
-  EXPECT_TRUE(near_relative(run.TOF, 1.3585e-2, 1e-4));
+  EXPECT_NEAR(run.profile.inv_RT, 1.68780, 1e-5);
+  EXPECT_TRUE(near_relative(run.profile.driving_force, 4.5710e14, 1e-4));
+  EXPECT_EQ(run.results.prefactor, (298.15 * k_B) / h_Planck);
+  EXPECT_TRUE(near_relative(run.results.prefactor, 6.2125e12, 1e-4));
+  EXPECT_TRUE(near_relative(run.results.denominator, 2.0904e29, 1e-4));
+  EXPECT_TRUE(near_relative(run.results.TOF, 1.3585e-2, 1e-4));
   // The largest term: transition state 2 over intermediate 0 of the next turn.
-  EXPECT_EQ(term(run, 1, 2), std::exp((20.0 - (0.0 - 20.0)) * run.inv_RT));
+  EXPECT_EQ(term(run, 1, 2), std::exp((20.0 - (0.0 - 20.0)) * run.profile.inv_RT));
   for (int64_t a = 1; a <= 3; ++a) {
     for (int64_t b = 1; b <= 3; ++b) EXPECT_LE(term(run, a, b), term(run, 1, 2));
   }
 
-  EXPECT_EQ(run.dominant_a, 1);
-  EXPECT_EQ(run.dominant_b, 2);
-  EXPECT_EQ(run.TDI, 1);
-  EXPECT_EQ(run.TDTS, 2);
+  EXPECT_EQ(run.results.dominant_a, 1);
+  EXPECT_EQ(run.results.dominant_b, 2);
+  EXPECT_EQ(run.results.TDI, 1);
+  EXPECT_EQ(run.results.TDTS, 2);
   const double xtof_int[] = {0.99978, 2.1618e-4, 1.3671e-6};
   const double xtof_ts[] = {2.1618e-4, 0.99978, 1.4139e-6};
   const double xtof_reac[] = {0.99978, 0.99978, 1.4139e-6};
   const double xtof_prod[] = {-0.99957, -4.676e-8, -6.6e-14};
   for (int64_t i = 1; i <= 3; ++i) {
-    EXPECT_TRUE(near_relative(run.xtof_int[i - 1], xtof_int[i - 1], 1e-4)) << "step " << i;
-    EXPECT_TRUE(near_relative(run.xtof_ts[i], xtof_ts[i - 1], 1e-4)) << "step " << i;
-    EXPECT_TRUE(near_relative(run.xtof_reac[i], xtof_reac[i - 1], 1e-4)) << "step " << i;
-    EXPECT_TRUE(near_relative(run.xtof_prod[i], xtof_prod[i - 1], 2e-2)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.results.xtof_int[i - 1], xtof_int[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.results.xtof_ts[i], xtof_ts[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.results.xtof_reac[i], xtof_reac[i - 1], 1e-4)) << "step " << i;
+    EXPECT_TRUE(near_relative(run.results.xtof_prod[i], xtof_prod[i - 1], 2e-2)) << "step " << i;
   }
-  EXPECT_EQ(run.reac_steps, steps({1, 2}));
-  EXPECT_EQ(run.prod_steps, steps({1}));
+  EXPECT_EQ(run.results.reac_steps, steps({1, 2}));
+  EXPECT_EQ(run.results.prod_steps, steps({1}));
 }
 
 TEST(Model, ThreeStepExample) {
@@ -70,11 +70,11 @@ TEST(Model, ThreeStepExample) {
                              {std::nullopt, 0.5, std::nullopt},
                              {std::nullopt, std::nullopt, 1.0e-3}});
   run_model(run);
-  EXPECT_TRUE(near_relative(run.driving_force, 1.069e7, 1e-3));
-  EXPECT_TRUE(near_relative(run.denominator, 8.878e25, 1e-3));
-  EXPECT_TRUE(near_relative(run.TOF, 7.4806e-7, 1e-4));
-  EXPECT_EQ(run.dominant_a, 2);
-  EXPECT_EQ(run.dominant_b, 1);
+  EXPECT_TRUE(near_relative(run.profile.driving_force, 1.069e7, 1e-3));
+  EXPECT_TRUE(near_relative(run.results.denominator, 8.878e25, 1e-3));
+  EXPECT_TRUE(near_relative(run.results.TOF, 7.4806e-7, 1e-4));
+  EXPECT_EQ(run.results.dominant_a, 2);
+  EXPECT_EQ(run.results.dominant_b, 1);
 }
 
 TEST(Model, SingleStep) {
@@ -82,14 +82,14 @@ TEST(Model, SingleStep) {
   run_model(run);
   // The one term holds no rate constant: its concentration product stays 1,
   // and its intermediate is intermediate 0 of the next turn.
-  EXPECT_EQ(term(run, 1, 1), std::exp(run.g_ts[1] - run.g_int[1]));
-  EXPECT_EQ(run.denominator, term(run, 1, 1));
-  EXPECT_EQ(run.TDI, 1);
-  EXPECT_EQ(run.TDTS, 1);
-  EXPECT_EQ(run.xtof_int[0], 1.0);
-  EXPECT_EQ(run.xtof_ts[1], 1.0);
-  EXPECT_EQ(run.reac_steps, steps({1}));
-  EXPECT_TRUE(run.prod_steps.empty());
+  EXPECT_EQ(term(run, 1, 1), std::exp(run.profile.g_ts[1] - run.profile.g_int[1]));
+  EXPECT_EQ(run.results.denominator, term(run, 1, 1));
+  EXPECT_EQ(run.results.TDI, 1);
+  EXPECT_EQ(run.results.TDTS, 1);
+  EXPECT_EQ(run.results.xtof_int[0], 1.0);
+  EXPECT_EQ(run.results.xtof_ts[1], 1.0);
+  EXPECT_EQ(run.results.reac_steps, steps({1}));
+  EXPECT_TRUE(run.results.prod_steps.empty());
 }
 
 TEST(Model, TwoSteps) {
@@ -97,14 +97,14 @@ TEST(Model, TwoSteps) {
   // concentration times its exponential.
   kinex::Run run = make_run({298.15, {0.0, -3.0}, {12.0, 9.0}, -6.0, {2.0, 4.0}, {8.0, 16.0}});
   run_model(run);
-  const auto& g_ts = run.g_ts;
-  const auto& g_int = run.g_int;
+  const auto& g_ts = run.profile.g_ts;
+  const auto& g_int = run.profile.g_int;
   // Rate constants: (1,1) = +2, (1,2) = -1, (2,1) = +1, (2,2) = -2.
   EXPECT_EQ(term(run, 1, 1), 4.0 * std::exp(g_ts[1] - g_int[2]));
   EXPECT_EQ(term(run, 1, 2), 8.0 * std::exp(g_ts[2] - g_int[2]));
   EXPECT_EQ(term(run, 2, 1), 2.0 * std::exp(g_ts[2] - g_int[3]));
   EXPECT_EQ(term(run, 2, 2), 16.0 * std::exp(g_ts[1] - g_int[1]));
-  EXPECT_EQ(run.denominator,
+  EXPECT_EQ(run.results.denominator,
             ((term(run, 1, 1) + term(run, 1, 2)) + term(run, 2, 1)) + term(run, 2, 2));
 }
 
@@ -127,8 +127,9 @@ TEST(Model, DrivingForceWarning) {
   for (const auto& c : cases) {
     kinex::Run run = make_run({c.T, {0.0, 1.0}, {10.0, 12.0}, c.DeltaG, c.reac, c.prod});
     compute_profile(run);
-    EXPECT_EQ(needs_driving_force_warning(run), c.warn) << c.name << ": " << run.driving_force;
-    EXPECT_EQ(run.dG >= 0.0, c.dG_not_negative) << c.name << ": " << run.dG;
+    EXPECT_EQ(needs_driving_force_warning(run), c.warn)
+        << c.name << ": " << run.profile.driving_force;
+    EXPECT_EQ(run.profile.dG >= 0.0, c.dG_not_negative) << c.name << ": " << run.profile.dG;
   }
 }
 
@@ -140,15 +141,16 @@ struct Placed {
 
 kinex::Run run_with_terms(int64_t n, const std::vector<Placed>& placed, double fill = 1.0) {
   kinex::Run run;
-  run.n = n;
+  run.cycle.n = n;
   kinex::Failure failure;
   EXPECT_TRUE(kinex::allocate_storage(run, failure));
-  for (int64_t k = 0; k < n * n; ++k) run.complete_matrix[k] = fill;
-  for (const Placed& p : placed) run.complete_matrix[(p.a - 1) * n + (p.b - 1)] = p.value;
-  for (int64_t i = 1; i <= n; ++i) run.has_reac[i] = run.has_prod[i] = 1;
-  run.driving_force = 1.0;
-  run.denominator = 0.0;
-  for (int64_t k = 0; k < n * n; ++k) run.denominator = run.denominator + run.complete_matrix[k];
+  for (int64_t k = 0; k < n * n; ++k) run.terms.complete_matrix[k] = fill;
+  for (const Placed& p : placed) run.terms.complete_matrix[(p.a - 1) * n + (p.b - 1)] = p.value;
+  for (int64_t i = 1; i <= n; ++i) run.cycle.has_reac[i] = run.cycle.has_prod[i] = 1;
+  run.profile.driving_force = 1.0;
+  run.results.denominator = 0.0;
+  for (int64_t k = 0; k < n * n; ++k)
+    run.results.denominator = run.results.denominator + run.terms.complete_matrix[k];
   return run;
 }
 
@@ -170,10 +172,10 @@ TEST(Model, DominantTerm) {
   for (const auto& c : cases) {
     kinex::Run run = run_with_terms(3, c.placed, c.fill);
     compute_control(run);
-    EXPECT_EQ(run.dominant_a, c.a) << c.name;
-    EXPECT_EQ(run.dominant_b, c.b) << c.name;
-    EXPECT_EQ(run.TDI, c.a) << c.name;
-    EXPECT_EQ(run.TDTS, (c.a + c.b - 2) % 3 + 1) << c.name;
+    EXPECT_EQ(run.results.dominant_a, c.a) << c.name;
+    EXPECT_EQ(run.results.dominant_b, c.b) << c.name;
+    EXPECT_EQ(run.results.TDI, c.a) << c.name;
+    EXPECT_EQ(run.results.TDTS, (c.a + c.b - 2) % 3 + 1) << c.name;
   }
 }
 
@@ -196,12 +198,12 @@ TEST(Model, SpanLists) {
       {"three digits", 120, {99, 3, 9.0}, 0, 99, 101, steps({99, 100, 101}), steps({99, 100})}};
   for (const auto& c : cases) {
     kinex::Run run = run_with_terms(c.n, {c.dominant});
-    if (c.no_reactant > 0) run.has_reac[c.no_reactant] = 0;
+    if (c.no_reactant > 0) run.cycle.has_reac[c.no_reactant] = 0;
     compute_control(run);
-    EXPECT_EQ(run.TDI, c.tdi) << c.name;
-    EXPECT_EQ(run.TDTS, c.tdts) << c.name;
-    EXPECT_EQ(run.reac_steps, c.reac) << c.name;
-    EXPECT_EQ(run.prod_steps, c.prod) << c.name;
+    EXPECT_EQ(run.results.TDI, c.tdi) << c.name;
+    EXPECT_EQ(run.results.TDTS, c.tdts) << c.name;
+    EXPECT_EQ(run.results.reac_steps, c.reac) << c.name;
+    EXPECT_EQ(run.results.prod_steps, c.prod) << c.name;
   }
 }
 

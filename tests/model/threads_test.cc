@@ -76,19 +76,19 @@ void expect_same_vector(const std::vector<double>& got, const std::vector<double
 }
 
 void expect_same_results(const kinex::Run& got, const kinex::Run& want, const std::string& name) {
-  EXPECT_SAME_BITS(got.TOF, want.TOF, name + " TOF");
-  EXPECT_SAME_BITS(got.denominator, want.denominator, name + " denominator");
-  EXPECT_EQ(got.TDI, want.TDI) << name;
-  EXPECT_EQ(got.TDTS, want.TDTS) << name;
-  expect_same_vector(got.xtof_int, want.xtof_int, name + " xtof_int");
-  expect_same_vector(got.xtof_ts, want.xtof_ts, name + " xtof_ts");
-  expect_same_vector(got.sum_reac, want.sum_reac, name + " sum_reac");
-  expect_same_vector(got.sum_prod, want.sum_prod, name + " sum_prod");
-  expect_same_vector(got.xtof_reac, want.xtof_reac, name + " xtof_reac");
-  expect_same_vector(got.xtof_prod, want.xtof_prod, name + " xtof_prod");
-  const int64_t n = want.n;
-  const double* got_terms = got.complete_matrix.get();
-  const double* want_terms = want.complete_matrix.get();
+  EXPECT_SAME_BITS(got.results.TOF, want.results.TOF, name + " TOF");
+  EXPECT_SAME_BITS(got.results.denominator, want.results.denominator, name + " denominator");
+  EXPECT_EQ(got.results.TDI, want.results.TDI) << name;
+  EXPECT_EQ(got.results.TDTS, want.results.TDTS) << name;
+  expect_same_vector(got.results.xtof_int, want.results.xtof_int, name + " xtof_int");
+  expect_same_vector(got.results.xtof_ts, want.results.xtof_ts, name + " xtof_ts");
+  expect_same_vector(got.results.sum_reac, want.results.sum_reac, name + " sum_reac");
+  expect_same_vector(got.results.sum_prod, want.results.sum_prod, name + " sum_prod");
+  expect_same_vector(got.results.xtof_reac, want.results.xtof_reac, name + " xtof_reac");
+  expect_same_vector(got.results.xtof_prod, want.results.xtof_prod, name + " xtof_prod");
+  const int64_t n = want.cycle.n;
+  const double* got_terms = got.terms.complete_matrix.get();
+  const double* want_terms = want.terms.complete_matrix.get();
   expect_same_vector(std::vector<double>(got_terms, got_terms + n * n),
                      std::vector<double>(want_terms, want_terms + n * n),
                      name + " complete_matrix");

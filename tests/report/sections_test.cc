@@ -20,23 +20,23 @@ const double kInf = std::numeric_limits<double>::infinity();
 kinex::Run three_step_run() {
   kinex::Run run;
   run.input_name = "input.txt";
-  run.T = 298.15;
-  run.n = 3;
-  run.DeltaG = -10.0;
-  run.G_int = {0.0, -5.1, -2.0, -10.0, -15.1, -12.0};
-  run.G_ts = {0.0, 15.2, 20.3, 12.0};
-  run.conc_reac = {1.0, 1.0, 0.5, 1.0};
-  run.conc_prod = {1.0, 1.0, 1.0, 1.0e-3};
-  run.has_reac = {0, 0, 1, 0};
-  run.has_prod = {0, 0, 0, 1};
-  run.xtof_int = {3.1e-9, 0.9999991, 8.7e-7};
-  run.xtof_ts = {0.0, 2.2e-7, 0.9999996, 1.8e-7};
+  run.cycle.T = 298.15;
+  run.cycle.n = 3;
+  run.cycle.DeltaG = -10.0;
+  run.cycle.G_int = {0.0, -5.1, -2.0, -10.0, -15.1, -12.0};
+  run.cycle.G_ts = {0.0, 15.2, 20.3, 12.0};
+  run.cycle.conc_reac = {1.0, 1.0, 0.5, 1.0};
+  run.cycle.conc_prod = {1.0, 1.0, 1.0, 1.0e-3};
+  run.cycle.has_reac = {0, 0, 1, 0};
+  run.cycle.has_prod = {0, 0, 0, 1};
+  run.results.xtof_int = {3.1e-9, 0.9999991, 8.7e-7};
+  run.results.xtof_ts = {0.0, 2.2e-7, 0.9999996, 1.8e-7};
   // Steps without the concentration get values that would show if used.
-  run.xtof_reac = {0.0, 0.75, 0.99999988, 0.5};
-  run.xtof_prod = {0.0, -0.5, -0.25, -1.1e-10};
-  run.TOF = 7.4806e-7;
-  run.TDI = run.TDTS = 2;
-  run.reac_steps = {2};
+  run.results.xtof_reac = {0.0, 0.75, 0.99999988, 0.5};
+  run.results.xtof_prod = {0.0, -0.5, -0.25, -1.1e-10};
+  run.results.TOF = 7.4806e-7;
+  run.results.TDI = run.results.TDTS = 2;
+  run.results.reac_steps = {2};
   return run;
 }
 
@@ -71,8 +71,8 @@ TEST(Warning, WritesTheReasonThatFits) {
                {-1.0, -3.0, conc}, {-kInf, -kInf, conc}, {-1.0, kNaN, conc}};
   for (const auto& c : cases) {
     kinex::Run run;
-    run.driving_force = c.driving_force;
-    run.dG = c.dG;
+    run.profile.driving_force = c.driving_force;
+    run.profile.dG = c.dG;
     std::string out = "before\n";
     write_warning(run, out);
     EXPECT_EQ(out, "before\n" + c.expected) << c.driving_force << " " << c.dG;
@@ -146,10 +146,10 @@ std::string advice_case_name(const ::testing::TestParamInfo<AdviceCase>& info) {
 TEST_P(AdviceTest, NamesTheStepsInTheRightSentence) {
   const AdviceCase& c = GetParam();
   kinex::Run run = three_step_run();
-  run.TDI = c.TDI;
-  run.TDTS = c.TDTS;
-  run.reac_steps.assign(c.reac.begin(), c.reac.end());
-  run.prod_steps.assign(c.prod.begin(), c.prod.end());
+  run.results.TDI = c.TDI;
+  run.results.TDTS = c.TDTS;
+  run.results.reac_steps.assign(c.reac.begin(), c.reac.end());
+  run.results.prod_steps.assign(c.prod.begin(), c.prod.end());
   std::string expected = kHeadL + " The TDI is the intermediate of step " + std::to_string(c.TDI) +
                          ".\n The TDTS is the transition state of step " + std::to_string(c.TDTS) +
                          ".\n \n";
@@ -225,7 +225,7 @@ TEST(Tof, ScalesOneWorkingValue) {
                {-kInf, "     -Inf", "     -Inf", "     -Inf"}};
   for (const auto& c : cases) {
     kinex::Run run = three_step_run();
-    run.TOF = c.TOF;
+    run.results.TOF = c.TOF;
     EXPECT_EQ(report(run, 8), kHeadL + "      TOF = " + c.per_second +
                                   " s^(-1)\n          = " + c.per_hour +
                                   " h^(-1)\n          = " + c.per_day + " d^(-1)\n \n");
