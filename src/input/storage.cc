@@ -17,9 +17,9 @@
 namespace kinex {
 namespace {
 
-// Per step: G_int (two turns), g_int (two turns), G_ts, g_ts, the two
-// concentrations, the two flags, and the six X_TOF vectors and sums.
-constexpr std::size_t kBytesPerStep = 8 * (2 + 2 + 1 + 1 + 2 + 2 + 6);
+// Per step: G_int as read, G_int and g_int over two turns, G_ts, g_ts, the
+// two concentrations, the two flags, and the six X_TOF vectors and sums.
+constexpr std::size_t kBytesPerStep = 8 * (1 + 2 + 2 + 1 + 1 + 2 + 2 + 6);
 
 // Room kept for what the run takes besides its storage: thread stacks and
 // their allocation arenas, the report text, the program itself.
@@ -124,7 +124,8 @@ bool allocate_storage(Run& run, Failure& failure) {
   try {
     if (needed > limit) throw std::bad_alloc();
     const auto n = static_cast<std::size_t>(run.cycle.n);
-    run.cycle.G_int.assign(2 * n, 0.0);
+    run.cycle.G_int.assign(n, 0.0);
+    run.profile.G_int.assign(2 * n, 0.0);
     run.profile.g_int.assign(2 * n, 0.0);
     run.cycle.G_ts.assign(n + 1, 0.0);
     run.profile.g_ts.assign(n + 1, 0.0);

@@ -38,7 +38,7 @@ std::vector<State> make_states(const Run& run, bool wraps) {
     State s;
     s.id = numbered("int-", j, next ? kNextTurnId : "");
     s.name = numbered("I", j, next ? kNextTurnMark : "");
-    s.energy = at(run.cycle.G_int, next ? j + n : j);
+    s.energy = at(run.profile.G_int, next ? j + n : j);
     s.index = j;
     s.xtof = at(run.results.xtof_int, j);
     s.faded = faded;

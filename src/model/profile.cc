@@ -10,14 +10,15 @@ void compute_profile(Run& run) {
 
   // The next turn is built on the unscaled energies, before the scaling, so
   // that its scaled values round exactly as the published results do.
+  for (int64_t k = 0; k < n; ++k) run.profile.G_int[k] = run.cycle.G_int[k];
   for (int64_t k = n; k <= 2 * n - 1; ++k)
-    run.cycle.G_int[k] = run.cycle.DeltaG + run.cycle.G_int[k - n];
+    run.profile.G_int[k] = run.cycle.DeltaG + run.cycle.G_int[k - n];
 
   run.profile.inv_RT = (kcal_to_kJ * kJ_to_J) / (run.cycle.T * R_gas);
   run.profile.dG = run.cycle.DeltaG * run.profile.inv_RT;
   for (int64_t i = 1; i <= n; ++i) run.profile.g_ts[i] = run.cycle.G_ts[i] * run.profile.inv_RT;
   for (int64_t k = 0; k <= 2 * n - 1; ++k)
-    run.profile.g_int[k] = run.cycle.G_int[k] * run.profile.inv_RT;
+    run.profile.g_int[k] = run.profile.G_int[k] * run.profile.inv_RT;
 
   run.profile.concproduct_reac = 1.0;
   run.profile.concproduct_prod = 1.0;

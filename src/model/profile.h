@@ -15,7 +15,7 @@ inline const double kcal_to_kJ = static_cast<double>(4.184f);
 inline const double kJ_to_J = 1000.0;
 inline const double R_gas = k_B * N_A;  // J/(mol K)
 
-// Fills G_int[n..2n-1], inv_RT, dG, g_int, g_ts, concproduct_reac,
+// Fills G_int (both turns), inv_RT, dG, g_int, g_ts, concproduct_reac,
 // concproduct_prod and driving_force. Pure arithmetic; never fails.
 void compute_profile(Run& run);
 

@@ -25,7 +25,7 @@ struct Cycle {
   double T = 0.0;                 // kelvin
   int64_t n = 0;                  // number of steps
   double DeltaG = 0.0;            // kcal/mol, one turn of the cycle
-  std::vector<double> G_int;      // kcal/mol, 0..2n-1 (n..2n-1: next turn, from the profile)
+  std::vector<double> G_int;      // kcal/mol, intermediates 0..n-1
   std::vector<double> G_ts;       // kcal/mol, 1..n
   std::vector<double> conc_reac;  // 1..n; 1.0 where the step has none
   std::vector<double> conc_prod;  // 1..n; 1.0 where the step has none
@@ -35,6 +35,9 @@ struct Cycle {
 
 // The energy profile in units of RT and the driving force.
 struct Profile {
+  // kcal/mol, intermediates 0..2n-1: those of the cycle, then those of the
+  // next turn (n..2n-1), raised by DeltaG.
+  std::vector<double> G_int;
   double inv_RT = 0.0;        // mol/kcal
   double dG = 0.0;            // DeltaG * inv_RT
   std::vector<double> g_int;  // 0..2n-1, energies in units of RT

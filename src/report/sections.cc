@@ -42,7 +42,7 @@ void write_input_repeat(const Run& run, bool headings, std::string& out) {
                     concentration_text(run.cycle.has_prod[i], run.cycle.conc_prod[i])});
   }
   // The "/" ends each of these two writes with a line of zero characters.
-  write_laid_out(out, "(A7,F8.1,/)", {" Final ", run.cycle.G_int[run.cycle.n]});
+  write_laid_out(out, "(A7,F8.1,/)", {" Final ", run.profile.G_int[run.cycle.n]});
   write_laid_out(out, "(A7,F8.1,/)", {" DeltaG", run.cycle.DeltaG});
 }
 

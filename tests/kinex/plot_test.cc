@@ -118,10 +118,10 @@ std::vector<std::pair<std::string, double>> expected_states(const Run& run) {
     states.push_back({"int-" + std::to_string(i - 1), run.cycle.G_int[i - 1]});
     states.push_back({"ts-" + std::to_string(i), run.cycle.G_ts[i]});
   }
-  states.push_back({"int-0-next", run.cycle.G_int[n]});
+  states.push_back({"int-0-next", run.profile.G_int[n]});
   for (int64_t i = 1; run.results.TDTS < run.results.TDI && i <= run.results.TDTS; ++i) {
     if (i > 1)
-      states.push_back({"int-" + std::to_string(i - 1) + "-next", run.cycle.G_int[n + i - 1]});
+      states.push_back({"int-" + std::to_string(i - 1) + "-next", run.profile.G_int[n + i - 1]});
     states.push_back({"ts-" + std::to_string(i) + "-next", run.cycle.G_ts[i] + run.cycle.DeltaG});
   }
   return states;

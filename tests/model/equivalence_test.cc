@@ -70,7 +70,7 @@ struct Generator {
 void expect_equal(const kinex::Run& run, const LiteralResult& want) {
   const int64_t n = run.cycle.n;
   for (int64_t k = 0; k < 2 * n; ++k) {
-    EXPECT_SAME_BITS(run.cycle.G_int[k], want.G_int[k], "G_int " + std::to_string(k));
+    EXPECT_SAME_BITS(run.profile.G_int[k], want.G_int[k], "G_int " + std::to_string(k));
     EXPECT_SAME_BITS(run.profile.g_int[k], want.g_int[k], "g_int " + std::to_string(k));
   }
   for (int64_t i = 1; i <= n; ++i) EXPECT_SAME_BITS(run.profile.g_ts[i], want.g_ts[i], "g_ts");

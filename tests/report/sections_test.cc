@@ -23,7 +23,8 @@ kinex::Run three_step_run() {
   run.cycle.T = 298.15;
   run.cycle.n = 3;
   run.cycle.DeltaG = -10.0;
-  run.cycle.G_int = {0.0, -5.1, -2.0, -10.0, -15.1, -12.0};
+  run.cycle.G_int = {0.0, -5.1, -2.0};
+  run.profile.G_int = {0.0, -5.1, -2.0, -10.0, -15.1, -12.0};
   run.cycle.G_ts = {0.0, 15.2, 20.3, 12.0};
   run.cycle.conc_reac = {1.0, 1.0, 0.5, 1.0};
   run.cycle.conc_prod = {1.0, 1.0, 1.0, 1.0e-3};
