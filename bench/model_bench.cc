@@ -87,7 +87,7 @@ kinex::Run run_for(const benchmark::State& state) {
 void BM_Profile(benchmark::State& state) {
   kinex::Run run = run_for(state);
   for (auto _ : state) {
-    kinex::compute_profile(run);
+    kinex::compute_profile(run.cycle, run.profile);
     benchmark::DoNotOptimize(run.profile.driving_force);
   }
 }
@@ -96,19 +96,19 @@ int threads_for(const benchmark::State& state) { return static_cast<int>(state.r
 
 void BM_Tof(benchmark::State& state) {
   kinex::Run run = run_for(state);
-  kinex::compute_profile(run);
+  kinex::compute_profile(run.cycle, run.profile);
   for (auto _ : state) {
-    kinex::compute_tof(run, threads_for(state));
+    kinex::compute_tof(run.cycle, run.profile, run.terms, run.results, threads_for(state));
     benchmark::DoNotOptimize(run.results.TOF);
   }
 }
 
 void BM_Control(benchmark::State& state) {
   kinex::Run run = run_for(state);
-  kinex::compute_profile(run);
-  kinex::compute_tof(run);
+  kinex::compute_profile(run.cycle, run.profile);
+  kinex::compute_tof(run.cycle, run.profile, run.terms, run.results);
   for (auto _ : state) {
-    kinex::compute_control(run, threads_for(state));
+    kinex::compute_control(run.cycle, run.profile, run.terms, run.results, threads_for(state));
     benchmark::DoNotOptimize(run.results.xtof_reac.data());
   }
 }

@@ -13,7 +13,7 @@ std::string csv_row(const Run& run, bool for_spreadsheet) {
          std::to_string(run.cycle.n) + ',' + shortest(run.cycle.DeltaG) + ',' +
          shortest(run.results.TOF) + ',' + std::to_string(run.results.TDI) + ',' +
          std::to_string(run.results.TDTS) + ',' + shortest(energetic_span(run)) + ',' +
-         (needs_driving_force_warning(run) ? "1" : "0") + '\n';
+         (needs_driving_force_warning(run.profile) ? "1" : "0") + '\n';
 }
 
 }  // namespace kinex

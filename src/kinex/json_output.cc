@@ -150,7 +150,7 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line) {
   results["TOF"] = {
       {"per_second", run.results.TOF}, {"per_hour", per_hour}, {"per_day", per_hour * 24.0}};
   results["driving_force"] = run.profile.driving_force;
-  const bool warning = needs_driving_force_warning(run);
+  const bool warning = needs_driving_force_warning(run.profile);
   results["warning"] = warning;
   results["warning_text"] = warning ? Json(warning_text(run)) : Json(nullptr);
   results["TDI"] = run.results.TDI;

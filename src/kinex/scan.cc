@@ -210,7 +210,7 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
     row.TDI = cycle.results.TDI;
     row.TDTS = cycle.results.TDTS;
     row.energetic_span = energetic_span(cycle);
-    row.warning = needs_driving_force_warning(cycle);
+    row.warning = needs_driving_force_warning(cycle.profile);
     if (k > 0) {
       row.tdi_changed = row.TDI != before.TDI;
       row.tdts_changed = row.TDTS != before.TDTS;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -179,11 +180,12 @@ void add_step_blocks(int64_t n, bool reactants, const std::vector<int64_t>& want
 
 // Fills sum_reac or sum_prod of the wanted steps of one block; the other
 // elements are left alone.
-void sum_step_block(Run& run, const StepBlock& block) {
-  const int64_t n = run.cycle.n;
-  const double* terms = run.terms.complete_matrix.get();
-  const std::vector<int64_t>& wanted = block.reactants ? run.cycle.has_reac : run.cycle.has_prod;
-  std::vector<double>& sums = block.reactants ? run.results.sum_reac : run.results.sum_prod;
+void sum_step_block(const Cycle& cycle, const Terms& matrix, Results& results,
+                    const StepBlock& block) {
+  const int64_t n = cycle.n;
+  const double* terms = matrix.complete_matrix.get();
+  const std::vector<int64_t>& wanted = block.reactants ? cycle.has_reac : cycle.has_prod;
+  std::vector<double>& sums = block.reactants ? results.sum_reac : results.sum_prod;
   double result[kStepBlock];
   if (block.width == 1) {
     sum_block<1>(n, block.i0, block.reactants, terms, result);
@@ -198,9 +200,9 @@ void sum_step_block(Run& run, const StepBlock& block) {
 // One pass over the terms, row by row: the dominant term, the row sums
 // (intermediates) and the per-transition-state sums, each in the order the
 // degrees of control prescribe.
-void scan_terms(Run& run) {
-  const int64_t n = run.cycle.n;
-  const double* terms = run.terms.complete_matrix.get();
+void scan_terms(const Cycle& cycle, const Terms& matrix, Results& results) {
+  const int64_t n = cycle.n;
+  const double* terms = matrix.complete_matrix.get();
 
   // The dominant term is the one a column-major scan (a fastest) finds when
   // it starts from term (1,1) and moves only to a strictly greater term: the
@@ -210,16 +212,16 @@ void scan_terms(Run& run) {
   int64_t best_a = 1, best_b = 1;
   const bool keep_first = std::isnan(best);
 
-  for (int64_t i = 1; i <= n; ++i) run.results.xtof_ts[i] = 0.0;
+  for (int64_t i = 1; i <= n; ++i) results.xtof_ts[i] = 0.0;
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = terms + (a - 1) * n;
     double row_sum = 0.0;
     for (int64_t b = 1; b <= n; ++b) row_sum = row_sum + row[b - 1];
-    run.results.xtof_int[a - 1] = row_sum;
+    results.xtof_int[a - 1] = row_sum;
 
     // Term b of row a crosses transition state a+b-1 (cyclic); each
     // transition state receives one term per row, rows ascending.
-    double* ts = run.results.xtof_ts.data();
+    double* ts = results.xtof_ts.data();
     for (int64_t b = 1; b <= n - a + 1; ++b) ts[a + b - 1] = ts[a + b - 1] + row[b - 1];
     for (int64_t b = n - a + 2; b <= n; ++b) ts[a + b - 1 - n] = ts[a + b - 1 - n] + row[b - 1];
 
@@ -236,11 +238,11 @@ void scan_terms(Run& run) {
       }
     }
   }
-  run.results.dominant_a = best_a;
-  run.results.dominant_b = best_b;
+  results.dominant_a = best_a;
+  results.dominant_b = best_b;
   for (int64_t i = 1; i <= n; ++i) {
-    run.results.xtof_int[i - 1] = run.results.xtof_int[i - 1] / run.results.denominator;
-    run.results.xtof_ts[i] = run.results.xtof_ts[i] / run.results.denominator;
+    results.xtof_int[i - 1] = results.xtof_int[i - 1] / results.denominator;
+    results.xtof_ts[i] = results.xtof_ts[i] / results.denominator;
   }
 }
 
@@ -257,44 +259,44 @@ std::vector<int64_t> span_steps(int64_t n, int64_t tdi, int64_t span_len,
 
 }  // namespace
 
-void compute_control(Run& run) { compute_control(run, 0); }
-
-void compute_control(Run& run, int threads) {
-  const int64_t n = run.cycle.n;
+void compute_control(const Cycle& cycle, const Profile& profile, const Terms& terms,
+                     Results& results, int threads, const std::function<void(double)>& progress) {
+  const int64_t n = cycle.n;
   if (n < 1) return;
-  scan_terms(run);
+  scan_terms(cycle, terms, results);
 
-  const int64_t a = run.results.dominant_a, b = run.results.dominant_b;
-  run.results.TDI = a;
-  run.results.TDTS = (a + b - 2) % n + 1;
+  const int64_t a = results.dominant_a, b = results.dominant_b;
+  results.TDI = a;
+  results.TDTS = (a + b - 2) % n + 1;
 
-  const int64_t d = run.results.TDTS - run.results.TDI;
+  const int64_t d = results.TDTS - results.TDI;
   const int64_t span_len = d >= 0 ? d + 1 : d + n + 1;
-  run.results.reac_steps = span_steps(n, run.results.TDI, span_len, run.cycle.has_reac);
-  run.results.prod_steps = span_steps(n, run.results.TDI, span_len - 1, run.cycle.has_prod);
+  results.reac_steps = span_steps(n, results.TDI, span_len, cycle.has_reac);
+  results.prod_steps = span_steps(n, results.TDI, span_len - 1, cycle.has_prod);
 
   // The blocks of steps are independent of each other; threads share them.
   std::vector<StepBlock> blocks;
-  add_step_blocks(n, true, run.cycle.has_reac, blocks);
-  add_step_blocks(n, false, run.cycle.has_prod, blocks);
+  add_step_blocks(n, true, cycle.has_reac, blocks);
+  add_step_blocks(n, false, cycle.has_prod, blocks);
   const auto count = static_cast<int64_t>(blocks.size());
-  ModelProgress progress(run, ModelProgress::Phase::control);
+  ModelProgress meter(progress, cycle, ModelProgress::Phase::control);
   parallel_for(
-      count, thread_count(threads, n, count), [&](int64_t k) { sum_step_block(run, blocks[k]); },
+      count, thread_count(threads, n, count),
+      [&](int64_t k) { sum_step_block(cycle, terms, results, blocks[k]); },
       [&](int64_t done) {
-        progress.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
+        meter.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
       });
 
   // The quotients are grouped as the degrees of control are defined; the
   // shorter exp(-dG) * concproduct_reac / driving_force would round differently.
   const double reac_share =
-      (run.profile.driving_force + run.profile.concproduct_prod) / run.profile.driving_force;
-  const double prod_share = -(run.profile.concproduct_prod / run.profile.driving_force);
+      (profile.driving_force + profile.concproduct_prod) / profile.driving_force;
+  const double prod_share = -(profile.concproduct_prod / profile.driving_force);
   for (int64_t i = 1; i <= n; ++i) {
-    if (run.cycle.has_reac[i] != 0)
-      run.results.xtof_reac[i] = reac_share - (run.results.sum_reac[i] / run.results.denominator);
-    if (run.cycle.has_prod[i] != 0)
-      run.results.xtof_prod[i] = prod_share - (run.results.sum_prod[i] / run.results.denominator);
+    if (cycle.has_reac[i] != 0)
+      results.xtof_reac[i] = reac_share - (results.sum_reac[i] / results.denominator);
+    if (cycle.has_prod[i] != 0)
+      results.xtof_prod[i] = prod_share - (results.sum_prod[i] / results.denominator);
   }
 }
 

@@ -7,9 +7,9 @@
 namespace kinex {
 
 void evaluate_cycle(Run& run, int threads) {
-  compute_profile(run);
-  compute_tof(run, threads);
-  compute_control(run, threads);
+  compute_profile(run.cycle, run.profile);
+  compute_tof(run.cycle, run.profile, run.terms, run.results, threads, run.progress);
+  compute_control(run.cycle, run.profile, run.terms, run.results, threads, run.progress);
 }
 
 }  // namespace kinex

@@ -67,21 +67,22 @@ void parallel_for(int64_t count, int threads, const std::function<void(int64_t)>
   if (done) done(finished.load(std::memory_order_acquire));
 }
 
-ModelProgress::ModelProgress(const Run& run, Phase phase) {
-  if (!run.progress) return;
-  progress_ = &run.progress;
+ModelProgress::ModelProgress(const std::function<void(double)>& progress, const Cycle& cycle,
+                             Phase phase) {
+  if (!progress) return;
+  progress_ = &progress;
   // Estimated operations: the concentration products of compute_tof take
   // about n^3/2 multiplications when any reactant concentration differs
   // from 1, the sums of compute_control about n^2/2 additions per step with
   // a concentration; the rest of either phase grows as n^2.
-  const double n = static_cast<double>(run.cycle.n);
+  const double n = static_cast<double>(cycle.n);
   bool any_factor = false;
   double wanted = 0.0;
-  for (int64_t i = 1; i <= run.cycle.n; ++i) {
+  for (int64_t i = 1; i <= cycle.n; ++i) {
     const auto has = [i](const auto& v) { return i < static_cast<int64_t>(v.size()); };
-    if (has(run.cycle.conc_reac) && run.cycle.conc_reac[i] != 1.0) any_factor = true;
-    if (has(run.cycle.has_reac) && run.cycle.has_reac[i] != 0) wanted += 1.0;
-    if (has(run.cycle.has_prod) && run.cycle.has_prod[i] != 0) wanted += 1.0;
+    if (has(cycle.conc_reac) && cycle.conc_reac[i] != 1.0) any_factor = true;
+    if (has(cycle.has_reac) && cycle.has_reac[i] != 0) wanted += 1.0;
+    if (has(cycle.has_prod) && cycle.has_prod[i] != 0) wanted += 1.0;
   }
   // A multiplication there takes about as long as an addition here.
   const double tof = n * n * (4.0 + (any_factor ? n / 2.0 : 0.0));

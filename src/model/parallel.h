@@ -33,7 +33,7 @@ void parallel_for(int64_t count, int threads, const std::function<void(int64_t)>
 class ModelProgress {
  public:
   enum class Phase { tof, control };
-  ModelProgress(const Run& run, Phase phase);
+  ModelProgress(const std::function<void(double)>& progress, const Cycle& cycle, Phase phase);
   // `fraction` (0..1) of the phase is done.
   void report(double fraction);
 

@@ -15,11 +15,15 @@ inline const double kcal_to_kJ = static_cast<double>(4.184f);
 inline const double kJ_to_J = 1000.0;
 inline const double R_gas = k_B * N_A;  // J/(mol K)
 
-// Fills G_int (both turns), inv_RT, dG, g_int, g_ts, concproduct_reac,
-// concproduct_prod and driving_force. Pure arithmetic; never fails.
-void compute_profile(Run& run);
+// The profile of `cycle` (n >= 1, its arrays allocated): G_int over both
+// turns, inv_RT, dG, g_int, g_ts, concproduct_reac, concproduct_prod and
+// driving_force, into `profile` (allocated for n). Pure arithmetic; never
+// fails.
+void compute_profile(const Cycle& cycle, Profile& profile);
 
 // True when the driving force is zero or negative (NaN counts as positive).
-inline bool needs_driving_force_warning(const Run& run) { return run.profile.driving_force <= 0.0; }
+inline bool needs_driving_force_warning(const Profile& profile) {
+  return profile.driving_force <= 0.0;
+}
 
 }  // namespace kinex

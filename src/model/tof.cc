@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "model/parallel.h"
@@ -25,13 +26,13 @@ struct ReactantFactors {
   std::vector<int64_t> other_before;  // 1..2n
 };
 
-ReactantFactors reactant_factors(const Run& run) {
-  const int64_t n = run.cycle.n;
+ReactantFactors reactant_factors(const Cycle& cycle) {
+  const int64_t n = cycle.n;
   ReactantFactors f;
   f.at.assign(2 * n, 0.0);
   f.other_before.assign(2 * n + 1, 0);
   for (int64_t s = 1; s <= 2 * n - 1; ++s) {
-    f.at[s] = run.cycle.conc_reac[(s - 1) % n + 1];
+    f.at[s] = cycle.conc_reac[(s - 1) % n + 1];
     f.other_before[s] = static_cast<int64_t>(f.other.size());
     if (f.at[s] != 1.0) f.other.push_back(f.at[s]);
   }
@@ -95,28 +96,27 @@ void concentration_row(int64_t n, int64_t a, const ReactantFactors& reac, const 
 
 }  // namespace
 
-void compute_tof(Run& run) { compute_tof(run, 0); }
-
-void compute_tof(Run& run, int threads) {
-  const int64_t n = run.cycle.n;
-  run.results.prefactor = (run.cycle.T * k_B) / h_Planck;
+void compute_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                 int threads, const std::function<void(double)>& progress) {
+  const int64_t n = cycle.n;
+  results.prefactor = (cycle.T * k_B) / h_Planck;
 
   double denominator = 0.0;
   if (n >= 1) {
-    const ReactantFactors reac = reactant_factors(run);
+    const ReactantFactors reac = reactant_factors(cycle);
     std::vector<double> prod(2 * n);
-    for (int64_t s = 1; s <= 2 * n - 1; ++s) prod[s] = run.cycle.conc_prod[(s - 1) % n + 1];
-    const double* g_ts = run.profile.g_ts.data();
+    for (int64_t s = 1; s <= 2 * n - 1; ++s) prod[s] = cycle.conc_prod[(s - 1) % n + 1];
+    const double* g_ts = profile.g_ts.data();
     // The rows are independent of each other; threads share them.
     auto fill_row = [&](int64_t k) {
       const int64_t a = k + 1;
-      double* row = run.terms.complete_matrix.get() + (a - 1) * n;
+      double* row = terms.complete_matrix.get() + (a - 1) * n;
       concentration_row(n, a, reac, prod.data(), row);
       // Term b crosses transition state a+b-1 (cyclic). When that comes at
       // or after step a, the term's intermediate a-1 is taken from the next
       // turn of the cycle.
-      const double g_next = run.profile.g_int[a - 1 + n];
-      const double g_this = run.profile.g_int[a - 1];
+      const double g_next = profile.g_int[a - 1 + n];
+      const double g_this = profile.g_int[a - 1];
       for (int64_t b = 1; b <= n - a + 1; ++b) {
         row[b - 1] = row[b - 1] * std::exp(g_ts[a + b - 1] - g_next);
       }
@@ -124,17 +124,17 @@ void compute_tof(Run& run, int threads) {
         row[b - 1] = row[b - 1] * std::exp(g_ts[a + b - 1 - n] - g_this);
       }
     };
-    ModelProgress progress(run, ModelProgress::Phase::tof);
+    ModelProgress meter(progress, cycle, ModelProgress::Phase::tof);
     parallel_for(n, thread_count(threads, n, n), fill_row, [&](int64_t rows) {
-      progress.report(static_cast<double>(rows) / static_cast<double>(n));
+      meter.report(static_cast<double>(rows) / static_cast<double>(n));
     });
     // The denominator runs over a outer, b inner: row by row, on one thread.
-    const double* terms = run.terms.complete_matrix.get();
-    for (int64_t k = 0; k < n * n; ++k) denominator = denominator + terms[k];
+    const double* matrix = terms.complete_matrix.get();
+    for (int64_t k = 0; k < n * n; ++k) denominator = denominator + matrix[k];
   }
-  run.results.denominator = denominator;
+  results.denominator = denominator;
   // The numerator of the TOF is the driving force.
-  run.results.TOF = (run.profile.driving_force * run.results.prefactor) / run.results.denominator;
+  results.TOF = (profile.driving_force * results.prefactor) / results.denominator;
 }
 
 }  // namespace kinex

@@ -97,7 +97,7 @@ void write_tof(const Run& run, bool headings, std::string& out) {
 }  // namespace
 
 void write_warning(const Run& run, std::string& out) {
-  if (!needs_driving_force_warning(run)) return;
+  if (!needs_driving_force_warning(run.profile)) return;
   write_free(out, {});
   write_free(out, {"WARNING! There is no positive driving force."});
   // A NaN dG is not "not negative": the concentrations are blamed then.

@@ -126,8 +126,8 @@ TEST(Model, DrivingForceWarning) {
                {"concentration NaN", 298.15, -5.0, {kNaN, std::nullopt}, {}, false, false}};
   for (const auto& c : cases) {
     kinex::Run run = make_run({c.T, {0.0, 1.0}, {10.0, 12.0}, c.DeltaG, c.reac, c.prod});
-    compute_profile(run);
-    EXPECT_EQ(needs_driving_force_warning(run), c.warn)
+    compute_profile(run.cycle, run.profile);
+    EXPECT_EQ(needs_driving_force_warning(run.profile), c.warn)
         << c.name << ": " << run.profile.driving_force;
     EXPECT_EQ(run.profile.dG >= 0.0, c.dG_not_negative) << c.name << ": " << run.profile.dG;
   }
@@ -171,7 +171,7 @@ TEST(Model, DominantTerm) {
                {"signed zeros are equal", {{1, 1, -0.0}}, 0.0, 1, 1}};
   for (const auto& c : cases) {
     kinex::Run run = run_with_terms(3, c.placed, c.fill);
-    compute_control(run);
+    compute_control(run.cycle, run.profile, run.terms, run.results);
     EXPECT_EQ(run.results.dominant_a, c.a) << c.name;
     EXPECT_EQ(run.results.dominant_b, c.b) << c.name;
     EXPECT_EQ(run.results.TDI, c.a) << c.name;
@@ -199,7 +199,7 @@ TEST(Model, SpanLists) {
   for (const auto& c : cases) {
     kinex::Run run = run_with_terms(c.n, {c.dominant});
     if (c.no_reactant > 0) run.cycle.has_reac[c.no_reactant] = 0;
-    compute_control(run);
+    compute_control(run.cycle, run.profile, run.terms, run.results);
     EXPECT_EQ(run.results.TDI, c.tdi) << c.name;
     EXPECT_EQ(run.results.TDTS, c.tdts) << c.name;
     EXPECT_EQ(run.results.reac_steps, c.reac) << c.name;

@@ -54,9 +54,9 @@ Cycle make_cycle(int64_t n, Given given, Energies energies, uint64_t seed) {
 
 kinex::Run model_on(const Cycle& cycle, int threads) {
   kinex::Run run = make_run(cycle);
-  compute_profile(run);
-  compute_tof(run, threads);
-  compute_control(run, threads);
+  compute_profile(run.cycle, run.profile);
+  compute_tof(run.cycle, run.profile, run.terms, run.results, threads);
+  compute_control(run.cycle, run.profile, run.terms, run.results, threads);
   return run;
 }
 
@@ -139,10 +139,10 @@ TEST(Threads, Progress) {
       shares.push_back(share);
       other_thread = other_thread || std::this_thread::get_id() != caller;
     };
-    compute_profile(run);
-    compute_tof(run, 2);
+    compute_profile(run.cycle, run.profile);
+    compute_tof(run.cycle, run.profile, run.terms, run.results, 2, run.progress);
     const std::size_t after_tof = shares.size();
-    compute_control(run, 2);
+    compute_control(run.cycle, run.profile, run.terms, run.results, 2, run.progress);
     EXPECT_FALSE(other_thread) << name;
     ASSERT_GT(after_tof, 0u) << name;
     ASSERT_GT(shares.size(), after_tof) << name;
