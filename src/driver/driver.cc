@@ -64,7 +64,7 @@ bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::st
                 Failure& failure) {
   if (!read_input(run, file, failure)) return false;
   evaluate_cycle(run);
-  report::write_warning(run, out);
+  report::write_warning(run.profile, out);
   report::write_report(run, show, out);
   return true;
 }

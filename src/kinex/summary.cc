@@ -34,13 +34,13 @@ double energetic_span(const Run& run) {
 
 std::string warning_text(const Run& run) {
   std::string lines;
-  report::write_warning(run, lines);
+  report::write_warning(run.profile, lines);
   return join_lines(lines);
 }
 
 std::string advice_text(const Run& run) {
   std::string lines;
-  report::write_advice(run, lines);
+  report::write_advice(run.results, lines);
   return join_lines(lines);
 }
 

@@ -21,40 +21,41 @@ constexpr std::string_view kAnalysisTitle =
 constexpr std::string_view kTofTitle =
     "!!                       THE CALCULATED TOF                       !!";
 
-void write_head(const Run& run, bool banner, std::string& out) {
+void write_head(const std::string& input_name, bool banner, std::string& out) {
   write_free(out, {""});
   if (banner) write_banner(out);
-  write_free(out, {"NAME OF THE INPUTFILE: ", shown_name(trim_right(run.input_name))});
+  write_free(out, {"NAME OF THE INPUTFILE: ", shown_name(trim_right(input_name))});
   write_free(out, {""});
 }
 
-void write_input_repeat(const Run& run, bool headings, std::string& out) {
+void write_input_repeat(const Cycle& cycle, const Profile& profile, bool headings,
+                        std::string& out) {
   if (headings) write_heading(out, kInputTitle);
-  write_free(out, {"temperature =", run.cycle.T, "K"});
-  write_free(out, {"# of steps  =", run.cycle.n});
+  write_free(out, {"temperature =", cycle.T, "K"});
+  write_free(out, {"# of steps  =", cycle.n});
   write_free(out, {""});
   write_free(out, {"             energies        concentrations"});
   write_free(out, {"            Int     TS     reactant    product"});
-  for (int64_t i = 1; i <= run.cycle.n; ++i) {
+  for (int64_t i = 1; i <= cycle.n; ++i) {
     write_laid_out(out, "(A5,I2,A1,2F8.1,A2,A10,A1,A10)",
-                   {" Step", i, " ", run.cycle.G_int[i - 1], run.cycle.G_ts[i], "  ",
-                    concentration_text(run.cycle.has_reac[i], run.cycle.conc_reac[i]), " ",
-                    concentration_text(run.cycle.has_prod[i], run.cycle.conc_prod[i])});
+                   {" Step", i, " ", cycle.G_int[i - 1], cycle.G_ts[i], "  ",
+                    concentration_text(cycle.has_reac[i], cycle.conc_reac[i]), " ",
+                    concentration_text(cycle.has_prod[i], cycle.conc_prod[i])});
   }
   // The "/" ends each of these two writes with a line of zero characters.
-  write_laid_out(out, "(A7,F8.1,/)", {" Final ", run.profile.G_int[run.cycle.n]});
-  write_laid_out(out, "(A7,F8.1,/)", {" DeltaG", run.cycle.DeltaG});
+  write_laid_out(out, "(A7,F8.1,/)", {" Final ", profile.G_int[cycle.n]});
+  write_laid_out(out, "(A7,F8.1,/)", {" DeltaG", cycle.DeltaG});
 }
 
-void write_degrees(const Run& run, bool headings, std::string& out) {
+void write_degrees(const Cycle& cycle, const Results& results, bool headings, std::string& out) {
   if (headings) write_heading(out, kDegreesTitle);
   write_free(out, {"          X_TOF(energies)   X_TOF(concentrations)"});
   write_free(out, {"            Int      TS       reactant  product"});
-  for (int64_t i = 1; i <= run.cycle.n; ++i) {
+  for (int64_t i = 1; i <= cycle.n; ++i) {
     write_laid_out(out, "(A5,I2,2F9.2,A3,2A9)",
-                   {" Step", i, run.results.xtof_int[i - 1], run.results.xtof_ts[i], "   ",
-                    xtof_cell(run.cycle.has_reac[i], run.results.xtof_reac[i]),
-                    xtof_cell(run.cycle.has_prod[i], run.results.xtof_prod[i])});
+                   {" Step", i, results.xtof_int[i - 1], results.xtof_ts[i], "   ",
+                    xtof_cell(cycle.has_reac[i], results.xtof_reac[i]),
+                    xtof_cell(cycle.has_prod[i], results.xtof_prod[i])});
   }
   write_free(out, {""});
 }
@@ -70,22 +71,22 @@ std::string step_list(const std::vector<int64_t>& steps) {
   return list;
 }
 
-void write_analysis(const Run& run, bool headings, std::string& out) {
+void write_analysis(const Results& results, bool headings, std::string& out) {
   if (headings) write_heading(out, kAnalysisTitle);
-  const std::string tdi = free_form({run.results.TDI});
-  const std::string tdts = free_form({run.results.TDTS});
+  const std::string tdi = free_form({results.TDI});
+  const std::string tdts = free_form({results.TDTS});
   write_free(out, {"The TDI is the intermediate of step", tdi, "."});
   write_free(out, {"The TDTS is the transition state of step", tdts, "."});
   write_free(out, {""});
-  write_advice(run, out);
+  write_advice(results, out);
   write_free(out, {""});
 }
 
-void write_tof(const Run& run, bool headings, std::string& out) {
+void write_tof(const Results& results, bool headings, std::string& out) {
   if (headings) write_heading(out, kTofTitle);
   // One working value scaled in place: the per-day figure is the per-hour
   // figure as stored times 24, not TOF times 86400.
-  double tof = run.results.TOF;
+  double tof = results.TOF;
   write_laid_out(out, "(A12,ES9.2,A7)", {"      TOF = ", tof, " s^(-1)"});
   tof *= 3600.0;
   write_laid_out(out, "(A12,ES9.2,A7)", {"          = ", tof, " h^(-1)"});
@@ -96,12 +97,12 @@ void write_tof(const Run& run, bool headings, std::string& out) {
 
 }  // namespace
 
-void write_warning(const Run& run, std::string& out) {
-  if (!needs_driving_force_warning(run.profile)) return;
+void write_warning(const Profile& profile, std::string& out) {
+  if (!needs_driving_force_warning(profile)) return;
   write_free(out, {});
   write_free(out, {"WARNING! There is no positive driving force."});
   // A NaN dG is not "not negative": the concentrations are blamed then.
-  if (run.profile.dG >= 0.0) {
+  if (profile.dG >= 0.0) {
     write_free(out, {"That's because DeltaG is not negative."});
   } else {
     write_free(out, {"Maybe you should modify the concentrations."});
@@ -120,13 +121,13 @@ std::string xtof_cell(bool has_conc, double xtof) {
 
 // The advice names the reactants to give in high concentration and the
 // products to remove; the closing pair ends it once, after its last sentence.
-void write_advice(const Run& run, std::string& out) {
-  const auto R = run.results.reac_steps.size();
-  const auto P = run.results.prod_steps.size();
+void write_advice(const Results& results, std::string& out) {
+  const auto R = results.reac_steps.size();
+  const auto P = results.prod_steps.size();
   if (R >= 1) {
     const std::string sentence =
         (R == 1 ? "Using the reactant entering in step" : "Using the reactants entering in steps") +
-        step_list(run.results.reac_steps) +
+        step_list(results.reac_steps) +
         (P == 0 ? " in high concentration" : " in high concentration and");
     write_free(out, {sentence});
   }
@@ -135,7 +136,7 @@ void write_advice(const Run& run, std::string& out) {
     std::string opening = P == 1 ? "Removing the product released in step"
                                  : "Removing the products released in steps";
     if (R >= 1) opening[0] = 'r';
-    write_free(out, {opening + step_list(run.results.prod_steps) + " from the reaction mixture"});
+    write_free(out, {opening + step_list(results.prod_steps) + " from the reaction mixture"});
   }
   if (R + P >= 1) {
     write_free(out, {"will speed up the reaction more efficiently than manipulating the other"});
@@ -144,11 +145,11 @@ void write_advice(const Run& run, std::string& out) {
 }
 
 void write_report(const Run& run, const Switches& show, std::string& out) {
-  write_head(run, show.banner, out);
-  if (show.input) write_input_repeat(run, show.headings, out);
-  if (show.degrees) write_degrees(run, show.headings, out);
-  if (show.analysis) write_analysis(run, show.headings, out);
-  if (show.tof) write_tof(run, show.headings, out);
+  write_head(run.input_name, show.banner, out);
+  if (show.input) write_input_repeat(run.cycle, run.profile, show.headings, out);
+  if (show.degrees) write_degrees(run.cycle, run.results, show.headings, out);
+  if (show.analysis) write_analysis(run.results, show.headings, out);
+  if (show.tof) write_tof(run.results, show.headings, out);
 }
 
 }  // namespace kinex::report

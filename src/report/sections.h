@@ -12,7 +12,7 @@ namespace kinex::report {
 // no positive driving force." and the likely reason (DeltaG not negative, or
 // else the concentrations). Nothing when the driving force is positive.
 // Written before the report, so that it is seen even if the run stops later.
-void write_warning(const Run& run, std::string& out);
+void write_warning(const Profile& profile, std::string& out);
 
 // A concentration as the repeat of the input shows it: ES7.1 without
 // trailing blanks ("5.0E-01"), or "x" for none.
@@ -26,7 +26,7 @@ std::string xtof_cell(bool has_conc, double xtof);
 // The advice of the analysis of the cycle: the sentences naming the
 // reactants to give in high concentration and the products to remove, and
 // the closing pair; nothing when the span names no such step.
-void write_advice(const Run& run, std::string& out);
+void write_advice(const Results& results, std::string& out);
 
 // The parts of the report to write; the option letters of the command line
 // clear them (i, d, a, t, h, l in this order).

@@ -75,7 +75,7 @@ TEST(Warning, WritesTheReasonThatFits) {
     run.profile.driving_force = c.driving_force;
     run.profile.dG = c.dG;
     std::string out = "before\n";
-    write_warning(run, out);
+    write_warning(run.profile, out);
     EXPECT_EQ(out, "before\n" + c.expected) << c.driving_force << " " << c.dG;
   }
 }
