@@ -65,8 +65,8 @@ kinex::Run make_run(const std::vector<Step>& steps) {
     const Step& s = steps[i - 1];
     run.cycle.G_int[i - 1] = s.g_int;
     run.cycle.G_ts[i] = s.g_ts;
-    if (s.reac != 0.0) run.cycle.has_reac[i] = 1, run.cycle.conc_reac[i] = s.reac;
-    if (s.prod != 0.0) run.cycle.has_prod[i] = 1, run.cycle.conc_prod[i] = s.prod;
+    if (s.reac != 0.0) run.cycle.has_reac[i] = true, run.cycle.conc_reac[i] = s.reac;
+    if (s.prod != 0.0) run.cycle.has_prod[i] = true, run.cycle.conc_prod[i] = s.prod;
   }
   return run;
 }

@@ -69,14 +69,14 @@ bool read_record(const Run& run, Source& source, const std::array<Kind, N>& kind
 
 // Turns a concentration field into its flag and value: "x" or "X" for none,
 // else the first real of the field (read by the same free-form rules).
-bool interpret_field(std::string_view text, int64_t& has, double& conc, ScanFailure& scan) {
+bool interpret_field(std::string_view text, bool& has, double& conc, ScanFailure& scan) {
   const std::string_view trimmed = report::trim_right(text);
   if (trimmed == "x" || trimmed == "X") {
-    has = 0;
+    has = false;
     conc = 1.0;
     return true;
   }
-  has = 1;
+  has = true;
   std::string field(trimmed);
   field.resize(input::kTextWidth, ' ');
   Source source = input::text_source(field);
@@ -87,10 +87,15 @@ bool interpret_field(std::string_view text, int64_t& has, double& conc, ScanFail
   return true;
 }
 
-void check_field(Source& source, const input::Value& value, int64_t& has, double& conc,
-                 FieldFailure& pending) {
+// Interprets the field into `has` and `conc`, unless an earlier field has
+// failed; the first failure is kept in `pending`.
+void check_field(Source& source, const input::Value& value, std::vector<bool>::reference has,
+                 double& conc, FieldFailure& pending) {
   if (pending.found) return;
-  if (interpret_field(value.text, has, conc, pending.scan)) return;
+  bool given = false;
+  const bool ok = interpret_field(value.text, given, conc, pending.scan);
+  has = given;
+  if (ok) return;
   pending.found = true;
   pending.place = value.place;
   pending.excerpt = input::line_excerpt(source, value.place.line);

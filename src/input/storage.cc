@@ -18,8 +18,9 @@ namespace kinex {
 namespace {
 
 // Per step: G_int as read, G_int and g_int over two turns, G_ts, g_ts, the
-// two concentrations, the two flags, and the six X_TOF vectors and sums.
-constexpr std::size_t kBytesPerStep = 8 * (1 + 2 + 2 + 1 + 1 + 2 + 2 + 6);
+// two concentrations and the six X_TOF vectors and sums (doubles), and the
+// two flags (a bit each, counted as a byte).
+constexpr std::size_t kBytesPerStep = 8 * (1 + 2 + 2 + 1 + 1 + 2 + 6) + 2;
 
 // Room kept for what the run takes besides its storage: thread stacks and
 // their allocation arenas, the report text, the program itself.
@@ -138,8 +139,8 @@ bool allocate_storage(Run& run, Failure& failure) {
     run.results.sum_prod.assign(n + 1, 0.0);
     run.results.xtof_reac.assign(n + 1, 0.0);
     run.results.xtof_prod.assign(n + 1, 0.0);
-    run.cycle.has_reac.assign(n + 1, 0);
-    run.cycle.has_prod.assign(n + 1, 0);
+    run.cycle.has_reac.assign(n + 1, false);
+    run.cycle.has_prod.assign(n + 1, false);
   } catch (const std::bad_alloc&) {
     failure.status = kExitNoMemory;
     failure.message = report::shown_name(run.input_name) +

@@ -15,11 +15,11 @@
 namespace kinex {
 namespace {
 
-// Values of steps 1..n of a per-step vector; null where `has` is 0.
-Json per_step(const std::vector<double>& values, const std::vector<int64_t>* has, int64_t n) {
+// Values of steps 1..n of a per-step vector; null where `has` is false.
+Json per_step(const std::vector<double>& values, const std::vector<bool>* has, int64_t n) {
   Json list = Json::array();
   for (int64_t i = 1; i <= n; ++i) {
-    if (has != nullptr && (*has)[i] == 0) {
+    if (has != nullptr && !(*has)[i]) {
       list.push_back(nullptr);
     } else {
       list.push_back(values[i]);

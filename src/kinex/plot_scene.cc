@@ -27,8 +27,8 @@ double at(const std::vector<double>& v, int64_t k) {
   return k >= 0 && static_cast<std::size_t>(k) < v.size() ? v[k] : std::nan("");
 }
 
-bool flag(const std::vector<int64_t>& v, int64_t k) {
-  return k >= 0 && static_cast<std::size_t>(k) < v.size() && v[k] != 0;
+bool flag(const std::vector<bool>& v, int64_t k) {
+  return k >= 0 && static_cast<std::size_t>(k) < v.size() && v[k];
 }
 
 std::vector<State> make_states(const Run& run, bool wraps) {

@@ -195,11 +195,11 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
         cycle.cycle.T = x;
         break;
       case Sweep::Kind::Reactant:
-        cycle.cycle.has_reac[i] = 1;
+        cycle.cycle.has_reac[i] = true;
         cycle.cycle.conc_reac[i] = x;
         break;
       case Sweep::Kind::Product:
-        cycle.cycle.has_prod[i] = 1;
+        cycle.cycle.has_prod[i] = true;
         cycle.cycle.conc_prod[i] = x;
         break;
     }

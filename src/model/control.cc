@@ -159,21 +159,21 @@ struct StepBlock {
   bool reactants = true;
 };
 
-// The blocks that hold every step i with wanted[i] != 0. The last block is
+// The blocks that hold every step i with wanted[i]. The last block is
 // moved back to end at step n; the steps it shares with the block before
 // would come out the same again and are stored by that one only.
-void add_step_blocks(int64_t n, bool reactants, const std::vector<int64_t>& wanted,
+void add_step_blocks(int64_t n, bool reactants, const std::vector<bool>& wanted,
                      std::vector<StepBlock>& blocks) {
   if (n < kStepBlock) {
     for (int64_t i = 1; i <= n; ++i) {
-      if (wanted[i] != 0) blocks.push_back({i, i, 1, reactants});
+      if (wanted[i]) blocks.push_back({i, i, 1, reactants});
     }
     return;
   }
   for (int64_t start = 1; start <= n; start += kStepBlock) {
     const int64_t i0 = start + kStepBlock - 1 <= n ? start : n - kStepBlock + 1;
     bool any = false;
-    for (int64_t i = start; i < i0 + kStepBlock; ++i) any = any || wanted[i] != 0;
+    for (int64_t i = start; i < i0 + kStepBlock; ++i) any = any || wanted[i];
     if (any) blocks.push_back({i0, start, kStepBlock, reactants});
   }
 }
@@ -184,7 +184,7 @@ void sum_step_block(const Cycle& cycle, const Terms& matrix, Results& results,
                     const StepBlock& block) {
   const int64_t n = cycle.n;
   const double* terms = matrix.complete_matrix.get();
-  const std::vector<int64_t>& wanted = block.reactants ? cycle.has_reac : cycle.has_prod;
+  const std::vector<bool>& wanted = block.reactants ? cycle.has_reac : cycle.has_prod;
   std::vector<double>& sums = block.reactants ? results.sum_reac : results.sum_prod;
   double result[kStepBlock];
   if (block.width == 1) {
@@ -193,7 +193,7 @@ void sum_step_block(const Cycle& cycle, const Terms& matrix, Results& results,
     sum_block<kStepBlock>(n, block.i0, block.reactants, terms, result);
   }
   for (int64_t i = block.from; i < block.i0 + block.width; ++i) {
-    if (wanted[i] != 0) sums[i] = result[i - block.i0];
+    if (wanted[i]) sums[i] = result[i - block.i0];
   }
 }
 
@@ -249,10 +249,10 @@ void scan_terms(const Cycle& cycle, const Terms& matrix, Results& results) {
 // The steps from the TDI through span_len steps (cyclic) that have the
 // concentration, ascending by number.
 std::vector<int64_t> span_steps(int64_t n, int64_t tdi, int64_t span_len,
-                                const std::vector<int64_t>& has) {
+                                const std::vector<bool>& has) {
   std::vector<int64_t> steps;
   for (int64_t i = 1; i <= n; ++i) {
-    if (offset(n, tdi, i) < span_len && has[i] != 0) steps.push_back(i);
+    if (offset(n, tdi, i) < span_len && has[i]) steps.push_back(i);
   }
   return steps;
 }
@@ -293,9 +293,9 @@ void compute_control(const Cycle& cycle, const Profile& profile, const Terms& te
       (profile.driving_force + profile.concproduct_prod) / profile.driving_force;
   const double prod_share = -(profile.concproduct_prod / profile.driving_force);
   for (int64_t i = 1; i <= n; ++i) {
-    if (cycle.has_reac[i] != 0)
+    if (cycle.has_reac[i])
       results.xtof_reac[i] = reac_share - (results.sum_reac[i] / results.denominator);
-    if (cycle.has_prod[i] != 0)
+    if (cycle.has_prod[i])
       results.xtof_prod[i] = prod_share - (results.sum_prod[i] / results.denominator);
   }
 }

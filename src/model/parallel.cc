@@ -81,8 +81,8 @@ ModelProgress::ModelProgress(const std::function<void(double)>& progress, const 
   for (int64_t i = 1; i <= cycle.n; ++i) {
     const auto has = [i](const auto& v) { return i < static_cast<int64_t>(v.size()); };
     if (has(cycle.conc_reac) && cycle.conc_reac[i] != 1.0) any_factor = true;
-    if (has(cycle.has_reac) && cycle.has_reac[i] != 0) wanted += 1.0;
-    if (has(cycle.has_prod) && cycle.has_prod[i] != 0) wanted += 1.0;
+    if (has(cycle.has_reac) && cycle.has_reac[i]) wanted += 1.0;
+    if (has(cycle.has_prod) && cycle.has_prod[i]) wanted += 1.0;
   }
   // A multiplication there takes about as long as an addition here.
   const double tof = n * n * (4.0 + (any_factor ? n / 2.0 : 0.0));

@@ -29,8 +29,8 @@ struct Cycle {
   std::vector<double> G_ts;       // kcal/mol, 1..n
   std::vector<double> conc_reac;  // 1..n; 1.0 where the step has none
   std::vector<double> conc_prod;  // 1..n; 1.0 where the step has none
-  std::vector<int64_t> has_reac;  // 1..n; 1 when a concentration is given
-  std::vector<int64_t> has_prod;  // 1..n
+  std::vector<bool> has_reac;     // 1..n; true when a concentration is given
+  std::vector<bool> has_prod;     // 1..n
 };
 
 // The energy profile in units of RT and the driving force.

@@ -67,18 +67,14 @@ TEST_P(SameAsExample, Reads) {
             (std::vector<double>{0.0, -5.1, -2.0}));
   EXPECT_EQ(std::vector<double>(run.cycle.G_ts.begin() + 1, run.cycle.G_ts.begin() + 4),
             (std::vector<double>{15.2, 20.3, 12.0}));
-  EXPECT_EQ(std::vector<int64_t>(run.cycle.has_reac.begin() + 1, run.cycle.has_reac.begin() + 4),
-            (std::vector<int64_t>{0, 1, 0}));
-  EXPECT_EQ(std::vector<int64_t>(run.cycle.has_prod.begin() + 1, run.cycle.has_prod.begin() + 4),
-            (std::vector<int64_t>{0, 0, 1}));
+  EXPECT_EQ(run.cycle.has_reac, (std::vector<bool>{false, false, true, false}));
+  EXPECT_EQ(run.cycle.has_prod, (std::vector<bool>{false, false, false, true}));
   EXPECT_EQ(run.cycle.conc_reac[1], 1.0);
   EXPECT_EQ(run.cycle.conc_reac[2], 0.5);
   EXPECT_EQ(run.cycle.conc_prod[3], 0.001);
-  EXPECT_EQ(report::concentration_text(run.cycle.has_reac[1] != 0, run.cycle.conc_reac[1]), "x");
-  EXPECT_EQ(report::concentration_text(run.cycle.has_reac[2] != 0, run.cycle.conc_reac[2]),
-            "5.0E-01");
-  EXPECT_EQ(report::concentration_text(run.cycle.has_prod[3] != 0, run.cycle.conc_prod[3]),
-            "1.0E-03");
+  EXPECT_EQ(report::concentration_text(run.cycle.has_reac[1], run.cycle.conc_reac[1]), "x");
+  EXPECT_EQ(report::concentration_text(run.cycle.has_reac[2], run.cycle.conc_reac[2]), "5.0E-01");
+  EXPECT_EQ(report::concentration_text(run.cycle.has_prod[3], run.cycle.conc_prod[3]), "1.0E-03");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -129,13 +125,12 @@ TEST(Reader, ConcentrationFieldsGiveFlagValueAndText) {
   for (const auto& c : cases) {
     const Read r = read_bytes("300\n1\n0 10 " + c.field + " x\n-1\n");
     ASSERT_TRUE(r.ok) << c.field << ": " << r.failure.message;
-    EXPECT_EQ(r.run.cycle.has_reac[1], c.has) << c.field;
+    EXPECT_EQ(r.run.cycle.has_reac[1], c.has != 0) << c.field;
     EXPECT_EQ(r.run.cycle.conc_reac[1], c.conc) << c.field;
     // As the repeat of the input shows the field.
-    EXPECT_EQ(report::concentration_text(r.run.cycle.has_reac[1] != 0, r.run.cycle.conc_reac[1]),
-              c.text)
+    EXPECT_EQ(report::concentration_text(r.run.cycle.has_reac[1], r.run.cycle.conc_reac[1]), c.text)
         << c.field;
-    EXPECT_EQ(r.run.cycle.has_prod[1], 0) << c.field;
+    EXPECT_FALSE(r.run.cycle.has_prod[1]) << c.field;
   }
 }
 

@@ -39,8 +39,9 @@ std::size_t array_bytes(const Run& run, bool whole_rows) {
         &run.results.xtof_prod}) {
     total += bytes(v->capacity(), sizeof(double));
   }
-  for (const std::vector<int64_t>* v : {&run.cycle.has_reac, &run.cycle.has_prod}) {
-    total += bytes(v->capacity(), sizeof(int64_t));
+  // The flags are bits; the estimate counts a byte for each.
+  for (const std::vector<bool>* v : {&run.cycle.has_reac, &run.cycle.has_prod}) {
+    total += bytes(v->size(), 1);
   }
   return total;
 }
@@ -61,8 +62,8 @@ TEST(Cost, StorageBytesCountWhatARunAllocates) {
 
 TEST(Cost, StorageBytesBeyondASizeTAreTheLargestSize) {
   static_assert(sizeof(std::size_t) == 8, "the step counts below are those of a 64-bit size_t");
-  // The largest n whose storage still fits: 8 (n+1)^2 + 136 (n+1) bytes.
-  constexpr int64_t kLargest = 1518500240;
+  // The largest n whose storage still fits: 8 (n+1)^2 + 122 (n+1) bytes.
+  constexpr int64_t kLargest = 1518500241;
   const struct {
     const char* what;
     int64_t n;
@@ -70,7 +71,7 @@ TEST(Cost, StorageBytesBeyondASizeTAreTheLargestSize) {
   } cases[] = {
       {"no steps", 0, 0},
       {"a negative count", -5, 0},
-      {"the largest count that fits", kLargest, 18446744061852497424u},
+      {"the largest count that fits", kLargest, 18446744064889498036u},
       {"the per-step arrays overflow the sum", kLargest + 1, SIZE_MAX},
       {"the matrix bytes overflow", (int64_t{1} << 31), SIZE_MAX},
       {"the matrix elements overflow", (int64_t{1} << 32), SIZE_MAX},

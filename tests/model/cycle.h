@@ -36,11 +36,11 @@ inline kinex::Run make_run(const Cycle& cycle) {
     run.cycle.G_int[i - 1] = cycle.G_int[i - 1];
     run.cycle.G_ts[i] = cycle.G_ts[i - 1];
     if (!cycle.reac.empty() && cycle.reac[i - 1]) {
-      run.cycle.has_reac[i] = 1;
+      run.cycle.has_reac[i] = true;
       run.cycle.conc_reac[i] = *cycle.reac[i - 1];
     }
     if (!cycle.prod.empty() && cycle.prod[i - 1]) {
-      run.cycle.has_prod[i] = 1;
+      run.cycle.has_prod[i] = true;
       run.cycle.conc_prod[i] = *cycle.prod[i - 1];
     }
   }

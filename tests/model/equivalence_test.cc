@@ -99,11 +99,11 @@ void expect_equal(const kinex::Run& run, const LiteralResult& want) {
     const std::string step = " of step " + std::to_string(i);
     EXPECT_SAME_BITS(run.results.xtof_int[i - 1], want.xtof_int[i - 1], "xtof_int" + step);
     EXPECT_SAME_BITS(run.results.xtof_ts[i], want.xtof_ts[i], "xtof_ts" + step);
-    if (run.cycle.has_reac[i] != 0) {
+    if (run.cycle.has_reac[i]) {
       EXPECT_SAME_BITS(run.results.sum_reac[i], want.sum_reac[i], "sum_reac" + step);
       EXPECT_SAME_BITS(run.results.xtof_reac[i], want.xtof_reac[i], "xtof_reac" + step);
     }
-    if (run.cycle.has_prod[i] != 0) {
+    if (run.cycle.has_prod[i]) {
       EXPECT_SAME_BITS(run.results.sum_prod[i], want.sum_prod[i], "sum_prod" + step);
       EXPECT_SAME_BITS(run.results.xtof_prod[i], want.xtof_prod[i], "xtof_prod" + step);
     }

@@ -151,13 +151,13 @@ LiteralResult literal_model(const kinex::Run& run) {
   for (int64_t c = 1; c <= span_len; ++c) span_reac[c - 1] = ((r.TDI + c - 2) % n) + 1;
   for (int64_t c = 1; c <= span_len_prod; ++c) span_prod[c - 1] = span_reac[c - 1];
   for (int64_t& s : span_reac) {
-    if (run.cycle.has_reac[s] != 0)
+    if (run.cycle.has_reac[s])
       ++r.n_reac_in_span;
     else
       s = n + 1;
   }
   for (int64_t& s : span_prod) {
-    if (run.cycle.has_prod[s] != 0)
+    if (run.cycle.has_prod[s])
       ++r.n_prod_in_span;
     else
       s = n + 1;

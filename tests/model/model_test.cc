@@ -146,7 +146,7 @@ kinex::Run run_with_terms(int64_t n, const std::vector<Placed>& placed, double f
   EXPECT_TRUE(kinex::allocate_storage(run, failure));
   for (int64_t k = 0; k < n * n; ++k) run.terms.complete_matrix[k] = fill;
   for (const Placed& p : placed) run.terms.complete_matrix[(p.a - 1) * n + (p.b - 1)] = p.value;
-  for (int64_t i = 1; i <= n; ++i) run.cycle.has_reac[i] = run.cycle.has_prod[i] = 1;
+  for (int64_t i = 1; i <= n; ++i) run.cycle.has_reac[i] = run.cycle.has_prod[i] = true;
   run.profile.driving_force = 1.0;
   run.results.denominator = 0.0;
   for (int64_t k = 0; k < n * n; ++k)
@@ -198,7 +198,7 @@ TEST(Model, SpanLists) {
       {"three digits", 120, {99, 3, 9.0}, 0, 99, 101, steps({99, 100, 101}), steps({99, 100})}};
   for (const auto& c : cases) {
     kinex::Run run = run_with_terms(c.n, {c.dominant});
-    if (c.no_reactant > 0) run.cycle.has_reac[c.no_reactant] = 0;
+    if (c.no_reactant > 0) run.cycle.has_reac[c.no_reactant] = false;
     compute_control(run.cycle, run.profile, run.terms, run.results);
     EXPECT_EQ(run.results.TDI, c.tdi) << c.name;
     EXPECT_EQ(run.results.TDTS, c.tdts) << c.name;

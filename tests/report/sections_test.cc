@@ -28,8 +28,8 @@ kinex::Run three_step_run() {
   run.cycle.G_ts = {0.0, 15.2, 20.3, 12.0};
   run.cycle.conc_reac = {1.0, 1.0, 0.5, 1.0};
   run.cycle.conc_prod = {1.0, 1.0, 1.0, 1.0e-3};
-  run.cycle.has_reac = {0, 0, 1, 0};
-  run.cycle.has_prod = {0, 0, 0, 1};
+  run.cycle.has_reac = {false, false, true, false};
+  run.cycle.has_prod = {false, false, false, true};
   run.results.xtof_int = {3.1e-9, 0.9999991, 8.7e-7};
   run.results.xtof_ts = {0.0, 2.2e-7, 0.9999996, 1.8e-7};
   // Steps without the concentration get values that would show if used.
