@@ -1,0 +1,123 @@
+// The library's public header: cycles built in memory are checked, and a
+// cycle built or read gives the numbers and the report of KINEX.exe bit for
+// bit; the README's example is this project's own, compiled and run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "api/kinex.h"
+#include "common/support.h"
+
+namespace kinex {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+const std::vector<StepInput> kThreeSteps = {
+    {0.0, 15.2, {}, {}}, {-5.1, 20.3, 0.5, {}}, {-2.0, 12.0, {}, 1.0e-3}};
+
+TEST(Library, BuildingACycleRefusesWhatNoCycleCanHave) {
+  const struct {
+    const char* what;
+    double T;
+    std::vector<StepInput> steps;
+    double DeltaG;
+    std::string error;  // empty: built
+  } cases[] = {
+      {"the example", 298.15, kThreeSteps, -10.0, ""},
+      {"no step", 298.15, {}, -10.0, "a cycle needs at least one step"},
+      {"zero kelvin", 0.0, kThreeSteps, -10.0, "temperature 0 is not above 0"},
+      {"a NaN temperature", kNaN, kThreeSteps, -10.0, "temperature nan is not finite"},
+      {"an infinite DeltaG", 298.15, kThreeSteps, kInf, "DeltaG inf is not finite"},
+      {"an infinite transition state",
+       298.15,
+       {{0.0, 15.0, {}, {}}, {1.0, kInf, {}, {}}},
+       -1.0,
+       "step 2: G_ts inf is not finite"},
+      {"a negative reactant",
+       298.15,
+       {{0.0, 15.0, {}, {}}, {1.0, 9.0, -1.0, {}}},
+       -1.0,
+       "step 2: reactant concentration -1 is not above 0"},
+      {"a zero product",
+       298.15,
+       {{0.0, 15.0, {}, 0.0}},
+       -1.0,
+       "step 1: product concentration 0 is not above 0"},
+  };
+  for (const auto& c : cases) {
+    Cycle cycle;
+    std::string error;
+    EXPECT_EQ(build_cycle(c.T, c.steps, c.DeltaG, cycle, error), c.error.empty()) << c.what;
+    EXPECT_EQ(error, c.error) << c.what;
+  }
+}
+
+TEST(Library, BuiltAndReadCyclesGiveTheReportOfKinexExeBitForBit) {
+  Cycle built;
+  std::string error;
+  ASSERT_TRUE(build_cycle(298.15, kThreeSteps, -10.0, built, error)) << error;
+  Cycle read;
+  Failure failure;
+  ASSERT_TRUE(read_cycle(KINEX_EXAMPLES "/three_step.txt", read, failure)) << failure.message;
+  Evaluation from_memory, from_file, one_thread;
+  ASSERT_TRUE(evaluate(built, from_memory, failure));
+  ASSERT_TRUE(evaluate(read, from_file, failure));
+  ASSERT_TRUE(evaluate(read, one_thread, failure, 1));
+  for (const Evaluation* e : {&from_file, &one_thread}) {
+    EXPECT_EQ(test::bits(e->results.TOF), test::bits(from_memory.results.TOF));
+    EXPECT_EQ(e->results.xtof_reac, from_memory.results.xtof_reac);
+    EXPECT_EQ(e->results.reac_steps, from_memory.results.reac_steps);
+  }
+  const test::Outcome program = test::run_kinex_exe({KINEX_EXAMPLES "/three_step.txt", "l"});
+  report::Switches show;
+  show.banner = false;
+  EXPECT_EQ(report_text(KINEX_EXAMPLES "/three_step.txt", from_memory, show), program.out);
+}
+
+TEST(Library, ReadingNamesTheFileAndTheFault) {
+  test::ScratchDir dir;
+  const struct {
+    const char* what;
+    std::string path;
+    int status;
+    std::string message;
+  } cases[] = {
+      {"no such file", dir.file("none.txt"), kExitFailed,
+       dir.file("none.txt") + ": No such file or directory\n"},
+      {"a bad value", dir.write("bad.txt", "298.15\n2x\n"), kExitFailed,
+       dir.file("bad.txt") + ":2: Bad integer for item 1 in list input\n2x\n^\n"},
+  };
+  for (const auto& c : cases) {
+    Cycle cycle;
+    Failure failure;
+    EXPECT_FALSE(read_cycle(c.path, cycle, failure)) << c.what;
+    EXPECT_EQ(failure.status, c.status) << c.what;
+    EXPECT_EQ(failure.message, c.message) << c.what;
+  }
+}
+
+// The README shows examples/library_example.cc; the example must be that
+// file, and it must build (it is a target of this project) and run.
+TEST(Library, ReadmeExampleIsTheCompiledOneAndRuns) {
+  const std::string readme = test::read_file(KINEX_SOURCE "/README.md");
+  std::string indented;
+  for (const std::string& line :
+       test::lines_of(test::read_file(KINEX_EXAMPLES "/library_example.cc"))) {
+    indented += line.empty() ? "\n" : "    " + line + "\n";
+  }
+  EXPECT_NE(readme.find(indented), std::string::npos) << "README lacks the example as it is";
+  test::ScratchDir dir;
+  const test::Outcome o = test::spawn(dir, KINEX_LIBRARY_EXAMPLE, {});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out,
+            "TOF = 7.4806e-07 s^-1, TDI 2, TDTS 2, X_TOF of the reactant of step 2 = 1.00\n"
+            "the same as from the file: yes\n");
+}
+
+}  // namespace
+}  // namespace kinex
