@@ -100,14 +100,9 @@ bool evaluate(const Cycle& cycle, Evaluation& evaluation, Failure& failure, int 
 
 std::string report_text(const std::string& name, const Evaluation& evaluation,
                         const report::Switches& show) {
-  Run run;
-  run.input_name = name;
-  run.cycle = evaluation.cycle;
-  run.profile = evaluation.profile;
-  run.results = evaluation.results;
   std::string text;
-  report::write_warning(run.profile, text);
-  report::write_report(run, show, text);
+  report::write_warning(evaluation.profile, text);
+  report::write_report(name, evaluation.cycle, evaluation.profile, evaluation.results, show, text);
   return text;
 }
 

@@ -65,7 +65,7 @@ bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::st
   if (!read_input(run, file, failure)) return false;
   evaluate_cycle(run);
   report::write_warning(run.profile, out);
-  report::write_report(run, show, out);
+  report::write_report(run.input_name, run.cycle, run.profile, run.results, show, out);
   return true;
 }
 

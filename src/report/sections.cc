@@ -144,12 +144,13 @@ void write_advice(const Results& results, std::string& out) {
   }
 }
 
-void write_report(const Run& run, const Switches& show, std::string& out) {
-  write_head(run.input_name, show.banner, out);
-  if (show.input) write_input_repeat(run.cycle, run.profile, show.headings, out);
-  if (show.degrees) write_degrees(run.cycle, run.results, show.headings, out);
-  if (show.analysis) write_analysis(run.results, show.headings, out);
-  if (show.tof) write_tof(run.results, show.headings, out);
+void write_report(const std::string& input_name, const Cycle& cycle, const Profile& profile,
+                  const Results& results, const Switches& show, std::string& out) {
+  write_head(input_name, show.banner, out);
+  if (show.input) write_input_repeat(cycle, profile, show.headings, out);
+  if (show.degrees) write_degrees(cycle, results, show.headings, out);
+  if (show.analysis) write_analysis(results, show.headings, out);
+  if (show.tof) write_tof(results, show.headings, out);
 }
 
 }  // namespace kinex::report

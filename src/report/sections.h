@@ -43,7 +43,8 @@ struct Switches {
 // (empty line, banner, input-file name and an empty line), the repeat of the
 // input, the degrees of TOF control, the analysis of the cycle and the TOF.
 // Without `headings` the boxed heading (and its empty line) of the last four
-// is left out. Reads the results of every phase; writes nothing into the run.
-void write_report(const Run& run, const Switches& show, std::string& out);
+// is left out. `input_name` is shown as the input file's name.
+void write_report(const std::string& input_name, const Cycle& cycle, const Profile& profile,
+                  const Results& results, const Switches& show, std::string& out);
 
 }  // namespace kinex::report

@@ -52,7 +52,7 @@ std::string report(kinex::Run& run, int mask) {
   show.headings = (mask >> 4) & 1;
   show.banner = false;
   std::string out;
-  write_report(run, show, out);
+  write_report(run.input_name, run.cycle, run.profile, run.results, show, out);
   return out;
 }
 
