@@ -45,6 +45,14 @@ inline bool reference_run(const std::string& file, Run& run) {
   return ok;
 }
 
+// The run KINEX.exe makes of a file holding `input` (the input format).
+inline Run evaluated_text(const std::string& input) {
+  ScratchDir dir;
+  Run run;
+  EXPECT_TRUE(reference_run(dir.write("cycle.txt", input), run));
+  return run;
+}
+
 // Reads CSV as RFC 4180 has it: quoted fields with doubled quotes and line
 // ends inside, records ended by LF or CR LF. Fails the test on a stray or
 // unterminated quote, and on a carriage return outside quotes that does not

@@ -18,14 +18,6 @@
 namespace kinex::plot {
 namespace {
 
-// A run through every phase of `input` (the input format).
-Run evaluate(const std::string& input) {
-  test::ScratchDir dir;
-  Run run;
-  EXPECT_TRUE(cycle_files::reference_run(dir.write("cycle.txt", input), run));
-  return run;
-}
-
 // A cycle of n steps, energies with one decimal within +-scale kcal/mol,
 // reactants and products at some steps; the same arguments give the same
 // cycle.
@@ -53,7 +45,7 @@ struct Picture {
 };
 
 Picture lay_out_cycle(const std::string& input) {
-  Picture p{make_scene(evaluate(input), "cycle.txt"), {}, {}};
+  Picture p{make_scene(cycle_files::evaluated_text(input), "cycle.txt"), {}, {}};
   p.layout = lay_out(p.scene.states, p.scene.texts);
   p.span = place_span(p.scene.states, p.layout, p.scene.span, p.scene.texts);
   return p;

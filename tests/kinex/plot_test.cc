@@ -75,14 +75,6 @@ std::string label(const json& p, const std::string& id, const std::string& role)
   return p.contains(at) ? p.at(at).get<std::string>() : "(none)";
 }
 
-// A run through every phase of `input` (the input format).
-Run evaluate(const std::string& input) {
-  test::ScratchDir dir;
-  Run run;
-  EXPECT_TRUE(cycle_files::reference_run(dir.write("cycle.txt", input), run));
-  return run;
-}
-
 // A cycle of n steps over energies of about +-scale kcal/mol, with a
 // reactant or product at some steps; the same n and seed give the same cycle.
 std::string generated_cycle(int n, double scale, unsigned seed) {
@@ -195,7 +187,7 @@ TEST(Plot, BarsLabelsAndSpanMatchTheModel) {
         generated_cycle(12, 300.0, 3), generated_cycle(30, 400.0, 4),
         generated_cycle(40, 4.0, 5)}) {
     SCOPED_TRACE(input);
-    check_picture(evaluate(input), pictures.emplace_back());
+    check_picture(cycle_files::evaluated_text(input), pictures.emplace_back());
   }
   // The three-step example's reactant and product, marked at their steps.
   EXPECT_EQ(label(pictures[0], "ts-2", "reactant"), "+R 0.5");
@@ -208,7 +200,8 @@ TEST(Plot, BarsLabelsAndSpanMatchTheModel) {
 // control characters and broken UTF-8 must all leave a well-formed document.
 TEST(Plot, HostileFileNamesAreEscaped) {
   if (!have_python()) GTEST_SKIP() << "python3 is needed to read the SVG back";
-  const kinex::Run run = evaluate(test::read_file(KINEX_EXAMPLES "/three_step.txt"));
+  const kinex::Run run =
+      cycle_files::evaluated_text(test::read_file(KINEX_EXAMPLES "/three_step.txt"));
   const std::string long_name = std::string(200, 'a') + "/end.txt";
   const struct {
     std::string name, shown;  // shown: the title's text after "Gibbs energy profile: "
@@ -242,7 +235,8 @@ TEST(Plot, NonFiniteValuesGiveAValidPicture) {
       {"298.15\n2\n0 1e300 x x\n-1e300 5 x x\n-1e301\n", 5, nullptr, nullptr}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
-    const json p = read_picture(render_profile_svg(evaluate(c.input), "cycle.txt"));
+    const json p =
+        read_picture(render_profile_svg(cycle_files::evaluated_text(c.input), "cycle.txt"));
     EXPECT_EQ(p.value("nonfinite", -1), 0);
     EXPECT_EQ(p.at("bars").size(), c.bars);
     if (c.missing_id != nullptr) {
