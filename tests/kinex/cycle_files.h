@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +53,27 @@ inline Run evaluated_text(const std::string& input) {
   Run run;
   EXPECT_TRUE(reference_run(dir.write("cycle.txt", input), run));
   return run;
+}
+
+// A cycle of n steps, energies with one decimal within about +-scale
+// kcal/mol, each transition state at least min_rise * scale above its
+// intermediate, reactants and products at some steps; the same arguments
+// give the same cycle.
+inline std::string generated_cycle(int n, double scale, unsigned seed, double min_rise) {
+  auto uniform = [&](double lo, double hi) {
+    seed = seed * 1103515245u + 12345u;
+    return lo + (hi - lo) * ((seed >> 8) & 0xFFFF) / 65535.0;
+  };
+  std::ostringstream in;
+  in << "298.15\n" << n << "\n";
+  for (int i = 0; i < n; ++i) {
+    const double g = i == 0 ? 0.0 : std::round(uniform(-scale, 0.3 * scale) * 10) / 10;
+    const double ts = std::round((g + uniform(min_rise * scale, 0.8 * scale)) * 10) / 10;
+    in << g << " " << ts << " " << (i % 3 == 1 ? "0.5" : "x") << " " << (i % 4 == 2 ? "1e-3" : "x")
+       << "\n";
+  }
+  in << -std::round(uniform(0.0, 0.6) * scale * 10) / 10 << "\n";
+  return in.str();
 }
 
 // Reads CSV as RFC 4180 has it: quoted fields with doubled quotes and line

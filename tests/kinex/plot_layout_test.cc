@@ -18,26 +18,6 @@
 namespace kinex::plot {
 namespace {
 
-// A cycle of n steps, energies with one decimal within +-scale kcal/mol,
-// reactants and products at some steps; the same arguments give the same
-// cycle.
-std::string random_cycle(int n, double scale, unsigned seed) {
-  auto uniform = [&](double lo, double hi) {
-    seed = seed * 1103515245u + 12345u;
-    return lo + (hi - lo) * ((seed >> 8) & 0xFFFF) / 65535.0;
-  };
-  std::ostringstream in;
-  in << "298.15\n" << n << "\n";
-  for (int i = 0; i < n; ++i) {
-    const double g = i == 0 ? 0.0 : std::round(uniform(-scale, 0.3 * scale) * 10) / 10;
-    const double ts = std::round((g + uniform(0.05 * scale, 0.8 * scale)) * 10) / 10;
-    in << g << " " << ts << " " << (i % 3 == 1 ? "0.5" : "x") << " " << (i % 4 == 2 ? "1e-3" : "x")
-       << "\n";
-  }
-  in << -std::round(uniform(0.0, 0.6) * scale * 10) / 10 << "\n";
-  return in.str();
-}
-
 struct Picture {
   Scene scene;
   Layout layout;
@@ -67,7 +47,7 @@ std::vector<std::string> sample_cycles() {
   unsigned seed = 7;
   for (int n : {1, 2, 3, 5, 8, 13, 21, 34, 60}) {
     for (double scale : {0.4, 6.0, 40.0, 900.0, 3e6})
-      inputs.push_back(random_cycle(n, scale, ++seed));
+      inputs.push_back(cycle_files::generated_cycle(n, scale, ++seed, 0.05));
   }
   return inputs;
 }
@@ -114,7 +94,7 @@ TEST(PlotLayout, TdtsLabelsStayOffTheSpanArrow) {
       {"TDTS in the next turn", test::read_file(KINEX_EXAMPLES "/five_step.txt"), false},
       {"TDTS below the TDI", "298.15\n2\n0.0 -20 x x\n-5 -22 x x\n-5.0\n", true},
       {"TDTS level with the TDI", "298.15\n2\n0 0 x x\n0 0 x x\n0\n", false},
-      {"many upright columns", random_cycle(40, 30.0, 11), false},
+      {"many upright columns", cycle_files::generated_cycle(40, 30.0, 11, 0.05), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

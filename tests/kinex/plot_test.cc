@@ -75,25 +75,6 @@ std::string label(const json& p, const std::string& id, const std::string& role)
   return p.contains(at) ? p.at(at).get<std::string>() : "(none)";
 }
 
-// A cycle of n steps over energies of about +-scale kcal/mol, with a
-// reactant or product at some steps; the same n and seed give the same cycle.
-std::string generated_cycle(int n, double scale, unsigned seed) {
-  auto uniform = [&](double lo, double hi) {
-    seed = seed * 1103515245u + 12345u;
-    return lo + (hi - lo) * ((seed >> 8) & 0xFFFF) / 65535.0;
-  };
-  std::ostringstream in;
-  in << "298.15\n" << n << "\n";
-  for (int i = 0; i < n; ++i) {
-    const double g = i == 0 ? 0.0 : std::round(uniform(-scale, 0.3 * scale) * 10) / 10;
-    const double ts = std::round((g + uniform(0.1 * scale, 0.8 * scale)) * 10) / 10;
-    in << g << " " << ts << " " << (i % 3 == 1 ? "0.5" : "x") << " " << (i % 4 == 2 ? "1e-3" : "x")
-       << "\n";
-  }
-  in << -std::round(uniform(0.1, 0.5) * scale) << "\n";
-  return in.str();
-}
-
 // One decimal as the picture writes it, negative zero without its sign.
 std::string one_decimal(double x) {
   char buffer[64];
@@ -183,9 +164,11 @@ TEST(Plot, BarsLabelsAndSpanMatchTheModel) {
         std::string("300\n1\n0.0 12.5 x x\n-3.0\n"),
         std::string("298.15\n2\n0 0 x x\n0 0 x x\n0\n"),
         // Transition states below their intermediates.
-        std::string("298.15\n2\n0.0 -20 x x\n-5 -22 x x\n-5.0\n"), generated_cycle(3, 150.0, 2),
-        generated_cycle(12, 300.0, 3), generated_cycle(30, 400.0, 4),
-        generated_cycle(40, 4.0, 5)}) {
+        std::string("298.15\n2\n0.0 -20 x x\n-5 -22 x x\n-5.0\n"),
+        cycle_files::generated_cycle(3, 150.0, 2, 0.1),
+        cycle_files::generated_cycle(12, 300.0, 3, 0.1),
+        cycle_files::generated_cycle(30, 400.0, 4, 0.1),
+        cycle_files::generated_cycle(40, 4.0, 5, 0.1)}) {
     SCOPED_TRACE(input);
     check_picture(cycle_files::evaluated_text(input), pictures.emplace_back());
   }
