@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,17 @@ struct Terms {
   std::unique_ptr<double[]> complete_matrix;
 };
 
+// Which evaluation gave the TOF, the degrees of TOF control, TDI and TDTS:
+// the direct one over the terms themselves, or the one over their
+// logarithms, which takes over where the direct numbers overflow or
+// underflow (see compute_log_space).
+enum class EvaluationMethod { direct, log_space };
+
+// "direct" or "log-space", as the outputs of kinex name them.
+inline const char* evaluation_name(EvaluationMethod evaluation) {
+  return evaluation == EvaluationMethod::direct ? "direct" : "log-space";
+}
+
 // What the model finds: the TOF, the degrees of TOF control, TDI and TDTS
 // and the steps of the advice.
 struct Results {
@@ -75,6 +87,40 @@ struct Results {
   // before the TDTS (cyclic).
   std::vector<int64_t> reac_steps;
   std::vector<int64_t> prod_steps;
+
+  EvaluationMethod evaluation = EvaluationMethod::direct;
+  // The share of the denominator held by the terms whose intermediate lies
+  // in the next turn of the cycle (their transition state comes at or after
+  // their intermediate's step).
+  double next_turn_share = 0.0;
+  // The backward over the net flux of the numerator: concproduct_prod over
+  // the driving force. X_TOF of a reactant is 1 + q less its share of the
+  // terms, that of a product -q less its share.
+  double q = 0.0;
+
+  // Figures from the logarithms of the cycle (see compute_figures); NaN
+  // where they are not defined.
+  static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  // ln and log10 of the TOF's magnitude: from the logarithms of the terms
+  // whenever they exist, so right far beyond the range of doubles; else
+  // from the TOF itself (-inf for a TOF of 0).
+  double ln_TOF = kNone;
+  double log10_TOF = kNone;
+  // The sign of the TOF: +1 forward, -1 backward, 0 without a net flux or
+  // when it is not known.
+  int TOF_sign = 0;
+  // l of the dominant term: (g_ts - g_int) + the sum of the logarithms of
+  // its concentration factors. NaN where the logarithms do not exist.
+  double ln_dominant = kNone;
+  // The sum of the logarithms of the given reactant concentrations.
+  double ln_reactants = kNone;
+  // kcal/mol: the effective span, DeltaG + RT (ln_dominant - ln_reactants),
+  // which counts the concentrations (the energetic span without them);
+  // the apparent barrier -RT ln(TOF h / (k_B T)) where the TOF is
+  // positive; and the apparent activation energy RT^2 d ln TOF / dT.
+  double effective_span = kNone;
+  double apparent_barrier = kNone;
+  double apparent_activation_energy = kNone;
 };
 
 // One run: the file's name, its limits and the values of each phase.
