@@ -197,26 +197,54 @@ void sum_step_block(const Cycle& cycle, const Terms& matrix, Results& results,
   }
 }
 
-// One pass over the terms, row by row: the dominant term, the row sums
-// (intermediates) and the per-transition-state sums, each in the order the
-// degrees of control prescribe.
-void scan_terms(const Cycle& cycle, const Terms& matrix, Results& results) {
+// The dominant term is the one a column-major scan (a fastest) finds when it
+// starts from term (1,1) and moves only to a strictly greater term: the
+// largest value that is not NaN, the smallest b and then the smallest a
+// among equal ones; NaN at (1,1) is never replaced. DominantScan takes the
+// rows one at a time, in any order of a.
+struct DominantScan {
+  double best = 0.0;
+  int64_t a = 1, b = 1;
+  bool keep_first = false;
+
+  explicit DominantScan(double first) : best(first), keep_first(std::isnan(first)) {}
+
+  void take_row(int64_t row_a, const double* row, int64_t n) {
+    if (keep_first) return;
+    for (int64_t col = 1; col <= n; ++col) {
+      const double x = row[col - 1];
+      if (x > best) {
+        best = x;
+        a = row_a;
+        b = col;
+      } else if (x == best && (col < b || (col == b && row_a < a))) {
+        a = row_a;
+        b = col;
+      }
+    }
+  }
+};
+
+// One pass over the terms, row by row: the dominant term (when
+// `find_dominant`), the row sums (intermediates), the per-transition-state
+// sums and the share of the terms of the next turn, each in the order the
+// degrees of control prescribe, over `denominator`.
+void scan_terms(const Cycle& cycle, const Terms& matrix, double denominator, bool find_dominant,
+                Results& results) {
   const int64_t n = cycle.n;
   const double* terms = matrix.complete_matrix.get();
-
-  // The dominant term is the one a column-major scan (a fastest) finds when
-  // it starts from term (1,1) and moves only to a strictly greater term: the
-  // largest value that is not NaN, the smallest b and then the smallest a
-  // among equal ones; NaN at (1,1) is never replaced.
-  double best = terms[0];
-  int64_t best_a = 1, best_b = 1;
-  const bool keep_first = std::isnan(best);
+  DominantScan dominant(terms[0]);
+  double next_turn = 0.0;
 
   for (int64_t i = 1; i <= n; ++i) results.xtof_ts[i] = 0.0;
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = terms + (a - 1) * n;
+    // Terms b = 1..n-a+1 take their intermediate from the next turn; the
+    // row sum passes through their sum on its way.
     double row_sum = 0.0;
-    for (int64_t b = 1; b <= n; ++b) row_sum = row_sum + row[b - 1];
+    for (int64_t b = 1; b <= n - a + 1; ++b) row_sum = row_sum + row[b - 1];
+    next_turn = next_turn + row_sum;
+    for (int64_t b = n - a + 2; b <= n; ++b) row_sum = row_sum + row[b - 1];
     results.xtof_int[a - 1] = row_sum;
 
     // Term b of row a crosses transition state a+b-1 (cyclic); each
@@ -225,24 +253,16 @@ void scan_terms(const Cycle& cycle, const Terms& matrix, Results& results) {
     for (int64_t b = 1; b <= n - a + 1; ++b) ts[a + b - 1] = ts[a + b - 1] + row[b - 1];
     for (int64_t b = n - a + 2; b <= n; ++b) ts[a + b - 1 - n] = ts[a + b - 1 - n] + row[b - 1];
 
-    if (keep_first) continue;
-    for (int64_t b = 1; b <= n; ++b) {
-      const double x = row[b - 1];
-      if (x > best) {
-        best = x;
-        best_a = a;
-        best_b = b;
-      } else if (x == best && (b < best_b || (b == best_b && a < best_a))) {
-        best_a = a;
-        best_b = b;
-      }
-    }
+    if (find_dominant) dominant.take_row(a, row, n);
   }
-  results.dominant_a = best_a;
-  results.dominant_b = best_b;
+  if (find_dominant) {
+    results.dominant_a = dominant.a;
+    results.dominant_b = dominant.b;
+  }
+  results.next_turn_share = next_turn / denominator;
   for (int64_t i = 1; i <= n; ++i) {
-    results.xtof_int[i - 1] = results.xtof_int[i - 1] / results.denominator;
-    results.xtof_ts[i] = results.xtof_ts[i] / results.denominator;
+    results.xtof_int[i - 1] = results.xtof_int[i - 1] / denominator;
+    results.xtof_ts[i] = results.xtof_ts[i] / denominator;
   }
 }
 
@@ -257,14 +277,13 @@ std::vector<int64_t> span_steps(int64_t n, int64_t tdi, int64_t span_len,
   return steps;
 }
 
-}  // namespace
-
-void compute_control(const Cycle& cycle, const Profile& profile, const Terms& terms,
-                     Results& results, int threads, const std::function<void(double)>& progress) {
+// From the dominant term on: TDI, TDTS, the advice's steps and the
+// degrees of control of the concentrations, each the share of its step
+// (reac_share, prod_share) less its sum of terms over `denominator`.
+void finish_control(const Cycle& cycle, const Terms& terms, double denominator, double reac_share,
+                    double prod_share, Results& results, int threads,
+                    const std::function<void(double)>& progress) {
   const int64_t n = cycle.n;
-  if (n < 1) return;
-  scan_terms(cycle, terms, results);
-
   const int64_t a = results.dominant_a, b = results.dominant_b;
   results.TDI = a;
   results.TDTS = (a + b - 2) % n + 1;
@@ -287,17 +306,40 @@ void compute_control(const Cycle& cycle, const Profile& profile, const Terms& te
         meter.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
       });
 
+  for (int64_t i = 1; i <= n; ++i) {
+    if (cycle.has_reac[i]) results.xtof_reac[i] = reac_share - (results.sum_reac[i] / denominator);
+    if (cycle.has_prod[i]) results.xtof_prod[i] = prod_share - (results.sum_prod[i] / denominator);
+  }
+}
+
+}  // namespace
+
+void find_dominant_term(int64_t n, const double* matrix, int64_t& a, int64_t& b) {
+  DominantScan dominant(matrix[0]);
+  for (int64_t row = 1; row <= n; ++row) dominant.take_row(row, matrix + (row - 1) * n, n);
+  a = dominant.a;
+  b = dominant.b;
+}
+
+void compute_control(const Cycle& cycle, const Profile& profile, const Terms& terms,
+                     Results& results, int threads, const std::function<void(double)>& progress) {
+  if (cycle.n < 1) return;
+  scan_terms(cycle, terms, results.denominator, true, results);
   // The quotients are grouped as the degrees of control are defined; the
   // shorter exp(-dG) * concproduct_reac / driving_force would round differently.
   const double reac_share =
       (profile.driving_force + profile.concproduct_prod) / profile.driving_force;
   const double prod_share = -(profile.concproduct_prod / profile.driving_force);
-  for (int64_t i = 1; i <= n; ++i) {
-    if (cycle.has_reac[i])
-      results.xtof_reac[i] = reac_share - (results.sum_reac[i] / results.denominator);
-    if (cycle.has_prod[i])
-      results.xtof_prod[i] = prod_share - (results.sum_prod[i] / results.denominator);
-  }
+  results.q = profile.concproduct_prod / profile.driving_force;
+  finish_control(cycle, terms, results.denominator, reac_share, prod_share, results, threads,
+                 progress);
+}
+
+void compute_control_of(const Cycle& cycle, const Terms& terms, double denominator,
+                        double reac_share, double prod_share, Results& results, int threads) {
+  if (cycle.n < 1) return;
+  scan_terms(cycle, terms, denominator, false, results);
+  finish_control(cycle, terms, denominator, reac_share, prod_share, results, threads, {});
 }
 
 }  // namespace kinex

@@ -1,15 +1,45 @@
 #include "model/evaluate.h"
 
+#include <cmath>
+#include <utility>
+
 #include "model/control.h"
+#include "model/figures.h"
+#include "model/log_space.h"
 #include "model/profile.h"
 #include "model/tof.h"
 
 namespace kinex {
 
-void evaluate_cycle(Run& run, int threads, LogSpace /*log_space*/) {
-  compute_profile(run.cycle, run.profile);
-  compute_tof(run.cycle, run.profile, run.terms, run.results, threads, run.progress);
-  compute_control(run.cycle, run.profile, run.terms, run.results, threads, run.progress);
+void evaluate_cycle(Run& run, int threads, LogSpace log_space) {
+  const Cycle& cycle = run.cycle;
+  Results& results = run.results;
+  // The record may hold the results of an earlier evaluation (a scan).
+  results.evaluation = EvaluationMethod::direct;
+  results.ln_TOF = results.log10_TOF = Results::kNone;
+  results.TOF_sign = 0;
+  results.ln_dominant = results.ln_reactants = Results::kNone;
+  results.effective_span = results.apparent_barrier = Results::kNone;
+  results.apparent_activation_energy = Results::kNone;
+
+  compute_profile(cycle, run.profile);
+  compute_tof(cycle, run.profile, run.terms, results, threads, run.progress);
+  compute_control(cycle, run.profile, run.terms, results, threads, run.progress);
+
+  const bool logarithms = logarithms_exist(cycle, run.profile);
+  const bool sound = direct_results_sound(cycle, run.profile, results);
+  if (logarithms && (!sound || log_space == LogSpace::always)) {
+    Results other = results;
+    if (compute_log_space(cycle, run.profile, run.terms, other, threads) && !sound) {
+      results = std::move(other);
+      results.evaluation = EvaluationMethod::log_space;
+    } else if (std::isfinite(other.ln_TOF)) {
+      // The TOF's logarithm, even where the direct results stand.
+      results.ln_TOF = other.ln_TOF;
+      results.TOF_sign = other.TOF_sign;
+    }
+  }
+  compute_figures(cycle, run.profile, logarithms, results);
 }
 
 }  // namespace kinex

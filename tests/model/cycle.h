@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "input/storage.h"
+#include "model/control.h"
 #include "model/evaluate.h"
+#include "model/profile.h"
 #include "model/run.h"
+#include "model/tof.h"
 
 namespace kinex::testing {
 
@@ -47,8 +50,15 @@ inline kinex::Run make_run(const Cycle& cycle) {
   return run;
 }
 
-// The three phases of the model, in the order of one run.
+// The whole model, as KINEX.exe runs it.
 inline void run_model(kinex::Run& run) { kinex::evaluate_cycle(run); }
+
+// Only the three phases of the direct evaluation, in the order of one run.
+inline void run_direct(kinex::Run& run) {
+  kinex::compute_profile(run.cycle, run.profile);
+  kinex::compute_tof(run.cycle, run.profile, run.terms, run.results);
+  kinex::compute_control(run.cycle, run.profile, run.terms, run.results);
+}
 
 inline double term(const kinex::Run& run, int64_t a, int64_t b) {
   return run.terms.complete_matrix[(a - 1) * run.cycle.n + (b - 1)];

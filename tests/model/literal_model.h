@@ -24,9 +24,13 @@ struct LiteralResult {
   std::vector<double> xtof_reac, xtof_prod;         // 1..n, every step
   int64_t n_reac_in_span = 0, n_prod_in_span = 0;
   std::vector<int64_t> reac_steps, prod_steps;  // ascending
+  double ln_TOF = 0;                            // log-space only
 };
 
 // Reads n, T, DeltaG, G_int[0..n-1], G_ts, conc_*, has_* of `run` (n >= 1).
-LiteralResult literal_model(const kinex::Run& run);
+// With `log_space`, the TOF, terms, denominator (S) and degrees of control
+// are those of the evaluation over the terms' logarithms, shifted by the
+// largest (every given concentration above 0, no net flux of 0).
+LiteralResult literal_model(const kinex::Run& run, bool log_space = false);
 
 }  // namespace kinex::testing

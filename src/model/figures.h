@@ -1,0 +1,31 @@
+// Figures a chemist reads off the results: the spans, the apparent barrier
+// and the apparent activation energy, and the TOF's logarithm.
+#pragma once
+
+#include "model/run.h"
+
+namespace kinex {
+
+// The energetic span in kcal/mol: G_ts[TDTS] - G_int[TDI-1] when the TDTS
+// follows the TDI within one turn (TDTS >= TDI); otherwise the TDTS lies in
+// the next turn and DeltaG is added to that difference. Needs TDI and TDTS
+// (n >= 1).
+double energetic_span(const Cycle& cycle, const Results& results);
+
+// Into `results`, after the TOF and the degrees of control (whichever
+// evaluation gave them):
+// - ln_TOF and log10_TOF, TOF_sign: kept where the log-space evaluation
+//   set them, else from the TOF itself;
+// - ln_reactants, ln_dominant and the effective span, the energetic span
+//   plus RT times the dominant term's concentration logarithms less those
+//   of all given reactants (the same as DeltaG + RT (ln_dominant -
+//   ln_reactants), and exactly the energetic span when no concentration is
+//   given); NaN unless `logarithms` (the cycle's logarithms exist);
+// - the apparent barrier -RT (ln_TOF - ln(k_B T / h)) where the TOF is
+//   positive;
+// - the apparent activation energy RT^2 d ln TOF / dT, from the degrees of
+//   control: RT + DeltaG (1 + q) + sum X_TOF(ts) G_ts - sum X_TOF(int)
+//   G_int - DeltaG next_turn_share.
+void compute_figures(const Cycle& cycle, const Profile& profile, bool logarithms, Results& results);
+
+}  // namespace kinex

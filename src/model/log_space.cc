@@ -1,0 +1,142 @@
+#include "model/log_space.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "model/control.h"
+#include "model/parallel.h"
+#include "model/tof.h"
+
+namespace kinex {
+namespace {
+
+bool finite_from(const std::vector<double>& values, int64_t first, int64_t last) {
+  for (int64_t k = first; k <= last; ++k) {
+    if (!std::isfinite(values[k])) return false;
+  }
+  return true;
+}
+
+bool finite_where(const std::vector<double>& values, const std::vector<bool>& given, int64_t n) {
+  for (int64_t i = 1; i <= n; ++i) {
+    if (given[i] && !std::isfinite(values[i])) return false;
+  }
+  return true;
+}
+
+bool every_control_finite(const Cycle& cycle, const Results& results) {
+  const int64_t n = cycle.n;
+  return finite_from(results.xtof_int, 0, n - 1) && finite_from(results.xtof_ts, 1, n) &&
+         finite_where(results.xtof_reac, cycle.has_reac, n) &&
+         finite_where(results.xtof_prod, cycle.has_prod, n);
+}
+
+double ln_given(const std::vector<double>& conc, const std::vector<bool>& given, int64_t n) {
+  double sum = 0.0;
+  for (int64_t i = 1; i <= n; ++i) {
+    if (given[i]) sum = sum + std::log(conc[i]);
+  }
+  return sum;
+}
+
+// ln(1 - e^d) for d < 0, without cancellation.
+double ln_one_minus_exp(double d) {
+  const double ln2 = std::log(2.0);
+  return d > -ln2 ? std::log(-std::expm1(d)) : std::log1p(-std::exp(d));
+}
+
+}  // namespace
+
+bool direct_results_sound(const Cycle& cycle, const Profile& profile, const Results& results) {
+  if (!std::isfinite(results.TOF)) return false;
+  if (results.TOF == 0.0 && profile.driving_force != 0.0) return false;
+  return every_control_finite(cycle, results);
+}
+
+bool logarithms_exist(const Cycle& cycle, const Profile& profile) {
+  const int64_t n = cycle.n;
+  if (!(std::isfinite(profile.inv_RT) && profile.inv_RT > 0.0)) return false;
+  if (!std::isfinite(profile.dG)) return false;
+  if (!finite_from(profile.g_int, 0, 2 * n - 1) || !finite_from(profile.g_ts, 1, n)) return false;
+  for (int64_t i = 1; i <= n; ++i) {
+    if (cycle.has_reac[i] && !(std::isfinite(cycle.conc_reac[i]) && cycle.conc_reac[i] > 0.0)) {
+      return false;
+    }
+    if (cycle.has_prod[i] && !(std::isfinite(cycle.conc_prod[i]) && cycle.conc_prod[i] > 0.0)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+double ln_reactant_product(const Cycle& cycle) {
+  return ln_given(cycle.conc_reac, cycle.has_reac, cycle.n);
+}
+
+double ln_product_product(const Cycle& cycle) {
+  return ln_given(cycle.conc_prod, cycle.has_prod, cycle.n);
+}
+
+double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b) {
+  const int64_t n = cycle.n;
+  auto step = [n](int64_t s) { return (s - 1) % n + 1; };
+  // The backward rate constants of steps a .. a+b-2, then the forward ones
+  // of steps a+b .. a+n-1, as compute_tof multiplies their factors.
+  double sum = 0.0;
+  for (int64_t s = a; s <= a + b - 2; ++s) {
+    if (cycle.has_prod[step(s)]) sum = sum + std::log(cycle.conc_prod[step(s)]);
+  }
+  for (int64_t s = a + b; s <= a + n - 1; ++s) {
+    if (cycle.has_reac[step(s)]) sum = sum + std::log(cycle.conc_reac[step(s)]);
+  }
+  return sum;
+}
+
+double term_logarithm(const Cycle& cycle, const Profile& profile, int64_t a, int64_t b) {
+  const int64_t n = cycle.n, ts = a + b - 1;
+  const double energy = ts <= n ? profile.g_ts[ts] - profile.g_int[a - 1 + n]
+                                : profile.g_ts[ts - n] - profile.g_int[a - 1];
+  return energy + term_concentration_logarithm(cycle, a, b);
+}
+
+bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                       int threads) {
+  const int64_t n = cycle.n;
+  if (n < 1) return false;
+
+  // The numerator: u and v are the logarithms of its forward and backward
+  // parts.
+  const double LR = ln_reactant_product(cycle), LP = ln_product_product(cycle);
+  const double u = -profile.dG + LR, v = LP;
+  if (!(u != v) || !std::isfinite(u) || !std::isfinite(v)) return false;
+  const int sign = u > v ? 1 : -1;
+  const double lnN = u > v ? u + ln_one_minus_exp(v - u) : v + ln_one_minus_exp(u - v);
+
+  compute_log_terms(cycle, profile, terms, threads);
+  double* matrix = terms.complete_matrix.get();
+  find_dominant_term(n, matrix, results.dominant_a, results.dominant_b);
+  const double m = matrix[(results.dominant_a - 1) * n + (results.dominant_b - 1)];
+  if (!std::isfinite(m)) return false;
+
+  parallel_for(
+      n, thread_count(threads, n, n),
+      [&](int64_t k) {
+        double* row = matrix + k * n;
+        for (int64_t b = 0; b < n; ++b) row[b] = std::exp(row[b] - m);
+      },
+      [](int64_t) {});
+  double S = 0.0;
+  for (int64_t k = 0; k < n * n; ++k) S = S + matrix[k];
+  if (!std::isfinite(S)) return false;
+
+  results.ln_TOF = ((std::log(results.prefactor) + lnN) - m) - std::log(S);
+  results.TOF_sign = sign;
+  results.TOF = sign * std::exp(results.ln_TOF);
+  results.q = sign * std::exp(LP - lnN);
+  compute_control_of(cycle, terms, S, 1.0 + results.q, -results.q, results, threads);
+  return std::isfinite(results.ln_TOF) && std::isfinite(results.TOF) && std::isfinite(results.q) &&
+         every_control_finite(cycle, results);
+}
+
+}  // namespace kinex

@@ -1,0 +1,51 @@
+// The evaluation over the logarithms of the terms. The direct evaluation
+// overflows or underflows once a span, less DeltaG, exceeds about 709.78 RT
+// or the driving force exceeds the range of doubles; its results are then
+// not finite, or a TOF of 0 that is not true. Where the cycle's logarithms
+// exist, the same results follow from the logarithms of the terms, shifted
+// by the largest of them, without leaving the range of doubles.
+#pragma once
+
+#include <cstdint>
+
+#include "model/run.h"
+
+namespace kinex {
+
+// Whether the direct results can stand: the TOF is finite, and 0 only when
+// the driving force is 0, and every X_TOF of an intermediate, a transition
+// state and a given reactant or product is finite.
+bool direct_results_sound(const Cycle& cycle, const Profile& profile, const Results& results);
+
+// Whether the cycle's logarithms exist: 1/RT is finite and above 0, every
+// scaled energy (g_int of both turns, g_ts, dG) is finite, and every given
+// concentration is finite and above 0.
+bool logarithms_exist(const Cycle& cycle, const Profile& profile);
+
+// The sum, from 0.0 over the steps in ascending order, of the natural
+// logarithms of the given reactant (product) concentrations.
+double ln_reactant_product(const Cycle& cycle);
+double ln_product_product(const Cycle& cycle);
+
+// The sum of the logarithms of the concentration factors of term (a,b), as
+// compute_log_terms forms it, and l(a,b) of the term, bit for bit.
+double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b);
+double term_logarithm(const Cycle& cycle, const Profile& profile, int64_t a, int64_t b);
+
+// The log-space evaluation of a cycle whose logarithms exist. Overwrites
+// the terms with t(a,b) = exp(l(a,b) - m), m the largest l, and fills
+// `results` as the direct evaluation does (TOF, dominant term, TDI, TDTS,
+// every X_TOF, the advice's steps, next_turn_share, q) from them and their
+// sum S, with ln_TOF and TOF_sign; prefactor and denominator are left as
+// they are. With the numerator's logarithms LR, LP, u = -dG + LR, v = LP
+// and lnN the logarithm of |e^u - e^v| formed without cancellation:
+//   TOF = sign * exp(((ln(prefactor) + lnN) - m) - ln(S)),
+//   q = sign * exp(LP - lnN), X_TOF of a reactant (1 + q) - sum/S, of a
+//   product (-q) - sum/S.
+// Returns false, with `results` partly written, when there is no
+// log-space result: u = v (no net flux), or one of its values (m, S, the
+// TOF, an X_TOF) is not finite.
+bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                       int threads = 0);
+
+}  // namespace kinex
