@@ -44,6 +44,7 @@ void degrees_of_control(const kinex::Run& run, Grid<double>& complete, Grid<doub
                         Grid<int64_t>& pm, Grid<int64_t>& rem_int, Grid<int64_t>& rem_ts,
                         double reac_share, double prod_share, LiteralResult& r) {
   const int64_t n = run.cycle.n;
+  r.n_reac_in_span = r.n_prod_in_span = 0;
   double best = rank(1, 1);
   r.dominant_a = r.dominant_b = 1;
   for (int64_t b = 1; b <= n; ++b)
