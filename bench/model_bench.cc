@@ -2,6 +2,9 @@
 //
 //   model phases:  BM_Profile / BM_Tof / BM_Control / BM_Model on cycles of
 //                  n steps, with every concentration given (/1) or none (/0);
+//   log space:     BM_SoundnessCheck, what evaluate_cycle adds where the
+//                  direct results stand; BM_LogSpace, the evaluation over
+//                  the terms' logarithms where they do not (and in kinex);
 //   whole runs:    BM_WholeRun reads a generated input file, runs the model
 //                  and renders the report (banner off), in process.
 //
@@ -27,6 +30,8 @@
 #include "input/storage.h"
 #include "model/control.h"
 #include "model/evaluate.h"
+#include "model/figures.h"
+#include "model/log_space.h"
 #include "model/profile.h"
 #include "model/run.h"
 #include "model/tof.h"
@@ -123,6 +128,37 @@ void BM_Model(benchmark::State& state) {
   }
 }
 
+// What the evaluation adds to the three direct phases where their results
+// stand: the check that they are sound, whether the logarithms exist, and
+// the figures (spans, barriers, log10 TOF).
+void BM_SoundnessCheck(benchmark::State& state) {
+  kinex::Run run = run_for(state);
+  kinex::compute_profile(run.cycle, run.profile);
+  kinex::compute_tof(run.cycle, run.profile, run.terms, run.results);
+  kinex::compute_control(run.cycle, run.profile, run.terms, run.results);
+  for (auto _ : state) {
+    const bool sound = kinex::direct_results_sound(run.cycle, run.profile, run.results);
+    const bool logarithms = kinex::logarithms_exist(run.cycle, run.profile);
+    kinex::compute_figures(run.cycle, run.profile, logarithms, run.results);
+    benchmark::DoNotOptimize(sound);
+    benchmark::DoNotOptimize(run.results.effective_span);
+  }
+}
+
+// The evaluation over the logarithms alone: what a cycle past the boundary
+// costs on top of the direct one, and what kinex adds for log10 TOF.
+void BM_LogSpace(benchmark::State& state) {
+  kinex::Run run = run_for(state);
+  kinex::compute_profile(run.cycle, run.profile);
+  kinex::compute_tof(run.cycle, run.profile, run.terms, run.results);
+  kinex::compute_control(run.cycle, run.profile, run.terms, run.results);
+  for (auto _ : state) {
+    kinex::Results results = run.results;
+    kinex::compute_log_space(run.cycle, run.profile, run.terms, results, threads_for(state));
+    benchmark::DoNotOptimize(results.ln_TOF);
+  }
+}
+
 void write_input(const std::string& path, const std::vector<Step>& steps) {
   std::FILE* f = std::fopen(path.c_str(), "w");
   std::fprintf(f, "298.15\n%zu\n", steps.size());
@@ -198,6 +234,10 @@ BENCHMARK(BM_Control)->Apply(Heavy);
 BENCHMARK(BM_Model)->Apply(Sizes);
 BENCHMARK(BM_Model)->Apply(Threads);
 BENCHMARK(BM_Model)->Apply(Heavy);
+BENCHMARK(BM_SoundnessCheck)->Apply(Sizes)->Args({1000, 1, 0})->Args({3000, 1, 0});
+BENCHMARK(BM_LogSpace)->Apply(Sizes);
+BENCHMARK(BM_LogSpace)->Apply(Threads);
+BENCHMARK(BM_LogSpace)->Apply(Heavy);
 BENCHMARK(BM_WholeRun)->Apply(RunSizes);
 BENCHMARK(BM_WholeRun)->Apply(HeavyRun);
 
