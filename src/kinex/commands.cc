@@ -48,12 +48,16 @@ constexpr const char* kJsonFooter =
     "Each document holds the program version, the command that gives it alone\n"
     "(program, json, its file), the input as read (null for a step without\n"
     "that concentration), the constants, and the results: TOF per second, hour\n"
-    "and day, driving force and warning, TDI, TDTS, energetic span, every X_TOF\n"
-    "and the advice. Reals are written in shortest round-trip form; a\n"
-    "non-finite one is null and listed under its JSON pointer in\n"
-    "\"non_finite\". Several files give an array. A file that cannot be read\n"
-    "gets its diagnostic on standard error and is left out; the others are\n"
-    "still written, and the exit status is 2.\n"
+    "and day, log10_TOF (of |TOF|, from the logarithms of the terms, so right\n"
+    "far beyond the range of doubles), evaluation (direct, or log-space where\n"
+    "the direct numbers overflow or underflow), driving force and warning,\n"
+    "TDI, TDTS, energetic span, effective span (which counts the\n"
+    "concentrations) and apparent barrier (kcal/mol), every X_TOF and the\n"
+    "advice. Reals are written in shortest round-trip form; a non-finite one\n"
+    "is null and listed under its JSON pointer in \"non_finite\". Several\n"
+    "files give an array. A file that cannot be read gets its diagnostic on\n"
+    "standard error and is left out; the others are still written, and the\n"
+    "exit status is 2.\n"
     "Every argument from the first file on is a file; put -- before a first\n"
     "file whose name starts with '-'.\n"
     "Example:\n"
@@ -61,7 +65,10 @@ constexpr const char* kJsonFooter =
 
 constexpr const char* kCsvFooter =
     "Columns: file, T (K), n, DeltaG (kcal/mol), TOF_per_s, TDI, TDTS,\n"
-    "energetic_span (kcal/mol), warning (1: no positive driving force).\n"
+    "energetic_span (kcal/mol), warning (1: no positive driving force),\n"
+    "log10_TOF (of |TOF|, from the logarithms, right beyond the range of\n"
+    "doubles), evaluation (direct or log-space), effective_span and\n"
+    "apparent_barrier (kcal/mol; NaN where not defined).\n"
     "Fields are quoted as RFC 4180 has it, lines end in a line feed. A file\n"
     "that cannot be read gets its diagnostic on standard error and no row; the\n"
     "exit status is then 2. Names are written as they are; one that a\n"
@@ -103,8 +110,9 @@ class FixedUsage : public CLI::Formatter {
   std::string line_;
 };
 
-// Reads one file and takes it through the model; false with the diagnostic
-// on `err` when it cannot be read.
+// Reads one file and takes it through the model, the logarithms always
+// evaluated so that log10_TOF comes from them; false with the diagnostic on
+// `err` when it cannot be read.
 bool evaluated(const std::string& file, Run& run, std::string& err, const ProgressFn& progress) {
   Failure failure;
   if (!load_cycle(file, run, failure)) {
@@ -112,7 +120,7 @@ bool evaluated(const std::string& file, Run& run, std::string& err, const Progre
     return false;
   }
   run.progress = progress;
-  evaluate_cycle(run);
+  evaluate_cycle(run, 0, LogSpace::always);
   return true;
 }
 

@@ -8,13 +8,18 @@
 namespace kinex {
 
 // The header row, ended by a line feed:
-// file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning
+// file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning,log10_TOF,
+// evaluation,effective_span,apparent_barrier
+// (the columns from log10_TOF on come after those of earlier versions, so
+// that scripts reading by position keep working).
 std::string csv_header();
 
-// The row of `run` after evaluate_cycle, ended by a line feed: the file name
-// (as csv_name_field() writes it), T in K, n, DeltaG and the energetic span in kcal/mol,
-// the TOF in s^-1 (reals as shortest()), and warning 1 when the driving force
-// is not positive, else 0.
+// The row of `run` after evaluate_cycle (with LogSpace::always), ended by a
+// line feed: the file name (as csv_name_field() writes it), T in K, n,
+// DeltaG and the energetic span in kcal/mol, the TOF in s^-1, warning 1 when
+// the driving force is not positive, else 0; then log10 |TOF|, the
+// evaluation ("direct" or "log-space"), the effective span and the apparent
+// barrier in kcal/mol. Reals as shortest().
 std::string csv_row(const Run& run, bool for_spreadsheet);
 
 }  // namespace kinex

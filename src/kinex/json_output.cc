@@ -149,6 +149,8 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line) {
   const double per_hour = run.results.TOF * 3600.0;
   results["TOF"] = {
       {"per_second", run.results.TOF}, {"per_hour", per_hour}, {"per_day", per_hour * 24.0}};
+  results["log10_TOF"] = run.results.log10_TOF;
+  results["evaluation"] = evaluation_name(run.results.evaluation);
   results["driving_force"] = run.profile.driving_force;
   const bool warning = needs_driving_force_warning(run.profile);
   results["warning"] = warning;
@@ -156,6 +158,8 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line) {
   results["TDI"] = run.results.TDI;
   results["TDTS"] = run.results.TDTS;
   results["energetic_span"] = energetic_span(run);
+  results["effective_span"] = run.results.effective_span;
+  results["apparent_barrier"] = run.results.apparent_barrier;
   Json& xtof = results["X_TOF"];
   xtof["intermediates"] = first(run.results.xtof_int, n);
   xtof["transition_states"] = per_step(run.results.xtof_ts, nullptr, n);

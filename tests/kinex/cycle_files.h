@@ -14,6 +14,7 @@
 #include "common/support.h"
 #include "driver/driver.h"
 #include "kinex/commands.h"
+#include "kinex/cycle.h"
 #include "model/run.h"
 
 namespace kinex::cycle_files {
@@ -45,6 +46,19 @@ inline bool reference_run(const std::string& file, Run& run) {
   std::fclose(stream);
   if (!ok) ADD_FAILURE() << file << ": " << failure.message;
   return ok;
+}
+
+// The run kinex makes of the file: the same reader and model, the
+// logarithms always evaluated. False (with a test failure) when the file
+// cannot be read.
+inline bool kinex_evaluation(const std::string& file, Run& run) {
+  Failure failure;
+  if (!load_cycle(file, run, failure)) {
+    ADD_FAILURE() << file << ": " << failure.message;
+    return false;
+  }
+  evaluate_cycle(run, 0, LogSpace::always);
+  return true;
 }
 
 // The run KINEX.exe makes of a file holding `input` (the input format).

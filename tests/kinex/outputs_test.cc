@@ -3,6 +3,7 @@
 // with the run KINEX.exe makes of the same file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -23,10 +24,20 @@ namespace {
 using namespace cycle_files;
 using nlohmann::json;
 
+// log10 |TOF| as the outputs state it agrees with the TOF wherever that is
+// a normal double.
+void expect_log10_of_tof(double log10_TOF, double TOF) {
+  if (!std::isnormal(TOF)) return;
+  const double expected = std::log10(std::fabs(TOF));
+  EXPECT_NEAR(log10_TOF, expected, 1e-12 * std::max(1.0, std::fabs(expected))) << TOF;
+}
+
 // Compares one parsed document with the reference run: every real bitwise,
 // a non-finite one as null listed in "non_finite", a step without that
-// concentration as null and not listed.
-void expect_matches(const json& doc, const Run& run) {
+// concentration as null and not listed. The figures from the logarithms
+// come from `logs`, kinex's own run, which evaluates them always; the
+// evaluation that gave the results is the report's.
+void expect_matches(const json& doc, const Run& run, const Run& logs) {
   const json& flags = doc.at("non_finite");
   std::size_t non_finite_seen = 0;
   auto real = [&](const std::string& pointer, double expected) {
@@ -64,8 +75,15 @@ void expect_matches(const json& doc, const Run& run) {
            {"/results/TOF/per_second", run.results.TOF},
            {"/results/TOF/per_hour", run.results.TOF * 3600.0},
            {"/results/TOF/per_day", run.results.TOF * 3600.0 * 24.0},
-           {"/results/driving_force", run.profile.driving_force}}) {
+           {"/results/driving_force", run.profile.driving_force},
+           {"/results/log10_TOF", logs.results.log10_TOF},
+           {"/results/effective_span", logs.results.effective_span},
+           {"/results/apparent_barrier", logs.results.apparent_barrier}}) {
     real(pointer, expected);
+  }
+  EXPECT_EQ(doc.at("/results/evaluation"_json_pointer), evaluation_name(run.results.evaluation));
+  if (doc.at("/results/log10_TOF"_json_pointer).is_number()) {
+    expect_log10_of_tof(doc.at("/results/log10_TOF"_json_pointer).get<double>(), run.results.TOF);
   }
   EXPECT_EQ(doc.at("/results/warning"_json_pointer), run.profile.driving_force <= 0.0);
   EXPECT_EQ(doc.at("/results/TDI"_json_pointer), run.results.TDI);
@@ -95,9 +113,10 @@ void expect_matches(const json& doc, const Run& run) {
   EXPECT_EQ(flags.size(), non_finite_seen) << flags.dump();
 }
 
-// Compares one row of the screening table with the reference run, each
-// real read back the way a script would.
-void expect_row(const std::vector<std::string>& row, const Run& run) {
+// Compares one row of the screening table with the reference run (and
+// kinex's own run `logs` for the figures from the logarithms), each real
+// read back the way a script would.
+void expect_row(const std::vector<std::string>& row, const Run& run, const Run& logs) {
   auto real = [&](const std::string& field, double expected, const char* what) {
     char* end = nullptr;
     const double x = std::strtod(field.c_str(), &end);
@@ -105,7 +124,7 @@ void expect_row(const std::vector<std::string>& row, const Run& run) {
     EXPECT_TRUE(std::isnan(expected) ? std::isnan(x) : bits(x) == bits(expected))
         << what << ": " << field;
   };
-  ASSERT_EQ(row.size(), 9u);
+  ASSERT_EQ(row.size(), 13u);
   EXPECT_EQ(row[0], run.input_name);
   real(row[1], run.cycle.T, "T");
   EXPECT_EQ(row[2], std::to_string(run.cycle.n));
@@ -118,6 +137,11 @@ void expect_row(const std::vector<std::string>& row, const Run& run) {
   real(row[7], run.results.TDTS >= run.results.TDI ? within_turn : within_turn + run.cycle.DeltaG,
        "span");
   EXPECT_EQ(row[8], run.profile.driving_force <= 0.0 ? "1" : "0");
+  real(row[9], logs.results.log10_TOF, "log10_TOF");
+  expect_log10_of_tof(std::strtod(row[9].c_str(), nullptr), run.results.TOF);
+  EXPECT_EQ(row[10], evaluation_name(run.results.evaluation));
+  real(row[11], logs.results.effective_span, "effective_span");
+  real(row[12], logs.results.apparent_barrier, "apparent_barrier");
 }
 
 // `kinex COMMAND files...`.
@@ -165,9 +189,12 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
         cycle("0", {"0.0 15.0 1.0 x", "-5.0 20.0 x 1.0"}, "-10"),
         cycle("298.15", {"0.0 Inf NaN x", "-Inf 20.0 x -Infinity"}, "NaN"),
         cycle("298.15", {"0.0 1e300 x x", "-1e300 20.0 x x"}, "-1e300"),
-        cycle("1e-300", {"0.0 15.0 x x"}, "-5.0")}) {
+        cycle("1e-300", {"0.0 15.0 x x"}, "-5.0"),
+        // The direct terms overflow at 10 K: the log-space evaluation.
+        cycle("10", {"0.0 0.5 x x"}, "-15.0")}) {
     files.push_back(dir.write("made" + std::to_string(files.size()) + ".txt", content));
   }
+  const std::size_t at_10_K = files.size() - 1;
   std::mt19937_64 random(20261207);
   std::uniform_real_distribution<double> energy(-40.0, 40.0), temperature(150.0, 900.0),
       log_conc(-8.0, 3.0), coin(0.0, 1.0);
@@ -192,17 +219,29 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
   EXPECT_EQ(csv.status, kExitOk) << csv.err;
   const auto rows = read_csv(csv.out);
   ASSERT_EQ(rows.size(), files.size() + 1);
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"file", "T", "n", "DeltaG", "TOF_per_s", "TDI",
-                                               "TDTS", "energetic_span", "warning"}));
+  // The columns of earlier versions first, so that scripts reading by
+  // position keep working.
+  EXPECT_EQ(rows[0],
+            (std::vector<std::string>{"file", "T", "n", "DeltaG", "TOF_per_s", "TDI", "TDTS",
+                                      "energetic_span", "warning", "log10_TOF", "evaluation",
+                                      "effective_span", "apparent_barrier"}));
   for (std::size_t c = 0; c < files.size(); ++c) {
     SCOPED_TRACE(files[c]);
-    kinex::Run run;
+    kinex::Run run, logs;
     ASSERT_TRUE(reference_run(files[c], run));
-    expect_matches(docs[c], run);
+    ASSERT_TRUE(kinex_evaluation(files[c], logs));
+    expect_matches(docs[c], run, logs);
     // Each document names the command that gives it alone, not the batch.
     EXPECT_EQ(docs[c].at("command_line"), json({"kinex", "json", files[c]}));
-    expect_row(rows[c + 1], run);
+    expect_row(rows[c + 1], run, logs);
   }
+  // The shipped cycles lie well within the range of doubles.
+  for (std::size_t c = 0; c < 2; ++c) {
+    EXPECT_EQ(docs[c].at("/results/evaluation"_json_pointer), "direct");
+    EXPECT_EQ(rows[c + 1][10], "direct");
+  }
+  EXPECT_EQ(docs[at_10_K].at("/results/evaluation"_json_pointer), "log-space");
+  EXPECT_EQ(rows[at_10_K + 1][10], "log-space");
   EXPECT_EQ(run_json({files[0]}), docs[0]);  // one file: the document alone
   EXPECT_EQ(rows[2][7], "30.0");             // the span of the five-step cycle wraps
   EXPECT_EQ(rows[3][8], "1");                // the DeltaG warning
