@@ -1,5 +1,6 @@
 #include "kinex/format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -12,6 +13,33 @@ std::string shortest(double x) {
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
   std::string text(buffer, result.ptr);
   if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+std::string exponent_form(double x) {
+  if (!std::isfinite(x)) return shortest(x);
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::scientific, 3);
+  return std::string(buffer, result.ptr);
+}
+
+std::string significant(double x) {
+  // The power of ten of x rounded to four significant digits, so that
+  // 9.99996 counts as 10.00.
+  const std::string scientific = exponent_form(x);
+  if (!std::isfinite(x)) return scientific;
+  const char* power = scientific.data() + scientific.find('e') + 1;
+  if (*power == '+') ++power;
+  int magnitude = 0;
+  std::from_chars(power, scientific.data() + scientific.size(), magnitude);
+  if (magnitude >= 7) return scientific;
+  const int decimals = std::clamp(3 - magnitude, 0, 4);
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals);
+  std::string text(buffer, result.ptr);
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
   return text;
 }
 

@@ -1,4 +1,5 @@
-// Numbers and fields as kinex writes them for other programs to read.
+// Numbers and fields as kinex writes them: for other programs to read, and
+// for people to read in the text table of a scan.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,20 @@ std::string shortest(double x);
 
 // The longest text shortest() gives: "-2.2250738585072014e-308".
 inline constexpr std::size_t kShortestWidth = 24;
+
+// Numbers for people to read, as the text table of a scan shows them; each
+// text is at most kReadableWidth characters. Non-finite values give "NaN",
+// "inf" and "-inf", as shortest() does.
+//
+// In exponent form with four significant digits: "8.051e-104", "2.463e+00".
+std::string exponent_form(double x);
+// Four significant digits in plain notation, more where the whole part has
+// more digits ("-103.1", "20.07", "0.5000", "-12345"), and at most four
+// decimals, so that 0.012345 gives "0.0123" and a value that rounds to zero
+// gives "0.0000" without a sign; 0 gives "0.000". From 1e7 on in magnitude
+// (after rounding to four digits) as exponent_form().
+std::string significant(double x);
+inline constexpr std::size_t kReadableWidth = 11;  // "-8.051e-104"
 
 // One CSV field: as it stands, or in double quotes with each quote doubled
 // when it holds a comma, a quote, a carriage return or a line feed.

@@ -8,6 +8,7 @@
 #include "kinex/cycle.h"
 #include "kinex/format.h"
 #include "kinex/summary.h"
+#include "model/evaluate.h"
 #include "model/profile.h"
 #include "report/line_writer.h"
 
@@ -21,6 +22,99 @@ constexpr double kSlack = 1e-9;
 bool read_real(std::string_view text, double& x) {
   const auto result = std::from_chars(text.data(), text.data() + text.size(), x);
   return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Exponents beyond this are never those of a finite double; they are left
+// to the doubles, so that sums of them cannot overflow.
+constexpr int64_t kMaxTypedExponent = 1000000;
+
+// `text` (as read_real accepts it) as digits * 10^exponent, trailing zeros
+// taken into the exponent; not exact for a sign, "inf", "nan" or more than
+// 19 significant digits.
+TypedDecimal typed_decimal(std::string_view text) {
+  TypedDecimal typed;
+  std::string digits;  // the significant ones
+  int64_t exponent = 0;
+  bool any = false;
+  std::size_t k = 0;
+  auto take = [&](bool fraction) {
+    for (; k < text.size() && is_digit(text[k]); ++k) {
+      any = true;
+      if (!digits.empty() || text[k] != '0') digits += text[k];
+      if (fraction) --exponent;
+    }
+  };
+  take(false);
+  if (k < text.size() && text[k] == '.') {
+    ++k;
+    take(true);
+  }
+  if (!any) return typed;
+  if (k < text.size() && (text[k] == 'e' || text[k] == 'E')) {
+    int64_t power = 0;
+    const char* begin = text.data() + k + 1;
+    const auto result = std::from_chars(begin, text.data() + text.size(), power);
+    if (result.ec != std::errc() || result.ptr == begin || power > kMaxTypedExponent ||
+        power < -kMaxTypedExponent) {
+      return typed;
+    }
+    exponent += power;
+    k = static_cast<std::size_t>(result.ptr - text.data());
+  }
+  if (k != text.size()) return typed;
+  while (!digits.empty() && digits.back() == '0') {
+    digits.pop_back();
+    ++exponent;
+  }
+  if (digits.size() > 19 || exponent > kMaxTypedExponent || exponent < -kMaxTypedExponent) {
+    return typed;
+  }
+  typed.exponent = digits.empty() ? 0 : exponent;
+  for (const char c : digits) typed.digits = typed.digits * 10 + static_cast<uint64_t>(c - '0');
+  typed.exact = true;
+  return typed;
+}
+
+// Exact grid values in 128 bits, each step checked for overflow.
+__extension__ typedef unsigned __int128 Wide;
+constexpr Wide kWideMax = ~Wide{0};
+
+bool times(Wide a, Wide b, Wide& product) {
+  if (a != 0 && b > kWideMax / a) return false;
+  product = a * b;
+  return true;
+}
+
+bool plus(Wide a, Wide b, Wide& sum) {
+  if (b > kWideMax - a) return false;
+  sum = a + b;
+  return true;
+}
+
+// digits * 10^power (power >= 0).
+bool shifted(Wide digits, int64_t power, Wide& result) {
+  for (; power > 0; --power) {
+    if (!times(digits, 10, digits)) return false;
+  }
+  result = digits;
+  return true;
+}
+
+// The double nearest to digits * 10^exponent: from_chars rounds correctly.
+bool nearest_double(Wide digits, int64_t exponent, double& x) {
+  char text[64];
+  char* end = text + sizeof text;
+  char* begin = end;
+  do {
+    *--begin = static_cast<char>('0' + static_cast<int>(digits % 10));
+    digits /= 10;
+  } while (digits != 0);
+  std::string decimal(begin, end);
+  decimal += 'e' + std::to_string(exponent);
+  const auto result = std::from_chars(decimal.data(), decimal.data() + decimal.size(), x);
+  return result.ec == std::errc() && result.ptr == decimal.data() + decimal.size();
 }
 
 // The number of steps of the sweep beyond FROM (infinite or huge when the
@@ -79,13 +173,13 @@ std::string note(const ScanRow& row, const ScanRow* before) {
     add("TDTS " + std::to_string(before->TDTS) + " -> " + std::to_string(row.TDTS));
   }
   if (row.warning) add("no positive driving force");
+  if (row.evaluation == EvaluationMethod::log_space) add("log-space");
   return text;
 }
 
 // The columns of a text row, each right-aligned in its width, two blanks
 // apart.
-std::string aligned(const std::array<std::string, 5>& cells,
-                    const std::array<std::size_t, 5>& width) {
+std::string aligned(const std::vector<std::string>& cells, const std::vector<std::size_t>& width) {
   std::string line;
   for (std::size_t c = 0; c < cells.size(); ++c) {
     if (c > 0) line += "  ";
@@ -131,6 +225,8 @@ bool parse_sweep(Sweep::Kind kind, std::string_view text, Sweep& sweep, std::str
     error = option + " " + quoted + ": expected " + form + " with three numbers";
     return false;
   }
+  sweep.from_typed = typed_decimal(range.substr(0, colon1));
+  sweep.by_typed = typed_decimal(range.substr(colon2 + 1));
 
   auto refuse = [&](const std::string& reason) {
     error = option + " " + quoted + ": " + reason;
@@ -159,11 +255,36 @@ std::vector<double> sweep_values(const Sweep& sweep) {
   const auto last = static_cast<int64_t>(steps_beyond_from(sweep));
   std::vector<double> values;
   values.reserve(static_cast<std::size_t>(last) + 1);
+  const bool temperature = sweep.kind == Sweep::Kind::Temperature;
+  const TypedDecimal& from = sweep.from_typed;
+  const TypedDecimal& by = sweep.by_typed;
+  // Temperatures: (FROM + k*STEP) = (A + k*B) * 10^scale, A and B whole.
+  // Concentrations: FROM * FACTOR^k = product * 10^scale, the product
+  // multiplied by FACTOR's digits and the scale raised by its exponent from
+  // one value to the next. `exact` holds while these fit into 128 bits.
+  bool exact = from.exact && by.exact;
+  Wide A = 0, B = 0, product = from.digits;
+  int64_t scale = from.exponent;
+  if (exact && temperature) {
+    scale = std::min(from.exponent, by.exponent);
+    exact = shifted(from.digits, from.exponent - scale, A) &&
+            shifted(by.digits, by.exponent - scale, B);
+  }
   for (int64_t k = 0; k <= last; ++k) {
-    // Each value from FROM directly, so that rounding does not pile up.
-    const double x = sweep.kind == Sweep::Kind::Temperature
-                         ? sweep.from + static_cast<double>(k) * sweep.by
-                         : concentration_at(sweep, k);
+    if (exact && !temperature && k > 0) {
+      exact = times(product, by.digits, product);
+      scale += by.exponent;
+    }
+    Wide digits = product;
+    bool fits = exact;
+    if (fits && temperature) {
+      fits = times(static_cast<Wide>(k), B, digits) && plus(A, digits, digits);
+    }
+    double x = 0.0;
+    if (!(fits && nearest_double(digits, scale, x))) {
+      // Each value from FROM directly, so that rounding does not pile up.
+      x = temperature ? sweep.from + static_cast<double>(k) * sweep.by : concentration_at(sweep, k);
+    }
     values.push_back(x);
   }
   double& end = values.back();
@@ -203,14 +324,22 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
         cycle.cycle.conc_prod[i] = x;
         break;
     }
-    evaluate_cycle(cycle);
+    evaluate_cycle(cycle, 0, LogSpace::always);
+    const Results& results = cycle.results;
     ScanRow row;
     row.value = x;
-    row.TOF = cycle.results.TOF;
-    row.TDI = cycle.results.TDI;
-    row.TDTS = cycle.results.TDTS;
+    row.TOF = results.TOF;
+    row.TDI = results.TDI;
+    row.TDTS = results.TDTS;
     row.energetic_span = energetic_span(cycle);
     row.warning = needs_driving_force_warning(cycle.profile);
+    row.log10_TOF = results.log10_TOF;
+    row.evaluation = results.evaluation;
+    row.effective_span = results.effective_span;
+    row.apparent_barrier = results.apparent_barrier;
+    if (sweep.kind == Sweep::Kind::Temperature) {
+      row.apparent_activation_energy = results.apparent_activation_energy;
+    }
     if (k > 0) {
       row.tdi_changed = row.TDI != before.TDI;
       row.tdts_changed = row.TDTS != before.TDTS;
@@ -225,35 +354,61 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
 ScanWriter::ScanWriter(const Sweep& sweep, const std::vector<double>& values, int64_t n, bool csv)
     : sweep_(sweep), csv_(csv) {
   if (csv) return;
-  width_[0] = value_heading(sweep, false).size();
-  for (const double x : values) width_[0] = std::max(width_[0], shortest(x).size());
+  std::size_t value_width = value_heading(sweep, false).size();
+  for (const double x : values) value_width = std::max(value_width, shortest(x).size());
   const std::size_t steps = std::to_string(n).size();
-  width_[1] = kShortestWidth;
-  width_[2] = std::max(std::size_t{3}, steps);
-  width_[3] = std::max(std::size_t{4}, steps);
-  width_[4] = kShortestWidth;
+  for (const std::string& heading : headings()) {
+    width_.push_back(std::max(heading.size(), kReadableWidth));
+  }
+  width_[0] = value_width;
+  width_[3] = std::max(std::size_t{3}, steps);
+  width_[4] = std::max(std::size_t{4}, steps);
+}
+
+std::vector<std::string> ScanWriter::headings() const {
+  std::vector<std::string> names{value_heading(sweep_, false),
+                                 "TOF/s^-1",
+                                 "log10 TOF",
+                                 "TDI",
+                                 "TDTS",
+                                 "span/(kcal/mol)",
+                                 "effective span"};
+  if (sweep_.kind == Sweep::Kind::Temperature) names.push_back("Ea/(kcal/mol)");
+  return names;
 }
 
 std::string ScanWriter::header() const {
+  const bool temperature = sweep_.kind == Sweep::Kind::Temperature;
   if (csv_) {
     return value_heading(sweep_, true) +
-           ",TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed\n";
+           ",TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,log10_TOF,"
+           "evaluation,effective_span,apparent_barrier" +
+           (temperature ? ",apparent_activation_energy\n" : "\n");
   }
-  return aligned({value_heading(sweep_, false), "TOF/s^-1", "TDI", "TDTS", "span/(kcal/mol)"},
-                 width_) +
-         '\n';
+  return aligned(headings(), width_) + '\n';
 }
 
 std::string ScanWriter::line(const ScanRow& row, const ScanRow* before) const {
+  const bool temperature = sweep_.kind == Sweep::Kind::Temperature;
   if (csv_) {
-    return shortest(row.value) + ',' + shortest(row.TOF) + ',' + std::to_string(row.TDI) + ',' +
-           std::to_string(row.TDTS) + ',' + shortest(row.energetic_span) + ',' +
-           (row.warning ? '1' : '0') + ',' + (row.tdi_changed ? '1' : '0') + ',' +
-           (row.tdts_changed ? '1' : '0') + '\n';
+    std::string text = shortest(row.value) + ',' + shortest(row.TOF) + ',' +
+                       std::to_string(row.TDI) + ',' + std::to_string(row.TDTS) + ',' +
+                       shortest(row.energetic_span) + ',' + (row.warning ? '1' : '0') + ',' +
+                       (row.tdi_changed ? '1' : '0') + ',' + (row.tdts_changed ? '1' : '0') + ',' +
+                       shortest(row.log10_TOF) + ',' + evaluation_name(row.evaluation) + ',' +
+                       shortest(row.effective_span) + ',' + shortest(row.apparent_barrier);
+    if (temperature) text += ',' + shortest(row.apparent_activation_energy);
+    return text + '\n';
   }
-  std::string text = aligned({shortest(row.value), shortest(row.TOF), std::to_string(row.TDI),
-                              std::to_string(row.TDTS), shortest(row.energetic_span)},
-                             width_);
+  std::vector<std::string> cells{shortest(row.value),
+                                 exponent_form(row.TOF),
+                                 significant(row.log10_TOF),
+                                 std::to_string(row.TDI),
+                                 std::to_string(row.TDTS),
+                                 significant(row.energetic_span),
+                                 significant(row.effective_span)};
+  if (temperature) cells.push_back(significant(row.apparent_activation_energy));
+  std::string text = aligned(cells, width_);
   const std::string remark = note(row, before);
   if (!remark.empty()) text += "  " + remark;
   return text + '\n';

@@ -2,7 +2,6 @@
 // reactant or product concentration, to see where the TDI and TDTS switch.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -16,6 +15,14 @@
 
 namespace kinex {
 
+// A number as typed, digits * 10^exponent, when that is exact: a plain
+// decimal number of at most 19 significant digits; otherwise `exact` is false.
+struct TypedDecimal {
+  uint64_t digits = 0;
+  int64_t exponent = 0;
+  bool exact = false;
+};
+
 struct Sweep {
   enum class Kind { Temperature, Reactant, Product };
   Kind kind = Kind::Temperature;
@@ -23,6 +30,9 @@ struct Sweep {
   double from = 0.0;
   double to = 0.0;
   double by = 0.0;  // temperature: the increment in K; concentration: the factor
+  // FROM and STEP (or FACTOR) as typed, so that the values are the decimal
+  // numbers asked for; without them (exact false) they follow from the doubles.
+  TypedDecimal from_typed, by_typed;
 };
 
 // More rows than this are refused rather than computed.
@@ -37,8 +47,11 @@ inline constexpr std::size_t kMaxScanRows = 100000;
 bool parse_sweep(Sweep::Kind kind, std::string_view text, Sweep& sweep, std::string& error);
 
 // The swept values in ascending order: FROM + k*STEP, resp. FROM * FACTOR^k,
-// for k = 0, 1, ... while not beyond TO. A last value within a relative 1e-9
-// of TO is TO itself, so that 250:400:0.1 ends at 400 exactly.
+// for k = 0, 1, ... while not beyond TO. Each is the double nearest to the
+// exact decimal value of the typed numbers (599.9 in 250:600:0.1, 1e-05 in
+// 1e-8:1:10) wherever that value has at most 38 significant digits; beyond
+// (FACTOR 1.5 to a high power) it is computed in doubles from FROM directly.
+// A last value within a relative 1e-9 of TO is TO itself.
 std::vector<double> sweep_values(const Sweep& sweep);
 
 struct ScanRow {
@@ -50,11 +63,21 @@ struct ScanRow {
   bool warning = false;         // the driving force is not positive
   bool tdi_changed = false;     // against the row before; never in the first row
   bool tdts_changed = false;
+  // As the results of the model state them (see Results): log10 |TOF| from
+  // the logarithms, the evaluation that gave the row, and in kcal/mol the
+  // effective span, the apparent barrier and, in temperature scans only
+  // (NaN otherwise), the apparent activation energy.
+  double log10_TOF = Results::kNone;
+  EvaluationMethod evaluation = EvaluationMethod::direct;
+  double effective_span = Results::kNone;
+  double apparent_barrier = Results::kNone;
+  double apparent_activation_energy = Results::kNone;
 };
 
 // Evaluates `cycle` (read, not yet evaluated) once per value with the swept
 // quantity replaced: T, or the step's concentration, which then counts as
-// given even where the file has "x". The one record serves every row, so
+// given even where the file has "x"; the logarithms always evaluated
+// (LogSpace::always), so that log10_TOF comes from them. The one record serves every row, so
 // the storage of the cycle is had once. Each row goes to `take` as soon as
 // it is computed; a false from `take` ends the scan (and run_scan returns
 // true). `progress`, when set, hears the share of the scan done. A step
@@ -64,13 +87,22 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
               Failure& failure);
 
 // The rows of a scan as text, one line at a time, so that each row can go
-// out as it is computed. The text table is aligned: the value column as wide
-// as the widest of `values`, the step columns as wide as the cycle's steps
-// need, the reals as wide as any shortest() text; the last column notes
-// where the TDI or TDTS switches ("TDTS 2 -> 3") and rows without a
-// positive driving force. CSV has a header row: the swept value ("T",
-// "reactant_STEP" or "product_STEP"), TOF_per_s, TDI, TDTS, energetic_span,
-// warning, TDI_changed, TDTS_changed (flags as 0 or 1).
+// out as it is computed; the widths are therefore fixed from the start.
+//
+// The text table is for reading, its columns right-aligned and two blanks
+// apart: the swept value as typed (shortest(), the column as wide as the
+// widest of `values`), the TOF in exponent form, log10 TOF, TDI, TDTS, the
+// energetic and the effective span and, in temperature scans, the apparent
+// activation energy Ea, these with four significant digits (significant());
+// then a note where the TDI or TDTS switches ("TDTS 2 -> 3"), where the
+// driving force is not positive, and "log-space" where the log-space
+// evaluation gave the row.
+//
+// CSV has a header row: the swept value ("T", "reactant_STEP" or
+// "product_STEP"), TOF_per_s, TDI, TDTS, energetic_span, warning,
+// TDI_changed, TDTS_changed (flags as 0 or 1), log10_TOF, evaluation
+// ("direct" or "log-space"), effective_span, apparent_barrier and, in
+// temperature scans, apparent_activation_energy; reals as shortest().
 class ScanWriter {
  public:
   ScanWriter(const Sweep& sweep, const std::vector<double>& values, int64_t n, bool csv);
@@ -79,9 +111,11 @@ class ScanWriter {
   std::string line(const ScanRow& row, const ScanRow* before) const;
 
  private:
+  std::vector<std::string> headings() const;  // of the text table
+
   Sweep sweep_;
   bool csv_;
-  std::array<std::size_t, 5> width_{};
+  std::vector<std::size_t> width_;
 };
 
 }  // namespace kinex

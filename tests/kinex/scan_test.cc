@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,12 @@ const char kSwitchCycle[] =
 // The temperature at which both terms are equal, with the model's constants.
 double switch_temperature() { return 4.0 * (kcal_to_kJ * kJ_to_J) / (R_gas * std::log(1000.0)); }
 
+// A real of a CSV field, NaN and inf as shortest() writes them.
+double real(const std::string& field) { return std::strtod(field.c_str(), nullptr); }
+
 // The rows of `kinex scan ... --csv`, each checked bit for bit against the
-// run KINEX.exe makes of the file `input_for` gives for its swept value.
+// run KINEX.exe makes of the file `input_for` gives for its swept value, and
+// the figures from the logarithms against kinex's own run of that file.
 std::vector<std::vector<std::string>> checked_rows(
     const std::vector<std::string>& args,
     const std::function<std::string(const std::string&)>& input_for) {
@@ -46,15 +51,26 @@ std::vector<std::vector<std::string>> checked_rows(
   const test::Outcome o = kinex_run(args);
   EXPECT_EQ(o.status, kExitOk) << o.err;
   const auto records = read_csv(o.out);
+  const bool temperature = !records.empty() && records[0][0] == "T";
   for (std::size_t r = 1; r < records.size(); ++r) {
     const std::vector<std::string>& row = records[r];
     SCOPED_TRACE(row[0]);
-    kinex::Run run;
-    if (!reference_run(dir.write("at.txt", input_for(row[0])), run)) break;
-    EXPECT_EQ(bits(std::stod(row.at(1))), bits(run.results.TOF));
-    EXPECT_EQ(row.at(2), std::to_string(run.results.TDI));
-    EXPECT_EQ(row.at(3), std::to_string(run.results.TDTS));
-    EXPECT_EQ(row.at(5), run.profile.driving_force <= 0.0 ? "1" : "0");
+    kinex::Run run, logs;
+    const std::string file = dir.write("at.txt", input_for(row[0]));
+    if (!reference_run(file, run) || !kinex_evaluation(file, logs)) break;
+    EXPECT_EQ(row.size(), temperature ? 13u : 12u);
+    if (row.size() < 12) break;
+    EXPECT_EQ(bits(real(row[1])), bits(run.results.TOF));
+    EXPECT_EQ(row[2], std::to_string(run.results.TDI));
+    EXPECT_EQ(row[3], std::to_string(run.results.TDTS));
+    EXPECT_EQ(row[5], run.profile.driving_force <= 0.0 ? "1" : "0");
+    EXPECT_EQ(bits(real(row[8])), bits(logs.results.log10_TOF));
+    EXPECT_EQ(row[9], evaluation_name(run.results.evaluation));
+    EXPECT_EQ(bits(real(row[10])), bits(logs.results.effective_span));
+    EXPECT_EQ(bits(real(row[11])), bits(logs.results.apparent_barrier));
+    if (temperature && row.size() > 12) {
+      EXPECT_EQ(bits(real(row[12])), bits(logs.results.apparent_activation_energy));
+    }
   }
   return records;
 }
@@ -135,8 +151,10 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   const auto records = checked_rows({"scan", file, "--temperature", "250:350:0.5", "--csv"},
                                     [&](const std::string& T) { return T + rest; });
   ASSERT_EQ(records.size(), 202u);
-  EXPECT_EQ(records[0], (std::vector<std::string>{"T", "TOF_per_s", "TDI", "TDTS", "energetic_span",
-                                                  "warning", "TDI_changed", "TDTS_changed"}));
+  EXPECT_EQ(records[0], (std::vector<std::string>{
+                            "T", "TOF_per_s", "TDI", "TDTS", "energetic_span", "warning",
+                            "TDI_changed", "TDTS_changed", "log10_TOF", "evaluation",
+                            "effective_span", "apparent_barrier", "apparent_activation_energy"}));
   const double T_switch = switch_temperature();
   ASSERT_GT(T_switch, 291.0);
   ASSERT_LT(T_switch, 292.0);
@@ -197,6 +215,222 @@ TEST(Scan, ConcentrationRowsAreTheRunsOfTheChangedFile) {
     ASSERT_EQ(records.size(), c.rows + 1);
     EXPECT_EQ(records[0][0], (reactant ? "reactant_" : "product_") + std::to_string(c.step));
     EXPECT_EQ(records.back()[5], c.last_warning);
+  }
+}
+
+// The decimal text of `digits` (a decimal text) times `factor`.
+std::string times(const std::string& digits, unsigned factor) {
+  std::string product;
+  unsigned carry = 0;
+  for (auto c = digits.rbegin(); c != digits.rend(); ++c) {
+    const unsigned d = static_cast<unsigned>(*c - '0') * factor + carry;
+    product.insert(product.begin(), static_cast<char>('0' + d % 10));
+    carry = d / 10;
+  }
+  for (; carry > 0; carry /= 10)
+    product.insert(product.begin(), static_cast<char>('0' + carry % 10));
+  return product;
+}
+
+// `digits` times factor^k, as decimal text.
+std::string power_times(std::string digits, unsigned factor, int k) {
+  for (int j = 0; j < k; ++j) digits = times(digits, factor);
+  return digits;
+}
+
+// Each value is the double nearest to the decimal number FROM + k*STEP or
+// FROM * FACTOR^k, not what adding or multiplying doubles makes of it
+// (250 + 3499*0.1 is 599.9000000000001, 1e-7 * 100 is 9.999999999999999e-06).
+// Beyond 128 bits of digits (1.5^33) the doubles take over.
+TEST(Scan, SweepValuesAreTheDecimalNumbersAskedFor) {
+  const struct {
+    Sweep::Kind kind;
+    const char* text;
+    std::size_t count;
+    std::function<std::string(int)> exact;  // value k as decimal text
+    std::size_t exact_rows;                 // of which the nearest double
+  } cases[] = {
+      {T, "250:600:0.1", 3501, [](int k) { return std::to_string(2500 + k) + "e-1"; }, 3501},
+      {T, "273.15:373.15:0.05", 2001, [](int k) { return std::to_string(27315 + 5 * k) + "e-2"; },
+       2001},
+      {T, "2.5e2:4e2:0.3", 501, [](int k) { return std::to_string(2500 + 3 * k) + "e-1"; }, 501},
+      {T, "1e-3:1:1e-3", 1000, [](int k) { return std::to_string(1 + k) + "e-3"; }, 1000},
+      {R, "1=1e-8:1:10", 9, [](int k) { return "1e" + std::to_string(k - 8); }, 9},
+      {R, "1=1e-7:1e3:10", 11, [](int k) { return "1e" + std::to_string(k - 7); }, 11},
+      {P, "2=0.1:100:2", 10, [](int k) { return power_times("1", 2, k) + "e-1"; }, 10},
+      {R, "1=3e-7:1:3", 14, [](int k) { return power_times("3", 3, k) + "e-7"; }, 14},
+      {P, "1=1:1e6:1.5", 35,
+       [](int k) { return power_times("1", 15, k) + "e-" + std::to_string(k); }, 33}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Sweep sweep;
+    std::string error;
+    ASSERT_TRUE(parse_sweep(c.kind, c.text, sweep, error)) << error;
+    const std::vector<double> values = sweep_values(sweep);
+    ASSERT_EQ(values.size(), c.count);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      const std::string decimal = c.exact(static_cast<int>(k));
+      const double nearest = std::strtod(decimal.c_str(), nullptr);
+      if (k < c.exact_rows) {
+        ASSERT_EQ(bits(values[k]), bits(nearest)) << decimal << " gave " << shortest(values[k]);
+      } else {
+        EXPECT_NEAR(values[k] / nearest, 1.0, 1e-14) << decimal;
+      }
+    }
+  }
+  Sweep sweep;
+  std::string error;
+  ASSERT_TRUE(parse_sweep(T, "250:600:0.1", sweep, error));
+  EXPECT_EQ(shortest(sweep_values(sweep)[3499]), "599.9");
+  ASSERT_TRUE(parse_sweep(R, "1=1e-8:1:10", sweep, error));
+  EXPECT_EQ(shortest(sweep_values(sweep)[3]), "1e-05");
+}
+
+// The text table is for reading: four significant digits, the TOF in
+// exponent form, no text wider than kReadableWidth.
+TEST(Scan, NumbersForReading) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double x;
+    const char *exponent, *plain;
+  } cases[] = {{8.0513e-104, "8.051e-104", "0.0000"},
+               {2.4634, "2.463e+00", "2.463"},
+               {-103.0941, "-1.031e+02", "-103.1"},
+               {20.0667, "2.007e+01", "20.07"},
+               {0.5, "5.000e-01", "0.5000"},
+               {0.012345, "1.235e-02", "0.0123"},   // at most four decimals
+               {-0.00004, "-4.000e-05", "0.0000"},  // no sign on a rounded zero
+               {0.0, "0.000e+00", "0.000"},
+               {9.99996, "1.000e+01", "10.00"},  // digits counted after rounding
+               {-12345.6, "-1.235e+04", "-12346"},
+               {9999499.0, "9.999e+06", "9999499"},
+               {9999999.6, "1.000e+07", "1.000e+07"},
+               {-1.7976931348623157e308, "-1.798e+308", "-1.798e+308"},
+               {4.9406564584124654e-324, "4.941e-324", "0.0000"},
+               {std::nan(""), "NaN", "NaN"},
+               {inf, "inf", "inf"},
+               {-inf, "-inf", "-inf"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(exponent_form(c.x), c.exponent);
+    EXPECT_EQ(significant(c.x), c.plain);
+    EXPECT_LE(std::string(c.plain).size(), kReadableWidth);
+  }
+}
+
+// Rows that differ in every column, even in the widths their numbers need,
+// keep the columns the header set: the widths are fixed before any row.
+TEST(Scan, TextTableColumnsStayAlignedWhateverTheRowsHold) {
+  const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+  Sweep sweep;
+  std::string error;
+  ASSERT_TRUE(parse_sweep(T, "5:1000:293.15", sweep, error));
+  const std::vector<double> values{5.0, 298.15, 1000.0};
+  const ScanWriter writer(sweep, values, 1234, false);
+  const ScanRow rows[] = {{5.0, 8.0513e-104, 1, 1234, 20.0667, false, false, false, -103.0941,
+                           EvaluationMethod::log_space, 20.0667, 103.2, 0.5},
+                          {298.15, 2.4634, 1234, 1234, 16.0, false, true, false, 0.39157,
+                           EvaluationMethod::direct, nan, 17.5, -12.3456},
+                          {1000.0, -5.5e-05, 1234, 1, 1234567.8, true, false, true, -4.2596,
+                           EvaluationMethod::direct, 1.5e8, nan, inf}};
+  std::string table = writer.header();
+  for (std::size_t r = 0; r < 3; ++r)
+    table += writer.line(rows[r], r == 0 ? nullptr : &rows[r - 1]);
+  EXPECT_EQ(table,
+            "   T/K     TOF/s^-1    log10 TOF   TDI  TDTS  span/(kcal/mol)  effective span  "
+            "Ea/(kcal/mol)\n"
+            "   5.0   8.051e-104       -103.1     1  1234            20.07           20.07  "
+            "       0.5000  log-space\n"
+            "298.15    2.463e+00       0.3916  1234  1234            16.00             NaN  "
+            "       -12.35  TDI 1 -> 1234\n"
+            "1000.0   -5.500e-05       -4.260  1234     1          1234568       1.500e+08  "
+            "          inf  TDTS 1234 -> 1, no positive driving force\n");
+
+  // Concentration scans have no Ea column; their CSV keeps every digit.
+  ASSERT_TRUE(parse_sweep(R, "2=1e-3:1:10", sweep, error));
+  const ScanWriter csv(sweep, {}, 3, true);
+  EXPECT_EQ(csv.header(),
+            "reactant_2,TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,"
+            "log10_TOF,evaluation,effective_span,apparent_barrier\n");
+  EXPECT_EQ(csv.line(rows[0], nullptr),
+            "5.0,8.0513e-104,1,1234,20.0667,0,0,0,-103.0941,log-space,20.0667,103.2\n");
+  EXPECT_EQ(ScanWriter(sweep, {1e-3}, 3, false).header(),
+            "reactant 2     TOF/s^-1    log10 TOF  TDI  TDTS  span/(kcal/mol)  effective span\n");
+}
+
+// ln TOF of a one-step cycle without concentrations:
+// ln(k_B T / h) - (G_ts - G_int)/RT + ln(1 - exp(DeltaG/RT)).
+double one_step_ln_tof(double T, double barrier, double DeltaG) {
+  const double RT = T * R_gas / (kcal_to_kJ * kJ_to_J);
+  return std::log(k_B * T / h_Planck) - barrier / RT + std::log1p(-std::exp(DeltaG / RT));
+}
+
+// Below about 14 K the terms of these cycles overflow and the log-space
+// evaluation takes over: log10 TOF runs on as the same smooth curve (for one
+// step, the closed form), and the determining states do not switch.
+TEST(Scan, TemperatureScanAcrossTheOverflowBoundary) {
+  const struct {
+    const char* input;
+    bool closed_form;  // one step: log10 TOF from one_step_ln_tof
+  } cases[] = {{"298.15\n1\n0.0 0.5 x x\n-15.0\n", true},
+               {"298.15\n2\n0.0 0.5 x x\n0.1 0.3 x x\n-15.0\n", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    ScratchDir dir;
+    const std::string file = dir.write("cold.txt", c.input);
+    const std::string rest = std::string(c.input).substr(std::string(c.input).find('\n'));
+    const auto records = checked_rows({"scan", file, "--temperature", "5:300:5", "--csv"},
+                                      [&](const std::string& T) { return T + rest; });
+    ASSERT_EQ(records.size(), 61u);
+    std::size_t log_space = 0;
+    for (std::size_t r = 1; r < records.size(); ++r) {
+      const std::vector<std::string>& row = records[r];
+      SCOPED_TRACE(row[0]);
+      const bool cold = r <= 2;  // 5 K and 10 K
+      EXPECT_EQ(row[9], cold ? "log-space" : "direct");
+      log_space += row[9] == "log-space";
+      EXPECT_EQ(row[2], "1");
+      EXPECT_EQ(row[3], "1");
+      EXPECT_EQ(row[6], "0");
+      EXPECT_EQ(row[7], "0");
+      if (c.closed_form) {
+        const double expected = one_step_ln_tof(real(row[0]), 0.5, -15.0) / std::log(10.0);
+        EXPECT_NEAR(real(row[8]), expected, 1e-12 * std::fabs(expected));
+      }
+    }
+    EXPECT_EQ(log_space, 2u);
+    const std::string table = kinex_run({"scan", file, "--temperature", "5:20:5"}).out;
+    const std::vector<std::string> lines = test::lines_of(table);
+    ASSERT_EQ(lines.size(), 5u) << table;
+    for (std::size_t l = 1; l < lines.size(); ++l) {
+      const bool noted =
+          lines[l].size() > 9 && lines[l].substr(lines[l].size() - 11) == "  log-space";
+      EXPECT_EQ(noted, l <= 2) << lines[l];
+      EXPECT_EQ(lines[l].find("->"), std::string::npos) << lines[l];
+    }
+  }
+}
+
+// Ea = RT^2 d ln TOF / dT, against the central difference of ln TOF over
+// 0.01 K either side, the log-space evaluation included.
+TEST(Scan, ApparentActivationEnergyIsTheSlopeOfLnTof) {
+  const struct {
+    const char *input, *around;
+  } cases[] = {{"298.15\n1\n0.0 0.5 x x\n-15.0\n", "9.99:10.01:0.01"},  // log space
+               {"298.15\n1\n0.0 0.5 x x\n-15.0\n", "99.99:100.01:0.01"},
+               {kSwitchCycle, "291.39:291.41:0.01"},  // where the TDTS switches
+               {kSwitchCycle, "599.99:600.01:0.01"}};
+  const double R_kcal = R_gas / (kcal_to_kJ * kJ_to_J);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.around);
+    ScratchDir dir;
+    const auto rows = read_csv(
+        kinex_run({"scan", dir.write("c.txt", c.input), "--temperature", c.around, "--csv"}).out);
+    ASSERT_EQ(rows.size(), 4u);
+    const double T = real(rows[2][0]);
+    const double slope = std::log(10.0) * (real(rows[3][8]) - real(rows[1][8])) /
+                         (real(rows[3][0]) - real(rows[1][0]));
+    const double expected = R_kcal * T * T * slope;
+    EXPECT_NEAR(real(rows[2][12]), expected, 1e-4 * std::fabs(expected));
   }
 }
 
