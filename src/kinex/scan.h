@@ -43,7 +43,8 @@ inline constexpr std::size_t kMaxScanRows = 100000;
 // reads them (no blanks, no leading '+'); the step a whole number of at
 // least 1. Checks the range: every number finite, FROM <= TO; temperatures
 // FROM > 0 and STEP > 0; concentrations FROM > 0 and FACTOR > 1; at most
-// kMaxScanRows values. On failure returns false with the reason in `error`.
+// kMaxScanRows values. Keeps FROM and STEP (FACTOR) as typed as well. On
+// failure returns false with the reason in `error`.
 bool parse_sweep(Sweep::Kind kind, std::string_view text, Sweep& sweep, std::string& error);
 
 // The swept values in ascending order: FROM + k*STEP, resp. FROM * FACTOR^k,
@@ -77,9 +78,9 @@ struct ScanRow {
 // Evaluates `cycle` (read, not yet evaluated) once per value with the swept
 // quantity replaced: T, or the step's concentration, which then counts as
 // given even where the file has "x"; the logarithms always evaluated
-// (LogSpace::always), so that log10_TOF comes from them. The one record serves every row, so
-// the storage of the cycle is had once. Each row goes to `take` as soon as
-// it is computed; a false from `take` ends the scan (and run_scan returns
+// (LogSpace::always), so that log10_TOF comes from them. The one record
+// serves every row, so the storage of the cycle is had once. Each row goes
+// to `take` as soon as it is computed; a false from `take` ends the scan (and run_scan returns
 // true). `progress`, when set, hears the share of the scan done. A step
 // outside 1..n fails with kExitFailed.
 bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
