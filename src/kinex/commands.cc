@@ -101,7 +101,9 @@ constexpr const char* kScanFooter =
 
 constexpr const char* kPlotFooter =
     "Bars for the intermediates and transition states along the reaction\n"
-    "coordinate, the TDI and TDTS marked with the energetic span between them.\n"
+    "coordinate, the TDI and TDTS marked with the energetic span between them;\n"
+    "a dashed arrow for the effective span where the concentrations move it,\n"
+    "and the driving-force warning when there is no positive driving force.\n"
     "OUT is replaced whole or not at all (a temporary file, then a rename); an\n"
     "OUT that is the input file itself is refused.\n"
     "Example:\n"

@@ -10,7 +10,7 @@ namespace kinex {
 
 std::string render_profile_svg(const Run& run, const std::string& file_name) {
   plot::Scene scene = plot::make_scene(run, file_name);
-  const plot::Layout layout = plot::lay_out(scene.states, scene.texts);
+  const plot::Layout layout = plot::lay_out(scene.states, scene.span, scene.texts);
   const plot::SpanDrawing span = plot::place_span(scene.states, layout, scene.span, scene.texts);
   return plot::write_svg(scene, layout, span);
 }

@@ -59,18 +59,30 @@ constexpr double kCrossCost = 150.0;       // per line run through
 constexpr double kGuideSlackY = 1.0;       // px: an obstacle this close to the guide breaks it
 constexpr double kGuideGap = 2.0;          // px left free beside an obstacle
 
+// The effective span's arrow.
+constexpr double kEffectiveOffset = 16.0;     // px from the span arrow, wanted
+constexpr double kEffectiveMinOffset = 10.0;  // px from the span arrow: the heads stay apart
+constexpr double kEffectiveClearance = 4.0;   // px it keeps off labels and bars
+constexpr double kEffectiveStep = 2.0;        // px between the places tried
+constexpr double kLeftCost = 1.0;             // for the left of the span arrow
+constexpr double kLabelCrossCost = 1e5;       // per label run through
+constexpr double kBarCrossCost = 1e4;         // per bar run through
+constexpr double kLineCrossCost = 40.0;       // per line run through
+
 double unit(const Layout& L, double e) { return (e / 2 - L.lo / 2) / (L.hi / 2 - L.lo / 2); }
 
 double label_length(const Label& l) { return text_width(l.text, l.size, l.bold); }
 
-// The energy range of the drawn bars, widened to at least 1 kcal/mol.
-void energy_range(const std::vector<State>& states, Layout& L) {
+// The energy range of the drawn bars and of `level` (when finite), widened
+// to at least 1 kcal/mol.
+void energy_range(const std::vector<State>& states, double level, Layout& L) {
   double lo = INFINITY, hi = -INFINITY;
   for (const State& s : states) {
     if (!finite(s)) continue;
     lo = std::min(lo, s.energy);
     hi = std::max(hi, s.energy);
   }
+  if (std::isfinite(level)) lo = std::min(lo, level), hi = std::max(hi, level);
   if (lo > hi) lo = hi = 0.0;
   if (!(hi - lo >= 1.0)) {
     const double mid = lo / 2 + hi / 2;
@@ -86,13 +98,14 @@ void energy_range(const std::vector<State>& states, Layout& L) {
 }
 
 // The largest scale (pixels for the whole energy range) at which every bar
-// with its labels fits between L.top and L.bottom, and the base line that
-// goes with it. The height needed at scale S, max(u*S + above) +
-// max(below - u*S), is convex in S, so the feasible scales form an interval
-// from 0 and bisection finds its end.
-void fit_scale(const std::vector<State>& states, Layout& L) {
+// with its labels, and `level` (when finite), fits between L.top and
+// L.bottom, and the base line that goes with it. The height needed at scale
+// S, max(u*S + above) + max(below - u*S), is convex in S, so the feasible
+// scales form an interval from 0 and bisection finds its end.
+void fit_scale(const std::vector<State>& states, double level, Layout& L) {
   auto needed = [&](double S) {
     double up = 0.0, down = 0.0;
+    if (std::isfinite(level)) up = unit(L, level) * S, down = -up;
     for (const State& s : states) {
       if (!finite(s)) continue;
       const double u = unit(L, s.energy);
@@ -140,12 +153,87 @@ void place_labels(State& s, const Layout& L) {
   }
 }
 
+// The box of a text `w` wide beside the vertical line at x from y `a` to
+// `b`, or beyond one of its ends, where it covers the fewest labels, bars and
+// lines, inside the plot area when it can; the middle of the line first.
+Box label_place(double x, double a, double b, double w, const Layout& L,
+                const std::vector<Box>& obstacles, const std::vector<Segment>& lines) {
+  const double h = kSpanLabelHeight;
+  std::vector<Box> candidates;
+  const double y_lo = std::min(a, b), y_hi = std::max(a, b);
+  for (double f : {0.5, 0.4, 0.6, 0.3, 0.7, 0.2, 0.8, 0.1, 0.9}) {
+    const double cy = y_lo + (y_hi - y_lo) * f;
+    candidates.push_back({x + kSpanLabelOffset, cy - h / 2, x + kSpanLabelOffset + w, cy + h / 2});
+    candidates.push_back({x - kSpanLabelOffset - w, cy - h / 2, x - kSpanLabelOffset, cy + h / 2});
+  }
+  for (double cy : {y_hi + kSpanLabelEndGap + h / 2, y_lo - kSpanLabelEndGap - h / 2}) {
+    candidates.push_back({x - w / 2, cy - h / 2, x + w / 2, cy + h / 2});
+  }
+  double best = INFINITY;
+  Box place = candidates.front();
+  for (const Box& c : candidates) {
+    double cost = 0.0;
+    if (c.x0 < L.axis_x + kSpanLabelInset || c.x1 > L.width - kSpanLabelInset || c.y0 < L.top ||
+        c.y1 > L.bottom) {
+      cost += kOutsideCost;
+    }
+    for (const Box& o : obstacles) cost += kCoverCost * overlap(c, o);
+    for (const Segment& s : lines) cost += crosses(s, c) ? kCrossCost : 0.0;
+    if (cost < best) best = cost, place = c;
+  }
+  return place;
+}
+
+// Where the effective span's arrow stands, from d.from to d.effective_to:
+// beside the span arrow in the TDTS's column (column `tdts`) or in the gap
+// next to it, where it and its level mark run through the fewest `labels`,
+// bars (the arrow may cross the TDTS's) and `lines`, as near
+// kEffectiveOffset from the span arrow as that allows, right before left.
+// Fills d.effective_x and d.effective_side.
+void place_effective(const std::vector<State>& states, const Layout& L, std::size_t tdts,
+                     const std::vector<Box>& labels, const std::vector<Segment>& lines,
+                     SpanDrawing& d) {
+  const State& ts = states[tdts];
+  const double half = kArrowHeadHalfWidth + kEffectiveClearance;
+  const double y_lo = std::min(d.from, d.effective_to), y_hi = std::max(d.from, d.effective_to);
+  double best = INFINITY;
+  for (double offset = kEffectiveMinOffset; offset <= L.pitch / 2; offset += kEffectiveStep) {
+    for (double side : {1.0, -1.0}) {
+      const double x = ts.x + side * offset;
+      const double mark_end = x + side * (kEffectiveLevelMark + kEffectiveClearance);
+      const Box lanes[2] = {{x - half, y_lo, x + half, y_hi},
+                            {std::min(x, mark_end), d.effective_to - kEffectiveClearance,
+                             std::max(x, mark_end), d.effective_to + kEffectiveClearance}};
+      double cost = std::fabs(offset - kEffectiveOffset) + (side < 0 ? kLeftCost : 0.0);
+      for (const Box& lane : lanes) {
+        if (lane.x0 < L.axis_x + kSpanLabelInset || lane.x1 > L.width - kSpanLabelInset)
+          cost += kOutsideCost;
+        for (const Box& b : labels) cost += overlap(lane, b) > 0 ? kLabelCrossCost : 0.0;
+        for (std::size_t c = 0; c < states.size(); ++c) {
+          const State& s = states[c];
+          // The arrow may run through the TDTS's bar, the level mark not.
+          if ((c == tdts && &lane == &lanes[0]) || !finite(s)) continue;
+          const double bar_half = thickness(s.xtof) / 2;
+          const Box bar{s.x - L.bar / 2, s.y - bar_half, s.x + L.bar / 2, s.y + bar_half};
+          cost += overlap(lane, bar) > 0 ? kBarCrossCost : 0.0;
+        }
+        for (const Segment& s : lines) cost += crosses(s, lane) ? kLineCrossCost : 0.0;
+      }
+      if (cost < best) best = cost, d.effective_x = x, d.effective_side = side;
+    }
+  }
+}
+
 }  // namespace
 
 double to_y(const Layout& L, double e) { return L.base - unit(L, e) * L.scale; }
 
-Layout lay_out(std::vector<State>& states, const Texts& texts) {
+Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts) {
   Layout L;
+  // The far end of the effective span's arrow.
+  const double level = span.known && span.effective_shown && span.tdi < states.size()
+                           ? states[span.tdi].energy + span.effective
+                           : std::nan("");
   double widest = 0.0;
   for (const State& s : states) {
     for (const auto* side : {&s.above, &s.below}) {
@@ -160,14 +248,13 @@ Layout lay_out(std::vector<State>& states, const Texts& texts) {
 
   // Left margin: the axis title and the tick labels, as wide as the range's
   // ends written with one decimal.
-  energy_range(states, L);
+  energy_range(states, level, L);
   const double tick_room = std::max(text_width(fixed_text(L.hi, 1), kTickLabelSize),
                                     text_width(fixed_text(L.lo, 1), kTickLabelSize));
   L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
 
   const double title_width =
-      std::max(label_length(texts.title),
-               text_width(texts.figures + kPerSecondExponent + texts.figures_tail, kFiguresSize));
+      std::max(label_length(texts.title), width(texts.figures, kFiguresSize));
   L.width = std::max({kMinCanvasWidth, L.axis_x + kColumnsStart + columns * L.pitch + kColumnsEnd,
                       title_width + 2 * kMargin, kLegendWidth + 2 * kMargin});
   if (!L.upright) {
@@ -189,9 +276,15 @@ Layout lay_out(std::vector<State>& states, const Texts& texts) {
     }
   }
 
-  L.top = kPlotTop;
+  // The warning under the figures moves the legend and the plot down.
+  if (!texts.warning.empty()) {
+    L.warning_lines = wrap(texts.warning, kWarningSize, L.width - 2 * kMargin, true);
+  }
+  const double head = kWarningLine * static_cast<double>(L.warning_lines.size());
+  L.legend_y = kLegendMiddle + head;
+  L.top = kPlotTop + head;
   L.bottom = L.top + (L.upright ? kUprightPlotHeight : kPlotHeight);
-  fit_scale(states, L);
+  fit_scale(states, level, L);
   L.foot = L.bottom + kFootGap;
   for (State& s : states) {
     s.y = finite(s) ? to_y(L, s.energy) : L.foot;
@@ -254,10 +347,9 @@ SpanDrawing place_span(const std::vector<State>& states, const Layout& L, const 
   d.x = states[span.tdts].x;
   d.from = states[span.tdi].y;
   d.to = states[span.tdts].y;
-  const Segment guide{states[span.tdi].x + L.bar / 2, d.from, d.x, d.from};
 
   std::vector<Box> obstacles;
-  std::vector<Segment> lines = {guide};
+  std::vector<Segment> lines;
   for (std::size_t c = 0; c < states.size(); ++c) {
     const State& s = states[c];
     obstacles.insert(obstacles.end(), s.label_boxes.begin(), s.label_boxes.end());
@@ -268,53 +360,52 @@ SpanDrawing place_span(const std::vector<State>& states, const Layout& L, const 
       lines.push_back({s.x + L.bar / 2, s.y, states[c + 1].x - L.bar / 2, states[c + 1].y});
     }
   }
+  const double level = states[span.tdi].energy + span.effective;
+  d.effective_drawn = span.effective_shown && std::isfinite(level);
+  if (d.effective_drawn) d.effective_to = to_y(L, level);
+  // The guide reaches the effective span's arrow too, wherever that stands
+  // beside the span arrow: at most half a column further.
+  const Segment guide{states[span.tdi].x + L.bar / 2, d.from,
+                      d.x + (d.effective_drawn ? L.pitch / 2 : 0.0), d.from};
+  lines.push_back(guide);
+
   const double w = text_width(kSpanPrefix + texts.span_value + kEnergyUnit, kLabelSize, true) +
                    kSpanLabelPadding;
-  const double h = kSpanLabelHeight;
-  std::vector<Box> candidates;
-  const double y_lo = std::min(d.from, d.to), y_hi = std::max(d.from, d.to);
-  for (double f : {0.5, 0.4, 0.6, 0.3, 0.7, 0.2, 0.8, 0.1, 0.9}) {
-    const double cy = y_lo + (y_hi - y_lo) * f;
-    candidates.push_back(
-        {d.x + kSpanLabelOffset, cy - h / 2, d.x + kSpanLabelOffset + w, cy + h / 2});
-    candidates.push_back(
-        {d.x - kSpanLabelOffset - w, cy - h / 2, d.x - kSpanLabelOffset, cy + h / 2});
-  }
-  for (double cy : {y_hi + kSpanLabelEndGap + h / 2, y_lo - kSpanLabelEndGap - h / 2}) {
-    candidates.push_back({d.x - w / 2, cy - h / 2, d.x + w / 2, cy + h / 2});
-  }
-  double best = INFINITY;
-  for (const Box& c : candidates) {
-    double cost = 0.0;
-    if (c.x0 < L.axis_x + kSpanLabelInset || c.x1 > L.width - kSpanLabelInset || c.y0 < L.top ||
-        c.y1 > L.bottom) {
-      cost += kOutsideCost;
-    }
-    for (const Box& o : obstacles) cost += kCoverCost * overlap(c, o);
-    for (const Segment& s : lines) cost += crosses(s, c) ? kCrossCost : 0.0;
-    if (cost < best) best = cost, d.label = c;
+  d.label = label_place(d.x, d.from, d.to, w, L, obstacles, lines);
+  obstacles.push_back(d.label);
+  if (d.effective_drawn) {
+    std::vector<Box> labels = {d.label};
+    for (const State& s : states)
+      labels.insert(labels.end(), s.label_boxes.begin(), s.label_boxes.end());
+    place_effective(states, L, span.tdts, labels, lines, d);
+    lines.push_back({d.x, d.from, d.x, d.to});
+    lines.push_back({d.effective_x, d.from, d.effective_x, d.effective_to});
+    const double w_effective = width(texts.effective_label, kLabelSize, true) + kSpanLabelPadding;
+    d.effective_label =
+        label_place(d.effective_x, d.from, d.effective_to, w_effective, L, obstacles, lines);
+    obstacles.push_back(d.effective_label);
   }
 
   std::vector<std::pair<double, double>> gaps;
-  obstacles.push_back(d.label);
   for (const Box& b : obstacles) {
     if (b.y0 - kGuideSlackY <= d.from && d.from <= b.y1 + kGuideSlackY) {
       gaps.push_back({b.x0 - kGuideGap, b.x1 + kGuideGap});
     }
   }
   std::sort(gaps.begin(), gaps.end());
+  const double end = d.effective_drawn ? std::max(d.x, d.effective_x) : d.x;
   double x = guide.x0;
   for (const auto& [g0, g1] : gaps) {
     if (g1 <= x) continue;
-    if (g0 >= guide.x1) break;
+    if (g0 >= end) break;
     if (g0 > x) d.guides.push_back({x, d.from, g0, d.from});
     x = std::max(x, g1);
   }
-  if (x < guide.x1) d.guides.push_back({x, d.from, guide.x1, d.from});
+  if (x < end) d.guides.push_back({x, d.from, end, d.from});
   return d;
 }
 
-std::vector<std::string> wrap(const std::string& text, double size, double width) {
+std::vector<std::string> wrap(const std::string& text, double size, double width, bool bold) {
   std::vector<std::string> lines;
   std::string line;
   std::size_t start = 0;
@@ -323,7 +414,7 @@ std::vector<std::string> wrap(const std::string& text, double size, double width
     if (end == std::string::npos) end = text.size();
     const std::string word = text.substr(start, end - start);
     const std::string candidate = line.empty() ? word : line + " " + word;
-    if (!line.empty() && text_width(candidate, size) > width) {
+    if (!line.empty() && text_width(candidate, size, bold) > width) {
       lines.push_back(line);
       line = word;
     } else {

@@ -6,7 +6,7 @@
 
 #include "kinex/plot_text.h"
 #include "kinex/summary.h"
-#include "report/line_writer.h"
+#include "model/profile.h"
 
 namespace kinex::plot {
 namespace {
@@ -83,6 +83,9 @@ Span find_span(const Run& run) {
   span.tdts = static_cast<std::size_t>(span.wraps ? 2 * run.cycle.n + 2 * run.results.TDTS - 1
                                                   : 2 * run.results.TDTS - 1);
   span.value = energetic_span(run);
+  span.effective = run.results.effective_span;
+  span.effective_shown = std::isfinite(span.value) && std::isfinite(span.effective) &&
+                         std::fabs(span.effective - span.value) >= kEffectiveSpanShown;
   return span;
 }
 
@@ -137,18 +140,33 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
   Texts t;
   t.title = {"Gibbs energy profile: " + shorten(file_name, kMaxNameLength), kTitleSize, true,
              "title"};
-  // The TOF with the digits of the report's TOF line.
-  std::string tof(report::trim_right(report::field_ES(run.results.TOF, 9, 2)));
-  tof.erase(0, tof.find_first_not_of(' '));
-  t.figures = "T = " + shortest_text(run.cycle.T) + " K    TOF = " + tof + " s";
+  const PowerOfTen tof = tof_text(run.results);
+  std::string line = "T = " + shortest_text(run.cycle.T) + " K    TOF = " + tof.mantissa;
+  if (!tof.exponent.empty()) {
+    t.figures.push_back({line + "\u00d710"});
+    t.figures.push_back({tof.exponent, Shift::up});
+    line.clear();
+  }
+  t.figures.push_back({line + " s"});
+  t.figures.push_back({kPerSecondExponent, Shift::up});
   std::string span_words = "not known";
+  std::string effective_words;
   if (span.known) {
     t.span_value = energy_text(span.value);
     t.span_finite = std::isfinite(span.value);
     span_words = t.span_finite ? t.span_value + kEnergyUnit : t.span_value;
-    t.figures_tail = "    " + std::string(kSpanPrefix) + span_words + "  (TDI " +
-                     states[span.tdi].name + ", TDTS " + states[span.tdts].name + ")";
+    t.figures.push_back({"    " + std::string(kSpanPrefix) + span_words + "  (TDI " +
+                         states[span.tdi].name + ", TDTS " + states[span.tdts].name + ")"});
+    if (span.effective_shown) {
+      effective_words = energy_text(span.effective) + kEnergyUnit;
+      t.effective_label = {
+          {kEffectiveSymbol}, {kEffectiveSubscript, Shift::down}, {" = " + effective_words}};
+      t.figures.push_back({"    " + std::string(kEffectiveSymbol)});
+      t.figures.push_back({kEffectiveSubscript, Shift::down});
+      t.figures.push_back({" = " + effective_words});
+    }
   }
+  if (needs_driving_force_warning(run.profile)) t.warning = warning_text(run);
 
   t.notes.push_back(
       "Energies in kcal/mol. I0\u2032 is I0 of the next turn of the cycle, at G(I0) + "
@@ -166,6 +184,17 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
       t.notes.push_back("Energetic span \u03b4E = G(" + tdts + ") \u2212 G(" + tdi +
                         ") = " + span_words + ".");
     }
+  }
+  if (run.results.evaluation == EvaluationMethod::log_space) {
+    t.notes.push_back(
+        "The TOF and the degrees of TOF control come from the log-space evaluation: the direct "
+        "numbers overflow or underflow for this cycle.");
+  }
+  if (span.effective_shown) {
+    t.notes.push_back("Dashed arrow: the effective span, " + effective_words + " from G(" +
+                      states[span.tdi].name +
+                      "), the span with the concentrations of the reactants and products "
+                      "counted.");
   }
   bool marks = false, non_finite = false;
   for (const State& s : states) {
@@ -185,6 +214,31 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
 }  // namespace
 
 bool finite(const State& s) { return std::isfinite(s.energy); }
+
+double width(const std::vector<Piece>& pieces, double size, bool bold) {
+  double w = 0.0;
+  for (const Piece& p : pieces)
+    w += text_width(p.text, p.shift == Shift::none ? size : kExponentSize, bold);
+  return w;
+}
+
+std::string plain(const std::vector<Piece>& pieces) {
+  std::string out;
+  for (const Piece& p : pieces) {
+    if (p.shift != Shift::none) out += p.shift == Shift::up ? '^' : '_';
+    out += p.text;
+  }
+  return out;
+}
+
+PowerOfTen tof_text(const Results& results) {
+  const double tof = results.TOF;
+  if ((tof == 0.0 || !std::isfinite(tof)) && std::isfinite(results.log10_TOF)) {
+    const bool negative = results.TOF_sign < 0 || (results.TOF_sign == 0 && tof < 0);
+    return power_of_ten_from_log10(results.log10_TOF, negative, kTofDecimals);
+  }
+  return power_of_ten_text(tof, kTofDecimals);
+}
 
 Scene make_scene(const Run& run, const std::string& file_name) {
   Scene scene;

@@ -10,6 +10,7 @@
 
 #include "kinex/plot_geometry.h"
 #include "kinex/plot_style.h"
+#include "kinex/plot_text.h"
 #include "model/run.h"
 
 namespace kinex::plot {
@@ -19,6 +20,30 @@ inline constexpr const char* kSpanPrefix = "\u03b4E = ";
 inline constexpr const char* kEnergyUnit = " kcal/mol";
 // The exponent of the TOF's unit s^-1, with a true minus sign.
 inline constexpr const char* kPerSecondExponent = "\u22121";
+// The effective span, written \u03b4E with the subscript "eff".
+inline constexpr const char* kEffectiveSymbol = "\u03b4E";
+inline constexpr const char* kEffectiveSubscript = "eff";
+// The TOF's mantissa has the decimals of the report's TOF line.
+inline constexpr int kTofDecimals = 2;
+// The effective span is marked when it differs from the energetic span by
+// at least this much (kcal/mol), enough to show at one decimal.
+inline constexpr double kEffectiveSpanShown = 0.05;
+
+// A part of a line of text: on the baseline, raised as an exponent or
+// lowered as a subscript (those at kExponentSize).
+enum class Shift { none, up, down };
+struct Piece {
+  std::string text;  // UTF-8, not yet escaped
+  Shift shift = Shift::none;
+};
+
+// The width of the line `pieces` at font size `size` (shifted pieces at
+// kExponentSize), as text_width estimates it.
+double width(const std::vector<Piece>& pieces, double size, bool bold = false);
+
+// The text of all the pieces, a shifted piece after a '^' (up) or '_'
+// (down): "s^\u22121", for the picture's description.
+std::string plain(const std::vector<Piece>& pieces);
 
 // One text at a state, or in the title.
 struct Label {
@@ -61,16 +86,31 @@ struct Span {
   std::size_t tdi = 0;
   std::size_t tdts = 0;
   double value = 0.0;  // kcal/mol
+  // The effective span (kcal/mol), marked from the TDI's level to that
+  // level plus `effective` when `effective_shown`: the span is known, both
+  // are finite and they differ by at least kEffectiveSpanShown.
+  double effective = 0.0;
+  bool effective_shown = false;
 };
 
 struct Texts {
   Label title;
-  std::string figures;       // temperature and TOF up to "s", before the exponent
-  std::string figures_tail;  // after the exponent: the span
-  std::string span_value;    // "25.4", "NaN"
+  std::vector<Piece> figures;  // temperature, TOF and spans, in one line
+  // The driving-force warning as the report words it, shown under the
+  // figures; empty when the driving force is positive.
+  std::string warning;
+  std::string span_value;  // "25.4", "NaN"
   bool span_finite = false;
+  // At the effective span's arrow, when it is shown: "\u03b4E_eff = 20.1 kcal/mol".
+  std::vector<Piece> effective_label;
   std::vector<std::string> notes;  // paragraphs under the plot, not yet wrapped
 };
+
+// The TOF as the picture writes it: the report's TOF with kTofDecimals; when
+// that is 0 or not finite but log10_TOF is finite, from log10_TOF with the
+// sign of TOF_sign (that of the TOF where TOF_sign is 0), so that a TOF far
+// beyond the range of doubles is still written as a number.
+PowerOfTen tof_text(const Results& results);
 
 struct Scene {
   Span span;
@@ -87,6 +127,9 @@ struct Scene {
 // TDTS keeps all its labels on one side, away from the span arrow that runs
 // through its column from the TDI's level: above when the TDI is not higher,
 // below when it is. A state without a finite energy has all its labels below.
+// The figures line states the temperature, the TOF (tof_text), the span and,
+// when it is shown, the effective span; the warning is set exactly when
+// needs_driving_force_warning holds for the profile.
 Scene make_scene(const Run& run, const std::string& file_name);
 
 }  // namespace kinex::plot

@@ -17,8 +17,11 @@ inline constexpr double kLabelSize = 12.0;      // px: state names, energies, th
 inline constexpr double kSmallSize = 10.5;      // px: concentrations, the TDI and TDTS tags
 inline constexpr double kTitleSize = 15.0;      // px, bold
 inline constexpr double kFiguresSize = 12.5;    // px: temperature, TOF and span under the title
-inline constexpr double kExponentSize = 9.0;    // px: the "-1" of s^-1
-inline constexpr double kExponentRise = 5.0;    // px the exponent is raised by
+inline constexpr double kExponentSize = 9.0;    // px: exponents and subscripts
+inline constexpr double kExponentRise = 5.0;    // px an exponent is raised by
+inline constexpr double kSubscriptDrop = 3.0;   // px a subscript is lowered by
+inline constexpr double kWarningSize = 12.0;    // px, bold: the driving-force warning
+inline constexpr double kWarningLine = 18.0;    // px between its baselines, and above the first
 inline constexpr double kAxisTitleSize = 12.5;  // px: "Gibbs energy", "Reaction coordinate"
 inline constexpr double kTickLabelSize = 11.0;  // px: the energies at the axis ticks
 inline constexpr double kLegendSize = 11.0;     // px
@@ -45,6 +48,7 @@ inline constexpr const char* kReactantColour = "#1e7b34";
 inline constexpr const char* kProductColour = "#7b3294";
 inline constexpr const char* kNextTurnColour = "#6b6b6b";
 inline constexpr const char* kLegendColour = "#333";
+inline constexpr const char* kWarningColour = "#b34700";
 
 // Bars: thickness and colour follow the degree of TOF control, from 0 to 1.
 inline constexpr double kThinnestBar = 2.5;       // px at degree 0
@@ -64,14 +68,20 @@ inline double thickness(double xtof) { return kThinnestBar + kBarThickening * sh
 inline constexpr double kSpanStrokeWidth = 1.5;     // px
 inline constexpr double kArrowHeadLength = 8.0;     // px
 inline constexpr double kArrowHeadHalfWidth = 4.0;  // px
+// The effective span: a dashed arrow beside the span arrow, with a short
+// level mark at its far end pointing away from the span arrow.
+inline constexpr const char* kEffectiveDash = "5,3";
+inline constexpr double kEffectiveLevelMark = 10.0;  // px long
 
 // The page: margins and the rows above the plot.
-inline constexpr double kMargin = 20.0;            // px left and right of everything
-inline constexpr double kTitleBaseline = 28.0;     // px from the top
-inline constexpr double kFiguresBaseline = 50.0;   // px from the top
-inline constexpr double kLegendMiddle = 82.0;      // px from the top
+inline constexpr double kMargin = 20.0;           // px left and right of everything
+inline constexpr double kTitleBaseline = 28.0;    // px from the top
+inline constexpr double kFiguresBaseline = 50.0;  // px from the top
+// The warning's lines, when there is one, come under the figures and move
+// the legend and the plot down by kWarningLine each.
+inline constexpr double kLegendMiddle = 82.0;      // px from the top, without a warning
 inline constexpr double kLegendWidth = 560.0;      // px, an upper estimate of the legend row
-inline constexpr double kPlotTop = 118.0;          // px from the top
+inline constexpr double kPlotTop = 118.0;          // px from the top, without a warning
 inline constexpr std::size_t kMaxNameLength = 90;  // code points of the file name shown
 
 // The axes.

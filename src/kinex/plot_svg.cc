@@ -49,6 +49,27 @@ struct Svg {
            num(y1) + "\" " + attributes + "/>\n";
   }
 
+  // `pieces` as the content of a text element: shifted pieces in tspans
+  // raised or lowered from the baseline, the pieces after them back on it.
+  void pieces(const std::vector<Piece>& line) {
+    double level = 0.0;  // px below the baseline
+    for (const Piece& p : line) {
+      const double target = p.shift == Shift::up     ? -kExponentRise
+                            : p.shift == Shift::down ? kSubscriptDrop
+                                                     : 0.0;
+      if (target == level && p.shift == Shift::none) {
+        out += xml_escape(p.text);
+        continue;
+      }
+      out += "<tspan";
+      if (target != level) out.append(" dy=\"").append(num(target - level)).append("\"");
+      if (p.shift != Shift::none)
+        out.append(" font-size=\"").append(num(kExponentSize)).append("\"");
+      out.append(">").append(xml_escape(p.text)).append("</tspan>");
+      level = target;
+    }
+  }
+
   // A filled arrow head with its tip at (x, y), pointing down (dir 1) or up.
   void arrow_head(double x, double y, double dir) {
     const double length = kArrowHeadLength, half = kArrowHeadHalfWidth;
@@ -64,23 +85,32 @@ void write_head(Svg& svg, const Layout& L, const Texts& t) {
              "\" height=\"" + num(L.height) + "\" viewBox=\"0 0 " + num(L.width) + " " +
              num(L.height) + "\" font-family=\"" + kFontFamily + "\">\n";
   svg.out += "<title>" + xml_escape(t.title.text) + "</title>\n";
-  svg.out += "<desc>" + xml_escape(t.figures + "^-1" + t.figures_tail) + "</desc>\n";
+  svg.out += "<desc>" + xml_escape(plain(t.figures)) + "</desc>\n";
   svg.out += "<rect x=\"0\" y=\"0\" width=\"" + num(L.width) + "\" height=\"" + num(L.height) +
              "\" fill=\"#fff\"/>\n";
   svg.text(kMargin, kTitleBaseline, t.title, "start", false, " id=\"title\"");
   svg.out += "<text id=\"figures\" x=\"" + num(kMargin) + "\" y=\"" + num(kFiguresBaseline) +
-             "\" xml:space=\"preserve\" font-size=\"" + num(kFiguresSize) + "\">" +
-             xml_escape(t.figures) + "<tspan dy=\"" + num(-kExponentRise) + "\" font-size=\"" +
-             num(kExponentSize) + "\">" + kPerSecondExponent + "</tspan><tspan dy=\"" +
-             num(kExponentRise) + "\">" + xml_escape(t.figures_tail) + "</tspan></text>\n";
+             "\" xml:space=\"preserve\" font-size=\"" + num(kFiguresSize) + "\">";
+  svg.pieces(t.figures);
+  svg.out += "</text>\n";
+  if (L.warning_lines.empty()) return;
+  svg.out += "<g id=\"warning\" font-size=\"" + num(kWarningSize) +
+             "\" font-weight=\"bold\" fill=\"" + kWarningColour + "\">\n";
+  double y = kFiguresBaseline;
+  for (const std::string& line : L.warning_lines) {
+    y += kWarningLine;
+    svg.out +=
+        "<text x=\"" + num(kMargin) + "\" y=\"" + num(y) + "\">" + xml_escape(line) + "</text>\n";
+  }
+  svg.out += "</g>\n";
 }
 
 // Sample bars for the degree of TOF control, the highlight colour and the
 // span arrow, in one row under the title.
-void write_legend(Svg& svg) {
+void write_legend(Svg& svg, const Layout& L) {
   svg.out += "<g id=\"legend\">\n";
   double x = kMargin;
-  const double y = kLegendMiddle;
+  const double y = L.legend_y;
   const std::string what = "Degree of TOF control X";
   svg.out += "<text class=\"legend\" x=\"" + num(x) + "\" y=\"" + num(y + kMiddleToBaseline) +
              "\" font-size=\"" + num(kLegendSize) + "\" fill=\"" + kLegendColour + "\">" + what +
@@ -208,6 +238,31 @@ void write_span(Svg& svg, const SpanDrawing& d, const Texts& t) {
              xml_escape(t.span_value) + "</tspan>" + (t.span_finite ? kEnergyUnit : "") +
              "</text>\n";
   svg.out += "</g>\n";
+  if (!d.effective_drawn) return;
+  // Dashed, with a mark at the level it reaches.
+  svg.out += "<g id=\"effective-span\">\n";
+  const std::string stroke =
+      "stroke=\"" + std::string(kHighlight) + "\" stroke-width=\"" + num(kSpanStrokeWidth) + "\"";
+  svg.line(
+      d.effective_x, d.from, d.effective_x, d.effective_to,
+      "id=\"effective-span-arrow\" " + stroke + " stroke-dasharray=\"" + kEffectiveDash + "\"");
+  svg.line(d.effective_x, d.effective_to, d.effective_x + d.effective_side * kEffectiveLevelMark,
+           d.effective_to, stroke);
+  if (std::fabs(d.effective_to - d.from) >= kMinArrowForHeads) {
+    const double dir = d.effective_to < d.from ? -1.0 : 1.0;
+    svg.arrow_head(d.effective_x, d.effective_to, dir);
+    svg.arrow_head(d.effective_x, d.from, -dir);
+  }
+  const Box& e = d.effective_label;
+  svg.out += "<rect x=\"" + num(e.x0) + "\" y=\"" + num(e.y0) + "\" width=\"" + num(e.x1 - e.x0) +
+             "\" height=\"" + num(e.y1 - e.y0) + "\" fill=\"#fff\" fill-opacity=\"0.9\"/>\n";
+  svg.out += "<text class=\"effective-span-value\" x=\"" + num((e.x0 + e.x1) / 2) + "\" y=\"" +
+             num(e.y1 - kSpanLabelHeight * kSpanLabelDescent) + "\" font-size=\"" +
+             num(kLabelSize) + "\" font-weight=\"bold\" fill=\"" + kHighlight +
+             "\" text-anchor=\"middle\" xml:space=\"preserve\">";
+  svg.pieces(t.effective_label);
+  svg.out += "</text>\n";
+  svg.out += "</g>\n";
 }
 
 void write_notes(Svg& svg, const Layout& L) {
@@ -252,7 +307,7 @@ std::string write_svg(const Scene& scene, const Layout& L, const SpanDrawing& d)
   Svg svg;
   svg.out.reserve(4096 + scene.states.size() * 600);
   write_head(svg, L, scene.texts);
-  write_legend(svg);
+  write_legend(svg, L);
   write_axes(svg, L);
   write_states(svg, scene.states, L, d);
   write_span(svg, d, scene.texts);

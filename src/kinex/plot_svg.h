@@ -19,9 +19,11 @@ std::string num(double x);
 // (kBarGreyLevel) at 0 to kBarBlue at 1, clamped as shade_level does.
 std::string shade(double xtof);
 
-// The whole document: head with title, figures and legend, the axes with
-// their ticks, the connectors and the span's guide, the states' bars and
-// labels, the span arrow with its value, and the notes. `L` and `d` come
+// The whole document: head with title, figures (exponents and subscripts in
+// tspans), the warning and the legend, the axes with their ticks, the
+// connectors and the span's guide, the states' bars and labels, the span
+// arrow with its value, the effective span's dashed arrow with its value,
+// and the notes. `L` and `d` come
 // from lay_out and place_span over `scene`.
 std::string write_svg(const Scene& scene, const Layout& L, const SpanDrawing& d);
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace kinex::plot {
 namespace {
@@ -177,5 +178,43 @@ std::string significant_text(double x, int digits) {
 }
 
 std::string concentration_text(double x) { return significant_text(x, 3); }
+
+PowerOfTen power_of_ten_text(double x, int decimals) {
+  if (!std::isfinite(x)) return {non_finite_text(x), ""};
+  char buffer[64];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x),
+                               std::chars_format::scientific, decimals);
+  const std::string digits(buffer, r.ptr);
+  const std::size_t e = digits.find('e');
+  int exponent = 0;
+  std::from_chars(digits.data() + e + 2, digits.data() + digits.size(), exponent);
+  if (digits[e + 1] == '-') exponent = -exponent;
+  std::string mantissa = x < 0 ? "-" : "";
+  mantissa.append(digits, 0, e);
+  PowerOfTen out{with_minus(std::move(mantissa)), ""};
+  if (x != 0 && exponent != 0) out.exponent = with_minus(std::to_string(exponent));
+  return out;
+}
+
+PowerOfTen power_of_ten_from_log10(double log10_magnitude, bool negative, int decimals) {
+  if (!std::isfinite(log10_magnitude)) return {non_finite_text(log10_magnitude), ""};
+  double exponent = std::floor(log10_magnitude);
+  char buffer[400];
+  auto r = std::to_chars(buffer, buffer + sizeof buffer, std::pow(10.0, log10_magnitude - exponent),
+                         std::chars_format::fixed, decimals);
+  std::string digits(buffer, r.ptr);
+  if (digits.rfind("10", 0) == 0) {  // rounded up to 10: 1 and the next power
+    digits.erase(1, 1);
+    exponent += 1;
+  }
+  std::string mantissa = negative ? "-" : "";
+  mantissa += digits;
+  PowerOfTen out{with_minus(std::move(mantissa)), ""};
+  if (exponent != 0) {
+    r = std::to_chars(buffer, buffer + sizeof buffer, exponent, std::chars_format::fixed, 0);
+    out.exponent = with_minus(std::string(buffer, r.ptr));
+  }
+  return out;
+}
 
 }  // namespace kinex::plot

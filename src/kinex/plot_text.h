@@ -50,4 +50,23 @@ std::string significant_text(double x, int digits);
 // Concentrations: three significant digits.
 std::string concentration_text(double x);
 
+// A number as a chemist writes it, mantissa \u00d7 10^exponent, in two texts:
+// the mantissa ("8.05", "\u22122.46") and the exponent to be raised ("\u2212104",
+// "5"). The exponent is empty when no power of ten is written: for exponent
+// 0 ("2.46"), for 0 itself ("0.00") and for non-finite values ("NaN").
+struct PowerOfTen {
+  std::string mantissa;
+  std::string exponent;
+};
+
+// `x` with `decimals` decimals in the mantissa, rounded as the report's ES
+// fields round (a mantissa that rounds up to 10 raises the exponent); no
+// negative zero.
+PowerOfTen power_of_ten_text(double x, int decimals);
+
+// The number of magnitude 10^log10_magnitude (finite, any size, far beyond
+// the range of doubles), negative or not, with `decimals` decimals in the
+// mantissa.
+PowerOfTen power_of_ten_from_log10(double log10_magnitude, bool negative, int decimals);
+
 }  // namespace kinex::plot

@@ -26,7 +26,7 @@ struct Picture {
 
 Picture lay_out_cycle(const std::string& input) {
   Picture p{make_scene(cycle_files::evaluated_text(input), "cycle.txt"), {}, {}};
-  p.layout = lay_out(p.scene.states, p.scene.texts);
+  p.layout = lay_out(p.scene.states, p.scene.span, p.scene.texts);
   p.span = place_span(p.scene.states, p.layout, p.scene.span, p.scene.texts);
   return p;
 }
@@ -43,7 +43,9 @@ std::vector<std::string> sample_cycles() {
   std::vector<std::string> inputs = {test::read_file(KINEX_EXAMPLES "/three_step.txt"),
                                      test::read_file(KINEX_EXAMPLES "/five_step.txt"),
                                      test::read_file(KINEX_EXAMPLES "/tdts_switch.txt"),
-                                     "298.15\n2\n0 0 x x\n0 0 x x\n0\n"};
+                                     "298.15\n2\n0 0 x x\n0 0 x x\n0\n",
+                                     // No positive driving force: the warning.
+                                     "298.15\n3\n0 15 x x\n-2 18 0.01 x\n3 12 x x\n4\n"};
   unsigned seed = 7;
   for (int n : {1, 2, 3, 5, 8, 13, 21, 34, 60}) {
     for (double scale : {0.4, 6.0, 40.0, 900.0, 3e6})
@@ -118,6 +120,67 @@ TEST(PlotLayout, TdtsLabelsStayOffTheSpanArrow) {
       }
     }
   }
+}
+
+// The figures line and the warning's lines fit the canvas, and the warning
+// moves the legend and the plot down by its lines, so that it keeps the
+// figures' distance to the legend and nothing under it moves up into it.
+TEST(PlotLayout, HeadTextsFitAndTheWarningPushesTheRestDown) {
+  bool warned = false;
+  for (const std::string& input : sample_cycles()) {
+    SCOPED_TRACE(input);
+    const Picture p = lay_out_cycle(input);
+    const Layout& L = p.layout;
+    EXPECT_LE(width(p.scene.texts.figures, kFiguresSize), L.width - 2 * kMargin);
+    EXPECT_EQ(L.warning_lines.empty(), p.scene.texts.warning.empty());
+    for (const std::string& line : L.warning_lines) {
+      EXPECT_LE(text_width(line, kWarningSize, true), L.width - 2 * kMargin) << line;
+    }
+    const double lines = static_cast<double>(L.warning_lines.size());
+    EXPECT_DOUBLE_EQ(L.legend_y, kLegendMiddle + lines * kWarningLine);
+    EXPECT_DOUBLE_EQ(L.top, kPlotTop + lines * kWarningLine);
+    warned |= lines > 0;
+  }
+  EXPECT_TRUE(warned) << "no sample cycle has the warning";
+}
+
+// The effective span's arrow and level mark run through no label and stay
+// inside the plot area; its value keeps off the span's value and, where the
+// labels are flat, off the labels (among upright columns it takes, like the
+// span's value, the place that covers the least).
+TEST(PlotLayout, EffectiveSpanKeepsOffTheLabels) {
+  int drawn = 0;
+  for (const std::string& input : sample_cycles()) {
+    SCOPED_TRACE(input);
+    const Picture p = lay_out_cycle(input);
+    const Layout& L = p.layout;
+    const SpanDrawing& d = p.span;
+    EXPECT_EQ(d.effective_drawn, p.span.drawn && p.scene.span.effective_shown);
+    if (!d.effective_drawn) continue;
+    ++drawn;
+    EXPECT_NE(d.effective_x, d.x);
+    EXPECT_GE(std::min(d.from, d.effective_to), L.top - 1e-6);
+    EXPECT_LE(std::max(d.from, d.effective_to), L.bottom + 1e-6);
+    const Box arrow{d.effective_x - kArrowHeadHalfWidth, std::min(d.from, d.effective_to),
+                    d.effective_x + kArrowHeadHalfWidth, std::max(d.from, d.effective_to)};
+    const double mark_end = d.effective_x + d.effective_side * kEffectiveLevelMark;
+    const Box mark{std::min(d.effective_x, mark_end), d.effective_to - 1,
+                   std::max(d.effective_x, mark_end), d.effective_to + 1};
+    const Box& value = d.effective_label;
+    EXPECT_GE(value.x0, L.axis_x);
+    EXPECT_LE(value.x1, L.width);
+    EXPECT_EQ(overlap(value, d.label), 0.0);
+    for (const State& s : p.scene.states) {
+      for (const Box& b : s.label_boxes) {
+        EXPECT_EQ(overlap(arrow, b), 0.0) << s.id;
+        EXPECT_EQ(overlap(mark, b), 0.0) << s.id;
+        if (!L.upright) {
+          EXPECT_EQ(overlap(value, b), 0.0) << s.id;
+        }
+      }
+    }
+  }
+  EXPECT_GE(drawn, 3) << "too few sample cycles move the span";
 }
 
 // Ticks step by 1, 2 or 5 times a power of ten, evenly, inside the plot

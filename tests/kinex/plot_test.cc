@@ -14,6 +14,7 @@
 
 #include "cycle_files.h"
 #include "kinex/summary.h"
+#include "model/profile.h"
 #include "report/line_writer.h"
 
 namespace kinex {
@@ -49,6 +50,20 @@ for e in root.iter(NS + 'tspan'):
     if e.get('class') == 'value': p['span'] = text(e)
 for e in root.iter(NS + 'text'):
     if e.get('id') in ('title', 'figures'): p[e.get('id')] = text(e)
+# Raised and lowered parts (a font size of their own) after '^' and '_'.
+def shifted(e):
+    out = e.text or ''
+    for t in e:
+        mark = '' if t.get('font-size') is None else '^' if float(t.get('dy', 0)) < 0 else '_'
+        out += mark + (t.text or '') + (t.tail or '')
+    return out.replace('\u2212', '-')
+for e in root.iter(NS + 'text'):
+    if e.get('id') == 'figures': p['figures'] = shifted(e)
+    if e.get('class') == 'effective-span-value': p['effective'] = shifted(e)
+p['warning'] = [text(e) for g in root.iter(NS + 'g') if g.get('id') == 'warning' for e in g]
+for e in root.iter(NS + 'line'):
+    if e.get('id') == 'effective-span-arrow':
+        p['effective_arrow'] = [float(e.get(k)) for k in ('x1', 'y1', 'y2')]
 print(json.dumps(p))
 )PY";
 
@@ -80,6 +95,29 @@ std::string one_decimal(double x) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.1f", x);
   return std::string(buffer) == "-0.0" ? "0.0" : buffer;
+}
+
+// The report's TOF as a chemist writes it, "7.48E-07" as "7.48×10^-7", or
+// "2.46" for "2.46E+00" (the report leaves the E out of three-digit
+// exponents: "1.25-115"); a TOF that underflowed to 0 from its logarithm.
+std::string written_tof(const Run& run) {
+  if (run.results.TOF == 0 && std::isfinite(run.results.log10_TOF)) {
+    const double exponent = std::floor(run.results.log10_TOF);
+    char mantissa[32];
+    std::snprintf(mantissa, sizeof mantissa, "%s%.2f", run.results.TOF_sign < 0 ? "-" : "",
+                  std::pow(10.0, run.results.log10_TOF - exponent));
+    return mantissa + std::string("\u00d710^") + std::to_string(static_cast<int>(exponent));
+  }
+  std::string tof(report::trim_right(report::field_ES(run.results.TOF, 9, 2)));
+  tof.erase(0, tof.find_first_not_of(' '));
+  const std::size_t sign = tof.find_last_of("+-");
+  if (sign == std::string::npos || sign == 0) return tof;  // NaN, +Inf
+  const std::size_t mantissa_end = tof[sign - 1] == 'E' ? sign - 1 : sign;
+  const int exponent = std::stoi(tof.substr(sign));
+  std::string mantissa = tof.substr(0, mantissa_end);
+  if (mantissa == "-0.00") mantissa = "0.00";
+  if (exponent == 0 || mantissa == "0.00") return mantissa;
+  return mantissa + "\u00d710^" + std::to_string(exponent);
 }
 
 // The states the picture must show, in order: one turn and the next turn's
@@ -144,13 +182,36 @@ void check_picture(const kinex::Run& run, json& p) {
   EXPECT_NEAR((arrow_y1 - arrow_y2) * per_pixel, span, tolerance);
 
   const std::string figures = p.value("figures", "");
-  std::string tof(report::trim_right(report::field_ES(run.results.TOF, 9, 2)));
-  tof.erase(0, tof.find_first_not_of(' '));
-  EXPECT_NE(figures.find("TOF = " + tof + " s-1"), std::string::npos) << figures;
+  EXPECT_NE(figures.find("TOF = " + written_tof(run) + " s^-1"), std::string::npos) << figures;
   char temperature[64];
   std::snprintf(temperature, sizeof temperature, "T = %g K", run.cycle.T);
   EXPECT_EQ(figures.rfind(temperature, 0), 0u) << figures;
   EXPECT_EQ(p.value("title", ""), "Gibbs energy profile: cycle.txt");
+
+  // The effective span, where it differs from the span at one decimal: a
+  // dashed arrow beside the span arrow from the TDI's level up (or down) by
+  // the effective span, with its value.
+  const double effective = run.results.effective_span;
+  const bool differs = std::isfinite(effective) && std::fabs(effective - span) >= 0.05;
+  EXPECT_EQ(p.contains("effective_arrow"), differs);
+  EXPECT_EQ(figures.find("E_eff = ") != std::string::npos, differs) << figures;
+  if (differs && p.contains("effective_arrow")) {
+    const double x = p["effective_arrow"][0], y1 = p["effective_arrow"][1],
+                 y2 = p["effective_arrow"][2];
+    EXPECT_NE(x, arrow_x);
+    EXPECT_NEAR(y1, bars[tdi][3].get<double>(), 0.02);
+    EXPECT_NEAR((y1 - y2) * per_pixel, effective, tolerance);
+    const std::string value = "\u03b4E_eff = " + one_decimal(effective) + " kcal/mol";
+    EXPECT_EQ(p.value("effective", ""), value);
+    EXPECT_NE(figures.find(value), std::string::npos) << figures;
+  }
+  // The report's warning, exactly when the driving force is not positive.
+  std::string warning;
+  for (const auto& line : p.at("warning")) {
+    warning += (warning.empty() ? "" : " ") + line.get<std::string>();
+  }
+  EXPECT_EQ(warning, warning_text(run));
+  EXPECT_EQ(warning.empty(), !needs_driving_force_warning(run.profile));
 }
 
 // The states, their bars and labels, the TDI and TDTS tags and the span
@@ -168,7 +229,13 @@ TEST(Plot, BarsLabelsAndSpanMatchTheModel) {
         cycle_files::generated_cycle(3, 150.0, 2, 0.1),
         cycle_files::generated_cycle(12, 300.0, 3, 0.1),
         cycle_files::generated_cycle(30, 400.0, 4, 0.1),
-        cycle_files::generated_cycle(40, 4.0, 5, 0.1)}) {
+        cycle_files::generated_cycle(40, 4.0, 5, 0.1),
+        // The concentration moves the span by 4.1 kcal/mol.
+        test::read_file(KINEX_EXAMPLES "/tdts_switch.txt"),
+        // No positive driving force, the span into the next turn.
+        std::string("298.15\n3\n0.0 15.0 x x\n-2.0 18.0 x x\n3.0 12.0 x x\n4.0\n"),
+        // TOF below the range of doubles.
+        std::string("298.15\n1\n0.0 560.0 x x\n-10.0\n")}) {
     SCOPED_TRACE(input);
     check_picture(cycle_files::evaluated_text(input), pictures.emplace_back());
   }
@@ -177,6 +244,20 @@ TEST(Plot, BarsLabelsAndSpanMatchTheModel) {
   EXPECT_EQ(label(pictures[0], "ts-3", "product"), "-P 0.001");
   EXPECT_EQ(label(pictures[0], "ts-1", "reactant"), "(none)");
   EXPECT_EQ(label(pictures[0], "ts-1", "product"), "(none)");
+}
+
+// Past the overflow boundary (T = 10 K) the direct TOF is not a number; the
+// picture writes the one of the log-space evaluation.
+TEST(Plot, TofPastTheOverflowBoundary) {
+  if (!have_python()) GTEST_SKIP() << "python3 is needed to read the SVG back";
+  const kinex::Run run = cycle_files::evaluated_text("10.0\n1\n0.0 0.5 x x\n-15.0\n");
+  ASSERT_EQ(run.results.evaluation, EvaluationMethod::log_space)
+      << "the case does not test what it says";
+  json p;
+  check_picture(run, p);
+  EXPECT_NE(p.value("figures", "").find("TOF = 2.46 s^-1"), std::string::npos) << p["figures"];
+  EXPECT_NE(render_profile_svg(run, "cycle.txt").find("from the log-space evaluation"),
+            std::string::npos);
 }
 
 // File names are bytes: markup characters, the end of a CDATA section,

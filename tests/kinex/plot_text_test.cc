@@ -129,6 +129,42 @@ TEST(PlotText, NumbersAsShown) {
   for (const auto& c : cases) EXPECT_EQ(c.got, c.expected);
 }
 
+// Mantissa and exponent as a chemist writes them: the report's rounding
+// (a carry raises the exponent), no "×10⁰", no "+" or leading zeros in the
+// exponent, true minus signs; from a logarithm far beyond the doubles alike.
+TEST(PlotText, PowersOfTen) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* what;
+    PowerOfTen got;
+    const char *mantissa, *exponent;
+  } cases[] = {
+      {"ordinary", power_of_ten_text(4.0712e-3, 2), "4.07", "\u22123"},
+      {"exponent 0", power_of_ten_text(2.4649, 2), "2.46", ""},
+      {"large", power_of_ten_text(1.7749e25, 2), "1.77", "25"},
+      {"three-digit exponent", power_of_ten_text(8.0512e-104, 2), "8.05", "\u2212104"},
+      {"below the normal doubles", power_of_ten_text(3.2e-310, 2), "3.20", "\u2212310"},
+      {"carry", power_of_ten_text(9.996e-5, 2), "1.00", "\u22124"},
+      {"carry to exponent 0", power_of_ten_text(0.99999, 2), "1.00", ""},
+      {"negative", power_of_ten_text(-1.7512e3, 2), "\u22121.75", "3"},
+      {"zero", power_of_ten_text(0.0, 2), "0.00", ""},
+      {"negative zero", power_of_ten_text(-0.0, 2), "0.00", ""},
+      {"other decimals", power_of_ten_text(123456.0, 4), "1.2346", "5"},
+      {"NaN", power_of_ten_text(std::nan(""), 2), "NaN", ""},
+      {"infinite", power_of_ten_text(-inf, 2), "\u2212Inf", ""},
+      {"log10 far below", power_of_ten_from_log10(-400.3, false, 2), "5.01", "\u2212401"},
+      {"log10 far above, negative", power_of_ten_from_log10(500.5, true, 2), "\u22123.16", "500"},
+      {"log10 whole", power_of_ten_from_log10(-7.0, false, 2), "1.00", "\u22127"},
+      {"log10 carry", power_of_ten_from_log10(-1e-4, false, 2), "1.00", ""},
+      {"log10 between 0 and 1", power_of_ten_from_log10(0.39, false, 2), "2.45", ""},
+      {"log10 not finite", power_of_ten_from_log10(-inf, false, 2), "\u2212Inf", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.got.mantissa, c.mantissa) << c.what;
+    EXPECT_EQ(c.got.exponent, c.exponent) << c.what;
+  }
+}
+
 // Coordinates: short, never "-0", and 0 for what only a bug can give.
 TEST(PlotText, CoordinatesAsWritten) {
   const struct {
