@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "model/figures.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
 
@@ -27,10 +28,7 @@ std::string join_lines(std::string_view text) {
 
 }  // namespace
 
-double energetic_span(const Run& run) {
-  const double span = run.cycle.G_ts[run.results.TDTS] - run.cycle.G_int[run.results.TDI - 1];
-  return run.results.TDTS >= run.results.TDI ? span : span + run.cycle.DeltaG;
-}
+double energetic_span(const Run& run) { return energetic_span(run.cycle, run.results); }
 
 std::string warning_text(const Run& run) {
   std::string lines;

@@ -10,10 +10,8 @@
 
 namespace kinex {
 
-// The energetic span in kcal/mol: G_ts[TDTS] - G_int[TDI-1] when the TDTS
-// follows the TDI within one turn (TDTS >= TDI); otherwise the TDTS lies in
-// the next turn and DeltaG is added to that difference. Reads G_int, G_ts,
-// DeltaG, TDI and TDTS (after compute_control, n >= 1).
+// The energetic span of the run in kcal/mol, as model/figures.h forms it
+// (after compute_control, n >= 1).
 double energetic_span(const Run& run);
 
 // The driving-force warning as the report words it, its lines joined by one
