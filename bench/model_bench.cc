@@ -128,14 +128,20 @@ void BM_Model(benchmark::State& state) {
   }
 }
 
-// What the evaluation adds to the three direct phases where their results
-// stand: the check that they are sound, whether the logarithms exist, and
-// the figures (spans, barriers, log10 TOF).
-void BM_SoundnessCheck(benchmark::State& state) {
+// The run of the benchmark's cycle after the three direct phases.
+kinex::Run directly_evaluated(const benchmark::State& state) {
   kinex::Run run = run_for(state);
   kinex::compute_profile(run.cycle, run.profile);
   kinex::compute_tof(run.cycle, run.profile, run.terms, run.results);
   kinex::compute_control(run.cycle, run.profile, run.terms, run.results);
+  return run;
+}
+
+// What the evaluation adds to the three direct phases where their results
+// stand: the check that they are sound, whether the logarithms exist, and
+// the figures (spans, barriers, log10 TOF).
+void BM_SoundnessCheck(benchmark::State& state) {
+  kinex::Run run = directly_evaluated(state);
   for (auto _ : state) {
     const bool sound = kinex::direct_results_sound(run.cycle, run.profile, run.results);
     const bool logarithms = kinex::logarithms_exist(run.cycle, run.profile);
@@ -148,10 +154,7 @@ void BM_SoundnessCheck(benchmark::State& state) {
 // The evaluation over the logarithms alone: what a cycle past the boundary
 // costs on top of the direct one, and what kinex adds for log10 TOF.
 void BM_LogSpace(benchmark::State& state) {
-  kinex::Run run = run_for(state);
-  kinex::compute_profile(run.cycle, run.profile);
-  kinex::compute_tof(run.cycle, run.profile, run.terms, run.results);
-  kinex::compute_control(run.cycle, run.profile, run.terms, run.results);
+  kinex::Run run = directly_evaluated(state);
   for (auto _ : state) {
     kinex::Results results = run.results;
     kinex::compute_log_space(run.cycle, run.profile, run.terms, results, threads_for(state));

@@ -215,51 +215,49 @@ void write_states(Svg& svg, const std::vector<State>& states, const Layout& L,
   svg.out += "</g>\n";
 }
 
+// Heads at both ends of a vertical arrow at x from `from` to `to` when it is
+// long enough for them (they cover its ends).
+void arrow_heads(Svg& svg, double x, double from, double to) {
+  if (std::fabs(to - from) >= kMinArrowForHeads) {
+    const double dir = to < from ? -1.0 : 1.0;
+    svg.arrow_head(x, to, dir);
+    svg.arrow_head(x, from, -dir);
+  }
+}
+
+// A white backdrop over the box of a span's label and the opening tag of
+// its text, centred in the box; `extra` ends the tag's attributes.
+void open_span_label(Svg& svg, const Box& b, const char* cls, const char* extra) {
+  svg.out += "<rect x=\"" + num(b.x0) + "\" y=\"" + num(b.y0) + "\" width=\"" + num(b.x1 - b.x0) +
+             "\" height=\"" + num(b.y1 - b.y0) + "\" fill=\"#fff\" fill-opacity=\"0.9\"/>\n";
+  svg.out += "<text class=\"" + std::string(cls) + "\" x=\"" + num((b.x0 + b.x1) / 2) + "\" y=\"" +
+             num(b.y1 - kSpanLabelHeight * kSpanLabelDescent) + "\" font-size=\"" +
+             num(kLabelSize) + "\" font-weight=\"bold\" fill=\"" + kHighlight +
+             "\" text-anchor=\"middle\"" + extra + ">";
+}
+
 void write_span(Svg& svg, const SpanDrawing& d, const Texts& t) {
   if (!d.drawn) return;
   svg.out += "<g id=\"span\">\n";
-  // From level to level (of no length when the two are level); the heads
-  // cover its ends.
-  svg.line(d.x, d.from, d.x, d.to,
-           "id=\"span-arrow\" stroke=\"" + std::string(kHighlight) + "\" stroke-width=\"" +
-               num(kSpanStrokeWidth) + "\"");
-  if (std::fabs(d.to - d.from) >= kMinArrowForHeads) {
-    const double dir = d.to < d.from ? -1.0 : 1.0;
-    svg.arrow_head(d.x, d.to, dir);
-    svg.arrow_head(d.x, d.from, -dir);
-  }
-  const Box& b = d.label;
-  svg.out += "<rect x=\"" + num(b.x0) + "\" y=\"" + num(b.y0) + "\" width=\"" + num(b.x1 - b.x0) +
-             "\" height=\"" + num(b.y1 - b.y0) + "\" fill=\"#fff\" fill-opacity=\"0.9\"/>\n";
-  svg.out += "<text class=\"span-value\" x=\"" + num((b.x0 + b.x1) / 2) + "\" y=\"" +
-             num(b.y1 - kSpanLabelHeight * kSpanLabelDescent) + "\" font-size=\"" +
-             num(kLabelSize) + "\" font-weight=\"bold\" fill=\"" + kHighlight +
-             "\" text-anchor=\"middle\">" + xml_escape(kSpanPrefix) + "<tspan class=\"value\">" +
-             xml_escape(t.span_value) + "</tspan>" + (t.span_finite ? kEnergyUnit : "") +
-             "</text>\n";
+  const std::string stroke =
+      "stroke=\"" + std::string(kHighlight) + "\" stroke-width=\"" + num(kSpanStrokeWidth) + "\"";
+  // From level to level (of no length when the two are level).
+  svg.line(d.x, d.from, d.x, d.to, "id=\"span-arrow\" " + stroke);
+  arrow_heads(svg, d.x, d.from, d.to);
+  open_span_label(svg, d.label, "span-value", "");
+  svg.out += xml_escape(kSpanPrefix) + "<tspan class=\"value\">" + xml_escape(t.span_value) +
+             "</tspan>" + (t.span_finite ? kEnergyUnit : "") + "</text>\n";
   svg.out += "</g>\n";
   if (!d.effective_drawn) return;
   // Dashed, with a mark at the level it reaches.
   svg.out += "<g id=\"effective-span\">\n";
-  const std::string stroke =
-      "stroke=\"" + std::string(kHighlight) + "\" stroke-width=\"" + num(kSpanStrokeWidth) + "\"";
   svg.line(
       d.effective_x, d.from, d.effective_x, d.effective_to,
       "id=\"effective-span-arrow\" " + stroke + " stroke-dasharray=\"" + kEffectiveDash + "\"");
   svg.line(d.effective_x, d.effective_to, d.effective_x + d.effective_side * kEffectiveLevelMark,
            d.effective_to, stroke);
-  if (std::fabs(d.effective_to - d.from) >= kMinArrowForHeads) {
-    const double dir = d.effective_to < d.from ? -1.0 : 1.0;
-    svg.arrow_head(d.effective_x, d.effective_to, dir);
-    svg.arrow_head(d.effective_x, d.from, -dir);
-  }
-  const Box& e = d.effective_label;
-  svg.out += "<rect x=\"" + num(e.x0) + "\" y=\"" + num(e.y0) + "\" width=\"" + num(e.x1 - e.x0) +
-             "\" height=\"" + num(e.y1 - e.y0) + "\" fill=\"#fff\" fill-opacity=\"0.9\"/>\n";
-  svg.out += "<text class=\"effective-span-value\" x=\"" + num((e.x0 + e.x1) / 2) + "\" y=\"" +
-             num(e.y1 - kSpanLabelHeight * kSpanLabelDescent) + "\" font-size=\"" +
-             num(kLabelSize) + "\" font-weight=\"bold\" fill=\"" + kHighlight +
-             "\" text-anchor=\"middle\" xml:space=\"preserve\">";
+  arrow_heads(svg, d.effective_x, d.from, d.effective_to);
+  open_span_label(svg, d.effective_label, "effective-span-value", " xml:space=\"preserve\"");
   svg.pieces(t.effective_label);
   svg.out += "</text>\n";
   svg.out += "</g>\n";
