@@ -62,7 +62,13 @@ CommandLine read_command_line(const std::vector<std::string>& args) {
 
 bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::string& out,
                 Failure& failure) {
-  if (!read_input(run, file, failure)) return false;
+  ReadNotes notes;
+  return run_phases(run, show, file, out, failure, notes);
+}
+
+bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::string& out,
+                Failure& failure, ReadNotes& notes) {
+  if (!read_input(run, file, failure, notes)) return false;
   evaluate_cycle(run);
   report::write_warning(run.profile, out);
   report::write_report(run.input_name, run.cycle, run.profile, run.results, show, out);
@@ -94,8 +100,12 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
   std::FILE* file = open_input(path, error);
   if (file == nullptr) return fail_system(run.input_name, error, err);
   Failure failure;
-  const bool ok = run_phases(run, line.show, file, out, failure);
+  ReadNotes notes;
+  const bool ok = run_phases(run, line.show, file, out, failure, notes);
   std::fclose(file);
+  for (const InputWarning& warning : notes.warnings) {
+    err += warning_message(kProgram, report::shown_name(run.input_name), warning);
+  }
   if (!ok) {
     err += kProgram + failure.message;
     return failure.status;

@@ -9,6 +9,7 @@
 
 #include "driver/progress.h"
 #include "input/failure.h"
+#include "input/warnings.h"
 #include "model/run.h"
 #include "report/sections.h"
 
@@ -32,6 +33,11 @@ CommandLine read_command_line(const std::vector<std::string>& args);
 // (`out` then holds at most the driving-force warning).
 bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::string& out,
                 Failure& failure);
+
+// The same, with the reader's notes (the lines of the values and its
+// warnings) in `notes`.
+bool run_phases(Run& run, const report::Switches& show, std::FILE* file, std::string& out,
+                Failure& failure, ReadNotes& notes);
 
 // One whole run: the command line, the existence test, opening the file and
 // the phases. Appends standard output to `out` and standard error to `err`;

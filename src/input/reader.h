@@ -5,6 +5,7 @@
 #include <string>
 
 #include "input/failure.h"
+#include "input/warnings.h"
 #include "model/run.h"
 
 namespace kinex {
@@ -19,6 +20,13 @@ namespace kinex {
 // front) and may go on with the
 // line and a caret under the fault.
 bool read_input(Run& run, std::FILE* file, Failure& failure);
+
+// The same, and into `notes` the lines of the values and the warnings about
+// a file read to the end whose ignored parts hold values (see
+// input/warnings.h); a file that fails gets no warnings. Past DeltaG a
+// regular file is looked at for at most 64 KiB, a pipe or device only as
+// far as it has been read.
+bool read_input(Run& run, std::FILE* file, Failure& failure, ReadNotes& notes);
 
 // Opens the input file `path` for reading. Returns the open file, or nullptr
 // with the system's reason in `error` (EISDIR for a directory, which the

@@ -606,6 +606,17 @@ bool skip_rest_of_line(Source& s) {
   }
 }
 
+std::string take_ahead(Source& s, std::size_t limit, bool may_read) {
+  std::string ahead;
+  while (ahead.size() < limit) {
+    if (s.pos == s.end && !(may_read && refill(s))) break;
+    const std::size_t take = std::min(s.end - s.pos, limit - ahead.size());
+    ahead.append(s.buffer.data() + s.pos, take);
+    s.pos += take;
+  }
+  return ahead;
+}
+
 LineExcerpt line_excerpt(Source& s, int64_t line) {
   if (line == s.line) {
     while (true) {

@@ -122,6 +122,12 @@ bool read_list(Source& source, std::span<const Kind> kinds, std::span<Value> val
 // starts on the next line. False on a read error.
 bool skip_rest_of_line(Source& source);
 
+// Takes up to `limit` bytes from where the source stands, as they are (no
+// line or column is counted): those already buffered, and with `may_read`
+// more from the file. For a look past the values that are read; the source
+// is spent afterwards.
+std::string take_ahead(Source& source, std::size_t limit, bool may_read);
+
 // The first bytes of `line`: the current line (reading ahead on it only as
 // far as an excerpt needs) or a finished line on which a value began during
 // the last few reads. An excerpt with line 0 when that line is not kept.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "input/failure.h"
+#include "input/warnings.h"
 #include "model/evaluate.h"
 #include "model/run.h"
 
@@ -16,5 +17,9 @@ namespace kinex {
 // kExitNoMemory when the storage cannot be had) with the reader's diagnostic,
 // whose first line starts "kinex: <name>:", and returns false.
 bool load_cycle(const std::string& name, Run& run, Failure& failure);
+
+// The same, with the reader's notes (the lines of the values and the
+// reading warnings of a file read to the end) in `notes`.
+bool load_cycle(const std::string& name, Run& run, Failure& failure, ReadNotes& notes);
 
 }  // namespace kinex

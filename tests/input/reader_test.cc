@@ -194,7 +194,10 @@ INSTANTIATE_TEST_SUITE_P(
         {"ByteOrderMark",
          "\xef\xbb\xbf"
          "298.15\n",
-         kBad + "1: Bad real number in item 1 of list input\n\\xef\\xbb\\xbf298.15\n^\n"},
+         kBad + "1: Bad real number in item 1 of list input\n\\xef\\xbb\\xbf298.15\n^\n" +
+             "The file begins with a UTF-8 byte-order mark (the bytes \\xef\\xbb\\xbf), which "
+             "some editors write when they save and do not show; KINEX reads plain text. Save the "
+             "file as \"UTF-8\" without BOM, or as plain text (ASCII), and run again.\n"},
         {"LoneCarriageReturn", "298.15\r\n\r 1\r\n",
          kBad + "2: Bad integer for item 1 in list input\n\\x0d 1\n^\n"},
         // Storage that cannot be had ends the run with kExitNoMemory, promptly.
