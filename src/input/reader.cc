@@ -157,7 +157,8 @@ void check_celsius(const input::LineExcerpt& excerpt, int64_t column, double T, 
 void check_past_deltag(Source& source, const RecordEnd& end, bool may_read, const Run& run,
                        ReadNotes& notes) {
   const std::string ahead = input::take_ahead(source, kLookPastDeltaG, may_read);
-  const bool whole = ahead.size() < kLookPastDeltaG;
+  // Whether the end of the file is in sight.
+  const bool whole = ahead.size() < kLookPastDeltaG && source.exhausted;
   std::string_view rest = ahead;
   // DeltaG's line: what was read of it, then the rest.
   std::size_t line_end = rest.find('\n');
