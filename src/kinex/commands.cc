@@ -9,6 +9,7 @@
 
 #include "driver/driver.h"
 #include "input/failure.h"
+#include "kinex/check.h"
 #include "kinex/csv_output.h"
 #include "kinex/cycle.h"
 #include "kinex/format.h"
@@ -25,6 +26,8 @@ namespace kinex {
 namespace {
 
 constexpr const char* kSpreadsheetFlag = "--spreadsheet";
+constexpr const char* kStrictFlag = "--strict";
+constexpr const char* kJsonFlag = "--json";
 
 constexpr const char* kDescription =
     "kinex: the results of KINEX for scripts, screening and scans.\n"
@@ -35,7 +38,7 @@ constexpr const char* kFooter =
     "Run 'kinex SUBCOMMAND --help' for what each one writes; see also kinex(1).\n"
     "Exit status: 0 when every file was read and its result written, 2 when\n"
     "any file failed or the command line is wrong (kinex report keeps the\n"
-    "statuses of KINEX.exe).";
+    "statuses of KINEX.exe; kinex check gives 1 for files with warnings).";
 
 constexpr const char* kReportFooter =
     "OPTIONS are the option strings of KINEX.exe; their letters leave out parts:\n"
@@ -54,12 +57,14 @@ constexpr const char* kJsonFooter =
     "TDI, TDTS, energetic span, effective span (which counts the\n"
     "concentrations) and apparent barrier (kcal/mol), every X_TOF and the\n"
     "advice. Reals are written in shortest round-trip form; a non-finite one\n"
-    "is null and listed under its JSON pointer in \"non_finite\". Several\n"
-    "files give an array. A file that cannot be read gets its diagnostic on\n"
-    "standard error and is left out; the others are still written, and the\n"
-    "exit status is 2.\n"
-    "Every argument from the first file on is a file; put -- before a first\n"
-    "file whose name starts with '-'.\n"
+    "is null and listed under its JSON pointer in \"non_finite\". Last,\n"
+    "\"warnings\" lists what kinex check finds: {code, line (null where none),\n"
+    "text}. Several files give an array. A file that cannot be read gets its\n"
+    "diagnostic on standard error and is left out; the others are still\n"
+    "written, and the exit status is 2. The reading warnings go to standard\n"
+    "error as well; --strict treats a file with any warning as one that cannot\n"
+    "be read. Every argument from the first file on is a file, so --strict\n"
+    "comes before them; put -- before a first file whose name starts with '-'.\n"
     "Example:\n"
     "  kinex json catalyst_*.txt > results.json";
 
@@ -68,14 +73,17 @@ constexpr const char* kCsvFooter =
     "energetic_span (kcal/mol), warning (1: no positive driving force),\n"
     "log10_TOF (of |TOF|, from the logarithms, right beyond the range of\n"
     "doubles), evaluation (direct or log-space), effective_span and\n"
-    "apparent_barrier (kcal/mol; NaN where not defined).\n"
+    "apparent_barrier (kcal/mol; NaN where not defined), warnings (how many\n"
+    "kinex check lists for the file).\n"
     "Fields are quoted as RFC 4180 has it, lines end in a line feed. A file\n"
     "that cannot be read gets its diagnostic on standard error and no row; the\n"
-    "exit status is then 2. Names are written as they are; one that a\n"
-    "spreadsheet would take for a formula (starting with =, +, -, @, a tab or\n"
-    "a carriage return) is warned about, and --spreadsheet writes it with a\n"
-    "leading ' instead. Every argument from the first file on is a file; put\n"
-    "-- before a first file whose name starts with '-'.\n"
+    "exit status is then 2. The reading warnings go to standard error;\n"
+    "--strict treats a file with any warning as one that cannot be read. Names\n"
+    "are written as they are; one that a spreadsheet would take for a formula\n"
+    "(starting with =, +, -, @, a tab or a carriage return) is warned about,\n"
+    "and --spreadsheet writes it with a leading ' instead. Every argument from\n"
+    "the first file on is a file, so the options come before them; put -- before\n"
+    "a first file whose name starts with '-'.\n"
     "Example:\n"
     "  kinex csv catalyst_*.txt > screening.csv";
 
@@ -94,7 +102,8 @@ constexpr const char* kScanFooter =
     "apparent barrier as well. Notes mark the rows where the TDI or the TDTS\n"
     "switches, those without a positive driving force, and those evaluated in\n"
     "log space (over the logarithms of the terms, where the direct numbers\n"
-    "would overflow or underflow).\n"
+    "would overflow or underflow). The reading warnings go to standard error;\n"
+    "--strict refuses a file that has warnings as it stands (see kinex check).\n"
     "Examples:\n"
     "  kinex scan cycle.txt --temperature 250:450:10\n"
     "  kinex scan cycle.txt --reactant 2=1e-3:10:10 --csv";
@@ -105,9 +114,29 @@ constexpr const char* kPlotFooter =
     "a dashed arrow for the effective span where the concentrations move it,\n"
     "and the driving-force warning when there is no positive driving force.\n"
     "OUT is replaced whole or not at all (a temporary file, then a rename); an\n"
-    "OUT that is the input file itself is refused.\n"
+    "OUT that is the input file itself is refused. The reading warnings go to\n"
+    "standard error; --strict refuses a file with warnings (see kinex check).\n"
     "Example:\n"
     "  kinex plot cycle.txt -o cycle.svg";
+
+constexpr const char* kCheckFooter =
+    "Lists what to look at in each cycle before it goes into a screening or a\n"
+    "paper: a line per warning (FILE:LINE: warning: TEXT; no LINE where none\n"
+    "applies) and a summary line per file. The codes: leftover-values,\n"
+    "values-after-DeltaG and celsius-temperature (how the file reads),\n"
+    "temperature-not-positive, concentration-not-positive,\n"
+    "concentration-not-finite, negative-barrier (a transition state below the\n"
+    "intermediate before or after it), TOF-above-limit (a TOF above k_B T/h),\n"
+    "no-driving-force and result-not-finite. --json writes one array with an\n"
+    "object per file: file, read (false when it cannot be read) and warnings,\n"
+    "each {code, line (null where none), text}. A file that cannot be read\n"
+    "gets its diagnostic on standard error.\n"
+    "Exit status: 0 when every file is clean, 1 when every file was read and\n"
+    "some have warnings, 2 when a file cannot be read or the command line is\n"
+    "wrong. Every argument from the first file on is a file; put -- before a\n"
+    "first file whose name starts with '-'.\n"
+    "Example:\n"
+    "  kinex check catalyst_*.txt";
 
 // The usage line of a subcommand whose arguments CLI11 does not see whole
 // (the report's, the files of json and csv), written out.
@@ -121,16 +150,33 @@ class FixedUsage : public CLI::Formatter {
 };
 
 // Reads one file and takes it through the model, the logarithms always
-// evaluated so that log10_TOF comes from them; false with the diagnostic on
-// `err` when it cannot be read.
-bool evaluated(const std::string& file, Run& run, std::string& err, const ProgressFn& progress) {
+// evaluated so that log10_TOF comes from them, the reader's notes in
+// `notes`; false with the diagnostic on `err` when it cannot be read.
+bool evaluated(const std::string& file, Run& run, ReadNotes& notes, std::string& err,
+               const ProgressFn& progress) {
   Failure failure;
-  if (!load_cycle(file, run, failure)) {
+  if (!load_cycle(file, run, failure, notes)) {
     err += failure.message;
     return false;
   }
   run.progress = progress;
   evaluate_cycle(run, 0, LogSpace::always);
+  return true;
+}
+
+// The reading warnings of `file` on standard error, as KINEX.exe writes them.
+void warn_reading(const std::string& file, const ReadNotes& notes, std::string& err) {
+  for (const InputWarning& warning : notes.warnings) {
+    err += warning_message("kinex: ", report::shown_name(file), warning);
+  }
+}
+
+// With Strict::yes, whether `file` has findings; if so, says so on `err`.
+bool refused(Strict strict, const std::string& file, std::size_t count, std::string& err) {
+  if (strict == Strict::no || count == 0) return false;
+  const std::string shown = report::shown_name(file);
+  err += "kinex: " + shown + ": " + warning_count(count) + "; " + kStrictFlag +
+         " takes only clean files (kinex check " + shown + " lists them)\n";
   return true;
 }
 
@@ -141,9 +187,11 @@ ProgressFn file_progress(const ProgressFn& progress, std::size_t k, std::size_t 
   return [&progress, done, all](double part) { progress((done + part) / all); };
 }
 
-// The options a batch command (json, csv) takes before its files.
-bool batch_option(const std::string& arg, bool csv) {
-  return arg == "-h" || arg == "--help" || (csv && arg == kSpreadsheetFlag);
+// The options a batch command (json, csv, check) takes before its files.
+bool batch_option(const std::string& arg, const std::string& command) {
+  if (arg == "-h" || arg == "--help") return true;
+  if (command == "check") return arg == kJsonFlag;
+  return arg == kStrictFlag || (command == "csv" && arg == kSpreadsheetFlag);
 }
 
 // Splits the arguments of a batch command at its first file: what comes
@@ -151,7 +199,7 @@ bool batch_option(const std::string& arg, bool csv) {
 // everything after it are files (a leading "--" only marks where the files
 // begin). An argument before the files that looks like an option but is none
 // is refused with a hint, rather than read as a file.
-bool split_batch(const std::vector<std::string>& args, bool csv, std::vector<std::string>& options,
+bool split_batch(const std::vector<std::string>& args, std::vector<std::string>& options,
                  std::vector<std::string>& files, std::string& err) {
   std::size_t k = 2;
   for (; k < args.size(); ++k) {
@@ -161,7 +209,7 @@ bool split_batch(const std::vector<std::string>& args, bool csv, std::vector<std
       break;
     }
     if (arg.size() < 2 || arg[0] != '-') break;
-    if (!batch_option(arg, csv)) {
+    if (!batch_option(arg, args[1])) {
       const std::string shown = report::shown_name(arg);
       err += "kinex " + args[1] + ": unknown option '" + shown +
              "'; a file whose name starts with '-' goes after '--' (kinex " + args[1] + " -- " +
@@ -181,17 +229,54 @@ int command_report(const std::vector<std::string>& args, std::string& out, std::
   return run_program(args, out, err, 0, progress);
 }
 
-int command_json(const std::vector<std::string>& files, const std::string& program, Output& out,
-                 std::string& err, const ProgressFn& progress) {
+int command_check(const std::vector<std::string>& files, bool as_json, Output& out,
+                  std::string& err, const ProgressFn& progress) {
+  bool unread = false, warned = false;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    Run run;
+    ReadNotes notes;
+    const bool read =
+        evaluated(files[k], run, notes, err, file_progress(progress, k, files.size()));
+    const std::vector<InputWarning> found =
+        read ? findings(run, notes) : std::vector<InputWarning>{};
+    unread = unread || !read;
+    warned = warned || !found.empty();
+    if (as_json) {
+      Json doc;
+      doc["file"] = files[k];
+      doc["read"] = read;
+      doc["warnings"] = warnings_json(found);
+      write_json_element(doc, k, out.text);
+    } else {
+      const std::string shown = report::shown_name(files[k]);
+      for (const InputWarning& finding : found) out.text += finding_line(shown, finding);
+      out.text += shown + ": " + (read ? warning_count(found.size()) : "could not be read") + "\n";
+    }
+    if (!out.deliver()) return kExitFailed;
+  }
+  if (as_json) end_json_array(files.size(), out.text);
+  if (!out.deliver()) return kExitFailed;
+  return unread ? kExitFailed : warned ? kExitWarned : kExitOk;
+}
+
+int command_json(const std::vector<std::string>& files, const std::string& program, Strict strict,
+                 Output& out, std::string& err, const ProgressFn& progress) {
   int status = kExitOk;
   std::size_t written = 0;
   for (std::size_t k = 0; k < files.size(); ++k) {
     Run run;
-    if (!evaluated(files[k], run, err, file_progress(progress, k, files.size()))) {
+    ReadNotes notes;
+    if (!evaluated(files[k], run, notes, err, file_progress(progress, k, files.size()))) {
       status = kExitFailed;
       continue;
     }
-    const Json doc = cycle_json(run, {program, "json", files[k]});
+    warn_reading(files[k], notes, err);
+    const std::vector<InputWarning> found = findings(run, notes);
+    if (refused(strict, files[k], found.size(), err)) {
+      status = kExitFailed;
+      continue;
+    }
+    const Json doc = cycle_json(run, {program, "json", files[k]}, found);
     if (files.size() == 1) {
       write_json(doc, out.text);
     } else {
@@ -204,13 +289,20 @@ int command_json(const std::vector<std::string>& files, const std::string& progr
   return out.deliver() ? status : kExitFailed;
 }
 
-int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Output& out,
-                std::string& err, const ProgressFn& progress) {
+int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Strict strict,
+                Output& out, std::string& err, const ProgressFn& progress) {
   int status = kExitOk;
   out.text += csv_header();
   for (std::size_t k = 0; k < files.size(); ++k) {
     Run run;
-    if (!evaluated(files[k], run, err, file_progress(progress, k, files.size()))) {
+    ReadNotes notes;
+    if (!evaluated(files[k], run, notes, err, file_progress(progress, k, files.size()))) {
+      status = kExitFailed;
+      continue;
+    }
+    warn_reading(files[k], notes, err);
+    const std::size_t found = findings(run, notes).size();
+    if (refused(strict, files[k], found, err)) {
       status = kExitFailed;
       continue;
     }
@@ -219,19 +311,26 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Out
              ": a spreadsheet takes this name for a formula; " + kSpreadsheetFlag +
              " writes it as text\n";
     }
-    out.text += csv_row(run, for_spreadsheet);
+    out.text += csv_row(run, for_spreadsheet, found);
     if (!out.deliver()) return kExitFailed;
   }
   return out.deliver() ? status : kExitFailed;
 }
 
-int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& out,
+int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict strict, Output& out,
                  std::string& err, const ProgressFn& progress) {
   Run cycle;
   Failure failure;
-  if (!load_cycle(file, cycle, failure)) {
+  ReadNotes notes;
+  if (!load_cycle(file, cycle, failure, notes)) {
     err += failure.message;
     return kExitFailed;
+  }
+  warn_reading(file, notes, err);
+  if (strict == Strict::yes) {
+    // The file as it stands; each row then evaluates the cycle anew.
+    evaluate_cycle(cycle, 0, LogSpace::always);
+    if (refused(strict, file, findings(cycle, notes).size(), err)) return kExitFailed;
   }
   const std::vector<double> values = sweep_values(sweep);
   const ScanWriter writer(sweep, values, cycle.cycle.n, csv);
@@ -253,8 +352,8 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& 
   return out.deliver() ? kExitOk : kExitFailed;
 }
 
-int command_plot(const std::string& file, const std::string& output, Output& out, std::string& err,
-                 const ProgressFn& progress) {
+int command_plot(const std::string& file, const std::string& output, Strict strict, Output& out,
+                 std::string& err, const ProgressFn& progress) {
   const bool to_file = !output.empty() && output != "-";
   if (to_file && same_file(output, file)) {
     err += "kinex plot: " + report::shown_name(output) + " is the input file " +
@@ -262,7 +361,10 @@ int command_plot(const std::string& file, const std::string& output, Output& out
     return kExitFailed;
   }
   Run run;
-  if (!evaluated(file, run, err, progress)) return kExitFailed;
+  ReadNotes notes;
+  if (!evaluated(file, run, notes, err, progress)) return kExitFailed;
+  warn_reading(file, notes, err);
+  if (refused(strict, file, findings(run, notes).size(), err)) return kExitFailed;
   const std::string svg = render_profile_svg(run, file);
   if (!to_file) {
     out.text += svg;
@@ -309,8 +411,11 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   // line (split_batch), so that a file named like an option stays a file;
   // the FILE arguments here only show in the help.
   std::vector<std::string> unused;
+  bool strict = false;
+  const std::string strict_help = "Refuse a file with warnings (see kinex check) as unreadable";
   CLI::App* json = app.add_subcommand("json", "The input and every result as JSON, for scripts");
   json->add_option("FILE", unused, "Input files of KINEX.exe");
+  json->add_flag(kStrictFlag, strict, strict_help);
   json->formatter(std::make_shared<FixedUsage>("Usage: kinex json [OPTIONS] [--] FILE...\n"));
   json->footer(kJsonFooter);
 
@@ -319,6 +424,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   csv->add_option("FILE", unused, "Input files of KINEX.exe");
   csv->add_flag(kSpreadsheetFlag, for_spreadsheet,
                 "Write names that a spreadsheet would take for formulas as text (a leading ')");
+  csv->add_flag(kStrictFlag, strict, strict_help);
   csv->formatter(std::make_shared<FixedUsage>("Usage: kinex csv [OPTIONS] [--] FILE...\n"));
   csv->footer(kCsvFooter);
 
@@ -338,6 +444,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       ->type_name("STEP=FROM:TO:FACTOR");
   sweep_group->require_option(1);
   scan->add_flag("--csv", scan_as_csv, "CSV instead of the text table");
+  scan->add_flag(kStrictFlag, strict, strict_help);
   scan->footer(kScanFooter);
 
   std::string plot_file, plot_output;
@@ -345,7 +452,16 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   plot->add_option("FILE", plot_file, "Input file of KINEX.exe")->required();
   plot->add_option("-o,--output", plot_output, "Write the picture to OUT, not standard output")
       ->type_name("OUT");
+  plot->add_flag(kStrictFlag, strict, strict_help);
   plot->footer(kPlotFooter);
+
+  bool check_as_json = false;
+  CLI::App* check =
+      app.add_subcommand("check", "The warnings about each cycle, before a screening or a paper");
+  check->add_option("FILE", unused, "Input files of KINEX.exe");
+  check->add_flag(kJsonFlag, check_as_json, "One JSON array instead of the text lines");
+  check->formatter(std::make_shared<FixedUsage>("Usage: kinex check [OPTIONS] [--] FILE...\n"));
+  check->footer(kCheckFooter);
 
   app.footer(kFooter);  // after the subcommands, which would inherit it
 
@@ -355,7 +471,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     if (app.get_subcommands([&name](const CLI::App* sub) { return sub->check_name(name); })
             .empty()) {
       err += "kinex: unknown subcommand '" + report::shown_name(name) +
-             "'; the subcommands are report, json, csv, scan and plot\n"
+             "'; the subcommands are report, json, csv, scan, plot and check\n"
              "Run with --help for more information.\n";
       return kExitFailed;
     }
@@ -363,10 +479,11 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
 
   std::vector<std::string> command_line = args;
   std::vector<std::string> files;
-  const bool batch = args.size() >= 2 && (args[1] == "json" || args[1] == "csv");
+  const bool batch =
+      args.size() >= 2 && (args[1] == "json" || args[1] == "csv" || args[1] == "check");
   if (batch) {
     std::vector<std::string> options;
-    if (!split_batch(args, args[1] == "csv", options, files, err)) return kExitFailed;
+    if (!split_batch(args, options, files, err)) return kExitFailed;
     command_line.resize(2);
     command_line.insert(command_line.end(), options.begin(), options.end());
   }
@@ -391,9 +508,11 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     err += "kinex: FILE is required\nRun with --help for more information.\n";
     return kExitFailed;
   }
-  if (json->parsed()) return command_json(files, args[0], out, err, progress);
-  if (csv->parsed()) return command_csv(files, for_spreadsheet, out, err, progress);
-  if (plot->parsed()) return command_plot(plot_file, plot_output, out, err, progress);
+  const Strict strictness = strict ? Strict::yes : Strict::no;
+  if (check->parsed()) return command_check(files, check_as_json, out, err, progress);
+  if (json->parsed()) return command_json(files, args[0], strictness, out, err, progress);
+  if (csv->parsed()) return command_csv(files, for_spreadsheet, strictness, out, err, progress);
+  if (plot->parsed()) return command_plot(plot_file, plot_output, strictness, out, err, progress);
 
   Sweep sweep;
   std::string problem;
@@ -406,7 +525,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     err += "kinex scan: " + report::shown_name(problem) + "\n";
     return kExitFailed;
   }
-  return command_scan(scan_file, sweep, scan_as_csv, out, err, progress);
+  return command_scan(scan_file, sweep, scan_as_csv, strictness, out, err, progress);
 }
 
 int run_kinex(const std::vector<std::string>& args, std::string& out, std::string& err) {

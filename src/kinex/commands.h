@@ -13,11 +13,17 @@
 
 namespace kinex {
 
+// Whether a file with any finding (see kinex/check.h) is refused as an
+// unreadable one is: a one-line diagnostic on standard error, nothing in the
+// output, exit status kExitFailed.
+enum class Strict { no, yes };
+
 // A whole run of kinex: `args` is the command line with the program name
 // first. Reads the subcommand and its options, runs it and returns the exit
 // status: kExitOk when everything went well, kExitFailed on a bad command
 // line, when any input failed or when standard output could not be written
-// (`report` keeps the statuses of KINEX.exe). --help and --version write to `out`. Never
+// (`report` keeps the statuses of KINEX.exe; `check` gives kExitWarned for
+// files read with findings). --help and --version write to `out`. Never
 // exits the process.
 int run_kinex(const std::vector<std::string>& args, Output& out, std::string& err,
               const ProgressFn& progress = {});
@@ -29,29 +35,44 @@ int run_kinex(const std::vector<std::string>& args, std::string& out, std::strin
 int command_report(const std::vector<std::string>& args, std::string& out, std::string& err,
                    const ProgressFn& progress = {});
 
+// The findings of each file (see kinex/check.h): as text, a line per
+// finding and a summary line per file; `as_json`, one array with an object
+// per file (file, read, warnings). A file that cannot be read gets its
+// diagnostic on `err`. Returns kExitOk when every file was read and is
+// clean, kExitWarned when every file was read and some have findings,
+// kExitFailed when a file could not be read or the output not written.
+int command_check(const std::vector<std::string>& files, bool as_json, Output& out,
+                  std::string& err, const ProgressFn& progress = {});
+
+// Each of the following writes the reading warnings of its files on `err`
+// (as KINEX.exe does, under kinex's name), and with Strict::yes refuses the
+// files with findings.
+
 // One JSON document per file (an array when `files` has more than one), each
 // written as soon as its file is done. Each document records the command
 // line that gives it on its own: `program`, "json" and its file. (The whole
 // command line of a batch in every document would make the output grow with
 // the square of the files.)
-int command_json(const std::vector<std::string>& files, const std::string& program, Output& out,
-                 std::string& err, const ProgressFn& progress = {});
+int command_json(const std::vector<std::string>& files, const std::string& program, Strict strict,
+                 Output& out, std::string& err, const ProgressFn& progress = {});
 
 // The screening table: a header row and one row per file that could be read,
 // each written as soon as its file is done. Names that a spreadsheet would
 // take for formulas are guarded with `for_spreadsheet`, and warned about on
 // `err` without it.
-int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Output& out,
-                std::string& err, const ProgressFn& progress = {});
+int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Strict strict,
+                Output& out, std::string& err, const ProgressFn& progress = {});
 
-// The scan of one file, as a text table or as CSV, a row at a time.
-int command_scan(const std::string& file, const Sweep& sweep, bool csv, Output& out,
+// The scan of one file, as a text table or as CSV, a row at a time. With
+// Strict::yes the file is first evaluated as it stands, and refused when
+// that has findings.
+int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict strict, Output& out,
                  std::string& err, const ProgressFn& progress = {});
 
 // The SVG energy profile of one file, into `output` ("-" or empty: `out`).
 // Refuses an output that is the input file itself; the file is replaced
 // whole or not at all.
-int command_plot(const std::string& file, const std::string& output, Output& out, std::string& err,
-                 const ProgressFn& progress = {});
+int command_plot(const std::string& file, const std::string& output, Strict strict, Output& out,
+                 std::string& err, const ProgressFn& progress = {});
 
 }  // namespace kinex

@@ -8,17 +8,18 @@ namespace kinex {
 
 std::string csv_header() {
   return "file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning,log10_TOF,evaluation,"
-         "effective_span,apparent_barrier\n";
+         "effective_span,apparent_barrier,warnings\n";
 }
 
-std::string csv_row(const Run& run, bool for_spreadsheet) {
+std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings) {
   return csv_name_field(run.input_name, for_spreadsheet) + ',' + shortest(run.cycle.T) + ',' +
          std::to_string(run.cycle.n) + ',' + shortest(run.cycle.DeltaG) + ',' +
          shortest(run.results.TOF) + ',' + std::to_string(run.results.TDI) + ',' +
          std::to_string(run.results.TDTS) + ',' + shortest(energetic_span(run)) + ',' +
          (needs_driving_force_warning(run.profile) ? "1" : "0") + ',' +
          shortest(run.results.log10_TOF) + ',' + evaluation_name(run.results.evaluation) + ',' +
-         shortest(run.results.effective_span) + ',' + shortest(run.results.apparent_barrier) + '\n';
+         shortest(run.results.effective_span) + ',' + shortest(run.results.apparent_barrier) + ',' +
+         std::to_string(warnings) + '\n';
 }
 
 }  // namespace kinex

@@ -1,6 +1,7 @@
 // The screening table of `kinex csv`: one row per cycle.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "model/run.h"
@@ -9,7 +10,7 @@ namespace kinex {
 
 // The header row, ended by a line feed:
 // file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning,log10_TOF,
-// evaluation,effective_span,apparent_barrier
+// evaluation,effective_span,apparent_barrier,warnings
 // (the columns from log10_TOF on come after those of earlier versions, so
 // that scripts reading by position keep working).
 std::string csv_header();
@@ -19,7 +20,8 @@ std::string csv_header();
 // DeltaG and the energetic span in kcal/mol, the TOF in s^-1, warning 1 when
 // the driving force is not positive, else 0; then log10 |TOF|, the
 // evaluation ("direct" or "log-space"), the effective span and the apparent
-// barrier in kcal/mol. Reals as shortest().
-std::string csv_row(const Run& run, bool for_spreadsheet);
+// barrier in kcal/mol; last the number of findings (`warnings`, see
+// kinex/check.h). Reals as shortest().
+std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings);
 
 }  // namespace kinex

@@ -119,7 +119,8 @@ void write_value(const Json& value, int depth, std::string& out) {
 
 }  // namespace
 
-Json cycle_json(const Run& run, const std::vector<std::string>& command_line) {
+Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
+                const std::vector<InputWarning>& warnings) {
   const int64_t n = run.cycle.n;
   Json doc;
   doc["program"] = "kinex";
@@ -173,7 +174,20 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line) {
   Json flags = Json::object();
   flag_non_finite(doc, "", flags);
   doc["non_finite"] = flags;
+  doc["warnings"] = warnings_json(warnings);
   return doc;
+}
+
+Json warnings_json(const std::vector<InputWarning>& warnings) {
+  Json list = Json::array();
+  for (const InputWarning& warning : warnings) {
+    Json entry;
+    entry["code"] = warning.code;
+    entry["line"] = warning.line > 0 ? Json(warning.line) : Json(nullptr);
+    entry["text"] = warning.text;
+    list.push_back(std::move(entry));
+  }
+  return list;
 }
 
 void write_json(const Json& doc, std::string& out) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "input/warnings.h"
 #include "model/run.h"
 
 namespace kinex {
@@ -21,8 +22,15 @@ using Json = nlohmann::ordered_json;
 // step without that concentration is null. Every non-finite number is null
 // as well and listed in "non_finite" under its JSON pointer ("/results/TOF/
 // per_second": "NaN", "Infinity" or "-Infinity"); that object is empty when
-// every number is finite. `command_line` is stored as given.
-Json cycle_json(const Run& run, const std::vector<std::string>& command_line);
+// every number is finite. `command_line` is stored as given. Last,
+// "warnings" lists `warnings` (the findings of kinex/check.h) as
+// warnings_json() writes them.
+Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
+                const std::vector<InputWarning>& warnings);
+
+// The findings as an array of {"code", "line" (null where none applies),
+// "text"}, in their order.
+Json warnings_json(const std::vector<InputWarning>& warnings);
 
 // Appends `doc` as JSON text to `out`, ending with a line feed: objects one
 // member a line, indented by two blanks a level; arrays of plain values on

@@ -69,14 +69,14 @@ TEST(Cost, BatchDocumentsAndRowsGoOutOneByOneWithTheBytesOfAWholeArray) {
   for (const std::string& file : {files[0], files[2], files[3]}) {
     kinex::Run run;
     ASSERT_TRUE(kinex_evaluation(file, run));
-    whole.push_back(cycle_json(run, {"kinex", "json", file}));
+    whole.push_back(cycle_json(run, {"kinex", "json", file}, {}));
   }
   std::string expected;
   write_json(whole, expected);
   int writes = 0;
   std::string err;
   const std::string json = streamed(dir, writes, [&](Output& out, std::string& e) {
-    const int status = command_json(files, "kinex", out, e);
+    const int status = command_json(files, "kinex", Strict::no, out, e);
     err = e;
     return status == kExitFailed ? 0 : 1;  // the missing file fails the batch
   });
@@ -86,7 +86,7 @@ TEST(Cost, BatchDocumentsAndRowsGoOutOneByOneWithTheBytesOfAWholeArray) {
 
   writes = 0;
   const std::string csv = streamed(dir, writes, [&](Output& out, std::string& e) {
-    return command_csv(files, false, out, e) == 2 ? 0 : 1;
+    return command_csv(files, false, Strict::no, out, e) == 2 ? 0 : 1;
   });
   EXPECT_EQ(csv, kinex_run({"csv", files[0], files[1], files[2], files[3]}).out);
   EXPECT_EQ(writes, 3) << "the header goes with the first row";

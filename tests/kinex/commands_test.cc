@@ -67,7 +67,8 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"json", "--help"}, "Usage: kinex json [OPTIONS] [--] FILE..."},
       {{"csv", "--help"}, "Usage: kinex csv [OPTIONS] [--] FILE..."},
       {{"scan", "--help"}, "--temperature FROM:TO:STEP"},
-      {{"plot", "--help"}, "-o,--output OUT"}};
+      {{"plot", "--help"}, "-o,--output OUT"},
+      {{"check", "--help"}, "Usage: kinex check [OPTIONS] [--] FILE..."}};
   for (const auto& [args, expected] : help) {
     const Outcome o = kinex_run(args);
     EXPECT_EQ(o.status, kExitOk) << expected;
@@ -84,7 +85,9 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"json"}, "kinex: FILE is required"},
       {{"csv"}, "kinex: FILE is required"},
       {{"plot"}, "kinex: FILE is required"},
+      {{"check"}, "kinex: FILE is required"},
       {{"json", "--compact", "x.txt"}, "--compact"},
+      {{"check", "--strict", "x.txt"}, "--strict"},
       {{"plot", "a.txt", "b.txt"}, "b.txt"}};
   for (const auto& [args, expected] : wrong) {
     const Outcome o = kinex_run(args);

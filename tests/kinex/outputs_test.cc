@@ -124,7 +124,7 @@ void expect_row(const std::vector<std::string>& row, const Run& run, const Run& 
     EXPECT_TRUE(std::isnan(expected) ? std::isnan(x) : bits(x) == bits(expected))
         << what << ": " << field;
   };
-  ASSERT_EQ(row.size(), 13u);
+  ASSERT_EQ(row.size(), 14u);
   EXPECT_EQ(row[0], run.input_name);
   real(row[1], run.cycle.T, "T");
   EXPECT_EQ(row[2], std::to_string(run.cycle.n));
@@ -224,7 +224,7 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
   EXPECT_EQ(rows[0],
             (std::vector<std::string>{"file", "T", "n", "DeltaG", "TOF_per_s", "TDI", "TDTS",
                                       "energetic_span", "warning", "log10_TOF", "evaluation",
-                                      "effective_span", "apparent_barrier"}));
+                                      "effective_span", "apparent_barrier", "warnings"}));
   for (std::size_t c = 0; c < files.size(); ++c) {
     SCOPED_TRACE(files[c]);
     kinex::Run run, logs;
@@ -234,6 +234,8 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
     // Each document names the command that gives it alone, not the batch.
     EXPECT_EQ(docs[c].at("command_line"), json({"kinex", "json", files[c]}));
     expect_row(rows[c + 1], run, logs);
+    // The table counts the warnings that the document lists.
+    EXPECT_EQ(rows[c + 1][13], std::to_string(docs[c].at("warnings").size()));
   }
   // The shipped cycles lie well within the range of doubles.
   for (std::size_t c = 0; c < 2; ++c) {
