@@ -70,6 +70,13 @@ bool build_cycle(double T, const std::vector<StepInput>& steps, double DeltaG, C
 }
 
 bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure) {
+  std::vector<InputWarning> warnings;
+  return read_cycle(path, cycle, failure, warnings);
+}
+
+bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure,
+                std::vector<InputWarning>& warnings) {
+  warnings.clear();
   int error = 0;
   std::FILE* file = open_input(path, error);
   if (file == nullptr) {
@@ -79,9 +86,11 @@ bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure) {
   }
   Run run;
   run.input_name = path;
-  const bool ok = read_input(run, file, failure);
+  ReadNotes notes;
+  const bool ok = read_input(run, file, failure, notes);
   std::fclose(file);
   if (ok) cycle = std::move(run.cycle);
+  warnings = std::move(notes.warnings);
   return ok;
 }
 

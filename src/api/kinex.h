@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "input/failure.h"
+#include "input/warnings.h"
 #include "model/run.h"
 #include "report/sections.h"
 
@@ -48,6 +49,12 @@ bool build_cycle(double T, const std::vector<StepInput>& steps, double DeltaG, C
 // kExitNoMemory when the cycle is too large to hold) with the diagnostic,
 // "path:line: reason" and the line with a caret, without a program's name.
 bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure);
+
+// The same, with the warnings about a file that reads, but perhaps not as
+// meant (values left over on a line, numbers after DeltaG, a temperature in
+// degrees Celsius; see input/warnings.h) in `warnings`, empty when it fails.
+bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure,
+                std::vector<InputWarning>& warnings);
 
 // A cycle with everything the model finds for it.
 struct Evaluation {

@@ -101,6 +101,23 @@ TEST(Library, ReadingNamesTheFileAndTheFault) {
   }
 }
 
+// Reading warnings come with the cycle, which is the cycle as read.
+TEST(Library, ReadingGivesTheWarnings) {
+  test::ScratchDir dir;
+  Cycle cycle;
+  Failure failure;
+  std::vector<InputWarning> warnings;
+  ASSERT_TRUE(read_cycle(dir.write("comma.txt", "298,15\n1\n0.0 10.0 x x\n-5\n"), cycle, failure,
+                         warnings));
+  EXPECT_EQ(cycle.T, 298.0);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].code, kLeftoverValues);
+  EXPECT_EQ(warnings[0].line, 1);
+  EXPECT_FALSE(read_cycle(dir.write("bad.txt", "298,15\n1\n0.0 10.0 x none\n-5\n"), cycle, failure,
+                          warnings));
+  EXPECT_TRUE(warnings.empty());
+}
+
 // The README shows examples/library_example.cc; the example must be that
 // file, and it must build (it is a target of this project) and run.
 TEST(Library, ReadmeExampleIsTheCompiledOneAndRuns) {
