@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "model/names.h"
+
 namespace kinex {
 
 // The cycle as read from the input file.
@@ -136,6 +138,11 @@ struct Run {
   // run) with the share of the model's work done so far, 0..1; empty: not
   // called.
   std::function<void(double)> progress;
+
+  // The names of the states (empty: I0.., TS1..; see model/names.h) and
+  // the descriptors of a table's row; the model does not read them.
+  StateNames names;
+  std::vector<Descriptor> descriptors;
 
   Cycle cycle;      // the reader's
   Profile profile;  // compute_profile's
