@@ -6,8 +6,10 @@
 #include <limits>
 
 #include "kinex/format.h"
+#include "kinex/state_names.h"
 #include "kinex/summary.h"
 #include "model/profile.h"
+#include "report/line_writer.h"
 
 namespace kinex {
 namespace {
@@ -46,27 +48,31 @@ void check_concentration(const char* what, int64_t step, double conc, int64_t li
   add(found, kConcentrationNotPositive, line, std::move(text));
 }
 
+// A state's name in a finding: control characters escaped, so that a name
+// cannot start a line or reach the terminal as a command.
+std::string shown(const std::string& name) { return report::shown_name(name); }
+
 // One finding per intermediate that the transition state of step `i` lies
 // below: its own step's before it, the next one's after it.
-void check_barriers(const Run& run, int64_t i, int64_t line, std::vector<InputWarning>& found) {
+void check_barriers(const Run& run, const StateNames& names, int64_t i, int64_t line,
+                    std::vector<InputWarning>& found) {
   const int64_t n = run.cycle.n;
-  const double ts = run.cycle.G_ts[i];
-  const std::string state =
-      "the transition state of step " + std::to_string(i) + " (" + energy(ts) + ") lies below ";
-  const double before = run.cycle.G_int[i - 1];
+  const auto at = static_cast<std::size_t>(i);
+  const double ts = run.cycle.G_ts[at];
+  const std::string state = shown(names.transition[at]) + " (" + energy(ts) + ") lies below ";
+  const double before = run.cycle.G_int[at - 1];
   if (ts < before) {
     add(found, kNegativeBarrier, line,
-        state + "the intermediate of step " + std::to_string(i) + " (" + energy(before) +
+        state + shown(names.intermediate[at - 1]) + " (" + energy(before) +
             ") before it: a negative barrier");
   }
   // The intermediate after the last step is the first of the next turn.
-  const double after = i < n ? run.cycle.G_int[i] : run.cycle.G_int[0] + run.cycle.DeltaG;
-  const std::string named = i < n ? "the intermediate of step " + std::to_string(i + 1)
-                                  : std::string("the intermediate of step 1 in the next turn");
-  if (ts < after) {
-    add(found, kNegativeBarrier, line,
-        state + named + " (" + energy(after) + ") after it: a negative barrier");
-  }
+  const double after = i < n ? run.cycle.G_int[at] : run.cycle.G_int[0] + run.cycle.DeltaG;
+  std::string named = shown(i < n ? names.intermediate[at] : final_state_name(names));
+  named += " (" + energy(after);
+  if (i == n) named += ", " + shown(names.intermediate[0]) + " of the next turn";
+  if (ts < after)
+    add(found, kNegativeBarrier, line, state + named + ") after it: a negative barrier");
 }
 
 void check_tof_limit(const Run& run, std::vector<InputWarning>& found) {
@@ -105,10 +111,12 @@ void check_results(const Run& run, std::vector<InputWarning>& found) {
     if (count++ < kNamedResults) named.push_back(what + " (" + shortest(x) + ")");
   };
   const int64_t n = run.cycle.n;
+  const StateNames names = run_names(run);
   for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
     const std::string step = " of step " + std::to_string(i);
-    note(results.xtof_int[i - 1], "the intermediate" + step);
-    note(results.xtof_ts[i], "the transition state" + step);
+    note(results.xtof_int[at - 1], shown(names.intermediate[at - 1]));
+    note(results.xtof_ts[at], shown(names.transition[at]));
     if (run.cycle.has_reac[i]) note(results.xtof_reac[i], "the reactant" + step);
     if (run.cycle.has_prod[i]) note(results.xtof_prod[i], "the product" + step);
   }
@@ -133,6 +141,7 @@ std::vector<InputWarning> findings(const Run& evaluated, const ReadNotes& notes)
   std::vector<InputWarning> found = notes.warnings;
   check_temperature(run, notes, found);
   const int64_t n = run.cycle.n;
+  const StateNames names = run_names(run);
   for (int64_t i = 1; i <= n; ++i) {
     const auto at = static_cast<std::size_t>(i);
     const int64_t line = at < notes.lines.step.size() ? notes.lines.step[at] : 0;
@@ -142,7 +151,7 @@ std::vector<InputWarning> findings(const Run& evaluated, const ReadNotes& notes)
     if (run.cycle.has_prod[at]) {
       check_concentration("product", i, run.cycle.conc_prod[at], line, found);
     }
-    check_barriers(run, i, line, found);
+    check_barriers(run, names, i, line, found);
   }
   check_tof_limit(run, found);
   if (needs_driving_force_warning(run.profile)) {

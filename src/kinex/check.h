@@ -34,14 +34,18 @@ inline constexpr const char* kResultNotFinite = "result-not-finite";
 // - negative-barrier: one per transition state below the intermediate
 //   before it (that of its own step) or after it (that of the next step; for
 //   the last step the first intermediate of the next turn, G_int[0] +
-//   DeltaG), on the step's line;
+//   DeltaG), on the step's line; "TS2 (8.0 kcal/mol) lies below I2
+//   (10.0 kcal/mol) after it: a negative barrier";
 // - TOF-above-limit: log10 TOF above log10 k_B T/h with a forward TOF;
 // - no-driving-force: the report's warning, its lines joined, on DeltaG's line;
 // - result-not-finite: one for a TOF that is not finite, one for all the
 //   degrees of TOF control (intermediates, transition states, given
 //   reactants and products) that are not finite.
 // Ordered by line, those without a line (0) last; the model's findings have
-// no shown line. Empty for a clean cycle.
+// no shown line. Empty for a clean cycle. States are named by the run's
+// names (I0.., TS1.. where it has none; the final state I0′ "of the next
+// turn"), control characters escaped as report::shown_name() does;
+// concentrations by their step.
 std::vector<InputWarning> findings(const Run& evaluated, const ReadNotes& notes);
 
 // One finding as `kinex check` lists it: "FILE:LINE: warning: TEXT\n" (no

@@ -16,6 +16,7 @@
 #include "kinex/json_output.h"
 #include "kinex/output_file.h"
 #include "kinex/plot.h"
+#include "kinex/state_names.h"
 #include "report/line_writer.h"
 
 #ifndef KINEX_VERSION
@@ -333,7 +334,7 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
     if (refused(strict, file, findings(cycle, notes).size(), err)) return kExitFailed;
   }
   const std::vector<double> values = sweep_values(sweep);
-  const ScanWriter writer(sweep, values, cycle.cycle.n, csv);
+  const ScanWriter writer(sweep, values, run_names(cycle), csv);
   bool header = false;
   ScanRow before;
   bool first = true;

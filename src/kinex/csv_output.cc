@@ -1,6 +1,7 @@
 #include "kinex/csv_output.h"
 
 #include "kinex/format.h"
+#include "kinex/state_names.h"
 #include "kinex/summary.h"
 #include "model/profile.h"
 
@@ -8,10 +9,21 @@ namespace kinex {
 
 std::string csv_header() {
   return "file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning,log10_TOF,evaluation,"
-         "effective_span,apparent_barrier,warnings\n";
+         "effective_span,apparent_barrier,warnings,TDI_state,TDTS_state,"
+         "largest_X_TOF_intermediate,largest_X_TOF_transition_state\n";
 }
 
 std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings) {
+  const StateNames names = run_names(run);
+  const int64_t n = run.cycle.n;
+  std::string states;
+  for (const std::string& state :
+       {tdi_state(names, run.results.TDI), tdts_state(names, run.results.TDTS),
+        tdi_state(names, largest_xtof_intermediate(run.results, n) + 1),
+        tdts_state(names, largest_xtof_transition_state(run.results, n))}) {
+    states += ',';
+    states += csv_name_field(state, for_spreadsheet);
+  }
   return csv_name_field(run.input_name, for_spreadsheet) + ',' + shortest(run.cycle.T) + ',' +
          std::to_string(run.cycle.n) + ',' + shortest(run.cycle.DeltaG) + ',' +
          shortest(run.results.TOF) + ',' + std::to_string(run.results.TDI) + ',' +
@@ -19,7 +31,7 @@ std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings) 
          (needs_driving_force_warning(run.profile) ? "1" : "0") + ',' +
          shortest(run.results.log10_TOF) + ',' + evaluation_name(run.results.evaluation) + ',' +
          shortest(run.results.effective_span) + ',' + shortest(run.results.apparent_barrier) + ',' +
-         std::to_string(warnings) + '\n';
+         std::to_string(warnings) + states + '\n';
 }
 
 }  // namespace kinex

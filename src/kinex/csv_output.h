@@ -10,7 +10,8 @@ namespace kinex {
 
 // The header row, ended by a line feed:
 // file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning,log10_TOF,
-// evaluation,effective_span,apparent_barrier,warnings
+// evaluation,effective_span,apparent_barrier,warnings,TDI_state,TDTS_state,
+// largest_X_TOF_intermediate,largest_X_TOF_transition_state
 // (the columns from log10_TOF on come after those of earlier versions, so
 // that scripts reading by position keep working).
 std::string csv_header();
@@ -21,7 +22,10 @@ std::string csv_header();
 // the driving force is not positive, else 0; then log10 |TOF|, the
 // evaluation ("direct" or "log-space"), the effective span and the apparent
 // barrier in kcal/mol; last the number of findings (`warnings`, see
-// kinex/check.h). Reals as shortest().
+// kinex/check.h); then the names (see kinex/state_names.h) of the TDI, the
+// TDTS and the intermediate and transition state with the largest X_TOF, as
+// csv_name_field() writes them (empty where there is none). Reals as
+// shortest().
 std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings);
 
 }  // namespace kinex

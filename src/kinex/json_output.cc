@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "kinex/format.h"
+#include "kinex/state_names.h"
 #include "kinex/summary.h"
 #include "model/profile.h"
 
@@ -67,6 +68,63 @@ void flag_non_finite(Json& value, const std::string& pointer, Json& flags) {
 
 std::string escaped(const std::string& text) {
   return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// `name` as a key of `object`: as it is, or where a state of the same name
+// came before, with " (step STEP)" appended, so that no value is lost.
+std::string state_key(const Json& object, const std::string& name, int64_t step) {
+  if (!object.contains(name)) return name;
+  return name + " (step " + std::to_string(step) + ")";
+}
+
+// The states in cycle order, intermediates and transition states
+// interleaved, then the final state, each with its energy.
+Json states_json(const Run& run, const StateNames& names) {
+  const int64_t n = run.cycle.n;
+  Json list = Json::array();
+  auto add = [&list](const std::string& name, const char* kind, Json step, double G) {
+    list.push_back({{"name", name}, {"kind", kind}, {"step", std::move(step)}, {"G", G}});
+  };
+  for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    add(names.intermediate[at - 1], "intermediate", i, run.cycle.G_int[at - 1]);
+    add(names.transition[at], "transition_state", i, run.cycle.G_ts[at]);
+  }
+  if (n > 0) add(final_state_name(names), "final", nullptr, run.cycle.G_int[0] + run.cycle.DeltaG);
+  return list;
+}
+
+// The degrees of TOF control keyed by state name (reactants and products by
+// step number); only given reactants and products.
+Json xtof_by_state(const Run& run, const StateNames& names) {
+  const int64_t n = run.cycle.n;
+  const Results& results = run.results;
+  // Filled apart and joined at the end: an ordered_json object moves its
+  // members when it grows.
+  Json intermediates = Json::object(), transition_states = Json::object();
+  Json reactants = Json::object(), products = Json::object();
+  for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    const std::string& intermediate = names.intermediate[at - 1];
+    intermediates[state_key(intermediates, intermediate, i)] = results.xtof_int[at - 1];
+  }
+  for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    const std::string& ts = names.transition[at];
+    transition_states[state_key(transition_states, ts, i)] = results.xtof_ts[at];
+    if (run.cycle.has_reac[at]) reactants[std::to_string(i)] = results.xtof_reac[at];
+    if (run.cycle.has_prod[at]) products[std::to_string(i)] = results.xtof_prod[at];
+  }
+  Json by_state;
+  by_state["intermediates"] = std::move(intermediates);
+  by_state["transition_states"] = std::move(transition_states);
+  by_state["reactants"] = std::move(reactants);
+  by_state["products"] = std::move(products);
+  return by_state;
+}
+
+Json name_or_null(const std::string& name, bool exists) {
+  return exists ? Json(name) : Json(nullptr);
 }
 
 bool is_container(const Json& value) { return value.is_object() || value.is_array(); }
@@ -136,6 +194,8 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
   input["reactant"] = per_step(run.cycle.conc_reac, &run.cycle.has_reac, n);
   input["product"] = per_step(run.cycle.conc_prod, &run.cycle.has_prod, n);
   input["DeltaG"] = run.cycle.DeltaG;
+  const StateNames names = run_names(run);
+  input["states"] = states_json(run, names);
 
   Json& constants = doc["constants"];
   constants["k_B"] = k_B;
@@ -158,6 +218,15 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
   results["warning_text"] = warning ? Json(warning_text(run)) : Json(nullptr);
   results["TDI"] = run.results.TDI;
   results["TDTS"] = run.results.TDTS;
+  const auto is_step = [n](int64_t i) { return i >= 1 && i <= n; };
+  results["TDI_state"] = name_or_null(tdi_state(names, run.results.TDI), is_step(run.results.TDI));
+  results["TDTS_state"] =
+      name_or_null(tdts_state(names, run.results.TDTS), is_step(run.results.TDTS));
+  const int64_t int_max = largest_xtof_intermediate(run.results, n);
+  const int64_t ts_max = largest_xtof_transition_state(run.results, n);
+  results["largest_X_TOF"] = {
+      {"intermediate", name_or_null(tdi_state(names, int_max + 1), int_max >= 0)},
+      {"transition_state", name_or_null(tdts_state(names, ts_max), ts_max > 0)}};
   results["energetic_span"] = energetic_span(run);
   results["effective_span"] = run.results.effective_span;
   results["apparent_barrier"] = run.results.apparent_barrier;
@@ -166,6 +235,7 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
   xtof["transition_states"] = per_step(run.results.xtof_ts, nullptr, n);
   xtof["reactants"] = per_step(run.results.xtof_reac, &run.cycle.has_reac, n);
   xtof["products"] = per_step(run.results.xtof_prod, &run.cycle.has_prod, n);
+  results["X_TOF_by_state"] = xtof_by_state(run, names);
   Json& advice = results["advice"];
   advice["reactant_steps"] = advice_reactant_steps(run);
   advice["product_steps"] = advice_product_steps(run);

@@ -22,7 +22,19 @@ using Json = nlohmann::ordered_json;
 // step without that concentration is null. Every non-finite number is null
 // as well and listed in "non_finite" under its JSON pointer ("/results/TOF/
 // per_second": "NaN", "Infinity" or "-Infinity"); that object is empty when
-// every number is finite. `command_line` is stored as given. Last,
+// every number is finite.
+//
+// States by name (the run's names, else I0.., TS1..): "input"/"states" lists
+// them in cycle order, intermediates and transition states interleaved, then
+// the final state ({"name", "kind": "intermediate", "transition_state" or
+// "final", "step": the step it starts or whose barrier it is, null for the
+// final state, "G"}). "results" keeps "TDI" and "TDTS" as step numbers and
+// adds "TDI_state" and "TDTS_state" (null where the step is not 1..n);
+// "largest_X_TOF" names the intermediate and the transition state with the
+// largest X_TOF (null where none is finite); "X_TOF_by_state" holds the
+// degrees of control of "X_TOF" keyed by state name (a repeated name gets
+// " (step STEP)" appended), reactants and products keyed by step number and
+// only where given. `command_line` is stored as given. Last,
 // "warnings" lists `warnings` (the findings of kinex/check.h) as
 // warnings_json() writes them.
 Json cycle_json(const Run& run, const std::vector<std::string>& command_line,

@@ -7,6 +7,7 @@
 #include "input/failure.h"
 #include "kinex/cycle.h"
 #include "kinex/format.h"
+#include "kinex/state_names.h"
 #include "kinex/summary.h"
 #include "model/evaluate.h"
 #include "model/profile.h"
@@ -163,14 +164,26 @@ std::string value_heading(const Sweep& sweep, bool csv) {
   return "";
 }
 
-std::string note(const ScanRow& row, const ScanRow* before) {
+// A state's name as the text table shows it: control characters escaped.
+std::string shown_state(const std::string& name) { return report::shown_name(name); }
+
+std::string note(const ScanRow& row, const ScanRow* before, const StateNames& names) {
   std::string text;
-  auto add = [&text](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+  auto add = [&text](const std::string& part) {
+    if (!text.empty()) text += ", ";
+    text += part;
+  };
   if (before != nullptr && row.tdi_changed) {
-    add("TDI " + std::to_string(before->TDI) + " -> " + std::to_string(row.TDI));
+    std::string part = "TDI ";
+    part += shown_state(tdi_state(names, before->TDI)) + " -> ";
+    part += shown_state(tdi_state(names, row.TDI));
+    add(part);
   }
   if (before != nullptr && row.tdts_changed) {
-    add("TDTS " + std::to_string(before->TDTS) + " -> " + std::to_string(row.TDTS));
+    std::string part = "TDTS ";
+    part += shown_state(tdts_state(names, before->TDTS)) + " -> ";
+    part += shown_state(tdts_state(names, row.TDTS));
+    add(part);
   }
   if (row.warning) add("no positive driving force");
   if (row.evaluation == EvaluationMethod::log_space) add("log-space");
@@ -183,7 +196,8 @@ std::string aligned(const std::vector<std::string>& cells, const std::vector<std
   std::string line;
   for (std::size_t c = 0; c < cells.size(); ++c) {
     if (c > 0) line += "  ";
-    if (cells[c].size() < width[c]) line.append(width[c] - cells[c].size(), ' ');
+    const std::size_t shown = shown_width(cells[c]);
+    if (shown < width[c]) line.append(width[c] - shown, ' ');
     line += cells[c];
   }
   return line;
@@ -352,17 +366,27 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
 }
 
 ScanWriter::ScanWriter(const Sweep& sweep, const std::vector<double>& values, int64_t n, bool csv)
-    : sweep_(sweep), csv_(csv) {
+    : ScanWriter(sweep, values, default_names(n), csv) {}
+
+ScanWriter::ScanWriter(const Sweep& sweep, const std::vector<double>& values,
+                       const StateNames& names, bool csv)
+    : sweep_(sweep), csv_(csv), names_(names) {
   if (csv) return;
   std::size_t value_width = value_heading(sweep, false).size();
   for (const double x : values) value_width = std::max(value_width, shortest(x).size());
-  const std::size_t steps = std::to_string(n).size();
+  std::size_t tdi_width = 3, tdts_width = 4;
+  for (const std::string& name : names.intermediate) {
+    tdi_width = std::max(tdi_width, shown_width(shown_state(name)));
+  }
+  for (std::size_t i = 1; i < names.transition.size(); ++i) {
+    tdts_width = std::max(tdts_width, shown_width(shown_state(names.transition[i])));
+  }
   for (const std::string& heading : headings()) {
     width_.push_back(std::max(heading.size(), kReadableWidth));
   }
   width_[0] = value_width;
-  width_[3] = std::max(std::size_t{3}, steps);
-  width_[4] = std::max(std::size_t{4}, steps);
+  width_[3] = tdi_width;
+  width_[4] = tdts_width;
 }
 
 std::vector<std::string> ScanWriter::headings() const {
@@ -383,7 +407,7 @@ std::string ScanWriter::header() const {
     return value_heading(sweep_, true) +
            ",TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,log10_TOF,"
            "evaluation,effective_span,apparent_barrier" +
-           (temperature ? ",apparent_activation_energy\n" : "\n");
+           (temperature ? ",apparent_activation_energy" : "") + ",TDI_state,TDTS_state\n";
   }
   return aligned(headings(), width_) + '\n';
 }
@@ -398,18 +422,22 @@ std::string ScanWriter::line(const ScanRow& row, const ScanRow* before) const {
                        shortest(row.log10_TOF) + ',' + evaluation_name(row.evaluation) + ',' +
                        shortest(row.effective_span) + ',' + shortest(row.apparent_barrier);
     if (temperature) text += ',' + shortest(row.apparent_activation_energy);
+    text += ',';
+    text += csv_field(tdi_state(names_, row.TDI));
+    text += ',';
+    text += csv_field(tdts_state(names_, row.TDTS));
     return text + '\n';
   }
   std::vector<std::string> cells{shortest(row.value),
                                  exponent_form(row.TOF),
                                  significant(row.log10_TOF),
-                                 std::to_string(row.TDI),
-                                 std::to_string(row.TDTS),
+                                 shown_state(tdi_state(names_, row.TDI)),
+                                 shown_state(tdts_state(names_, row.TDTS)),
                                  significant(row.energetic_span),
                                  significant(row.effective_span)};
   if (temperature) cells.push_back(significant(row.apparent_activation_energy));
   std::string text = aligned(cells, width_);
-  const std::string remark = note(row, before);
+  const std::string remark = note(row, before, names_);
   if (!remark.empty()) text += "  " + remark;
   return text + '\n';
 }

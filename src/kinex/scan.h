@@ -92,10 +92,12 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
 //
 // The text table is for reading, its columns right-aligned and two blanks
 // apart: the swept value as typed (shortest(), the column as wide as the
-// widest of `values`), the TOF in exponent form, log10 TOF, TDI, TDTS, the
-// energetic and the effective span and, in temperature scans, the apparent
-// activation energy Ea, these with four significant digits (significant());
-// then a note where the TDI or TDTS switches ("TDTS 2 -> 3"), where the
+// widest of `values`), the TOF in exponent form, log10 TOF, the TDI and the
+// TDTS by name (the columns as wide as the widest name, control characters
+// escaped as report::shown_name() does), the energetic and the effective
+// span and, in temperature scans, the apparent activation energy Ea, these
+// with four significant digits (significant()); then a note where the TDI
+// or TDTS switches ("TDTS TS2 -> TS3"), where the
 // driving force is not positive, and "log-space" where the log-space
 // evaluation gave the row.
 //
@@ -103,9 +105,13 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
 // "product_STEP"), TOF_per_s, TDI, TDTS, energetic_span, warning,
 // TDI_changed, TDTS_changed (flags as 0 or 1), log10_TOF, evaluation
 // ("direct" or "log-space"), effective_span, apparent_barrier and, in
-// temperature scans, apparent_activation_energy; reals as shortest().
+// temperature scans, apparent_activation_energy; last TDI_state and
+// TDTS_state, the names as csv_field() writes them. Reals as shortest().
 class ScanWriter {
  public:
+  // `names`: the cycle's (see kinex/state_names.h); `n` alone: the defaults.
+  ScanWriter(const Sweep& sweep, const std::vector<double>& values, const StateNames& names,
+             bool csv);
   ScanWriter(const Sweep& sweep, const std::vector<double>& values, int64_t n, bool csv);
   std::string header() const;
   // The line of `row`; `before` is the row before it (nullptr for the first).
@@ -116,6 +122,7 @@ class ScanWriter {
 
   Sweep sweep_;
   bool csv_;
+  StateNames names_;
   std::vector<std::size_t> width_;
 };
 

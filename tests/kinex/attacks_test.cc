@@ -51,11 +51,11 @@ TEST(Cost, ScanRowsGoOutOneByOneAndEqualTheBufferedTable) {
     });
     EXPECT_EQ(text, buffered.out) << (csv ? "csv" : "table");
     EXPECT_EQ(writes, 11) << "one write per row";
-    // The text table is aligned on the widest number a row can hold, since
+    // The text table is aligned on the widest name a row can hold, since
     // no row is known when the first goes out.
     if (!csv) {
       const std::vector<std::string> lines = test::lines_of(text);
-      EXPECT_EQ(lines[0].find("TDI") + 3, lines[1].find(" 1 ") + 2);
+      EXPECT_EQ(lines[0].find("TDI") + 3, lines[1].find(" I0 ") + 3);
     }
   }
 }

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cycle_files.h"
@@ -30,6 +31,12 @@ void expect_log10_of_tof(double log10_TOF, double TOF) {
   if (!std::isnormal(TOF)) return;
   const double expected = std::log10(std::fabs(TOF));
   EXPECT_NEAR(log10_TOF, expected, 1e-12 * std::max(1.0, std::fabs(expected))) << TOF;
+}
+
+// A default name: I0, TS2, ...
+std::string state_name(std::string prefix, int64_t k) {
+  prefix += std::to_string(k);
+  return prefix;
 }
 
 // Compares one parsed document with the reference run: every real bitwise,
@@ -88,6 +95,9 @@ void expect_matches(const json& doc, const Run& run, const Run& logs) {
   EXPECT_EQ(doc.at("/results/warning"_json_pointer), run.profile.driving_force <= 0.0);
   EXPECT_EQ(doc.at("/results/TDI"_json_pointer), run.results.TDI);
   EXPECT_EQ(doc.at("/results/TDTS"_json_pointer), run.results.TDTS);
+  // The same states by their default names.
+  EXPECT_EQ(doc.at("/results/TDI_state"_json_pointer), state_name("I", run.results.TDI - 1));
+  EXPECT_EQ(doc.at("/results/TDTS_state"_json_pointer), state_name("TS", run.results.TDTS));
   const double within_turn =
       run.cycle.G_ts[run.results.TDTS] - run.cycle.G_int[run.results.TDI - 1];
   real("/results/energetic_span",
@@ -109,7 +119,31 @@ void expect_matches(const json& doc, const Run& run, const Run& logs) {
     given(run.cycle.has_reac[i], "/results/X_TOF/reactants/" + k, run.results.xtof_reac[i]);
     given(run.cycle.has_prod[i], "/input/product/" + k, run.cycle.conc_prod[i]);
     given(run.cycle.has_prod[i], "/results/X_TOF/products/" + k, run.results.xtof_prod[i]);
+    // Keyed by name and step number; reactants and products only where given.
+    const std::string by_state = "/results/X_TOF_by_state/";
+    const std::string step = std::to_string(i);
+    real(by_state + "intermediates/" + state_name("I", i - 1), run.results.xtof_int[i - 1]);
+    real(by_state + "transition_states/" + state_name("TS", i), run.results.xtof_ts[i]);
+    for (const auto& [kind, has, xtof] :
+         {std::tuple{"reactants/", run.cycle.has_reac[i], run.results.xtof_reac[i]},
+          std::tuple{"products/", run.cycle.has_prod[i], run.results.xtof_prod[i]}}) {
+      if (has) {
+        real(by_state + kind + step, xtof);
+      } else {
+        EXPECT_FALSE(doc.contains(json::json_pointer(by_state + kind + step))) << kind << step;
+      }
+    }
+    // The states in cycle order with their energies.
+    const json& states = doc.at("/input/states"_json_pointer);
+    EXPECT_EQ(states.at(2 * (i - 1)).at("name"), state_name("I", i - 1));
+    EXPECT_EQ(states.at(2 * (i - 1) + 1).at("name"), state_name("TS", i));
+    real("/input/states/" + std::to_string(2 * (i - 1)) + "/G", run.cycle.G_int[i - 1]);
+    real("/input/states/" + std::to_string(2 * (i - 1) + 1) + "/G", run.cycle.G_ts[i]);
   }
+  const json& last = doc.at("/input/states"_json_pointer).back();
+  EXPECT_EQ(last.at("name"), "I0\u2032");
+  EXPECT_EQ(last.at("kind"), "final");
+  real("/input/states/" + std::to_string(2 * n) + "/G", run.cycle.G_int[0] + run.cycle.DeltaG);
   EXPECT_EQ(flags.size(), non_finite_seen) << flags.dump();
 }
 
@@ -124,7 +158,7 @@ void expect_row(const std::vector<std::string>& row, const Run& run, const Run& 
     EXPECT_TRUE(std::isnan(expected) ? std::isnan(x) : bits(x) == bits(expected))
         << what << ": " << field;
   };
-  ASSERT_EQ(row.size(), 14u);
+  ASSERT_EQ(row.size(), 18u);
   EXPECT_EQ(row[0], run.input_name);
   real(row[1], run.cycle.T, "T");
   EXPECT_EQ(row[2], std::to_string(run.cycle.n));
@@ -142,6 +176,8 @@ void expect_row(const std::vector<std::string>& row, const Run& run, const Run& 
   EXPECT_EQ(row[10], evaluation_name(run.results.evaluation));
   real(row[11], logs.results.effective_span, "effective_span");
   real(row[12], logs.results.apparent_barrier, "apparent_barrier");
+  EXPECT_EQ(row[14], state_name("I", run.results.TDI - 1));
+  EXPECT_EQ(row[15], state_name("TS", run.results.TDTS));
 }
 
 // `kinex COMMAND files...`.
@@ -221,10 +257,11 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
   ASSERT_EQ(rows.size(), files.size() + 1);
   // The columns of earlier versions first, so that scripts reading by
   // position keep working.
-  EXPECT_EQ(rows[0],
-            (std::vector<std::string>{"file", "T", "n", "DeltaG", "TOF_per_s", "TDI", "TDTS",
-                                      "energetic_span", "warning", "log10_TOF", "evaluation",
-                                      "effective_span", "apparent_barrier", "warnings"}));
+  EXPECT_EQ(rows[0], (std::vector<std::string>{
+                         "file", "T", "n", "DeltaG", "TOF_per_s", "TDI", "TDTS", "energetic_span",
+                         "warning", "log10_TOF", "evaluation", "effective_span", "apparent_barrier",
+                         "warnings", "TDI_state", "TDTS_state", "largest_X_TOF_intermediate",
+                         "largest_X_TOF_transition_state"}));
   for (std::size_t c = 0; c < files.size(); ++c) {
     SCOPED_TRACE(files[c]);
     kinex::Run run, logs;

@@ -58,8 +58,14 @@ std::vector<std::vector<std::string>> checked_rows(
     kinex::Run run, logs;
     const std::string file = dir.write("at.txt", input_for(row[0]));
     if (!reference_run(file, run) || !kinex_evaluation(file, logs)) break;
-    EXPECT_EQ(row.size(), temperature ? 13u : 12u);
-    if (row.size() < 12) break;
+    EXPECT_EQ(row.size(), temperature ? 15u : 14u);
+    if (row.size() < 14) break;
+    // The names last: TDI_state and TDTS_state.
+    std::string tdi = "I", tdts = "TS";
+    tdi += std::to_string(run.results.TDI - 1);
+    tdts += std::to_string(run.results.TDTS);
+    EXPECT_EQ(row[row.size() - 2], tdi);
+    EXPECT_EQ(row.back(), tdts);
     EXPECT_EQ(bits(real(row[1])), bits(run.results.TOF));
     EXPECT_EQ(row[2], std::to_string(run.results.TDI));
     EXPECT_EQ(row[3], std::to_string(run.results.TDTS));
@@ -68,7 +74,7 @@ std::vector<std::vector<std::string>> checked_rows(
     EXPECT_EQ(row[9], evaluation_name(run.results.evaluation));
     EXPECT_EQ(bits(real(row[10])), bits(logs.results.effective_span));
     EXPECT_EQ(bits(real(row[11])), bits(logs.results.apparent_barrier));
-    if (temperature && row.size() > 12) {
+    if (temperature) {
       EXPECT_EQ(bits(real(row[12])), bits(logs.results.apparent_activation_energy));
     }
   }
@@ -151,10 +157,11 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   const auto records = checked_rows({"scan", file, "--temperature", "250:350:0.5", "--csv"},
                                     [&](const std::string& T) { return T + rest; });
   ASSERT_EQ(records.size(), 202u);
-  EXPECT_EQ(records[0], (std::vector<std::string>{
-                            "T", "TOF_per_s", "TDI", "TDTS", "energetic_span", "warning",
-                            "TDI_changed", "TDTS_changed", "log10_TOF", "evaluation",
-                            "effective_span", "apparent_barrier", "apparent_activation_energy"}));
+  EXPECT_EQ(records[0],
+            (std::vector<std::string>{"T", "TOF_per_s", "TDI", "TDTS", "energetic_span", "warning",
+                                      "TDI_changed", "TDTS_changed", "log10_TOF", "evaluation",
+                                      "effective_span", "apparent_barrier",
+                                      "apparent_activation_energy", "TDI_state", "TDTS_state"}));
   const double T_switch = switch_temperature();
   ASSERT_GT(T_switch, 291.0);
   ASSERT_LT(T_switch, 292.0);
@@ -181,7 +188,7 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   }
   ASSERT_EQ(marked.size(), 1u) << out;
   EXPECT_EQ(marked[0].substr(0, 6), "291.5 ") << out;
-  EXPECT_EQ(marked[0].substr(marked[0].size() - 23), "TDI 1 -> 2, TDTS 1 -> 2") << out;
+  EXPECT_EQ(marked[0].substr(marked[0].size() - 29), "TDI I0 -> I1, TDTS TS1 -> TS2") << out;
 }
 
 // A reactant swept at a step whose file has "x" there: the step then has
@@ -330,23 +337,23 @@ TEST(Scan, TextTableColumnsStayAlignedWhateverTheRowsHold) {
   for (std::size_t r = 0; r < 3; ++r)
     table += writer.line(rows[r], r == 0 ? nullptr : &rows[r - 1]);
   EXPECT_EQ(table,
-            "   T/K     TOF/s^-1    log10 TOF   TDI  TDTS  span/(kcal/mol)  effective span  "
+            "   T/K     TOF/s^-1    log10 TOF    TDI    TDTS  span/(kcal/mol)  effective span  "
             "Ea/(kcal/mol)\n"
-            "   5.0   8.051e-104       -103.1     1  1234            20.07           20.07  "
+            "   5.0   8.051e-104       -103.1     I0  TS1234            20.07           20.07  "
             "       0.5000  log-space\n"
-            "298.15    2.463e+00       0.3916  1234  1234            16.00             NaN  "
-            "       -12.35  TDI 1 -> 1234\n"
-            "1000.0   -5.500e-05       -4.260  1234     1          1234568       1.500e+08  "
-            "          inf  TDTS 1234 -> 1, no positive driving force\n");
+            "298.15    2.463e+00       0.3916  I1233  TS1234            16.00             NaN  "
+            "       -12.35  TDI I0 -> I1233\n"
+            "1000.0   -5.500e-05       -4.260  I1233     TS1          1234568       1.500e+08  "
+            "          inf  TDTS TS1234 -> TS1, no positive driving force\n");
 
   // Concentration scans have no Ea column; their CSV keeps every digit.
   ASSERT_TRUE(parse_sweep(R, "2=1e-3:1:10", sweep, error));
   const ScanWriter csv(sweep, {}, 3, true);
   EXPECT_EQ(csv.header(),
             "reactant_2,TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,"
-            "log10_TOF,evaluation,effective_span,apparent_barrier\n");
+            "log10_TOF,evaluation,effective_span,apparent_barrier,TDI_state,TDTS_state\n");
   EXPECT_EQ(csv.line(rows[0], nullptr),
-            "5.0,8.0513e-104,1,1234,20.0667,0,0,0,-103.0941,log-space,20.0667,103.2\n");
+            "5.0,8.0513e-104,1,1234,20.0667,0,0,0,-103.0941,log-space,20.0667,103.2,I0,\n");
   EXPECT_EQ(ScanWriter(sweep, {1e-3}, 3, false).header(),
             "reactant 2     TOF/s^-1    log10 TOF  TDI  TDTS  span/(kcal/mol)  effective span\n");
 }
