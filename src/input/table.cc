@@ -390,11 +390,14 @@ bool parse_table(const std::string& path, const std::string& text, double defaul
   }
   Layout layout;
   if (!read_header(path, records[0], layout, error)) return false;
-  if (records.size() < 2) {
-    error = path + ": the table has no rows under its header";
-    return false;
-  }
+
   for (std::size_t r = 1; r < records.size(); ++r) {
+    // A spreadsheet's empty rows (",,,") are no catalysts.
+    const std::vector<std::string>& cells = records[r].cells;
+    if (std::all_of(cells.begin(), cells.end(),
+                    [](const std::string& cell) { return trimmed(cell).empty(); })) {
+      continue;
+    }
     TableRow row;
     if (!read_row(path, layout, records[r], default_T, row)) {
       TableRow bad;
@@ -404,6 +407,10 @@ bool parse_table(const std::string& path, const std::string& text, double defaul
       row = std::move(bad);
     }
     rows.push_back(std::move(row));
+  }
+  if (rows.empty()) {
+    error = path + ": the table has no rows under its header";
+    return false;
   }
   return true;
 }

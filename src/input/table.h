@@ -40,11 +40,10 @@ bool is_table_name(const std::string& path);
 // Reads the table in `text` (the contents of `path`, which only names it in
 // the diagnostics): TSV when the header line holds a tab, else CSV (RFC 4180
 // quoting). A leading UTF-8 byte-order mark is skipped; lines may end in
-// CR LF. `default_T` is every row's temperature where the table has no
-// temperature column. Each data row goes into `rows`, a bad one with ok
-// false and its diagnostic. Returns false with `error` ("FILE:ROW:COLUMN:
-// reason" or "FILE: reason") when the header is wrong or the table has no
-// rows; `rows` is then empty.
+// CR LF; rows whose cells are all empty are skipped. `default_T` is every row's temperature where
+// the table has no temperature column. Each data row goes into `rows`, a bad one with ok false and
+// its diagnostic. Returns false with `error` ("FILE:ROW:COLUMN: reason" or "FILE: reason") when the
+// header is wrong or the table has no rows; `rows` is then empty.
 bool parse_table(const std::string& path, const std::string& text, double default_T,
                  std::vector<TableRow>& rows, std::string& error);
 

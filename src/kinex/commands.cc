@@ -214,12 +214,13 @@ void warn_reading(const std::string& file, const ReadNotes& notes, std::string& 
   }
 }
 
-// With Strict::yes, whether `file` has findings; if so, says so on `err`.
-bool refused(Strict strict, const std::string& file, std::size_t count, std::string& err) {
+// With Strict::yes, whether the cycle `name` (from the argument `file`) has
+// findings; if so, says so on `err`.
+bool refused(Strict strict, const std::string& name, const std::string& file, std::size_t count,
+             std::string& err) {
   if (strict == Strict::no || count == 0) return false;
-  const std::string shown = report::shown_name(file);
-  err += "kinex: " + shown + ": " + warning_count(count) + "; " + kStrictFlag +
-         " takes only clean files (kinex check " + shown + " lists them)\n";
+  err += "kinex: " + report::shown_name(name) + ": " + warning_count(count) + "; " + kStrictFlag +
+         " takes only clean files (kinex check " + report::shown_name(file) + " lists them)\n";
   return true;
 }
 
@@ -327,7 +328,7 @@ int command_json(const std::vector<std::string>& files, const std::string& progr
     const std::string name = source_name(sources[k]);
     warn_reading(name, notes, err);
     const std::vector<InputWarning> found = findings(run, notes);
-    if (refused(strict, name, found.size(), err)) {
+    if (refused(strict, name, sources[k].file, found.size(), err)) {
       status = kExitFailed;
       continue;
     }
@@ -365,7 +366,7 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
     const std::string name = source_name(sources[k]);
     warn_reading(name, notes, err);
     const std::size_t found = findings(run, notes).size();
-    if (refused(strict, name, found, err)) {
+    if (refused(strict, name, sources[k].file, found, err)) {
       status = kExitFailed;
       continue;
     }
@@ -398,7 +399,7 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
   if (strict == Strict::yes) {
     // The file as it stands; each row then evaluates the cycle anew.
     evaluate_cycle(cycle, 0, LogSpace::always);
-    if (refused(strict, name, findings(cycle, notes).size(), err)) return kExitFailed;
+    if (refused(strict, name, source.file, findings(cycle, notes).size(), err)) return kExitFailed;
   }
   const std::vector<double> values = sweep_values(sweep);
   const ScanWriter writer(sweep, values, cycle.cycle.n, csv);
@@ -435,7 +436,7 @@ int command_plot(const std::string& file, const std::string& output, Strict stri
   ReadNotes notes;
   if (!evaluated(source, run, notes, err, progress)) return kExitFailed;
   warn_reading(name, notes, err);
-  if (refused(strict, name, findings(run, notes).size(), err)) return kExitFailed;
+  if (refused(strict, name, source.file, findings(run, notes).size(), err)) return kExitFailed;
   const std::string svg = render_profile_svg(run, name);
   if (!to_file) {
     out.text += svg;

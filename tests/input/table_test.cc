@@ -33,6 +33,7 @@ struct GoodCase {
   std::vector<std::string> intermediates;
   std::vector<std::string> transitions;  // 1..n
   std::string final_state;
+  int64_t line = 2;  // of the row
 };
 
 class GoodTable : public testing::TestWithParam<GoodCase> {};
@@ -43,7 +44,7 @@ TEST_P(GoodTable, GivesTheCycleAndItsNames) {
   ASSERT_EQ(rows.size(), 1u);
   const TableRow& row = rows[0];
   EXPECT_EQ(row.name, c.name);
-  EXPECT_EQ(row.row, 2);
+  EXPECT_EQ(row.row, c.line);
   EXPECT_EQ(row.cycle.T, c.T);
   EXPECT_EQ(row.cycle.G_int, c.G_int);
   std::vector<double> ts(row.cycle.G_ts.begin() + 1, row.cycle.G_ts.end());
@@ -97,6 +98,17 @@ INSTANTIATE_TEST_SUITE_P(
                              {"I0"},
                              {"TS1"},
                              "Product"},
+                    GoodCase{"EmptyRowsSkipped",
+                             "name,I0,TS1,Product\n\n ,,,\nCu,0,10,-3\n,,,\n\n",
+                             "Cu",
+                             298.15,
+                             {0},
+                             {10},
+                             -3,
+                             {"I0"},
+                             {"TS1"},
+                             "Product",
+                             4},
                     GoodCase{"DeltaGColumn",
                              "name,I0,TS1,I1,TS2,deltaG\nRh,2,12,-1,14,-7\n",
                              "Rh",
@@ -252,6 +264,8 @@ TEST(Table, WithoutRowsFails) {
   std::vector<TableRow> rows;
   std::string error;
   EXPECT_FALSE(parse_table("e.csv", "name,I0,TS1,Product\n", 298.15, rows, error));
+  EXPECT_EQ(error, "e.csv: the table has no rows under its header");
+  EXPECT_FALSE(parse_table("e.csv", "name,I0,TS1,Product\n,,,\n", 298.15, rows, error));
   EXPECT_EQ(error, "e.csv: the table has no rows under its header");
   EXPECT_FALSE(parse_table("e.csv", "", 298.15, rows, error));
 }

@@ -158,6 +158,17 @@ INSTANTIATE_TEST_SUITE_P(
                                  "kinex: TABLE has several rows named 'r'\n"}),
     [](const testing::TestParamInfo<OneCycleCase>& info) { return info.param.label; });
 
+TEST(Tables, StrictRefusesARowWithFindingsAndPointsAtTheTable) {
+  ScratchDir dir;
+  // Row p's transition state lies below its intermediates.
+  const std::string table = dir.write("s.csv", "name,I0,TS1,Product\np,0,-1,-2\nq,0,9,-2\n");
+  const Outcome o = kinex_run({"csv", "--strict", table});
+  EXPECT_EQ(o.status, kExitFailed);
+  EXPECT_EQ(o.err, "kinex: " + table + ":p: 2 warnings; --strict takes only clean files (kinex " +
+                       "check " + table + " lists them)\n");
+  EXPECT_NE(o.out.find(table + ":q,"), std::string::npos);
+}
+
 TEST(Tables, LoadCyclesGivesEveryGoodCycleInOrder) {
   ScratchDir dir;
   const std::string table = dir.write("mixed.csv", kMixed);
