@@ -121,7 +121,15 @@ Column classify(const std::string& raw) {
   const std::string header = trimmed(raw);
   const std::string low = lower(header);
   Column column{Kind::state, header, 0};
-  if (low == "t" || low == "t/k" || low == "temperature") {
+  std::string unit_free = low;  // "t/k", "t (k)", "temperature [k]" -> the name alone
+  unit_free.erase(std::remove(unit_free.begin(), unit_free.end(), ' '), unit_free.end());
+  for (const char* unit : {"/k", "(k)", "[k]"}) {
+    const std::string u = unit;
+    if (unit_free.size() > u.size() && unit_free.ends_with(u)) {
+      unit_free.resize(unit_free.size() - u.size());
+    }
+  }
+  if (unit_free == "t" || unit_free == "temperature") {
     column.kind = Kind::temperature;
   } else if (low.find("descriptor") != std::string::npos) {
     column.kind = Kind::descriptor;

@@ -9,9 +9,9 @@
 // Between two intermediates in a row (and between the last intermediate and
 // the final state) the step's transition state is the higher of the two.
 // Besides the states: a column whose header contains "Descriptor" (any case)
-// holds a descriptor; "T", "T/K" or "Temperature" (any case) the temperature
-// in K; "[Rk]" / "[Pk]" the concentration of the reactant entering / the
-// product leaving step k ("x" or an empty cell: none).
+// holds a descriptor; "T" or "Temperature" (any case, bare or with "/K",
+// "(K)" or "[K]") the temperature in K; "[Rk]" / "[Pk]" the concentration of the reactant entering
+// / the product leaving step k ("x" or an empty cell: none).
 #pragma once
 
 #include <cstdint>
