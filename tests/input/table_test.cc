@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "api/kinex.h"
-#include "common/support.h"
-
 namespace kinex {
 namespace {
 
@@ -283,30 +280,6 @@ TEST(Table, WithoutRowsFails) {
 TEST(Table, NamesEndingInCsvOrTsvAreTables) {
   for (const char* name : {"a.csv", "b.TSV", "dir/c.Csv"}) EXPECT_TRUE(is_table_name(name));
   for (const char* name : {"a.txt", "csv", "a.csv.txt"}) EXPECT_FALSE(is_table_name(name));
-}
-
-// A volcano tool's table, read unchanged, gives the numbers of the
-// equivalent input file of KINEX.exe, bit for bit.
-TEST(Table, GivesTheSameTofAsTheInputFile) {
-  Cycle from_file;
-  Failure failure;
-  ASSERT_TRUE(read_cycle(std::string(KINEX_EXAMPLES) + "/three_step.txt", from_file, failure))
-      << failure.message;
-  const std::vector<TableRow> rows = good_rows(
-      "Catalyst,I0,TS1,I1,TS2,I2,TS3,Product,[R2],[P3]\n"
-      "three step,0.0,15.2,-5.1,20.3,-2.0,12.0,-10.0,0.5,1.0e-3\n");
-  ASSERT_EQ(rows.size(), 1u);
-  kinex::Run run;
-  TableRow row = rows[0];
-  ASSERT_TRUE(table_run("v.csv", std::move(row), run, failure));
-  EXPECT_EQ(run.input_name, "v.csv:three step");
-  Evaluation a, b;
-  ASSERT_TRUE(evaluate(from_file, a, failure, 1));
-  ASSERT_TRUE(evaluate(run.cycle, b, failure, 1));
-  EXPECT_EQ(test::bits(a.results.TOF), test::bits(b.results.TOF));
-  EXPECT_EQ(a.results.TDI, b.results.TDI);
-  EXPECT_EQ(a.results.TDTS, b.results.TDTS);
-  EXPECT_EQ(test::bits(a.results.effective_span), test::bits(b.results.effective_span));
 }
 
 }  // namespace
