@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "kinex/json_output.h"
 #include "kinex/output_file.h"
 #include "kinex/plot.h"
+#include "kinex/sources.h"
 #include "kinex/state_names.h"
 #include "report/line_writer.h"
 
@@ -66,11 +68,13 @@ constexpr const char* kJsonFooter =
     "non-finite one is null and listed under its JSON pointer in\n"
     "\"non_finite\". Last,\n"
     "\"warnings\" lists what kinex check finds: {code, line (null where none),\n"
-    "text}. Several files give an array. A file that cannot be read gets its\n"
-    "diagnostic on standard error and is left out; the others are still\n"
-    "written, and the exit status is 2. The reading warnings go to standard\n"
-    "error as well; --strict treats a file with any warning as one that cannot\n"
-    "be read. Every argument from the first file on is a file, so --strict\n"
+    "text}. A table's row adds \"table\" {file, row, name} and \"descriptors\"\n"
+    "{name: value} after \"file\". Several files, or a table, give an array.\n"
+    "A file (or a table's row) that cannot be read gets its diagnostic on\n"
+    "standard error and is left out; the others are still written, and the\n"
+    "exit status is 2. The reading warnings go to standard error as well;\n"
+    "--strict treats a file with any warning as one that cannot be read. Every argument from the "
+    "first file on is a file, so --strict\n"
     "comes before them; put -- before a first file whose name starts with '-'.\n"
     "Example:\n"
     "  kinex json catalyst_*.txt > results.json";
@@ -83,7 +87,8 @@ constexpr const char* kCsvFooter =
     "apparent_barrier (kcal/mol; NaN where not defined), warnings (how many\n"
     "kinex check lists for the file), then by name (I0.., TS1..) TDI_state,\n"
     "TDTS_state, largest_X_TOF_intermediate and largest_X_TOF_transition_state\n"
-    "(the states with the largest X_TOF).\n"
+    "(the states with the largest X_TOF); then, when a table has descriptor\n"
+    "columns, one column per descriptor (empty for a cycle without it).\n"
     "Fields are quoted as RFC 4180 has it, lines end in a line feed. A file\n"
     "that cannot be read gets its diagnostic on standard error and no row; the\n"
     "exit status is then 2. The reading warnings go to standard error;\n"
@@ -161,19 +166,57 @@ class FixedUsage : public CLI::Formatter {
   std::string line_;
 };
 
-// Reads one file and takes it through the model, the logarithms always
-// evaluated so that log10_TOF comes from them, the reader's notes in
-// `notes`; false with the diagnostic on `err` when it cannot be read.
-bool evaluated(const std::string& file, Run& run, ReadNotes& notes, std::string& err,
+// Reads one cycle (a file or a table's row) and takes it through the model,
+// the logarithms always evaluated so that log10_TOF comes from them, the
+// reader's notes in `notes`; false with the diagnostic on `err` when it
+// cannot be read.
+bool evaluated(const Source& source, Run& run, ReadNotes& notes, std::string& err,
                const ProgressFn& progress) {
   Failure failure;
-  if (!load_cycle(file, run, failure, notes)) {
+  if (!load_source(source, run, failure, notes)) {
     err += failure.message;
     return false;
   }
   run.progress = progress;
   evaluate_cycle(run, 0, LogSpace::always);
   return true;
+}
+
+// The document of a table's row: `doc` with, after "file", "table" (its
+// file, the line of its row and its name) and "descriptors" ({name: value}).
+Json with_table(const Json& doc, const Source& source) {
+  if (!source.from_table) return doc;
+  Json table;
+  table["file"] = source.file;
+  table["row"] = source.row.row;
+  table["name"] = source.row.name;
+  Json descriptors = Json::object();
+  for (const Descriptor& d : source.row.descriptors) descriptors[d.name] = d.value;
+  Json result;
+  for (auto it = doc.begin(); it != doc.end(); ++it) {
+    result[it.key()] = it.value();
+    if (it.key() == "file") {
+      result["table"] = std::move(table);
+      result["descriptors"] = std::move(descriptors);
+    }
+  }
+  return result;
+}
+
+// The extra CSV fields of a batch with descriptors: a column per name, the
+// row's value or empty.
+std::string descriptor_fields(const std::vector<std::string>& names, const Source& source) {
+  std::string fields;
+  for (const std::string& name : names) {
+    fields += ',';
+    for (const Descriptor& d : source.row.descriptors) {
+      if (d.name == name) {
+        fields += shortest(d.value);
+        break;
+      }
+    }
+  }
+  return fields;
 }
 
 // The reading warnings of `file` on standard error, as KINEX.exe writes them.
@@ -183,12 +226,13 @@ void warn_reading(const std::string& file, const ReadNotes& notes, std::string& 
   }
 }
 
-// With Strict::yes, whether `file` has findings; if so, says so on `err`.
-bool refused(Strict strict, const std::string& file, std::size_t count, std::string& err) {
+// With Strict::yes, whether the cycle `name` (from the argument `file`) has
+// findings; if so, says so on `err`.
+bool refused(Strict strict, const std::string& name, const std::string& file, std::size_t count,
+             std::string& err) {
   if (strict == Strict::no || count == 0) return false;
-  const std::string shown = report::shown_name(file);
-  err += "kinex: " + shown + ": " + warning_count(count) + "; " + kStrictFlag +
-         " takes only clean files (kinex check " + shown + " lists them)\n";
+  err += "kinex: " + report::shown_name(name) + ": " + warning_count(count) + "; " + kStrictFlag +
+         " takes only clean files (kinex check " + report::shown_name(file) + " lists them)\n";
   return true;
 }
 
@@ -202,6 +246,8 @@ ProgressFn file_progress(const ProgressFn& progress, std::size_t k, std::size_t 
 // The options a batch command (json, csv, check) takes before its files.
 bool batch_option(const std::string& arg, const std::string& command) {
   if (arg == "-h" || arg == "--help") return true;
+  if (arg.rfind("-T", 0) == 0 || arg.rfind("--temperature=", 0) == 0 || arg == "--temperature")
+    return true;
   if (command == "check") return arg == kJsonFlag;
   return arg == kStrictFlag || (command == "csv" && arg == kSpreadsheetFlag);
 }
@@ -229,6 +275,9 @@ bool split_batch(const std::vector<std::string>& args, std::vector<std::string>&
       return false;
     }
     options.push_back(arg);
+    // The value of -T / --temperature is the next argument, not a file.
+    if ((arg == "-T" || arg == "--temperature") && k + 1 < args.size())
+      options.push_back(args[++k]);
   }
   files.assign(args.begin() + static_cast<std::ptrdiff_t>(k), args.end());
   return true;
@@ -242,54 +291,62 @@ int command_report(const std::vector<std::string>& args, std::string& out, std::
 }
 
 int command_check(const std::vector<std::string>& files, bool as_json, Output& out,
-                  std::string& err, const ProgressFn& progress) {
+                  std::string& err, const ProgressFn& progress, const TableOptions& tables) {
+  const std::vector<Source> sources = expand_sources(files, tables.default_T);
   bool unread = false, warned = false;
-  for (std::size_t k = 0; k < files.size(); ++k) {
+  for (std::size_t k = 0; k < sources.size(); ++k) {
     Run run;
     ReadNotes notes;
     const bool read =
-        evaluated(files[k], run, notes, err, file_progress(progress, k, files.size()));
+        evaluated(sources[k], run, notes, err, file_progress(progress, k, sources.size()));
     const std::vector<InputWarning> found =
         read ? findings(run, notes) : std::vector<InputWarning>{};
     unread = unread || !read;
     warned = warned || !found.empty();
+    const std::string name = source_name(sources[k]);
     if (as_json) {
       Json doc;
-      doc["file"] = files[k];
+      doc["file"] = name;
       doc["read"] = read;
       doc["warnings"] = warnings_json(found);
       write_json_element(doc, k, out.text);
     } else {
-      const std::string shown = report::shown_name(files[k]);
+      const std::string shown = report::shown_name(name);
       for (const InputWarning& finding : found) out.text += finding_line(shown, finding);
       out.text += shown + ": " + (read ? warning_count(found.size()) : "could not be read") + "\n";
     }
     if (!out.deliver()) return kExitFailed;
   }
-  if (as_json) end_json_array(files.size(), out.text);
+  if (as_json) end_json_array(sources.size(), out.text);
   if (!out.deliver()) return kExitFailed;
   return unread ? kExitFailed : warned ? kExitWarned : kExitOk;
 }
 
 int command_json(const std::vector<std::string>& files, const std::string& program, Strict strict,
-                 Output& out, std::string& err, const ProgressFn& progress) {
+                 Output& out, std::string& err, const ProgressFn& progress,
+                 const TableOptions& tables) {
+  const std::vector<Source> sources = expand_sources(files, tables.default_T);
+  // One file alone gives one document; a table, or several cycles, an array.
+  const bool alone = sources.size() == 1 && !sources[0].from_table;
   int status = kExitOk;
   std::size_t written = 0;
-  for (std::size_t k = 0; k < files.size(); ++k) {
+  for (std::size_t k = 0; k < sources.size(); ++k) {
     Run run;
     ReadNotes notes;
-    if (!evaluated(files[k], run, notes, err, file_progress(progress, k, files.size()))) {
+    if (!evaluated(sources[k], run, notes, err, file_progress(progress, k, sources.size()))) {
       status = kExitFailed;
       continue;
     }
-    warn_reading(files[k], notes, err);
+    const std::string name = source_name(sources[k]);
+    warn_reading(name, notes, err);
     const std::vector<InputWarning> found = findings(run, notes);
-    if (refused(strict, files[k], found.size(), err)) {
+    if (refused(strict, name, sources[k].file, found.size(), err)) {
       status = kExitFailed;
       continue;
     }
-    const Json doc = cycle_json(run, {program, "json", files[k]}, found);
-    if (files.size() == 1) {
+    const Json doc =
+        with_table(cycle_json(run, {program, "json", sources[k].file}, found), sources[k]);
+    if (alone) {
       write_json(doc, out.text);
     } else {
       write_json_element(doc, written, out.text);
@@ -297,24 +354,31 @@ int command_json(const std::vector<std::string>& files, const std::string& progr
     ++written;
     if (!out.deliver()) return kExitFailed;
   }
-  if (files.size() != 1) end_json_array(written, out.text);
+  if (!alone) end_json_array(written, out.text);
   return out.deliver() ? status : kExitFailed;
 }
 
 int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Strict strict,
-                Output& out, std::string& err, const ProgressFn& progress) {
+                Output& out, std::string& err, const ProgressFn& progress,
+                const TableOptions& tables) {
+  const std::vector<Source> sources = expand_sources(files, tables.default_T);
+  const std::vector<std::string> descriptors = descriptor_names(sources);
   int status = kExitOk;
-  out.text += csv_header();
-  for (std::size_t k = 0; k < files.size(); ++k) {
+  std::string header = csv_header();
+  header.pop_back();  // the line feed
+  for (const std::string& name : descriptors) header += ',' + csv_name_field(name, for_spreadsheet);
+  out.text += header + '\n';
+  for (std::size_t k = 0; k < sources.size(); ++k) {
     Run run;
     ReadNotes notes;
-    if (!evaluated(files[k], run, notes, err, file_progress(progress, k, files.size()))) {
+    if (!evaluated(sources[k], run, notes, err, file_progress(progress, k, sources.size()))) {
       status = kExitFailed;
       continue;
     }
-    warn_reading(files[k], notes, err);
+    const std::string name = source_name(sources[k]);
+    warn_reading(name, notes, err);
     const std::size_t found = findings(run, notes).size();
-    if (refused(strict, files[k], found, err)) {
+    if (refused(strict, name, sources[k].file, found, err)) {
       status = kExitFailed;
       continue;
     }
@@ -323,26 +387,31 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
              ": a spreadsheet takes this name for a formula; " + kSpreadsheetFlag +
              " writes it as text\n";
     }
-    out.text += csv_row(run, for_spreadsheet, found);
+    std::string row = csv_row(run, for_spreadsheet, found);
+    row.pop_back();  // the line feed
+    out.text += row + descriptor_fields(descriptors, sources[k]) + '\n';
     if (!out.deliver()) return kExitFailed;
   }
   return out.deliver() ? status : kExitFailed;
 }
 
 int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress) {
+                 std::string& err, const ProgressFn& progress, const TableOptions& tables) {
+  Source source;
+  if (!single_source(file, tables, source, err)) return kExitFailed;
+  const std::string name = source_name(source);
   Run cycle;
   Failure failure;
   ReadNotes notes;
-  if (!load_cycle(file, cycle, failure, notes)) {
+  if (!load_source(source, cycle, failure, notes)) {
     err += failure.message;
     return kExitFailed;
   }
-  warn_reading(file, notes, err);
+  warn_reading(name, notes, err);
   if (strict == Strict::yes) {
     // The file as it stands; each row then evaluates the cycle anew.
     evaluate_cycle(cycle, 0, LogSpace::always);
-    if (refused(strict, file, findings(cycle, notes).size(), err)) return kExitFailed;
+    if (refused(strict, name, source.file, findings(cycle, notes).size(), err)) return kExitFailed;
   }
   const std::vector<double> values = sweep_values(sweep);
   const ScanWriter writer(sweep, values, run_names(cycle), csv);
@@ -365,19 +434,22 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
 }
 
 int command_plot(const std::string& file, const std::string& output, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress) {
+                 std::string& err, const ProgressFn& progress, const TableOptions& tables) {
   const bool to_file = !output.empty() && output != "-";
   if (to_file && same_file(output, file)) {
     err += "kinex plot: " + report::shown_name(output) + " is the input file " +
            report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
     return kExitFailed;
   }
+  Source source;
+  if (!single_source(file, tables, source, err)) return kExitFailed;
+  const std::string name = source_name(source);
   Run run;
   ReadNotes notes;
-  if (!evaluated(file, run, notes, err, progress)) return kExitFailed;
-  warn_reading(file, notes, err);
-  if (refused(strict, file, findings(run, notes).size(), err)) return kExitFailed;
-  const std::string svg = render_profile_svg(run, file);
+  if (!evaluated(source, run, notes, err, progress)) return kExitFailed;
+  warn_reading(name, notes, err);
+  if (refused(strict, name, source.file, findings(run, notes).size(), err)) return kExitFailed;
+  const std::string svg = render_profile_svg(run, name);
   if (!to_file) {
     out.text += svg;
     return out.deliver() ? kExitOk : kExitFailed;
@@ -426,17 +498,21 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   bool strict = false;
   const std::string strict_help = "Refuse a file with warnings (see kinex check) as unreadable";
   CLI::App* json = app.add_subcommand("json", "The input and every result as JSON, for scripts");
-  json->add_option("FILE", unused, "Input files of KINEX.exe");
+  json->add_option("FILE", unused, "Input files of KINEX.exe, or tables (.csv, .tsv)");
   json->add_flag(kStrictFlag, strict, strict_help);
+  TableOptions tables;
+  const std::string temperature_help = "Temperature of table rows without one (default 298.15)";
+  json->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   json->formatter(std::make_shared<FixedUsage>("Usage: kinex json [OPTIONS] [--] FILE...\n"));
   json->footer(kJsonFooter);
 
   bool for_spreadsheet = false;
   CLI::App* csv = app.add_subcommand("csv", "One CSV row per file, for screening many cycles");
-  csv->add_option("FILE", unused, "Input files of KINEX.exe");
+  csv->add_option("FILE", unused, "Input files of KINEX.exe, or tables (.csv, .tsv)");
   csv->add_flag(kSpreadsheetFlag, for_spreadsheet,
                 "Write names that a spreadsheet would take for formulas as text (a leading ')");
   csv->add_flag(kStrictFlag, strict, strict_help);
+  csv->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   csv->formatter(std::make_shared<FixedUsage>("Usage: kinex csv [OPTIONS] [--] FILE...\n"));
   csv->footer(kCsvFooter);
 
@@ -444,7 +520,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   bool scan_as_csv = false;
   CLI::App* scan =
       app.add_subcommand("scan", "The cycle over a range of temperatures or of a concentration");
-  scan->add_option("FILE", scan_file, "Input file of KINEX.exe")->required();
+  scan->add_option("FILE", scan_file, "Input file of KINEX.exe or table (.csv, .tsv)")->required();
   CLI::App* sweep_group = scan->add_option_group("sweep", "What to sweep (exactly one)");
   const CLI::Option* by_temperature =
       sweep_group->add_option("--temperature", temperature, "The temperature in K")
@@ -457,21 +533,26 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   sweep_group->require_option(1);
   scan->add_flag("--csv", scan_as_csv, "CSV instead of the text table");
   scan->add_flag(kStrictFlag, strict, strict_help);
+  const std::string row_help = "The row of a table (its name in column 1) to take";
+  scan->add_option("--row", tables.row, row_help)->type_name("NAME");
   scan->footer(kScanFooter);
 
   std::string plot_file, plot_output;
   CLI::App* plot = app.add_subcommand("plot", "The energy profile as an SVG picture");
-  plot->add_option("FILE", plot_file, "Input file of KINEX.exe")->required();
+  plot->add_option("FILE", plot_file, "Input file of KINEX.exe or table (.csv, .tsv)")->required();
   plot->add_option("-o,--output", plot_output, "Write the picture to OUT, not standard output")
       ->type_name("OUT");
   plot->add_flag(kStrictFlag, strict, strict_help);
+  plot->add_option("--row", tables.row, row_help)->type_name("NAME");
+  plot->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   plot->footer(kPlotFooter);
 
   bool check_as_json = false;
   CLI::App* check =
       app.add_subcommand("check", "The warnings about each cycle, before a screening or a paper");
-  check->add_option("FILE", unused, "Input files of KINEX.exe");
+  check->add_option("FILE", unused, "Input files of KINEX.exe, or tables (.csv, .tsv)");
   check->add_flag(kJsonFlag, check_as_json, "One JSON array instead of the text lines");
+  check->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   check->formatter(std::make_shared<FixedUsage>("Usage: kinex check [OPTIONS] [--] FILE...\n"));
   check->footer(kCheckFooter);
 
@@ -520,11 +601,18 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     err += "kinex: FILE is required\nRun with --help for more information.\n";
     return kExitFailed;
   }
+  if (!(std::isfinite(tables.default_T) && tables.default_T > 0.0)) {
+    err += "kinex: -T/--temperature: " + shortest(tables.default_T) +
+           " is not a temperature in K above 0\nRun with --help for more information.\n";
+    return kExitFailed;
+  }
   const Strict strictness = strict ? Strict::yes : Strict::no;
-  if (check->parsed()) return command_check(files, check_as_json, out, err, progress);
-  if (json->parsed()) return command_json(files, args[0], strictness, out, err, progress);
-  if (csv->parsed()) return command_csv(files, for_spreadsheet, strictness, out, err, progress);
-  if (plot->parsed()) return command_plot(plot_file, plot_output, strictness, out, err, progress);
+  if (check->parsed()) return command_check(files, check_as_json, out, err, progress, tables);
+  if (json->parsed()) return command_json(files, args[0], strictness, out, err, progress, tables);
+  if (csv->parsed())
+    return command_csv(files, for_spreadsheet, strictness, out, err, progress, tables);
+  if (plot->parsed())
+    return command_plot(plot_file, plot_output, strictness, out, err, progress, tables);
 
   Sweep sweep;
   std::string problem;
@@ -537,7 +625,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     err += "kinex scan: " + report::shown_name(problem) + "\n";
     return kExitFailed;
   }
-  return command_scan(scan_file, sweep, scan_as_csv, strictness, out, err, progress);
+  return command_scan(scan_file, sweep, scan_as_csv, strictness, out, err, progress, tables);
 }
 
 int run_kinex(const std::vector<std::string>& args, std::string& out, std::string& err) {

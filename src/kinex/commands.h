@@ -10,6 +10,7 @@
 #include "driver/output.h"
 #include "driver/progress.h"
 #include "kinex/scan.h"
+#include "kinex/sources.h"
 
 namespace kinex {
 
@@ -42,8 +43,14 @@ int command_report(const std::vector<std::string>& args, std::string& out, std::
 // clean, kExitWarned when every file was read and some have findings,
 // kExitFailed when a file could not be read or the output not written.
 int command_check(const std::vector<std::string>& files, bool as_json, Output& out,
-                  std::string& err, const ProgressFn& progress = {});
+                  std::string& err, const ProgressFn& progress = {},
+                  const TableOptions& tables = {});
 
+// Each of the following takes tables beside input files (see
+// kinex/sources.h): every row of a table is a cycle "FILE:NAME", read with
+// `tables`; a bad row gets its diagnostic on `err` and is left out, and the
+// exit status is then kExitFailed, as for a file that cannot be read.
+//
 // Each of the following writes the reading warnings of its files on `err`
 // (as KINEX.exe does, under kinex's name), and with Strict::yes refuses the
 // files with findings.
@@ -53,26 +60,36 @@ int command_check(const std::vector<std::string>& files, bool as_json, Output& o
 // line that gives it on its own: `program`, "json" and its file. (The whole
 // command line of a batch in every document would make the output grow with
 // the square of the files.)
+// A table's row's document has, after "file", "table" ({file, row, name})
+// and "descriptors" ({name: value}); a table always gives an array.
 int command_json(const std::vector<std::string>& files, const std::string& program, Strict strict,
-                 Output& out, std::string& err, const ProgressFn& progress = {});
+                 Output& out, std::string& err, const ProgressFn& progress = {},
+                 const TableOptions& tables = {});
 
 // The screening table: a header row and one row per file that could be read,
 // each written as soon as its file is done. Names that a spreadsheet would
 // take for formulas are guarded with `for_spreadsheet`, and warned about on
 // `err` without it.
+// When the tables have descriptors, a column per descriptor follows the
+// fixed ones (empty for a cycle without it).
 int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Strict strict,
-                Output& out, std::string& err, const ProgressFn& progress = {});
+                Output& out, std::string& err, const ProgressFn& progress = {},
+                const TableOptions& tables = {});
 
 // The scan of one file, as a text table or as CSV, a row at a time. With
 // Strict::yes the file is first evaluated as it stands, and refused when
 // that has findings.
+// A table gives its row named tables.row, or its only row.
 int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress = {});
+                 std::string& err, const ProgressFn& progress = {},
+                 const TableOptions& tables = {});
 
 // The SVG energy profile of one file, into `output` ("-" or empty: `out`).
 // Refuses an output that is the input file itself; the file is replaced
 // whole or not at all.
+// A table gives its row named tables.row, or its only row.
 int command_plot(const std::string& file, const std::string& output, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress = {});
+                 std::string& err, const ProgressFn& progress = {},
+                 const TableOptions& tables = {});
 
 }  // namespace kinex

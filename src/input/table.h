@@ -1,0 +1,59 @@
+// Screening tables: one cycle per row of a CSV or TSV table, laid out as
+// energetic-span volcano tables are. Standard library only.
+//
+// The layout: a header row; column 1 the catalyst's name; then the states in
+// cycle order, starting with an intermediate. A header containing "TS" marks
+// a transition state. The last state column is the final state (the first
+// intermediate of the next turn, DeltaG = its energy minus the first
+// intermediate's), or, when headed "DeltaG" (any case), DeltaG itself.
+// Between two intermediates in a row (and between the last intermediate and
+// the final state) the step's transition state is the higher of the two.
+// Besides the states: a column whose header contains "Descriptor" (any case)
+// holds a descriptor; "T" or "Temperature" (any case, bare or with "/K",
+// "(K)" or "[K]") the temperature in K; "[Rk]" / "[Pk]" the concentration of the reactant entering
+// / the product leaving step k ("x" or an empty cell: none).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input/failure.h"
+#include "model/run.h"
+
+namespace kinex {
+
+// One row of a table, read.
+struct TableRow {
+  int64_t row = 0;                      // the 1-based line of the file on which the row begins
+  std::string name;                     // column 1
+  bool ok = false;                      // false: `error` says why, the rest is not filled
+  std::string error;                    // "FILE:ROW:COLUMN: reason" (COLUMN the 1-based column)
+  Cycle cycle;                          // arrays sized as the reader's, 1.0 where no concentration
+  StateNames names;                     // from the header; implied transition states "TS(A->B)"
+  std::vector<Descriptor> descriptors;  // those of the row's non-empty cells
+};
+
+// Whether `path` names a table: it ends in ".csv" or ".tsv" (any case).
+bool is_table_name(const std::string& path);
+
+// Reads the table in `text` (the contents of `path`, which only names it in
+// the diagnostics): TSV when the header line holds a tab, else CSV (RFC 4180
+// quoting). A leading UTF-8 byte-order mark is skipped; lines may end in
+// CR LF; rows whose cells are all empty are skipped. `default_T` is every row's temperature where
+// the table has no temperature column. Each data row goes into `rows`, a bad one with ok false and
+// its diagnostic. Returns false with `error` ("FILE:ROW:COLUMN: reason" or "FILE: reason") when the
+// header is wrong or the table has no rows; `rows` is then empty.
+bool parse_table(const std::string& path, const std::string& text, double default_T,
+                 std::vector<TableRow>& rows, std::string& error);
+
+// The same for the file `path`; a file that cannot be read fails the table.
+bool read_table(const std::string& path, double default_T, std::vector<TableRow>& rows,
+                std::string& error);
+
+// The run of a good row: named "PATH:NAME", the cycle, names and descriptors
+// moved in and the storage allocated for the model. False with `failure`
+// (kExitNoMemory) when the storage cannot be had.
+bool table_run(const std::string& path, TableRow&& row, Run& run, Failure& failure);
+
+}  // namespace kinex
