@@ -73,7 +73,7 @@ TEST(Tables, CsvAppendsDescriptorColumnsOnlyWhenThereAreAny) {
   EXPECT_EQ(records[2].back(), "3.0");
   EXPECT_EQ(records[1].size(), records[0].size());
   const Outcome alone = kinex_run({"csv", file});
-  EXPECT_EQ(read_csv(alone.out)[0].back(), "warnings");
+  EXPECT_EQ(read_csv(alone.out)[0].size(), records[0].size() - 1);
 }
 
 TEST(Tables, JsonNamesTheTableRowAndDescriptors) {
@@ -178,7 +178,13 @@ TEST_P(TableRowAsInputFile, GivesTheSameNumbers) {
   auto a = read_csv(from_table.out), b = read_csv(from_file.out);
   ASSERT_GE(a.size(), 2u);
   ASSERT_GE(b.size(), 2u);
-  a[1][0] = b[1][0] = "";  // the names differ
+  // The cycle's name and its states' names differ (the table's header
+  // names them); the numbers up to the names' columns do not.
+  const std::size_t names_from = 14;
+  ASSERT_EQ(a[0][names_from], "TDI_state");
+  a[1].resize(names_from);
+  b[1].resize(names_from);
+  a[1][0] = b[1][0] = "";
   EXPECT_EQ(a[1], b[1]);
 }
 
