@@ -1,8 +1,11 @@
 #include "kinex/commands.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sstream>
@@ -352,20 +355,69 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
   return out.deliver() ? kExitOk : kExitFailed;
 }
 
-int command_plot(const std::string& file, const std::string& output, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress) {
+namespace {
+
+// Whether `name` ends in ".svg", in any case.
+bool svg_name(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".svg";
+}
+
+// "FROM:TO" in kcal/mol, FROM below TO.
+bool parse_y_range(const std::string& text, PlotOptions& options, std::string& err) {
+  const std::size_t colon = text.find(':', 1);
+  char* end = nullptr;
+  bool ok = colon != std::string::npos;
+  if (ok) {
+    const std::string from = text.substr(0, colon), to = text.substr(colon + 1);
+    options.y_from = std::strtod(from.c_str(), &end);
+    ok = !from.empty() && *end == '\0';
+    options.y_to = std::strtod(to.c_str(), &end);
+    ok = ok && !to.empty() && *end == '\0' && std::isfinite(options.y_from) &&
+         std::isfinite(options.y_to) && options.y_from < options.y_to;
+  }
+  if (!ok) {
+    err += "kinex plot: --y-range " + report::shown_name(text) +
+           ": give FROM:TO in kcal/mol, FROM below TO (--y-range=-10:30)\n";
+  }
+  options.has_y_range = ok;
+  return ok;
+}
+
+}  // namespace
+
+int command_plot(const std::vector<std::string>& files, const std::string& output,
+                 const PlotOptions& options, Strict strict, Output& out, std::string& err,
+                 const ProgressFn& progress) {
   const bool to_file = !output.empty() && output != "-";
-  if (to_file && same_file(output, file)) {
-    err += "kinex plot: " + report::shown_name(output) + " is the input file " +
-           report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+  for (const std::string& file : files) {
+    if (to_file && same_file(output, file)) {
+      err += "kinex plot: " + report::shown_name(output) + " is the input file " +
+             report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+      return kExitFailed;
+    }
+  }
+  if (to_file && !svg_name(output)) {
+    err += "kinex plot: " + report::shown_name(output) +
+           ": only SVG is written; name the file .svg and convert it, e.g. rsvg-convert -f pdf "
+           "-o out.pdf out.svg\n";
     return kExitFailed;
   }
-  Run run;
-  ReadNotes notes;
-  if (!evaluated(file, run, notes, err, progress)) return kExitFailed;
-  warn_reading(file, notes, err);
-  if (refused(strict, file, findings(run, notes).size(), err)) return kExitFailed;
-  const std::string svg = render_profile_svg(run, file);
+  std::vector<Run> runs(files.size());
+  std::vector<const Run*> evaluated_runs;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    ReadNotes notes;
+    if (!evaluated(files[k], runs[k], notes, err, file_progress(progress, k, files.size())))
+      return kExitFailed;
+    warn_reading(files[k], notes, err);
+    if (refused(strict, files[k], findings(runs[k], notes).size(), err)) return kExitFailed;
+    evaluated_runs.push_back(&runs[k]);
+  }
+  const std::string svg = evaluated_runs.size() == 1
+                              ? render_profile_svg(runs.front(), files.front(), options)
+                              : render_profiles_svg(evaluated_runs, options);
   if (!to_file) {
     out.text += svg;
     return out.deliver() ? kExitOk : kExitFailed;
@@ -447,11 +499,30 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   scan->add_flag(kStrictFlag, strict, strict_help);
   scan->footer(kScanFooter);
 
-  std::string plot_file, plot_output;
+  std::vector<std::string> plot_files;
+  std::string plot_output, plot_y_range;
+  PlotOptions plot_options;
   CLI::App* plot = app.add_subcommand("plot", "The energy profile as an SVG picture");
-  plot->add_option("FILE", plot_file, "Input file of KINEX.exe")->required();
-  plot->add_option("-o,--output", plot_output, "Write the picture to OUT, not standard output")
+  plot->add_option("FILE", plot_files, "Input files of KINEX.exe, overlaid in one picture")
+      ->required();
+  plot->add_option("-o,--output", plot_output,
+                   "Write the picture to OUT (.svg), not standard output")
       ->type_name("OUT");
+  const CLI::Option* plot_title =
+      plot->add_option("--title", plot_options.title, "The title instead of the file's name");
+  plot->add_flag("--no-title", plot_options.no_title, "No title");
+  plot->add_option("--width", plot_options.width, "The picture's width in px")
+      ->check(CLI::PositiveNumber)
+      ->type_name("PX");
+  plot->add_option("--height", plot_options.height, "The picture's height in px, at least")
+      ->check(CLI::PositiveNumber)
+      ->type_name("PX");
+  plot->add_option("--font-size", plot_options.font_size,
+                   "The size of the state labels; all text scales with it (default 12)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("PT");
+  plot->add_option("--y-range", plot_y_range, "The energy axis in kcal/mol (--y-range=-10:30)")
+      ->type_name("FROM:TO");
   plot->add_flag(kStrictFlag, strict, strict_help);
   plot->footer(kPlotFooter);
 
@@ -512,7 +583,12 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   if (check->parsed()) return command_check(files, check_as_json, out, err, progress);
   if (json->parsed()) return command_json(files, args[0], strictness, out, err, progress);
   if (csv->parsed()) return command_csv(files, for_spreadsheet, strictness, out, err, progress);
-  if (plot->parsed()) return command_plot(plot_file, plot_output, strictness, out, err, progress);
+  if (plot->parsed()) {
+    plot_options.has_title = plot_title->count() > 0;
+    if (!plot_y_range.empty() && !parse_y_range(plot_y_range, plot_options, err))
+      return kExitFailed;
+    return command_plot(plot_files, plot_output, plot_options, strictness, out, err, progress);
+  }
 
   Sweep sweep;
   std::string problem;

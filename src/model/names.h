@@ -20,9 +20,9 @@ struct StateNames {
 // I0 .. I(n-1), TS1 .. TSn, no final name.
 inline StateNames default_names(int64_t n) {
   StateNames names;
-  for (int64_t k = 0; k < n; ++k) names.intermediate.push_back("I" + std::to_string(k));
+  for (int64_t k = 0; k < n; ++k) names.intermediate.emplace_back("I").append(std::to_string(k));
   names.transition.emplace_back();
-  for (int64_t i = 1; i <= n; ++i) names.transition.push_back("TS" + std::to_string(i));
+  for (int64_t i = 1; i <= n; ++i) names.transition.emplace_back("TS").append(std::to_string(i));
   return names;
 }
 
