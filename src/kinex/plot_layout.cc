@@ -314,7 +314,8 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
   // The head's texts widen the canvas up to the widest allowed; beyond
   // that they are broken into lines.
   const double head_width = std::max(options.no_title ? 0.0 : label_length(texts.title),
-                                     width(texts.figures, kFiguresSize)) +
+                                     width(texts.figures, kFiguresSize)) /
+                                kTextRoomShare +
                             2 * kMargin;
   L.width = std::max({options.width > 0 ? options.width : std::min(head_width, most), kMinCanvas,
                       L.axis_x + kColumnsStart + columns * L.pitch + kColumnsEnd,
@@ -328,7 +329,7 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
   }
 
   // The title in at most two lines, the figures broken where too wide.
-  const double line_room = L.width - 2 * kMargin;
+  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
   if (!options.no_title && !texts.title.text.empty()) {
     L.title_lines = wrap(texts.title.text, texts.title.size, line_room, true);
     if (L.title_lines.size() > kMaxTitleLines) {
@@ -399,8 +400,9 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
   std::vector<std::string> notes;
   for (std::size_t k = 0; k < texts.notes.size(); ++k) {
     if (k == texts.effective_note && L.dense) {
-      notes.push_back("The effective span is not drawn among so many states; the figures above "
-                      "state it.");
+      notes.push_back(
+          "The effective span is not drawn among so many states; the figures above "
+          "state it.");
     } else {
       notes.push_back(texts.notes[k]);
     }

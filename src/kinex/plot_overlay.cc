@@ -153,7 +153,7 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
     for (const Cycle& c : cycles) {
       // A shorter cycle's last level, its first intermediate of the next
       // turn, stands where a longer one goes on.
-      if (k + 1 >= c.names.size() && k + 1 < columns) continue;
+      if (k >= c.names.size() || (k + 1 == c.names.size() && k + 1 < columns)) continue;
       if (column_names[k].empty()) column_names[k] = c.names[k];
       differ |= column_names[k] != c.names[k];
     }
@@ -217,7 +217,7 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
   }
 
   // Head: the title, then a legend row per cycle.
-  const double line_room = L.width - 2 * kMargin;
+  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
   std::vector<std::string> title_lines;
   if (!options.no_title) {
     const std::string title =
