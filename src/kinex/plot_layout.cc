@@ -342,20 +342,26 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
     for (std::string& line : L.title_lines)
       line = fit_width(line, texts.title.size, line_room, true);
   }
-  L.figures_lines.emplace_back();
-  double used = 0.0;
+  // The figures in groups, each starting at four blanks, the groups in
+  // lines as wide as the room (a group too wide on its own gets its line).
+  std::vector<std::vector<Piece>> groups;
   for (const Piece& p : texts.figures) {
-    const double w = width({p}, kFiguresSize);
-    if (used + w > line_room && !L.figures_lines.back().empty() && p.text.rfind("    ", 0) == 0) {
-      L.figures_lines.emplace_back();
-      used = 0.0;
-      L.figures_lines.back().push_back({p.text.substr(4), p.shift});
-      used += width({L.figures_lines.back().back()}, kFiguresSize);
+    if (groups.empty() || p.text.rfind("    ", 0) == 0) groups.emplace_back();
+    groups.back().push_back(p);
+  }
+  double used = 0.0;
+  for (std::vector<Piece>& group : groups) {
+    const double w = width(group, kFiguresSize);
+    if (!L.figures_lines.empty() && used + w <= line_room * (1 + 1e-9)) {
+      L.figures_lines.back().insert(L.figures_lines.back().end(), group.begin(), group.end());
+      used += w;
       continue;
     }
-    L.figures_lines.back().push_back(p);
-    used += w;
+    if (!L.figures_lines.empty()) group.front().text.erase(0, 4);
+    L.figures_lines.push_back(group);
+    used = width(group, kFiguresSize);
   }
+  if (L.figures_lines.empty()) L.figures_lines.emplace_back();
   const double title_room = kTitleLine * static_cast<double>(L.title_lines.size());
   L.title_y = kTitleBaseline;
   L.figures_y = kFiguresBaseline + title_room - kTitleLine;

@@ -49,7 +49,9 @@ for e in root.iter(NS + 'line'):
 for e in root.iter(NS + 'tspan'):
     if e.get('class') == 'value': p['span'] = text(e)
 for e in root.iter(NS + 'text'):
-    if e.get('id') in ('title', 'figures'): p[e.get('id')] = text(e)
+    if e.get('id') == 'figures': p['figures'] = text(e)
+# The title's lines, as one.
+p['title'] = ' '.join(text(e) for e in root.iter(NS + 'text') if e.get('class') == 'title')
 # Raised and lowered parts (a font size of their own) after '^' and '_'.
 def shifted(e):
     out = e.text or ''
