@@ -113,14 +113,22 @@ constexpr const char* kScanFooter =
 
 constexpr const char* kPlotFooter =
     "Bars for the intermediates and transition states along the reaction\n"
-    "coordinate, the TDI and TDTS marked with the energetic span between them;\n"
-    "a dashed arrow for the effective span where the concentrations move it,\n"
-    "and the driving-force warning when there is no positive driving force.\n"
+    "coordinate, labelled with their names, the TDI and TDTS marked with the\n"
+    "energetic span between them; a dashed arrow for the effective span where\n"
+    "the concentrations move it, and the driving-force warning when there is\n"
+    "no positive driving force. Several files are overlaid in one picture, each\n"
+    "cycle in a colour, dash pattern and marker of its own, named in a legend.\n"
+    "Long titles wrap; a picture is at most 1200 px wide unless --width says\n"
+    "otherwise (long cycles get smaller labels and fewer energies, with a note).\n"
+    "Only SVG is written: OUT must end in .svg; convert it, e.g.\n"
+    "rsvg-convert -f pdf -o out.pdf out.svg. A file starting with '-' goes\n"
+    "after '--'.\n"
     "OUT is replaced whole or not at all (a temporary file, then a rename); an\n"
     "OUT that is the input file itself is refused. The reading warnings go to\n"
     "standard error; --strict refuses a file with warnings (see kinex check).\n"
-    "Example:\n"
-    "  kinex plot cycle.txt -o cycle.svg";
+    "Examples:\n"
+    "  kinex plot cycle.txt -o cycle.svg\n"
+    "  kinex plot a.txt b.txt c.txt --title 'Three ligands' --width 800 -o abc.svg";
 
 constexpr const char* kCheckFooter =
     "Lists what to look at in each cycle before it goes into a screening or a\n"
