@@ -4,6 +4,7 @@
 // of the output; rsvg-convert renders them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -201,6 +202,45 @@ TEST(PlotFigures, LongAndHostileTitlesWrapOrShortenInsideThePicture) {
   PlotOptions none;
   none.no_title = true;
   EXPECT_EQ(render_profile_svg(run, "cycle.txt", none).find("id=\"title\""), std::string::npos);
+}
+
+// The run's names label the states, escaped, shortened when long, the
+// final state's own name or the first intermediate's with a prime; names
+// that do not fit the cycle give the defaults.
+TEST(PlotFigures, StatesBearTheRunsNames) {
+  if (!have("/usr/bin/python3")) GTEST_SKIP() << "python3 reads the SVG back";
+  kinex::Run run = cycle_files::evaluated_text(test::read_file(KINEX_EXAMPLES "/three_step.txt"));
+  const std::string long_name = "Ni(bipy)(OAc)-with-a-very-long-ligand-name";
+  run.names.intermediate = {"Ni-OAc", "<I&1>", long_name};
+  run.names.transition = {"", "TS-OA", "TS\u2013\u03b2", "\"TS3\""};
+  const struct {
+    const char* final_state;
+    std::vector<std::string> expected;
+  } cases[] = {{"Product",
+                {"Ni-OAc", "TS-OA", "<I&1>", "TS\u2013\u03b2", "Ni(bipy)(OAc)-with-a-ve\u2026",
+                 "\"TS3\"", "Product"}},
+               {"", {"Ni-OAc", "TS-OA", "<I&1>"}}};
+  for (const auto& c : cases) {
+    run.names.final_state = c.final_state;
+    for (const Case& look : looks()) {
+      SCOPED_TRACE(std::string(c.final_state) + ", " + look.name);
+      const std::string svg = render_profile_svg(run, "cycle.txt", look.options);
+      expect_clear(svg);
+      std::vector<std::string> texts;
+      const json boxes = boxes_of(svg);
+      for (const json& b : boxes.at("boxes")) texts.push_back(b[4]);
+      for (const std::string& name : c.expected) {
+        EXPECT_NE(std::find(texts.begin(), texts.end(), name), texts.end()) << name;
+      }
+      if (*c.final_state == '\0') {
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "Ni-OAc\u2032"), texts.end());
+      }
+    }
+  }
+  run.names.transition.pop_back();  // no longer a cycle of three steps
+  const std::string svg = render_profile_svg(run, "cycle.txt");
+  EXPECT_NE(svg.find(">TS3<"), std::string::npos);
+  EXPECT_EQ(svg.find("Ni-OAc"), std::string::npos);
 }
 
 // Only .svg, in any case, or standard output.
