@@ -25,6 +25,8 @@ Fit fit_options(const PlotOptions& options) {
       fit.scale = options.width / kMinCanvas;
     }
   }
+  // Larger text, not a wider picture: kMaxWidth on the page.
+  fit.layout.max_width = kMaxWidth / fit.scale;
   if (options.height > 0) fit.layout.min_height = options.height / fit.scale;
   fit.layout.no_title = options.no_title;
   fit.layout.y_range = options.has_y_range;

@@ -81,6 +81,20 @@ double effective_reach(const Layout& L) {
   return L.pitch / 2 >= kEffectiveMinOffset ? L.pitch / 2 : kEffectiveMinOffset + 4 * L.pitch;
 }
 
+double unit(const Layout& L, double e);
+
+// Whether the effective span's arrow is drawn: shown, both its ends in the
+// energy range drawn, and not among crowded columns, which leave no room
+// for a second arrow.
+bool effective_drawable(const std::vector<State>& states, const Span& span, const Layout& L) {
+  if (!span.known || !span.effective_shown || L.dense || span.tdi >= states.size() ||
+      span.tdts >= states.size() || !finite(states[span.tdi]) || !finite(states[span.tdts]))
+    return false;
+  const double level = states[span.tdi].energy + span.effective;
+  return std::isfinite(level) && level >= std::min(L.lo, L.hi) - 1e-9 &&
+         level <= std::max(L.lo, L.hi) + 1e-9;
+}
+
 double unit(const Layout& L, double e) { return (e / 2 - L.lo / 2) / (L.hi / 2 - L.lo / 2); }
 
 double label_length(const Label& l) { return text_width(l.text, l.size, l.bold); }
@@ -280,7 +294,9 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
                                     text_width(fixed_text(L.lo, 1), kTickLabelSize));
   L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
 
-  const double most = options.width > 0 ? std::max(options.width, kMinCanvas) : kMaxCanvas;
+  const double most = options.width > 0       ? std::max(options.width, kMinCanvas)
+                      : options.max_width > 0 ? std::max(options.max_width, kMinCanvas)
+                                              : kMaxCanvas;
   const double room = most - L.axis_x - kColumnsStart - kColumnsEnd;
   L.upright = columns * (flat_bar + kMinGap) > std::min(room, kMaxFlatContent);
   L.pitch = L.upright ? kUprightPitch : flat_bar + kMinGap;
@@ -405,10 +421,8 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
   L.notes_y = L.axis_title_y + kNotesDrop;
   std::vector<std::string> notes;
   for (std::size_t k = 0; k < texts.notes.size(); ++k) {
-    if (k == texts.effective_note && L.dense) {
-      notes.push_back(
-          "The effective span is not drawn among so many states; the figures above "
-          "state it.");
+    if (k == texts.effective_note && !effective_drawable(states, span, L)) {
+      notes.push_back("The effective span is not drawn here; the figures above state it.");
     } else {
       notes.push_back(texts.notes[k]);
     }
@@ -489,8 +503,7 @@ SpanDrawing place_span(const std::vector<State>& states, const Layout& L, const 
     }
   }
   const double level = states[span.tdi].energy + span.effective;
-  // Among crowded columns there is no room for a second arrow.
-  d.effective_drawn = span.effective_shown && std::isfinite(level) && !L.dense;
+  d.effective_drawn = effective_drawable(states, span, L);
   if (d.effective_drawn) d.effective_to = to_y(L, level);
   // The guide reaches the effective span's arrow too, wherever that stands
   // beside the span arrow: at most half a column further.

@@ -17,6 +17,7 @@ namespace kinex::plot {
 struct LayoutOptions {
   double width = 0.0;       // the canvas's width; 0: as the content needs, at most kMaxCanvas
   double min_height = 0.0;  // the canvas's height at least; 0: as the content needs
+  double max_width = 0.0;   // without `width`, the widest canvas; 0: kMaxCanvas
   bool no_title = false;
   bool y_range = false;  // the energy axis from y_from to y_to
   double y_from = 0.0, y_to = 0.0;

@@ -199,7 +199,9 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
   const double cols = static_cast<double>(std::max<std::size_t>(columns, 1));
   const double wanted = std::max(kMinPitch, widest + 8.0);
   const double natural = L.axis_x + kColumnsStart + cols * wanted + kColumnsEnd;
-  L.width = fit.layout.width > 0 ? fit.layout.width : std::clamp(natural, kMinCanvas, kMaxCanvas);
+  L.width = fit.layout.width > 0
+                ? fit.layout.width
+                : std::clamp(natural, kMinCanvas, std::max(kMinCanvas, fit.layout.max_width));
   L.pitch = (L.width - L.axis_x - kColumnsStart - kColumnsEnd) / cols;
   L.bar = L.pitch * 0.6;
   // Column labels flat, upright and smaller, or only every `every`-th.
