@@ -1,9 +1,11 @@
 #include "kinex/commands.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sstream>
@@ -126,14 +128,22 @@ constexpr const char* kScanFooter =
 
 constexpr const char* kPlotFooter =
     "Bars for the intermediates and transition states along the reaction\n"
-    "coordinate, the TDI and TDTS marked with the energetic span between them;\n"
-    "a dashed arrow for the effective span where the concentrations move it,\n"
-    "and the driving-force warning when there is no positive driving force.\n"
+    "coordinate, labelled with their names, the TDI and TDTS marked with the\n"
+    "energetic span between them; a dashed arrow for the effective span where\n"
+    "the concentrations move it, and the driving-force warning when there is\n"
+    "no positive driving force. Several files are overlaid in one picture, each\n"
+    "cycle in a colour, dash pattern and marker of its own, named in a legend.\n"
+    "Long titles wrap; a picture is at most 1200 px wide unless --width says\n"
+    "otherwise (long cycles get smaller labels and fewer energies, with a note).\n"
+    "Only SVG is written: OUT must end in .svg; convert it, e.g.\n"
+    "rsvg-convert -f pdf -o out.pdf out.svg. A file starting with '-' goes\n"
+    "after '--'.\n"
     "OUT is replaced whole or not at all (a temporary file, then a rename); an\n"
     "OUT that is the input file itself is refused. The reading warnings go to\n"
     "standard error; --strict refuses a file with warnings (see kinex check).\n"
-    "Example:\n"
-    "  kinex plot cycle.txt -o cycle.svg";
+    "Examples:\n"
+    "  kinex plot cycle.txt -o cycle.svg\n"
+    "  kinex plot a.txt b.txt c.txt --title 'Three ligands' --width 800 -o abc.svg";
 
 constexpr const char* kCheckFooter =
     "Lists what to look at in each cycle before it goes into a screening or a\n"
@@ -433,23 +443,89 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
   return out.deliver() ? kExitOk : kExitFailed;
 }
 
-int command_plot(const std::string& file, const std::string& output, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress, const TableOptions& tables) {
+namespace {
+
+// Whether `name` ends in ".svg", in any case.
+bool svg_name(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return end == ".svg";
+}
+
+// "FROM:TO" in kcal/mol, FROM below TO.
+bool parse_y_range(const std::string& text, PlotOptions& options, std::string& err) {
+  const std::size_t colon = text.find(':', 1);
+  char* end = nullptr;
+  bool ok = colon != std::string::npos;
+  if (ok) {
+    const std::string from = text.substr(0, colon), to = text.substr(colon + 1);
+    options.y_from = std::strtod(from.c_str(), &end);
+    ok = !from.empty() && *end == '\0';
+    options.y_to = std::strtod(to.c_str(), &end);
+    ok = ok && !to.empty() && *end == '\0' && std::isfinite(options.y_from) &&
+         std::isfinite(options.y_to) && options.y_from < options.y_to;
+  }
+  if (!ok) {
+    err += "kinex plot: --y-range " + report::shown_name(text) +
+           ": give FROM:TO in kcal/mol, FROM below TO (--y-range=-10:30)\n";
+  }
+  options.has_y_range = ok;
+  return ok;
+}
+
+}  // namespace
+
+int command_plot(const std::vector<std::string>& files, const std::string& output,
+                 const PlotOptions& options, Strict strict, Output& out, std::string& err,
+                 const ProgressFn& progress, const TableOptions& tables) {
   const bool to_file = !output.empty() && output != "-";
-  if (to_file && same_file(output, file)) {
-    err += "kinex plot: " + report::shown_name(output) + " is the input file " +
-           report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+  for (const std::string& file : files) {
+    if (to_file && same_file(output, file)) {
+      err += "kinex plot: " + report::shown_name(output) + " is the input file " +
+             report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+      return kExitFailed;
+    }
+  }
+  if (to_file && !svg_name(output)) {
+    err += "kinex plot: " + report::shown_name(output) +
+           ": only SVG is written; name the file .svg and convert it, e.g. rsvg-convert -f pdf "
+           "-o out.pdf out.svg\n";
     return kExitFailed;
   }
-  Source source;
-  if (!single_source(file, tables, source, err)) return kExitFailed;
-  const std::string name = source_name(source);
-  Run run;
-  ReadNotes notes;
-  if (!evaluated(source, run, notes, err, progress)) return kExitFailed;
-  warn_reading(name, notes, err);
-  if (refused(strict, name, source.file, findings(run, notes).size(), err)) return kExitFailed;
-  const std::string svg = render_profile_svg(run, name);
+  // Every cycle of the files: a table gives its rows, or the one --row names.
+  std::vector<Source> sources;
+  if (tables.row.empty()) {
+    sources = expand_sources(files, tables.default_T);
+  } else {
+    for (const std::string& file : files) {
+      Source source;
+      if (!single_source(file, tables, source, err)) return kExitFailed;
+      sources.push_back(std::move(source));
+    }
+  }
+  std::vector<Run> runs(sources.size());
+  std::vector<const Run*> evaluated_runs;
+  for (std::size_t k = 0; k < sources.size(); ++k) {
+    const std::string name = source_name(sources[k]);
+    ReadNotes notes;
+    if (!evaluated(sources[k], runs[k], notes, err, file_progress(progress, k, sources.size()))) {
+      return kExitFailed;
+    }
+    warn_reading(name, notes, err);
+    if (refused(strict, name, sources[k].file, findings(runs[k], notes).size(), err)) {
+      return kExitFailed;
+    }
+    evaluated_runs.push_back(&runs[k]);
+  }
+  if (evaluated_runs.empty()) {
+    err += "kinex plot: no cycle to draw\n";
+    return kExitFailed;
+  }
+  const std::string svg =
+      evaluated_runs.size() == 1
+          ? render_profile_svg(runs.front(), source_name(sources.front()), options)
+          : render_profiles_svg(evaluated_runs, options);
   if (!to_file) {
     out.text += svg;
     return out.deliver() ? kExitOk : kExitFailed;
@@ -537,11 +613,31 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   scan->add_option("--row", tables.row, row_help)->type_name("NAME");
   scan->footer(kScanFooter);
 
-  std::string plot_file, plot_output;
+  std::vector<std::string> plot_files;
+  std::string plot_output, plot_y_range;
+  PlotOptions plot_options;
   CLI::App* plot = app.add_subcommand("plot", "The energy profile as an SVG picture");
-  plot->add_option("FILE", plot_file, "Input file of KINEX.exe or table (.csv, .tsv)")->required();
-  plot->add_option("-o,--output", plot_output, "Write the picture to OUT, not standard output")
+  plot->add_option("FILE", plot_files,
+                   "Input files of KINEX.exe or tables (.csv, .tsv), overlaid in one picture")
+      ->required();
+  plot->add_option("-o,--output", plot_output,
+                   "Write the picture to OUT (.svg), not standard output")
       ->type_name("OUT");
+  const CLI::Option* plot_title =
+      plot->add_option("--title", plot_options.title, "The title instead of the file's name");
+  plot->add_flag("--no-title", plot_options.no_title, "No title");
+  plot->add_option("--width", plot_options.width, "The picture's width in px")
+      ->check(CLI::PositiveNumber)
+      ->type_name("PX");
+  plot->add_option("--height", plot_options.height, "The picture's height in px, at least")
+      ->check(CLI::PositiveNumber)
+      ->type_name("PX");
+  plot->add_option("--font-size", plot_options.font_size,
+                   "The size of the state labels; all text scales with it (default 12)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("PT");
+  plot->add_option("--y-range", plot_y_range, "The energy axis in kcal/mol (--y-range=-10:30)")
+      ->type_name("FROM:TO");
   plot->add_flag(kStrictFlag, strict, strict_help);
   plot->add_option("--row", tables.row, row_help)->type_name("NAME");
   plot->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
@@ -611,8 +707,13 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   if (json->parsed()) return command_json(files, args[0], strictness, out, err, progress, tables);
   if (csv->parsed())
     return command_csv(files, for_spreadsheet, strictness, out, err, progress, tables);
-  if (plot->parsed())
-    return command_plot(plot_file, plot_output, strictness, out, err, progress, tables);
+  if (plot->parsed()) {
+    plot_options.has_title = plot_title->count() > 0;
+    if (!plot_y_range.empty() && !parse_y_range(plot_y_range, plot_options, err))
+      return kExitFailed;
+    return command_plot(plot_files, plot_output, plot_options, strictness, out, err, progress,
+                        tables);
+  }
 
   Sweep sweep;
   std::string problem;

@@ -9,6 +9,7 @@
 
 #include "driver/output.h"
 #include "driver/progress.h"
+#include "kinex/plot.h"
 #include "kinex/scan.h"
 #include "kinex/sources.h"
 
@@ -84,12 +85,12 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
                  std::string& err, const ProgressFn& progress = {},
                  const TableOptions& tables = {});
 
-// The SVG energy profile of one file, into `output` ("-" or empty: `out`).
-// Refuses an output that is the input file itself; the file is replaced
-// whole or not at all.
-// A table gives its row named tables.row, or its only row.
-int command_plot(const std::string& file, const std::string& output, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress = {},
-                 const TableOptions& tables = {});
+// The SVG energy profile of one cycle, or those of several overlaid, into
+// `output` ("-" or empty: `out`). A table gives all its rows, or the one
+// named tables.row. Refuses an output not named .svg (in any case) and one
+// that is an input file itself; the file is replaced whole or not at all.
+int command_plot(const std::vector<std::string>& files, const std::string& output,
+                 const PlotOptions& options, Strict strict, Output& out, std::string& err,
+                 const ProgressFn& progress = {}, const TableOptions& tables = {});
 
 }  // namespace kinex

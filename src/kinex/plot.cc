@@ -1,18 +1,55 @@
 // The energy-profile picture in three steps: what is shown (plot_scene.h),
-// where it goes (plot_layout.h), and the SVG document (plot_svg.h).
+// where it goes (plot_layout.h), and the SVG document (plot_svg.h). Several
+// cycles overlaid are plot_overlay.h's.
 #include "kinex/plot.h"
 
+#include <algorithm>
+
 #include "kinex/plot_layout.h"
+#include "kinex/plot_overlay.h"
 #include "kinex/plot_scene.h"
 #include "kinex/plot_svg.h"
 
 namespace kinex {
 
-std::string render_profile_svg(const Run& run, const std::string& file_name) {
+namespace plot {
+
+Fit fit_options(const PlotOptions& options) {
+  Fit fit;
+  fit.scale = options.font_size > 0 ? options.font_size / kLabelSize : 1.0;
+  if (options.width > 0) {
+    fit.layout.width = options.width / fit.scale;
+    if (fit.layout.width < kMinCanvas) {
+      // The text shrinks rather than the picture growing past the width.
+      fit.layout.width = kMinCanvas;
+      fit.scale = options.width / kMinCanvas;
+    }
+  }
+  // Larger text, not a wider picture: kMaxWidth on the page.
+  fit.layout.max_width = kMaxWidth / fit.scale;
+  if (options.height > 0) fit.layout.min_height = options.height / fit.scale;
+  fit.layout.no_title = options.no_title;
+  fit.layout.y_range = options.has_y_range;
+  fit.layout.y_from = std::min(options.y_from, options.y_to);
+  fit.layout.y_to = std::max(options.y_from, options.y_to);
+  return fit;
+}
+
+}  // namespace plot
+
+std::string render_profile_svg(const Run& run, const std::string& file_name,
+                               const PlotOptions& options) {
   plot::Scene scene = plot::make_scene(run, file_name);
-  const plot::Layout layout = plot::lay_out(scene.states, scene.span, scene.texts);
+  if (options.has_title) scene.texts.title.text = options.title;
+  const plot::Fit fit = plot::fit_options(options);
+  const plot::Layout layout = plot::lay_out(scene.states, scene.span, scene.texts, fit.layout);
   const plot::SpanDrawing span = plot::place_span(scene.states, layout, scene.span, scene.texts);
-  return plot::write_svg(scene, layout, span);
+  return plot::write_svg(scene, layout, span, fit.scale);
+}
+
+std::string render_profiles_svg(const std::vector<const Run*>& runs, const PlotOptions& options) {
+  if (runs.size() == 1) return render_profile_svg(*runs.front(), runs.front()->input_name, options);
+  return plot::render_overlay(runs, options);
 }
 
 }  // namespace kinex

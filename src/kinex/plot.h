@@ -1,14 +1,33 @@
-// The energy profile of one cycle as a standalone SVG 1.1 picture, for papers
-// and talks: a bar per intermediate and transition state along the reaction
-// coordinate, the TDI and TDTS highlighted with the energetic span between
-// them, and the degree of TOF control of every state as the shade of its bar.
+// The energy profile of one cycle, or of several overlaid, as a standalone
+// SVG 1.1 picture, for papers and talks: a bar per intermediate and
+// transition state along the reaction coordinate, the TDI and TDTS
+// highlighted with the energetic span between them, and the degree of TOF
+// control of every state as the shade of its bar.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "model/run.h"
 
 namespace kinex {
+
+// What the user may change about the picture. Zero or empty: the default.
+struct PlotOptions {
+  bool has_title = false;  // `title` replaces the default title
+  std::string title;
+  bool no_title = false;     // no title line at all
+  double width = 0.0;        // px of the picture; 0: as the content needs, at most kMaxWidth
+  double height = 0.0;       // px of the picture at least; 0: as the content needs
+  double font_size = 0.0;    // px of the state labels (all text scales with it); 0: 12
+  bool has_y_range = false;  // the energy axis from y_from to y_to (kcal/mol)
+  double y_from = 0.0;
+  double y_to = 0.0;
+};
+
+// The default widest picture (px): a longer cycle gets narrower columns,
+// smaller or fewer labels instead.
+inline constexpr double kMaxWidth = 1200.0;
 
 // The SVG document for `run`, which has been through reading, the energy
 // profile, the TOF and the degrees of control (the phases of run_phases up to
@@ -17,6 +36,14 @@ namespace kinex {
 // document. Energies are drawn in kcal/mol; non-finite energies, TOF or
 // degrees of control are left out of the drawing or written as text, never
 // turned into invalid coordinates. Never throws except std::bad_alloc.
-std::string render_profile_svg(const Run& run, const std::string& file_name);
+std::string render_profile_svg(const Run& run, const std::string& file_name,
+                               const PlotOptions& options = {});
+
+// The profiles of several evaluated runs in one picture, each in a colour,
+// dash pattern and marker of its own, named in a legend by its input_name.
+// One run gives the picture of render_profile_svg. None: an empty picture
+// that says so.
+std::string render_profiles_svg(const std::vector<const Run*>& runs,
+                                const PlotOptions& options = {});
 
 }  // namespace kinex

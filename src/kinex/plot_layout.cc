@@ -30,6 +30,12 @@ constexpr double kUprightPlotHeight = 540.0;  // px: upright labels take more of
 constexpr double kMinScale = 160.0;           // px at least for the energy range beside the labels
 constexpr int kBisectionSteps = 60;
 
+// Crowded columns.
+constexpr double kDenseLabelGap = 2.0;      // px between upright labels of neighbouring columns
+constexpr double kMinDenseLabelSize = 7.0;  // px: below that the canvas grows instead
+constexpr double kDenseBarShare = 0.7;      // of the pitch
+constexpr std::size_t kMaxTitleLines = 2;
+
 // Labels.
 constexpr double kLabelGap = 3.0;         // px between a bar's edge and its first label
 constexpr double kUprightLabelGap = 6.0;  // px between stacked upright labels
@@ -69,6 +75,26 @@ constexpr double kLabelCrossCost = 1e5;       // per label run through
 constexpr double kBarCrossCost = 1e4;         // per bar run through
 constexpr double kLineCrossCost = 40.0;       // per line run through
 
+// How far from the span arrow the effective span's may stand: half a
+// column, or a few crowded columns when that is too little.
+double effective_reach(const Layout& L) {
+  return L.pitch / 2 >= kEffectiveMinOffset ? L.pitch / 2 : kEffectiveMinOffset + 4 * L.pitch;
+}
+
+double unit(const Layout& L, double e);
+
+// Whether the effective span's arrow is drawn: shown, both its ends in the
+// energy range drawn, and not among crowded columns, which leave no room
+// for a second arrow.
+bool effective_drawable(const std::vector<State>& states, const Span& span, const Layout& L) {
+  if (!span.known || !span.effective_shown || L.dense || span.tdi >= states.size() ||
+      span.tdts >= states.size() || !finite(states[span.tdi]) || !finite(states[span.tdts]))
+    return false;
+  const double level = states[span.tdi].energy + span.effective;
+  return std::isfinite(level) && level >= std::min(L.lo, L.hi) - 1e-9 &&
+         level <= std::max(L.lo, L.hi) + 1e-9;
+}
+
 double unit(const Layout& L, double e) { return (e / 2 - L.lo / 2) / (L.hi / 2 - L.lo / 2); }
 
 double label_length(const Label& l) { return text_width(l.text, l.size, l.bold); }
@@ -102,10 +128,11 @@ void energy_range(const std::vector<State>& states, double level, Layout& L) {
 // L.bottom, and the base line that goes with it. The height needed at scale
 // S, max(u*S + above) + max(below - u*S), is convex in S, so the feasible
 // scales form an interval from 0 and bisection finds its end.
-void fit_scale(const std::vector<State>& states, double level, Layout& L) {
+void fit_scale(const std::vector<State>& states, double level, bool whole_range, Layout& L) {
   auto needed = [&](double S) {
     double up = 0.0, down = 0.0;
     if (std::isfinite(level)) up = unit(L, level) * S, down = -up;
+    if (whole_range) up = std::max(up, S), down = std::max(down, 0.0);
     for (const State& s : states) {
       if (!finite(s)) continue;
       const double u = unit(L, s.energy);
@@ -197,7 +224,8 @@ void place_effective(const std::vector<State>& states, const Layout& L, std::siz
   const double half = kArrowHeadHalfWidth + kEffectiveClearance;
   const double y_lo = std::min(d.from, d.effective_to), y_hi = std::max(d.from, d.effective_to);
   double best = INFINITY;
-  for (double offset = kEffectiveMinOffset; offset <= L.pitch / 2; offset += kEffectiveStep) {
+  const double furthest = effective_reach(L);
+  for (double offset = kEffectiveMinOffset; offset <= furthest; offset += kEffectiveStep) {
     for (double side : {1.0, -1.0}) {
       const double x = ts.x + side * offset;
       const double mark_end = x + side * (kEffectiveLevelMark + kEffectiveClearance);
@@ -224,16 +252,31 @@ void place_effective(const std::vector<State>& states, const Layout& L, std::siz
   }
 }
 
-}  // namespace
-
-double to_y(const Layout& L, double e) { return L.base - unit(L, e) * L.scale; }
-
-Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts) {
+Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& texts,
+                    const LayoutOptions& options, double taller) {
   Layout L;
   // The far end of the effective span's arrow.
-  const double level = span.known && span.effective_shown && span.tdi < states.size()
-                           ? states[span.tdi].energy + span.effective
-                           : std::nan("");
+  double level = span.known && span.effective_shown && span.tdi < states.size()
+                     ? states[span.tdi].energy + span.effective
+                     : std::nan("");
+  std::vector<std::string> extra_notes;
+  if (options.y_range) {
+    std::string outside;
+    for (State& s : states) {
+      if (!std::isfinite(s.energy) || (s.energy >= options.y_from && s.energy <= options.y_to))
+        continue;
+      s.off_range = true;
+      s.below.insert(s.below.begin(), s.above.begin(), s.above.end());
+      s.above.clear();
+      outside += (outside.empty() ? "" : ", ") + s.name;
+    }
+    if (!(level >= options.y_from && level <= options.y_to)) level = std::nan("");
+    if (!outside.empty()) {
+      extra_notes.push_back("Outside the energy range drawn (" + energy_text(options.y_from) +
+                            " to " + energy_text(options.y_to) +
+                            " kcal/mol), listed under the axis: " + outside + ".");
+    }
+  }
   double widest = 0.0;
   for (const State& s : states) {
     for (const auto* side : {&s.above, &s.below}) {
@@ -242,28 +285,105 @@ Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts)
   }
   const double flat_bar = std::max(kMinFlatBar, widest + kBarOverhang);
   const double columns = static_cast<double>(states.size());
-  L.upright = columns * (flat_bar + kMinGap) > kMaxFlatContent;
-  L.pitch = L.upright ? kUprightPitch : flat_bar + kMinGap;
-  L.bar = L.upright ? kUprightBar : flat_bar;
 
   // Left margin: the axis title and the tick labels, as wide as the range's
   // ends written with one decimal.
   energy_range(states, level, L);
+  if (options.y_range) L.lo = options.y_from, L.hi = options.y_to;
   const double tick_room = std::max(text_width(fixed_text(L.hi, 1), kTickLabelSize),
                                     text_width(fixed_text(L.lo, 1), kTickLabelSize));
   L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
 
-  const double title_width =
-      std::max(label_length(texts.title), width(texts.figures, kFiguresSize));
-  L.width = std::max({kMinCanvasWidth, L.axis_x + kColumnsStart + columns * L.pitch + kColumnsEnd,
-                      title_width + 2 * kMargin, kLegendWidth + 2 * kMargin});
+  const double most = options.width > 0       ? std::max(options.width, kMinCanvas)
+                      : options.max_width > 0 ? std::max(options.max_width, kMinCanvas)
+                                              : kMaxCanvas;
+  const double room = most - L.axis_x - kColumnsStart - kColumnsEnd;
+  L.upright = columns * (flat_bar + kMinGap) > std::min(room, kMaxFlatContent);
+  L.pitch = L.upright ? kUprightPitch : flat_bar + kMinGap;
+  L.bar = L.upright ? kUprightBar : flat_bar;
+  if (L.upright && columns * kUprightPitch > room) {
+    // Too many columns for the width: smaller labels, the energies only at
+    // the TDI and the TDTS, narrower bars.
+    L.dense = true;
+    double size = (room / columns - kDenseLabelGap) / kUprightWidth;
+    size = std::clamp(size, kMinDenseLabelSize, kLabelSize);
+    L.pitch = std::max(room / columns, size * kUprightWidth + kDenseLabelGap);
+    L.bar = L.pitch * kDenseBarShare;
+    bool dropped = false;
+    for (State& s : states) {
+      for (auto* side : {&s.above, &s.below}) {
+        const auto end = std::remove_if(side->begin(), side->end(), [](const Label& l) {
+          return !l.bold && l.role == std::string_view("energy");
+        });
+        dropped |= end != side->end();
+        side->erase(end, side->end());
+        for (Label& l : *side) l.size = std::min(l.size, size);
+      }
+    }
+    if (dropped) {
+      extra_notes.push_back(
+          "Too many states for the width to write every energy: only those of the TDI and the "
+          "TDTS are written (kinex report lists them all).");
+    }
+  }
+
+  // The head's texts widen the canvas up to the widest allowed; beyond
+  // that they are broken into lines.
+  const double head_width = std::max(options.no_title ? 0.0 : label_length(texts.title),
+                                     width(texts.figures, kFiguresSize)) /
+                                kTextRoomShare +
+                            2 * kMargin;
+  L.width = std::max({options.width > 0 ? options.width : std::min(head_width, most), kMinCanvas,
+                      L.axis_x + kColumnsStart + columns * L.pitch + kColumnsEnd,
+                      kLegendWidth + 2 * kMargin});
   if (!L.upright) {
     // Spread the columns over a canvas that the texts made wider.
-    const double room =
+    const double spread =
         (L.width - L.axis_x - (kColumnsStart + kColumnsEnd)) / std::max(1.0, columns);
-    L.pitch = std::clamp(room, L.pitch, std::max(L.pitch, kMaxPitch));
+    L.pitch = std::clamp(spread, L.pitch, std::max(L.pitch, kMaxPitch));
     L.bar = std::min(std::max(L.bar, kMinBarShare * L.pitch), L.pitch - kMinGap);
   }
+
+  // The title in at most two lines, the figures broken where too wide.
+  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
+  if (!options.no_title && !texts.title.text.empty()) {
+    L.title_lines = wrap(texts.title.text, texts.title.size, line_room, true);
+    if (L.title_lines.size() > kMaxTitleLines) {
+      std::string rest;
+      for (std::size_t k = kMaxTitleLines - 1; k < L.title_lines.size(); ++k)
+        rest += (rest.empty() ? "" : " ") + L.title_lines[k];
+      L.title_lines.resize(kMaxTitleLines - 1);
+      L.title_lines.push_back(rest);
+    }
+    for (std::string& line : L.title_lines)
+      line = fit_width(line, texts.title.size, line_room, true);
+  }
+  // The figures in groups, each starting at four blanks, the groups in
+  // lines as wide as the room (a group too wide on its own gets its line).
+  std::vector<std::vector<Piece>> groups;
+  for (const Piece& p : texts.figures) {
+    if (groups.empty() || p.text.rfind("    ", 0) == 0) groups.emplace_back();
+    groups.back().push_back(p);
+  }
+  double used = 0.0;
+  for (std::vector<Piece>& group : groups) {
+    const double w = width(group, kFiguresSize);
+    if (!L.figures_lines.empty() && used + w <= line_room * (1 + 1e-9)) {
+      L.figures_lines.back().insert(L.figures_lines.back().end(), group.begin(), group.end());
+      used += w;
+      continue;
+    }
+    if (!L.figures_lines.empty()) group.front().text.erase(0, 4);
+    L.figures_lines.push_back(group);
+    used = width(group, kFiguresSize);
+  }
+  if (L.figures_lines.empty()) L.figures_lines.emplace_back();
+  const double title_room = kTitleLine * static_cast<double>(L.title_lines.size());
+  L.title_y = kTitleBaseline;
+  L.figures_y = kFiguresBaseline + title_room - kTitleLine;
+  const double shift = L.figures_y - kFiguresBaseline +
+                       kFiguresLine * static_cast<double>(L.figures_lines.size() - 1);
+
   for (std::size_t c = 0; c < states.size(); ++c) {
     State& s = states[c];
     s.x = L.axis_x + kColumnsStart + L.pitch * (static_cast<double>(c) + 0.5);
@@ -280,11 +400,11 @@ Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts)
   if (!texts.warning.empty()) {
     L.warning_lines = wrap(texts.warning, kWarningSize, L.width - 2 * kMargin, true);
   }
-  const double head = kWarningLine * static_cast<double>(L.warning_lines.size());
+  const double head = kWarningLine * static_cast<double>(L.warning_lines.size()) + shift;
   L.legend_y = kLegendMiddle + head;
   L.top = kPlotTop + head;
-  L.bottom = L.top + (L.upright ? kUprightPlotHeight : kPlotHeight);
-  fit_scale(states, level, L);
+  L.bottom = L.top + (L.upright ? kUprightPlotHeight : kPlotHeight) + taller;
+  fit_scale(states, level, options.y_range, L);
   L.foot = L.bottom + kFootGap;
   for (State& s : states) {
     s.y = finite(s) ? to_y(L, s.energy) : L.foot;
@@ -299,12 +419,34 @@ Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts)
   }
   L.axis_title_y = L.bottom + kAxisTitleDrop + foot;
   L.notes_y = L.axis_title_y + kNotesDrop;
-  for (const std::string& note : texts.notes) {
+  std::vector<std::string> notes;
+  for (std::size_t k = 0; k < texts.notes.size(); ++k) {
+    if (k == texts.effective_note && !effective_drawable(states, span, L)) {
+      notes.push_back("The effective span is not drawn here; the figures above state it.");
+    } else {
+      notes.push_back(texts.notes[k]);
+    }
+  }
+  notes.insert(notes.end(), extra_notes.begin(), extra_notes.end());
+  for (const std::string& note : notes) {
     for (std::string& line : wrap(note, kNoteSize, L.width - 2 * kMargin)) {
       L.note_lines.push_back(line);
     }
   }
   L.height = L.axis_title_y + kBottomMargin + kNoteLine * static_cast<double>(L.note_lines.size());
+  return L;
+}
+
+}  // namespace
+
+double to_y(const Layout& L, double e) { return L.base - unit(L, e) * L.scale; }
+
+Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts,
+               const LayoutOptions& options) {
+  Layout L = lay_out_with(states, span, texts, options, 0.0);
+  // A canvas asked to be higher gets a taller plot area.
+  if (options.min_height > L.height)
+    L = lay_out_with(states, span, texts, options, options.min_height - L.height);
   return L;
 }
 
@@ -361,12 +503,12 @@ SpanDrawing place_span(const std::vector<State>& states, const Layout& L, const 
     }
   }
   const double level = states[span.tdi].energy + span.effective;
-  d.effective_drawn = span.effective_shown && std::isfinite(level);
+  d.effective_drawn = effective_drawable(states, span, L);
   if (d.effective_drawn) d.effective_to = to_y(L, level);
   // The guide reaches the effective span's arrow too, wherever that stands
   // beside the span arrow: at most half a column further.
   const Segment guide{states[span.tdi].x + L.bar / 2, d.from,
-                      d.x + (d.effective_drawn ? L.pitch / 2 : 0.0), d.from};
+                      d.x + (d.effective_drawn ? effective_reach(L) : 0.0), d.from};
   lines.push_back(guide);
 
   const double w = text_width(kSpanPrefix + texts.span_value + kEnergyUnit, kLabelSize, true) +

@@ -12,7 +12,29 @@
 
 namespace kinex::plot {
 
+// What the user asked of the layout, in the picture's own units (before the
+// font scaling of PlotOptions).
+struct LayoutOptions {
+  double width = 0.0;       // the canvas's width; 0: as the content needs, at most kMaxCanvas
+  double min_height = 0.0;  // the canvas's height at least; 0: as the content needs
+  double max_width = 0.0;   // without `width`, the widest canvas; 0: kMaxCanvas
+  bool no_title = false;
+  bool y_range = false;  // the energy axis from y_from to y_to
+  double y_from = 0.0, y_to = 0.0;
+};
+inline constexpr double kMaxCanvas = 1200.0;  // px wide at most unless asked
+inline constexpr double kMinCanvas = 620.0;   // px wide at least
+inline constexpr double kTitleLine = 20.0;    // px between the title's baselines
+inline constexpr double kFiguresLine = 17.0;  // px between the figures' baselines
+
 struct Layout {
+  // The title in at most two lines, the first baseline at title_y; the
+  // figures line broken where it is too wide, the first at figures_y.
+  std::vector<std::string> title_lines;
+  double title_y = 0.0;
+  std::vector<std::vector<Piece>> figures_lines;
+  double figures_y = 0.0;
+  bool dense = false;    // labels smaller, energies only at the TDI and the TDTS
   bool upright = false;  // labels turned by 90 degrees
   double pitch = 0.0;    // distance between the centres of two columns
   double bar = 0.0;      // width of a bar
@@ -49,7 +71,13 @@ double to_y(const Layout& L, double e);
 // lies between L.top and L.bottom; the figures line and the warning's lines
 // fit the canvas; states without a finite energy sit at L.foot, under the
 // plot.
-Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts);
+// With `options`, the canvas is as wide as asked (wider only when the
+// smallest labels need it), and at least as high; with a y range, states
+// outside it are listed under the plot as the non-finite ones are, and a
+// note says so. Too many columns for the width shrink the upright labels
+// and drop the energies but the TDI's and the TDTS's, with a note.
+Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts,
+               const LayoutOptions& options = {});
 
 // The axis ticks: at 1, 2 or 5 times a power of ten, about one every
 // kTickSpacing pixels, each within half a pixel of the plot area. None when

@@ -34,10 +34,16 @@ bool flag(const std::vector<bool>& v, int64_t k) {
 std::vector<State> make_states(const Run& run, bool wraps) {
   std::vector<State> states;
   const int64_t n = run.cycle.n;
+  const StateNames names = names_or_defaults(run.names, n);
+  auto name_of = [&](const std::vector<std::string>& all, std::size_t k, bool next) {
+    std::string name = k < all.size() ? all[k] : std::string("?");
+    return shorten_end(next ? name + kNextTurnMark : name, kMaxStateNameLength);
+  };
   auto add_intermediate = [&](int64_t j, bool next, bool faded) {
     State s;
     s.id = numbered("int-", j, next ? kNextTurnId : "");
-    s.name = numbered("I", j, next ? kNextTurnMark : "");
+    s.name = next && j == 0 ? shorten_end(final_state_name(names), kMaxStateNameLength)
+                            : name_of(names.intermediate, static_cast<std::size_t>(j), next);
     s.energy = at(run.profile.G_int, next ? j + n : j);
     s.index = j;
     s.xtof = at(run.results.xtof_int, j);
@@ -47,7 +53,7 @@ std::vector<State> make_states(const Run& run, bool wraps) {
   auto add_transition = [&](int64_t i, bool next) {
     State s;
     s.id = numbered("ts-", i, next ? kNextTurnId : "");
-    s.name = numbered("TS", i, next ? kNextTurnMark : "");
+    s.name = name_of(names.transition, static_cast<std::size_t>(i), next);
     s.energy = next ? at(run.cycle.G_ts, i) + run.cycle.DeltaG : at(run.cycle.G_ts, i);
     s.index = i;
     s.xtof = at(run.results.xtof_ts, i);
@@ -168,15 +174,21 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
   }
   if (needs_driving_force_warning(run.profile)) t.warning = warning_text(run);
 
-  t.notes.push_back(
-      "Energies in kcal/mol. I0\u2032 is I0 of the next turn of the cycle, at G(I0) + "
-      "\u0394G with \u0394G = " +
-      energy_text(run.cycle.DeltaG) + kEnergyUnit + ".");
+  if (!states.empty()) {
+    const std::string& first = states.front().name;
+    const std::string& last =
+        states[std::min(states.size() - 1,
+                        2 * static_cast<std::size_t>(std::max<int64_t>(run.cycle.n, 0)))]
+            .name;
+    t.notes.push_back(
+        "Energies in kcal/mol. " + last + " is " + first + " of the next turn of the cycle, at G(" +
+        first + ") + \u0394G with \u0394G = " + energy_text(run.cycle.DeltaG) + kEnergyUnit + ".");
+  }
   if (span.known) {
     const std::string& tdi = states[span.tdi].name;
     const std::string& tdts = states[span.tdts].name;
     if (span.wraps) {
-      const std::string same_turn = "TS" + std::to_string(states[span.tdts].index);
+      const std::string same_turn = states[2 * states[span.tdts].index - 1].name;
       t.notes.push_back("The TDTS precedes the TDI in the cycle, so the span reaches " + tdts +
                         " of the next turn: \u03b4E = G(" + same_turn + ") \u2212 G(" + tdi +
                         ") + \u0394G = " + span_words + ".");
@@ -190,6 +202,7 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
         "The TOF and the degrees of TOF control come from the log-space evaluation: the direct "
         "numbers overflow or underflow for this cycle.");
   }
+  t.effective_note = t.notes.size();
   if (span.effective_shown) {
     t.notes.push_back("Dashed arrow: the effective span, " + effective_words + " from G(" +
                       states[span.tdi].name +
@@ -208,12 +221,13 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
         "concentration c leaves it.");
   }
   if (non_finite) t.notes.push_back("States with a non-finite energy are listed under the axis.");
+  if (!span.effective_shown) t.effective_note = t.notes.size();
   return t;
 }
 
 }  // namespace
 
-bool finite(const State& s) { return std::isfinite(s.energy); }
+bool finite(const State& s) { return std::isfinite(s.energy) && !s.off_range; }
 
 double width(const std::vector<Piece>& pieces, double size, bool bold) {
   double w = 0.0;

@@ -64,6 +64,7 @@ struct State {
   double xtof = 0.0;
   bool transition = false;
   bool faded = false;        // drawn only to reach the TDTS of the next turn
+  bool off_range = false;    // outside the energy range asked for: listed under the plot
   std::vector<Label> above;  // from the bar outwards
   std::vector<Label> below;
   // Filled by the layout.
@@ -74,8 +75,8 @@ struct State {
   std::vector<Box> label_boxes;  // those of `above`, then those of `below`
 };
 
-// Whether the state has a bar: a finite energy. The others are listed under
-// the plot.
+// Whether the state has a bar: a finite energy within the range drawn. The
+// others are listed under the plot.
 bool finite(const State& s);
 
 // The column of the TDI (intermediate TDI-1) and of the TDTS, the latter in
@@ -104,6 +105,9 @@ struct Texts {
   // At the effective span's arrow, when it is shown: "\u03b4E_eff = 20.1 kcal/mol".
   std::vector<Piece> effective_label;
   std::vector<std::string> notes;  // paragraphs under the plot, not yet wrapped
+  // The note on the effective span's dashed arrow, an index into `notes`;
+  // notes.size() when there is none. Left out where the arrow is not drawn.
+  std::size_t effective_note = 0;
 };
 
 // The TOF as the picture writes it: the report's TOF with kTofDecimals; when

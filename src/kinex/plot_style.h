@@ -83,6 +83,10 @@ inline constexpr double kLegendMiddle = 82.0;      // px from the top, without a
 inline constexpr double kLegendWidth = 560.0;      // px, an upper estimate of the legend row
 inline constexpr double kPlotTop = 118.0;          // px from the top, without a warning
 inline constexpr std::size_t kMaxNameLength = 90;  // code points of the file name shown
+inline constexpr std::size_t kMaxStateNameLength = 24;
+// Lines of text across the canvas (title, figures, legend) take at most this
+// share of the room, for faces wider than the estimate.
+inline constexpr double kTextRoomShare = 0.9;  // code points of a state's name shown
 
 // The axes.
 inline constexpr double kAxisTitleBand = 34.0;     // px left of the tick labels, for the axis title

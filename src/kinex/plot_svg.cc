@@ -79,24 +79,42 @@ struct Svg {
   }
 };
 
-void write_head(Svg& svg, const Layout& L, const Texts& t) {
-  svg.out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
-  svg.out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + num(L.width) +
-             "\" height=\"" + num(L.height) + "\" viewBox=\"0 0 " + num(L.width) + " " +
-             num(L.height) + "\" font-family=\"" + kFontFamily + "\">\n";
-  svg.out += "<title>" + xml_escape(t.title.text) + "</title>\n";
-  svg.out += "<desc>" + xml_escape(plain(t.figures)) + "</desc>\n";
-  svg.out += "<rect x=\"0\" y=\"0\" width=\"" + num(L.width) + "\" height=\"" + num(L.height) +
-             "\" fill=\"#fff\"/>\n";
-  svg.text(kMargin, kTitleBaseline, t.title, "start", false, " id=\"title\"");
-  svg.out += "<text id=\"figures\" x=\"" + num(kMargin) + "\" y=\"" + num(kFiguresBaseline) +
-             "\" xml:space=\"preserve\" font-size=\"" + num(kFiguresSize) + "\">";
-  svg.pieces(t.figures);
-  svg.out += "</text>\n";
+}  // namespace
+
+void write_document_head(std::string& out, double width, double height, double scale,
+                         const std::string& title, const std::string& description) {
+  out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + num(width * scale) +
+         "\" height=\"" + num(height * scale) + "\" viewBox=\"0 0 " + num(width) + " " +
+         num(height) + "\" font-family=\"" + kFontFamily + "\">\n";
+  out += "<title>" + xml_escape(title) + "</title>\n";
+  out += "<desc>" + xml_escape(description) + "</desc>\n";
+  out += "<rect x=\"0\" y=\"0\" width=\"" + num(width) + "\" height=\"" + num(height) +
+         "\" fill=\"#fff\"/>\n";
+}
+
+namespace {
+
+void write_head(Svg& svg, const Layout& L, const Texts& t, double scale) {
+  write_document_head(svg.out, L.width, L.height, scale, t.title.text, plain(t.figures));
+  for (std::size_t k = 0; k < L.title_lines.size(); ++k) {
+    Label line = t.title;
+    line.text = L.title_lines[k];
+    svg.text(kMargin, L.title_y + kTitleLine * static_cast<double>(k), line, "start", false,
+             k == 0 ? " id=\"title\"" : "");
+  }
+  double y = L.figures_y;
+  for (std::size_t k = 0; k < L.figures_lines.size(); ++k) {
+    if (k > 0) y += kFiguresLine;
+    svg.out += "<text" + std::string(k == 0 ? " id=\"figures\"" : " class=\"figures\"") + " x=\"" +
+               num(kMargin) + "\" y=\"" + num(y) + "\" xml:space=\"preserve\" font-size=\"" +
+               num(kFiguresSize) + "\">";
+    svg.pieces(L.figures_lines[k]);
+    svg.out += "</text>\n";
+  }
   if (L.warning_lines.empty()) return;
   svg.out += "<g id=\"warning\" font-size=\"" + num(kWarningSize) +
              "\" font-weight=\"bold\" fill=\"" + kWarningColour + "\">\n";
-  double y = kFiguresBaseline;
   for (const std::string& line : L.warning_lines) {
     y += kWarningLine;
     svg.out +=
@@ -301,10 +319,10 @@ std::string shade(double xtof) {
   return out;
 }
 
-std::string write_svg(const Scene& scene, const Layout& L, const SpanDrawing& d) {
+std::string write_svg(const Scene& scene, const Layout& L, const SpanDrawing& d, double scale) {
   Svg svg;
   svg.out.reserve(4096 + scene.states.size() * 600);
-  write_head(svg, L, scene.texts);
+  write_head(svg, L, scene.texts, scale);
   write_legend(svg, L);
   write_axes(svg, L);
   write_states(svg, scene.states, L, d);

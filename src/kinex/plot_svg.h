@@ -25,6 +25,14 @@ std::string shade(double xtof);
 // arrow with its value, the effective span's dashed arrow with its value,
 // and the notes. `L` and `d` come
 // from lay_out and place_span over `scene`.
-std::string write_svg(const Scene& scene, const Layout& L, const SpanDrawing& d);
+// Drawn `scale` times its size: the layout's units are the viewBox's.
+std::string write_svg(const Scene& scene, const Layout& L, const SpanDrawing& d,
+                      double scale = 1.0);
+
+// The XML declaration, the opening svg tag (`width` by `height` in the
+// viewBox, `scale` times that on the page), title, description and the
+// white background.
+void write_document_head(std::string& out, double width, double height, double scale,
+                         const std::string& title, const std::string& description);
 
 }  // namespace kinex::plot

@@ -126,6 +126,26 @@ std::string shorten(std::string_view text, std::size_t limit) {
   return out;
 }
 
+std::string shorten_end(std::string_view text, std::size_t limit) {
+  const std::vector<uint32_t> cps = code_points(text);
+  if (cps.size() <= limit) return std::string(text);
+  std::string out;
+  for (std::size_t k = 0; k + 1 < limit; ++k) append_utf8(out, cps[k]);
+  out += "\u2026";
+  return out;
+}
+
+std::string fit_width(std::string_view text, double size, double width, bool bold,
+                      bool keep_start) {
+  if (text_width(text, size, bold) <= width) return std::string(text);
+  std::size_t limit = code_points(text).size();
+  std::string out;
+  do {
+    out = keep_start ? shorten_end(text, limit) : shorten(text, limit);
+  } while (limit-- > 1 && text_width(out, size, bold) > width);
+  return out;
+}
+
 double text_width(std::string_view text, double size, bool bold) {
   double em = 0.0;
   for (uint32_t cp : code_points(text)) {

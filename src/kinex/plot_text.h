@@ -30,6 +30,15 @@ std::string xml_escape(std::string_view text);
 // returned as given, bytes and all.
 std::string shorten(std::string_view text, std::size_t limit);
 
+// At most `limit` code points of `text` (limit >= 1); a longer text keeps its
+// start, followed by an ellipsis. A text that fits is returned as given.
+std::string shorten_end(std::string_view text, std::size_t limit);
+
+// `text` shortened (keeping its end, as shorten does, or its start when
+// `keep_start`) until it is at most `width` pixels wide at `size`.
+std::string fit_width(std::string_view text, double size, double width, bool bold = false,
+                      bool keep_start = false);
+
 // The width of `text` in pixels at font size `size` (pixels), from rough
 // advance widths of a sans-serif face, a little generous so that labels laid
 // side by side never touch in the common faces. Bold is wider. Grows with

@@ -88,7 +88,8 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"check"}, "kinex: FILE is required"},
       {{"json", "--compact", "x.txt"}, "--compact"},
       {{"check", "--strict", "x.txt"}, "--strict"},
-      {{"plot", "a.txt", "b.txt"}, "b.txt"}};
+      {{"plot", "--width", "0", "a.txt"}, "--width"},
+      {{"plot", "--font-size", "big", "a.txt"}, "--font-size"}};
   for (const auto& [args, expected] : wrong) {
     const Outcome o = kinex_run(args);
     EXPECT_EQ(o.status, kExitFailed) << expected;

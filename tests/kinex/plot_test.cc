@@ -49,7 +49,9 @@ for e in root.iter(NS + 'line'):
 for e in root.iter(NS + 'tspan'):
     if e.get('class') == 'value': p['span'] = text(e)
 for e in root.iter(NS + 'text'):
-    if e.get('id') in ('title', 'figures'): p[e.get('id')] = text(e)
+    if e.get('id') == 'figures': p['figures'] = text(e)
+# The title's lines, as one.
+p['title'] = ' '.join(text(e) for e in root.iter(NS + 'text') if e.get('class') == 'title')
 # Raised and lowered parts (a font size of their own) after '^' and '_'.
 def shifted(e):
     out = e.text or ''
@@ -61,6 +63,7 @@ for e in root.iter(NS + 'text'):
     if e.get('id') == 'figures': p['figures'] = shifted(e)
     if e.get('class') == 'effective-span-value': p['effective'] = shifted(e)
 p['warning'] = [text(e) for g in root.iter(NS + 'g') if g.get('id') == 'warning' for e in g]
+p['notes'] = ' '.join(text(e) for g in root.iter(NS + 'g') if g.get('id') == 'notes' for e in g)
 for e in root.iter(NS + 'line'):
     if e.get('id') == 'effective-span-arrow':
         p['effective_arrow'] = [float(e.get(k)) for k in ('x1', 'y1', 'y2')]
@@ -144,6 +147,7 @@ void check_picture(const kinex::Run& run, json& p) {
   EXPECT_EQ(p.value("nonfinite", -1), 0);
 
   const auto states = expected_states(run);
+  const bool dense = p.value("notes", "").find("Too many states") != std::string::npos;
   const json& bars = p.at("bars");
   ASSERT_EQ(bars.size(), states.size());
   ASSERT_GE(p.at("ticks").size(), 2u);
@@ -157,7 +161,12 @@ void check_picture(const kinex::Run& run, json& p) {
   for (std::size_t c = 0; c < states.size(); ++c) {
     SCOPED_TRACE(states[c].first);
     EXPECT_EQ(bars[c][0], states[c].first);
-    EXPECT_EQ(label(p, states[c].first, "energy"), one_decimal(states[c].second));
+    // Among crowded columns only the TDI and the TDTS have their energy
+    // written, and a note says so.
+    const std::string energy = label(p, states[c].first, "energy");
+    if (energy != "(none)" || !dense) {
+      EXPECT_EQ(energy, one_decimal(states[c].second));
+    }
     EXPECT_NEAR(v0 + (y0 - bars[c][3].get<double>()) * per_pixel, states[c].second, tolerance);
     if (c > 0) {
       EXPECT_LT(bars[c - 1][2].get<double>(), bars[c][1].get<double>()) << "bars touch";
@@ -193,7 +202,7 @@ void check_picture(const kinex::Run& run, json& p) {
   // the effective span, with its value.
   const double effective = run.results.effective_span;
   const bool differs = std::isfinite(effective) && std::fabs(effective - span) >= 0.05;
-  EXPECT_EQ(p.contains("effective_arrow"), differs);
+  EXPECT_EQ(p.contains("effective_arrow"), differs && !dense);
   EXPECT_EQ(figures.find("E_eff = ") != std::string::npos, differs) << figures;
   if (differs && p.contains("effective_arrow")) {
     const double x = p["effective_arrow"][0], y1 = p["effective_arrow"][1],
