@@ -2,7 +2,8 @@
 # Installs what building and testing KINEX needs, from Debian's packages:
 # the compiler and CMake, GoogleTest and Google Benchmark, the JSON and
 # command-line libraries of kinex, and for CI's stages clang-format, clang
-# with its fuzzing runtime, xmllint and python3. Installs only what is
+# with its fuzzing runtime, xmllint, python3 and rsvg-convert (the plot
+# tests render the pictures). Installs only what is
 # missing; run as root (or through sudo). Safe to run again.
 set -euo pipefail
 
@@ -25,6 +26,7 @@ need clang command -v clang++
 need libclang-rt-14-dev compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a'
 need libxml2-utils command -v xmllint
 need python3 test -x /usr/bin/python3
+need librsvg2-bin command -v rsvg-convert
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup.sh: everything needed is installed"

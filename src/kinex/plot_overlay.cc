@@ -106,15 +106,7 @@ Cycle make_cycle(const Run& run) {
     c.names.push_back(shorten_end(final_state_name(names), kMaxStateNameLength));
     c.energies.push_back(at(run.profile.G_int, n));
   }
-  const PowerOfTen tof = tof_text(run.results);
-  std::string line = "TOF = " + tof.mantissa;
-  if (!tof.exponent.empty()) {
-    c.figures.push_back({line + "\u00d710"});
-    c.figures.push_back({tof.exponent, Shift::up});
-    line.clear();
-  }
-  c.figures.push_back({line + " s"});
-  c.figures.push_back({kPerSecondExponent, Shift::up});
+  append_tof("TOF = ", run.results, c.figures);
   if (run.results.TDI >= 1 && run.results.TDI <= n && run.results.TDTS >= 1 &&
       run.results.TDTS <= n) {
     c.span_known = true;

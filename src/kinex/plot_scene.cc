@@ -146,15 +146,7 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
   Texts t;
   t.title = {"Gibbs energy profile: " + shorten(file_name, kMaxNameLength), kTitleSize, true,
              "title"};
-  const PowerOfTen tof = tof_text(run.results);
-  std::string line = "T = " + shortest_text(run.cycle.T) + " K    TOF = " + tof.mantissa;
-  if (!tof.exponent.empty()) {
-    t.figures.push_back({line + "\u00d710"});
-    t.figures.push_back({tof.exponent, Shift::up});
-    line.clear();
-  }
-  t.figures.push_back({line + " s"});
-  t.figures.push_back({kPerSecondExponent, Shift::up});
+  append_tof("T = " + shortest_text(run.cycle.T) + " K    TOF = ", run.results, t.figures);
   std::string span_words = "not known";
   std::string effective_words;
   if (span.known) {
@@ -252,6 +244,18 @@ PowerOfTen tof_text(const Results& results) {
     return power_of_ten_from_log10(results.log10_TOF, negative, kTofDecimals);
   }
   return power_of_ten_text(tof, kTofDecimals);
+}
+
+void append_tof(const std::string& before, const Results& results, std::vector<Piece>& pieces) {
+  const PowerOfTen tof = tof_text(results);
+  std::string line = before + tof.mantissa;
+  if (!tof.exponent.empty()) {
+    pieces.push_back({line + "\u00d710"});
+    pieces.push_back({tof.exponent, Shift::up});
+    line.clear();
+  }
+  pieces.push_back({line + " s"});
+  pieces.push_back({kPerSecondExponent, Shift::up});
 }
 
 Scene make_scene(const Run& run, const std::string& file_name) {

@@ -116,6 +116,10 @@ struct Texts {
 // beyond the range of doubles is still written as a number.
 PowerOfTen tof_text(const Results& results);
 
+// Appends `before` followed by the TOF as tof_text writes it and its unit,
+// s with a raised -1, to `pieces`.
+void append_tof(const std::string& before, const Results& results, std::vector<Piece>& pieces);
+
 struct Scene {
   Span span;
   std::vector<State> states;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -127,6 +128,23 @@ inline std::vector<std::vector<std::string>> read_csv(std::string_view text) {
   if (!field.empty() || !records.back().empty()) records.back().push_back(field);
   if (records.back().empty()) records.pop_back();
   return records;
+}
+
+// What the Python script `script` prints as JSON about the picture `svg`
+// (given as its argument); a test failure when it fails, which it does when
+// the picture is not well-formed XML.
+inline nlohmann::json python_on_picture(const std::string& script, const std::string& svg) {
+  test::ScratchDir dir;
+  const std::string command = "/usr/bin/python3 " + dir.write("script.py", script) + " " +
+                              dir.write("picture.svg", svg) + " 2>&1";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  std::string output;
+  char buffer[4096];
+  while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+  EXPECT_EQ(pclose(pipe), 0) << "not well-formed:\n" << output;
+  const nlohmann::json p = nlohmann::json::parse(output, nullptr, false);
+  EXPECT_FALSE(p.is_discarded()) << output;
+  return p.is_discarded() ? nlohmann::json::object() : p;
 }
 
 }  // namespace kinex::cycle_files

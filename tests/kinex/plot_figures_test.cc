@@ -68,19 +68,7 @@ bool have(const char* program) {
   return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-json boxes_of(const std::string& svg) {
-  test::ScratchDir dir;
-  const std::string command = "/usr/bin/python3 " + dir.write("boxes.py", kBoxes) + " " +
-                              dir.write("picture.svg", svg) + " 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  std::string output;
-  char buffer[4096];
-  while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
-  EXPECT_EQ(pclose(pipe), 0) << "not well-formed:\n" << output;
-  const json p = json::parse(output, nullptr, false);
-  EXPECT_FALSE(p.is_discarded()) << output;
-  return p.is_discarded() ? json::object() : p;
-}
+json boxes_of(const std::string& svg) { return cycle_files::python_on_picture(kBoxes, svg); }
 
 // Every text inside the canvas, no two overlapping (by more than half a
 // pixel either way, for rounding).

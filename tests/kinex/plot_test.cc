@@ -74,19 +74,7 @@ bool have_python() { return std::system("command -v python3 >/dev/null 2>&1") ==
 
 // The picture as the reader sees it; a test failure when it is not
 // well-formed.
-json read_picture(const std::string& svg) {
-  test::ScratchDir dir;
-  const std::string command =
-      "python3 " + dir.write("read.py", kReader) + " " + dir.write("picture.svg", svg) + " 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  std::string output;
-  char buffer[4096];
-  while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
-  EXPECT_EQ(pclose(pipe), 0) << "not well-formed:\n" << output;
-  const json p = json::parse(output, nullptr, false);
-  EXPECT_FALSE(p.is_discarded()) << output;
-  return p.is_discarded() ? json::object() : p;
-}
+json read_picture(const std::string& svg) { return cycle_files::python_on_picture(kReader, svg); }
 
 std::string label(const json& p, const std::string& id, const std::string& role) {
   const json::json_pointer at("/labels/" + id + "/" + role);
