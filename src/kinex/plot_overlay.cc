@@ -22,7 +22,8 @@ constexpr double kLegendSample = 44.0;      // px of the sample line
 constexpr double kLegendTextGap = 10.0;     // px from the sample to the name
 constexpr double kLegendFiguresGap = 14.0;  // px from the name to the figures
 constexpr double kLegendIndent = kLegendSample + kLegendTextGap;
-constexpr double kPlotGap = 18.0;  // px from the legend to the plot area
+constexpr double kPlotGap = 18.0;    // px from the legend to the plot area
+constexpr double kBoldSlack = 1.15;  // a legend name's width over its estimate
 constexpr double kOverlayPlotHeight = 420.0;
 constexpr double kPad = 12.0;              // px inside the plot area above and below the levels
 constexpr double kMinPitch = 40.0;         // px between columns, wanted at least
@@ -238,7 +239,9 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
     const double figures = width(c.figures, kLegendSize);
     y += kLegendLine;
     Row row{y, "", false};
-    const double name_room = text_room - figures - kLegendFiguresGap;
+    // The name is measured with kBoldSlack to spare: long bold names are
+    // drawn wider than the estimate in some faces.
+    const double name_room = (text_room - figures - kLegendFiguresGap) / kBoldSlack;
     if (name_room >= text_width("\u2026ab.txt", kLegendSize, true) &&
         text_width(shorten(c.name, kMaxNameLength), kLegendSize, true) <= name_room) {
       row.name = shorten(c.name, kMaxNameLength);
@@ -311,8 +314,9 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
     out += "<text class=\"legend-name\" x=\"" + num(x) + "\" y=\"" + num(row.y) +
            "\" font-size=\"" + num(kLegendSize) + "\" font-weight=\"bold\">" +
            xml_escape(row.name) + "</text>\n";
-    const double fx =
-        row.figures_below ? x : x + text_width(row.name, kLegendSize, true) + kLegendFiguresGap;
+    const double fx = row.figures_below ? x
+                                        : x + kBoldSlack * text_width(row.name, kLegendSize, true) +
+                                              kLegendFiguresGap;
     const double fy = row.figures_below ? row.y + kLegendLine : row.y;
     out += "<text class=\"legend-figures\" x=\"" + num(fx) + "\" y=\"" + num(fy) +
            "\" font-size=\"" + num(kLegendSize) + "\" xml:space=\"preserve\" fill=\"" +
