@@ -145,7 +145,7 @@ void BM_SoundnessCheck(benchmark::State& state) {
   for (auto _ : state) {
     const bool sound = kinex::direct_results_sound(run.cycle, run.profile, run.results);
     const bool logarithms = kinex::logarithms_exist(run.cycle, run.profile);
-    kinex::compute_figures(run.cycle, run.profile, logarithms, run.results);
+    kinex::compute_figures(run.cycle, logarithms, run.results);
     benchmark::DoNotOptimize(sound);
     benchmark::DoNotOptimize(run.results.effective_span);
   }

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "input/storage.h"
+#include "report/line_writer.h"
 
 namespace kinex {
 namespace {
@@ -82,11 +83,6 @@ std::string trimmed(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return s;
-}
-
 // What a column holds.
 enum class Kind {
   name,
@@ -109,7 +105,7 @@ struct Column {
 // "[Rk]" / "[Pk]" (R, P any case): k, else 0.
 int64_t concentration_step(const std::string& header, char letter) {
   if (header.size() < 4 || header.front() != '[' || header.back() != ']') return 0;
-  if (lower(header.substr(1, 1))[0] != letter) return 0;
+  if (report::ascii_lower(header.substr(1, 1))[0] != letter) return 0;
   const std::string digits = header.substr(2, header.size() - 3);
   int64_t k = 0;
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), k);
@@ -119,7 +115,7 @@ int64_t concentration_step(const std::string& header, char letter) {
 
 Column classify(const std::string& raw) {
   const std::string header = trimmed(raw);
-  const std::string low = lower(header);
+  const std::string low = report::ascii_lower(header);
   Column column{Kind::state, header, 0};
   std::string unit_free = low;  // "t/k", "t (k)", "temperature [k]" -> the name alone
   unit_free.erase(std::remove(unit_free.begin(), unit_free.end(), ' '), unit_free.end());
@@ -214,7 +210,7 @@ bool read_header(const std::string& path, const Record& header, Layout& layout,
                 "state)");
   }
   Column& last = layout.columns[layout.states.back()];
-  if (lower(last.header) == "deltag") {
+  if (report::ascii_lower(last.header) == "deltag") {
     last.kind = Kind::deltaG;
   } else if (last.kind == Kind::transition) {
     return fail(layout.states.back(), quoted_header(last.header) +
@@ -380,7 +376,7 @@ bool read_row(const std::string& path, const Layout& layout, const Record& recor
 
 bool is_table_name(const std::string& path) {
   if (path.size() < 4) return false;
-  const std::string tail = lower(path.substr(path.size() - 4));
+  const std::string tail = report::ascii_lower(path.substr(path.size() - 4));
   return tail == ".csv" || tail == ".tsv";
 }
 

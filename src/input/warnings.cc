@@ -1,13 +1,13 @@
 #include "input/warnings.h"
 
 #include <array>
-#include <cctype>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "input/remarks.h"
 #include "input/scanner.h"
+#include "report/line_writer.h"
 
 namespace kinex {
 
@@ -61,10 +61,7 @@ bool value_like(std::string_view token) {
 }
 
 bool celsius_unit(std::string_view token, std::string_view next) {
-  std::string lower;
-  for (char c : token) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  std::string after;
-  for (char c : next) after += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = report::ascii_lower(token), after = report::ascii_lower(next);
   // U+00B0 degree sign, U+00BA masculine ordinal (often typed for it),
   // U+2103 degree Celsius.
   static constexpr std::string_view kDegree = "\xc2\xb0", kOrdinal = "\xc2\xba";

@@ -1,7 +1,6 @@
 #include "kinex/commands.h"
 
 #include <CLI/CLI.hpp>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -246,6 +245,19 @@ bool refused(Strict strict, const std::string& name, const std::string& file, st
   return true;
 }
 
+// Reads and evaluates one cycle of a batch, its reading warnings on `err`
+// and its findings in `found`; false, with the reason on `err`, when it
+// cannot be read or --strict refuses it.
+bool accepted(const Source& source, Strict strict, Run& run, std::vector<InputWarning>& found,
+              std::string& err, const ProgressFn& progress) {
+  ReadNotes notes;
+  if (!evaluated(source, run, notes, err, progress)) return false;
+  const std::string name = source_name(source);
+  warn_reading(name, notes, err);
+  found = findings(run, notes);
+  return !refused(strict, name, source.file, found.size(), err);
+}
+
 // The progress of file k of `count` within a batch.
 ProgressFn file_progress(const ProgressFn& progress, std::size_t k, std::size_t count) {
   if (!progress) return {};
@@ -342,15 +354,9 @@ int command_json(const std::vector<std::string>& files, const std::string& progr
   std::size_t written = 0;
   for (std::size_t k = 0; k < sources.size(); ++k) {
     Run run;
-    ReadNotes notes;
-    if (!evaluated(sources[k], run, notes, err, file_progress(progress, k, sources.size()))) {
-      status = kExitFailed;
-      continue;
-    }
-    const std::string name = source_name(sources[k]);
-    warn_reading(name, notes, err);
-    const std::vector<InputWarning> found = findings(run, notes);
-    if (refused(strict, name, sources[k].file, found.size(), err)) {
+    std::vector<InputWarning> found;
+    if (!accepted(sources[k], strict, run, found, err,
+                  file_progress(progress, k, sources.size()))) {
       status = kExitFailed;
       continue;
     }
@@ -380,15 +386,9 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
   out.text += header + '\n';
   for (std::size_t k = 0; k < sources.size(); ++k) {
     Run run;
-    ReadNotes notes;
-    if (!evaluated(sources[k], run, notes, err, file_progress(progress, k, sources.size()))) {
-      status = kExitFailed;
-      continue;
-    }
-    const std::string name = source_name(sources[k]);
-    warn_reading(name, notes, err);
-    const std::size_t found = findings(run, notes).size();
-    if (refused(strict, name, sources[k].file, found, err)) {
+    std::vector<InputWarning> found;
+    if (!accepted(sources[k], strict, run, found, err,
+                  file_progress(progress, k, sources.size()))) {
       status = kExitFailed;
       continue;
     }
@@ -397,7 +397,7 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
              ": a spreadsheet takes this name for a formula; " + kSpreadsheetFlag +
              " writes it as text\n";
     }
-    std::string row = csv_row(run, for_spreadsheet, found);
+    std::string row = csv_row(run, for_spreadsheet, found.size());
     row.pop_back();  // the line feed
     out.text += row + descriptor_fields(descriptors, sources[k]) + '\n';
     if (!out.deliver()) return kExitFailed;
@@ -448,9 +448,7 @@ namespace {
 // Whether `name` ends in ".svg", in any case.
 bool svg_name(const std::string& name) {
   if (name.size() < 4) return false;
-  std::string end = name.substr(name.size() - 4);
-  for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return end == ".svg";
+  return report::ascii_lower(name.substr(name.size() - 4)) == ".svg";
 }
 
 // "FROM:TO" in kcal/mol, FROM below TO.
@@ -507,13 +505,9 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
   std::vector<Run> runs(sources.size());
   std::vector<const Run*> evaluated_runs;
   for (std::size_t k = 0; k < sources.size(); ++k) {
-    const std::string name = source_name(sources[k]);
-    ReadNotes notes;
-    if (!evaluated(sources[k], runs[k], notes, err, file_progress(progress, k, sources.size()))) {
-      return kExitFailed;
-    }
-    warn_reading(name, notes, err);
-    if (refused(strict, name, sources[k].file, findings(runs[k], notes).size(), err)) {
+    std::vector<InputWarning> found;
+    if (!accepted(sources[k], strict, runs[k], found, err,
+                  file_progress(progress, k, sources.size()))) {
       return kExitFailed;
     }
     evaluated_runs.push_back(&runs[k]);

@@ -18,7 +18,6 @@ void evaluate_cycle(Run& run, int threads, LogSpace log_space) {
   results.evaluation = EvaluationMethod::direct;
   results.ln_TOF = results.log10_TOF = Results::kNone;
   results.TOF_sign = 0;
-  results.ln_dominant = results.ln_reactants = Results::kNone;
   results.effective_span = results.apparent_barrier = Results::kNone;
   results.apparent_activation_energy = Results::kNone;
 
@@ -39,7 +38,7 @@ void evaluate_cycle(Run& run, int threads, LogSpace log_space) {
       results.TOF_sign = other.TOF_sign;
     }
   }
-  compute_figures(cycle, run.profile, logarithms, results);
+  compute_figures(cycle, logarithms, results);
 }
 
 }  // namespace kinex

@@ -19,8 +19,7 @@ double energetic_span(const Cycle& cycle, const Results& results) {
   return results.TDTS >= results.TDI ? span : span + cycle.DeltaG;
 }
 
-void compute_figures(const Cycle& cycle, const Profile& profile, bool logarithms,
-                     Results& results) {
+void compute_figures(const Cycle& cycle, bool logarithms, Results& results) {
   const int64_t n = cycle.n;
   if (n < 1) return;
   const double RT = rt_kcal(cycle);
@@ -31,11 +30,9 @@ void compute_figures(const Cycle& cycle, const Profile& profile, bool logarithms
   results.log10_TOF = results.ln_TOF / std::log(10.0);
 
   if (logarithms) {
-    results.ln_reactants = ln_reactant_product(cycle);
-    results.ln_dominant = term_logarithm(cycle, profile, results.dominant_a, results.dominant_b);
     const double moved =
         term_concentration_logarithm(cycle, results.dominant_a, results.dominant_b) -
-        results.ln_reactants;
+        ln_reactant_product(cycle);
     const double span = energetic_span(cycle, results);
     results.effective_span = moved == 0.0 ? span : span + RT * moved;
   }

@@ -16,16 +16,16 @@ double energetic_span(const Cycle& cycle, const Results& results);
 // evaluation gave them):
 // - ln_TOF and log10_TOF, TOF_sign: kept where the log-space evaluation
 //   set them, else from the TOF itself;
-// - ln_reactants, ln_dominant and the effective span, the energetic span
-//   plus RT times the dominant term's concentration logarithms less those
-//   of all given reactants (the same as DeltaG + RT (ln_dominant -
-//   ln_reactants), and exactly the energetic span when no concentration is
-//   given); NaN unless `logarithms` (the cycle's logarithms exist);
+// - the effective span, the energetic span plus RT times the dominant
+//   term's concentration logarithms less those of all given reactants (the
+//   same as DeltaG + RT (l - LR), and exactly the energetic span when no
+//   concentration is given); NaN unless `logarithms` (the cycle's
+//   logarithms exist);
 // - the apparent barrier -RT (ln_TOF - ln(k_B T / h)) where the TOF is
 //   positive;
 // - the apparent activation energy RT^2 d ln TOF / dT, from the degrees of
 //   control: RT + DeltaG (1 + q) + sum X_TOF(ts) G_ts - sum X_TOF(int)
 //   G_int - DeltaG next_turn_share.
-void compute_figures(const Cycle& cycle, const Profile& profile, bool logarithms, Results& results);
+void compute_figures(const Cycle& cycle, bool logarithms, Results& results);
 
 }  // namespace kinex

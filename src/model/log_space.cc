@@ -93,13 +93,6 @@ double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b) {
   return sum;
 }
 
-double term_logarithm(const Cycle& cycle, const Profile& profile, int64_t a, int64_t b) {
-  const int64_t n = cycle.n, ts = a + b - 1;
-  const double energy = ts <= n ? profile.g_ts[ts] - profile.g_int[a - 1 + n]
-                                : profile.g_ts[ts - n] - profile.g_int[a - 1];
-  return energy + term_concentration_logarithm(cycle, a, b);
-}
-
 bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
                        int threads) {
   const int64_t n = cycle.n;

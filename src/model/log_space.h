@@ -28,9 +28,8 @@ double ln_reactant_product(const Cycle& cycle);
 double ln_product_product(const Cycle& cycle);
 
 // The sum of the logarithms of the concentration factors of term (a,b), as
-// compute_log_terms forms it, and l(a,b) of the term, bit for bit.
+// compute_log_terms forms it, bit for bit.
 double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b);
-double term_logarithm(const Cycle& cycle, const Profile& profile, int64_t a, int64_t b);
 
 // The log-space evaluation of a cycle whose logarithms exist. Overwrites
 // the terms with t(a,b) = exp(l(a,b) - m), m the largest l, and fills

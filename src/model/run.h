@@ -111,13 +111,10 @@ struct Results {
   // The sign of the TOF: +1 forward, -1 backward, 0 without a net flux or
   // when it is not known.
   int TOF_sign = 0;
-  // l of the dominant term: (g_ts - g_int) + the sum of the logarithms of
-  // its concentration factors. NaN where the logarithms do not exist.
-  double ln_dominant = kNone;
-  // The sum of the logarithms of the given reactant concentrations.
-  double ln_reactants = kNone;
-  // kcal/mol: the effective span, DeltaG + RT (ln_dominant - ln_reactants),
-  // which counts the concentrations (the energetic span without them);
+  // kcal/mol: the effective span, DeltaG + RT (l - LR) with l the
+  // logarithm of the dominant term and LR the sum of the logarithms of the
+  // given reactant concentrations, which counts the concentrations (the
+  // energetic span without them; NaN where the logarithms do not exist);
   // the apparent barrier -RT ln(TOF h / (k_B T)) where the TOF is
   // positive; and the apparent activation energy RT^2 d ln TOF / dT.
   double effective_span = kNone;

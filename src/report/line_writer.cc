@@ -334,6 +334,12 @@ std::string_view trim_right(std::string_view text) {
   return text;
 }
 
+std::string ascii_lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower;
+}
+
 void append_escaped(std::string& out, unsigned char byte) {
   static constexpr char kHex[] = "0123456789abcdef";
   if (byte == '\t') {

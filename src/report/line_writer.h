@@ -74,6 +74,10 @@ void write_heading(std::string& out, std::string_view title_line);
 // Removes trailing blanks.
 std::string_view trim_right(std::string_view text);
 
+// `text` with the ASCII letters A-Z made lowercase, every other byte as it
+// is (no locale).
+std::string ascii_lower(std::string_view text);
+
 // Appends one byte as a diagnostic shows a byte it cannot print: a tab as
 // `\t`, any other as `\x` and two lowercase hex digits.
 void append_escaped(std::string& out, unsigned char byte);

@@ -59,6 +59,20 @@ StateNames catalyst_names() {
   return names;
 }
 
+// The scan's line of a row at 300 K whose TDI (and TDTS, with
+// `tdts_switches`) moved from step 1 to step 2 since the row at 290 K.
+std::string switched_scan_row(const StateNames& names, bool csv, bool tdts_switches) {
+  Sweep sweep;
+  std::string error;
+  EXPECT_TRUE(parse_sweep(Sweep::Kind::Temperature, "290:300:10", sweep, error)) << error;
+  ScanRow first, second;
+  first.TDI = first.TDTS = 1;
+  second.TDI = second.TDTS = 2;
+  second.tdi_changed = true;
+  second.tdts_changed = tdts_switches;
+  return ScanWriter(sweep, {290.0, 300.0}, names, csv).line(second, &first);
+}
+
 TEST(Names, SetOnTheRunTheyNameTheStatesOfJsonCsvScanAndCheck) {
   const kinex::Run run = named_run(kThreeStep, catalyst_names());
   const json doc = written_json(run);
@@ -87,19 +101,10 @@ TEST(Names, SetOnTheRunTheyNameTheStatesOfJsonCsvScanAndCheck) {
   EXPECT_EQ(std::vector<std::string>(row.begin() + 14, row.end()),
             (std::vector<std::string>{"Ni-Ar", "TS-TM", "Ni-Ar", "TS-TM"}));
 
-  Sweep sweep;
-  std::string error;
-  ASSERT_TRUE(parse_sweep(Sweep::Kind::Temperature, "290:300:10", sweep, error));
-  ScanRow first, second;
-  first.TDI = first.TDTS = 1;
-  second.TDI = second.TDTS = 2;
-  second.tdi_changed = second.tdts_changed = true;
-  const ScanWriter text(sweep, {290.0, 300.0}, run.names, false);
-  EXPECT_NE(text.line(second, &first).find("  Ni-Ar  TS-TM  "), std::string::npos);
-  EXPECT_NE(text.line(second, &first).find("TDI Ni-OAc -> Ni-Ar, TDTS TS-OA -> TS-TM"),
-            std::string::npos);
-  const ScanWriter csv(sweep, {290.0, 300.0}, run.names, true);
-  EXPECT_EQ(read_csv(csv.line(second, &first))[0].back(), "TS-TM");
+  const std::string text = switched_scan_row(run.names, false, true);
+  EXPECT_NE(text.find("  Ni-Ar  TS-TM  "), std::string::npos);
+  EXPECT_NE(text.find("TDI Ni-OAc -> Ni-Ar, TDTS TS-OA -> TS-TM"), std::string::npos);
+  EXPECT_EQ(read_csv(switched_scan_row(run.names, true, true))[0].back(), "TS-TM");
 
   // A negative barrier on both sides, the last step's against the final state.
   ReadNotes notes;
@@ -171,20 +176,13 @@ TEST(Names, HostileNamesAreEscapedOrQuotedInEachOutput) {
     EXPECT_EQ(row[14], c.name);
     EXPECT_EQ(row[17], c.name);
 
-    Sweep sweep;
-    std::string error;
-    ASSERT_TRUE(parse_sweep(Sweep::Kind::Temperature, "290:300:10", sweep, error));
-    ScanRow first, second;
-    first.TDI = first.TDTS = 1;
-    second.TDI = second.TDTS = 2;
-    second.tdi_changed = true;
-    const std::string line = ScanWriter(sweep, {290.0, 300.0}, names, false).line(second, &first);
+    const std::string line = switched_scan_row(names, false, false);
     EXPECT_EQ(test::lines_of(line).size(), 1u) << line;
     EXPECT_NE(line.find("TDI Ni-OAc -> " + c.shown), std::string::npos) << line;
     for (const char byte : line.substr(0, line.size() - 1)) {
       EXPECT_FALSE(static_cast<unsigned char>(byte) < 0x20 || byte == 0x7f) << line;
     }
-    EXPECT_EQ(read_csv(ScanWriter(sweep, {}, names, true).line(second, &first))[0].back(), c.name);
+    EXPECT_EQ(read_csv(switched_scan_row(names, true, false))[0].back(), c.name);
 
     ReadNotes notes;
     const kinex::Run low =
