@@ -300,7 +300,6 @@ TEST(LogSpace, TOFBelowTheSmallestDouble) {
   EXPECT_EQ(run.results.TOF, 0.0);
   EXPECT_LT(run.results.log10_TOF, -308.0);
   expect_like_reference(run, reference(run));
-  // One step: log10 TOF = log10(k_B T / h) + log10(1 - e^(dG)) - span / (RT ln 10).
 }
 
 // One step: TOF = k_B T / h (1 - exp(DeltaG / RT)) exp(-barrier / RT), so
