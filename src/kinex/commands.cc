@@ -191,27 +191,6 @@ bool evaluated(const Source& source, Run& run, ReadNotes& notes, std::string& er
   return true;
 }
 
-// The document of a table's row: `doc` with, after "file", "table" (its
-// file, the line of its row and its name) and "descriptors" ({name: value}).
-Json with_table(const Json& doc, const Source& source) {
-  if (!source.from_table) return doc;
-  Json table;
-  table["file"] = source.file;
-  table["row"] = source.row.row;
-  table["name"] = source.row.name;
-  Json descriptors = Json::object();
-  for (const Descriptor& d : source.row.descriptors) descriptors[d.name] = d.value;
-  Json result;
-  for (auto it = doc.begin(); it != doc.end(); ++it) {
-    result[it.key()] = it.value();
-    if (it.key() == "file") {
-      result["table"] = std::move(table);
-      result["descriptors"] = std::move(descriptors);
-    }
-  }
-  return result;
-}
-
 // The extra CSV fields of a batch with descriptors: a column per name, the
 // row's value or empty.
 std::string descriptor_fields(const std::vector<std::string>& names, const Source& source) {
@@ -361,7 +340,10 @@ int command_json(const std::vector<std::string>& files, const std::string& progr
       continue;
     }
     const Json doc =
-        with_table(cycle_json(run, {program, "json", sources[k].file}, found), sources[k]);
+        sources[k].from_table
+            ? with_table(cycle_json(run, {program, "json", sources[k].file}, found),
+                         sources[k].file, sources[k].row)
+            : cycle_json(run, {program, "json", sources[k].file}, found);
     if (alone) {
       write_json(doc, out.text);
     } else {

@@ -248,6 +248,24 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
   return doc;
 }
 
+Json with_table(const Json& doc, const std::string& file, const TableRow& row) {
+  Json table;
+  table["file"] = file;
+  table["row"] = row.row;
+  table["name"] = row.name;
+  Json descriptors = Json::object();
+  for (const Descriptor& d : row.descriptors) descriptors[d.name] = d.value;
+  Json result;
+  for (auto it = doc.begin(); it != doc.end(); ++it) {
+    result[it.key()] = it.value();
+    if (it.key() == "file") {
+      result["table"] = std::move(table);
+      result["descriptors"] = std::move(descriptors);
+    }
+  }
+  return result;
+}
+
 Json warnings_json(const std::vector<InputWarning>& warnings) {
   Json list = Json::array();
   for (const InputWarning& warning : warnings) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "input/table.h"
 #include "input/warnings.h"
 #include "model/run.h"
 
@@ -39,6 +40,11 @@ using Json = nlohmann::ordered_json;
 // warnings_json() writes them.
 Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
                 const std::vector<InputWarning>& warnings);
+
+// The document of a table's row: `doc` with, after "file", "table" ({"file":
+// the table `file`, "row": the line of the row, "name"}) and "descriptors"
+// ({name: value}).
+Json with_table(const Json& doc, const std::string& file, const TableRow& row);
 
 // The findings as an array of {"code", "line" (null where none applies),
 // "text"}, in their order.
