@@ -82,6 +82,7 @@ bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure,
   if (file == nullptr) {
     failure.status = kExitFailed;
     failure.message = report::shown_name(path) + ": " + std::strerror(error) + "\n";
+    failure.place = ErrorPlace{path, 0, 0, std::strerror(error)};
     return false;
   }
   Run run;

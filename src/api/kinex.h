@@ -47,7 +47,8 @@ bool build_cycle(double T, const std::vector<StepInput>& steps, double DeltaG, C
 // Reads the input file `path` into `cycle`, as KINEX.exe reads it. A file
 // that cannot be opened or read fills `failure` (kExitFailed, or
 // kExitNoMemory when the cycle is too large to hold) with the diagnostic,
-// "path:line: reason" and the line with a caret, without a program's name.
+// "path:line: reason" and the line with a caret, without a program's name,
+// and with its parts in failure.place (see input/failure.h).
 bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure);
 
 // The same, with the warnings about a file that reads, but perhaps not as

@@ -33,12 +33,36 @@ struct FieldFailure {
   input::LineExcerpt excerpt;
 };
 
-std::string first_line(const Run& run, const ScanFailure& scan, int64_t line) {
-  const bool has_line =
-      scan.fault != input::Fault::EndOfFile && scan.fault != input::Fault::ReadError;
-  std::string text = report::shown_name(run.input_name) + ":";
-  if (has_line) text += std::to_string(line) + ":";
-  return text + " " + input::reason(scan) + "\n";
+// Whether the diagnostic of `scan` names a line: not at the end of the file
+// or after a read error.
+bool names_line(const ScanFailure& scan) {
+  return scan.fault != input::Fault::EndOfFile && scan.fault != input::Fault::ReadError;
+}
+
+// Starts `failure` (kExitFailed) with the diagnostic's first line,
+// "FILE:LINE: reason" ("FILE: reason" where `line` is 0), and fills its
+// place from the same values: `column` is the 0-based byte of the line that
+// the caret is put under, 1-based in the place.
+void begin_failure(const Run& run, int64_t line, int64_t column, const std::string& reason,
+                   Failure& failure) {
+  failure.status = kExitFailed;
+  failure.message = report::shown_name(run.input_name);
+  failure.message += ':';
+  if (line > 0) {
+    failure.message += std::to_string(line);
+    failure.message += ':';
+  }
+  failure.message += ' ';
+  failure.message += reason;
+  failure.message += '\n';
+  failure.place = ErrorPlace{run.input_name, line, line > 0 ? column + 1 : 0, reason};
+}
+
+// The same for a failure of the scanner at `place`.
+void begin_failure(const Run& run, const ScanFailure& scan, const input::Place& place,
+                   Failure& failure) {
+  const int64_t line = names_line(scan) ? place.line : 0;
+  begin_failure(run, line, place.column, input::reason(scan), failure);
 }
 
 // What a file saved with a UTF-8 byte-order mark gets after its diagnostic.
@@ -48,9 +72,8 @@ constexpr const char* kByteOrderMarkNote =
     "\"UTF-8\" without BOM, or as plain text (ASCII), and run again.\n";
 
 bool fail(const Run& run, Source& source, const ScanFailure& scan, Failure& failure) {
-  failure.status = kExitFailed;
-  failure.message = first_line(run, scan, scan.place.line);
-  if (scan.fault != input::Fault::EndOfFile && scan.fault != input::Fault::ReadError) {
+  begin_failure(run, scan, scan.place, failure);
+  if (names_line(scan)) {
     const input::LineExcerpt excerpt = input::line_excerpt(source, scan.place.line);
     failure.message += input::show_column(excerpt, scan.place.column);
     if (excerpt.line == 1 && excerpt.head.starts_with("\xef\xbb\xbf")) {
@@ -64,8 +87,7 @@ bool fail_read_error(const Run& run, const Source& source, Failure& failure) {
   ScanFailure scan;
   scan.fault = input::Fault::ReadError;
   scan.error_number = source.error_number;
-  failure.status = kExitFailed;
-  failure.message = first_line(run, scan, 0);
+  begin_failure(run, scan, input::Place{}, failure);
   return false;
 }
 
@@ -242,9 +264,8 @@ void check_field(Source& source, const input::Value& value, std::vector<bool>::r
 }
 
 bool fail_field(const Run& run, const FieldFailure& pending, Failure& failure) {
-  failure.status = kExitFailed;
-  failure.message = first_line(run, pending.scan, pending.place.line) +
-                    input::show_column(pending.excerpt, pending.place.column);
+  begin_failure(run, pending.scan, pending.place, failure);
+  failure.message += input::show_column(pending.excerpt, pending.place.column);
   return false;
 }
 
@@ -276,11 +297,10 @@ bool read_file(Run& run, std::FILE* file, Failure& failure, ReadNotes& notes) {
   run.cycle.n = one[0].integer;
   notes.lines.n = one[0].place.line;
   if (run.cycle.n < 1) {
-    failure.status = kExitFailed;
-    failure.message =
-        report::shown_name(run.input_name) + ":" + std::to_string(one[0].place.line) +
-        ": Number of steps must be at least 1 in item 1 of list input\n" +
-        input::show_column(input::line_excerpt(source, one[0].place.line), one[0].place.column);
+    const input::Place& at = one[0].place;
+    begin_failure(run, at.line, at.column,
+                  "Number of steps must be at least 1 in item 1 of list input", failure);
+    failure.message += input::show_column(input::line_excerpt(source, at.line), at.column);
     return false;
   }
   // The storage comes before the step records, so that an absurd n fails at

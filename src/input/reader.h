@@ -18,7 +18,9 @@ namespace kinex {
 // (kExitFailed; kExitNoMemory when the storage cannot be had) and returns false; the
 // message starts "<file>:<line>: <reason>" (the program puts its name in
 // front) and may go on with the
-// line and a caret under the fault.
+// line and a caret under the fault. failure.place holds the same file, line
+// and reason, and the 1-based byte column of the caret (line and column 0
+// where the message names no line, as at the end of the file).
 bool read_input(Run& run, std::FILE* file, Failure& failure);
 
 // The same, and into `notes` the lines of the values and the warnings about

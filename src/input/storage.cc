@@ -142,10 +142,16 @@ bool allocate_storage(Run& run, Failure& failure) {
     run.cycle.has_reac.assign(n + 1, false);
     run.cycle.has_prod.assign(n + 1, false);
   } catch (const std::bad_alloc&) {
+    std::string reason = "cannot hold the arrays for n = ";
+    reason += std::to_string(run.cycle.n);
+    reason += " steps";
     failure.status = kExitNoMemory;
-    failure.message = report::shown_name(run.input_name) +
-                      ": cannot hold the arrays for n = " + std::to_string(run.cycle.n) +
-                      " steps\nMemory allocation failed\n";
+    failure.message = report::shown_name(run.input_name);
+    failure.message += ": ";
+    failure.message += reason;
+    failure.message += "\nMemory allocation failed\n";
+    // No line: the number of steps is fine, only too many for this machine.
+    failure.place = ErrorPlace{run.input_name, 0, 0, std::move(reason)};
     return false;
   }
   return true;

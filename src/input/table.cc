@@ -139,6 +139,27 @@ Column classify(const std::string& raw) {
   return column;
 }
 
+// The diagnostic "FILE:LINE:COLUMN: reason", without COLUMN where `column`
+// is 0 and without LINE and COLUMN where `line` is 0, and the same in
+// `place` (`column` the 1-based column of cells).
+std::string located(const std::string& path, int64_t line, int64_t column,
+                    const std::string& reason, ErrorPlace& place) {
+  place = ErrorPlace{path, line, line > 0 ? column : 0, reason};
+  std::string text = path;
+  text += ':';
+  if (line > 0) {
+    text += std::to_string(line);
+    text += ':';
+    if (column > 0) {
+      text += std::to_string(column);
+      text += ':';
+    }
+  }
+  text += ' ';
+  text += reason;
+  return text;
+}
+
 std::string quoted_header(const std::string& header) { return "\"" + header + "\""; }
 
 // The number in `cell`, or the reason it is none (for a chemist).
@@ -180,17 +201,17 @@ struct Layout {
   int64_t n = 0;
 };
 
-bool read_header(const std::string& path, const Record& header, Layout& layout,
-                 std::string& error) {
+bool read_header(const std::string& path, const Record& header, Layout& layout, std::string& error,
+                 ErrorPlace& place) {
   const auto fail = [&](std::size_t column, const std::string& reason) {
-    error =
-        path + ":" + std::to_string(header.line) + ":" + std::to_string(column + 1) + ": " + reason;
+    error = located(path, header.line, static_cast<int64_t>(column) + 1, reason, place);
     return false;
   };
   if (header.cells.size() < 3) {
-    error = path + ":" + std::to_string(header.line) +
-            ": the header needs the catalyst's name and at least two states "
-            "(an intermediate and the final state)";
+    error = located(path, header.line, 0,
+                    "the header needs the catalyst's name and at least two states "
+                    "(an intermediate and the final state)",
+                    place);
     return false;
   }
   layout.columns.push_back(Column{Kind::name, trimmed(header.cells[0]), 0});
@@ -261,8 +282,7 @@ bool read_row(const std::string& path, const Layout& layout, const Record& recor
               TableRow& row) {
   row.row = record.line;
   const auto fail = [&](std::size_t column, const std::string& reason) {
-    row.error =
-        path + ":" + std::to_string(record.line) + ":" + std::to_string(column + 1) + ": " + reason;
+    row.error = located(path, record.line, static_cast<int64_t>(column) + 1, reason, row.place);
     return false;
   };
   const std::size_t width = layout.columns.size();
@@ -382,6 +402,12 @@ bool is_table_name(const std::string& path) {
 
 bool parse_table(const std::string& path, const std::string& text, double default_T,
                  std::vector<TableRow>& rows, std::string& error) {
+  ErrorPlace place;
+  return parse_table(path, text, default_T, rows, error, place);
+}
+
+bool parse_table(const std::string& path, const std::string& text, double default_T,
+                 std::vector<TableRow>& rows, std::string& error, ErrorPlace& place) {
   rows.clear();
   std::string body = text;
   if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
@@ -389,11 +415,12 @@ bool parse_table(const std::string& path, const std::string& text, double defaul
   const bool tsv = first_line.find('\t') != std::string::npos;
   const std::vector<Record> records = split_records(body, tsv);
   if (records.empty()) {
-    error = path + ": the table is empty; it needs a header row and a row per catalyst";
+    error = located(path, 0, 0, "the table is empty; it needs a header row and a row per catalyst",
+                    place);
     return false;
   }
   Layout layout;
-  if (!read_header(path, records[0], layout, error)) return false;
+  if (!read_header(path, records[0], layout, error, place)) return false;
 
   for (std::size_t r = 1; r < records.size(); ++r) {
     // A spreadsheet's empty rows (",,,") are no catalysts.
@@ -408,12 +435,13 @@ bool parse_table(const std::string& path, const std::string& text, double defaul
       bad.row = row.row;
       bad.name = row.name;
       bad.error = std::move(row.error);
+      bad.place = std::move(row.place);
       row = std::move(bad);
     }
     rows.push_back(std::move(row));
   }
   if (rows.empty()) {
-    error = path + ": the table has no rows under its header";
+    error = located(path, 0, 0, "the table has no rows under its header", place);
     return false;
   }
   return true;
@@ -421,19 +449,25 @@ bool parse_table(const std::string& path, const std::string& text, double defaul
 
 bool read_table(const std::string& path, double default_T, std::vector<TableRow>& rows,
                 std::string& error) {
+  ErrorPlace place;
+  return read_table(path, default_T, rows, error, place);
+}
+
+bool read_table(const std::string& path, double default_T, std::vector<TableRow>& rows,
+                std::string& error, ErrorPlace& place) {
   rows.clear();
   std::ifstream file(path, std::ios::binary);
   if (!file) {
-    error = path + ": cannot be opened";
+    error = located(path, 0, 0, "cannot be opened", place);
     return false;
   }
   std::ostringstream text;
   text << file.rdbuf();
   if (file.bad()) {
-    error = path + ": cannot be read";
+    error = located(path, 0, 0, "cannot be read", place);
     return false;
   }
-  return parse_table(path, text.str(), default_T, rows, error);
+  return parse_table(path, text.str(), default_T, rows, error, place);
 }
 
 bool table_run(const std::string& path, TableRow&& row, Run& run, Failure& failure) {

@@ -29,6 +29,7 @@ struct TableRow {
   std::string name;                     // column 1
   bool ok = false;                      // false: `error` says why, the rest is not filled
   std::string error;                    // "FILE:ROW:COLUMN: reason" (COLUMN the 1-based column)
+  ErrorPlace place;                     // of a bad row: the path, ROW, COLUMN and reason of `error`
   Cycle cycle;                          // arrays sized as the reader's, 1.0 where no concentration
   StateNames names;                     // from the header; implied transition states "TS(A->B)"
   std::vector<Descriptor> descriptors;  // those of the row's non-empty cells
@@ -47,9 +48,16 @@ bool is_table_name(const std::string& path);
 bool parse_table(const std::string& path, const std::string& text, double default_T,
                  std::vector<TableRow>& rows, std::string& error);
 
+// The same, with the parts of `error` in `place`: the path, the line and
+// column (0 where `error` names none) and the reason.
+bool parse_table(const std::string& path, const std::string& text, double default_T,
+                 std::vector<TableRow>& rows, std::string& error, ErrorPlace& place);
+
 // The same for the file `path`; a file that cannot be read fails the table.
 bool read_table(const std::string& path, double default_T, std::vector<TableRow>& rows,
                 std::string& error);
+bool read_table(const std::string& path, double default_T, std::vector<TableRow>& rows,
+                std::string& error, ErrorPlace& place);
 
 // The run of a good row: named "PATH:NAME", the cycle, names and descriptors
 // moved in and the storage allocated for the model. False with `failure`

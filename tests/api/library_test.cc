@@ -86,11 +86,14 @@ TEST(Library, ReadingNamesTheFileAndTheFault) {
     std::string path;
     int status;
     std::string message;
+    int64_t line;  // and column, of the place
+    std::string reason;
   } cases[] = {
       {"no such file", dir.file("none.txt"), kExitFailed,
-       dir.file("none.txt") + ": No such file or directory\n"},
+       dir.file("none.txt") + ": No such file or directory\n", 0, "No such file or directory"},
       {"a bad value", dir.write("bad.txt", "298.15\n2x\n"), kExitFailed,
-       dir.file("bad.txt") + ":2: Bad integer for item 1 in list input\n2x\n^\n"},
+       dir.file("bad.txt") + ":2: Bad integer for item 1 in list input\n2x\n^\n", 2,
+       "Bad integer for item 1 in list input"},
   };
   for (const auto& c : cases) {
     Cycle cycle;
@@ -98,6 +101,10 @@ TEST(Library, ReadingNamesTheFileAndTheFault) {
     EXPECT_FALSE(read_cycle(c.path, cycle, failure)) << c.what;
     EXPECT_EQ(failure.status, c.status) << c.what;
     EXPECT_EQ(failure.message, c.message) << c.what;
+    EXPECT_EQ(failure.place.file, c.path) << c.what;
+    EXPECT_EQ(failure.place.line, c.line) << c.what;
+    EXPECT_EQ(failure.place.column, c.line > 0 ? 1 : 0) << c.what;
+    EXPECT_EQ(failure.place.reason, c.reason) << c.what;
   }
 }
 

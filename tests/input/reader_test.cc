@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/support.h"
 #include "input/failure.h"
@@ -145,11 +146,32 @@ void PrintTo(const FailureCase& c, std::ostream* os) { *os << ::testing::PrintTo
 
 class Failures : public ::testing::TestWithParam<FailureCase> {};
 
+// Whether `failure`'s place says what its message says: the first line is
+// "FILE:LINE: reason" ("FILE: reason" for line 0) and the caret, two lines
+// below, stands under the place's column. (The files here hold no tabs, and
+// escaped bytes only at the start of a line.)
+::testing::AssertionResult PlaceAgrees(const Failure& failure) {
+  const ErrorPlace& place = failure.place;
+  std::string first = place.file + ":";
+  if (place.line > 0) first += std::to_string(place.line) + ":";
+  first += " " + place.reason + "\n";
+  if (!failure.message.starts_with(first)) {
+    return ::testing::AssertionFailure() << "the message does not begin with " << first;
+  }
+  if (place.column == 0) return ::testing::AssertionSuccess();
+  const std::vector<std::string> lines = test::lines_of(failure.message);
+  if (lines.size() < 3 || lines[2].find('^') != static_cast<std::size_t>(place.column - 1)) {
+    return ::testing::AssertionFailure() << "no caret at column " << place.column;
+  }
+  return ::testing::AssertionSuccess();
+}
+
 TEST_P(Failures, StopWithTheirDiagnostic) {
   const Read r = read_bytes(GetParam().file);
   ASSERT_FALSE(r.ok);
   EXPECT_EQ(r.failure.status, GetParam().status);
   EXPECT_EQ(r.failure.message, GetParam().message);
+  EXPECT_TRUE(PlaceAgrees(r.failure));
 }
 
 const std::string kHead = "298.15\n1\n";
@@ -206,6 +228,41 @@ INSTANTIATE_TEST_SUITE_P(
         {"LargestStepCount", "298.15\n9223372036854775807\n",
          kNoRoom + "9223372036854775807 steps\nMemory allocation failed\n", kExitNoMemory}}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+// The place of a failure, for callers that show it their own way.
+TEST(Reader, FailurePlaceHasLineColumnAndReason) {
+  const struct {
+    const char* name;
+    std::string file;
+    int64_t line;
+    int64_t column;  // 1-based, in bytes
+    std::string reason;
+  } cases[] = {
+      {"BadNumberMidLine", kHead + "0  1x.5 x x\n-1\n", 3, 4,
+       "Bad real number in item 2 of list input"},
+      {"MissingValueAtEndOfFile", kHead + "0 10 x\n", 0, 0, "End of file"},
+      {"StepCountBelowOne", "298.15\n  -3\n", 2, 3,
+       "Number of steps must be at least 1 in item 1 of list input"},
+      {"BadConcentrationField", kHead + "0 10 x 300K\n-1\n", 3, 8,
+       "Bad real number in item 1 of list input"},
+      {"EmptyQuotedField", kHead + "0 10 '' x\n-1\n", 0, 0, "End of file"},
+      {"ByteOrderMark", "\xef\xbb\xbf 298.15\n", 1, 1, "Bad real number in item 1 of list input"},
+      // Columns count bytes, whatever a terminal shows.
+      {"TwoByteCharacterBeforeTheFault", kHead + "0 10 '0.5 \xc2\xb5M' 2q\n-1\n", 3, 16,
+       "Bad real number in item 1 of list input"},
+      {"TabBeforeTheValue", "298.15\n\t three\n", 2, 3, "Bad integer for item 1 in list input"},
+      {"TooManyStepsForMemory", "298.15\n1000000000000\n", 0, 0,
+       "cannot hold the arrays for n = 1000000000000 steps"},
+  };
+  for (const auto& c : cases) {
+    const Read r = read_bytes(c.file);
+    ASSERT_FALSE(r.ok) << c.name;
+    EXPECT_EQ(r.failure.place.file, "in.txt") << c.name;
+    EXPECT_EQ(r.failure.place.line, c.line) << c.name;
+    EXPECT_EQ(r.failure.place.column, c.column) << c.name;
+    EXPECT_EQ(r.failure.place.reason, c.reason) << c.name;
+  }
+}
 
 }  // namespace
 }  // namespace kinex

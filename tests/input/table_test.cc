@@ -10,6 +10,15 @@
 namespace kinex {
 namespace {
 
+// The diagnostic `place` stands for: "FILE:LINE:COLUMN: reason", without
+// the parts that are 0.
+std::string diagnostic(const ErrorPlace& place) {
+  std::string text = place.file + ":";
+  if (place.line > 0) text += std::to_string(place.line) + ":";
+  if (place.column > 0) text += std::to_string(place.column) + ":";
+  return text + " " + place.reason;
+}
+
 std::vector<TableRow> good_rows(const std::string& text, double T = 298.15) {
   std::vector<TableRow> rows;
   std::string error;
@@ -198,6 +207,7 @@ TEST_P(BadRow, FailsWithRowAndColumnAndTheOthersRead) {
   EXPECT_TRUE(rows[0].ok);
   EXPECT_FALSE(rows[1].ok);
   EXPECT_EQ(rows[1].error, GetParam().diagnostic);
+  EXPECT_EQ(diagnostic(rows[1].place), GetParam().diagnostic);
   EXPECT_TRUE(rows[2].ok);
   EXPECT_EQ(rows[2].row, 4);
 }
@@ -242,8 +252,12 @@ class BadTableHeader : public testing::TestWithParam<BadHeader> {};
 TEST_P(BadTableHeader, FailsTheWholeTable) {
   std::vector<TableRow> rows;
   std::string error;
-  EXPECT_FALSE(parse_table("h.csv", GetParam().header + "\nx,1,2,3,4,5\n", 298.15, rows, error));
+  ErrorPlace place;
+  EXPECT_FALSE(
+      parse_table("h.csv", GetParam().header + "\nx,1,2,3,4,5\n", 298.15, rows, error, place));
   EXPECT_EQ(error, GetParam().error);
+  EXPECT_EQ(diagnostic(place), GetParam().error);
+  EXPECT_EQ(place.line, 1);
   EXPECT_TRUE(rows.empty());
 }
 
@@ -262,6 +276,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadHeader{"ConcentrationOfAStepBeyondTheCycle", "name,I0,TS1,Product,[P2],T",
                   "h.csv:1:5: \"[P2]\" names step 2, but the cycle has 1 steps"},
         BadHeader{"EmptyHeader", "name,I0,,TS1,Product", "h.csv:1:3: the column has no header"},
+        BadHeader{"TooFewColumns", "name,I0",
+                  "h.csv:1: the header needs the catalyst's name and at least two states (an "
+                  "intermediate and the final state)"},
         BadHeader{"OneStateOnly", "name,I0,Descriptor a,T",
                   "h.csv:1:4: the table needs at least two state columns (an intermediate and "
                   "the final state)"}),
@@ -275,6 +292,41 @@ TEST(Table, WithoutRowsFails) {
   EXPECT_FALSE(parse_table("e.csv", "name,I0,TS1,Product\n,,,\n", 298.15, rows, error));
   EXPECT_EQ(error, "e.csv: the table has no rows under its header");
   EXPECT_FALSE(parse_table("e.csv", "", 298.15, rows, error));
+}
+
+// A table that fails as a whole: the place of its diagnostic.
+TEST(Table, FailurePlaceHasLineColumnAndReason) {
+  const struct {
+    const char* label;
+    std::string text;  // of e.csv; none: the file does not exist
+    int64_t line;
+    int64_t column;
+    std::string reason;
+  } cases[] = {
+      {"EmptyTable", "", 0, 0, "the table is empty; it needs a header row and a row per catalyst"},
+      {"OnlyEmptyRows", "name,I0,TS1,Product\n,,,\n", 0, 0,
+       "the table has no rows under its header"},
+      {"HeaderBelowBlankLines", "\n\nname,I0,TS1,TS2,Product\nPd,0,1,2,3\n", 3, 4,
+       "two transition states in a row, \"TS1\" (column 3) and \"TS2\" (column 4); an "
+       "intermediate must come between them"},
+  };
+  for (const auto& c : cases) {
+    std::vector<TableRow> rows;
+    std::string error;
+    ErrorPlace place;
+    EXPECT_FALSE(parse_table("e.csv", c.text, 298.15, rows, error, place)) << c.label;
+    EXPECT_EQ(place.file, "e.csv") << c.label;
+    EXPECT_EQ(place.line, c.line) << c.label;
+    EXPECT_EQ(place.column, c.column) << c.label;
+    EXPECT_EQ(place.reason, c.reason) << c.label;
+    EXPECT_EQ(diagnostic(place), error) << c.label;
+  }
+  std::vector<TableRow> rows;
+  std::string error;
+  ErrorPlace place;
+  EXPECT_FALSE(read_table("no/such/table.csv", 298.15, rows, error, place));
+  EXPECT_EQ(diagnostic(place), "no/such/table.csv: cannot be opened");
+  EXPECT_EQ(error, "no/such/table.csv: cannot be opened");
 }
 
 TEST(Table, NamesEndingInCsvOrTsvAreTables) {
