@@ -3,7 +3,7 @@
 # the compiler and CMake, GoogleTest and Google Benchmark, the JSON and
 # command-line libraries of kinex, and for CI's stages clang-format, clang
 # with its fuzzing runtime, xmllint, python3 and rsvg-convert (the plot
-# tests render the pictures). Installs only what is
+# tests render the pictures), and what the Python package needs. Installs only what is
 # missing; run as root (or through sudo). Safe to run again.
 set -euo pipefail
 
@@ -27,6 +27,20 @@ need libclang-rt-14-dev compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libcla
 need libxml2-utils command -v xmllint
 need python3 test -x /usr/bin/python3
 need librsvg2-bin command -v rsvg-convert
+# The Python package, for Debian's /usr/bin/python3 (another python3 first
+# on PATH may lack Debian's packages): pybind11 and the headers to build it,
+# numpy to run it, pytest, pandas and Dask's distributed for its tests, and
+# setuptools, wheel, venv and pip for `pip install .`.
+need pybind11-dev test -f /usr/include/pybind11/pybind11.h
+need python3-dev /usr/bin/python3 -c "import sysconfig, os; assert os.path.exists(os.path.join(sysconfig.get_paths()['include'], 'Python.h'))"
+need python3-numpy /usr/bin/python3 -c "import numpy"
+need python3-pytest /usr/bin/python3 -c "import pytest"
+need python3-pandas /usr/bin/python3 -c "import pandas"
+need python3-distributed /usr/bin/python3 -c "import distributed"
+need python3-setuptools /usr/bin/python3 -c "import setuptools"
+need python3-wheel /usr/bin/python3 -c "import wheel"
+need python3-venv /usr/bin/python3 -c "import ensurepip"
+need python3-pip /usr/bin/python3 -m pip --version
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup.sh: everything needed is installed"

@@ -76,7 +76,14 @@ bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure) {
 
 bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure,
                 std::vector<InputWarning>& warnings) {
-  warnings.clear();
+  ReadNotes notes;
+  const bool ok = read_cycle(path, cycle, failure, notes);
+  warnings = std::move(notes.warnings);
+  return ok;
+}
+
+bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure, ReadNotes& notes) {
+  notes = ReadNotes{};
   int error = 0;
   std::FILE* file = open_input(path, error);
   if (file == nullptr) {
@@ -87,11 +94,13 @@ bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure,
   }
   Run run;
   run.input_name = path;
-  ReadNotes notes;
   const bool ok = read_input(run, file, failure, notes);
   std::fclose(file);
-  if (ok) cycle = std::move(run.cycle);
-  warnings = std::move(notes.warnings);
+  if (ok) {
+    cycle = std::move(run.cycle);
+  } else {
+    notes = ReadNotes{};
+  }
   return ok;
 }
 

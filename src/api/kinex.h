@@ -57,6 +57,10 @@ bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure);
 bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure,
                 std::vector<InputWarning>& warnings);
 
+// The same, with all the reader's notes: the warnings and the lines on
+// which the values stand (for naming them in later findings).
+bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure, ReadNotes& notes);
+
 // A cycle with everything the model finds for it.
 struct Evaluation {
   Cycle cycle;

@@ -1,0 +1,257 @@
+"""kinex: the turnover frequency of catalytic cycles, in Python.
+
+The same library as KINEX.exe and kinex, so every number is the one behind
+the report::
+
+    import kinex
+    cycle = kinex.read("examples/three_step.txt")
+    result = cycle.evaluate()
+    result.tof, result.tdi, result.tdts, result.xtof_ts
+    print(cycle.report())
+    cycle.plot()                      # shown in a notebook
+    scan = kinex.scan_temperature(cycle, numpy.linspace(250, 400, 31))
+    results = kinex.evaluate_many(kinex.read_table("examples/screening.csv"))
+    kinex.to_dataframe(results)       # needs pandas
+
+Energies are Gibbs energies in kcal/mol, temperatures in K, TOFs in 1/s.
+"""
+
+import html as _html
+import os as _os
+import tempfile as _tempfile
+import warnings as _warnings
+
+from ._errors import InputError, InputWarning
+from ._kinex import Cycle, Finding, Result, evaluate_many
+from . import _kinex
+
+__all__ = [
+    "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
+    "read", "read_table", "evaluate_many", "scan_temperature", "scan_concentration",
+    "plot", "to_dataframe",
+]
+__version__ = "1.0"
+
+
+def read(path):
+    """The cycle of an input file of KINEX.exe, read as KINEX.exe reads it.
+
+    Raises kinex.InputError (file, line, column, reason) when the file
+    cannot be opened or read. The reader's warnings are issued as
+    kinex.InputWarning and kept in ``cycle.warnings``.
+    """
+    cycle = _kinex._read(_os.fspath(path))
+    for finding in cycle.warnings:
+        where = f"{cycle.name}:{finding.line}" if finding.line else cycle.name
+        _warnings.warn(f"{where}: {finding.text}", InputWarning, stacklevel=2)
+    return cycle
+
+
+def read_table(path, T=298.15, errors="raise"):
+    """The cycles of a table (.csv or .tsv), one per row, in row order.
+
+    Column 1 names the catalyst, then the states in cycle order (a header
+    containing TS marks a transition state; the last state is the final
+    state, or a last column DeltaG holds DeltaG); optional columns T, [Rk],
+    [Pk] and descriptors, as for kinex. ``T`` is the temperature (K) of rows
+    where the table has no temperature column. Each cycle is named
+    "FILE:NAME".
+
+    errors: 'raise' (default) raises kinex.InputError for the first bad
+    row; 'warn' leaves bad rows out, each with a kinex.InputWarning.
+    A table that cannot be read at all always raises kinex.InputError.
+    """
+    if errors not in ("raise", "warn"):
+        raise ValueError(f"errors: {errors!r} is neither 'raise' nor 'warn'")
+    T = float(T)
+    rows = _kinex._read_table(_os.fspath(path), T)
+    cycles = []
+    for row in rows:
+        if isinstance(row, InputError):
+            if errors == "raise":
+                raise row
+            _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
+        else:
+            cycles.append(row)
+    return cycles
+
+
+class Picture:
+    """An SVG picture: ``str(picture)`` is the document, a notebook shows it,
+    ``save(path)`` writes it."""
+
+    def __init__(self, svg):
+        self.svg = svg
+
+    def __str__(self):
+        return self.svg
+
+    def __repr__(self):
+        return f"<kinex.Picture: {len(self.svg)} bytes of SVG>"
+
+    def _repr_svg_(self):
+        return self.svg
+
+    def save(self, path):
+        """Writes the picture to ``path``, whole or not at all (a temporary
+        file in the same folder, then a rename)."""
+        path = _os.fspath(path)
+        folder = _os.path.dirname(_os.path.abspath(path))
+        handle, temporary = _tempfile.mkstemp(dir=folder, prefix=".kinex-", suffix=".svg")
+        try:
+            with _os.fdopen(handle, "w", encoding="utf-8", newline="") as out:
+                out.write(self.svg)
+            _os.chmod(temporary, 0o644)
+            _os.replace(temporary, path)
+        except BaseException:
+            if _os.path.exists(temporary):
+                _os.unlink(temporary)
+            raise
+
+
+def plot(*cycles, title=None, width=None, height=None, font_size=None, y_range=None):
+    """The energy profile of one cycle, or of several overlaid, as a Picture.
+
+    cycles: kinex.Cycle or kinex.Result objects (cycles are evaluated).
+    title: the title line (None: the default; '' for none).
+    width, height, font_size: in px (None: as the content needs).
+    y_range: (FROM, TO), the energy axis in kcal/mol.
+    """
+    if len(cycles) == 1 and isinstance(cycles[0], (list, tuple)):
+        cycles = tuple(cycles[0])
+    results = [c.evaluate() if isinstance(c, Cycle) else c for c in cycles]
+    for r in results:
+        if not isinstance(r, Result):
+            raise TypeError(f"plot: {r!r} is neither a kinex.Cycle nor a kinex.Result")
+    svg = _kinex._plot(results, None if title == "" else title, title == "",
+                       float(width or 0), float(height or 0), float(font_size or 0),
+                       None if y_range is None else tuple(float(v) for v in y_range))
+    return Picture(svg)
+
+
+class Scan:
+    """A cycle evaluated over a range of temperatures or of one step's
+    concentration: one row per value, as numpy arrays (names as lists).
+
+    quantity -- 'T', 'reactant_STEP' or 'product_STEP'
+    values   -- the swept values (K or concentration)
+    tof, log10_tof, tdi_step, tdts_step, tdi, tdts, energetic_span,
+    effective_span, apparent_barrier, apparent_activation_energy (NaN but
+    for temperature scans), evaluation, warning -- per row, as in Result
+    """
+
+    _columns = ("values", "tof", "log10_tof", "tdi_step", "tdts_step", "tdi", "tdts",
+                "energetic_span", "effective_span", "apparent_barrier",
+                "apparent_activation_energy", "evaluation", "warning")
+
+    def __init__(self, columns):
+        self.quantity = columns["quantity"]
+        for key in self._columns:
+            setattr(self, key, columns[key])
+
+    def __len__(self):
+        return len(self.values)
+
+    def __repr__(self):
+        return f"<kinex.Scan over {self.quantity}: {len(self)} rows>"
+
+    def to_dict(self):
+        """The columns as a dict, the swept values under the quantity's name."""
+        columns = {self.quantity: self.values}
+        columns.update({key: getattr(self, key) for key in self._columns[1:]})
+        return columns
+
+
+def scan_temperature(cycle, T_values):
+    """The cycle evaluated at each temperature of ``T_values`` (K; any
+    sequence or numpy array of finite values above 0), as a kinex.Scan.
+    Releases the GIL while it computes."""
+    return Scan(_kinex._scan_temperature(cycle, T_values))
+
+
+def scan_concentration(cycle, step, values, species="reactant"):
+    """The cycle evaluated with the concentration of the reactant entering
+    (species='reactant') or the product leaving (species='product') step
+    ``step`` (1..n) set to each of ``values``, as a kinex.Scan; the step
+    counts as having that concentration even where the cycle has none."""
+    return Scan(_kinex._scan_concentration(cycle, int(step), values, species))
+
+
+_FRAME_COLUMNS = ("file", "T", "n", "DeltaG", "TOF_per_s", "TDI", "TDTS", "energetic_span",
+                  "warning", "log10_TOF", "evaluation", "effective_span", "apparent_barrier",
+                  "warnings", "TDI_state", "TDTS_state")
+
+
+def _row(result):
+    c = result.cycle
+    row = {
+        "file": result.name, "T": c.T, "n": c.n, "DeltaG": c.DeltaG,
+        "TOF_per_s": result.tof, "TDI": result.tdi_step, "TDTS": result.tdts_step,
+        "energetic_span": result.energetic_span,
+        "warning": result.driving_force_warning is not None,
+        "log10_TOF": result.log10_tof, "evaluation": result.evaluation,
+        "effective_span": result.effective_span, "apparent_barrier": result.apparent_barrier,
+        "warnings": len(result.warnings), "TDI_state": result.tdi, "TDTS_state": result.tdts,
+    }
+    row.update(c.descriptors)
+    return row
+
+
+def to_dataframe(results):
+    """A pandas DataFrame: one row per kinex.Result (the columns of kinex
+    csv, then the descriptors of tables' rows), or the rows of a kinex.Scan.
+    Needs pandas, which kinex itself does not."""
+    try:
+        import pandas
+    except ImportError as error:
+        raise ImportError("kinex.to_dataframe needs pandas (Debian: python3-pandas)") from error
+    if isinstance(results, Scan):
+        return pandas.DataFrame(results.to_dict())
+    if isinstance(results, Result):
+        results = [results]
+    rows = [_row(r) for r in results]
+    frame = pandas.DataFrame(rows)
+    if not rows:
+        frame = pandas.DataFrame(columns=list(_FRAME_COLUMNS))
+    return frame
+
+
+def _fmt(x, digits=4):
+    return "—" if x != x else f"{x:.{digits}g}"
+
+
+def _result_html(result):
+    e = _html.escape
+    head = [
+        ("TOF", f"{_fmt(result.tof)} s⁻¹"),
+        ("log₁₀ TOF", _fmt(result.log10_tof, 6)),
+        ("TDI", e(result.tdi)), ("TDTS", e(result.tdts)),
+        ("energetic span", f"{_fmt(result.energetic_span)} kcal/mol"),
+        ("effective span", f"{_fmt(result.effective_span)} kcal/mol"),
+        ("evaluation", e(result.evaluation)),
+    ]
+    if result.driving_force_warning:
+        head.append(("warning", e(result.driving_force_warning)))
+    rows = "".join(f"<tr><th style='text-align:left'>{k}</th><td>{v}</td></tr>" for k, v in head)
+    names = result.cycle.names
+    n = result.cycle.n
+    x = [result.xtof_int[k // 2] if k % 2 == 0 else result.xtof_ts[k // 2] for k in range(2 * n)]
+    g = [result.cycle.G_int[k // 2] if k % 2 == 0 else result.cycle.G_ts[k // 2]
+         for k in range(2 * n)]
+    states = "".join(f"<tr><td>{e(names[k])}</td><td>{_fmt(g[k])}</td><td>{_fmt(x[k], 3)}</td></tr>"
+                     for k in range(2 * n))
+    return (f"<div><b>{e(result.name)}</b><table>{rows}</table>"
+            "<table><tr><th>state</th><th>G (kcal/mol)</th><th>X<sub>TOF</sub></th></tr>"
+            f"{states}</table></div>")
+
+
+def _cycle_plot(self, title=None, width=None, height=None, font_size=None, y_range=None):
+    """The energy profile as a kinex.Picture (see kinex.plot)."""
+    return plot(self, title=title, width=width, height=height, font_size=font_size,
+                y_range=y_range)
+
+
+Result._repr_html_ = _result_html
+Result.plot = _cycle_plot
+Cycle.plot = _cycle_plot
+Cycle._repr_html_ = lambda self: _result_html(self.evaluate())

@@ -1,0 +1,216 @@
+#include "python/src/cycle_data.h"
+
+#include <cstring>
+#include <type_traits>
+
+#include "input/storage.h"
+#include "kinex/check.h"
+#include "model/evaluate.h"
+
+namespace kinex::python {
+
+bool prepared_run(const CycleData& data, Run& run, Failure& failure) {
+  run.input_name = data.name;
+  run.cycle.n = data.cycle.n;
+  if (!allocate_storage(run, failure)) return false;
+  run.cycle = data.cycle;
+  run.names = data.names;
+  run.descriptors = data.descriptors;
+  return true;
+}
+
+bool evaluate_data(const std::shared_ptr<const CycleData>& data, int threads,
+                   EvaluatedData& evaluated, Failure& failure) {
+  evaluated.source = data;
+  if (!prepared_run(*data, evaluated.run, failure)) return false;
+  evaluate_cycle(evaluated.run, threads, LogSpace::always);
+  evaluated.run.terms.complete_matrix.reset();  // n^2 numbers no output reads
+  evaluated.findings = findings(evaluated.run, data->notes);
+  return true;
+}
+
+namespace {
+
+constexpr const char kMagic[] = "KINEXPY1";
+
+// Plain values appended as their bytes; sizes before sequences.
+class Writer {
+ public:
+  std::string bytes{kMagic};
+
+  template <class T>
+  requires std::is_arithmetic_v<T> || std::is_enum_v<T>
+  void operator()(const T& x) { bytes.append(reinterpret_cast<const char*>(&x), sizeof x); }
+  void operator()(const std::string& s) {
+    (*this)(static_cast<uint64_t>(s.size()));
+    bytes += s;
+  }
+  void operator()(const std::vector<bool>& v) {
+    (*this)(static_cast<uint64_t>(v.size()));
+    for (bool b : v) bytes += b ? '\1' : '\0';
+  }
+  template <class T>
+  void operator()(const std::vector<T>& v) {
+    (*this)(static_cast<uint64_t>(v.size()));
+    for (const T& x : v) (*this)(x);
+  }
+};
+
+// The same values read back in the same order; `ok` turns false at the
+// first that the bytes do not hold.
+class Reader {
+ public:
+  explicit Reader(const std::string& bytes) : bytes_(bytes) {
+    ok = bytes.compare(0, sizeof kMagic - 1, kMagic) == 0;
+    at_ = sizeof kMagic - 1;
+  }
+  bool ok = false;
+  bool done() const { return ok && at_ == bytes_.size(); }
+
+  template <class T>
+  requires std::is_arithmetic_v<T> || std::is_enum_v<T>
+  void operator()(T& x) {
+    if (!ok || bytes_.size() - at_ < sizeof x) {
+      ok = false;
+      return;
+    }
+    std::memcpy(&x, bytes_.data() + at_, sizeof x);
+    at_ += sizeof x;
+  }
+  void operator()(std::string& s) {
+    const uint64_t size = count(1);
+    if (!ok) return;
+    s.assign(bytes_, at_, size);
+    at_ += size;
+  }
+  void operator()(std::vector<bool>& v) {
+    const uint64_t size = count(1);
+    v.assign(size, false);
+    for (uint64_t k = 0; ok && k < size; ++k) v[k] = bytes_[at_++] != '\0';
+  }
+  template <class T>
+  void operator()(std::vector<T>& v) {
+    // Each element takes at least one byte: a size beyond the bytes left is
+    // refused before anything is allocated.
+    const uint64_t size = count(std::is_arithmetic_v<T> ? sizeof(T) : 1);
+    v.assign(size, T{});
+    for (uint64_t k = 0; ok && k < size; ++k) (*this)(v[k]);
+  }
+
+ private:
+  uint64_t count(uint64_t least_bytes_each) {
+    uint64_t size = 0;
+    (*this)(size);
+    if (ok && size > (bytes_.size() - at_) / least_bytes_each) ok = false;
+    return ok ? size : 0;
+  }
+  const std::string& bytes_;
+  std::size_t at_ = 0;
+};
+
+// Every field, in one order for writing and reading. `Archive` is a Writer
+// over const values or a Reader over values to fill.
+template <class Archive, class W>
+void warning_fields(Archive& a, W& w) {
+  a(w.code), a(w.line), a(w.text), a(w.shown);
+}
+
+template <class Archive, class V>
+void vector_of(Archive& a, V& list, auto fields) {
+  uint64_t size = list.size();
+  a(size);
+  if constexpr (!std::is_const_v<V>) {
+    if (size > (uint64_t{1} << 32)) size = 0, a.ok = false;
+    list.resize(size);
+  }
+  for (auto& item : list) fields(a, item);
+}
+
+template <class Archive, class D>
+void cycle_fields(Archive& a, D& d) {
+  a(d.name);
+  auto& c = d.cycle;
+  a(c.T), a(c.n), a(c.DeltaG), a(c.G_int), a(c.G_ts), a(c.conc_reac), a(c.conc_prod);
+  a(c.has_reac), a(c.has_prod);
+  a(d.names.intermediate), a(d.names.transition), a(d.names.final_state);
+  vector_of(a, d.descriptors, [](Archive& b, auto& x) { b(x.name), b(x.value); });
+  vector_of(a, d.notes.warnings, [](Archive& b, auto& w) { warning_fields(b, w); });
+  auto& l = d.notes.lines;
+  a(l.T), a(l.n), a(l.DeltaG), a(l.step);
+  a(d.from_table), a(d.table_file);
+  a(d.table_row.row), a(d.table_row.name), a(d.table_row.ok);
+  vector_of(a, d.table_row.descriptors, [](Archive& b, auto& x) { b(x.name), b(x.value); });
+}
+
+template <class Archive, class P, class R>
+void result_fields(Archive& a, P& p, R& r) {
+  a(p.G_int), a(p.inv_RT), a(p.dG), a(p.g_int), a(p.g_ts);
+  a(p.concproduct_reac), a(p.concproduct_prod), a(p.driving_force);
+  a(r.prefactor), a(r.denominator), a(r.TOF), a(r.dominant_a), a(r.dominant_b);
+  a(r.TDI), a(r.TDTS), a(r.xtof_int), a(r.xtof_ts), a(r.sum_reac), a(r.sum_prod);
+  a(r.xtof_reac), a(r.xtof_prod), a(r.reac_steps), a(r.prod_steps), a(r.evaluation);
+  a(r.next_turn_share), a(r.q), a(r.ln_TOF), a(r.log10_TOF), a(r.TOF_sign);
+  a(r.effective_span), a(r.apparent_barrier), a(r.apparent_activation_energy);
+}
+
+// Whether the arrays of a cycle read back have the sizes of its n steps, so
+// that no later index runs past them.
+bool sized(const Cycle& c) {
+  if (c.n < 1 || c.n > (int64_t{1} << 31)) return false;
+  const auto n = static_cast<std::size_t>(c.n);
+  return c.G_int.size() == n && c.G_ts.size() == n + 1 && c.conc_reac.size() == n + 1 &&
+         c.conc_prod.size() == n + 1 && c.has_reac.size() == n + 1 && c.has_prod.size() == n + 1;
+}
+
+bool sized(const Profile& p, const Results& r, int64_t steps) {
+  const auto n = static_cast<std::size_t>(steps);
+  return p.G_int.size() == 2 * n && p.g_int.size() == 2 * n && p.g_ts.size() == n + 1 &&
+         r.xtof_int.size() == n && r.xtof_ts.size() == n + 1 && r.xtof_reac.size() == n + 1 &&
+         r.xtof_prod.size() == n + 1 && r.TDI >= 0 && r.TDI <= steps && r.TDTS >= 0 &&
+         r.TDTS <= steps;
+}
+
+}  // namespace
+
+std::string to_bytes(const CycleData& data) {
+  Writer w;
+  cycle_fields(w, data);
+  return std::move(w.bytes);
+}
+
+bool from_bytes(const std::string& bytes, CycleData& data) {
+  Reader r(bytes);
+  CycleData read;
+  cycle_fields(r, read);
+  if (!r.done() || !sized(read.cycle)) return false;
+  data = std::move(read);
+  return true;
+}
+
+std::string to_bytes(const EvaluatedData& evaluated) {
+  Writer w;
+  cycle_fields(w, *evaluated.source);
+  result_fields(w, evaluated.run.profile, evaluated.run.results);
+  vector_of(w, evaluated.findings, [](Writer& b, auto& f) { warning_fields(b, f); });
+  return std::move(w.bytes);
+}
+
+bool from_bytes(const std::string& bytes, EvaluatedData& evaluated) {
+  Reader r(bytes);
+  auto data = std::make_shared<CycleData>();
+  EvaluatedData read;
+  cycle_fields(r, *data);
+  result_fields(r, read.run.profile, read.run.results);
+  vector_of(r, read.findings, [](Reader& b, auto& f) { warning_fields(b, f); });
+  if (!r.done() || !sized(data->cycle) || !sized(read.run.profile, read.run.results, data->cycle.n))
+    return false;
+  read.run.input_name = data->name;
+  read.run.cycle = data->cycle;
+  read.run.names = data->names;
+  read.run.descriptors = data->descriptors;
+  read.source = std::move(data);
+  evaluated = std::move(read);
+  return true;
+}
+
+}  // namespace kinex::python

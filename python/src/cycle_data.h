@@ -1,0 +1,54 @@
+// The cycles and results behind the Python objects, in plain C++: a cycle
+// with what travels with it (names, descriptors, the reader's notes, the
+// table row it came from), its evaluation, and both as bytes for pickling.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "input/failure.h"
+#include "input/table.h"
+#include "input/warnings.h"
+#include "model/run.h"
+
+namespace kinex::python {
+
+struct CycleData {
+  std::string name = "cycle";  // as the outputs show it: the path, FILE:NAME, or given
+  Cycle cycle;
+  StateNames names;  // empty: I0.., TS1..
+  std::vector<Descriptor> descriptors;
+  ReadNotes notes;  // the reader's warnings and lines (empty but for input files)
+  bool from_table = false;
+  std::string table_file;  // from_table: the table and its row
+  TableRow table_row;      // from_table: row, name and descriptors (the cycle not kept)
+};
+
+// A cycle with everything the model finds for it, and the findings of kinex
+// check about it.
+struct EvaluatedData {
+  std::shared_ptr<const CycleData> source;
+  Run run;  // evaluated with the logarithms always (terms freed)
+  std::vector<InputWarning> findings;
+};
+
+// The run of `data`, storage had and the cycle, names and descriptors in,
+// not yet evaluated. False with `failure` (kExitNoMemory) when the storage
+// cannot be had.
+bool prepared_run(const CycleData& data, Run& run, Failure& failure);
+
+// Evaluates `data` on at most `threads` threads (0: as many as pay off), as
+// kinex json does. False with `failure` when the storage cannot be had.
+bool evaluate_data(const std::shared_ptr<const CycleData>& data, int threads,
+                   EvaluatedData& evaluated, Failure& failure);
+
+// Every field of a cycle or a result as bytes, and back. `from_bytes` fails
+// (false) on bytes that `to_bytes` did not write.
+std::string to_bytes(const CycleData& data);
+bool from_bytes(const std::string& bytes, CycleData& data);
+std::string to_bytes(const EvaluatedData& evaluated);  // the source included
+bool from_bytes(const std::string& bytes, EvaluatedData& evaluated);
+
+}  // namespace kinex::python

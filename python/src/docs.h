@@ -1,0 +1,81 @@
+// The docstrings of the extension module, which help() and editors show.
+#pragma once
+
+namespace kinex::python::docs {
+
+inline constexpr const char* kModule =
+    "The extension module of the kinex package; use it through `import kinex`.";
+
+inline constexpr const char* kFinding =
+    "A warning about a cycle: how its input file reads (leftover-values,\n"
+    "values-after-DeltaG, celsius-temperature) or what its evaluation shows\n"
+    "(temperature-not-positive, concentration-not-positive,\n"
+    "concentration-not-finite, negative-barrier, TOF-above-limit,\n"
+    "no-driving-force, result-not-finite), as kinex check lists them.";
+
+inline constexpr const char* kCycle =
+    "A catalytic cycle: the temperature, the Gibbs energies of its\n"
+    "intermediates and transition states, the reaction Gibbs energy and the\n"
+    "concentrations of reactants and products. Built in memory with\n"
+    "kinex.Cycle(...), or read with kinex.read() and kinex.read_table().\n"
+    "Immutable; pickles (multiprocessing, Dask).";
+
+inline constexpr const char* kCycleInit =
+    "Cycle(T, G_int, G_ts, DeltaG, reactant=None, product=None, names=None, name='cycle')\n"
+    "\n"
+    "T: the temperature in K, finite and above 0.\n"
+    "G_int: the Gibbs energies (kcal/mol) of the intermediates, one per step:\n"
+    "    G_int[i] is the intermediate that starts step i+1 (I0 first).\n"
+    "G_ts: the Gibbs energies (kcal/mol) of the transition states, one per\n"
+    "    step: G_ts[i] is that of step i+1 (TS1 first).\n"
+    "DeltaG: the reaction Gibbs energy of one turn (kcal/mol).\n"
+    "reactant, product: the concentrations of the reactant entering and the\n"
+    "    product leaving each step: a sequence with one value per step (None\n"
+    "    or NaN where the step has none), or a dict {step: concentration}\n"
+    "    with steps 1..n. Every concentration given is finite and above 0.\n"
+    "names: the names of the states in cycle order, I0, TS1, I1, ..., TSn\n"
+    "    (2n names), or 2n+1 with the final state last; None: I0.., TS1..\n"
+    "name: the name the report, the picture and to_dict() show.\n"
+    "\n"
+    "Raises ValueError, naming the argument and the step, for a value out of\n"
+    "range or sequences of different lengths, and TypeError for an item that\n"
+    "is not a number.";
+
+inline constexpr const char* kEvaluate =
+    "evaluate(threads=0) -> Result\n"
+    "\n"
+    "The TOF, TDI, TDTS, spans and every degree of TOF control of the cycle,\n"
+    "from the same code as KINEX.exe. `threads`: at most this many threads\n"
+    "for one large cycle (0: as many as pay off); the numbers do not depend\n"
+    "on it. Releases the GIL while it computes.";
+
+inline constexpr const char* kReport =
+    "report(options='') -> str\n"
+    "\n"
+    "The report of KINEX.exe for the cycle, byte for byte, headed with the\n"
+    "cycle's name as the input file's name. `options` holds the option\n"
+    "strings of KINEX.exe, separated by blanks; their letters leave out\n"
+    "parts: i the repeat of the input, d the degrees of TOF control, a the\n"
+    "analysis of the cycle, t the TOF, h the boxed headings, l the banner.";
+
+inline constexpr const char* kResult =
+    "What the model finds for a cycle: the TOF, TDI and TDTS, the spans and\n"
+    "every degree of TOF control, with the advice and the warnings. Made by\n"
+    "Cycle.evaluate() and kinex.evaluate_many(). Immutable; pickles.";
+
+inline constexpr const char* kToDict =
+    "to_dict() -> dict\n"
+    "\n"
+    "The document `kinex json` writes for the cycle, with the same keys and\n"
+    "the same numbers, bit for bit: a non-finite number is None and listed\n"
+    "under its JSON pointer in 'non_finite'.";
+
+inline constexpr const char* kEvaluateMany =
+    "evaluate_many(cycles, threads=0) -> list[Result]\n"
+    "\n"
+    "Evaluates every cycle, in their order, on `threads` threads (0: one per\n"
+    "core), one cycle per thread at a time. The GIL is released while they\n"
+    "are computed, so other Python threads run meanwhile. The results are\n"
+    "those of Cycle.evaluate(), bit for bit, whatever the number of threads.";
+
+}  // namespace kinex::python::docs

@@ -1,0 +1,780 @@
+// The extension module kinex._kinex: cycles, their evaluation, reports,
+// pictures and scans over the library of KINEX.exe and kinex, so that every
+// number is the one behind the report. The package kinex (python/kinex)
+// wraps it with what is plain Python.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <thread>
+
+#include "api/kinex.h"
+#include "driver/driver.h"
+#include "kinex/json_output.h"
+#include "kinex/plot.h"
+#include "kinex/scan.h"
+#include "kinex/state_names.h"
+#include "kinex/summary.h"
+#include "model/profile.h"
+#include "python/src/cycle_data.h"
+#include "python/src/docs.h"
+#include "report/line_writer.h"
+
+namespace py = pybind11;
+
+namespace kinex::python {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct CycleHandle {
+  std::shared_ptr<const CycleData> data;
+};
+struct ResultHandle {
+  std::shared_ptr<const EvaluatedData> data;
+};
+
+// --- errors -----------------------------------------------------------------
+
+// A 1-based line or column, None for 0 (none applies).
+py::object finding_line(int64_t line) {
+  return line > 0 ? py::object(py::int_(line)) : py::object(py::none());
+}
+
+// Raises kinex.InputError (defined in python/kinex/_errors.py) for the input
+// `place` names, with the whole diagnostic as its text.
+[[noreturn]] void raise_input_error(const std::string& message, const ErrorPlace& place) {
+  std::string text = message;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  const py::object type = py::module_::import("kinex._errors").attr("InputError");
+  const py::object error =
+      type(text, place.file, finding_line(place.line), finding_line(place.column), place.reason);
+  PyErr_SetObject(type.ptr(), error.ptr());
+  throw py::error_already_set();
+}
+
+[[noreturn]] void raise_memory(const Failure& failure) {
+  std::string text = failure.message;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  PyErr_SetString(PyExc_MemoryError, text.c_str());
+  throw py::error_already_set();
+}
+
+// --- numbers in and out -----------------------------------------------------
+
+py::array_t<double> array_of(const double* begin, std::size_t count) {
+  py::array_t<double> array(static_cast<py::ssize_t>(count));
+  std::copy(begin, begin + count, array.mutable_data());
+  return array;
+}
+
+// Steps 1..n of a per-step vector; NaN where `has` is false.
+py::array_t<double> per_step(const std::vector<double>& values, const std::vector<bool>* has,
+                             int64_t n) {
+  py::array_t<double> array(static_cast<py::ssize_t>(n));
+  double* out = array.mutable_data();
+  for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    out[i - 1] = (has == nullptr || (*has)[at]) ? values[at] : kNaN;
+  }
+  return array;
+}
+
+std::string described(const py::handle& item) { return py::repr(item).cast<std::string>(); }
+
+// `item` as a real number; TypeError naming `what` otherwise.
+double real_of(const py::handle& item, const std::string& what) {
+  if (PyFloat_Check(item.ptr()) || PyLong_Check(item.ptr()) || py::isinstance<py::float_>(item) ||
+      PyNumber_Check(item.ptr())) {
+    if (!PyUnicode_Check(item.ptr()) && !PyBytes_Check(item.ptr())) {
+      const double x = PyFloat_AsDouble(item.ptr());
+      if (!(x == -1.0 && PyErr_Occurred())) return x;
+      PyErr_Clear();
+    }
+  }
+  throw py::type_error(what + ": " + described(item) + " is not a number");
+}
+
+// The items of a sequence (a list, a tuple, a numpy array, ...), not a
+// string or a mapping.
+std::vector<py::object> items_of(const py::handle& sequence, const char* argument) {
+  if (PyUnicode_Check(sequence.ptr()) || PyBytes_Check(sequence.ptr()) ||
+      PyDict_Check(sequence.ptr()) || !py::isinstance<py::iterable>(sequence)) {
+    throw py::type_error(std::string(argument) + ": a sequence of numbers, one per step, not " +
+                         described(py::type::handle_of(sequence)));
+  }
+  std::vector<py::object> items;
+  for (const py::handle item : sequence) items.push_back(py::reinterpret_borrow<py::object>(item));
+  return items;
+}
+
+std::string step_word(std::size_t step) { return "step " + std::to_string(step); }
+
+// The energies of G_int or G_ts, one per step.
+std::vector<double> energies(const py::handle& sequence, const char* argument) {
+  std::vector<double> values;
+  std::size_t step = 0;
+  for (const py::object& item : items_of(sequence, argument)) {
+    values.push_back(real_of(item, std::string(argument) + ": " + step_word(++step)));
+  }
+  return values;
+}
+
+// The concentrations of `reactant` or `product`: None; a sequence with one
+// item per step, None or NaN where the step has none; or a mapping from step
+// (1..n) to concentration.
+std::vector<std::optional<double>> concentrations(const py::handle& given, const char* argument,
+                                                  std::size_t n) {
+  std::vector<std::optional<double>> values(n);
+  if (given.is_none()) return values;
+  const std::string name(argument);
+  if (PyDict_Check(given.ptr())) {
+    for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(given)) {
+      if (!PyLong_Check(key.ptr()) || key.cast<long long>() < 1 ||
+          key.cast<long long>() > static_cast<long long>(n)) {
+        throw py::value_error(name + ": step " + described(key) + " is not one of the steps 1.." +
+                              std::to_string(n));
+      }
+      const auto step = key.cast<std::size_t>();
+      if (!value.is_none()) values[step - 1] = real_of(value, name + ": " + step_word(step));
+    }
+    return values;
+  }
+  const std::vector<py::object> items = items_of(given, argument);
+  if (items.size() != n) {
+    throw py::value_error(name + ": " + std::to_string(items.size()) + " values for a cycle of " +
+                          std::to_string(n) +
+                          " steps: give one per step (None where a step has none), or a dict "
+                          "{step: concentration}");
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    if (items[k].is_none()) continue;
+    const double x = real_of(items[k], name + ": " + step_word(k + 1));
+    if (!std::isnan(x)) values[k] = x;
+  }
+  return values;
+}
+
+// The names of `names`: 2n states in cycle order (I0, TS1, I1, ..., TSn),
+// or 2n + 1 with the final state last.
+StateNames state_names(const py::handle& given, std::size_t n) {
+  StateNames names;
+  if (given.is_none()) return names;
+  std::vector<std::string> list;
+  if (PyUnicode_Check(given.ptr()) || !py::isinstance<py::iterable>(given)) {
+    throw py::type_error("names: a sequence of state names, not " +
+                         described(py::type::handle_of(given)));
+  }
+  for (const py::handle item : given) {
+    if (!PyUnicode_Check(item.ptr())) {
+      throw py::type_error("names: " + described(item) + " is not a string");
+    }
+    list.push_back(item.cast<std::string>());
+  }
+  if (list.size() != 2 * n && list.size() != 2 * n + 1) {
+    throw py::value_error("names: " + std::to_string(list.size()) + " names for a cycle of " +
+                          std::to_string(n) + " steps: give " + std::to_string(2 * n) +
+                          " in cycle order (I0, TS1, I1, ..., TS" + std::to_string(n) + "), or " +
+                          std::to_string(2 * n + 1) + " with the final state last");
+  }
+  names.transition.emplace_back();
+  for (std::size_t k = 0; k < n; ++k) {
+    names.intermediate.push_back(list[2 * k]);
+    names.transition.push_back(list[2 * k + 1]);
+  }
+  if (list.size() == 2 * n + 1) names.final_state = list.back();
+  return names;
+}
+
+CycleHandle make_cycle(double T, const py::handle& G_int, const py::handle& G_ts, double DeltaG,
+                       const py::handle& reactant, const py::handle& product,
+                       const py::handle& names, const std::string& name) {
+  const std::vector<double> gi = energies(G_int, "G_int");
+  const std::vector<double> gt = energies(G_ts, "G_ts");
+  if (gi.size() != gt.size()) {
+    throw py::value_error("G_ts: " + std::to_string(gt.size()) + " values, but G_int has " +
+                          std::to_string(gi.size()) +
+                          ": one intermediate and one transition state per step");
+  }
+  const std::size_t n = gi.size();
+  const auto reac = concentrations(reactant, "reactant", n);
+  const auto prod = concentrations(product, "product", n);
+  std::vector<StepInput> steps(n);
+  for (std::size_t k = 0; k < n; ++k) steps[k] = {gi[k], gt[k], reac[k], prod[k]};
+  auto data = std::make_shared<CycleData>();
+  std::string error;
+  if (!build_cycle(T, steps, DeltaG, data->cycle, error)) throw py::value_error(error);
+  data->names = state_names(names, n);
+  data->name = name;
+  return {std::move(data)};
+}
+
+// --- reading ----------------------------------------------------------------
+
+CycleHandle read_file(const std::string& path) {
+  auto data = std::make_shared<CycleData>();
+  Failure failure;
+  if (!read_cycle(path, data->cycle, failure, data->notes)) {
+    if (failure.status == kExitNoMemory) raise_memory(failure);
+    raise_input_error(failure.message, failure.place);
+  }
+  data->name = path;
+  return {std::move(data)};
+}
+
+// The rows of the table `path`: a cycle for each good row, the diagnostic
+// (an InputError, not raised) for each bad one.
+py::list read_table_rows(const std::string& path, double T) {
+  std::vector<TableRow> rows;
+  std::string error;
+  ErrorPlace place;
+  if (!read_table(path, T, rows, error, place)) raise_input_error(error, place);
+  py::list list;
+  const py::object type = py::module_::import("kinex._errors").attr("InputError");
+  for (TableRow& row : rows) {
+    if (!row.ok) {
+      list.append(type(row.error, row.place.file, finding_line(row.place.line),
+                       finding_line(row.place.column), row.place.reason));
+      continue;
+    }
+    auto data = std::make_shared<CycleData>();
+    data->name = path + ":" + (row.name.empty() ? std::to_string(row.row) : row.name);
+    data->cycle = std::move(row.cycle);
+    data->names = std::move(row.names);
+    data->descriptors = row.descriptors;
+    data->from_table = true;
+    data->table_file = path;
+    data->table_row.row = row.row;
+    data->table_row.name = row.name;
+    data->table_row.ok = true;
+    data->table_row.descriptors = std::move(row.descriptors);
+    list.append(py::cast(CycleHandle{std::move(data)}));
+  }
+  return list;
+}
+
+// --- evaluation -------------------------------------------------------------
+
+ResultHandle evaluate(const CycleHandle& cycle, int threads) {
+  auto evaluated = std::make_shared<EvaluatedData>();
+  Failure failure;
+  bool ok = false;
+  {
+    py::gil_scoped_release unlocked;
+    ok = evaluate_data(cycle.data, threads, *evaluated, failure);
+  }
+  if (!ok) raise_memory(failure);
+  return {std::move(evaluated)};
+}
+
+std::vector<ResultHandle> evaluate_many(const std::vector<CycleHandle>& cycles, int threads) {
+  if (threads < 0) throw py::value_error("threads: " + std::to_string(threads) + " is below 0");
+  const std::size_t count = cycles.size();
+  std::vector<std::shared_ptr<EvaluatedData>> done(count);
+  std::vector<Failure> failures(count);
+  std::vector<char> ok(count, 0);
+  {
+    py::gil_scoped_release unlocked;
+    std::size_t workers = threads > 0 ? static_cast<std::size_t>(threads)
+                                      : std::max(1u, std::thread::hardware_concurrency());
+    workers = std::min(workers, std::max<std::size_t>(count, 1));
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+      for (std::size_t k; (k = next.fetch_add(1)) < count;) {
+        done[k] = std::make_shared<EvaluatedData>();
+        // One thread a cycle: the cycles, not the steps, share the threads.
+        ok[k] = evaluate_data(cycles[k].data, 1, *done[k], failures[k]) ? 1 : 0;
+      }
+    };
+    std::vector<std::thread> pool;
+    for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+  }
+  std::vector<ResultHandle> results;
+  results.reserve(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    if (!ok[k]) raise_memory(failures[k]);
+    results.push_back({std::move(done[k])});
+  }
+  return results;
+}
+
+report::Switches report_switches(const std::string& name, const std::string& options) {
+  std::vector<std::string> args{name};
+  std::size_t at = 0;
+  while (at < options.size()) {
+    const std::size_t begin = options.find_first_not_of(" \t", at);
+    if (begin == std::string::npos) break;
+    const std::size_t end = std::min(options.find_first_of(" \t", begin), options.size());
+    args.push_back(options.substr(begin, end - begin));
+    at = end;
+  }
+  return read_command_line(args).show;
+}
+
+std::string report_of(const EvaluatedData& evaluated, const std::string& options) {
+  Evaluation evaluation;
+  evaluation.cycle = evaluated.run.cycle;
+  evaluation.profile = evaluated.run.profile;
+  evaluation.results = evaluated.run.results;
+  const std::string& name = evaluated.run.input_name;
+  return report_text(std::string(report::trim_right(name)), evaluation,
+                     report_switches(name, options));
+}
+
+// --- JSON to Python ---------------------------------------------------------
+
+py::object python_of(const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::null:
+      return py::none();
+    case Json::value_t::boolean:
+      return py::bool_(value.get<bool>());
+    case Json::value_t::number_integer:
+      return py::int_(value.get<int64_t>());
+    case Json::value_t::number_unsigned:
+      return py::int_(value.get<uint64_t>());
+    case Json::value_t::number_float:
+      return py::float_(value.get<double>());
+    case Json::value_t::string: {
+      const std::string& text = value.get_ref<const std::string&>();
+      return py::reinterpret_steal<py::object>(
+          PyUnicode_DecodeUTF8(text.data(), static_cast<py::ssize_t>(text.size()), "replace"));
+    }
+    case Json::value_t::array: {
+      py::list list;
+      for (const Json& item : value) list.append(python_of(item));
+      return list;
+    }
+    case Json::value_t::object: {
+      py::dict dict;
+      for (auto it = value.begin(); it != value.end(); ++it) {
+        dict[py::str(it.key())] = python_of(it.value());
+      }
+      return dict;
+    }
+    default:
+      return py::none();
+  }
+}
+
+py::dict dict_of(const EvaluatedData& evaluated) {
+  const CycleData& source = *evaluated.source;
+  Json doc = cycle_json(evaluated.run,
+                        {"kinex", "json", source.from_table ? source.table_file : source.name},
+                        evaluated.findings);
+  if (source.from_table) doc = with_table(doc, source.table_file, source.table_row);
+  return python_of(doc);
+}
+
+// --- pictures and scans -----------------------------------------------------
+
+PlotOptions plot_options(const std::optional<std::string>& title, bool no_title, double width,
+                         double height, double font_size,
+                         const std::optional<std::pair<double, double>>& y_range) {
+  PlotOptions options;
+  if (title) options.has_title = true, options.title = *title;
+  options.no_title = no_title;
+  auto positive = [](const char* what, double x) {
+    if (!(x >= 0.0) || !std::isfinite(x)) {
+      throw py::value_error(std::string(what) + ": " + std::to_string(x) +
+                            " is not a size in px (a finite number above 0)");
+    }
+    return x;
+  };
+  options.width = positive("width", width);
+  options.height = positive("height", height);
+  options.font_size = positive("font_size", font_size);
+  if (y_range) {
+    const auto [from, to] = *y_range;
+    if (!std::isfinite(from) || !std::isfinite(to) || !(from < to)) {
+      throw py::value_error("y_range: (" + std::to_string(from) + ", " + std::to_string(to) +
+                            ") is not a range FROM < TO of finite energies (kcal/mol)");
+    }
+    options.has_y_range = true, options.y_from = from, options.y_to = to;
+  }
+  return options;
+}
+
+std::string plot_results(const std::vector<ResultHandle>& results, const PlotOptions& options) {
+  std::vector<const Run*> runs;
+  for (const ResultHandle& r : results) runs.push_back(&r.data->run);
+  if (runs.size() == 1) return render_profile_svg(*runs[0], runs[0]->input_name, options);
+  return render_profiles_svg(runs, options);
+}
+
+// The rows of a scan of `cycle` over `values` as a dict of numpy arrays and
+// lists (see kinex.Scan).
+py::dict scan(const CycleHandle& cycle, Sweep::Kind kind, int64_t step, const py::handle& given) {
+  const int64_t n = cycle.data->cycle.n;
+  const bool temperature = kind == Sweep::Kind::Temperature;
+  const char* argument = temperature ? "T_values" : "values";
+  if (!temperature && (step < 1 || step > n)) {
+    throw py::value_error("step: " + std::to_string(step) + " is not one of the steps 1.." +
+                          std::to_string(n));
+  }
+  std::vector<double> values;
+  for (const py::object& item : items_of(given, argument)) {
+    const std::size_t k = values.size();
+    const double x = real_of(item, std::string(argument) + "[" + std::to_string(k) + "]");
+    if (!std::isfinite(x) || !(x > 0.0)) {
+      throw py::value_error(std::string(argument) + "[" + std::to_string(k) +
+                            "]: " + described(item) + " is not a finite " +
+                            (temperature ? "temperature" : "concentration") + " above 0");
+    }
+    values.push_back(x);
+  }
+  Sweep sweep;
+  sweep.kind = kind;
+  sweep.step = step;
+  std::vector<ScanRow> rows;
+  rows.reserve(values.size());
+  Run run;
+  Failure failure;
+  bool ok = prepared_run(*cycle.data, run, failure);
+  if (ok) {
+    py::gil_scoped_release unlocked;
+    ok = run_scan(
+        run, sweep, values,
+        [&rows](const ScanRow& row) {
+          rows.push_back(row);
+          return true;
+        },
+        {}, failure);
+  }
+  if (!ok) raise_memory(failure);
+
+  const StateNames names = run_names(run);
+  const auto count = static_cast<py::ssize_t>(rows.size());
+  py::array_t<double> tof(count), log10_tof(count), energetic(count), effective(count),
+      barrier(count), activation(count);
+  py::array_t<int64_t> tdi(count), tdts(count);
+  py::array_t<bool> warning(count);
+  py::list tdi_names, tdts_names, evaluation;
+  for (py::ssize_t k = 0; k < count; ++k) {
+    const ScanRow& row = rows[static_cast<std::size_t>(k)];
+    tof.mutable_at(k) = row.TOF;
+    log10_tof.mutable_at(k) = row.log10_TOF;
+    energetic.mutable_at(k) = row.energetic_span;
+    effective.mutable_at(k) = row.effective_span;
+    barrier.mutable_at(k) = row.apparent_barrier;
+    activation.mutable_at(k) = row.apparent_activation_energy;
+    tdi.mutable_at(k) = row.TDI;
+    tdts.mutable_at(k) = row.TDTS;
+    warning.mutable_at(k) = row.warning;
+    tdi_names.append(tdi_state(names, row.TDI));
+    tdts_names.append(tdts_state(names, row.TDTS));
+    evaluation.append(evaluation_name(row.evaluation));
+  }
+  py::dict columns;
+  columns["quantity"] = temperature ? std::string("T")
+                                    : (kind == Sweep::Kind::Reactant ? "reactant_" : "product_") +
+                                          std::to_string(step);
+  columns["values"] = array_of(values.data(), values.size());
+  columns["tof"] = tof;
+  columns["log10_tof"] = log10_tof;
+  columns["tdi_step"] = tdi;
+  columns["tdts_step"] = tdts;
+  columns["tdi"] = tdi_names;
+  columns["tdts"] = tdts_names;
+  columns["energetic_span"] = energetic;
+  columns["effective_span"] = effective;
+  columns["apparent_barrier"] = barrier;
+  columns["apparent_activation_energy"] = activation;
+  columns["evaluation"] = evaluation;
+  columns["warning"] = warning;
+  return columns;
+}
+
+// --- pickling ---------------------------------------------------------------
+
+template <class Handle, class Data>
+Handle unpickled(const py::bytes& state) {
+  auto data = std::make_shared<Data>();
+  if (!from_bytes(std::string(state), *data)) {
+    throw py::value_error("not the state of a kinex object of this version");
+  }
+  return {std::move(data)};
+}
+
+// --- the objects' faces -------------------------------------------------------
+
+py::list state_list(const StateNames& names, int64_t n) {
+  py::list list;
+  for (int64_t i = 1; i <= n; ++i) {
+    list.append(names.intermediate[static_cast<std::size_t>(i - 1)]);
+    list.append(names.transition[static_cast<std::size_t>(i)]);
+  }
+  list.append(final_state_name(names));
+  return list;
+}
+
+StateNames names_of(const CycleData& data) { return names_or_defaults(data.names, data.cycle.n); }
+
+py::dict descriptors_of(const CycleData& data) {
+  py::dict dict;
+  for (const Descriptor& d : data.descriptors) dict[py::str(d.name)] = d.value;
+  return dict;
+}
+
+std::string cycle_repr(const CycleData& data) {
+  return "<kinex.Cycle " + described(py::str(data.name)) + ": " + std::to_string(data.cycle.n) +
+         (data.cycle.n == 1 ? " step" : " steps") + " at " + described(py::float_(data.cycle.T)) +
+         " K>";
+}
+
+std::string result_repr(const EvaluatedData& e) {
+  const StateNames names = run_names(e.run);
+  return "<kinex.Result " + described(py::str(e.run.input_name)) +
+         ": TOF = " + described(py::float_(e.run.results.TOF)) +
+         " 1/s, TDI = " + tdi_state(names, e.run.results.TDI) +
+         ", TDTS = " + tdts_state(names, e.run.results.TDTS) + ">";
+}
+
+}  // namespace
+
+void bind(py::module_& m) {
+  m.doc() = docs::kModule;
+
+  py::class_<InputWarning>(m, "Finding", docs::kFinding)
+      .def_readonly("code", &InputWarning::code, "The finding's code, as kinex check names it.")
+      .def_property_readonly(
+          "line", [](const InputWarning& w) { return finding_line(w.line); },
+          "The 1-based line of the input file it is about, or None.")
+      .def_readonly("text", &InputWarning::text, "What to check, for a chemist.")
+      .def("__repr__", [](const InputWarning& w) {
+        return "<kinex.Finding " + w.code + (w.line > 0 ? " line " + std::to_string(w.line) : "") +
+               ": " + w.text + ">";
+      });
+
+  py::class_<CycleHandle>(m, "Cycle", docs::kCycle)
+      .def(py::init(&make_cycle), py::arg("T"), py::arg("G_int"), py::arg("G_ts"),
+           py::arg("DeltaG"), py::arg("reactant") = py::none(), py::arg("product") = py::none(),
+           py::arg("names") = py::none(), py::arg("name") = "cycle", docs::kCycleInit)
+      .def_property_readonly(
+          "T", [](const CycleHandle& c) { return c.data->cycle.T; }, "The temperature (K).")
+      .def_property_readonly(
+          "n", [](const CycleHandle& c) { return c.data->cycle.n; }, "The number of steps.")
+      .def_property_readonly(
+          "DeltaG", [](const CycleHandle& c) { return c.data->cycle.DeltaG; },
+          "The reaction Gibbs energy of one turn (kcal/mol).")
+      .def_property_readonly(
+          "G_int",
+          [](const CycleHandle& c) {
+            return array_of(c.data->cycle.G_int.data(), c.data->cycle.G_int.size());
+          },
+          "The intermediates' Gibbs energies (kcal/mol), one per step: element i starts step i+1.")
+      .def_property_readonly(
+          "G_ts",
+          [](const CycleHandle& c) {
+            return per_step(c.data->cycle.G_ts, nullptr, c.data->cycle.n);
+          },
+          "The transition states' Gibbs energies (kcal/mol): element i is that of step i+1.")
+      .def_property_readonly(
+          "reactant",
+          [](const CycleHandle& c) {
+            return per_step(c.data->cycle.conc_reac, &c.data->cycle.has_reac, c.data->cycle.n);
+          },
+          "The concentration of the reactant entering each step (NaN where none).")
+      .def_property_readonly(
+          "product",
+          [](const CycleHandle& c) {
+            return per_step(c.data->cycle.conc_prod, &c.data->cycle.has_prod, c.data->cycle.n);
+          },
+          "The concentration of the product leaving each step (NaN where none).")
+      .def_property_readonly(
+          "names",
+          [](const CycleHandle& c) { return state_list(names_of(*c.data), c.data->cycle.n); },
+          "The states in cycle order (I0, TS1, I1, ..., TSn), the final state last.")
+      .def_property_readonly(
+          "name", [](const CycleHandle& c) { return c.data->name; },
+          "The name the outputs show: the file, FILE:ROW for a table's row, or as given.")
+      .def_property_readonly(
+          "descriptors", [](const CycleHandle& c) { return descriptors_of(*c.data); },
+          "The descriptors of a table's row, {name: value}.")
+      .def_property_readonly(
+          "warnings", [](const CycleHandle& c) { return c.data->notes.warnings; },
+          "The reader's warnings about the input file (kinex.Finding), in file order.")
+      .def(
+          "evaluate", [](const CycleHandle& c, int threads) { return evaluate(c, threads); },
+          py::arg("threads") = 0, docs::kEvaluate)
+      .def(
+          "report",
+          [](const CycleHandle& c, const std::string& options) {
+            return report_of(*evaluate(c, 0).data, options);
+          },
+          py::arg("options") = "", docs::kReport)
+      .def("__repr__", [](const CycleHandle& c) { return cycle_repr(*c.data); })
+      .def(py::pickle(
+          [](const CycleHandle& c) { return py::bytes(to_bytes(*c.data)); },
+          [](const py::bytes& state) { return unpickled<CycleHandle, CycleData>(state); }));
+
+  py::class_<ResultHandle>(m, "Result", docs::kResult)
+      .def_property_readonly(
+          "cycle", [](const ResultHandle& r) { return CycleHandle{r.data->source}; },
+          "The cycle evaluated.")
+      .def_property_readonly(
+          "name", [](const ResultHandle& r) { return r.data->run.input_name; }, "The cycle's name.")
+      .def_property_readonly(
+          "tof", [](const ResultHandle& r) { return r.data->run.results.TOF; },
+          "The TOF per second (1/s); the same as tof_per_second.")
+      .def_property_readonly(
+          "tof_per_second", [](const ResultHandle& r) { return r.data->run.results.TOF; },
+          "The TOF per second (1/s).")
+      .def_property_readonly(
+          "tof_per_hour", [](const ResultHandle& r) { return r.data->run.results.TOF * 3600.0; },
+          "The TOF per hour (1/h).")
+      .def_property_readonly(
+          "tof_per_day",
+          [](const ResultHandle& r) { return r.data->run.results.TOF * 3600.0 * 24.0; },
+          "The TOF per day (1/d), the hourly figure times 24 as the report forms it.")
+      .def_property_readonly(
+          "log10_tof", [](const ResultHandle& r) { return r.data->run.results.log10_TOF; },
+          "log10 of |TOF| (1/s), from the logarithms of the terms: right far beyond the range "
+          "of doubles.")
+      .def_property_readonly(
+          "evaluation",
+          [](const ResultHandle& r) { return evaluation_name(r.data->run.results.evaluation); },
+          "'direct', or 'log-space' where the direct numbers overflow or underflow.")
+      .def_property_readonly(
+          "tdi",
+          [](const ResultHandle& r) {
+            return tdi_state(run_names(r.data->run), r.data->run.results.TDI);
+          },
+          "The TOF-determining intermediate, by name.")
+      .def_property_readonly(
+          "tdts",
+          [](const ResultHandle& r) {
+            return tdts_state(run_names(r.data->run), r.data->run.results.TDTS);
+          },
+          "The TOF-determining transition state, by name.")
+      .def_property_readonly(
+          "tdi_step", [](const ResultHandle& r) { return r.data->run.results.TDI; },
+          "The step (1..n) the TDI starts.")
+      .def_property_readonly(
+          "tdts_step", [](const ResultHandle& r) { return r.data->run.results.TDTS; },
+          "The step (1..n) whose transition state is the TDTS.")
+      .def_property_readonly(
+          "energetic_span", [](const ResultHandle& r) { return energetic_span(r.data->run); },
+          "The energetic span (kcal/mol).")
+      .def_property_readonly(
+          "effective_span",
+          [](const ResultHandle& r) { return r.data->run.results.effective_span; },
+          "The effective span (kcal/mol), which counts the concentrations.")
+      .def_property_readonly(
+          "apparent_barrier",
+          [](const ResultHandle& r) { return r.data->run.results.apparent_barrier; },
+          "-RT ln(TOF h / (k_B T)) (kcal/mol), NaN where the TOF is not positive.")
+      .def_property_readonly(
+          "apparent_activation_energy",
+          [](const ResultHandle& r) { return r.data->run.results.apparent_activation_energy; },
+          "RT^2 d ln TOF / dT (kcal/mol).")
+      .def_property_readonly(
+          "driving_force", [](const ResultHandle& r) { return r.data->run.profile.driving_force; },
+          "The driving force of the numerator, 1 - exp(DeltaG/RT) with the concentrations.")
+      .def_property_readonly(
+          "driving_force_warning",
+          [](const ResultHandle& r) -> py::object {
+            const std::string text = warning_text(r.data->run);
+            return text.empty() ? py::object(py::none()) : py::object(py::str(text));
+          },
+          "The report's warning when there is no positive driving force, else None.")
+      .def_property_readonly(
+          "xtof_int",
+          [](const ResultHandle& r) {
+            return array_of(r.data->run.results.xtof_int.data(),
+                            static_cast<std::size_t>(r.data->run.cycle.n));
+          },
+          "The degree of TOF control of each intermediate (I0 first).")
+      .def_property_readonly(
+          "xtof_ts",
+          [](const ResultHandle& r) {
+            return per_step(r.data->run.results.xtof_ts, nullptr, r.data->run.cycle.n);
+          },
+          "The degree of TOF control of each transition state (TS1 first).")
+      .def_property_readonly(
+          "xtof_reactant",
+          [](const ResultHandle& r) {
+            return per_step(r.data->run.results.xtof_reac, &r.data->run.cycle.has_reac,
+                            r.data->run.cycle.n);
+          },
+          "The degree of TOF control of each step's reactant concentration (NaN where none).")
+      .def_property_readonly(
+          "xtof_product",
+          [](const ResultHandle& r) {
+            return per_step(r.data->run.results.xtof_prod, &r.data->run.cycle.has_prod,
+                            r.data->run.cycle.n);
+          },
+          "The degree of TOF control of each step's product concentration (NaN where none).")
+      .def_property_readonly(
+          "advice", [](const ResultHandle& r) { return advice_text(r.data->run); },
+          "The report's advice on concentrations ('' where it names no step).")
+      .def_property_readonly(
+          "advice_reactant_steps",
+          [](const ResultHandle& r) { return advice_reactant_steps(r.data->run); },
+          "The steps whose reactants the advice says to give in high concentration.")
+      .def_property_readonly(
+          "advice_product_steps",
+          [](const ResultHandle& r) { return advice_product_steps(r.data->run); },
+          "The steps whose products the advice says to remove.")
+      .def_property_readonly(
+          "warnings", [](const ResultHandle& r) { return r.data->findings; },
+          "Everything kinex check finds (kinex.Finding): the reader's warnings and the cycle's.")
+      .def_property_readonly(
+          "input_warnings", [](const ResultHandle& r) { return r.data->source->notes.warnings; },
+          "The reader's warnings about the input file alone.")
+      .def(
+          "to_dict", [](const ResultHandle& r) { return dict_of(*r.data); }, docs::kToDict)
+      .def(
+          "report",
+          [](const ResultHandle& r, const std::string& options) {
+            return report_of(*r.data, options);
+          },
+          py::arg("options") = "", docs::kReport)
+      .def("__repr__", [](const ResultHandle& r) { return result_repr(*r.data); })
+      .def(py::pickle(
+          [](const ResultHandle& r) { return py::bytes(to_bytes(*r.data)); },
+          [](const py::bytes& state) { return unpickled<ResultHandle, EvaluatedData>(state); }));
+
+  m.def("_read", &read_file, py::arg("path"));
+  m.def("_read_table", &read_table_rows, py::arg("path"), py::arg("T"));
+  m.def("evaluate_many", &evaluate_many, py::arg("cycles"), py::arg("threads") = 0,
+        docs::kEvaluateMany);
+  m.def(
+      "_plot",
+      [](const std::vector<ResultHandle>& results, const std::optional<std::string>& title,
+         bool no_title, double width, double height, double font_size,
+         const std::optional<std::pair<double, double>>& y_range) {
+        const PlotOptions options =
+            plot_options(title, no_title, width, height, font_size, y_range);
+        return plot_results(results, options);
+      },
+      py::arg("results"), py::arg("title"), py::arg("no_title"), py::arg("width"),
+      py::arg("height"), py::arg("font_size"), py::arg("y_range"));
+  m.def(
+      "_scan_temperature",
+      [](const CycleHandle& c, const py::handle& values) {
+        return scan(c, Sweep::Kind::Temperature, 0, values);
+      },
+      py::arg("cycle"), py::arg("T_values"));
+  m.def(
+      "_scan_concentration",
+      [](const CycleHandle& c, int64_t step, const py::handle& values, const std::string& species) {
+        if (species != "reactant" && species != "product") {
+          throw py::value_error("species: '" + species + "' is neither 'reactant' nor 'product'");
+        }
+        return scan(c, species == "reactant" ? Sweep::Kind::Reactant : Sweep::Kind::Product, step,
+                    values);
+      },
+      py::arg("cycle"), py::arg("step"), py::arg("values"), py::arg("species"));
+}
+
+}  // namespace kinex::python
+
+PYBIND11_MODULE(_kinex, m) { kinex::python::bind(m); }

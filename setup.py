@@ -1,0 +1,52 @@
+"""Builds the extension module kinex._kinex with the project's CMake build.
+
+Run through pip: on a machine without network, with Debian's setuptools,
+wheel, numpy and pybind11 (./setup.sh installs them):
+
+    /usr/bin/python3 -m venv --system-site-packages ~/kinex-env
+    ~/kinex-env/bin/pip install --no-build-isolation .
+
+The module is built for the interpreter that runs this (sys.executable).
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+from setuptools import Extension, setup
+from setuptools.command.build_ext import build_ext
+
+ROOT = Path(__file__).resolve().parent
+
+
+class CMakeBuild(build_ext):
+    def build_extension(self, ext):
+        try:
+            import numpy  # noqa: F401
+        except ImportError:
+            sys.exit(
+                f"kinex: the Python package needs numpy, which {sys.executable} does not have.\n"
+                "Install with Debian's Python, which has it (after ./setup.sh):\n"
+                "  /usr/bin/python3 -m venv --system-site-packages ~/kinex-env\n"
+                "  ~/kinex-env/bin/pip install --no-build-isolation .")
+        build = Path(self.build_temp).resolve() / "cmake"
+        configure = [
+            "cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
+            "-DKINEX_BUILD_TESTS=OFF", "-DKINEX_BUILD_BENCHMARKS=OFF",
+            "-DKINEX_BUILD_PYTHON=ON", f"-DKINEX_PYTHON={sys.executable}",
+        ]
+        subprocess.run(configure, check=True)
+        jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", str(os.cpu_count() or 1))
+        subprocess.run(["cmake", "--build", str(build), "--target", "kinex_python", "-j", jobs],
+                       check=True)
+        built = sorted((build / "python" / "kinex").glob("_kinex*.so"))
+        if not built:
+            sys.exit("kinex: the CMake build made no extension module")
+        target = Path(self.get_ext_fullpath(ext.name))
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(built[0], target)
+
+
+setup(ext_modules=[Extension("kinex._kinex", sources=[])], cmdclass={"build_ext": CMakeBuild})

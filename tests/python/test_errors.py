@@ -1,0 +1,151 @@
+"""Every way in which a cycle, a file or an argument can be wrong raises the
+documented exception, with a message that names what is wrong."""
+
+import pickle
+import re
+import warnings
+
+import pytest
+
+import kinex
+from conftest import EXAMPLES, KINEX_EXE, run
+
+GOOD = dict(T=298.15, G_int=[0.0, -5.0], G_ts=[15.0, 12.0], DeltaG=-10.0)
+
+BAD_CYCLES = [
+    # (case, changes to GOOD, exception, words the message holds)
+    ("temperature_zero", dict(T=0.0), ValueError, ["temperature", "not above 0"]),
+    ("temperature_nan", dict(T=float("nan")), ValueError, ["temperature", "not finite"]),
+    ("energy_not_finite", dict(G_ts=[15.0, float("inf")]), ValueError, ["step 2", "G_ts", "not finite"]),
+    ("energy_not_a_number", dict(G_int=[0.0, "abc"]), TypeError, ["G_int", "step 2", "'abc'"]),
+    ("energies_a_string", dict(G_int="0 1"), TypeError, ["G_int", "sequence"]),
+    ("lengths_differ", dict(G_ts=[15.0]), ValueError, ["G_ts", "1 values", "G_int has 2"]),
+    ("no_steps", dict(G_int=[], G_ts=[]), ValueError, ["at least one step"]),
+    ("deltag_inf", dict(DeltaG=float("-inf")), ValueError, ["DeltaG", "not finite"]),
+    ("reactant_negative", dict(reactant=[None, -1.0]), ValueError, ["step 2", "reactant", "not above 0"]),
+    ("reactant_zero_by_step", dict(reactant={1: 0.0}), ValueError, ["step 1", "reactant", "not above 0"]),
+    ("reactant_step_out_of_range", dict(reactant={3: 1.0}), ValueError, ["reactant", "step 3", "1..2"]),
+    ("product_too_few", dict(product=[1.0]), ValueError, ["product", "1 values", "2 steps"]),
+    ("product_not_a_number", dict(product=[None, "x"]), TypeError, ["product", "step 2"]),
+    ("names_too_few", dict(names=["A", "TS-A", "B"]), ValueError, ["names", "3 names", "give 4"]),
+    ("names_not_strings", dict(names=["A", 1, "B", "TS-B"]), TypeError, ["names", "1"]),
+]
+
+
+@pytest.mark.parametrize("case,changes,error,words", BAD_CYCLES, ids=[c[0] for c in BAD_CYCLES])
+def test_bad_cycles_are_refused_naming_the_argument_and_step(case, changes, error, words):
+    with pytest.raises(error) as caught:
+        kinex.Cycle(**{**GOOD, **changes})
+    for word in words:
+        assert word in str(caught.value)
+
+
+BAD_FILES = [
+    # (case, file contents)
+    ("letters_for_the_temperature", "warm\n2\n0 10 x x\n-5 12 x x\n-10\n"),
+    ("too_few_steps", "298.15\n2\n0 10 x x\n"),
+    ("no_steps", "298.15\n0\n-10\n"),
+    ("bad_concentration", "298.15\n1\n0 10 abc x\n-10\n"),
+    ("byte_order_mark", "\ufeff298.15\n1\n0 10 x x\n-10\n"),
+]
+
+
+@pytest.mark.parametrize("case,text", BAD_FILES, ids=[c[0] for c in BAD_FILES])
+def test_bad_files_raise_input_error_with_the_diagnostic(tmp_path, case, text):
+    path = tmp_path / f"{case}.txt"
+    path.write_text(text, encoding="utf-8")
+    with pytest.raises(kinex.InputError) as caught:
+        kinex.read(path)
+    error = caught.value
+    assert isinstance(error, ValueError)
+    diagnostic = run(KINEX_EXE, path, check=False).stderr.decode()
+    # KINEX.exe puts its name first; the rest is the same text.
+    assert diagnostic.split(": ", 1)[1].rstrip("\n") == str(error)
+    assert error.file == str(path)
+    head = f"{path}:{error.line}: " if error.line else f"{path}: "
+    assert str(error).startswith(head + error.reason)
+    if error.column and case != "byte_order_mark":
+        # The line as it stands in the file, and the caret under the column.
+        shown, caret = str(error).split("\n")[1:3]
+        assert shown == text.split("\n")[error.line - 1]
+        assert caret.index("^") == error.column - 1
+
+
+def test_a_missing_file_raises_input_error():
+    with pytest.raises(kinex.InputError) as caught:
+        kinex.read("/no/such/cycle.txt")
+    assert caught.value.file == "/no/such/cycle.txt"
+    assert caught.value.line is None
+    assert "No such file" in caught.value.reason
+
+
+def test_reading_warnings_are_issued_and_kept(tmp_path):
+    path = tmp_path / "celsius.txt"
+    path.write_text("25 C\n1\n0 10 x x\n-10\n")
+    with pytest.warns(kinex.InputWarning, match="Celsius"):
+        cycle = kinex.read(path)
+    assert [w.code for w in cycle.warnings] == ["celsius-temperature"]
+    assert cycle.warnings[0].line == 1
+
+
+TABLE = "name,I0,TS1,I1,TS2,Product\ngood,0,15,-5,12,-10\nbad,0,1a5,-5,12,-10\nalso,0,16,-4,13,-10\n"
+
+
+def test_a_bad_table_row_raises_or_is_left_out_with_a_warning(tmp_path):
+    path = tmp_path / "t.csv"
+    path.write_text(TABLE)
+    with pytest.raises(kinex.InputError) as caught:
+        kinex.read_table(path)
+    assert (caught.value.line, caught.value.column) == (3, 3)
+    assert str(caught.value).startswith(f"{path}:3:3: ")
+    with pytest.warns(kinex.InputWarning, match="left out"):
+        cycles = kinex.read_table(path, errors="warn")
+    assert [c.name for c in cycles] == [f"{path}:good", f"{path}:also"]
+    with pytest.raises(ValueError, match="errors"):
+        kinex.read_table(path, errors="ignore")
+
+
+@pytest.mark.parametrize("text,words", [
+    ("", ["empty"]),
+    ("name,I0\n", ["header"]),
+    ("name,I0,TS1,Product\n", ["no rows"]),
+], ids=["empty", "header_too_short", "no_rows"])
+def test_tables_that_cannot_be_read_raise_input_error(tmp_path, text, words):
+    path = tmp_path / "t.csv"
+    path.write_text(text)
+    with pytest.raises(kinex.InputError) as caught:
+        kinex.read_table(path)
+    for word in words:
+        assert word in str(caught.value)
+
+
+def test_bad_arguments_of_scans_plots_and_screening():
+    cycle = kinex.Cycle(**GOOD)
+    cases = [
+        (lambda: kinex.scan_temperature(cycle, [300.0, -1.0]), ValueError, r"T_values\[1\]"),
+        (lambda: kinex.scan_temperature(cycle, [300.0, float("nan")]), ValueError, r"T_values\[1\]"),
+        (lambda: kinex.scan_temperature(cycle, "300"), TypeError, "T_values"),
+        (lambda: kinex.scan_concentration(cycle, 3, [1.0]), ValueError, "step: 3"),
+        (lambda: kinex.scan_concentration(cycle, 1, [0.0]), ValueError, r"values\[0\]"),
+        (lambda: kinex.scan_concentration(cycle, 1, [1.0], species="solvent"), ValueError, "species"),
+        (lambda: cycle.plot(width=-5), ValueError, "width"),
+        (lambda: cycle.plot(y_range=(5, -5)), ValueError, "y_range"),
+        (lambda: kinex.plot(cycle, "not a cycle"), TypeError, "neither"),
+        (lambda: kinex.evaluate_many([cycle], threads=-1), ValueError, "threads"),
+        (lambda: kinex.evaluate_many([cycle, "x"]), TypeError, ""),
+    ]
+    for call, error, pattern in cases:
+        with pytest.raises(error, match=pattern):
+            call()
+
+
+@pytest.mark.parametrize("kind", ["Cycle", "Result"])
+def test_damaged_pickles_are_refused(kind):
+    obj = kinex.Cycle(**GOOD)
+    if kind == "Result":
+        obj = obj.evaluate()
+    data = pickle.dumps(obj)
+    state = pickle.loads(data).__getstate__()
+    for damaged in [state[:-1], state[:20], b"KINEXPY1" + b"\xff" * 64, b"", b"nonsense"]:
+        with pytest.raises(ValueError, match="state"):
+            type(obj).__new__(type(obj)).__setstate__(damaged)

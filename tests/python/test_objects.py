@@ -1,0 +1,100 @@
+"""The objects travel (pickling, threads, processes) without changing a bit,
+and show themselves in notebooks and DataFrames."""
+
+import math
+import multiprocessing
+import pickle
+import xml.dom.minidom
+
+import numpy as np
+import pytest
+
+import kinex
+from conftest import EXAMPLES
+
+
+def results_equal(a, b):
+    return a.to_dict() == b.to_dict() and a.report() == b.report() and \
+        np.array_equal(a.xtof_ts, b.xtof_ts) and a.tof.hex() == b.tof.hex()
+
+
+def cycles():
+    return [kinex.read(p) for p in sorted(EXAMPLES.glob("*.txt"))] + \
+        kinex.read_table(EXAMPLES / "screening.csv")
+
+
+def test_cycles_and_results_pickle_round_trip():
+    for cycle in cycles():
+        again = pickle.loads(pickle.dumps(cycle))
+        assert (again.name, again.names, again.descriptors) == (cycle.name, cycle.names, cycle.descriptors)
+        assert np.array_equal(again.reactant, cycle.reactant, equal_nan=True)
+        result = cycle.evaluate()
+        back = pickle.loads(pickle.dumps(result))
+        assert results_equal(back, result)
+        assert results_equal(back, again.evaluate())
+        assert [w.code for w in back.warnings] == [w.code for w in result.warnings]
+
+
+def test_input_errors_pickle_with_their_parts(tmp_path):
+    path = tmp_path / "bad.txt"
+    path.write_text("298.15\n1\n0 1x x x\n-10\n")
+    with pytest.raises(kinex.InputError) as caught:
+        kinex.read(path)
+    again = pickle.loads(pickle.dumps(caught.value))
+    assert (str(again), again.file, again.line, again.column, again.reason) == \
+        (str(caught.value), caught.value.file, caught.value.line, caught.value.column, caught.value.reason)
+
+
+def _evaluate(cycle):
+    return cycle.evaluate()
+
+
+def test_results_from_worker_processes_are_those_made_here():
+    all_cycles = cycles()
+    with multiprocessing.get_context("spawn").Pool(2) as pool:
+        remote = pool.map(_evaluate, all_cycles)
+    for r, cycle in zip(remote, all_cycles):
+        assert results_equal(r, cycle.evaluate())
+
+
+def test_evaluate_many_is_cycle_by_cycle_evaluation_on_any_number_of_threads():
+    all_cycles = cycles() * 5
+    serial = [c.evaluate() for c in all_cycles]
+    for threads in (1, 2, 3, 0):
+        many = kinex.evaluate_many(all_cycles, threads=threads)
+        assert [r.name for r in many] == [c.name for c in all_cycles]
+        assert all(results_equal(a, b) for a, b in zip(many, serial))
+    assert kinex.evaluate_many([]) == []
+
+
+def test_dataframes_of_results_and_scans():
+    import pandas
+
+    results = kinex.evaluate_many(kinex.read_table(EXAMPLES / "screening.csv"))
+    frame = kinex.to_dataframe(results)
+    assert list(frame.columns[:16]) == ["file", "T", "n", "DeltaG", "TOF_per_s", "TDI", "TDTS",
+                                        "energetic_span", "warning", "log10_TOF", "evaluation",
+                                        "effective_span", "apparent_barrier", "warnings",
+                                        "TDI_state", "TDTS_state"]
+    assert "Descriptor dG(O*)" in frame.columns
+    assert frame["TOF_per_s"].tolist() == [r.tof for r in results]
+    scan = kinex.scan_temperature(results[0].cycle, [280.0, 300.0])
+    assert kinex.to_dataframe(scan)["T"].tolist() == [280.0, 300.0]
+    assert isinstance(kinex.to_dataframe([]), pandas.DataFrame)
+
+
+def test_pictures_and_tables_for_notebooks(tmp_path):
+    hostile = kinex.Cycle(298.15, [0.0, -5.0], [15.0, 12.0], -10.0,
+                          names=["<b>&A", "TS\"1", "B", "TS2", "P<"], name="<script>x</script>")
+    result = hostile.evaluate()
+    svg = result.plot(title="A & B")._repr_svg_()
+    xml.dom.minidom.parseString(svg)  # well-formed whatever the names
+    assert "A &amp; B" in svg
+    page = result._repr_html_()
+    assert "<script>" not in page and "&lt;b&gt;&amp;A" in page
+    overlay = kinex.plot(hostile, kinex.read(EXAMPLES / "three_step.txt"), width=600)
+    xml.dom.minidom.parseString(str(overlay))
+    out = tmp_path / "profile.svg"
+    overlay.save(out)
+    assert out.read_text(encoding="utf-8") == str(overlay)
+    assert [p.name for p in tmp_path.iterdir()] == ["profile.svg"]  # no temporary left
