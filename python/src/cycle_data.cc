@@ -66,6 +66,10 @@ class Reader {
   }
   bool ok = false;
   bool done() const { return ok && at_ == bytes_.size(); }
+  // Whether `count` items of at least `least_bytes_each` bytes can follow.
+  bool fits(uint64_t count, uint64_t least_bytes_each) const {
+    return ok && count <= (bytes_.size() - at_) / least_bytes_each;
+  }
 
   template <class T>
   requires std::is_arithmetic_v<T> || std::is_enum_v<T>
@@ -101,7 +105,7 @@ class Reader {
   uint64_t count(uint64_t least_bytes_each) {
     uint64_t size = 0;
     (*this)(size);
-    if (ok && size > (bytes_.size() - at_) / least_bytes_each) ok = false;
+    if (!fits(size, least_bytes_each)) ok = false;
     return ok ? size : 0;
   }
   const std::string& bytes_;
@@ -120,7 +124,9 @@ void vector_of(Archive& a, V& list, auto fields) {
   uint64_t size = list.size();
   a(size);
   if constexpr (!std::is_const_v<V>) {
-    if (size > (uint64_t{1} << 32)) size = 0, a.ok = false;
+    // Every item holds at least one size (8 bytes): a count beyond the
+    // bytes left is refused before anything is allocated.
+    if (!a.fits(size, sizeof(uint64_t))) size = 0, a.ok = false;
     list.resize(size);
   }
   for (auto& item : list) fields(a, item);
@@ -166,8 +172,8 @@ bool sized(const Profile& p, const Results& r, int64_t steps) {
   const auto n = static_cast<std::size_t>(steps);
   return p.G_int.size() == 2 * n && p.g_int.size() == 2 * n && p.g_ts.size() == n + 1 &&
          r.xtof_int.size() == n && r.xtof_ts.size() == n + 1 && r.xtof_reac.size() == n + 1 &&
-         r.xtof_prod.size() == n + 1 && r.TDI >= 0 && r.TDI <= steps && r.TDTS >= 0 &&
-         r.TDTS <= steps;
+         r.xtof_prod.size() == n + 1 && r.sum_reac.size() == n + 1 && r.sum_prod.size() == n + 1 &&
+         r.TDI >= 0 && r.TDI <= steps && r.TDTS >= 0 && r.TDTS <= steps;
 }
 
 }  // namespace

@@ -541,6 +541,9 @@ std::string result_repr(const EvaluatedData& e) {
 
 void bind(py::module_& m) {
   m.doc() = docs::kModule;
+  // The docstrings give the signatures in Python's terms.
+  py::options options;
+  options.disable_function_signatures();
 
   py::class_<InputWarning>(m, "Finding", docs::kFinding)
       .def_readonly("code", &InputWarning::code, "The finding's code, as kinex check names it.")
@@ -553,7 +556,9 @@ void bind(py::module_& m) {
                ": " + w.text + ">";
       });
 
-  py::class_<CycleHandle>(m, "Cycle", docs::kCycle)
+  py::class_<CycleHandle> cycle_class(m, "Cycle", docs::kCycle);
+  py::class_<ResultHandle> result_class(m, "Result", docs::kResult);
+  cycle_class
       .def(py::init(&make_cycle), py::arg("T"), py::arg("G_int"), py::arg("G_ts"),
            py::arg("DeltaG"), py::arg("reactant") = py::none(), py::arg("product") = py::none(),
            py::arg("names") = py::none(), py::arg("name") = "cycle", docs::kCycleInit)
@@ -615,7 +620,7 @@ void bind(py::module_& m) {
           [](const CycleHandle& c) { return py::bytes(to_bytes(*c.data)); },
           [](const py::bytes& state) { return unpickled<CycleHandle, CycleData>(state); }));
 
-  py::class_<ResultHandle>(m, "Result", docs::kResult)
+  result_class
       .def_property_readonly(
           "cycle", [](const ResultHandle& r) { return CycleHandle{r.data->source}; },
           "The cycle evaluated.")

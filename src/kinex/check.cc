@@ -59,15 +59,16 @@ void check_barriers(const Run& run, const StateNames& names, int64_t i, int64_t 
   const int64_t n = run.cycle.n;
   const auto at = static_cast<std::size_t>(i);
   const double ts = run.cycle.G_ts[at];
-  const std::string state = shown(names.transition[at]) + " (" + energy(ts) + ") lies below ";
   const double before = run.cycle.G_int[at - 1];
+  // The intermediate after the last step is the first of the next turn.
+  const double after = i < n ? run.cycle.G_int[at] : run.cycle.G_int[0] + run.cycle.DeltaG;
+  if (!(ts < before) && !(ts < after)) return;  // the texts only where they are needed
+  const std::string state = shown(names.transition[at]) + " (" + energy(ts) + ") lies below ";
   if (ts < before) {
     add(found, kNegativeBarrier, line,
         state + shown(names.intermediate[at - 1]) + " (" + energy(before) +
             ") before it: a negative barrier");
   }
-  // The intermediate after the last step is the first of the next turn.
-  const double after = i < n ? run.cycle.G_int[at] : run.cycle.G_int[0] + run.cycle.DeltaG;
   std::string named = shown(i < n ? names.intermediate[at] : final_state_name(names));
   named += " (" + energy(after);
   if (i == n) named += ", " + shown(names.intermediate[0]) + " of the next turn";
