@@ -21,9 +21,19 @@ import os as _os
 import tempfile as _tempfile
 import warnings as _warnings
 
+from typing import Iterable, Optional, Sequence, Union
+
 from ._errors import InputError, InputWarning
+
+try:
+    from . import _kinex
+except ImportError as error:  # the sources alone, not the built package
+    raise ImportError(
+        f"kinex: the extension module kinex._kinex is not beside {__file__}; "
+        "install the package (pip install --no-build-isolation . with /usr/bin/python3, see "
+        "the README's Python section) or put BUILD/python of a CMake build on PYTHONPATH"
+    ) from error
 from ._kinex import Cycle, Finding, Result, evaluate_many
-from . import _kinex
 
 __all__ = [
     "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
@@ -33,7 +43,7 @@ __all__ = [
 __version__ = "1.0"
 
 
-def read(path):
+def read(path: Union[str, "os.PathLike[str]"]) -> Cycle:
     """The cycle of an input file of KINEX.exe, read as KINEX.exe reads it.
 
     Raises kinex.InputError (file, line, column, reason) when the file
@@ -47,7 +57,8 @@ def read(path):
     return cycle
 
 
-def read_table(path, T=298.15, errors="raise"):
+def read_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
+               errors: str = "raise") -> "list[Cycle]":
     """The cycles of a table (.csv or .tsv), one per row, in row order.
 
     Column 1 names the catalyst, then the states in cycle order (a header
@@ -80,19 +91,19 @@ class Picture:
     """An SVG picture: ``str(picture)`` is the document, a notebook shows it,
     ``save(path)`` writes it."""
 
-    def __init__(self, svg):
+    def __init__(self, svg: str):
         self.svg = svg
 
-    def __str__(self):
+    def __str__(self) -> str:
         return self.svg
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return f"<kinex.Picture: {len(self.svg)} bytes of SVG>"
 
-    def _repr_svg_(self):
+    def _repr_svg_(self) -> str:
         return self.svg
 
-    def save(self, path):
+    def save(self, path: Union[str, "os.PathLike[str]"]) -> None:
         """Writes the picture to ``path``, whole or not at all (a temporary
         file in the same folder, then a rename)."""
         path = _os.fspath(path)
@@ -109,7 +120,10 @@ class Picture:
             raise
 
 
-def plot(*cycles, title=None, width=None, height=None, font_size=None, y_range=None):
+def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
+         width: Optional[float] = None, height: Optional[float] = None,
+         font_size: Optional[float] = None,
+         y_range: Optional["tuple[float, float]"] = None) -> Picture:
     """The energy profile of one cycle, or of several overlaid, as a Picture.
 
     cycles: kinex.Cycle or kinex.Result objects (cycles are evaluated).
@@ -149,27 +163,28 @@ class Scan:
         for key in self._columns:
             setattr(self, key, columns[key])
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self.values)
 
     def __repr__(self):
         return f"<kinex.Scan over {self.quantity}: {len(self)} rows>"
 
-    def to_dict(self):
+    def to_dict(self) -> dict:
         """The columns as a dict, the swept values under the quantity's name."""
         columns = {self.quantity: self.values}
         columns.update({key: getattr(self, key) for key in self._columns[1:]})
         return columns
 
 
-def scan_temperature(cycle, T_values):
+def scan_temperature(cycle: Cycle, T_values: Iterable[float]) -> Scan:
     """The cycle evaluated at each temperature of ``T_values`` (K; any
     sequence or numpy array of finite values above 0), as a kinex.Scan.
     Releases the GIL while it computes."""
     return Scan(_kinex._scan_temperature(cycle, T_values))
 
 
-def scan_concentration(cycle, step, values, species="reactant"):
+def scan_concentration(cycle: Cycle, step: int, values: Iterable[float],
+                       species: str = "reactant") -> Scan:
     """The cycle evaluated with the concentration of the reactant entering
     (species='reactant') or the product leaving (species='product') step
     ``step`` (1..n) set to each of ``values``, as a kinex.Scan; the step
@@ -197,7 +212,7 @@ def _row(result):
     return row
 
 
-def to_dataframe(results):
+def to_dataframe(results: Union[Result, Sequence[Result], Scan]) -> "pandas.DataFrame":
     """A pandas DataFrame: one row per kinex.Result (the columns of kinex
     csv, then the descriptors of tables' rows), or the rows of a kinex.Scan.
     Needs pandas, which kinex itself does not."""
