@@ -47,10 +47,15 @@ def read(path: Union[str, "os.PathLike[str]"]) -> Cycle:
     """The cycle of an input file of KINEX.exe, read as KINEX.exe reads it.
 
     Raises kinex.InputError (file, line, column, reason) when the file
-    cannot be opened or read. The reader's warnings are issued as
+    cannot be opened or read, and ValueError for a name ending in .csv or
+    .tsv, which kinex takes for a table (see read_table). The reader's warnings are issued as
     kinex.InputWarning and kept in ``cycle.warnings``.
     """
-    cycle = _kinex._read(_os.fspath(path))
+    path = _os.fspath(path)
+    if path.lower().endswith((".csv", ".tsv")):
+        raise ValueError(f"{path} is a table (.csv or .tsv), as kinex takes it: "
+                         "kinex.read_table reads it, a cycle per row")
+    cycle = _kinex._read(path)
     for finding in cycle.warnings:
         where = f"{cycle.name}:{finding.line}" if finding.line else cycle.name
         _warnings.warn(f"{where}: {finding.text}", InputWarning, stacklevel=2)

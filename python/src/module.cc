@@ -272,8 +272,20 @@ ResultHandle evaluate(const CycleHandle& cycle, int threads) {
   return {std::move(evaluated)};
 }
 
-std::vector<ResultHandle> evaluate_many(const std::vector<CycleHandle>& cycles, int threads) {
+std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
   if (threads < 0) throw py::value_error("threads: " + std::to_string(threads) + " is below 0");
+  if (!py::isinstance<py::iterable>(given)) {
+    throw py::type_error("cycles: an iterable of kinex.Cycle, not " +
+                         described(py::type::handle_of(given)));
+  }
+  std::vector<CycleHandle> cycles;
+  for (const py::handle item : given) {
+    if (!py::isinstance<CycleHandle>(item)) {
+      throw py::type_error("cycles[" + std::to_string(cycles.size()) + "]: " + described(item) +
+                           " is not a kinex.Cycle");
+    }
+    cycles.push_back(item.cast<const CycleHandle&>());
+  }
   const std::size_t count = cycles.size();
   std::vector<std::shared_ptr<EvaluatedData>> done(count);
   std::vector<Failure> failures(count);

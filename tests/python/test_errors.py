@@ -132,7 +132,9 @@ def test_bad_arguments_of_scans_plots_and_screening():
         (lambda: cycle.plot(y_range=(5, -5)), ValueError, "y_range"),
         (lambda: kinex.plot(cycle, "not a cycle"), TypeError, "neither"),
         (lambda: kinex.evaluate_many([cycle], threads=-1), ValueError, "threads"),
-        (lambda: kinex.evaluate_many([cycle, "x"]), TypeError, ""),
+        (lambda: kinex.evaluate_many([cycle, "x"]), TypeError, r"cycles\[1\]: 'x' is not a kinex.Cycle"),
+        (lambda: kinex.evaluate_many(5), TypeError, "cycles: an iterable"),
+        (lambda: kinex.read(EXAMPLES / "screening.csv"), ValueError, "read_table"),
     ]
     for call, error, pattern in cases:
         with pytest.raises(error, match=pattern):

@@ -65,6 +65,8 @@ def test_evaluate_many_is_cycle_by_cycle_evaluation_on_any_number_of_threads():
         assert [r.name for r in many] == [c.name for c in all_cycles]
         assert all(results_equal(a, b) for a, b in zip(many, serial))
     assert kinex.evaluate_many([]) == []
+    from_generator = kinex.evaluate_many(c for c in all_cycles[:3])
+    assert all(results_equal(a, b) for a, b in zip(from_generator, serial))
 
 
 def test_dataframes_of_results_and_scans():
