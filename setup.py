@@ -20,17 +20,20 @@ from setuptools.command.build_ext import build_ext
 
 ROOT = Path(__file__).resolve().parent
 
+# Checked first, so that an interpreter without numpy (another python3 first
+# on PATH) hears which one to use rather than failing later on something else.
+try:
+    import numpy  # noqa: F401
+except ImportError:
+    sys.exit(
+        f"kinex: the Python package needs numpy, which {sys.executable} does not have.\n"
+        "Install it with Debian's Python, which has it (after ./setup.sh):\n"
+        "  /usr/bin/python3 -m venv --system-site-packages ~/kinex-env\n"
+        "  ~/kinex-env/bin/pip install --no-build-isolation .")
+
 
 class CMakeBuild(build_ext):
     def build_extension(self, ext):
-        try:
-            import numpy  # noqa: F401
-        except ImportError:
-            sys.exit(
-                f"kinex: the Python package needs numpy, which {sys.executable} does not have.\n"
-                "Install with Debian's Python, which has it (after ./setup.sh):\n"
-                "  /usr/bin/python3 -m venv --system-site-packages ~/kinex-env\n"
-                "  ~/kinex-env/bin/pip install --no-build-isolation .")
         build = Path(self.build_temp).resolve() / "cmake"
         configure = [
             "cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
@@ -49,4 +52,7 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built[0], target)
 
 
-setup(ext_modules=[Extension("kinex._kinex", sources=[])], cmdclass={"build_ext": CMakeBuild})
+# The build folder of pip's build, apart from build/ of the README's CMake
+# commands.
+setup(ext_modules=[Extension("kinex._kinex", sources=[])], cmdclass={"build_ext": CMakeBuild},
+      options={"build": {"build_base": "build-pip"}})
