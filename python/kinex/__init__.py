@@ -80,6 +80,8 @@ def read_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
     if errors not in ("raise", "warn"):
         raise ValueError(f"errors: {errors!r} is neither 'raise' nor 'warn'")
     T = float(T)
+    if not (0.0 < T < float("inf")):
+        raise ValueError(f"T: {T!r} is not a temperature in K (finite and above 0)")
     rows = _kinex._read_table(_os.fspath(path), T)
     cycles = []
     for row in rows:

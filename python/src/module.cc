@@ -194,6 +194,10 @@ StateNames state_names(const py::handle& given, std::size_t n) {
 CycleHandle make_cycle(double T, const py::handle& G_int, const py::handle& G_ts, double DeltaG,
                        const py::handle& reactant, const py::handle& product,
                        const py::handle& names, const std::string& name) {
+  if (!std::isfinite(T) || !(T > 0.0)) {
+    throw py::value_error("T: " + described(py::float_(T)) +
+                          " is not a temperature in K (finite and above 0)");
+  }
   const std::vector<double> gi = energies(G_int, "G_int");
   const std::vector<double> gt = energies(G_ts, "G_ts");
   if (gi.size() != gt.size()) {

@@ -339,11 +339,8 @@ int command_json(const std::vector<std::string>& files, const std::string& progr
       status = kExitFailed;
       continue;
     }
-    const Json doc =
-        sources[k].from_table
-            ? with_table(cycle_json(run, {program, "json", sources[k].file}, found),
-                         sources[k].file, sources[k].row)
-            : cycle_json(run, {program, "json", sources[k].file}, found);
+    Json doc = cycle_json(run, {program, "json", sources[k].file}, found);
+    if (sources[k].from_table) doc = with_table(doc, sources[k].file, sources[k].row);
     if (alone) {
       write_json(doc, out.text);
     } else {

@@ -14,8 +14,8 @@ GOOD = dict(T=298.15, G_int=[0.0, -5.0], G_ts=[15.0, 12.0], DeltaG=-10.0)
 
 BAD_CYCLES = [
     # (case, changes to GOOD, exception, words the message holds)
-    ("temperature_zero", dict(T=0.0), ValueError, ["temperature", "not above 0"]),
-    ("temperature_nan", dict(T=float("nan")), ValueError, ["temperature", "not finite"]),
+    ("temperature_zero", dict(T=0.0), ValueError, ["T: 0.0", "above 0"]),
+    ("temperature_nan", dict(T=float("nan")), ValueError, ["T: nan", "finite"]),
     ("energy_not_finite", dict(G_ts=[15.0, float("inf")]), ValueError, ["step 2", "G_ts", "not finite"]),
     ("energy_not_a_number", dict(G_int=[0.0, "abc"]), TypeError, ["G_int", "step 2", "'abc'"]),
     ("energies_a_string", dict(G_int="0 1"), TypeError, ["G_int", "sequence"]),
@@ -135,6 +135,7 @@ def test_bad_arguments_of_scans_plots_and_screening():
         (lambda: kinex.evaluate_many([cycle, "x"]), TypeError, r"cycles\[1\]: 'x' is not a kinex.Cycle"),
         (lambda: kinex.evaluate_many(5), TypeError, "cycles: an iterable"),
         (lambda: kinex.read(EXAMPLES / "screening.csv"), ValueError, "read_table"),
+        (lambda: kinex.read_table(EXAMPLES / "screening.csv", T=0), ValueError, "T: 0.0"),
     ]
     for call, error, pattern in cases:
         with pytest.raises(error, match=pattern):
