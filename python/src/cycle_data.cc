@@ -81,6 +81,20 @@ class Reader {
     std::memcpy(&x, bytes_.data() + at_, sizeof x);
     at_ += sizeof x;
   }
+  // A bool or the evaluation is one of its values, or the bytes are refused.
+  void operator()(bool& x) {
+    uint8_t byte = 2;
+    (*this)(byte);
+    ok = ok && byte <= 1;
+    x = byte == 1;
+  }
+  void operator()(EvaluationMethod& x) {
+    auto value = static_cast<std::underlying_type_t<EvaluationMethod>>(-1);
+    (*this)(value);
+    ok = ok && (value == static_cast<decltype(value)>(EvaluationMethod::direct) ||
+                value == static_cast<decltype(value)>(EvaluationMethod::log_space));
+    x = static_cast<EvaluationMethod>(value);
+  }
   void operator()(std::string& s) {
     const uint64_t size = count(1);
     if (!ok) return;
@@ -90,7 +104,11 @@ class Reader {
   void operator()(std::vector<bool>& v) {
     const uint64_t size = count(1);
     v.assign(size, false);
-    for (uint64_t k = 0; ok && k < size; ++k) v[k] = bytes_[at_++] != '\0';
+    for (uint64_t k = 0; ok && k < size; ++k) {
+      const char byte = bytes_[at_++];
+      ok = byte == '\0' || byte == '\1';
+      v[k] = byte == '\1';
+    }
   }
   template <class T>
   void operator()(std::vector<T>& v) {
@@ -173,7 +191,7 @@ bool sized(const Profile& p, const Results& r, int64_t steps) {
   return p.G_int.size() == 2 * n && p.g_int.size() == 2 * n && p.g_ts.size() == n + 1 &&
          r.xtof_int.size() == n && r.xtof_ts.size() == n + 1 && r.xtof_reac.size() == n + 1 &&
          r.xtof_prod.size() == n + 1 && r.sum_reac.size() == n + 1 && r.sum_prod.size() == n + 1 &&
-         r.TDI >= 0 && r.TDI <= steps && r.TDTS >= 0 && r.TDTS <= steps;
+         r.TDI >= 1 && r.TDI <= steps && r.TDTS >= 1 && r.TDTS <= steps;
 }
 
 }  // namespace
