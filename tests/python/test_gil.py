@@ -1,5 +1,6 @@
-"""The GIL is released while a cycle is computed: two Python threads
-evaluate two cycles in about the time of one."""
+"""The GIL is released while cycles are computed: other Python threads run
+meanwhile, and two Python threads evaluate two cycles in about the time of
+one where the machine has a second core free."""
 
 import threading
 import time
@@ -10,43 +11,90 @@ import pytest
 import kinex
 
 
-def big_cycle(n=260):
+def big_cycle(n=600):
     rng = np.random.default_rng(7)
     g = rng.uniform(-20, 0, n)
     return kinex.Cycle(298.15, g, g + rng.uniform(5, 25, n), -10.0, reactant=np.full(n, 0.5))
 
 
+# Each a single call into the library, of about a quarter of a second.
 CALLS = {
-    "evaluate": lambda cycle: [cycle.evaluate(threads=1) for _ in range(5)],
-    "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 5, threads=1),
-    "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, [290.0, 300.0, 310.0]),
+    "evaluate": lambda cycle: big_cycle(1200).evaluate(threads=1),
+    "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 8, threads=1),
+    "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, np.linspace(250, 400, 8)),
 }
 
 
+def count_while(work):
+    """How often this thread goes round a loop while `work` runs on another
+    thread, and how long `work` took (s)."""
+    started, done = threading.Event(), threading.Event()
+    took = []
+
+    def run():
+        started.set()
+        begin = time.perf_counter()
+        work()
+        took.append(time.perf_counter() - begin)
+        done.set()
+
+    worker = threading.Thread(target=run)
+    worker.start()
+    started.wait()
+    count = 0
+    while not done.is_set():
+        count += 1
+    worker.join()
+    return count, took[0]
+
+
 @pytest.mark.parametrize("call", list(CALLS))
-def test_the_gil_is_released_while_cycles_are_evaluated(call):
+def test_python_runs_on_while_cycles_are_computed(call):
+    # While the other thread is in the library (one call), this one counts:
+    # with the GIL held it could only count in the switch interval before
+    # the call starts (a few ms). The yardstick is the count while the other
+    # thread sleeps as long; on a machine with no core free the two share
+    # one, which halves the count, not more.
+    cycle = big_cycle()
+    count, seconds = count_while(lambda: CALLS[call](cycle))
+    asleep, _ = count_while(lambda: time.sleep(seconds))
+    assert count > 0.25 * asleep, (count, asleep, seconds)
+
+
+def timed(work, threads):
+    start = time.perf_counter()
+    pool = [threading.Thread(target=work) for _ in range(threads)]
+    for t in pool:
+        t.start()
+    for t in pool:
+        t.join()
+    return time.perf_counter() - start
+
+
+@pytest.mark.parametrize("call", list(CALLS))
+def test_two_threads_finish_faster_than_one_after_the_other(call):
     cycle = big_cycle()
     CALLS[call](cycle)  # warm up
 
     def work():
         CALLS[call](cycle)
 
-    def timed(threads):
-        start = time.perf_counter()
-        pool = [threading.Thread(target=work) for _ in range(threads)]
-        for t in pool:
-            t.start()
-        for t in pool:
-            t.join()
-        return time.perf_counter() - start
+    def internal():  # the same work on two threads of the library itself
+        kinex.evaluate_many([cycle] * 10, threads=2)
 
-    # Evaluations on two Python threads against the same one thread after
-    # the other: with the GIL held they would take as long. (CTest runs this
-    # file alone, so that the second core is free.)
+    def internal_serial():
+        kinex.evaluate_many([cycle] * 10, threads=1)
+
+    # Two Python threads against one thread twice; as a yardstick, what two
+    # threads of the library gain on this machine now (about 0.5 with a
+    # second core free, about 1 without one). With the GIL held the Python
+    # threads would gain nothing whatever the yardstick. (CTest runs this
+    # file alone.)
     ratios = []
     for _ in range(3):
-        serial = timed(1) + timed(1)
-        ratios.append(timed(2) / serial)
-        if ratios[-1] < 0.8:
+        yardstick = timed(internal, 1) / timed(internal_serial, 1)
+        ratio = timed(work, 2) / (timed(work, 1) + timed(work, 1))
+        ratios.append((ratio, yardstick))
+        if ratio < 0.8 or ratio < yardstick + 0.15:
             break
-    assert min(ratios) < 0.8, ratios
+    assert any(r < 0.8 or r < y + 0.15 for r, y in ratios), ratios
