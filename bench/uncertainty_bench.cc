@@ -1,0 +1,80 @@
+// Speed of the Monte Carlo over the energies (sample_uncertainty).
+//
+//   BM_Uncertainty/n/threads: samples per second ("items_per_second") of a
+//   cycle of n steps with a reactant and a product concentration at every
+//   step, sigma 1 kcal/mol on every state, correlation 0.3, shared 0.5; on
+//   one thread and on two (wall clock). 200'000 samples an iteration.
+//
+// bench/uncertainty_numpy.py does the same sampling the way numpy code would
+// vectorise it, for comparison:
+//   build/bench/kinex_bench --benchmark_filter=Uncertainty
+//   /usr/bin/python3 bench/uncertainty_numpy.py
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "model/run.h"
+#include "model/uncertainty.h"
+
+namespace {
+
+constexpr int64_t kSamples = 200'000;
+
+// n steps with energies in a plausible range and every concentration near 1.
+kinex::Cycle bench_cycle(int64_t n) {
+  std::mt19937_64 engine(777 + n);
+  std::uniform_real_distribution<double> energy(-10.0, 10.0), conc(0.5, 2.0);
+  kinex::Cycle c;
+  c.T = 298.15;
+  c.n = n;
+  c.DeltaG = -15.0;
+  c.G_int.assign(n, 0.0);
+  c.G_ts.assign(n + 1, 0.0);
+  c.conc_reac.assign(n + 1, 1.0);
+  c.conc_prod.assign(n + 1, 1.0);
+  c.has_reac.assign(n + 1, true);
+  c.has_prod.assign(n + 1, true);
+  c.has_reac[0] = c.has_prod[0] = false;
+  for (int64_t i = 1; i <= n; ++i) {
+    c.G_int[i - 1] = i == 1 ? 0.0 : energy(engine);
+    c.G_ts[i] = energy(engine) + 20.0;
+    c.conc_reac[i] = conc(engine);
+    c.conc_prod[i] = conc(engine);
+  }
+  return c;
+}
+
+void BM_Uncertainty(benchmark::State& state) {
+  const kinex::Cycle cycle = bench_cycle(state.range(0));
+  kinex::UncertaintyModel model;
+  model.sigma.assign(kinex::uncertainty_states(cycle.n), 1.0);
+  model.correlation = 0.3;
+  model.shared = 0.5;
+  model.samples = kSamples;
+  kinex::Distribution out;
+  std::string error;
+  for (auto _ : state) {
+    if (!kinex::sample_uncertainty(cycle, model, static_cast<int>(state.range(1)), out, error)) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    benchmark::DoNotOptimize(out.mean);
+    ++model.seed;
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+}
+BENCHMARK(BM_Uncertainty)
+    ->ArgNames({"n", "threads"})
+    ->Args({3, 1})
+    ->Args({3, 2})
+    ->Args({10, 1})
+    ->Args({10, 2})
+    ->Args({30, 1})
+    ->Args({30, 2})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,899 @@
+#include "model/uncertainty.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "input/failure.h"
+#include "input/storage.h"
+#include "model/evaluate.h"
+#include "model/log_space.h"
+#include "model/parallel.h"
+#include "model/profile.h"
+
+namespace kinex {
+namespace {
+
+// Samples whose sums of X_TOF are formed together; the blocks are added in
+// their order, so the sums do not depend on the number of threads.
+constexpr int64_t kBlock = 4096;
+
+std::string number(double x) {
+  std::ostringstream text;
+  text << x;
+  return text.str();
+}
+
+// ---- Random numbers --------------------------------------------------------
+
+constexpr uint64_t kGamma = 0x9e3779b97f4a7c15ULL;
+
+// A bijective 64-bit mixer: consecutive inputs give independent-looking
+// outputs.
+inline uint64_t mix64(uint64_t z) {
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+// The keys of the two generators: u from (seed), v from (seed, stream).
+struct StreamKeys {
+  uint64_t shared = 0, own = 0;
+  StreamKeys(uint64_t seed, uint64_t stream) {
+    const uint64_t root = mix64(seed ^ 0x6a09e667f3bcc909ULL);
+    shared = mix64(root + kGamma);
+    own = mix64(mix64(root + 2 * kGamma) + mix64(stream ^ 0x3c6ef372fe94f82bULL));
+  }
+};
+
+// The key of sample k under a generator's key.
+inline uint64_t sample_key(uint64_t key, int64_t k) {
+  return mix64(key + static_cast<uint64_t>(k) * kGamma);
+}
+
+// The words of normal j of a sample: word i (i = 1, 2, ...) depends only on
+// the sample's key, j and i.
+struct Words {
+  uint64_t base;
+  uint64_t i = 0;
+  Words(uint64_t key, int64_t j) : base(key + (static_cast<uint64_t>(j) << 32) * kGamma) {}
+  uint64_t next() { return mix64(base + (++i) * kGamma); }
+};
+
+// Standard normals by the ziggurat method over 256 layers of equal area.
+// Layer 0 is the base (width x[0] = V / f(R), holding the tail beyond R);
+// layer i >= 1 spans the heights f(x[i]) .. f(x[i+1]) at width x[i].
+class Ziggurat {
+ public:
+  Ziggurat() {
+    x_[0] = kV / f(kR);
+    x_[1] = kR;
+    for (int i = 1; i < 255; ++i) x_[i + 1] = std::sqrt(-2.0 * std::log(kV / x_[i] + f(x_[i])));
+    x_[256] = 0.0;
+    for (int i = 0; i <= 256; ++i) f_[i] = f(x_[i]);
+  }
+
+  // The normal whose first word is `bits` (word 1 of `words`); further
+  // words, when the first is rejected, come from `words`.
+  double normal(uint64_t bits, Words& words) const {
+    for (;;) {
+      const int i = static_cast<int>(bits & 255);
+      const bool negative = (bits & 256) != 0;
+      const double x = static_cast<double>(bits >> 11) * 0x1p-53 * x_[i];
+      if (x < x_[i + 1]) return negative ? -x : x;
+      if (i == 0) {
+        // The tail beyond R (Marsaglia's method).
+        for (;;) {
+          const double a = -std::log(open_uniform(words)) / kR;
+          const double b = -std::log(open_uniform(words));
+          if (b + b >= a * a) return negative ? -(kR + a) : kR + a;
+        }
+      }
+      const double y = f_[i] + open_uniform(words) * (f_[i + 1] - f_[i]);
+      if (y < f(x)) return negative ? -x : x;
+      bits = words.next();
+    }
+  }
+
+ private:
+  static constexpr double kR = 3.6541528853610088;
+  static constexpr double kV = 0.00492867323399;
+  static double f(double x) { return std::exp(-0.5 * x * x); }
+  // Uniform on (0, 1].
+  static double open_uniform(Words& words) {
+    return static_cast<double>((words.next() >> 11) + 1) * 0x1p-53;
+  }
+  std::array<double, 257> x_{}, f_{};
+};
+
+// What a model draws: the factors of e_s = σ_s (sqrt(RHO) w_0 + sqrt(1-RHO)
+// w_s) and w = sqrt(shared) u + sqrt(1-shared) v, and which normals it needs.
+// The working arrays of a drawer on one thread.
+struct Draws {
+  std::vector<uint64_t> bits;
+  std::vector<double> u, v, w;
+};
+
+struct Drawer {
+  int64_t states = 0;
+  std::vector<double> sigma;
+  double common = 0.0, own_state = 0.0;  // sqrt(RHO), sqrt(1-RHO)
+  double from_shared = 0.0, from_own = 0.0;
+  StreamKeys keys;
+  Ziggurat zig;
+  // The normals a sample needs: w_j with j = 0 the common one and j = 1 + s
+  // that of state s, except those whose factor is 0.
+  std::vector<int64_t> needed;
+
+  Drawer(const UncertaintyModel& model, int64_t n)
+      : states(uncertainty_states(n)),
+        sigma(model.sigma),
+        common(std::sqrt(model.correlation)),
+        own_state(std::sqrt(1.0 - model.correlation)),
+        from_shared(std::sqrt(model.shared)),
+        from_own(std::sqrt(1.0 - model.shared)),
+        keys(model.seed, model.stream) {
+    if (common != 0.0) needed.push_back(0);
+    for (int64_t s = 0; s < states && own_state != 0.0; ++s) {
+      if (sigma[s] != 0.0) needed.push_back(1 + s);
+    }
+  }
+
+  Draws draws() const {
+    Draws d;
+    d.bits.resize(needed.size());
+    d.u.assign(needed.size(), 0.0);
+    d.v.assign(needed.size(), 0.0);
+    d.w.assign(states + 1, 0.0);
+    return d;
+  }
+
+  // The standard normals of every needed j under a sample's key, into
+  // `out`: the first words side by side, then the ziggurat one by one.
+  void normals(uint64_t key, Draws& d, std::vector<double>& out) const {
+    const auto count = static_cast<int64_t>(needed.size());
+    const int64_t* j = needed.data();
+    uint64_t* bits = d.bits.data();
+    for (int64_t t = 0; t < count; ++t) {
+      bits[t] = mix64(key + ((static_cast<uint64_t>(j[t]) << 32) + 1) * kGamma);
+    }
+    for (int64_t t = 0; t < count; ++t) {
+      Words words(key, j[t]);
+      words.i = 1;
+      out[t] = zig.normal(bits[t], words);
+    }
+  }
+
+  void errors(int64_t k, Draws& d, double* e) const {
+    if (from_shared != 0.0) normals(sample_key(keys.shared, k), d, d.u);
+    if (from_own != 0.0) normals(sample_key(keys.own, k), d, d.v);
+    const auto count = static_cast<int64_t>(needed.size());
+    for (int64_t t = 0; t < count; ++t) d.w[needed[t]] = from_shared * d.u[t] + from_own * d.v[t];
+    const double w0 = d.w[0];
+    for (int64_t s = 0; s < states; ++s) {
+      e[s] = sigma[s] * (common * w0 + own_state * d.w[1 + s]);
+    }
+  }
+};
+
+// ---- The evaluation of one sample -------------------------------------------
+
+// e^x for x <= 0 to about 2 ulp; below -708 that of -708 (about 3e-308:
+// such a term is lost next to the largest, which is 1). Only +, * and a
+// select of doubles and integer bit work, so the loops over it vectorise.
+inline double exp_nonpositive(double x) {
+  x = x < -708.0 ? -708.0 : x;
+  const double shifter = 0x1.8p52;
+  const double kf = x * 1.4426950408889634 + shifter;
+  const double k = kf - shifter;
+  const double r = (x - k * 0x1.62e42fee00000p-1) - k * 0x1.a39ef35793c76p-33;
+  double p = 1.0 / 6227020800.0;
+  p = p * r + 1.0 / 479001600.0;
+  p = p * r + 1.0 / 39916800.0;
+  p = p * r + 1.0 / 3628800.0;
+  p = p * r + 1.0 / 362880.0;
+  p = p * r + 1.0 / 40320.0;
+  p = p * r + 1.0 / 5040.0;
+  p = p * r + 1.0 / 720.0;
+  p = p * r + 1.0 / 120.0;
+  p = p * r + 1.0 / 24.0;
+  p = p * r + 1.0 / 6.0;
+  p = p * r + 0.5;
+  p = p * r + 1.0;
+  p = p * r + 1.0;
+  // The low bits of kf hold k; shifted into the exponent field with the
+  // bias they give 2^k (the shifter's own bits leave at the top).
+  const double scale = std::bit_cast<double>((std::bit_cast<uint64_t>(kf) + 1023) << 52);
+  return p * scale;
+}
+
+// The largest of x[0..count-1] (no NaN among them), in eight lanes.
+inline double largest(const double* x, int64_t count) {
+  double lane[8];
+  for (int j = 0; j < 8; ++j) lane[j] = x[0];
+  int64_t k = 0;
+  for (; k + 8 <= count; k += 8) {
+    for (int j = 0; j < 8; ++j) lane[j] = x[k + j] > lane[j] ? x[k + j] : lane[j];
+  }
+  for (; k < count; ++k) lane[0] = x[k] > lane[0] ? x[k] : lane[0];
+  double m = lane[0];
+  for (int j = 1; j < 8; ++j) m = lane[j] > m ? lane[j] : m;
+  return m;
+}
+
+// ln(1 - e^d) for d < 0, without cancellation (as the log-space evaluation
+// forms it).
+double ln_one_minus_exp(double d) {
+  const double ln2 = std::log(2.0);
+  return d > -ln2 ? std::log(-std::expm1(d)) : std::log1p(-std::exp(d));
+}
+
+// What does not change from sample to sample.
+struct FastCycle {
+  int64_t n = 0;
+  double inv_RT = 0.0, ln_prefactor = 0.0, LR = 0.0, LP = 0.0, DeltaG = 0.0;
+  std::vector<double> G_int, G_ts;  // 0..n-1, 1..n
+  std::vector<double> C;            // the terms' concentration logarithms, (a-1)*n + (b-1)
+  std::vector<int64_t> reac, prod;  // the steps with the concentration
+  // The X_TOF a sample gives, in this order: intermediates 0..n-1,
+  // transition states 1..n, the reactants then the products of `reac`
+  // and `prod`.
+  int64_t controls() const { return 2 * n + static_cast<int64_t>(reac.size() + prod.size()); }
+};
+
+FastCycle prepare(const Cycle& cycle) {
+  FastCycle f;
+  const int64_t n = cycle.n;
+  f.n = n;
+  f.inv_RT = (kcal_to_kJ * kJ_to_J) / (cycle.T * R_gas);
+  f.ln_prefactor = std::log((cycle.T * k_B) / h_Planck);
+  f.LR = ln_reactant_product(cycle);
+  f.LP = ln_product_product(cycle);
+  f.DeltaG = cycle.DeltaG;
+  f.G_int.assign(cycle.G_int.begin(), cycle.G_int.begin() + n);
+  f.G_ts.assign(cycle.G_ts.begin(), cycle.G_ts.begin() + n + 1);
+  f.C.resize(n * n);
+  for (int64_t a = 1; a <= n; ++a) {
+    for (int64_t b = 1; b <= n; ++b)
+      f.C[(a - 1) * n + (b - 1)] = term_concentration_logarithm(cycle, a, b);
+  }
+  for (int64_t i = 1; i <= n; ++i) {
+    if (cycle.has_reac[i]) f.reac.push_back(i);
+    if (cycle.has_prod[i]) f.prod.push_back(i);
+  }
+  return f;
+}
+
+// The working arrays of one thread.
+struct Scratch {
+  std::vector<double> e, ts, this_turn, next_turn, l, prefix, sums, control;
+  explicit Scratch(const FastCycle& f)
+      : e(uncertainty_states(f.n), 0.0),
+        ts(f.n + 1),
+        this_turn(f.n),
+        next_turn(f.n),
+        l(f.n * f.n),
+        prefix(f.n * (f.n + 1)),
+        sums(f.n + 1),
+        control(f.controls()) {}
+};
+
+struct FastResult {
+  double ln_TOF = 0.0;
+  int sign = 0;
+  int64_t a = 1, b = 1;
+  double q = 0.0, next_turn_share = 0.0;
+};
+
+// The cycle with the errors scratch.e, over the logarithms of its terms as
+// compute_log_space forms them; the X_TOF into scratch.control. Compiled
+// for several vector widths, each giving the same bits.
+KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
+  const int64_t n = f.n;
+  const double* e = w.e.data();
+  const double inv_RT = f.inv_RT;
+  // The profile as compute_profile forms it from the perturbed cycle.
+  const double DeltaG = f.DeltaG + (e[2 * n] - e[0]);
+  for (int64_t k = 0; k < n; ++k) {
+    const double G = f.G_int[k] + e[2 * k];
+    w.this_turn[k] = G * inv_RT;
+    w.next_turn[k] = (DeltaG + G) * inv_RT;
+  }
+  for (int64_t i = 1; i <= n; ++i) w.ts[i] = (f.G_ts[i] + e[2 * i - 1]) * inv_RT;
+  const double dG = DeltaG * inv_RT;
+
+  FastResult r;
+  const double u = -dG + f.LR, v = f.LP;
+  double lnN = 0.0;
+  if (u != v) {
+    r.sign = u > v ? 1 : -1;
+    lnN = u > v ? u + ln_one_minus_exp(v - u) : v + ln_one_minus_exp(u - v);
+  }
+
+  // l(a,b): term b of row a crosses transition state a+b-1 (cyclic), from
+  // intermediate a-1 of the next turn while that comes at or after step a.
+  double* l = w.l.data();
+  const double* C = f.C.data();
+  const double* ts = w.ts.data();
+  for (int64_t a = 1; a <= n; ++a) {
+    double* row = l + (a - 1) * n;
+    const double* c = C + (a - 1) * n;
+    const double g_next = w.next_turn[a - 1], g_this = w.this_turn[a - 1];
+    for (int64_t b = 1; b <= n - a + 1; ++b) row[b - 1] = (ts[a + b - 1] - g_next) + c[b - 1];
+    for (int64_t b = n - a + 2; b <= n; ++b) row[b - 1] = (ts[a + b - 1 - n] - g_this) + c[b - 1];
+  }
+  const double m = largest(l, n * n);
+  // The dominant term: the first of the largest in column order.
+  bool found = false;
+  for (int64_t b = 1; b <= n && !found; ++b) {
+    for (int64_t a = 1; a <= n; ++a) {
+      if (l[(a - 1) * n + (b - 1)] == m) {
+        r.a = a;
+        r.b = b;
+        found = true;
+        break;
+      }
+    }
+  }
+  for (int64_t k = 0; k < n * n; ++k) l[k] = exp_nonpositive(l[k] - m);
+
+  // Running sums along each row: prefix[(a-1)(n+1) + J] is the sum of
+  // terms b = 1..J of row a.
+  double* P = w.prefix.data();
+  double S = 0.0, next = 0.0;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = l + (a - 1) * n;
+    double* p = P + (a - 1) * (n + 1);
+    double sum = 0.0;
+    p[0] = 0.0;
+    for (int64_t b = 1; b <= n; ++b) {
+      sum = sum + row[b - 1];
+      p[b] = sum;
+    }
+    S = S + sum;
+    next = next + p[n - a + 1];
+  }
+  r.ln_TOF = ((f.ln_prefactor + lnN) - m) - std::log(S);
+  r.next_turn_share = next / S;
+  r.q = r.sign == 0 ? Results::kNone : r.sign * std::exp(f.LP - lnN);
+  if (r.sign == 0) r.ln_TOF = -INFINITY;
+
+  double* x = w.control.data();
+  for (int64_t a = 1; a <= n; ++a) x[a - 1] = P[(a - 1) * (n + 1) + n] / S;
+  double* xts = x + n - 1;  // 1..n
+  for (int64_t i = 1; i <= n; ++i) xts[i] = 0.0;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = l + (a - 1) * n;
+    for (int64_t b = 1; b <= n - a + 1; ++b) xts[a + b - 1] = xts[a + b - 1] + row[b - 1];
+    for (int64_t b = n - a + 2; b <= n; ++b) xts[a + b - 1 - n] = xts[a + b - 1 - n] + row[b - 1];
+  }
+  for (int64_t i = 1; i <= n; ++i) xts[i] = xts[i] / S;
+  // Term (a,b) holds the forward rate constant of step i when J = (i - a)
+  // mod n >= b, the backward one when J <= b - 2: sum_reac(i) takes the
+  // running sum of row a at J, sum_prod(i) the rest of the row after J + 1;
+  // rows a ascending.
+  double* xc = x + 2 * n;
+  const double reac_share = 1.0 + r.q, prod_share = -r.q;
+  if (!f.reac.empty()) {
+    double* sum = w.sums.data();  // 1..n
+    for (int64_t i = 1; i <= n; ++i) sum[i] = 0.0;
+    for (int64_t a = 1; a <= n; ++a) {
+      const double* p = P + (a - 1) * (n + 1);
+      for (int64_t i = 1; i < a; ++i) sum[i] = sum[i] + p[i - a + n];
+      for (int64_t i = a; i <= n; ++i) sum[i] = sum[i] + p[i - a];
+    }
+    for (const int64_t i : f.reac) *xc++ = reac_share - sum[i] / S;
+  }
+  if (!f.prod.empty()) {
+    double* sum = w.sums.data();
+    for (int64_t i = 1; i <= n; ++i) sum[i] = 0.0;
+    for (int64_t a = 1; a <= n; ++a) {
+      const double* p = P + (a - 1) * (n + 1);
+      const double total = p[n];
+      for (int64_t i = 1; i < a; ++i) sum[i] = sum[i] + (total - p[i - a + n + 1]);
+      for (int64_t i = a; i <= n; ++i) sum[i] = sum[i] + (total - p[i - a + 1]);
+    }
+    for (const int64_t i : f.prod) *xc++ = prod_share - sum[i] / S;
+  }
+  return r;
+}
+
+void fill_sample_result(const FastCycle& f, const Scratch& w, const FastResult& r,
+                        SampleResult& out) {
+  const int64_t n = f.n;
+  out.log10_TOF = r.ln_TOF / std::log(10.0);
+  out.TOF_sign = r.sign;
+  out.TDI = r.a;
+  out.TDTS = (r.a + r.b - 2) % n + 1;
+  out.q = r.q;
+  out.next_turn_share = r.next_turn_share;
+  const double* x = w.control.data();
+  out.xtof_int.assign(x, x + n);
+  out.xtof_ts.assign(n + 1, Results::kNone);
+  for (int64_t i = 1; i <= n; ++i) out.xtof_ts[i] = x[n + i - 1];
+  out.xtof_reac.assign(n + 1, Results::kNone);
+  out.xtof_prod.assign(n + 1, Results::kNone);
+  int64_t j = 2 * n;
+  for (const int64_t i : f.reac) out.xtof_reac[i] = x[j++];
+  for (const int64_t i : f.prod) out.xtof_prod[i] = x[j++];
+}
+
+// g_s from a sample's X_TOF (see first_order_gradient).
+std::vector<double> gradient(const FastCycle& f, const Scratch& w, const FastResult& r) {
+  const int64_t n = f.n;
+  const double* x = w.control.data();
+  std::vector<double> g(uncertainty_states(n));
+  g[2 * n] = (r.next_turn_share - (1.0 + r.q)) * f.inv_RT;
+  for (int64_t k = 0; k < n; ++k) g[2 * k] = x[k] * f.inv_RT;
+  for (int64_t i = 1; i <= n; ++i) g[2 * i - 1] = -x[n + i - 1] * f.inv_RT;
+  g[0] = g[0] - g[2 * n];
+  return g;
+}
+
+// ---- Summing up ----------------------------------------------------------------
+
+// The sums of a block: of the X_TOF less their central values, and of the
+// squares of those, and the counts of the TDI and TDTS.
+struct BlockSums {
+  std::vector<double> sum, square;
+  std::vector<int64_t> TDI, TDTS;
+  BlockSums(int64_t controls, int64_t n)
+      : sum(controls, 0.0), square(controls, 0.0), TDI(n + 1, 0), TDTS(n + 1, 0) {}
+  void add(const double* x, const double* centre, int64_t tdi, int64_t tdts) {
+    const auto K = static_cast<int64_t>(sum.size());
+    for (int64_t j = 0; j < K; ++j) {
+      const double d = x[j] - centre[j];
+      sum[j] = sum[j] + d;
+      square[j] = square[j] + d * d;
+    }
+    ++TDI[tdi];
+    ++TDTS[tdts];
+  }
+  void add(const BlockSums& other) {
+    for (std::size_t j = 0; j < sum.size(); ++j) {
+      sum[j] = sum[j] + other.sum[j];
+      square[j] = square[j] + other.square[j];
+    }
+    for (std::size_t i = 0; i < TDI.size(); ++i) {
+      TDI[i] += other.TDI[i];
+      TDTS[i] += other.TDTS[i];
+    }
+  }
+};
+
+double quantile(const std::vector<double>& sorted, double p) {
+  const double h = static_cast<double>(sorted.size() - 1) * p;
+  const auto lo = static_cast<std::size_t>(std::floor(h));
+  if (lo + 1 >= sorted.size()) return sorted[lo];
+  const double frac = h - static_cast<double>(lo);
+  return frac == 0.0 ? sorted[lo] : sorted[lo] + frac * (sorted[lo + 1] - sorted[lo]);
+}
+
+// Everything of `out` but the central values and first_order_sd, from the
+// samples already in it, the summed block and the central X_TOF.
+void summarise(int64_t n, const std::vector<int64_t>& reac, const std::vector<int64_t>& prod,
+               const BlockSums& total, const std::vector<double>& centre, Distribution& out) {
+  const int64_t N = out.samples;
+  const auto Nd = static_cast<double>(N);
+  double sum = 0.0;
+  for (const double x : out.log10_TOF) sum = sum + x;
+  out.mean = sum / Nd;
+  double squares = 0.0;
+  for (const double x : out.log10_TOF) squares = squares + (x - out.mean) * (x - out.mean);
+  out.sd = N > 1 ? std::sqrt(squares / (Nd - 1.0)) : 0.0;
+  std::vector<double> sorted = out.log10_TOF;
+  std::sort(sorted.begin(), sorted.end());
+  out.median = quantile(sorted, 0.5);
+  out.low68 = quantile(sorted, 0.158655);
+  out.high68 = quantile(sorted, 0.841345);
+  out.low95 = quantile(sorted, 0.025);
+  out.high95 = quantile(sorted, 0.975);
+
+  out.TDI_probability.assign(n + 1, 0.0);
+  out.TDTS_probability.assign(n + 1, 0.0);
+  for (int64_t i = 1; i <= n; ++i) {
+    out.TDI_probability[i] = static_cast<double>(total.TDI[i]) / Nd;
+    out.TDTS_probability[i] = static_cast<double>(total.TDTS[i]) / Nd;
+  }
+  auto moments = [&](int64_t j, double& mean, double& sd) {
+    const double s1 = total.sum[j], s2 = total.square[j];
+    mean = centre[j] + s1 / Nd;
+    const double var = N > 1 ? (s2 - s1 * (s1 / Nd)) / (Nd - 1.0) : 0.0;
+    sd = var > 0.0 ? std::sqrt(var) : (std::isnan(var) ? var : 0.0);
+  };
+  out.xtof_int_mean.assign(n, 0.0);
+  out.xtof_int_sd.assign(n, 0.0);
+  out.xtof_ts_mean.assign(n + 1, Results::kNone);
+  out.xtof_ts_sd.assign(n + 1, Results::kNone);
+  out.xtof_reac_mean.assign(n + 1, Results::kNone);
+  out.xtof_reac_sd.assign(n + 1, Results::kNone);
+  out.xtof_prod_mean.assign(n + 1, Results::kNone);
+  out.xtof_prod_sd.assign(n + 1, Results::kNone);
+  for (int64_t k = 0; k < n; ++k) moments(k, out.xtof_int_mean[k], out.xtof_int_sd[k]);
+  for (int64_t i = 1; i <= n; ++i) moments(n + i - 1, out.xtof_ts_mean[i], out.xtof_ts_sd[i]);
+  int64_t j = 2 * n;
+  for (const int64_t i : reac) moments(j++, out.xtof_reac_mean[i], out.xtof_reac_sd[i]);
+  for (const int64_t i : prod) moments(j++, out.xtof_prod_mean[i], out.xtof_prod_sd[i]);
+}
+
+bool reserve_samples(int64_t samples, Distribution& out, std::string& error) {
+  try {
+    out = Distribution{};
+    out.samples = samples;
+    out.log10_TOF.assign(samples, 0.0);
+    out.TDI.assign(samples, 0);
+    out.TDTS.assign(samples, 0);
+  } catch (const std::bad_alloc&) {
+    out = Distribution{};
+    error = "the storage of ";
+    error += std::to_string(samples);
+    error += " samples cannot be had";
+    return false;
+  }
+  return true;
+}
+
+bool sizes_fit(const Cycle& cycle) {
+  const auto n = static_cast<std::size_t>(cycle.n);
+  return cycle.G_int.size() >= n && cycle.G_ts.size() >= n + 1 && cycle.conc_reac.size() >= n + 1 &&
+         cycle.conc_prod.size() >= n + 1 && cycle.has_reac.size() >= n + 1 &&
+         cycle.has_prod.size() >= n + 1;
+}
+
+}  // namespace
+
+std::string check_uncertainty_model(const UncertaintyModel& model, int64_t n) {
+  std::string reason;
+  const int64_t states = uncertainty_states(n);
+  if (static_cast<int64_t>(model.sigma.size()) != states) {
+    reason = std::to_string(model.sigma.size());
+    reason += " sigmas for a cycle of ";
+    reason += std::to_string(n);
+    reason += " steps: it has ";
+    reason += std::to_string(states);
+    reason += " states";
+    return reason;
+  }
+  for (int64_t s = 0; s < states; ++s) {
+    const double sigma = model.sigma[s];
+    if (std::isfinite(sigma) && sigma >= 0.0) continue;
+    reason = "sigma of state ";
+    reason += std::to_string(s);
+    reason += " is ";
+    reason += number(sigma);
+    reason += " kcal/mol";
+    reason += std::isfinite(sigma) ? ", below 0" : ", not a finite number";
+    return reason;
+  }
+  if (!(model.correlation >= 0.0 && model.correlation <= 1.0)) {
+    reason = "correlation ";
+    reason += number(model.correlation);
+    reason += " is outside 0..1";
+    return reason;
+  }
+  if (!(model.shared >= 0.0 && model.shared <= 1.0)) {
+    reason = "shared ";
+    reason += number(model.shared);
+    reason += " is outside 0..1";
+    return reason;
+  }
+  if (model.samples < 1) {
+    reason = "samples ";
+    reason += std::to_string(model.samples);
+    reason += ": at least 1";
+    return reason;
+  }
+  if (model.samples > kMaxUncertaintySamples) {
+    reason = "samples ";
+    reason += std::to_string(model.samples);
+    reason += ": at most ";
+    reason += std::to_string(kMaxUncertaintySamples);
+    return reason;
+  }
+  return reason;
+}
+
+std::string check_uncertainty_cycle(const Cycle& cycle) {
+  std::string reason;
+  if (cycle.n < 1) {
+    reason = "the cycle has ";
+    reason += std::to_string(cycle.n);
+    reason += " steps: at least 1";
+    return reason;
+  }
+  if (!sizes_fit(cycle)) return "the cycle's arrays are shorter than its steps";
+  if (!(std::isfinite(cycle.T) && cycle.T > 0.0)) {
+    reason = "T ";
+    reason += number(cycle.T);
+    reason += " K: the samples need a temperature above 0";
+    return reason;
+  }
+  const double inv_RT = (kcal_to_kJ * kJ_to_J) / (cycle.T * R_gas);
+  if (!std::isfinite(inv_RT)) {
+    reason = "T ";
+    reason += number(cycle.T);
+    reason += " K is too small for energies in units of RT";
+    return reason;
+  }
+  if (!std::isfinite(cycle.DeltaG)) {
+    reason = "DeltaG ";
+    reason += number(cycle.DeltaG);
+    reason += " kcal/mol is not a finite number";
+    return reason;
+  }
+  for (int64_t i = 1; i <= cycle.n; ++i) {
+    const double energies[2] = {cycle.G_int[i - 1], cycle.G_ts[i]};
+    for (int which = 0; which < 2; ++which) {
+      if (std::isfinite(energies[which])) continue;
+      reason = which == 0 ? "the energy of intermediate "
+                          : "the energy of the transition state of step ";
+      reason += std::to_string(which == 0 ? i - 1 : i);
+      reason += " is ";
+      reason += number(energies[which]);
+      return reason;
+    }
+    const bool given[2] = {cycle.has_reac[i], cycle.has_prod[i]};
+    const double conc[2] = {cycle.conc_reac[i], cycle.conc_prod[i]};
+    for (int which = 0; which < 2; ++which) {
+      if (!given[which] || (std::isfinite(conc[which]) && conc[which] > 0.0)) continue;
+      reason =
+          which == 0 ? "the reactant concentration of step " : "the product concentration of step ";
+      reason += std::to_string(i);
+      reason += " is ";
+      reason += number(conc[which]);
+      reason += ": the samples need every given concentration finite and above 0";
+      return reason;
+    }
+  }
+  return reason;
+}
+
+std::vector<double> sample_errors(const UncertaintyModel& model, int64_t n, int64_t k) {
+  const Drawer drawer(model, n);
+  Draws draws = drawer.draws();
+  std::vector<double> e(uncertainty_states(n));
+  drawer.errors(k, draws, e.data());
+  return e;
+}
+
+Cycle perturbed_cycle(const Cycle& cycle, const std::vector<double>& errors) {
+  Cycle c = cycle;
+  const int64_t n = cycle.n;
+  for (int64_t k = 0; k < n; ++k) c.G_int[k] = cycle.G_int[k] + errors[2 * k];
+  for (int64_t i = 1; i <= n; ++i) c.G_ts[i] = cycle.G_ts[i] + errors[2 * i - 1];
+  c.DeltaG = cycle.DeltaG + (errors[2 * n] - errors[0]);
+  return c;
+}
+
+namespace {
+
+bool check_errors(const Cycle& cycle, const std::vector<double>& errors, std::string& error) {
+  error = check_uncertainty_cycle(cycle);
+  if (!error.empty()) return false;
+  if (static_cast<int64_t>(errors.size()) != uncertainty_states(cycle.n)) {
+    error = std::to_string(errors.size());
+    error += " errors for a cycle of ";
+    error += std::to_string(uncertainty_states(cycle.n));
+    error += " states";
+    return false;
+  }
+  for (std::size_t s = 0; s < errors.size(); ++s) {
+    if (std::isfinite(errors[s])) continue;
+    error = "the error of state ";
+    error += std::to_string(s);
+    error += " is not a finite number";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool evaluate_sample(const Cycle& cycle, const std::vector<double>& errors, SampleResult& out,
+                     std::string& error) {
+  if (!check_errors(cycle, errors, error)) return false;
+  const FastCycle f = prepare(cycle);
+  Scratch w(f);
+  w.e = errors;
+  const FastResult r = evaluate_fast(f, w);
+  fill_sample_result(f, w, r, out);
+  return true;
+}
+
+bool first_order_gradient(const Cycle& cycle, std::vector<double>& g, std::string& error) {
+  if (!check_errors(cycle, std::vector<double>(uncertainty_states(cycle.n > 0 ? cycle.n : 0), 0.0),
+                    error)) {
+    return false;
+  }
+  const FastCycle f = prepare(cycle);
+  Scratch w(f);
+  const FastResult r = evaluate_fast(f, w);
+  g = gradient(f, w, r);
+  return true;
+}
+
+bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int threads,
+                        Distribution& out, std::string& error) {
+  error = check_uncertainty_cycle(cycle);
+  if (error.empty()) error = check_uncertainty_model(model, cycle.n);
+  if (!error.empty()) return false;
+  const int64_t n = cycle.n;
+  const FastCycle f = prepare(cycle);
+
+  // The central cycle: the values the sums are taken about, and the
+  // first-order estimate.
+  Scratch central(f);
+  const FastResult c = evaluate_fast(f, central);
+  const std::vector<double>& sigma = model.sigma;
+  const bool driving_force_fixed =
+      sigma[0] == sigma[2 * n] && (model.correlation == 1.0 || sigma[0] == 0.0);
+  if (c.sign == 0 && driving_force_fixed) {
+    error =
+        "the cycle has no net driving force and the uncertainty model leaves DeltaG unchanged: "
+        "the TOF is 0 in every sample";
+    return false;
+  }
+  if (!reserve_samples(model.samples, out, error)) return false;
+  out.central_log10_TOF = c.ln_TOF / std::log(10.0);
+  out.central_TDI = c.a;
+  out.central_TDTS = (c.a + c.b - 2) % n + 1;
+  {
+    const std::vector<double> g = gradient(f, central, c);
+    double squares = 0.0, sum = 0.0;
+    for (std::size_t s = 0; s < g.size(); ++s) {
+      const double gs = g[s] * sigma[s];
+      squares = squares + gs * gs;
+      sum = sum + gs;
+    }
+    const double rho = model.correlation;
+    out.first_order_sd = std::sqrt((1.0 - rho) * squares + rho * (sum * sum)) / std::log(10.0);
+  }
+  const std::vector<double> centre = central.control;
+  const int64_t controls = f.controls();
+
+  const Drawer drawer(model, n);
+  const int64_t blocks = (model.samples + kBlock - 1) / kBlock;
+  std::vector<BlockSums> sums;
+  try {
+    sums.assign(blocks, BlockSums(controls, n));
+  } catch (const std::bad_alloc&) {
+    out = Distribution{};
+    error = "the storage of the sums of the samples cannot be had";
+    return false;
+  }
+  const double ln10 = std::log(10.0);
+  auto block = [&](int64_t index) {
+    Scratch w(f);
+    Draws draws = drawer.draws();
+    BlockSums& s = sums[index];
+    const int64_t first = index * kBlock, end = std::min(first + kBlock, model.samples);
+    for (int64_t k = first; k < end; ++k) {
+      drawer.errors(k, draws, w.e.data());
+      const FastResult r = evaluate_fast(f, w);
+      const int64_t tdi = r.a, tdts = (r.a + r.b - 2) % n + 1;
+      out.log10_TOF[k] = r.ln_TOF / ln10;
+      out.TDI[k] = static_cast<int32_t>(tdi);
+      out.TDTS[k] = static_cast<int32_t>(tdts);
+      s.add(w.control.data(), centre.data(), tdi, tdts);
+    }
+  };
+  int count = threads;
+  if (count <= 0) {
+    const unsigned hardware = std::thread::hardware_concurrency();
+    count = hardware == 0 ? 1 : static_cast<int>(hardware);
+  }
+  if (count > blocks) count = static_cast<int>(blocks);
+  parallel_for(blocks, count, block, [](int64_t) {});
+
+  BlockSums total(controls, n);
+  for (const BlockSums& s : sums) total.add(s);
+  summarise(n, f.reac, f.prod, total, centre, out);
+  return true;
+}
+
+bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
+                          std::string& error) {
+  if (members.empty()) {
+    error = "an ensemble needs at least one member";
+    return false;
+  }
+  const Cycle& first = members[0];
+  for (std::size_t m = 0; m < members.size(); ++m) {
+    const Cycle& c = members[m];
+    error = check_uncertainty_cycle(c);
+    std::string which = "member ";
+    which += std::to_string(m);
+    if (!error.empty()) {
+      which += ": ";
+      which += error;
+      error = which;
+      return false;
+    }
+    std::string differs;
+    if (c.n != first.n) {
+      differs = " has ";
+      differs += std::to_string(c.n);
+      differs += " steps, member 0 ";
+      differs += std::to_string(first.n);
+    } else if (c.T != first.T) {
+      differs = " is at T ";
+      differs += number(c.T);
+      differs += " K, member 0 at ";
+      differs += number(first.T);
+    } else {
+      for (int64_t i = 1; i <= c.n && differs.empty(); ++i) {
+        const bool same_reac = c.has_reac[i] == first.has_reac[i] &&
+                               (!c.has_reac[i] || c.conc_reac[i] == first.conc_reac[i]);
+        const bool same_prod = c.has_prod[i] == first.has_prod[i] &&
+                               (!c.has_prod[i] || c.conc_prod[i] == first.conc_prod[i]);
+        if (same_reac && same_prod) continue;
+        differs = " differs from member 0 in the ";
+        differs += same_reac ? "product" : "reactant";
+        differs += " concentration of step ";
+        differs += std::to_string(i);
+      }
+    }
+    if (!differs.empty()) {
+      which += differs;
+      error = which;
+      return false;
+    }
+  }
+
+  const int64_t n = first.n;
+  const auto N = static_cast<int64_t>(members.size());
+  if (!reserve_samples(N, out, error)) return false;
+  FastCycle shape;  // the steps with concentrations
+  shape.n = n;
+  for (int64_t i = 1; i <= n; ++i) {
+    if (first.has_reac[i]) shape.reac.push_back(i);
+    if (first.has_prod[i]) shape.prod.push_back(i);
+  }
+  const int64_t controls = shape.controls();
+  std::vector<double> x(controls), centre;
+  BlockSums total(controls, n);
+  for (int64_t m = 0; m < N; ++m) {
+    Run run;
+    run.cycle.n = n;
+    Failure failure;
+    if (!allocate_storage(run, failure)) {
+      out = Distribution{};
+      error = "member ";
+      error += std::to_string(m);
+      error += ": ";
+      error += failure.message;
+      while (!error.empty() && error.back() == '\n') error.pop_back();
+      return false;
+    }
+    run.cycle = members[m];
+    evaluate_cycle(run, 1, LogSpace::always);
+    const Results& r = run.results;
+    for (int64_t k = 0; k < n; ++k) x[k] = r.xtof_int[k];
+    for (int64_t i = 1; i <= n; ++i) x[n + i - 1] = r.xtof_ts[i];
+    int64_t j = 2 * n;
+    for (const int64_t i : shape.reac) x[j++] = r.xtof_reac[i];
+    for (const int64_t i : shape.prod) x[j++] = r.xtof_prod[i];
+    if (m == 0) {
+      centre = x;
+      out.central_log10_TOF = r.log10_TOF;
+      out.central_TDI = r.TDI;
+      out.central_TDTS = r.TDTS;
+    }
+    out.log10_TOF[m] = r.log10_TOF;
+    out.TDI[m] = static_cast<int32_t>(r.TDI);
+    out.TDTS[m] = static_cast<int32_t>(r.TDTS);
+    total.add(x.data(), centre.data(), r.TDI, r.TDTS);
+  }
+  summarise(n, shape.reac, shape.prod, total, centre, out);
+  out.first_order_sd = Results::kNone;
+  return true;
+}
+
+}  // namespace kinex

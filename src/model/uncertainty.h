@@ -1,0 +1,143 @@
+// How the uncertainty of the Gibbs energies carries into the TOF, the TDI
+// and TDTS and the degrees of TOF control: a Monte Carlo over the energies
+// of one cycle, the first-order estimate of the spread of log10 TOF, and the
+// distribution over an ensemble of cycles (the same cycle from several
+// methods).
+//
+// Every sample is evaluated over the logarithms of the terms (as
+// compute_log_space forms them), by a dedicated evaluation for small cycles
+// whose results agree with evaluate_cycle(run, 1, LogSpace::always) on the
+// perturbed cycle: log10 TOF to about 1e-14 relative, every X_TOF to about
+// 1e-14 absolute (times 1 + |q| for the reactants and products), TDI and
+// TDTS exactly (but for exact ties of terms).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/run.h"
+
+namespace kinex {
+
+// State numbering of the uncertainty model: s = 2k is intermediate k (k = 0..n-1),
+// s = 2i-1 the transition state of step i (i = 1..n), s = 2n the final state
+// (the first intermediate of the next turn, at G_int[0] + DeltaG).
+inline int64_t uncertainty_states(int64_t n) { return 2 * n + 1; }
+
+struct UncertaintyModel {
+  std::vector<double> sigma;  // kcal/mol, uncertainty_states(n) values, each finite and >= 0
+  double correlation =
+      0.0;  // RHO in [0, 1]: the share of each state's variance common to all states
+  int64_t samples = 10000;  // 1 .. 100'000'000
+  uint64_t seed = 0;
+  double shared = 0.0;  // [0, 1]: the share of each state's error common to all catalysts of a
+                        // screening (state s of one catalyst with state s of another)
+  uint64_t stream =
+      0;  // which catalyst of a screening: its own (not shared) errors come from this stream
+};
+
+// The largest number of samples a model may ask for.
+constexpr int64_t kMaxUncertaintySamples = 100'000'000;
+
+// "" when `model` fits a cycle of n steps, else the reason, naming the value
+// ("sigma of state 3 is -1 kcal/mol, below 0", "correlation 1.5 is outside 0..1", "samples 0: at
+// least 1").
+std::string check_uncertainty_model(const UncertaintyModel& model, int64_t n);
+
+// "" when the cycle can be sampled, else the reason: n >= 1 with arrays of
+// its size, T finite and above 0, every energy and DeltaG finite, every
+// given concentration finite and above 0 (the logarithms of the terms must
+// exist in every sample).
+std::string check_uncertainty_cycle(const Cycle& cycle);
+
+struct Distribution {
+  int64_t samples = 0;
+  std::vector<double> log10_TOF;   // every sample's log10 |TOF| (TOF in 1/s), in sample order
+  std::vector<int32_t> TDI, TDTS;  // every sample's, steps 1..n
+  double mean = Results::kNone,
+         sd = Results::kNone;  // of log10 TOF (sd with N-1; 0 for one sample)
+  // Quantiles of log10 TOF at 50 %, 15.8655 %, 84.1345 %, 2.5 % and 97.5 %:
+  // of the sorted values x[0..N-1], the one at h = (N-1) p, interpolated
+  // linearly between x[floor h] and x[floor h + 1] (x[floor h] where h is
+  // whole).
+  double median = Results::kNone, low68 = Results::kNone, high68 = Results::kNone;
+  double low95 = Results::kNone, high95 = Results::kNone;
+  std::vector<double> TDI_probability, TDTS_probability;  // 1..n (index 0 unused): share of samples
+  std::vector<double> xtof_int_mean, xtof_int_sd;         // 0..n-1
+  std::vector<double> xtof_ts_mean, xtof_ts_sd;           // 1..n
+  std::vector<double> xtof_reac_mean,
+      xtof_reac_sd;  // 1..n, NaN where the step has no reactant concentration
+  std::vector<double> xtof_prod_mean, xtof_prod_sd;  // 1..n, NaN where none
+  // The first-order estimate at the central (unperturbed) energies: the sd of log10 TOF
+  // = sqrt((1-RHO) Σ (g_s σ_s)^2 + RHO (Σ g_s σ_s)^2) / ln 10 with g_s = ∂ ln TOF / ∂ G_s
+  // (see first_order_gradient). NaN for an ensemble.
+  double first_order_sd = Results::kNone;
+  // Of the unperturbed cycle, by the same evaluation as the samples.
+  double central_log10_TOF = Results::kNone;
+  int64_t central_TDI = 0, central_TDTS = 0;
+};
+
+// Monte Carlo over the energies: sample k perturbs state s by
+//   e_s = σ_s * ( sqrt(RHO) * w_0 + sqrt(1-RHO) * w_s ),  w = sqrt(shared) * u + sqrt(1-shared) * v
+// where u (shared by all catalysts) and v (this stream's own) are independent standard normals
+// drawn from counter-based generators keyed by (seed, k, s) and (seed, stream, k, s), so each
+// sample depends only on the seed, its number and the stream: bitwise the same results on any
+// number of `threads` (0: as many as the machine runs at once). G_int[k] += e_{2k}, G_ts[i] +=
+// e_{2i-1}, DeltaG += e_{2n} - e_0 (see perturbed_cycle). Every sample is evaluated in log space,
+// so no sample is NaN, Inf or a false 0; the cycle must pass check_uncertainty_cycle (T > 0, every
+// given concentration > 0). A cycle without a net driving force that the model cannot move (u = v,
+// see compute_log_space, with e_{2n} - e_0 = 0 in every sample) is refused: its TOF is 0 in every
+// sample. (A single sample that meets u = v exactly, a chance of about 1e-16, counts log10 TOF -inf
+// and NaN X_TOF of reactants and products.) The X_TOF sums are formed per block of 4096 samples and
+// the blocks added in order. Fails (false, reason in `error`) on a bad model or cycle, or when the
+// storage of the samples cannot be had.
+bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int threads,
+                        Distribution& out, std::string& error);
+
+// An ensemble (e.g. the energies from several density functionals): each member is a whole cycle
+// (same n, T and concentrations as members[0], own energies), evaluated with evaluate_cycle(run, 1,
+// LogSpace::always), i.e. exactly a single evaluation's numbers, bit for bit; the distribution over
+// the members as above (first_order_sd NaN; central_* of members[0]). False with the reason
+// when there are no members, the members differ in n, T or concentrations, or storage fails.
+bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out, std::string& error);
+
+// ---- The pieces of the Monte Carlo, for callers that want one sample -------
+
+// The errors e_s (kcal/mol, uncertainty_states(n) values) of sample k of
+// `model` (which must pass check_uncertainty_model), exactly as
+// sample_uncertainty draws them.
+std::vector<double> sample_errors(const UncertaintyModel& model, int64_t n, int64_t k);
+
+// `cycle` with the errors applied as the Monte Carlo applies them:
+// G_int[k] + e_{2k}, G_ts[i] + e_{2i-1}, DeltaG + (e_{2n} - e_0).
+Cycle perturbed_cycle(const Cycle& cycle, const std::vector<double>& errors);
+
+// One sample's results from the fast evaluation.
+struct SampleResult {
+  double log10_TOF = Results::kNone;
+  int TOF_sign = 0;  // +1 forward, -1 backward, 0 no net flux
+  int64_t TDI = 0, TDTS = 0;
+  double q = Results::kNone;
+  double next_turn_share = Results::kNone;
+  std::vector<double> xtof_int;              // 0..n-1
+  std::vector<double> xtof_ts;               // 1..n
+  std::vector<double> xtof_reac, xtof_prod;  // 1..n; NaN where the step has no concentration
+};
+
+// perturbed_cycle(cycle, errors) evaluated by the dedicated log-space
+// evaluation of the samples. False with the reason when the cycle fails
+// check_uncertainty_cycle or `errors` has not 2n+1 finite values.
+bool evaluate_sample(const Cycle& cycle, const std::vector<double>& errors, SampleResult& out,
+                     std::string& error);
+
+// g_s = ∂ ln TOF / ∂ G_s (mol/kcal), s = 0..2n, of the cycle at its own
+// energies, in closed form from its degrees of control: a transition state
+// -X_TOF/RT; intermediate k > 0 +X_TOF/RT; the final state moves DeltaG,
+// g_2n = (next_turn_share - (1 + q))/RT; intermediate 0 also moves DeltaG
+// by minus its error, g_0 = X_TOF(I0)/RT - g_2n. The g_s add up to 0 (a
+// common shift of every energy changes nothing). False with the reason as
+// evaluate_sample.
+bool first_order_gradient(const Cycle& cycle, std::vector<double>& g, std::string& error);
+
+}  // namespace kinex
