@@ -20,6 +20,7 @@
 #include "kinex/plot.h"
 #include "kinex/sources.h"
 #include "kinex/state_names.h"
+#include "kinex/uncertainty.h"
 #include "report/line_writer.h"
 
 #ifndef KINEX_VERSION
@@ -101,6 +102,27 @@ constexpr const char* kCsvFooter =
     "a first file whose name starts with '-'.\n"
     "Example:\n"
     "  kinex csv catalyst_*.txt > screening.csv";
+
+constexpr const char* kUncertaintyFooter =
+    "Carries the uncertainty of the energies into the TOF, the TDI and TDTS\n"
+    "and every X_TOF: N samples of the energies, each state's error normal with\n"
+    "its sigma, a share RHO of each state's variance common to all states\n"
+    "(--correlation: 0 independent errors, 1 one shift of the whole profile,\n"
+    "which changes nothing), every sample evaluated over the logarithms (never\n"
+    "NaN, Inf or 0). The final state (I0 of the next turn) counts as a state:\n"
+    "its error and that of I0 move DeltaG. --sigmas FILE gives states their\n"
+    "own sigmas, a line each (NAME SIGMA, or NAME,SIGMA; the final state also\n"
+    "as final); --sigma S is every other state's. Writes the median TOF with its\n"
+    "68 % and 95 % intervals, mean and sd of log10 TOF beside the first-order\n"
+    "estimate from the degrees of TOF control, how likely each state is the TDI\n"
+    "and the TDTS, and every X_TOF as mean and sd. The same seed gives the same\n"
+    "numbers, bit for bit, on any number of threads. --ensemble takes tables\n"
+    "whose rows are members of one ensemble (the energies of several\n"
+    "functionals), each evaluated exactly.\n"
+    "Examples:\n"
+    "  kinex uncertainty cycle.txt --sigma 1.5\n"
+    "  kinex uncertainty screening.csv --sigma 2 --correlation 0.5 --csv\n"
+    "  kinex uncertainty functionals.csv --ensemble --json";
 
 constexpr const char* kScanFooter =
     "Each row is the cycle evaluated with the swept value in place of the\n"
@@ -616,6 +638,51 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   plot->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   plot->footer(kPlotFooter);
 
+  std::vector<std::string> uncertainty_files;
+  std::string sigma_file;
+  UncertaintyOptions uncertainty_options;
+  CLI::App* uncertainty = app.add_subcommand(
+      "uncertainty", "The TOF, TDI and TDTS as distributions over the energies' errors");
+  uncertainty
+      ->add_option("FILE", uncertainty_files, "Input files of KINEX.exe, or tables (.csv, .tsv)")
+      ->required();
+  CLI::Option* common_sigma = uncertainty
+                                  ->add_option("--sigma", uncertainty_options.sigmas.common,
+                                               "The sigma of every state's Gibbs energy (kcal/mol)")
+                                  ->check(CLI::NonNegativeNumber)
+                                  ->type_name("S");
+  CLI::Option* sigma_pairs =
+      uncertainty->add_option("--sigmas", sigma_file, "A file of NAME SIGMA pairs, a state a line")
+          ->type_name("FILE");
+  uncertainty
+      ->add_option("--samples", uncertainty_options.samples,
+                   "The number of samples (default 10000)")
+      ->check(CLI::Range(int64_t{1}, kMaxUncertaintySamples))
+      ->type_name("N");
+  uncertainty->add_option("--seed", uncertainty_options.seed, "The seed (default 0)")
+      ->type_name("K");
+  uncertainty
+      ->add_option("--correlation", uncertainty_options.correlation,
+                   "The share of each state's variance common to all states (default 0)")
+      ->check(CLI::Range(0.0, 1.0))
+      ->type_name("RHO");
+  CLI::Option* as_ensemble =
+      uncertainty->add_flag("--ensemble", uncertainty_options.ensemble,
+                            "Each table is one cycle; its rows are the members of an ensemble");
+  CLI::Option* uncertainty_json =
+      uncertainty->add_flag(kJsonFlag, uncertainty_options.json, "JSON instead of the text");
+  uncertainty->add_flag("--csv", uncertainty_options.csv, "CSV, a row per cycle")
+      ->excludes(uncertainty_json);
+  uncertainty
+      ->add_option("--threads", uncertainty_options.threads,
+                   "At most this many threads (default 0: one per core)")
+      ->check(CLI::NonNegativeNumber)
+      ->type_name("N");
+  uncertainty->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
+  common_sigma->excludes(as_ensemble);
+  sigma_pairs->excludes(as_ensemble);
+  uncertainty->footer(kUncertaintyFooter);
+
   bool check_as_json = false;
   CLI::App* check =
       app.add_subcommand("check", "The warnings about each cycle, before a screening or a paper");
@@ -633,7 +700,8 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     if (app.get_subcommands([&name](const CLI::App* sub) { return sub->check_name(name); })
             .empty()) {
       err += "kinex: unknown subcommand '" + report::shown_name(name) +
-             "'; the subcommands are report, json, csv, scan, plot and check\n"
+             "'; the subcommands are report, json, csv, scan, plot, check and "
+             "uncertainty\n"
              "Run with --help for more information.\n";
       return kExitFailed;
     }
@@ -680,6 +748,21 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   if (json->parsed()) return command_json(files, args[0], strictness, out, err, progress, tables);
   if (csv->parsed())
     return command_csv(files, for_spreadsheet, strictness, out, err, progress, tables);
+  if (uncertainty->parsed()) {
+    uncertainty_options.sigmas.has_common = common_sigma->count() > 0;
+    if (!uncertainty_options.ensemble && common_sigma->count() == 0 && sigma_pairs->count() == 0) {
+      err +=
+          "kinex uncertainty: --sigma S or --sigmas FILE is needed (the errors of the "
+          "energies, kcal/mol), or --ensemble\nRun with --help for more information.\n";
+      return kExitFailed;
+    }
+    std::string problem;
+    if (!sigma_file.empty() && !read_sigma_file(sigma_file, uncertainty_options.sigmas, problem)) {
+      err += "kinex uncertainty: " + problem + "\n";
+      return kExitFailed;
+    }
+    return command_uncertainty(uncertainty_files, uncertainty_options, out, err, progress, tables);
+  }
   if (plot->parsed()) {
     plot_options.has_title = plot_title->count() > 0;
     if (!plot_y_range.empty() && !parse_y_range(plot_y_range, plot_options, err))

@@ -1,0 +1,536 @@
+#include "kinex/uncertainty.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <numeric>
+#include <sstream>
+
+#include "input/failure.h"
+#include "input/table.h"
+#include "kinex/format.h"
+#include "kinex/state_names.h"
+#include "model/evaluate.h"
+#include "report/line_writer.h"
+
+namespace kinex {
+namespace {
+
+std::string trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return "";
+  const auto last = text.find_last_not_of(" \t\r");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+bool read_real(std::string_view text, double& x) {
+  const std::string t = trimmed(text);
+  if (t.empty()) return false;
+  const char* end = t.data() + t.size();
+  const auto [at, ec] = std::from_chars(t.data(), end, x);
+  return ec == std::errc() && at == end;
+}
+
+std::string unquoted(std::string name) {
+  if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+    name = name.substr(1, name.size() - 2);
+    std::string plain;
+    for (std::size_t k = 0; k < name.size(); ++k) {
+      plain += name[k];
+      if (name[k] == '"' && k + 1 < name.size() && name[k + 1] == '"') ++k;
+    }
+    return plain;
+  }
+  return name;
+}
+
+// The name and the sigma of one line: split at its last comma or tab, else
+// at its last run of blanks.
+bool split_pair(const std::string& line, std::string& name, std::string& sigma) {
+  std::size_t at = line.find_last_of(",\t");
+  std::size_t next = at + 1;
+  if (at == std::string::npos) {
+    const std::size_t end = line.find_last_not_of(" ");
+    at = line.find_last_of(' ', end);
+    if (at == std::string::npos) return false;
+    next = at + 1;
+    at = line.find_last_not_of(' ', at);
+    if (at == std::string::npos) return false;
+    ++at;
+  }
+  name = unquoted(trimmed(std::string_view(line).substr(0, at)));
+  sigma = trimmed(std::string_view(line).substr(next));
+  return !name.empty();
+}
+
+// The states of the cycle in the model's order, by name.
+std::vector<std::string> state_names_in_order(const StateNames& given, int64_t n) {
+  const StateNames names = names_or_defaults(given, n);
+  std::vector<std::string> list(static_cast<std::size_t>(uncertainty_states(n)));
+  for (int64_t k = 0; k < n; ++k) {
+    list[static_cast<std::size_t>(2 * k)] = names.intermediate[static_cast<std::size_t>(k)];
+    list[static_cast<std::size_t>(2 * k + 1)] = names.transition[static_cast<std::size_t>(k + 1)];
+  }
+  list.back() = final_state_name(names);
+  return list;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    if (!text.empty()) text += ", ";
+    text += report::shown_name(name);
+  }
+  return text;
+}
+
+}  // namespace
+
+bool read_sigma_file(const std::string& path, SigmaSpec& spec, std::string& error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = report::shown_name(path) + ": cannot be opened";
+    return false;
+  }
+  spec.file = path;
+  std::string line;
+  int64_t number = 0;
+  bool first = true;
+  while (std::getline(file, line)) {
+    ++number;
+    if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    const std::string text = trimmed(line);
+    if (text.empty() || text[0] == '#') continue;
+    const auto fail = [&](const std::string& reason) {
+      error = report::shown_name(path) + ":" + std::to_string(number) + ": " + reason;
+      return false;
+    };
+    std::string name, field;
+    double sigma = 0.0;
+    if (!split_pair(text, name, field)) {
+      return fail("a state's name and its sigma (kcal/mol) are wanted, as in \"TS1 1.5\"");
+    }
+    if (!read_real(field, sigma)) {
+      if (first) {  // a header
+        first = false;
+        continue;
+      }
+      return fail("the sigma " + report::shown_name(field) + " of " + report::shown_name(name) +
+                  " is no number (kcal/mol, with a decimal point)");
+    }
+    first = false;
+    if (!std::isfinite(sigma) || sigma < 0.0) {
+      return fail("the sigma of " + report::shown_name(name) + " is " + shortest(sigma) +
+                  " kcal/mol; it must be finite and at least 0");
+    }
+    for (const SigmaSpec::Named& before : spec.named) {
+      if (before.name == name) {
+        return fail(report::shown_name(name) + " is given a sigma twice (first on line " +
+                    std::to_string(before.line) + ")");
+      }
+    }
+    spec.named.push_back({name, sigma, number});
+  }
+  if (file.bad()) {
+    error = report::shown_name(path) + ": cannot be read";
+    return false;
+  }
+  return true;
+}
+
+bool resolve_sigmas(const SigmaSpec& spec, const StateNames& names, int64_t n,
+                    std::vector<double>& sigma, std::string& error) {
+  const std::vector<std::string> states = state_names_in_order(names, n);
+  std::vector<char> given(states.size(), 0);
+  sigma.assign(states.size(), spec.common);
+  for (const SigmaSpec::Named& named : spec.named) {
+    bool found = false;
+    for (std::size_t s = 0; s < states.size(); ++s) {
+      if (states[s] == named.name || (s + 1 == states.size() && named.name == "final")) {
+        sigma[s] = named.sigma;
+        given[s] = 1;
+        found = true;
+      }
+    }
+    if (!found) {
+      error = spec.file.empty()
+                  ? std::string()
+                  : report::shown_name(spec.file) + ":" + std::to_string(named.line) + ": ";
+      error += report::shown_name(named.name) + " is no state of the cycle; its states are " +
+               joined(states) + " (the final state also as \"final\")";
+      return false;
+    }
+  }
+  if (!spec.has_common) {
+    std::vector<std::string> missing;
+    for (std::size_t s = 0; s < states.size(); ++s) {
+      if (!given[s]) missing.push_back(states[s]);
+    }
+    if (!missing.empty()) {
+      error = "no sigma for " + joined(missing);
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- outputs ---------------------------------------------------------------
+
+namespace {
+
+Json real(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
+
+Json pair_of(double a, double b) { return Json::array({real(a), real(b)}); }
+
+double tof_of(double log10_TOF) { return std::pow(10.0, log10_TOF); }
+
+// The states in cycle order with the share of samples in which each is the
+// TDI (intermediates) or the TDTS (transition states).
+Json probabilities(const std::vector<std::string>& states, const std::vector<double>& p,
+                   bool intermediates) {
+  Json object = Json::object();
+  const std::size_t n = p.size() - 1;
+  for (std::size_t i = 1; i <= n; ++i) {
+    const std::string& name = states[intermediates ? 2 * (i - 1) : 2 * i - 1];
+    const std::string key =
+        object.contains(name) ? name + " (step " + std::to_string(i) + ")" : name;
+    object[key] = real(p[i]);
+  }
+  return object;
+}
+
+Json mean_sd(double mean, double sd) { return Json{{"mean", real(mean)}, {"sd", real(sd)}}; }
+
+const std::vector<std::string> names_of(const UncertaintySource& source) {
+  return state_names_in_order(source.central->names, source.central->cycle.n);
+}
+
+// The common sigma of the model, or NaN when the states differ.
+double common_sigma(const UncertaintyModel& model) {
+  for (double s : model.sigma) {
+    if (s != model.sigma[0]) return std::nan("");
+  }
+  return model.sigma.empty() ? std::nan("") : model.sigma[0];
+}
+
+// The states of step 1..n (intermediates when `intermediates`) ordered by
+// their probability, most likely first, those never met left out.
+std::vector<std::pair<std::size_t, double>> likeliest(const std::vector<double>& p) {
+  std::vector<std::pair<std::size_t, double>> list;
+  for (std::size_t i = 1; i < p.size(); ++i) {
+    if (p[i] > 0.0) list.emplace_back(i, p[i]);
+  }
+  std::stable_sort(list.begin(), list.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+  return list;
+}
+
+std::string percent(double p) {
+  if (p < 0.0005) return "<0.1 %";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %%", 100.0 * p);
+  return text;
+}
+
+}  // namespace
+
+Json uncertainty_json(const UncertaintySource& source, const Distribution& d) {
+  const std::vector<std::string> states = names_of(source);
+  const Cycle& cycle = source.central->cycle;
+  const int64_t n = cycle.n;
+  Json doc;
+  doc["program"] = "kinex";
+  doc["file"] = source.name;
+  doc["method"] = source.model != nullptr ? "monte-carlo" : "ensemble";
+  doc["samples"] = d.samples;
+  if (source.model != nullptr) {
+    doc["seed"] = source.model->seed;
+    doc["correlation"] = real(source.model->correlation);
+    Json sigma = Json::object();
+    for (std::size_t s = 0; s < states.size(); ++s) {
+      const std::string key =
+          sigma.contains(states[s]) ? states[s] + " (state " + std::to_string(s) + ")" : states[s];
+      sigma[key] = real(source.model->sigma[s]);
+    }
+    doc["sigma"] = std::move(sigma);
+  } else {
+    doc["members"] = source.members;
+  }
+  const StateNames names = run_names(*source.central);
+  doc["central"] = {{"log10_TOF", real(d.central_log10_TOF)},
+                    {"TDI_state", tdi_state(names, d.central_TDI)},
+                    {"TDTS_state", tdts_state(names, d.central_TDTS)}};
+  doc["log10_TOF"] = {{"median", real(d.median)},
+                      {"mean", real(d.mean)},
+                      {"sd", real(d.sd)},
+                      {"first_order_sd", real(d.first_order_sd)},
+                      {"interval_68", pair_of(d.low68, d.high68)},
+                      {"interval_95", pair_of(d.low95, d.high95)}};
+  doc["TOF_per_s"] = {{"median", real(tof_of(d.median))},
+                      {"interval_68", pair_of(tof_of(d.low68), tof_of(d.high68))},
+                      {"interval_95", pair_of(tof_of(d.low95), tof_of(d.high95))}};
+  doc["TDI_probability"] = probabilities(states, d.TDI_probability, true);
+  doc["TDTS_probability"] = probabilities(states, d.TDTS_probability, false);
+  Json intermediates = Json::object(), transition_states = Json::object();
+  Json reactants = Json::object(), products = Json::object();
+  for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    const std::string& in = states[2 * (at - 1)];
+    const std::string& ts = states[2 * at - 1];
+    intermediates[intermediates.contains(in) ? in + " (step " + std::to_string(i) + ")" : in] =
+        mean_sd(d.xtof_int_mean[at - 1], d.xtof_int_sd[at - 1]);
+    transition_states[transition_states.contains(ts) ? ts + " (step " + std::to_string(i) + ")"
+                                                     : ts] =
+        mean_sd(d.xtof_ts_mean[at], d.xtof_ts_sd[at]);
+    if (cycle.has_reac[at])
+      reactants[std::to_string(i)] = mean_sd(d.xtof_reac_mean[at], d.xtof_reac_sd[at]);
+    if (cycle.has_prod[at])
+      products[std::to_string(i)] = mean_sd(d.xtof_prod_mean[at], d.xtof_prod_sd[at]);
+  }
+  doc["X_TOF"] = {{"intermediates", std::move(intermediates)},
+                  {"transition_states", std::move(transition_states)},
+                  {"reactants", std::move(reactants)},
+                  {"products", std::move(products)}};
+  return doc;
+}
+
+std::string uncertainty_text(const UncertaintySource& source, const Distribution& d) {
+  const std::vector<std::string> states = names_of(source);
+  const Cycle& cycle = source.central->cycle;
+  std::string text = report::shown_name(source.name) + ": ";
+  if (source.model != nullptr) {
+    const UncertaintyModel& model = *source.model;
+    const double sigma = common_sigma(model);
+    text += std::to_string(d.samples) + " samples of the energies, sigma ";
+    text += std::isnan(sigma) ? std::string("per state") : significant(sigma) + " kcal/mol";
+    text += ", correlation " + shortest(model.correlation) + ", seed " + std::to_string(model.seed);
+  } else {
+    text += "an ensemble of " + std::to_string(d.samples) + " members";
+  }
+  text += "\n";
+  text += "  log10 TOF    median " + significant(d.median) + "   68 % " + significant(d.low68) +
+          " .. " + significant(d.high68) + "   95 % " + significant(d.low95) + " .. " +
+          significant(d.high95) + "\n";
+  text += "               mean " + significant(d.mean) + ", sd " + significant(d.sd);
+  if (std::isfinite(d.first_order_sd)) {
+    text += " (first-order estimate " + significant(d.first_order_sd) + ")";
+  }
+  text += "\n";
+  text += "  TOF (1/s)    median " + exponent_form(tof_of(d.median)) + "   68 % " +
+          exponent_form(tof_of(d.low68)) + " .. " + exponent_form(tof_of(d.high68)) + "   95 % " +
+          exponent_form(tof_of(d.low95)) + " .. " + exponent_form(tof_of(d.high95)) + "\n";
+  const StateNames names = run_names(*source.central);
+  text += "  at the energies as given: log10 TOF " + significant(d.central_log10_TOF) + ", TDI " +
+          report::shown_name(tdi_state(names, d.central_TDI)) + ", TDTS " +
+          report::shown_name(tdts_state(names, d.central_TDTS)) + "\n";
+  const auto line = [&](const char* head, const std::vector<double>& p, bool intermediates) {
+    text += head;
+    for (const auto& [i, share] : likeliest(p)) {
+      text += "   " + report::shown_name(states[intermediates ? 2 * (i - 1) : 2 * i - 1]) + " " +
+              percent(share);
+    }
+    text += "\n";
+  };
+  line("  TDI ", d.TDI_probability, true);
+  line("  TDTS", d.TDTS_probability, false);
+  text += "  X_TOF (mean +- sd)\n";
+  std::size_t width = 0;
+  for (const std::string& name : states) {
+    width = std::max(width, shown_width(report::shown_name(name)));
+  }
+  width = std::max<std::size_t>(width, 11);  // "reactant 12"
+  const auto row = [&](const std::string& name, double mean, double sd) {
+    const std::string shown = report::shown_name(name);
+    text += "    " + shown + std::string(width - std::min(width, shown_width(shown)), ' ') + "  " +
+            significant(mean) + " +- " + significant(sd) + "\n";
+  };
+  const int64_t n = cycle.n;
+  for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    row(states[2 * (at - 1)], d.xtof_int_mean[at - 1], d.xtof_int_sd[at - 1]);
+    row(states[2 * at - 1], d.xtof_ts_mean[at], d.xtof_ts_sd[at]);
+  }
+  for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    if (cycle.has_reac[at]) {
+      row("reactant " + std::to_string(i), d.xtof_reac_mean[at], d.xtof_reac_sd[at]);
+    }
+    if (cycle.has_prod[at]) {
+      row("product " + std::to_string(i), d.xtof_prod_mean[at], d.xtof_prod_sd[at]);
+    }
+  }
+  return text;
+}
+
+std::string uncertainty_csv_header() {
+  return "file,method,samples,seed,correlation,sigma,central_log10_TOF,log10_TOF_median,"
+         "log10_TOF_low68,log10_TOF_high68,log10_TOF_low95,log10_TOF_high95,log10_TOF_mean,"
+         "log10_TOF_sd,first_order_sd,TDI_likeliest,TDI_probability,TDTS_likeliest,"
+         "TDTS_probability,central_TDI,central_TDTS\n";
+}
+
+std::string uncertainty_csv_row(const UncertaintySource& source, const Distribution& d) {
+  const std::vector<std::string> states = names_of(source);
+  const StateNames names = run_names(*source.central);
+  const auto number = [](double x) { return std::isfinite(x) ? shortest(x) : std::string(); };
+  std::string row = csv_field(source.name);
+  if (source.model != nullptr) {
+    const double sigma = common_sigma(*source.model);
+    row += ",monte-carlo,";
+    row += std::to_string(d.samples);
+    row += ',';
+    row += std::to_string(source.model->seed);
+    row += ',';
+    row += shortest(source.model->correlation);
+    row += ',';
+    row += std::isnan(sigma) ? std::string("per-state") : shortest(sigma);
+  } else {
+    row += ",ensemble,";
+    row += std::to_string(d.samples);
+    row += ",,,";
+  }
+  for (double x : {d.central_log10_TOF, d.median, d.low68, d.high68, d.low95, d.high95, d.mean,
+                   d.sd, d.first_order_sd}) {
+    row += ',';
+    row += number(x);
+  }
+  const auto top = [&](const std::vector<double>& p, bool intermediates) {
+    const auto list = likeliest(p);
+    if (list.empty()) return std::string(",");
+    const std::size_t i = list.front().first;
+    return csv_field(states[intermediates ? 2 * (i - 1) : 2 * i - 1]) + "," +
+           shortest(list.front().second);
+  };
+  row += "," + top(d.TDI_probability, true) + "," + top(d.TDTS_probability, false);
+  row += "," + csv_field(tdi_state(names, d.central_TDI)) + "," +
+         csv_field(tdts_state(names, d.central_TDTS)) + "\n";
+  return row;
+}
+
+// ---- the command -------------------------------------------------------------
+
+namespace {
+
+// Writes one distribution in the chosen form; `index` counts those written.
+void write_one(const UncertaintyOptions& options, const UncertaintySource& source,
+               const Distribution& d, bool alone, std::size_t index, std::string& out) {
+  if (options.json) {
+    const Json doc = uncertainty_json(source, d);
+    if (alone) {
+      write_json(doc, out);
+    } else {
+      write_json_element(doc, index, out);
+    }
+  } else if (options.csv) {
+    out += uncertainty_csv_row(source, d);
+  } else {
+    if (index > 0) out += "\n";
+    out += uncertainty_text(source, d);
+  }
+}
+
+// The central run of `source`: read and evaluated at its own energies.
+bool central_run(const Source& source, Run& run, std::string& err) {
+  Failure failure;
+  ReadNotes notes;
+  if (!load_source(source, run, failure, notes)) {
+    err += failure.message;
+    return false;
+  }
+  for (const InputWarning& warning : notes.warnings) {
+    err += warning_message("kinex: ", report::shown_name(source_name(source)), warning);
+  }
+  evaluate_cycle(run, 0, LogSpace::always);
+  return true;
+}
+
+}  // namespace
+
+int command_uncertainty(const std::vector<std::string>& files, const UncertaintyOptions& options,
+                        Output& out, std::string& err, const ProgressFn& progress,
+                        const TableOptions& tables) {
+  const std::vector<Source> sources = expand_sources(files, tables.default_T);
+  int status = kExitOk;
+  std::size_t written = 0;
+  if (options.csv) out.text += uncertainty_csv_header();
+
+  if (options.ensemble) {
+    const bool alone = files.size() == 1;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      if (progress) progress(static_cast<double>(f) / static_cast<double>(files.size()));
+      if (!is_table_name(files[f])) {
+        err += "kinex uncertainty: --ensemble takes tables (.csv, .tsv), a row per member; " +
+               report::shown_name(files[f]) + " is an input file\n";
+        status = kExitFailed;
+        continue;
+      }
+      std::vector<Cycle> members;
+      std::vector<std::string> member_names;
+      Run first;
+      bool ok = true;
+      for (const Source& source : sources) {
+        if (source.file != files[f]) continue;
+        Run run;
+        if (!central_run(source, run, err)) {
+          ok = false;
+          continue;
+        }
+        member_names.push_back(source.row.name);
+        members.push_back(run.cycle);
+        if (members.size() == 1) first = std::move(run);
+      }
+      if (!ok) {
+        status = kExitFailed;
+        continue;
+      }
+      Distribution d;
+      std::string reason;
+      if (!ensemble_uncertainty(members, d, reason)) {
+        err += "kinex: " + report::shown_name(files[f]) + ": " + reason + "\n";
+        status = kExitFailed;
+        continue;
+      }
+      UncertaintySource about{files[f], &first, nullptr, member_names};
+      write_one(options, about, d, alone, written++, out.text);
+      if (!out.deliver()) return kExitFailed;
+    }
+  } else {
+    const bool alone = sources.size() == 1 && !sources[0].from_table;
+    for (std::size_t k = 0; k < sources.size(); ++k) {
+      if (progress) progress(static_cast<double>(k) / static_cast<double>(sources.size()));
+      Run run;
+      if (!central_run(sources[k], run, err)) {
+        status = kExitFailed;
+        continue;
+      }
+      const std::string name = source_name(sources[k]);
+      UncertaintyModel model;
+      model.samples = options.samples;
+      model.seed = options.seed;
+      model.correlation = options.correlation;
+      std::string reason;
+      Distribution d;
+      if (!resolve_sigmas(options.sigmas, run.names, run.cycle.n, model.sigma, reason)) {
+        reason += ": give --sigma S for every state without one of its own";
+        if (!options.sigmas.file.empty()) {
+          reason += ", or list them in " + report::shown_name(options.sigmas.file);
+        }
+      }
+      if (!reason.empty() || !sample_uncertainty(run.cycle, model, options.threads, d, reason)) {
+        err += "kinex: " + report::shown_name(name) + ": " + reason + "\n";
+        status = kExitFailed;
+        continue;
+      }
+      UncertaintySource about{name, &run, &model, {}};
+      write_one(options, about, d, alone, written++, out.text);
+      if (!out.deliver()) return kExitFailed;
+    }
+    if (options.json && !alone) end_json_array(written, out.text);
+  }
+  if (options.json && options.ensemble && files.size() != 1) end_json_array(written, out.text);
+  if (progress) progress(1.0);
+  return out.deliver() ? status : kExitFailed;
+}
+
+}  // namespace kinex

@@ -1,0 +1,195 @@
+// kinex uncertainty: the sigmas of the states (a common one, a file of
+// pairs), the command line, and the outputs against the engine's numbers.
+#include "kinex/uncertainty.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cycle_files.h"
+#include "input/failure.h"
+#include "kinex/commands.h"
+#include "kinex/format.h"
+
+namespace kinex {
+namespace {
+
+using namespace cycle_files;
+
+const std::string kExamples = KINEX_EXAMPLES;
+
+struct SigmaFileCase {
+  const char* name;
+  const char* text;
+  // The sigmas of the three-step example's states I0 TS1 I1 TS2 I2 TS3 I0′
+  // with a common sigma of 1, or the words of the error.
+  std::vector<double> sigma;
+  const char* error;
+};
+
+class SigmaFiles : public ::testing::TestWithParam<SigmaFileCase> {};
+
+TEST_P(SigmaFiles, ReadAndResolved) {
+  const SigmaFileCase& c = GetParam();
+  ScratchDir dir;
+  SigmaSpec spec;
+  spec.has_common = true;
+  spec.common = 1.0;
+  std::string error;
+  bool ok = read_sigma_file(dir.write("s.txt", c.text), spec, error);
+  std::vector<double> sigma;
+  if (ok) ok = resolve_sigmas(spec, {}, 3, sigma, error);
+  if (c.error[0] == '\0') {
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(sigma, c.sigma);
+  } else {
+    EXPECT_FALSE(ok);
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SigmaFiles,
+    ::testing::Values(
+        SigmaFileCase{"blanks", "TS2 2.5\nI1   0.5\n", {1, 1, 0.5, 2.5, 1, 1, 1}, ""},
+        SigmaFileCase{"commas_header_comments",
+                      "state,sigma\n# the barrier\nTS2,2.5\n\n\"I1\",0.5\r\n",
+                      {1, 1, 0.5, 2.5, 1, 1, 1},
+                      ""},
+        SigmaFileCase{"final_state_by_alias_and_name",
+                      "final 0\nI0\xe2\x80\xb2\t0.2\n",
+                      {1, 1, 1, 1, 1, 1, 0.2},
+                      ""},
+        SigmaFileCase{"unknown_state", "TS7 1\n", {}, "s.txt:1: TS7 is no state of the cycle"},
+        SigmaFileCase{"negative", "TS1 -1\n", {}, "s.txt:1: the sigma of TS1 is -1.0"},
+        SigmaFileCase{"not_a_number_after_the_first_line",
+                      "TS1 1\nTS2 abc\n",
+                      {},
+                      "s.txt:2: the sigma abc of TS2 is no number"},
+        SigmaFileCase{"twice", "TS1 1\nTS1 2\n", {}, "s.txt:2: TS1 is given a sigma twice"},
+        SigmaFileCase{"infinite", "TS1 inf\n", {}, "must be finite"},
+        SigmaFileCase{"no_name", "2.0\n", {}, "a state's name and its sigma"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SigmaFiles, EveryStateNeedsASigmaWithoutACommonOne) {
+  SigmaSpec spec;
+  spec.named = {{"TS2", 2.0, 1}};
+  std::vector<double> sigma;
+  std::string error;
+  EXPECT_FALSE(resolve_sigmas(spec, {}, 3, sigma, error));
+  EXPECT_EQ(error, "no sigma for I0, TS1, I1, I2, TS3, I0\xe2\x80\xb2");
+}
+
+// The numbers of the outputs are the engine's, whatever the form.
+TEST(UncertaintyCommand, TextJsonAndCsvStateTheEnginesNumbers) {
+  const std::string file = kExamples + "/three_step.txt";
+  const test::Outcome json = kinex_run({"uncertainty", file, "--sigma", "1.5", "--samples", "2000",
+                                        "--seed", "7", "--correlation", "0.25", "--json"});
+  ASSERT_EQ(json.status, kExitOk) << json.err;
+  const nlohmann::json doc = nlohmann::json::parse(json.out);
+
+  kinex::Run run;
+  ASSERT_TRUE(kinex_evaluation(file, run));
+  UncertaintyModel model;
+  model.sigma.assign(7, 1.5);
+  model.samples = 2000;
+  model.seed = 7;
+  model.correlation = 0.25;
+  Distribution d;
+  std::string error;
+  ASSERT_TRUE(sample_uncertainty(run.cycle, model, 1, d, error)) << error;
+
+  EXPECT_EQ(doc["method"], "monte-carlo");
+  EXPECT_EQ(bits(doc["log10_TOF"]["median"].get<double>()), bits(d.median));
+  EXPECT_EQ(bits(doc["log10_TOF"]["sd"].get<double>()), bits(d.sd));
+  EXPECT_EQ(bits(doc["log10_TOF"]["first_order_sd"].get<double>()), bits(d.first_order_sd));
+  EXPECT_EQ(bits(doc["log10_TOF"]["interval_95"][1].get<double>()), bits(d.high95));
+  EXPECT_EQ(bits(doc["TDTS_probability"]["TS2"].get<double>()), bits(d.TDTS_probability[2]));
+  EXPECT_EQ(bits(doc["X_TOF"]["reactants"]["2"]["mean"].get<double>()), bits(d.xtof_reac_mean[2]));
+  EXPECT_EQ(doc["sigma"]["I0\xe2\x80\xb2"], 1.5);
+  EXPECT_EQ(doc["central"]["TDTS_state"], "TS2");
+
+  const test::Outcome csv = kinex_run({"uncertainty", file, "--sigma", "1.5", "--samples", "2000",
+                                       "--seed", "7", "--correlation", "0.25", "--csv"});
+  const auto rows = read_csv(csv.out);
+  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows[0].size(), rows[1].size());
+  EXPECT_EQ(rows[1][7], shortest(d.median));
+  EXPECT_EQ(rows[1][17], "TS2");
+
+  const test::Outcome text = kinex_run({"uncertainty", file, "--sigma", "1.5", "--samples", "2000",
+                                        "--seed", "7", "--correlation", "0.25", "--threads", "1"});
+  EXPECT_NE(text.out.find("median " + significant(d.median)), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("first-order estimate " + significant(d.first_order_sd)),
+            std::string::npos);
+  // The same numbers on two threads, bit for bit.
+  const test::Outcome two = kinex_run({"uncertainty", file, "--sigma", "1.5", "--samples", "2000",
+                                       "--seed", "7", "--correlation", "0.25", "--threads", "2"});
+  EXPECT_EQ(two.out, text.out);
+}
+
+TEST(UncertaintyCommand, AnEnsembleTableIsItsMembersEvaluatedExactly) {
+  ScratchDir dir;
+  const std::string table = dir.write("functionals.csv",
+                                      "Functional,I0,TS1,I1,TS2,Product,[R2]\n"
+                                      "B3LYP,0,15.2,-5.1,20.3,-10,0.5\n"
+                                      "PBE0,0,14.1,-6.0,19.0,-10,0.5\n"
+                                      "M06,0,16.0,-4.2,21.5,-10,0.5\n");
+  const test::Outcome o = kinex_run({"uncertainty", table, "--ensemble", "--json"});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  const nlohmann::json doc = nlohmann::json::parse(o.out);
+  EXPECT_EQ(doc["method"], "ensemble");
+  EXPECT_EQ(doc["samples"], 3);
+  EXPECT_EQ(doc["members"], nlohmann::json({"B3LYP", "PBE0", "M06"}));
+  // The median of three is the middle member's own log10 TOF.
+  const test::Outcome members = kinex_run({"json", table});
+  const nlohmann::json each = nlohmann::json::parse(members.out);
+  std::vector<double> logs;
+  for (const auto& m : each) logs.push_back(m["results"]["log10_TOF"].get<double>());
+  std::sort(logs.begin(), logs.end());
+  EXPECT_EQ(bits(doc["log10_TOF"]["median"].get<double>()), bits(logs[1]));
+  EXPECT_EQ(bits(doc["central"]["log10_TOF"].get<double>()),
+            bits(each[0]["results"]["log10_TOF"].get<double>()));
+}
+
+struct BadLine {
+  const char* name;
+  std::vector<std::string> args;  // after "kinex uncertainty"
+  const char* words;
+};
+
+class UncertaintyCommandLine : public ::testing::TestWithParam<BadLine> {};
+
+TEST_P(UncertaintyCommandLine, IsRefusedWithAReason) {
+  std::vector<std::string> args{"uncertainty"};
+  for (const std::string& a : GetParam().args) {
+    args.push_back(a == "EXAMPLE" ? kExamples + "/three_step.txt"
+                   : a == "TABLE" ? kExamples + "/screening.csv"
+                                  : a);
+  }
+  const test::Outcome o = kinex_run(args);
+  EXPECT_EQ(o.status, kExitFailed);
+  EXPECT_TRUE(o.out.empty() || o.out.find("file,method") == 0) << o.out;
+  EXPECT_NE(o.err.find(GetParam().words), std::string::npos) << o.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UncertaintyCommandLine,
+    ::testing::Values(
+        BadLine{"no_sigma", {"EXAMPLE"}, "--sigma S or --sigmas FILE is needed"},
+        BadLine{"negative_sigma", {"EXAMPLE", "--sigma", "-1"}, "--sigma"},
+        BadLine{"correlation_above_one",
+                {"EXAMPLE", "--sigma", "1", "--correlation", "1.5"},
+                "--correlation"},
+        BadLine{"no_samples", {"EXAMPLE", "--sigma", "1", "--samples", "0"}, "--samples"},
+        BadLine{"json_and_csv", {"EXAMPLE", "--sigma", "1", "--json", "--csv"}, "excludes"},
+        BadLine{"sigma_with_an_ensemble", {"TABLE", "--ensemble", "--sigma", "1"}, "excludes"},
+        BadLine{"an_ensemble_of_an_input_file", {"EXAMPLE", "--ensemble"}, "takes tables"},
+        BadLine{"missing_sigma_file", {"EXAMPLE", "--sigmas", "/no/such/file"}, "cannot be opened"},
+        BadLine{"missing_input", {"/no/such/cycle.txt", "--sigma", "1"}, "/no/such/cycle.txt"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kinex
