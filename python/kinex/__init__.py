@@ -33,12 +33,12 @@ except ImportError as error:  # the sources alone, not the built package
         "install the package (pip install --no-build-isolation . with /usr/bin/python3, see "
         "the README's Python section) or put BUILD/python of a CMake build on PYTHONPATH"
     ) from error
-from ._kinex import Cycle, Finding, Result, evaluate_many
+from ._kinex import Cycle, Finding, Result, Uncertainty, ensemble, evaluate_many
 
 __all__ = [
     "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
     "read", "read_table", "evaluate_many", "scan_temperature", "scan_concentration",
-    "plot", "to_dataframe",
+    "plot", "to_dataframe", "Uncertainty", "UncertaintyScreening", "uncertainty_many", "ensemble",
 ]
 __version__ = "1.0"
 
@@ -219,9 +219,24 @@ def _row(result):
     return row
 
 
-def to_dataframe(results: Union[Result, Sequence[Result], Scan]) -> "pandas.DataFrame":
+def _uncertainty_row(u):
+    tdi = max(u.tdi_probability.items(), key=lambda item: item[1])
+    tdts = max(u.tdts_probability.items(), key=lambda item: item[1])
+    return {
+        "file": u.name, "samples": u.samples, "log10_TOF_median": u.median,
+        "log10_TOF_low68": u.interval_68[0], "log10_TOF_high68": u.interval_68[1],
+        "log10_TOF_low95": u.interval_95[0], "log10_TOF_high95": u.interval_95[1],
+        "log10_TOF_mean": u.mean, "log10_TOF_sd": u.sd, "first_order_sd": u.first_order_sd,
+        "TDI_likeliest": tdi[0], "TDI_probability": tdi[1],
+        "TDTS_likeliest": tdts[0], "TDTS_probability": tdts[1],
+    }
+
+
+def to_dataframe(results) -> "pandas.DataFrame":
     """A pandas DataFrame: one row per kinex.Result (the columns of kinex
-    csv, then the descriptors of tables' rows), or the rows of a kinex.Scan.
+    csv, then the descriptors of tables' rows), the rows of a kinex.Scan, or
+    one row per kinex.Uncertainty (of a list, or of an UncertaintyScreening,
+    with the probability that each is the best).
     Needs pandas, which kinex itself does not."""
     try:
         import pandas
@@ -229,6 +244,14 @@ def to_dataframe(results: Union[Result, Sequence[Result], Scan]) -> "pandas.Data
         raise ImportError("kinex.to_dataframe needs pandas (Debian: python3-pandas)") from error
     if isinstance(results, Scan):
         return pandas.DataFrame(results.to_dict())
+    if isinstance(results, UncertaintyScreening):
+        frame = pandas.DataFrame([_uncertainty_row(u) for u in results.results])
+        frame["probability_best"] = results.probability_best
+        return frame
+    if isinstance(results, Uncertainty):
+        results = [results]
+    if len(results) and isinstance(results[0], Uncertainty):
+        return pandas.DataFrame([_uncertainty_row(u) for u in results])
     if isinstance(results, Result):
         results = [results]
     rows = [_row(r) for r in results]
@@ -236,6 +259,92 @@ def to_dataframe(results: Union[Result, Sequence[Result], Scan]) -> "pandas.Data
     if not rows:
         frame = pandas.DataFrame(columns=list(_FRAME_COLUMNS))
     return frame
+
+
+def _uncertainty(self, sigma, samples: int = 10000, seed: int = 0, correlation: float = 0.0,
+                 threads: int = 0) -> Uncertainty:
+    """The uncertainty of the energies carried into the TOF, TDI, TDTS and
+    every X_TOF: a Monte Carlo of `samples` samples of the energies, each
+    evaluated over the logarithms (never NaN, Inf or 0).
+
+    sigma: the sd of the Gibbs energies (kcal/mol): one number for every
+        state; a sequence of 2n+1 in the order I0, TS1, I1, ..., TSn and the
+        final state (I0 of the next turn, whose error and I0's move DeltaG);
+        or a dict {state name: sigma} naming every state ("final" for the
+        final state).
+    correlation: RHO in 0..1, the share of each state's variance common to
+        all states (1 with equal sigmas: one shift of the whole profile).
+    seed: the same seed gives the same numbers, bit for bit, on any number
+        of threads (0: one per core); the GIL is released meanwhile.
+
+    The numbers are those of `kinex uncertainty` with the same arguments.
+    """
+    return _kinex._uncertainty(self, sigma, int(samples), int(seed), float(correlation), 0.0, 0,
+                               int(threads))
+
+
+Cycle.uncertainty = _uncertainty
+
+
+class UncertaintyScreening:
+    """The uncertainty of several catalysts sampled together (see
+    uncertainty_many): one kinex.Uncertainty per cycle in `results`, and how
+    likely each beats the others.
+
+    probability_better[i, j] -- the share of samples in which catalyst i has
+                                the higher TOF than catalyst j (ties count half)
+    probability_best[i]      -- the share of samples in which catalyst i has
+                                the highest TOF of all
+    """
+
+    def __init__(self, results):
+        import numpy
+        self.results = list(results)
+        self.names = [r.name for r in self.results]
+        logs = numpy.array([r.log10_tof for r in self.results])
+        if len(self.results) == 0:
+            self.probability_better = numpy.zeros((0, 0))
+            self.probability_best = numpy.zeros(0)
+            return
+        above = (logs[:, None, :] > logs[None, :, :]).mean(axis=2)
+        ties = (logs[:, None, :] == logs[None, :, :]).mean(axis=2)
+        self.probability_better = above + 0.5 * ties
+        numpy.fill_diagonal(self.probability_better, 0.5)
+        best = logs.argmax(axis=0)
+        self.probability_best = numpy.bincount(best, minlength=len(self.results)) / logs.shape[1]
+
+    def _index(self, which):
+        return self.names.index(which) if isinstance(which, str) else int(which)
+
+    def probability(self, a, b) -> float:
+        """How likely catalyst a (index or name) has the higher TOF than b."""
+        return float(self.probability_better[self._index(a), self._index(b)])
+
+    def __repr__(self):
+        return f"<kinex.UncertaintyScreening of {len(self.results)} cycles>"
+
+
+def uncertainty_many(cycles: Sequence[Cycle], sigma, samples: int = 10000, seed: int = 0,
+                     correlation: float = 0.0, shared: float = 0.0,
+                     threads: int = 0) -> UncertaintyScreening:
+    """The uncertainty of every cycle of a screening, sampled together, and
+    how likely each catalyst beats another.
+
+    sigma, samples, seed, correlation, threads: as Cycle.uncertainty (sigma
+        by name, or one number, applies to every cycle).
+    shared: 0..1, the share of each state's error common to all catalysts
+        (their state k with each other's state k), as when every catalyst was
+        computed with the same functional: errors that cancel between
+        catalysts make their order surer. 0: independent catalysts.
+
+    Catalyst k draws its own errors from stream k+1, so its distribution
+    alone differs from Cycle.uncertainty's (stream 0) by the draw, not in
+    law.
+    """
+    results = [_kinex._uncertainty(c, sigma, int(samples), int(seed), float(correlation),
+                                   float(shared), k + 1, int(threads))
+               for k, c in enumerate(cycles)]
+    return UncertaintyScreening(results)
 
 
 def _fmt(x, digits=4):

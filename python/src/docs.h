@@ -78,4 +78,21 @@ inline constexpr const char* kEvaluateMany =
     "are computed, so other Python threads run meanwhile. The results are\n"
     "those of Cycle.evaluate(), bit for bit, whatever the number of threads.";
 
+inline constexpr const char* kUncertainty =
+    "The TOF, TDI, TDTS and every X_TOF as distributions over the errors of\n"
+    "the energies: made by Cycle.uncertainty(), kinex.uncertainty_many() and\n"
+    "kinex.ensemble(). log10_tof holds every sample; median, interval_68,\n"
+    "interval_95, mean, sd and first_order_sd summarise it (log10 of 1/s);\n"
+    "tdi_probability and tdts_probability say how likely each state is the\n"
+    "TDI and the TDTS; to_dict() is the document of kinex uncertainty --json.";
+
+inline constexpr const char* kEnsemble =
+    "ensemble(cycles) -> Uncertainty\n"
+    "\n"
+    "The distribution over an ensemble: the same cycle with the energies of\n"
+    "several methods (density functionals), the members, each evaluated\n"
+    "exactly as Cycle.evaluate() does. The members share the number of steps,\n"
+    "the temperature and the concentrations (else ValueError); the first\n"
+    "names the states.";
+
 }  // namespace kinex::python::docs

@@ -20,7 +20,9 @@
 #include "kinex/scan.h"
 #include "kinex/state_names.h"
 #include "kinex/summary.h"
+#include "kinex/uncertainty.h"
 #include "model/profile.h"
+#include "model/uncertainty.h"
 #include "python/src/cycle_data.h"
 #include "python/src/docs.h"
 #include "report/line_writer.h"
@@ -37,6 +39,18 @@ struct CycleHandle {
 };
 struct ResultHandle {
   std::shared_ptr<const EvaluatedData> data;
+};
+// A distribution with what it is of: the cycle at its own energies, and the
+// Monte Carlo's model or the ensemble's members.
+struct UncertaintyData {
+  std::shared_ptr<const EvaluatedData> central;
+  bool monte_carlo = true;
+  UncertaintyModel model;
+  std::vector<std::string> members;
+  Distribution d;
+};
+struct UncertaintyHandle {
+  std::shared_ptr<const UncertaintyData> data;
 };
 
 // --- errors -----------------------------------------------------------------
@@ -387,6 +401,132 @@ py::dict dict_of(const EvaluatedData& evaluated) {
                         evaluated.findings);
   if (source.from_table) doc = with_table(doc, source.table_file, source.table_row);
   return python_of(doc);
+}
+
+// --- uncertainty --------------------------------------------------------------
+
+// The sigma of every state from `sigma`: one number for all, a sequence in
+// the model's order (I0, TS1, I1, ..., TSn, the final state), or a mapping
+// from state names ("final" for the final state) to sigmas.
+std::vector<double> sigmas_of(const py::handle& sigma, const CycleData& data) {
+  const int64_t n = data.cycle.n;
+  const auto states = static_cast<std::size_t>(uncertainty_states(n));
+  SigmaSpec spec;
+  if (PyDict_Check(sigma.ptr())) {
+    for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(sigma)) {
+      if (!PyUnicode_Check(key.ptr())) {
+        throw py::type_error("sigma: the keys are state names, not " + described(key));
+      }
+      const std::string name = key.cast<std::string>();
+      spec.named.push_back({name, real_of(value, "sigma: " + name), 0});
+    }
+  } else if (PyUnicode_Check(sigma.ptr()) || !py::isinstance<py::iterable>(sigma)) {
+    spec.has_common = true;
+    spec.common = real_of(sigma, "sigma");
+  } else {
+    const std::vector<py::object> items = items_of(sigma, "sigma");
+    if (items.size() != states) {
+      throw py::value_error("sigma: " + std::to_string(items.size()) + " values for the " +
+                            std::to_string(states) + " states of a cycle of " + std::to_string(n) +
+                            " steps (I0, TS1, ..., TSn and the final state), or give one number "
+                            "or a dict {state: sigma}");
+    }
+    std::vector<double> list;
+    for (std::size_t s = 0; s < states; ++s) {
+      list.push_back(real_of(items[s], "sigma[" + std::to_string(s) + "]"));
+    }
+    return list;
+  }
+  std::vector<double> list;
+  std::string error;
+  if (!resolve_sigmas(spec, data.names, n, list, error)) {
+    throw py::value_error("sigma: " + error);
+  }
+  return list;
+}
+
+UncertaintyHandle uncertainty(const CycleHandle& cycle, const py::handle& sigma, int64_t samples,
+                              uint64_t seed, double correlation, double shared, uint64_t stream,
+                              int threads) {
+  auto data = std::make_shared<UncertaintyData>();
+  data->model.sigma = sigmas_of(sigma, *cycle.data);
+  data->model.samples = samples;
+  data->model.seed = seed;
+  data->model.correlation = correlation;
+  data->model.shared = shared;
+  data->model.stream = stream;
+  std::string error = check_uncertainty_model(data->model, cycle.data->cycle.n);
+  if (!error.empty()) throw py::value_error(error);
+  auto central = std::make_shared<EvaluatedData>();
+  Failure failure;
+  bool ok = false;
+  {
+    py::gil_scoped_release unlocked;
+    ok = evaluate_data(cycle.data, threads, *central, failure) &&
+         sample_uncertainty(cycle.data->cycle, data->model, threads, data->d, error);
+  }
+  if (!failure.message.empty()) raise_memory(failure);
+  if (!ok) throw py::value_error(error);
+  data->central = std::move(central);
+  return {std::move(data)};
+}
+
+UncertaintyHandle ensemble(const py::handle& given) {
+  std::vector<std::shared_ptr<const CycleData>> cycles;
+  for (const py::object& item : items_of(given, "cycles")) {
+    if (!py::isinstance<CycleHandle>(item)) {
+      throw py::type_error("cycles[" + std::to_string(cycles.size()) + "]: " + described(item) +
+                           " is not a kinex.Cycle");
+    }
+    cycles.push_back(item.cast<const CycleHandle&>().data);
+  }
+  if (cycles.empty()) throw py::value_error("cycles: an ensemble needs at least one member");
+  auto data = std::make_shared<UncertaintyData>();
+  data->monte_carlo = false;
+  std::vector<Cycle> members;
+  for (const auto& c : cycles) {
+    members.push_back(c->cycle);
+    data->members.push_back(c->from_table ? c->table_row.name : c->name);
+  }
+  auto central = std::make_shared<EvaluatedData>();
+  Failure failure;
+  std::string error;
+  bool ok = false;
+  {
+    py::gil_scoped_release unlocked;
+    ok = evaluate_data(cycles[0], 1, *central, failure) &&
+         ensemble_uncertainty(members, data->d, error);
+  }
+  if (!failure.message.empty()) raise_memory(failure);
+  if (!ok) throw py::value_error("cycles: " + error);
+  data->central = std::move(central);
+  return {std::move(data)};
+}
+
+UncertaintySource source_of(const UncertaintyData& u) {
+  return UncertaintySource{u.central->run.input_name, &u.central->run,
+                           u.monte_carlo ? &u.model : nullptr, u.members};
+}
+
+// The share of samples in which each state is the TDI (or TDTS), by name in
+// cycle order.
+py::dict probability_by_state(const UncertaintyData& u, bool tdi) {
+  const StateNames names = run_names(u.central->run);
+  const std::vector<double>& p = tdi ? u.d.TDI_probability : u.d.TDTS_probability;
+  py::dict dict;
+  for (std::size_t i = 1; i < p.size(); ++i) {
+    const auto step = static_cast<int64_t>(i);
+    std::string name = tdi ? tdi_state(names, step) : tdts_state(names, step);
+    if (dict.contains(py::str(name))) name += " (step " + std::to_string(i) + ")";
+    dict[py::str(name)] = p[i];
+  }
+  return dict;
+}
+
+py::array_t<int32_t> int_array(const std::vector<int32_t>& v) {
+  py::array_t<int32_t> array(static_cast<py::ssize_t>(v.size()));
+  std::copy(v.begin(), v.end(), array.mutable_data());
+  return array;
 }
 
 // --- pictures and scans -----------------------------------------------------
@@ -763,6 +903,117 @@ void bind(py::module_& m) {
           [](const ResultHandle& r) { return py::bytes(to_bytes(*r.data)); },
           [](const py::bytes& state) { return unpickled<ResultHandle, EvaluatedData>(state); }));
 
+  using U = const UncertaintyHandle&;
+  py::class_<UncertaintyHandle>(m, "Uncertainty", docs::kUncertainty)
+      .def_property_readonly(
+          "name", [](U u) { return u.data->central->run.input_name; }, "The cycle's name.")
+      .def_property_readonly(
+          "method", [](U u) { return u.data->monte_carlo ? "monte-carlo" : "ensemble"; },
+          "'monte-carlo', or 'ensemble' for kinex.ensemble().")
+      .def_property_readonly(
+          "samples", [](U u) { return u.data->d.samples; }, "The number of samples (members).")
+      .def_property_readonly(
+          "log10_tof",
+          [](U u) { return array_of(u.data->d.log10_TOF.data(), u.data->d.log10_TOF.size()); },
+          "Every sample's log10 TOF (1/s), in sample order.")
+      .def_property_readonly(
+          "tdi_steps", [](U u) { return int_array(u.data->d.TDI); },
+          "Every sample's TDI (step 1..n).")
+      .def_property_readonly(
+          "tdts_steps", [](U u) { return int_array(u.data->d.TDTS); },
+          "Every sample's TDTS (step 1..n).")
+      .def_property_readonly(
+          "median", [](U u) { return u.data->d.median; }, "The median of log10 TOF.")
+      .def_property_readonly(
+          "mean", [](U u) { return u.data->d.mean; }, "The mean of log10 TOF.")
+      .def_property_readonly(
+          "sd", [](U u) { return u.data->d.sd; }, "The sd of log10 TOF.")
+      .def_property_readonly(
+          "first_order_sd", [](U u) { return u.data->d.first_order_sd; },
+          "The sd of log10 TOF from the degrees of TOF control at the energies as given "
+          "(NaN for an ensemble).")
+      .def_property_readonly(
+          "interval_68", [](U u) { return std::make_pair(u.data->d.low68, u.data->d.high68); },
+          "The central 68 % of log10 TOF (15.87 % and 84.13 % quantiles).")
+      .def_property_readonly(
+          "interval_95", [](U u) { return std::make_pair(u.data->d.low95, u.data->d.high95); },
+          "The central 95 % of log10 TOF (2.5 % and 97.5 % quantiles).")
+      .def_property_readonly(
+          "central_log10_tof", [](U u) { return u.data->d.central_log10_TOF; },
+          "log10 TOF at the energies as given.")
+      .def_property_readonly(
+          "tdi_probability", [](U u) { return probability_by_state(*u.data, true); },
+          "How likely each intermediate is the TDI, {name: share}, in cycle order.")
+      .def_property_readonly(
+          "tdts_probability", [](U u) { return probability_by_state(*u.data, false); },
+          "How likely each transition state is the TDTS, {name: share}, in cycle order.")
+      .def_property_readonly(
+          "xtof_int_mean",
+          [](U u) {
+            return array_of(u.data->d.xtof_int_mean.data(), u.data->d.xtof_int_mean.size());
+          },
+          "The mean X_TOF of each intermediate (I0 first).")
+      .def_property_readonly(
+          "xtof_int_sd",
+          [](U u) { return array_of(u.data->d.xtof_int_sd.data(), u.data->d.xtof_int_sd.size()); },
+          "The sd of the X_TOF of each intermediate.")
+      .def_property_readonly(
+          "xtof_ts_mean",
+          [](U u) {
+            return per_step(u.data->d.xtof_ts_mean, nullptr, u.data->central->run.cycle.n);
+          },
+          "The mean X_TOF of each transition state (TS1 first).")
+      .def_property_readonly(
+          "xtof_ts_sd",
+          [](U u) { return per_step(u.data->d.xtof_ts_sd, nullptr, u.data->central->run.cycle.n); },
+          "The sd of the X_TOF of each transition state.")
+      .def_property_readonly(
+          "xtof_reactant_mean",
+          [](U u) {
+            return per_step(u.data->d.xtof_reac_mean, nullptr, u.data->central->run.cycle.n);
+          },
+          "The mean X_TOF of each step's reactant concentration (NaN where none).")
+      .def_property_readonly(
+          "xtof_reactant_sd",
+          [](U u) {
+            return per_step(u.data->d.xtof_reac_sd, nullptr, u.data->central->run.cycle.n);
+          },
+          "The sd of the X_TOF of each step's reactant concentration (NaN where none).")
+      .def_property_readonly(
+          "xtof_product_mean",
+          [](U u) {
+            return per_step(u.data->d.xtof_prod_mean, nullptr, u.data->central->run.cycle.n);
+          },
+          "The mean X_TOF of each step's product concentration (NaN where none).")
+      .def_property_readonly(
+          "xtof_product_sd",
+          [](U u) {
+            return per_step(u.data->d.xtof_prod_sd, nullptr, u.data->central->run.cycle.n);
+          },
+          "The sd of the X_TOF of each step's product concentration (NaN where none).")
+      .def_property_readonly(
+          "sigma",
+          [](U u) -> py::object {
+            if (!u.data->monte_carlo) return py::none();
+            return array_of(u.data->model.sigma.data(), u.data->model.sigma.size());
+          },
+          "The sigma of every state (I0, TS1, ..., TSn, the final state), None for an ensemble.")
+      .def(
+          "to_dict", [](U u) { return python_of(uncertainty_json(source_of(*u.data), u.data->d)); },
+          "to_dict() -> dict\n\nThe document of kinex uncertainty --json.")
+      .def(
+          "text", [](U u) { return uncertainty_text(source_of(*u.data), u.data->d); },
+          "text() -> str\n\nThe text of kinex uncertainty.")
+      .def("__repr__", [](U u) {
+        return "<kinex.Uncertainty " + described(py::str(u.data->central->run.input_name)) + ": " +
+               std::to_string(u.data->d.samples) + " samples, log10 TOF median " +
+               described(py::float_(u.data->d.median)) + ">";
+      });
+
+  m.def("_uncertainty", &uncertainty, py::arg("cycle"), py::arg("sigma"), py::arg("samples"),
+        py::arg("seed"), py::arg("correlation"), py::arg("shared"), py::arg("stream"),
+        py::arg("threads"));
+  m.def("ensemble", &ensemble, py::arg("cycles"), docs::kEnsemble);
   m.def("_read", &read_file, py::arg("path"));
   m.def("_read_table", &read_table_rows, py::arg("path"), py::arg("T"));
   m.def("evaluate_many", &evaluate_many, py::arg("cycles"), py::arg("threads") = 0,
