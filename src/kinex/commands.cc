@@ -517,6 +517,12 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
     err += "kinex plot: no cycle to draw\n";
     return kExitFailed;
   }
+  if (options.sigma > 0.0 && evaluated_runs.size() > 1) {
+    err += "kinex plot: --sigma draws the error bars of one cycle, and " +
+           std::to_string(evaluated_runs.size()) +
+           " are named; name one file (--row NAME for a table's row)\n";
+    return kExitFailed;
+  }
   const std::string svg =
       evaluated_runs.size() == 1
           ? render_profile_svg(runs.front(), source_name(sources.front()), options)
@@ -633,6 +639,24 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       ->type_name("PT");
   plot->add_option("--y-range", plot_y_range, "The energy axis in kcal/mol (--y-range=-10:30)")
       ->type_name("FROM:TO");
+  CLI::Option* plot_sigma =
+      plot->add_option("--sigma", plot_options.sigma,
+                       "Error bars of +-S kcal/mol on every state, and how likely each is TDI/TDTS")
+          ->check(CLI::PositiveNumber)
+          ->type_name("S");
+  plot->add_option("--samples", plot_options.sigma_samples,
+                   "With --sigma: the samples of the energies (default 10000)")
+      ->check(CLI::Range(int64_t{1}, kMaxUncertaintySamples))
+      ->needs(plot_sigma)
+      ->type_name("N");
+  plot->add_option("--seed", plot_options.sigma_seed, "With --sigma: the seed (default 0)")
+      ->needs(plot_sigma)
+      ->type_name("K");
+  plot->add_option("--correlation", plot_options.sigma_correlation,
+                   "With --sigma: the share of each state's variance common to all (default 0)")
+      ->check(CLI::Range(0.0, 1.0))
+      ->needs(plot_sigma)
+      ->type_name("RHO");
   plot->add_flag(kStrictFlag, strict, strict_help);
   plot->add_option("--row", tables.row, row_help)->type_name("NAME");
   plot->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");

@@ -5,6 +5,7 @@
 // control of every state as the shade of its bar.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,14 @@ struct PlotOptions {
   bool has_y_range = false;  // the energy axis from y_from to y_to (kcal/mol)
   double y_from = 0.0;
   double y_to = 0.0;
+  // Above 0: error bars of +-sigma (kcal/mol) on every state, and how likely
+  // each state is the TDI and the TDTS from a Monte Carlo over the energies
+  // (model/uncertainty.h) with these samples, seed and correlation. One
+  // cycle only.
+  double sigma = 0.0;
+  int64_t sigma_samples = 10000;
+  uint64_t sigma_seed = 0;
+  double sigma_correlation = 0.0;
 };
 
 // The default widest picture (px): a longer cycle gets narrower columns,

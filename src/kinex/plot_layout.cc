@@ -105,8 +105,9 @@ void energy_range(const std::vector<State>& states, double level, Layout& L) {
   double lo = INFINITY, hi = -INFINITY;
   for (const State& s : states) {
     if (!finite(s)) continue;
-    lo = std::min(lo, s.energy);
-    hi = std::max(hi, s.energy);
+    const double bar = std::isfinite(s.sigma) ? s.sigma : 0.0;  // the error bar's half
+    lo = std::min(lo, s.energy - bar);
+    hi = std::max(hi, s.energy + bar);
   }
   if (std::isfinite(level)) lo = std::min(lo, level), hi = std::max(hi, level);
   if (lo > hi) lo = hi = 0.0;
@@ -138,6 +139,10 @@ void fit_scale(const std::vector<State>& states, double level, bool whole_range,
       const double u = unit(L, s.energy);
       up = std::max(up, u * S + s.above_extent);
       down = std::max(down, s.below_extent - u * S);
+      if (s.sigma > 0.0) {  // the error bar's ends
+        up = std::max(up, unit(L, s.energy + s.sigma) * S);
+        down = std::max(down, -unit(L, s.energy - s.sigma) * S);
+      }
     }
     return up + down;
   };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string_view>
 
 #include "kinex/plot_text.h"
@@ -213,7 +214,7 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
         "concentration c leaves it.");
   }
   if (non_finite) t.notes.push_back("States with a non-finite energy are listed under the axis.");
-  if (!span.effective_shown) t.effective_note = t.notes.size();
+  if (!span.effective_shown) t.effective_note = kNoNote;
   return t;
 }
 
@@ -266,6 +267,60 @@ Scene make_scene(const Run& run, const std::string& file_name) {
   make_labels(run, scene.span, scene.states);
   scene.texts = make_texts(run, file_name, scene.span, scene.states);
   return scene;
+}
+
+namespace {
+
+std::string percent_text(double p) {
+  if (p >= 0.995) return "100 %";
+  char text[16];
+  std::snprintf(text, sizeof text, "%.0f %%", 100.0 * p);
+  return text;
+}
+
+}  // namespace
+
+void add_uncertainty(const Run& run, const StateUncertainty& u, Scene& scene) {
+  const int64_t n = run.cycle.n;
+  if (static_cast<int64_t>(u.sigma.size()) != 2 * n + 1) return;
+  const bool known = static_cast<int64_t>(u.TDI_probability.size()) == n + 1 &&
+                     static_cast<int64_t>(u.TDTS_probability.size()) == n + 1;
+  const auto largest = [](const std::vector<double>& p) {
+    return p.empty() ? 0.0 : *std::max_element(p.begin() + 1, p.end());
+  };
+  const double top_tdi = known ? largest(u.TDI_probability) : 0.0;
+  const double top_tdts = known ? largest(u.TDTS_probability) : 0.0;
+  for (State& s : scene.states) {
+    const bool final_state = !s.transition && s.id == "int-0-next";
+    const int64_t model_state = s.transition ? 2 * s.index - 1 : final_state ? 2 * n : 2 * s.index;
+    if (model_state < 0 || model_state > 2 * n) continue;
+    s.sigma = u.sigma[static_cast<std::size_t>(model_state)];
+    if (!known || s.faded || final_state || !finite(s)) continue;
+    const int64_t step = s.transition ? s.index : s.index + 1;
+    const double p =
+        (s.transition ? u.TDTS_probability : u.TDI_probability)[static_cast<std::size_t>(step)];
+    if (!(p >= 0.005)) continue;
+    const bool likeliest = p == (s.transition ? top_tdts : top_tdi);
+    Label label{std::string(s.transition ? "P(TDTS) " : "P(TDI) ") + percent_text(p), kSmallSize,
+                likeliest, "probability", likeliest ? kHighlight : kTextColour};
+    // Outermost under the bar with the name and the marks; the TDTS keeps
+    // all its labels on one side.
+    (s.below.empty() ? s.above : s.below).push_back(label);
+  }
+  std::string note = "Error bars: \u00b1\u03c3 of each state's Gibbs energy (";
+  bool same = true;
+  for (double x : u.sigma) same = same && x == u.sigma[0];
+  note += same ? "\u03c3 = " + energy_text(u.sigma[0]) + " kcal/mol for every state"
+               : std::string("\u03c3 per state");
+  if (known) {
+    note += "). P(TDI), P(TDTS): the share of " + std::to_string(u.samples) +
+            " samples of the energies (correlation " + energy_text(u.correlation) + ", seed " +
+            std::to_string(u.seed) +
+            ") in which the state is the TDI or the TDTS; shown from 0.5 %.";
+  } else {
+    note += "). " + u.reason;
+  }
+  scene.texts.notes.push_back(note);
 }
 
 }  // namespace kinex::plot

@@ -63,8 +63,9 @@ struct State {
   double energy = 0.0;
   double xtof = 0.0;
   bool transition = false;
-  bool faded = false;        // drawn only to reach the TDTS of the next turn
-  bool off_range = false;    // outside the energy range asked for: listed under the plot
+  bool faded = false;      // drawn only to reach the TDTS of the next turn
+  bool off_range = false;  // outside the energy range asked for: listed under the plot
+  double sigma = 0.0;      // kcal/mol: an error bar from energy - sigma to energy + sigma; 0: none
   std::vector<Label> above;  // from the bar outwards
   std::vector<Label> below;
   // Filled by the layout.
@@ -94,6 +95,8 @@ struct Span {
   bool effective_shown = false;
 };
 
+inline constexpr std::size_t kNoNote = static_cast<std::size_t>(-1);
+
 struct Texts {
   Label title;
   std::vector<Piece> figures;  // temperature, TOF and spans, in one line
@@ -106,8 +109,8 @@ struct Texts {
   std::vector<Piece> effective_label;
   std::vector<std::string> notes;  // paragraphs under the plot, not yet wrapped
   // The note on the effective span's dashed arrow, an index into `notes`;
-  // notes.size() when there is none. Left out where the arrow is not drawn.
-  std::size_t effective_note = 0;
+  // kNoNote when there is none. Left out where the arrow is not drawn.
+  std::size_t effective_note = kNoNote;
 };
 
 // The TOF as the picture writes it: the report's TOF with kTofDecimals; when
@@ -139,5 +142,24 @@ struct Scene {
 // when it is shown, the effective span; the warning is set exactly when
 // needs_driving_force_warning holds for the profile.
 Scene make_scene(const Run& run, const std::string& file_name);
+
+// What the picture shows of the uncertainty of the energies: the sigma of
+// every state (the model's order: I0, TS1, I1, ..., TSn, the final state)
+// and how likely each intermediate is the TDI and each transition state the
+// TDTS (1..n, index 0 unused; empty: not known, with `reason` saying why).
+struct StateUncertainty {
+  std::vector<double> sigma;
+  std::vector<double> TDI_probability, TDTS_probability;
+  int64_t samples = 0;
+  uint64_t seed = 0;
+  double correlation = 0.0;
+  std::string reason;
+};
+
+// Error bars on every state of `scene` (of `run`), its next turn's
+// included, the probabilities as labels at the states of the first turn
+// where they are at least 0.5 % ("P(TDI) 93 %", the likeliest in the
+// highlight colour), and a note saying what both are.
+void add_uncertainty(const Run& run, const StateUncertainty& u, Scene& scene);
 
 }  // namespace kinex::plot

@@ -49,6 +49,9 @@ inline constexpr const char* kProductColour = "#7b3294";
 inline constexpr const char* kNextTurnColour = "#6b6b6b";
 inline constexpr const char* kLegendColour = "#333";
 inline constexpr const char* kWarningColour = "#b34700";
+inline constexpr const char* kErrorBarColour = "#555";
+inline constexpr double kErrorBarInset = 4.0;  // px from the bar's left end
+inline constexpr double kErrorBarCap = 3.0;    // px, half the width of its caps
 
 // Bars: thickness and colour follow the degree of TOF control, from 0 to 1.
 inline constexpr double kThinnestBar = 2.5;       // px at degree 0

@@ -1,5 +1,6 @@
 #include "kinex/plot_svg.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -183,6 +184,14 @@ void write_axes(Svg& svg, const Layout& L) {
   svg.out += "</g>\n";
 }
 
+// How far x lies from the span's arrows (infinite without them).
+double clearance(double x, const SpanDrawing& d) {
+  double gap = INFINITY;
+  if (d.drawn) gap = std::min(gap, std::fabs(x - d.x));
+  if (d.effective_drawn) gap = std::min(gap, std::fabs(x - d.effective_x));
+  return gap;
+}
+
 // Connectors, the span's guide, then each state's bar and labels in a group
 // of its own.
 void write_states(Svg& svg, const std::vector<State>& states, const Layout& L,
@@ -211,6 +220,21 @@ void write_states(Svg& svg, const std::vector<State>& states, const Layout& L,
                "class=\"bar\" stroke=\"" + shade(s.xtof) + "\" stroke-width=\"" +
                    num(thickness(s.xtof)) + "\"" +
                    (s.faded ? std::string(" stroke-opacity=\"") + kFadedOpacity + "\"" : ""));
+    }
+    if (finite(s) && s.sigma > 0.0) {
+      // The error bar, at the left end of the bar, or the right where the
+      // span's arrows run through its column near the left; clear of the
+      // labels centred on it, with caps at both ends.
+      const double left = s.x - L.bar / 2 + kErrorBarInset;
+      const double right = s.x + L.bar / 2 - kErrorBarInset;
+      const bool crowded = clearance(s.x, d) < L.bar;
+      const double x = crowded && clearance(right, d) > clearance(left, d) ? right : left;
+      const double top = to_y(L, s.energy + s.sigma), bottom = to_y(L, s.energy - s.sigma);
+      const std::string style = std::string("class=\"error-bar\" stroke=\"") + kErrorBarColour +
+                                "\" stroke-width=\"1.2\"";
+      svg.line(x, top, x, bottom, style);
+      svg.line(x - kErrorBarCap, top, x + kErrorBarCap, top, style);
+      svg.line(x - kErrorBarCap, bottom, x + kErrorBarCap, bottom, style);
     }
     // Upright labels read upwards from the edge of their box nearest the bar.
     std::size_t k = 0;

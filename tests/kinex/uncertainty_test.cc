@@ -193,3 +193,90 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace kinex
+
+namespace kinex {
+namespace {
+
+using namespace cycle_files;
+
+// Each state's bar and error bar as the picture draws them, and the texts
+// of the probability labels.
+const char kErrorBars[] = R"(
+import json, sys, xml.etree.ElementTree as ET
+ns = {"s": "http://www.w3.org/2000/svg"}
+root = ET.parse(sys.argv[1]).getroot()
+states = {}
+for g in root.iter("{http://www.w3.org/2000/svg}g"):
+    if "state" not in g.get("class", ""):
+        continue
+    bar = [l for l in g.findall("s:line", ns) if l.get("class") == "bar"]
+    err = [l for l in g.findall("s:line", ns) if l.get("class") == "error-bar"]
+    texts = ["".join(t.itertext()) for t in g.findall("s:text", ns)]
+    states[g.get("id")] = {
+        "bar": [float(bar[0].get("y1")), float(bar[0].get("x1")), float(bar[0].get("x2"))] if bar else None,
+        "error": [[float(l.get(k)) for k in ("x1", "y1", "x2", "y2")] for l in err],
+        "probabilities": [t for t in texts if t.startswith("P(")],
+    }
+print(json.dumps(states))
+)";
+
+TEST(UncertaintyPlot, ErrorBarsOfSigmaAndTheSampledProbabilities) {
+  const std::string file = kExamples + "/tdts_switch.txt";
+  const test::Outcome o =
+      kinex_run({"plot", file, "--sigma", "2", "--samples", "4000", "--seed", "3"});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  const nlohmann::json states = python_on_picture(kErrorBars, o.out);
+
+  kinex::Run run;
+  ASSERT_TRUE(kinex_evaluation(file, run));
+  UncertaintyModel model;
+  model.sigma.assign(5, 2.0);
+  model.samples = 4000;
+  model.seed = 3;
+  Distribution d;
+  std::string error;
+  ASSERT_TRUE(sample_uncertainty(run.cycle, model, 1, d, error)) << error;
+
+  double length = -1.0;  // of every error bar alike: 2 sigma at one scale
+  for (const auto& [id, s] : states.items()) {
+    SCOPED_TRACE(id);
+    ASSERT_FALSE(s["bar"].is_null());
+    ASSERT_EQ(s["error"].size(), 3u);  // the bar and its two caps
+    const auto& v = s["error"][0];
+    const double bar_y = s["bar"][0], left = s["bar"][1], right = s["bar"][2];
+    EXPECT_DOUBLE_EQ(v[0].get<double>(), v[2].get<double>());  // upright
+    EXPECT_GT(v[0].get<double>(), left);
+    EXPECT_LT(v[0].get<double>(), right);
+    const double top = v[1], bottom = v[3];
+    EXPECT_NEAR(bar_y - top, bottom - bar_y, 0.02);  // centred on the bar
+    if (length < 0) length = bottom - top;
+    EXPECT_NEAR(bottom - top, length, 0.02);
+  }
+  const auto percent = [](double p) {
+    return std::to_string(static_cast<int>(std::lround(100.0 * p))) + " %";
+  };
+  const std::vector<std::string> tdi_labels = states["int-0"]["probabilities"];
+  const std::vector<std::string> tdts_labels = states["ts-2"]["probabilities"];
+  EXPECT_EQ(tdi_labels, std::vector<std::string>{"P(TDI) " + percent(d.TDI_probability[1])});
+  EXPECT_EQ(tdts_labels, std::vector<std::string>{"P(TDTS) " + percent(d.TDTS_probability[2])});
+  EXPECT_TRUE(states["int-0-next"]["probabilities"].empty());
+  EXPECT_NE(o.out.find("share of 4000 samples"), std::string::npos);
+
+  // Without --sigma nothing of it.
+  const test::Outcome plain = kinex_run({"plot", file});
+  EXPECT_EQ(plain.out.find("error-bar"), std::string::npos);
+  EXPECT_EQ(plain.out.find("P(TD"), std::string::npos);
+}
+
+TEST(UncertaintyPlot, TheSamplingOptionsGoWithOneCycleAndASigma) {
+  const std::string file = kExamples + "/three_step.txt";
+  const test::Outcome alone = kinex_run({"plot", file, "--samples", "100"});
+  EXPECT_EQ(alone.status, kExitFailed);
+  EXPECT_NE(alone.err.find("--sigma"), std::string::npos) << alone.err;
+  const test::Outcome two = kinex_run({"plot", file, file, "--sigma", "1"});
+  EXPECT_EQ(two.status, kExitFailed);
+  EXPECT_NE(two.err.find("one cycle"), std::string::npos) << two.err;
+}
+
+}  // namespace
+}  // namespace kinex

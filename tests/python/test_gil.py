@@ -71,19 +71,27 @@ def timed(work, threads):
     return time.perf_counter() - start
 
 
-@pytest.mark.parametrize("call", list(CALLS))
+# The same work, on the same cycle as the yardstick below.
+WORK = {
+    "evaluate": lambda cycle: [cycle.evaluate(threads=1) for _ in range(4)],
+    "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 4, threads=1),
+    "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, [280.0, 290.0, 300.0, 310.0]),
+}
+
+
+@pytest.mark.parametrize("call", list(WORK))
 def test_two_threads_finish_faster_than_one_after_the_other(call):
     cycle = big_cycle()
-    CALLS[call](cycle)  # warm up
+    WORK[call](cycle)  # warm up
 
     def work():
-        CALLS[call](cycle)
+        WORK[call](cycle)
 
-    def internal():  # the same work on two threads of the library itself
-        kinex.evaluate_many([cycle] * 10, threads=2)
+    def internal():  # as much work on two threads of the library itself
+        kinex.evaluate_many([cycle] * 8, threads=2)
 
     def internal_serial():
-        kinex.evaluate_many([cycle] * 10, threads=1)
+        kinex.evaluate_many([cycle] * 8, threads=1)
 
     # Two Python threads against one thread twice; as a yardstick, what two
     # threads of the library gain on this machine now (about 0.5 with a
@@ -95,6 +103,6 @@ def test_two_threads_finish_faster_than_one_after_the_other(call):
         yardstick = timed(internal, 1) / timed(internal_serial, 1)
         ratio = timed(work, 2) / (timed(work, 1) + timed(work, 1))
         ratios.append((ratio, yardstick))
-        if ratio < 0.8 or ratio < yardstick + 0.15:
+        if ratio < 0.8 or ratio < yardstick + 0.2:
             break
-    assert any(r < 0.8 or r < y + 0.15 for r, y in ratios), ratios
+    assert any(r < 0.8 or r < y + 0.2 for r, y in ratios), ratios
