@@ -261,7 +261,7 @@ def to_dataframe(results) -> "pandas.DataFrame":
     return frame
 
 
-def _uncertainty(self, sigma, samples: int = 10000, seed: int = 0, correlation: float = 0.0,
+def _uncertainty(self, sigma=None, samples: int = 10000, seed: int = 0, correlation: float = 0.0,
                  threads: int = 0) -> Uncertainty:
     """The uncertainty of the energies carried into the TOF, TDI, TDTS and
     every X_TOF: a Monte Carlo of `samples` samples of the energies, each
@@ -271,7 +271,7 @@ def _uncertainty(self, sigma, samples: int = 10000, seed: int = 0, correlation: 
         state; a sequence of 2n+1 in the order I0, TS1, I1, ..., TSn and the
         final state (I0 of the next turn, whose error and I0's move DeltaG);
         or a dict {state name: sigma} naming every state ("final" for the
-        final state).
+        final state); None: those of the table row's sigma columns.
     correlation: RHO in 0..1, the share of each state's variance common to
         all states (1 with equal sigmas: one shift of the whole profile).
     seed: the same seed gives the same numbers, bit for bit, on any number

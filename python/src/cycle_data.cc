@@ -31,7 +31,7 @@ bool evaluate_data(const std::shared_ptr<const CycleData>& data, int threads,
 
 namespace {
 
-constexpr const char kMagic[] = "KINEXPY1";
+constexpr const char kMagic[] = "KINEXPY2";
 
 // Plain values appended as their bytes; sizes before sequences.
 class Writer {
@@ -158,6 +158,7 @@ void cycle_fields(Archive& a, D& d) {
   a(c.has_reac), a(c.has_prod);
   a(d.names.intermediate), a(d.names.transition), a(d.names.final_state);
   vector_of(a, d.descriptors, [](Archive& b, auto& x) { b(x.name), b(x.value); });
+  vector_of(a, d.sigmas, [](Archive& b, auto& x) { b(x.state), b(x.sigma); });
   vector_of(a, d.notes.warnings, [](Archive& b, auto& w) { warning_fields(b, w); });
   auto& l = d.notes.lines;
   a(l.T), a(l.n), a(l.DeltaG), a(l.step);

@@ -20,7 +20,8 @@ struct CycleData {
   Cycle cycle;
   StateNames names;  // empty: I0.., TS1..
   std::vector<Descriptor> descriptors;
-  ReadNotes notes;  // the reader's warnings and lines (empty but for input files)
+  std::vector<StateSigma> sigmas;  // a table row's sigma columns
+  ReadNotes notes;                 // the reader's warnings and lines (empty but for input files)
   bool from_table = false;
   std::string table_file;  // from_table: the table and its row
   TableRow table_row;      // from_table: row, name and descriptors (the cycle not kept)

@@ -265,6 +265,7 @@ py::list read_table_rows(const std::string& path, double T) {
     data->cycle = std::move(row.cycle);
     data->names = std::move(row.names);
     data->descriptors = row.descriptors;
+    data->sigmas = row.sigmas;
     data->from_table = true;
     data->table_file = path;
     data->table_row.row = row.row;
@@ -412,7 +413,21 @@ std::vector<double> sigmas_of(const py::handle& sigma, const CycleData& data) {
   const int64_t n = data.cycle.n;
   const auto states = static_cast<std::size_t>(uncertainty_states(n));
   SigmaSpec spec;
-  if (PyDict_Check(sigma.ptr())) {
+  if (sigma.is_none()) {
+    if (data.sigmas.empty()) {
+      throw py::value_error(
+          "sigma: give the sigmas (kcal/mol): one number, one per state, or a dict; only a "
+          "table's row with sigma columns has its own");
+    }
+    for (const StateSigma& s : data.sigmas) {
+      if (s.state.empty()) {
+        spec.has_common = true;
+        spec.common = s.sigma;
+      } else {
+        spec.named.push_back({s.state, s.sigma, 0});
+      }
+    }
+  } else if (PyDict_Check(sigma.ptr())) {
     for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(sigma)) {
       if (!PyUnicode_Check(key.ptr())) {
         throw py::type_error("sigma: the keys are state names, not " + described(key));

@@ -93,14 +93,38 @@ enum class Kind {
   temperature,
   reactant,
   product,
-  descriptor
+  descriptor,
+  sigma
 };
 
 struct Column {
   Kind kind = Kind::state;
   std::string header;
-  int64_t step = 0;  // reactant / product: the step
+  int64_t step = 0;   // reactant / product: the step
+  std::string state;  // sigma: the state it is of; empty: of every state
 };
+
+// A sigma column's header: "sigma" or "\u03c3" (every state), or either
+// followed by a state's name in parentheses, "sigma(TS1)" (blanks allowed
+// before the parenthesis). Only these: "sigma-complex" names a state.
+bool sigma_header(const std::string& header, std::string& state) {
+  std::string rest;
+  if (report::ascii_lower(header.substr(0, 5)) == "sigma") {
+    rest = header.substr(5);
+  } else if (header.compare(0, 2, "\xcf\x83") == 0) {
+    rest = header.substr(2);
+  } else {
+    return false;
+  }
+  const std::size_t open = rest.find_first_not_of(' ');
+  if (open == std::string::npos) {
+    state.clear();
+    return true;
+  }
+  if (rest[open] != '(' || rest.back() != ')' || rest.size() - open < 3) return false;
+  state = trimmed(rest.substr(open + 1, rest.size() - open - 2));
+  return !state.empty();
+}
 
 // "[Rk]" / "[Pk]" (R, P any case): k, else 0.
 int64_t concentration_step(const std::string& header, char letter) {
@@ -116,7 +140,7 @@ int64_t concentration_step(const std::string& header, char letter) {
 Column classify(const std::string& raw) {
   const std::string header = trimmed(raw);
   const std::string low = report::ascii_lower(header);
-  Column column{Kind::state, header, 0};
+  Column column{Kind::state, header, 0, {}};
   std::string unit_free = low;  // "t/k", "t (k)", "temperature [k]" -> the name alone
   unit_free.erase(std::remove(unit_free.begin(), unit_free.end(), ' '), unit_free.end());
   for (const char* unit : {"/k", "(k)", "[k]"}) {
@@ -127,6 +151,8 @@ Column classify(const std::string& raw) {
   }
   if (unit_free == "t" || unit_free == "temperature") {
     column.kind = Kind::temperature;
+  } else if (sigma_header(header, column.state)) {
+    column.kind = Kind::sigma;
   } else if (low.find("descriptor") != std::string::npos) {
     column.kind = Kind::descriptor;
   } else if ((column.step = concentration_step(header, 'r')) > 0) {
@@ -214,7 +240,7 @@ bool read_header(const std::string& path, const Record& header, Layout& layout, 
                     place);
     return false;
   }
-  layout.columns.push_back(Column{Kind::name, trimmed(header.cells[0]), 0});
+  layout.columns.push_back(Column{Kind::name, trimmed(header.cells[0]), 0, {}});
   for (std::size_t c = 1; c < header.cells.size(); ++c) {
     Column column = classify(header.cells[c]);
     if (column.header.empty()) return fail(c, "the column has no header");
@@ -258,6 +284,18 @@ bool read_header(const std::string& path, const Record& header, Layout& layout, 
   }
   for (std::size_t k = 0; k + 1 < layout.states.size(); ++k) {
     if (layout.columns[layout.states[k]].kind == Kind::state) ++layout.n;
+  }
+  for (std::size_t c = 1; c < layout.columns.size(); ++c) {
+    const Column& column = layout.columns[c];
+    if (column.kind != Kind::sigma || column.state.empty() || column.state == "final") continue;
+    const bool named = std::any_of(layout.states.begin(), layout.states.end(), [&](std::size_t s) {
+      return layout.columns[s].header == column.state && layout.columns[s].kind != Kind::deltaG;
+    });
+    if (!named) {
+      return fail(c, quoted_header(column.header) + " is of " + quoted_header(column.state) +
+                         ", which is no state column of the table (the final state also as "
+                         "\"final\")");
+    }
   }
   std::vector<bool> seen_r(static_cast<std::size_t>(layout.n) + 1, false);
   std::vector<bool> seen_p(seen_r);
@@ -386,6 +424,15 @@ bool read_row(const std::string& path, const Layout& layout, const Record& recor
       const std::optional<double> d = value(c, "the descriptor " + quoted_header(column.header));
       if (!d) return fail(c, reason);
       row.descriptors.push_back(Descriptor{column.header, *d});
+    } else if (column.kind == Kind::sigma) {
+      if (cell.empty()) continue;
+      const std::optional<double> sigma = value(c, "the sigma " + quoted_header(column.header));
+      if (!sigma) return fail(c, reason + " (kcal/mol)");
+      if (!(*sigma >= 0.0)) {
+        return fail(c, "the sigma " + quoted_header(column.header) + " is " + cell +
+                           "; a sigma is at least 0 (kcal/mol)");
+      }
+      row.sigmas.push_back(StateSigma{column.state, *sigma});
     }
   }
   row.ok = true;

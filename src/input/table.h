@@ -23,6 +23,14 @@
 
 namespace kinex {
 
+// The sigma of a state's Gibbs energy (kcal/mol) from a table's column
+// "sigma(NAME)" or "\u03c3(NAME)", the state named by its header; from a
+// column "sigma" or "\u03c3" every state's (`state` empty).
+struct StateSigma {
+  std::string state;
+  double sigma = 0.0;
+};
+
 // One row of a table, read.
 struct TableRow {
   int64_t row = 0;                      // the 1-based line of the file on which the row begins
@@ -33,6 +41,7 @@ struct TableRow {
   Cycle cycle;                          // arrays sized as the reader's, 1.0 where no concentration
   StateNames names;                     // from the header; implied transition states "TS(A->B)"
   std::vector<Descriptor> descriptors;  // those of the row's non-empty cells
+  std::vector<StateSigma> sigmas;       // those of the row's non-empty sigma cells
 };
 
 // Whether `path` names a table: it ends in ".csv" or ".tsv" (any case).

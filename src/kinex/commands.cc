@@ -1,6 +1,7 @@
 #include "kinex/commands.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -774,10 +775,14 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     return command_csv(files, for_spreadsheet, strictness, out, err, progress, tables);
   if (uncertainty->parsed()) {
     uncertainty_options.sigmas.has_common = common_sigma->count() > 0;
-    if (!uncertainty_options.ensemble && common_sigma->count() == 0 && sigma_pairs->count() == 0) {
+    const bool any_table =
+        std::any_of(uncertainty_files.begin(), uncertainty_files.end(), is_table_name);
+    if (!uncertainty_options.ensemble && common_sigma->count() == 0 && sigma_pairs->count() == 0 &&
+        !any_table) {
       err +=
           "kinex uncertainty: --sigma S or --sigmas FILE is needed (the errors of the "
-          "energies, kcal/mol), or --ensemble\nRun with --help for more information.\n";
+          "energies, kcal/mol; a table may give them in sigma columns), or --ensemble\n"
+          "Run with --help for more information.\n";
       return kExitFailed;
     }
     std::string problem;

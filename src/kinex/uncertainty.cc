@@ -430,6 +430,24 @@ void write_one(const UncertaintyOptions& options, const UncertaintySource& sourc
   }
 }
 
+// The sigmas of a table's row over those of the command line: its column
+// "sigma" replaces --sigma, its "sigma(NAME)" columns give the states the
+// file of pairs does not.
+SigmaSpec with_table_sigmas(const SigmaSpec& given, const Source& source) {
+  SigmaSpec spec = given;
+  if (!source.from_table) return spec;
+  for (const StateSigma& s : source.row.sigmas) {
+    if (s.state.empty()) {
+      spec.has_common = true;
+      spec.common = s.sigma;
+    } else if (std::none_of(spec.named.begin(), spec.named.end(),
+                            [&](const SigmaSpec::Named& n) { return n.name == s.state; })) {
+      spec.named.push_back({s.state, s.sigma, 0});
+    }
+  }
+  return spec;
+}
+
 // The central run of `source`: read and evaluated at its own energies.
 bool central_run(const Source& source, Run& run, std::string& err) {
   Failure failure;
@@ -505,13 +523,14 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
         continue;
       }
       const std::string name = source_name(sources[k]);
+      const SigmaSpec sigmas = with_table_sigmas(options.sigmas, sources[k]);
       UncertaintyModel model;
       model.samples = options.samples;
       model.seed = options.seed;
       model.correlation = options.correlation;
       std::string reason;
       Distribution d;
-      if (!resolve_sigmas(options.sigmas, run.names, run.cycle.n, model.sigma, reason)) {
+      if (!resolve_sigmas(sigmas, run.names, run.cycle.n, model.sigma, reason)) {
         reason += ": give --sigma S for every state without one of its own";
         if (!options.sigmas.file.empty()) {
           reason += ", or list them in " + report::shown_name(options.sigmas.file);

@@ -336,3 +336,59 @@ TEST(Table, NamesEndingInCsvOrTsvAreTables) {
 
 }  // namespace
 }  // namespace kinex
+
+namespace kinex {
+namespace {
+
+// Sigma columns: the uncertainty of the energies, per row, never taken for
+// states; a state may still be called "sigma-complex".
+TEST(TableSigmas, ColumnsGiveEachRowsSigmasAndAreNoStates) {
+  const std::vector<TableRow> rows = good_rows(
+      "name,I0,TS1,sigma-complex,TS2,Product,sigma,sigma(TS2),\xcf\x83 (final)\n"
+      "A,0,15,-5,20,-10,1.5,2.5,0\n"
+      "B,0,15,-5,20,-10,,3,\n");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].cycle.n, 2);
+  EXPECT_EQ(rows[0].names.intermediate, (std::vector<std::string>{"I0", "sigma-complex"}));
+  ASSERT_EQ(rows[0].sigmas.size(), 3u);
+  EXPECT_EQ(rows[0].sigmas[0].state, "");
+  EXPECT_EQ(rows[0].sigmas[0].sigma, 1.5);
+  EXPECT_EQ(rows[0].sigmas[1].state, "TS2");
+  EXPECT_EQ(rows[0].sigmas[2].state, "final");
+  EXPECT_EQ(rows[0].sigmas[2].sigma, 0.0);
+  ASSERT_EQ(rows[1].sigmas.size(), 1u);  // empty cells give none
+  EXPECT_EQ(rows[1].sigmas[0].sigma, 3.0);
+}
+
+struct BadSigma {
+  const char* label;
+  std::string text;
+  std::string diagnostic;
+};
+
+class TableSigmaErrors : public ::testing::TestWithParam<BadSigma> {};
+
+TEST_P(TableSigmaErrors, AreNamedByRowAndColumn) {
+  std::vector<TableRow> rows;
+  std::string error;
+  const bool read = parse_table("t.csv", GetParam().text, 298.15, rows, error);
+  if (read) {
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_FALSE(rows[0].ok);
+    error = rows[0].error;
+  }
+  EXPECT_EQ(error.substr(0, GetParam().diagnostic.size()), GetParam().diagnostic) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TableSigmaErrors,
+    ::testing::Values(BadSigma{"of_no_state", "name,I0,TS1,Product,sigma(TS9)\nA,0,10,-5,1\n",
+                               "t.csv:1:5: \"sigma(TS9)\" is of \"TS9\", which is no state column"},
+                      BadSigma{"negative", "name,I0,TS1,Product,sigma\nA,0,10,-5,-1\n",
+                               "t.csv:2:5: the sigma \"sigma\" is -1; a sigma is at least 0"},
+                      BadSigma{"not_a_number", "name,I0,TS1,Product,sigma(TS1)\nA,0,10,-5,abc\n",
+                               "t.csv:2:5: the sigma \"sigma(TS1)\""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace kinex

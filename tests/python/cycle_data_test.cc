@@ -26,6 +26,7 @@ std::shared_ptr<const CycleData> full_cycle() {
   data->names.transition = {"", "TS-OA", "TS2", "TS-RE"};
   data->names.final_state = "Product";
   data->descriptors = {{"Descriptor dG(O*)", -1.2}};
+  data->sigmas = {{"", 1.5}, {"TS-OA", 2.0}};
   data->notes.warnings = {{"leftover-values", 3, "a value is left over", "0 1 2\n    ^\n"}};
   data->notes.lines = {1, 2, 6, {0, 3, 4, 5}};
   data->from_table = true;

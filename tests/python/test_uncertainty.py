@@ -96,3 +96,26 @@ def test_an_ensemble_is_its_members_evaluated_one_by_one(tmp_path):
         kinex.ensemble([members[0], hot])
     with pytest.raises(ValueError, match="at least one"):
         kinex.ensemble([])
+
+
+def test_a_tables_sigma_columns_are_its_rows_own(tmp_path):
+    table = tmp_path / "with_sigmas.csv"
+    table.write_text("name,I0,TS1,I1,TS2,Product,sigma,sigma(TS2)\n"
+                     "A,0,15.2,-5.1,20.3,-10,1.0,2.5\n")
+    cycle = kinex.read_table(table)[0]
+    own = cycle.uncertainty(samples=500, seed=2)
+    assert list(own.sigma) == [1.0, 1.0, 1.0, 2.5, 1.0]
+    assert np.array_equal(own.log10_tof, cycle.uncertainty([1.0, 1.0, 1.0, 2.5, 1.0],
+                                                           samples=500, seed=2).log10_tof)
+    import pickle
+    again = pickle.loads(pickle.dumps(cycle)).uncertainty(samples=500, seed=2)
+    assert np.array_equal(again.log10_tof, own.log10_tof)
+    # The command line: the row's column replaces --sigma, a file of pairs
+    # names states first.
+    pairs = tmp_path / "pairs.txt"
+    pairs.write_text("TS2 0.5\n")
+    doc = json.loads(run(KINEX_TOOL, "uncertainty", table, "--sigma", "9", "--sigmas", pairs,
+                         "--samples", "100", "--json").stdout)
+    assert doc[0]["sigma"] == {"I0": 1.0, "TS1": 1.0, "I1": 1.0, "TS2": 0.5, "Product": 1.0}
+    with pytest.raises(ValueError, match="only a table's row with sigma columns"):
+        kinex.read(THREE).uncertainty()
