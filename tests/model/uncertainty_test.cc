@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -245,6 +246,26 @@ TEST(Uncertainty, FullCorrelationOfEqualSigmasLeavesTheTOF) {
   EXPECT_NEAR(d.first_order_sd, 0.0, 1e-12);
 }
 
+// One sample: no spread, every quantile the sample itself; two: the
+// quantiles between them.
+TEST(Uncertainty, OneAndTwoSamples) {
+  const kinex::Cycle cycle = cycle_of(kTenSteps);
+  const Distribution one = sampled(cycle, model_for(cycle.n, 1.0, 0.0, 1));
+  ASSERT_EQ(one.log10_TOF.size(), 1u);
+  EXPECT_EQ(one.sd, 0.0);
+  for (const double q : {one.mean, one.median, one.low68, one.high68, one.low95, one.high95}) {
+    EXPECT_EQ(q, one.log10_TOF[0]);
+  }
+  EXPECT_EQ(one.xtof_ts_sd[1], 0.0);
+  const Distribution two = sampled(cycle, model_for(cycle.n, 1.0, 0.0, 2));
+  EXPECT_EQ(two.log10_TOF[0], one.log10_TOF[0]);  // sample 0 is sample 0
+  const double lo = std::min(two.log10_TOF[0], two.log10_TOF[1]);
+  const double hi = std::max(two.log10_TOF[0], two.log10_TOF[1]);
+  EXPECT_DOUBLE_EQ(two.median, (lo + hi) / 2.0);
+  EXPECT_DOUBLE_EQ(two.low95, lo + 0.025 * (hi - lo));
+  EXPECT_DOUBLE_EQ(two.sd, (hi - lo) / std::sqrt(2.0));
+}
+
 // Small errors: the spread is that of the first-order estimate.
 TEST(Uncertainty, SmallSigmaFollowsTheFirstOrderEstimate) {
   const kinex::Cycle cycle = cycle_of(kTenSteps);
@@ -381,6 +402,20 @@ TEST(Uncertainty, EnsembleMembersAreSingleEvaluationsBitForBit) {
     }
   }
   EXPECT_NEAR(d.xtof_ts_mean[4], sum / 4.0, 1e-15);
+  // The quantiles interpolate linearly between the sorted values at
+  // h = (N-1) p.
+  std::vector<double> sorted = d.log10_TOF;
+  std::sort(sorted.begin(), sorted.end());
+  auto at = [&](double p) {
+    const double h = 3.0 * p;
+    const auto lo = static_cast<std::size_t>(h);
+    return sorted[lo] + (h - static_cast<double>(lo)) * (sorted[lo + 1] - sorted[lo]);
+  };
+  EXPECT_DOUBLE_EQ(d.median, at(0.5));
+  EXPECT_DOUBLE_EQ(d.low68, at(0.158655));
+  EXPECT_DOUBLE_EQ(d.high68, at(0.841345));
+  EXPECT_DOUBLE_EQ(d.low95, at(0.025));
+  EXPECT_DOUBLE_EQ(d.high95, at(0.975));
   EXPECT_TRUE(std::isnan(d.first_order_sd));
   EXPECT_TRUE(std::isnan(d.xtof_reac_mean[2]));  // step 2 has no reactant
 }
