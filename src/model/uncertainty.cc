@@ -314,7 +314,7 @@ struct Scratch {
         next_turn(f.n),
         l(f.n * f.n),
         prefix(f.n * (f.n + 1)),
-        acc(6 * f.n),
+        acc(3 * (2 * f.n + 1)),
         control(f.controls()) {}
 };
 
@@ -408,10 +408,11 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
   // Each row's terms go to the transition states (and the reactant and
   // product sums to the steps) along two turns, side by side; the two
   // turns are added at the end.
-  double* acc = w.acc.data();  // 1..2n-1, three arrays
-  double* reac_acc = acc + 2 * n;
-  double* prod_acc = acc + 4 * n;
-  for (int64_t k = 0; k < 6 * n; ++k) acc[k] = 0.0;
+  // Three arrays over positions 0..2n; the terms go to 1..2n-1.
+  double* acc = w.acc.data();
+  double* reac_acc = acc + (2 * n + 1);
+  double* prod_acc = acc + 2 * (2 * n + 1);
+  for (int64_t k = 0; k < 3 * (2 * n + 1); ++k) acc[k] = 0.0;
   const bool concentrations = !f.reac.empty() || !f.prod.empty();
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = l + (a - 1) * n;
