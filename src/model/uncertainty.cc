@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <new>
 #include <sstream>
@@ -575,7 +576,26 @@ void summarise(int64_t n, const std::vector<int64_t>& reac, const std::vector<in
   for (const int64_t i : prod) moments(j++, out.xtof_prod_mean[i], out.xtof_prod_sd[i]);
 }
 
+// Bytes a distribution of `samples` takes while it is formed: log10 TOF,
+// TDI and TDTS of each, and the copy the quantiles are selected from.
+constexpr std::size_t kBytesPerSample = 2 * sizeof(double) + 2 * sizeof(int32_t);
+
 bool reserve_samples(int64_t samples, Distribution& out, std::string& error) {
+  const std::size_t bytes = static_cast<std::size_t>(samples) * kBytesPerSample;
+  // Asked of the system only for a large distribution, as the run's storage.
+  if (bytes > (std::size_t{16} << 20)) {
+    const std::size_t room = storage_limit(current_memory_room());
+    if (bytes > room) {
+      out = Distribution{};
+      error = std::to_string(samples);
+      error += " samples take ";
+      error += std::to_string(bytes >> 20);
+      error += " MB, more than the ";
+      error += std::to_string(room >> 20);
+      error += " MB there is room for";
+      return false;
+    }
+  }
   try {
     out = Distribution{};
     out.samples = samples;

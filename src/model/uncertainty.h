@@ -71,7 +71,8 @@ struct Distribution {
   std::vector<double> xtof_prod_mean, xtof_prod_sd;  // 1..n, NaN where none
   // The first-order estimate at the central (unperturbed) energies: the sd of log10 TOF
   // = sqrt((1-RHO) Σ (g_s σ_s)^2 + RHO (Σ g_s σ_s)^2) / ln 10 with g_s = ∂ ln TOF / ∂ G_s
-  // (see first_order_gradient). NaN for an ensemble.
+  // (see first_order_gradient). NaN for an ensemble, and where the central cycle has no net
+  // driving force.
   double first_order_sd = Results::kNone;
   // Of the unperturbed cycle, by the same evaluation as the samples.
   double central_log10_TOF = Results::kNone;

@@ -67,6 +67,19 @@ const Cycle kTenSteps{
 
 // ---- One sample against the full evaluation ------------------------------
 
+// Thirty steps with energies spread by a formula, a reactant at every other
+// step and a product at every third.
+Cycle thirty_steps() {
+  Cycle c{310.0, {}, {}, -12.0, {}, {}};
+  for (int i = 1; i <= 30; ++i) {
+    c.G_int.push_back(i == 1 ? 0.0 : 8.0 * std::sin(1.7 * i));
+    c.G_ts.push_back(15.0 + 6.0 * std::cos(2.3 * i));
+    c.reac.push_back(i % 2 == 1 ? std::optional(std::exp(3.0 * std::sin(0.9 * i))) : std::nullopt);
+    c.prod.push_back(i % 3 == 0 ? std::optional(std::exp(3.0 * std::cos(1.1 * i))) : std::nullopt);
+  }
+  return c;
+}
+
 struct SampleCase {
   const char* name;
   Cycle cycle;
@@ -79,6 +92,7 @@ const SampleCase kSampleCases[] = {
      {298.15, {0.0, 5.0, -2.0}, {15.0, 20.0, 10.0}, -20.0, {}, {}},
      3.0},
     {"TenStepsWithConcentrations", kTenSteps, 3.0},
+    {"ThirtySteps", thirty_steps(), 2.0},
     // DeltaG above 0 with a large product: the net flux runs backward.
     {"Backward",
      {298.15,
