@@ -100,7 +100,8 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
 // (same n, T and concentrations as members[0], own energies), evaluated with evaluate_cycle(run, 1,
 // LogSpace::always), i.e. exactly a single evaluation's numbers, bit for bit; the distribution over
 // the members as above (first_order_sd NaN; central_* of members[0]). False with the reason
-// when there are no members, the members differ in n, T or concentrations, or storage fails.
+// when there are no members, a member fails check_uncertainty_cycle ("member 2: ..."), the
+// members differ in n, T or concentrations (given ones, compared exactly), or storage fails.
 bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out, std::string& error);
 
 // ---- The pieces of the Monte Carlo, for callers that want one sample -------
