@@ -68,8 +68,8 @@ def sample(n, samples, chunk=20000, sigma=1.0, rho=0.3, shared=0.5, seed=1):
     inv_RT = KCAL / (T * R)
     ln_pref = np.log(T * K_B / H)
     states = 2 * n + 1
-    rng_u = np.random.default_rng(seed)
-    rng_v = np.random.default_rng([seed, 0])
+    # Independent generators for the shared and the own parts of the errors.
+    rng_u, rng_v = (np.random.default_rng(s) for s in np.random.SeedSequence(seed).spawn(2))
     log10 = np.empty(samples)
     tdi = np.empty(samples, dtype=np.int32)
     sums = np.zeros(4 * n)

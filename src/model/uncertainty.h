@@ -7,9 +7,9 @@
 // Every sample is evaluated over the logarithms of the terms (as
 // compute_log_space forms them), by a dedicated evaluation for small cycles
 // whose results agree with evaluate_cycle(run, 1, LogSpace::always) on the
-// perturbed cycle: log10 TOF to about 1e-14 relative, every X_TOF to about
-// 1e-14 absolute (times 1 + |q| for the reactants and products), TDI and
-// TDTS exactly (but for exact ties of terms).
+// perturbed cycle: log10 TOF to about 1e-15 relative, the X_TOF of the
+// states to about 1e-14 absolute and those of the reactants and products to
+// about 1e-13 (1 + |q|), TDI and TDTS exactly (but for exact ties of terms).
 #pragma once
 
 #include <cstdint>
