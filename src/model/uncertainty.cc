@@ -154,7 +154,6 @@ struct Draws {
 
 // What a model draws: the factors of e_s = σ_s (sqrt(RHO) w_0 + sqrt(1-RHO)
 // w_s) and w = sqrt(shared) u + sqrt(1-shared) v, and which normals it needs.
-
 struct Drawer {
   int64_t states = 0;
   std::vector<double> sigma;

@@ -369,6 +369,31 @@ TEST(Uncertainty, StreamsShareTheirErrorsAsTold) {
   }
 }
 
+// The errors of independent states are standard normals times sigma: the
+// moments, the share beyond 2 and that beyond 3.6541528853610088, where the
+// ziggurat's tail begins (2.58e-4).
+TEST(Uncertainty, ErrorsAreNormal) {
+  const int64_t n = 3, draws = 40'000 * uncertainty_states(n);
+  const UncertaintyModel model = model_for(n, 1.0, 0.0, 1, 8);
+  double sum = 0.0, squares = 0.0, fourth = 0.0;
+  int64_t beyond_2 = 0, in_tail = 0;
+  for (int64_t k = 0; k < 40'000; ++k) {
+    for (const double z : sample_errors(model, n, k)) {
+      sum += z;
+      squares += z * z;
+      fourth += z * z * z * z;
+      beyond_2 += std::fabs(z) > 2.0;
+      in_tail += std::fabs(z) > 3.6541528853610088;
+    }
+  }
+  const auto N = static_cast<double>(draws);
+  EXPECT_NEAR(sum / N, 0.0, 0.01);
+  EXPECT_NEAR(squares / N, 1.0, 0.01);
+  EXPECT_NEAR(fourth / N, 3.0, 0.06);
+  EXPECT_NEAR(static_cast<double>(beyond_2) / N, 0.0455, 0.0025);
+  EXPECT_NEAR(static_cast<double>(in_tail), 2.58e-4 * N, 30.0);
+}
+
 // Within one catalyst the states correlate by RHO.
 TEST(Uncertainty, StatesCorrelateByRho) {
   const int64_t n = 3;
