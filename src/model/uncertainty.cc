@@ -313,9 +313,9 @@ struct Scratch {
         ts(2 * f.n),
         this_turn(f.n),
         next_turn(f.n),
-        l(f.n * f.n),
-        prefix(f.n * (f.n + 1)),
-        acc(3 * (2 * f.n + 1)),
+        l(f.n * f.n + f.n, 0.0),
+        prefix(f.n * (f.n + 1) + f.n + 1, 0.0),
+        acc(3 * (f.n + 1)),
         control(f.controls()) {}
 };
 
@@ -427,38 +427,39 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
 
   double* x = w.control.data();
   for (int64_t a = 1; a <= n; ++a) x[a - 1] = P[(a - 1) * (n + 1) + n] / S;
-  // Each row's terms go to the transition states (and the reactant and
-  // product sums to the steps) along two turns, side by side; the two
-  // turns are added at the end.
-  // Three arrays over positions 0..2n; the terms go to 1..2n-1.
-  double* acc = w.acc.data();
-  double* reac_acc = acc + (2 * n + 1);
-  double* prod_acc = acc + 2 * (2 * n + 1);
-  for (int64_t k = 0; k < 3 * (2 * n + 1); ++k) acc[k] = 0.0;
+  // Sums over the rows a, ascending, into fixed positions i = 1..n: the
+  // terms of transition state i, the running sums at J = (i - a) mod n (the
+  // terms of row a that hold the forward rate constant of step i: b <= J)
+  // and the rest of the row after J + 1 (those with its backward one:
+  // b >= J + 2). Each row reads both candidates of every i and keeps one,
+  // so the loops run over whole rows (the arrays have a row to spare).
+  double* acc = w.acc.data();  // 1..n, three arrays
+  double* reac_acc = acc + (n + 1);
+  double* prod_acc = acc + 2 * (n + 1);
+  for (int64_t k = 0; k < 3 * (n + 1); ++k) acc[k] = 0.0;
   const bool concentrations = !f.reac.empty() || !f.prod.empty();
   for (int64_t a = 1; a <= n; ++a) {
+    // Term b of row a crosses transition state a+b-1 (cyclic): i >= a
+    // takes b = i - a + 1, i < a takes b = i - a + n + 1.
     const double* row = l + (a - 1) * n;
-    double* to = acc + a;  // to[b-1]: transition state a+b-1
-    for (int64_t b = 1; b <= n; ++b) to[b - 1] = to[b - 1] + row[b - 1];
+    for (int64_t i = 1; i <= n; ++i) {
+      acc[i] = acc[i] + (i >= a ? row[i - a] : row[i - a + n]);
+    }
     if (!concentrations) continue;
-    // Term (a,b) holds the forward rate constant of step i when J = (i - a)
-    // mod n >= b, the backward one when J <= b - 2: sum_reac(i) takes the
-    // running sum of row a at J, sum_prod(i) the rest of the row after J + 1.
-    const double* p = P + (a - 1) * (n + 1);
+    const double* p = P + (a - 1) * (n + 1);  // p[J]: the running sum at J
     const double total = p[n];
-    double* reac_to = reac_acc + a;  // reac_to[J]: step a+J
-    double* prod_to = prod_acc + a;
-    for (int64_t J = 0; J < n; ++J) {
-      reac_to[J] = reac_to[J] + p[J];
-      prod_to[J] = prod_to[J] + (total - p[J + 1]);
+    for (int64_t i = 1; i <= n; ++i) {
+      const bool later = i >= a;
+      reac_acc[i] = reac_acc[i] + (later ? p[i - a] : p[i - a + n]);
+      prod_acc[i] = prod_acc[i] + (total - (later ? p[i - a + 1] : p[i - a + n + 1]));
     }
   }
   double* xts = x + n - 1;  // 1..n
-  for (int64_t i = 1; i <= n; ++i) xts[i] = (acc[i] + acc[i + n]) / S;
+  for (int64_t i = 1; i <= n; ++i) xts[i] = acc[i] / S;
   double* xc = x + 2 * n;
   const double reac_share = 1.0 + r.q, prod_share = -r.q;
-  for (const int64_t i : f.reac) *xc++ = reac_share - (reac_acc[i] + reac_acc[i + n]) / S;
-  for (const int64_t i : f.prod) *xc++ = prod_share - (prod_acc[i] + prod_acc[i + n]) / S;
+  for (const int64_t i : f.reac) *xc++ = reac_share - reac_acc[i] / S;
+  for (const int64_t i : f.prod) *xc++ = prod_share - prod_acc[i] / S;
   return r;
 }
 
