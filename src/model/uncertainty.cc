@@ -815,6 +815,7 @@ bool first_order_gradient(const Cycle& cycle, std::vector<double>& g, std::strin
 
 bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int threads,
                         Distribution& out, std::string& error) {
+  out = Distribution{};
   error = check_uncertainty_cycle(cycle);
   if (error.empty()) error = check_uncertainty_model(model, cycle.n);
   if (!error.empty()) return false;
@@ -894,6 +895,7 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
 
 bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
                           std::string& error) {
+  out = Distribution{};
   if (members.empty()) {
     error = "an ensemble needs at least one member";
     return false;

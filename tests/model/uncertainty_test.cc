@@ -515,7 +515,7 @@ TEST_P(RefusalTest, SaysWhy) {
                                  Conc{std::nullopt, std::nullopt, 2.0}});
   UncertaintyModel model = model_for(3, 1.0, 0.0, 100);
   c.spoil(cycle, model);
-  Distribution out;
+  Distribution out = sampled(cycle_of(kTenSteps), model_for(10, 1.0, 0.0, 10));  // to be emptied
   std::string error;
   EXPECT_FALSE(sample_uncertainty(cycle, model, 1, out, error));
   EXPECT_NE(error.find(c.reason), std::string::npos) << error;
