@@ -1,9 +1,12 @@
 // Speed of the Monte Carlo over the energies (sample_uncertainty).
 //
-//   BM_Uncertainty/n/threads: samples per second ("items_per_second") of a
-//   cycle of n steps with a reactant and a product concentration at every
-//   step, sigma 1 kcal/mol on every state, correlation 0.3, shared 0.5; on
-//   one thread and on two (wall clock). 200'000 samples an iteration.
+//   BM_Uncertainty/n/threads/shared_percent: samples per second
+//   ("items_per_second") of a cycle of n steps with a reactant and a product
+//   concentration at every step, sigma 1 kcal/mol on every state,
+//   correlation 0.3 and a share of the errors common to a screening's
+//   catalysts of 50 % (two normals per state, the dearest case) or 0 % (one
+//   catalyst: one normal per state); on one thread and on two (wall clock).
+//   200'000 samples an iteration.
 //
 // bench/uncertainty_numpy.py does the same sampling the way numpy code would
 // vectorise it, for comparison:
@@ -52,7 +55,7 @@ void BM_Uncertainty(benchmark::State& state) {
   kinex::UncertaintyModel model;
   model.sigma.assign(kinex::uncertainty_states(cycle.n), 1.0);
   model.correlation = 0.3;
-  model.shared = 0.5;
+  model.shared = static_cast<double>(state.range(2)) / 100.0;
   model.samples = kSamples;
   kinex::Distribution out;
   std::string error;
@@ -67,13 +70,17 @@ void BM_Uncertainty(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSamples);
 }
 BENCHMARK(BM_Uncertainty)
-    ->ArgNames({"n", "threads"})
-    ->Args({3, 1})
-    ->Args({3, 2})
-    ->Args({10, 1})
-    ->Args({10, 2})
-    ->Args({30, 1})
-    ->Args({30, 2})
+    ->ArgNames({"n", "threads", "shared_percent"})
+    ->Args({3, 1, 50})
+    ->Args({3, 2, 50})
+    ->Args({10, 1, 50})
+    ->Args({10, 2, 50})
+    ->Args({30, 1, 50})
+    ->Args({30, 2, 50})
+    ->Args({3, 1, 0})
+    ->Args({10, 1, 0})
+    ->Args({10, 2, 0})
+    ->Args({30, 1, 0})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

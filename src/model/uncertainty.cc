@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <new>
 #include <sstream>
@@ -80,13 +81,20 @@ class Ziggurat {
     for (int i = 0; i <= 256; ++i) f_[i] = f(x_[i]);
   }
 
+  // The uniform on [0, 1) in the top 52 bits of a word.
+  static double unit(uint64_t bits) {
+    return std::bit_cast<double>((bits >> 12) | 0x3ff0000000000000ULL) - 1.0;
+  }
+
+  const double* widths() const { return x_.data(); }
+
   // The normal whose first word is `bits` (word 1 of `words`); further
   // words, when the first is rejected, come from `words`.
   double normal(uint64_t bits, Words& words) const {
     for (;;) {
       const int i = static_cast<int>(bits & 255);
       const bool negative = (bits & 256) != 0;
-      const double x = static_cast<double>(bits >> 11) * 0x1p-53 * x_[i];
+      const double x = unit(bits) * x_[i];
       if (x < x_[i + 1]) return negative ? -x : x;
       if (i == 0) {
         // The tail beyond R (Marsaglia's method).
@@ -113,14 +121,39 @@ class Ziggurat {
   std::array<double, 257> x_{}, f_{};
 };
 
-// What a model draws: the factors of e_s = σ_s (sqrt(RHO) w_0 + sqrt(1-RHO)
-// w_s) and w = sqrt(shared) u + sqrt(1-shared) v, and which normals it needs.
+// The first words of the normals j[0..count-1] under a sample's key.
+KINEX_VECTOR_CLONES void first_words(uint64_t key, const int64_t* __restrict j, int64_t count,
+                                     uint64_t* __restrict bits) {
+  for (int64_t t = 0; t < count; ++t) {
+    bits[t] = mix64(key + ((static_cast<uint64_t>(j[t]) << 32) + 1) * kGamma);
+  }
+}
+
+// The normal each first word gives when the ziggurat takes it at once (in
+// the rectangle of its layer), and margin[t] > 0 exactly where it does.
+// `widths` are the ziggurat's x[0..256]. The same bits on every vector width.
+KINEX_VECTOR_CLONES void first_normals(const uint64_t* __restrict bits, int64_t count,
+                                       const double* __restrict widths, double* __restrict out,
+                                       double* __restrict margin) {
+  for (int64_t t = 0; t < count; ++t) {
+    const uint64_t word = bits[t];
+    const uint64_t i = word & 255;
+    const double x = Ziggurat::unit(word) * widths[i];
+    margin[t] = widths[i + 1] - x;
+    // +1 or -1 by bit 8.
+    const double sign = std::bit_cast<double>(((word & 256) << 55) | 0x3ff0000000000000ULL);
+    out[t] = x * sign;
+  }
+}
+
 // The working arrays of a drawer on one thread.
 struct Draws {
   std::vector<uint64_t> bits;
-  std::vector<double> u, v, w;
+  std::vector<double> margin, u, v, w;
 };
 
+// What a model draws: the factors of e_s = σ_s (sqrt(RHO) w_0 + sqrt(1-RHO)
+// w_s) and w = sqrt(shared) u + sqrt(1-shared) v, and which normals it needs.
 struct Drawer {
   int64_t states = 0;
   std::vector<double> sigma;
@@ -149,6 +182,7 @@ struct Drawer {
   Draws draws() const {
     Draws d;
     d.bits.resize(needed.size());
+    d.margin.resize(needed.size());
     d.u.assign(needed.size(), 0.0);
     d.v.assign(needed.size(), 0.0);
     d.w.assign(states + 1, 0.0);
@@ -156,18 +190,17 @@ struct Drawer {
   }
 
   // The standard normals of every needed j under a sample's key, into
-  // `out`: the first words side by side, then the ziggurat one by one.
+  // `out`: the first words side by side, then the ziggurat's other cases
+  // one by one.
   void normals(uint64_t key, Draws& d, std::vector<double>& out) const {
     const auto count = static_cast<int64_t>(needed.size());
-    const int64_t* j = needed.data();
-    uint64_t* bits = d.bits.data();
+    first_words(key, needed.data(), count, d.bits.data());
+    first_normals(d.bits.data(), count, zig.widths(), out.data(), d.margin.data());
     for (int64_t t = 0; t < count; ++t) {
-      bits[t] = mix64(key + ((static_cast<uint64_t>(j[t]) << 32) + 1) * kGamma);
-    }
-    for (int64_t t = 0; t < count; ++t) {
-      Words words(key, j[t]);
+      if (d.margin[t] > 0.0) continue;
+      Words words(key, needed[t]);
       words.i = 1;
-      out[t] = zig.normal(bits[t], words);
+      out[t] = zig.normal(d.bits[t], words);
     }
   }
 
@@ -194,20 +227,21 @@ inline double exp_nonpositive(double x) {
   const double kf = x * 1.4426950408889634 + shifter;
   const double k = kf - shifter;
   const double r = (x - k * 0x1.62e42fee00000p-1) - k * 0x1.a39ef35793c76p-33;
-  double p = 1.0 / 6227020800.0;
-  p = p * r + 1.0 / 479001600.0;
-  p = p * r + 1.0 / 39916800.0;
-  p = p * r + 1.0 / 3628800.0;
-  p = p * r + 1.0 / 362880.0;
-  p = p * r + 1.0 / 40320.0;
-  p = p * r + 1.0 / 5040.0;
-  p = p * r + 1.0 / 720.0;
-  p = p * r + 1.0 / 120.0;
-  p = p * r + 1.0 / 24.0;
-  p = p * r + 1.0 / 6.0;
-  p = p * r + 0.5;
-  p = p * r + 1.0;
-  p = p * r + 1.0;
+  // The Taylor polynomial of degree 13 (its remainder below 1e-17 for
+  // |r| <= ln(2)/2) by Estrin's scheme: short chains of dependent
+  // operations, so that many terms are in flight at once.
+  const double r2 = r * r, r4 = r2 * r2, r8 = r4 * r4;
+  const double p01 = 1.0 + r;
+  const double p23 = 1.0 / 2.0 + r * (1.0 / 6.0);
+  const double p45 = 1.0 / 24.0 + r * (1.0 / 120.0);
+  const double p67 = 1.0 / 720.0 + r * (1.0 / 5040.0);
+  const double p89 = 1.0 / 40320.0 + r * (1.0 / 362880.0);
+  const double p1011 = 1.0 / 3628800.0 + r * (1.0 / 39916800.0);
+  const double p1213 = 1.0 / 479001600.0 + r * (1.0 / 6227020800.0);
+  const double p03 = p01 + r2 * p23, p47 = p45 + r2 * p67;
+  const double p811 = p89 + r2 * p1011;
+  const double p07 = p03 + r4 * p47, p813 = p811 + r4 * p1213;
+  const double p = p07 + r8 * p813;
   // The low bits of kf hold k; shifted into the exponent field with the
   // bias they give 2^k (the shifter's own bits leave at the top).
   const double scale = std::bit_cast<double>((std::bit_cast<uint64_t>(kf) + 1023) << 52);
@@ -273,15 +307,15 @@ FastCycle prepare(const Cycle& cycle) {
 
 // The working arrays of one thread.
 struct Scratch {
-  std::vector<double> e, ts, this_turn, next_turn, l, prefix, sums, control;
+  std::vector<double> e, ts, this_turn, next_turn, l, prefix, acc, control;
   explicit Scratch(const FastCycle& f)
       : e(uncertainty_states(f.n), 0.0),
-        ts(f.n + 1),
+        ts(2 * f.n),
         this_turn(f.n),
         next_turn(f.n),
-        l(f.n * f.n),
-        prefix(f.n * (f.n + 1)),
-        sums(f.n + 1),
+        l(f.n * f.n + f.n, 0.0),
+        prefix(f.n * (f.n + 1) + f.n + 1, 0.0),
+        acc(3 * (f.n + 1)),
         control(f.controls()) {}
 };
 
@@ -317,17 +351,22 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
     lnN = u > v ? u + ln_one_minus_exp(v - u) : v + ln_one_minus_exp(u - v);
   }
 
-  // l(a,b): term b of row a crosses transition state a+b-1 (cyclic), from
-  // intermediate a-1 of the next turn while that comes at or after step a.
+  // l(a,b): term b of row a crosses transition state a+b-1 (cyclic; ts
+  // holds two turns), from intermediate a-1 of the next turn while that
+  // comes at or after step a.
   double* l = w.l.data();
   const double* C = f.C.data();
-  const double* ts = w.ts.data();
+  double* ts = w.ts.data();
+  for (int64_t i = 1; i < n; ++i) ts[n + i] = ts[i];
   for (int64_t a = 1; a <= n; ++a) {
     double* row = l + (a - 1) * n;
     const double* c = C + (a - 1) * n;
+    const double* t = ts + a;  // t[b-1]: transition state a+b-1
     const double g_next = w.next_turn[a - 1], g_this = w.this_turn[a - 1];
-    for (int64_t b = 1; b <= n - a + 1; ++b) row[b - 1] = (ts[a + b - 1] - g_next) + c[b - 1];
-    for (int64_t b = n - a + 2; b <= n; ++b) row[b - 1] = (ts[a + b - 1 - n] - g_this) + c[b - 1];
+    const int64_t last_next = n - a + 1;
+    for (int64_t b = 1; b <= n; ++b) {
+      row[b - 1] = (t[b - 1] - (b <= last_next ? g_next : g_this)) + c[b - 1];
+    }
   }
   const double m = largest(l, n * n);
   // The dominant term: the first of the largest in column order.
@@ -345,19 +384,40 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
   for (int64_t k = 0; k < n * n; ++k) l[k] = exp_nonpositive(l[k] - m);
 
   // Running sums along each row: prefix[(a-1)(n+1) + J] is the sum of
-  // terms b = 1..J of row a.
+  // terms b = 1..J of row a. Four rows at a time, so that their chains of
+  // additions overlap.
   double* P = w.prefix.data();
-  double S = 0.0, next = 0.0;
-  for (int64_t a = 1; a <= n; ++a) {
-    const double* row = l + (a - 1) * n;
-    double* p = P + (a - 1) * (n + 1);
+  int64_t a0 = 1;
+  for (; a0 + 3 <= n; a0 += 4) {
+    const double* row = l + (a0 - 1) * n;
+    double* p = P + (a0 - 1) * (n + 1);
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    p[0] = p[n + 1] = p[2 * (n + 1)] = p[3 * (n + 1)] = 0.0;
+    for (int64_t b = 1; b <= n; ++b) {
+      s0 = s0 + row[b - 1];
+      s1 = s1 + row[n + b - 1];
+      s2 = s2 + row[2 * n + b - 1];
+      s3 = s3 + row[3 * n + b - 1];
+      p[b] = s0;
+      p[(n + 1) + b] = s1;
+      p[2 * (n + 1) + b] = s2;
+      p[3 * (n + 1) + b] = s3;
+    }
+  }
+  for (; a0 <= n; ++a0) {
+    const double* row = l + (a0 - 1) * n;
+    double* p = P + (a0 - 1) * (n + 1);
     double sum = 0.0;
     p[0] = 0.0;
     for (int64_t b = 1; b <= n; ++b) {
       sum = sum + row[b - 1];
       p[b] = sum;
     }
-    S = S + sum;
+  }
+  double S = 0.0, next = 0.0;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* p = P + (a - 1) * (n + 1);
+    S = S + p[n];
     next = next + p[n - a + 1];
   }
   r.ln_TOF = ((f.ln_prefactor + lnN) - m) - std::log(S);
@@ -367,41 +427,39 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
 
   double* x = w.control.data();
   for (int64_t a = 1; a <= n; ++a) x[a - 1] = P[(a - 1) * (n + 1) + n] / S;
-  double* xts = x + n - 1;  // 1..n
-  for (int64_t i = 1; i <= n; ++i) xts[i] = 0.0;
+  // Sums over the rows a, ascending, into fixed positions i = 1..n: the
+  // terms of transition state i, the running sums at J = (i - a) mod n (the
+  // terms of row a that hold the forward rate constant of step i: b <= J)
+  // and the rest of the row after J + 1 (those with its backward one:
+  // b >= J + 2). Each row reads both candidates of every i and keeps one,
+  // so the loops run over whole rows (the arrays have a row to spare).
+  double* acc = w.acc.data();  // 1..n, three arrays
+  double* reac_acc = acc + (n + 1);
+  double* prod_acc = acc + 2 * (n + 1);
+  for (int64_t k = 0; k < 3 * (n + 1); ++k) acc[k] = 0.0;
+  const bool concentrations = !f.reac.empty() || !f.prod.empty();
   for (int64_t a = 1; a <= n; ++a) {
+    // Term b of row a crosses transition state a+b-1 (cyclic): i >= a
+    // takes b = i - a + 1, i < a takes b = i - a + n + 1.
     const double* row = l + (a - 1) * n;
-    for (int64_t b = 1; b <= n - a + 1; ++b) xts[a + b - 1] = xts[a + b - 1] + row[b - 1];
-    for (int64_t b = n - a + 2; b <= n; ++b) xts[a + b - 1 - n] = xts[a + b - 1 - n] + row[b - 1];
+    for (int64_t i = 1; i <= n; ++i) {
+      acc[i] = acc[i] + (i >= a ? row[i - a] : row[i - a + n]);
+    }
+    if (!concentrations) continue;
+    const double* p = P + (a - 1) * (n + 1);  // p[J]: the running sum at J
+    const double total = p[n];
+    for (int64_t i = 1; i <= n; ++i) {
+      const bool later = i >= a;
+      reac_acc[i] = reac_acc[i] + (later ? p[i - a] : p[i - a + n]);
+      prod_acc[i] = prod_acc[i] + (total - (later ? p[i - a + 1] : p[i - a + n + 1]));
+    }
   }
-  for (int64_t i = 1; i <= n; ++i) xts[i] = xts[i] / S;
-  // Term (a,b) holds the forward rate constant of step i when J = (i - a)
-  // mod n >= b, the backward one when J <= b - 2: sum_reac(i) takes the
-  // running sum of row a at J, sum_prod(i) the rest of the row after J + 1;
-  // rows a ascending.
+  double* xts = x + n - 1;  // 1..n
+  for (int64_t i = 1; i <= n; ++i) xts[i] = acc[i] / S;
   double* xc = x + 2 * n;
   const double reac_share = 1.0 + r.q, prod_share = -r.q;
-  if (!f.reac.empty()) {
-    double* sum = w.sums.data();  // 1..n
-    for (int64_t i = 1; i <= n; ++i) sum[i] = 0.0;
-    for (int64_t a = 1; a <= n; ++a) {
-      const double* p = P + (a - 1) * (n + 1);
-      for (int64_t i = 1; i < a; ++i) sum[i] = sum[i] + p[i - a + n];
-      for (int64_t i = a; i <= n; ++i) sum[i] = sum[i] + p[i - a];
-    }
-    for (const int64_t i : f.reac) *xc++ = reac_share - sum[i] / S;
-  }
-  if (!f.prod.empty()) {
-    double* sum = w.sums.data();
-    for (int64_t i = 1; i <= n; ++i) sum[i] = 0.0;
-    for (int64_t a = 1; a <= n; ++a) {
-      const double* p = P + (a - 1) * (n + 1);
-      const double total = p[n];
-      for (int64_t i = 1; i < a; ++i) sum[i] = sum[i] + (total - p[i - a + n + 1]);
-      for (int64_t i = a; i <= n; ++i) sum[i] = sum[i] + (total - p[i - a + 1]);
-    }
-    for (const int64_t i : f.prod) *xc++ = prod_share - sum[i] / S;
-  }
+  for (const int64_t i : f.reac) *xc++ = reac_share - reac_acc[i] / S;
+  for (const int64_t i : f.prod) *xc++ = prod_share - prod_acc[i] / S;
   return r;
 }
 
@@ -468,12 +526,29 @@ struct BlockSums {
   }
 };
 
-double quantile(const std::vector<double>& sorted, double p) {
-  const double h = static_cast<double>(sorted.size() - 1) * p;
-  const auto lo = static_cast<std::size_t>(std::floor(h));
-  if (lo + 1 >= sorted.size()) return sorted[lo];
-  const double frac = h - static_cast<double>(lo);
-  return frac == 0.0 ? sorted[lo] : sorted[lo] + frac * (sorted[lo + 1] - sorted[lo]);
+// The quantiles at the ascending `p` of `values` (reordered), each between
+// the order statistics x[floor h] and x[floor h + 1], h = (N-1) p, as a full
+// sort would give them.
+std::vector<double> quantiles(std::vector<double>& values, const std::vector<double>& p) {
+  std::vector<double> q;
+  const std::size_t N = values.size();
+  std::size_t from = 0;  // the order statistics below `from` are in place
+  for (const double share : p) {
+    const double h = static_cast<double>(N - 1) * share;
+    const auto lo = static_cast<std::size_t>(std::floor(h));
+    const auto at = values.begin() + static_cast<std::ptrdiff_t>(lo);
+    std::nth_element(values.begin() + static_cast<std::ptrdiff_t>(from), at, values.end());
+    const double low = *at;
+    const double frac = h - static_cast<double>(lo);
+    if (frac == 0.0 || lo + 1 >= N) {
+      q.push_back(low);
+    } else {
+      const double high = *std::min_element(at + 1, values.end());
+      q.push_back(low + frac * (high - low));
+    }
+    from = lo;
+  }
+  return q;
 }
 
 // Everything of `out` but the central values and first_order_sd, from the
@@ -488,13 +563,13 @@ void summarise(int64_t n, const std::vector<int64_t>& reac, const std::vector<in
   double squares = 0.0;
   for (const double x : out.log10_TOF) squares = squares + (x - out.mean) * (x - out.mean);
   out.sd = N > 1 ? std::sqrt(squares / (Nd - 1.0)) : 0.0;
-  std::vector<double> sorted = out.log10_TOF;
-  std::sort(sorted.begin(), sorted.end());
-  out.median = quantile(sorted, 0.5);
-  out.low68 = quantile(sorted, 0.158655);
-  out.high68 = quantile(sorted, 0.841345);
-  out.low95 = quantile(sorted, 0.025);
-  out.high95 = quantile(sorted, 0.975);
+  std::vector<double> values = out.log10_TOF;
+  const std::vector<double> q = quantiles(values, {0.025, 0.158655, 0.5, 0.841345, 0.975});
+  out.low95 = q[0];
+  out.low68 = q[1];
+  out.median = q[2];
+  out.high68 = q[3];
+  out.high95 = q[4];
 
   out.TDI_probability.assign(n + 1, 0.0);
   out.TDTS_probability.assign(n + 1, 0.0);
@@ -523,7 +598,26 @@ void summarise(int64_t n, const std::vector<int64_t>& reac, const std::vector<in
   for (const int64_t i : prod) moments(j++, out.xtof_prod_mean[i], out.xtof_prod_sd[i]);
 }
 
+// Bytes a distribution of `samples` takes while it is formed: log10 TOF,
+// TDI and TDTS of each, and the copy the quantiles are selected from.
+constexpr std::size_t kBytesPerSample = 2 * sizeof(double) + 2 * sizeof(int32_t);
+
 bool reserve_samples(int64_t samples, Distribution& out, std::string& error) {
+  const std::size_t bytes = static_cast<std::size_t>(samples) * kBytesPerSample;
+  // Asked of the system only for a large distribution, as the run's storage.
+  if (bytes > (std::size_t{16} << 20)) {
+    const std::size_t room = storage_limit(current_memory_room());
+    if (bytes > room) {
+      out = Distribution{};
+      error = std::to_string(samples);
+      error += " samples take ";
+      error += std::to_string(bytes >> 20);
+      error += " MB, more than the ";
+      error += std::to_string(room >> 20);
+      error += " MB there is room for";
+      return false;
+    }
+  }
   try {
     out = Distribution{};
     out.samples = samples;
@@ -721,6 +815,7 @@ bool first_order_gradient(const Cycle& cycle, std::vector<double>& g, std::strin
 
 bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int threads,
                         Distribution& out, std::string& error) {
+  out = Distribution{};
   error = check_uncertainty_cycle(cycle);
   if (error.empty()) error = check_uncertainty_model(model, cycle.n);
   if (!error.empty()) return false;
@@ -800,6 +895,7 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
 
 bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
                           std::string& error) {
+  out = Distribution{};
   if (members.empty()) {
     error = "an ensemble needs at least one member";
     return false;

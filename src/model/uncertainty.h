@@ -7,9 +7,9 @@
 // Every sample is evaluated over the logarithms of the terms (as
 // compute_log_space forms them), by a dedicated evaluation for small cycles
 // whose results agree with evaluate_cycle(run, 1, LogSpace::always) on the
-// perturbed cycle: log10 TOF to about 1e-14 relative, every X_TOF to about
-// 1e-14 absolute (times 1 + |q| for the reactants and products), TDI and
-// TDTS exactly (but for exact ties of terms).
+// perturbed cycle: log10 TOF to about 1e-15 relative, the X_TOF of the
+// states to about 1e-14 absolute and those of the reactants and products to
+// about 1e-13 (1 + |q|), TDI and TDTS exactly (but for exact ties of terms).
 #pragma once
 
 #include <cstdint>
@@ -26,23 +26,26 @@ namespace kinex {
 inline int64_t uncertainty_states(int64_t n) { return 2 * n + 1; }
 
 struct UncertaintyModel {
-  std::vector<double> sigma;  // kcal/mol, uncertainty_states(n) values, each finite and >= 0
-  double correlation =
-      0.0;  // RHO in [0, 1]: the share of each state's variance common to all states
+  // kcal/mol, uncertainty_states(n) values, each finite and >= 0.
+  std::vector<double> sigma;
+  // RHO in [0, 1]: the share of each state's variance common to all states.
+  double correlation = 0.0;
   int64_t samples = 10000;  // 1 .. 100'000'000
   uint64_t seed = 0;
-  double shared = 0.0;  // [0, 1]: the share of each state's error common to all catalysts of a
-                        // screening (state s of one catalyst with state s of another)
-  uint64_t stream =
-      0;  // which catalyst of a screening: its own (not shared) errors come from this stream
+  // [0, 1]: the share of each state's error common to all catalysts of a
+  // screening (state s of one catalyst with state s of another).
+  double shared = 0.0;
+  // Which catalyst of a screening: its own (not shared) errors come from
+  // this stream.
+  uint64_t stream = 0;
 };
 
 // The largest number of samples a model may ask for.
 constexpr int64_t kMaxUncertaintySamples = 100'000'000;
 
-// "" when `model` fits a cycle of n steps, else the reason, naming the value
-// ("sigma of state 3 is -1 kcal/mol, below 0", "correlation 1.5 is outside 0..1", "samples 0: at
-// least 1").
+// "" when `model` fits a cycle of n steps, else the reason, naming the
+// value ("sigma of state 3 is -1 kcal/mol, below 0", "correlation 1.5 is
+// outside 0..1", "samples 0: at least 1").
 std::string check_uncertainty_model(const UncertaintyModel& model, int64_t n);
 
 // "" when the cycle can be sampled, else the reason: n >= 1 with arrays of
@@ -55,8 +58,8 @@ struct Distribution {
   int64_t samples = 0;
   std::vector<double> log10_TOF;   // every sample's log10 |TOF| (TOF in 1/s), in sample order
   std::vector<int32_t> TDI, TDTS;  // every sample's, steps 1..n
-  double mean = Results::kNone,
-         sd = Results::kNone;  // of log10 TOF (sd with N-1; 0 for one sample)
+  // Of log10 TOF (sd with N-1; 0 for one sample).
+  double mean = Results::kNone, sd = Results::kNone;
   // Quantiles of log10 TOF at 50 %, 15.8655 %, 84.1345 %, 2.5 % and 97.5 %:
   // of the sorted values x[0..N-1], the one at h = (N-1) p, interpolated
   // linearly between x[floor h] and x[floor h + 1] (x[floor h] where h is
@@ -66,12 +69,13 @@ struct Distribution {
   std::vector<double> TDI_probability, TDTS_probability;  // 1..n (index 0 unused): share of samples
   std::vector<double> xtof_int_mean, xtof_int_sd;         // 0..n-1
   std::vector<double> xtof_ts_mean, xtof_ts_sd;           // 1..n
-  std::vector<double> xtof_reac_mean,
-      xtof_reac_sd;  // 1..n, NaN where the step has no reactant concentration
-  std::vector<double> xtof_prod_mean, xtof_prod_sd;  // 1..n, NaN where none
+  // 1..n, NaN where the step has no reactant (product) concentration.
+  std::vector<double> xtof_reac_mean, xtof_reac_sd;
+  std::vector<double> xtof_prod_mean, xtof_prod_sd;
   // The first-order estimate at the central (unperturbed) energies: the sd of log10 TOF
   // = sqrt((1-RHO) Σ (g_s σ_s)^2 + RHO (Σ g_s σ_s)^2) / ln 10 with g_s = ∂ ln TOF / ∂ G_s
-  // (see first_order_gradient). NaN for an ensemble.
+  // (see first_order_gradient). NaN for an ensemble, and where the central cycle has no net
+  // driving force.
   double first_order_sd = Results::kNone;
   // Of the unperturbed cycle, by the same evaluation as the samples.
   double central_log10_TOF = Results::kNone;
@@ -79,27 +83,41 @@ struct Distribution {
 };
 
 // Monte Carlo over the energies: sample k perturbs state s by
-//   e_s = σ_s * ( sqrt(RHO) * w_0 + sqrt(1-RHO) * w_s ),  w = sqrt(shared) * u + sqrt(1-shared) * v
-// where u (shared by all catalysts) and v (this stream's own) are independent standard normals
-// drawn from counter-based generators keyed by (seed, k, s) and (seed, stream, k, s), so each
-// sample depends only on the seed, its number and the stream: bitwise the same results on any
-// number of `threads` (0: as many as the machine runs at once). G_int[k] += e_{2k}, G_ts[i] +=
-// e_{2i-1}, DeltaG += e_{2n} - e_0 (see perturbed_cycle). Every sample is evaluated in log space,
-// so no sample is NaN, Inf or a false 0; the cycle must pass check_uncertainty_cycle (T > 0, every
-// given concentration > 0). A cycle without a net driving force that the model cannot move (u = v,
-// see compute_log_space, with e_{2n} - e_0 = 0 in every sample) is refused: its TOF is 0 in every
-// sample. (A single sample that meets u = v exactly, a chance of about 1e-16, counts log10 TOF -inf
-// and NaN X_TOF of reactants and products.) The X_TOF sums are formed per block of 4096 samples and
-// the blocks added in order. Fails (false, reason in `error`) on a bad model or cycle, or when the
-// storage of the samples cannot be had.
+//   e_s = σ_s * ( sqrt(RHO) * w_0 + sqrt(1-RHO) * w_s ),
+//   w = sqrt(shared) * u + sqrt(1-shared) * v
+// where u (shared by all catalysts) and v (this stream's own) are
+// independent standard normals drawn from counter-based generators keyed by
+// (seed, k, s) and (seed, stream, k, s), so each sample depends only on the
+// seed, its number and the stream: bitwise the same results on any number
+// of `threads` (0: as many as the machine runs at once). G_int[k] +=
+// e_{2k}, G_ts[i] += e_{2i-1}, DeltaG += e_{2n} - e_0 (see
+// perturbed_cycle).
+//
+// Every sample is evaluated in log space, so no sample is NaN, Inf or a
+// false 0; the cycle must pass check_uncertainty_cycle (T > 0, every given
+// concentration > 0). A cycle without a net driving force that the model
+// cannot move (u = v, see compute_log_space, with e_{2n} - e_0 = 0 in every
+// sample) is refused: its TOF is 0 in every sample. (A single sample that
+// meets u = v exactly, a chance of about 1e-16, counts log10 TOF -inf and
+// NaN X_TOF of reactants and products.) The X_TOF sums are formed per
+// block of 4096 samples, about the central values, and the blocks added
+// in order.
+//
+// Fails (false, reason in `error`, `out` emptied) on a bad model or cycle,
+// or when the storage of the samples (24 bytes each while they are summed
+// up) exceeds what the machine has room for, as allocate_storage judges
+// it, or cannot be had.
 bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int threads,
                         Distribution& out, std::string& error);
 
-// An ensemble (e.g. the energies from several density functionals): each member is a whole cycle
-// (same n, T and concentrations as members[0], own energies), evaluated with evaluate_cycle(run, 1,
-// LogSpace::always), i.e. exactly a single evaluation's numbers, bit for bit; the distribution over
-// the members as above (first_order_sd NaN; central_* of members[0]). False with the reason
-// when there are no members, the members differ in n, T or concentrations, or storage fails.
+// An ensemble (e.g. the energies from several density functionals): each
+// member is a whole cycle (same n, T and concentrations as members[0], own
+// energies), evaluated with evaluate_cycle(run, 1, LogSpace::always), i.e.
+// exactly a single evaluation's numbers, bit for bit; the distribution over
+// the members as above (first_order_sd NaN; central_* of members[0]).
+// False with the reason (`out` emptied) when there are no members, a member fails
+// check_uncertainty_cycle ("member 2: ..."), the members differ in n, T or
+// concentrations (given ones, compared exactly), or storage fails.
 bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out, std::string& error);
 
 // ---- The pieces of the Monte Carlo, for callers that want one sample -------

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -66,6 +67,19 @@ const Cycle kTenSteps{
 
 // ---- One sample against the full evaluation ------------------------------
 
+// Thirty steps with energies spread by a formula, a reactant at every other
+// step and a product at every third.
+Cycle thirty_steps() {
+  Cycle c{310.0, {}, {}, -12.0, {}, {}};
+  for (int i = 1; i <= 30; ++i) {
+    c.G_int.push_back(i == 1 ? 0.0 : 8.0 * std::sin(1.7 * i));
+    c.G_ts.push_back(15.0 + 6.0 * std::cos(2.3 * i));
+    c.reac.push_back(i % 2 == 1 ? std::optional(std::exp(3.0 * std::sin(0.9 * i))) : std::nullopt);
+    c.prod.push_back(i % 3 == 0 ? std::optional(std::exp(3.0 * std::cos(1.1 * i))) : std::nullopt);
+  }
+  return c;
+}
+
 struct SampleCase {
   const char* name;
   Cycle cycle;
@@ -78,6 +92,7 @@ const SampleCase kSampleCases[] = {
      {298.15, {0.0, 5.0, -2.0}, {15.0, 20.0, 10.0}, -20.0, {}, {}},
      3.0},
     {"TenStepsWithConcentrations", kTenSteps, 3.0},
+    {"ThirtySteps", thirty_steps(), 2.0},
     // DeltaG above 0 with a large product: the net flux runs backward.
     {"Backward",
      {298.15,
@@ -245,6 +260,26 @@ TEST(Uncertainty, FullCorrelationOfEqualSigmasLeavesTheTOF) {
   EXPECT_NEAR(d.first_order_sd, 0.0, 1e-12);
 }
 
+// One sample: no spread, every quantile the sample itself; two: the
+// quantiles between them.
+TEST(Uncertainty, OneAndTwoSamples) {
+  const kinex::Cycle cycle = cycle_of(kTenSteps);
+  const Distribution one = sampled(cycle, model_for(cycle.n, 1.0, 0.0, 1));
+  ASSERT_EQ(one.log10_TOF.size(), 1u);
+  EXPECT_EQ(one.sd, 0.0);
+  for (const double q : {one.mean, one.median, one.low68, one.high68, one.low95, one.high95}) {
+    EXPECT_EQ(q, one.log10_TOF[0]);
+  }
+  EXPECT_EQ(one.xtof_ts_sd[1], 0.0);
+  const Distribution two = sampled(cycle, model_for(cycle.n, 1.0, 0.0, 2));
+  EXPECT_EQ(two.log10_TOF[0], one.log10_TOF[0]);  // sample 0 is sample 0
+  const double lo = std::min(two.log10_TOF[0], two.log10_TOF[1]);
+  const double hi = std::max(two.log10_TOF[0], two.log10_TOF[1]);
+  EXPECT_DOUBLE_EQ(two.median, (lo + hi) / 2.0);
+  EXPECT_DOUBLE_EQ(two.low95, lo + 0.025 * (hi - lo));
+  EXPECT_DOUBLE_EQ(two.sd, (hi - lo) / std::sqrt(2.0));
+}
+
 // Small errors: the spread is that of the first-order estimate.
 TEST(Uncertainty, SmallSigmaFollowsTheFirstOrderEstimate) {
   const kinex::Cycle cycle = cycle_of(kTenSteps);
@@ -334,6 +369,31 @@ TEST(Uncertainty, StreamsShareTheirErrorsAsTold) {
   }
 }
 
+// The errors of independent states are standard normals times sigma: the
+// moments, the share beyond 2 and that beyond 3.6541528853610088, where the
+// ziggurat's tail begins (2.58e-4).
+TEST(Uncertainty, ErrorsAreNormal) {
+  const int64_t n = 3, draws = 40'000 * uncertainty_states(n);
+  const UncertaintyModel model = model_for(n, 1.0, 0.0, 1, 8);
+  double sum = 0.0, squares = 0.0, fourth = 0.0;
+  int64_t beyond_2 = 0, in_tail = 0;
+  for (int64_t k = 0; k < 40'000; ++k) {
+    for (const double z : sample_errors(model, n, k)) {
+      sum += z;
+      squares += z * z;
+      fourth += z * z * z * z;
+      beyond_2 += std::fabs(z) > 2.0;
+      in_tail += std::fabs(z) > 3.6541528853610088;
+    }
+  }
+  const auto N = static_cast<double>(draws);
+  EXPECT_NEAR(sum / N, 0.0, 0.01);
+  EXPECT_NEAR(squares / N, 1.0, 0.01);
+  EXPECT_NEAR(fourth / N, 3.0, 0.06);
+  EXPECT_NEAR(static_cast<double>(beyond_2) / N, 0.0455, 0.0025);
+  EXPECT_NEAR(static_cast<double>(in_tail), 2.58e-4 * N, 30.0);
+}
+
 // Within one catalyst the states correlate by RHO.
 TEST(Uncertainty, StatesCorrelateByRho) {
   const int64_t n = 3;
@@ -381,6 +441,20 @@ TEST(Uncertainty, EnsembleMembersAreSingleEvaluationsBitForBit) {
     }
   }
   EXPECT_NEAR(d.xtof_ts_mean[4], sum / 4.0, 1e-15);
+  // The quantiles interpolate linearly between the sorted values at
+  // h = (N-1) p.
+  std::vector<double> sorted = d.log10_TOF;
+  std::sort(sorted.begin(), sorted.end());
+  auto at = [&](double p) {
+    const double h = 3.0 * p;
+    const auto lo = static_cast<std::size_t>(h);
+    return sorted[lo] + (h - static_cast<double>(lo)) * (sorted[lo + 1] - sorted[lo]);
+  };
+  EXPECT_DOUBLE_EQ(d.median, at(0.5));
+  EXPECT_DOUBLE_EQ(d.low68, at(0.158655));
+  EXPECT_DOUBLE_EQ(d.high68, at(0.841345));
+  EXPECT_DOUBLE_EQ(d.low95, at(0.025));
+  EXPECT_DOUBLE_EQ(d.high95, at(0.975));
   EXPECT_TRUE(std::isnan(d.first_order_sd));
   EXPECT_TRUE(std::isnan(d.xtof_reac_mean[2]));  // step 2 has no reactant
 }
@@ -441,7 +515,7 @@ TEST_P(RefusalTest, SaysWhy) {
                                  Conc{std::nullopt, std::nullopt, 2.0}});
   UncertaintyModel model = model_for(3, 1.0, 0.0, 100);
   c.spoil(cycle, model);
-  Distribution out;
+  Distribution out = sampled(cycle_of(kTenSteps), model_for(10, 1.0, 0.0, 10));  // to be emptied
   std::string error;
   EXPECT_FALSE(sample_uncertainty(cycle, model, 1, out, error));
   EXPECT_NE(error.find(c.reason), std::string::npos) << error;
