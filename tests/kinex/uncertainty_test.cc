@@ -82,6 +82,22 @@ TEST(SigmaFiles, EveryStateNeedsASigmaWithoutACommonOne) {
   EXPECT_EQ(error, "no sigma for I0, TS1, I1, I2, TS3, I0\xe2\x80\xb2");
 }
 
+// The engine's distribution of the cycle of `file` with one sigma for all.
+Distribution engine_distribution(const std::string& file, double sigma, int64_t samples,
+                                 uint64_t seed, double correlation) {
+  kinex::Run run;
+  Distribution d;
+  if (!kinex_evaluation(file, run)) return d;
+  UncertaintyModel model;
+  model.sigma.assign(static_cast<std::size_t>(uncertainty_states(run.cycle.n)), sigma);
+  model.samples = samples;
+  model.seed = seed;
+  model.correlation = correlation;
+  std::string error;
+  EXPECT_TRUE(sample_uncertainty(run.cycle, model, 1, d, error)) << error;
+  return d;
+}
+
 // The numbers of the outputs are the engine's, whatever the form.
 TEST(UncertaintyCommand, TextJsonAndCsvStateTheEnginesNumbers) {
   const std::string file = kExamples + "/three_step.txt";
@@ -90,16 +106,7 @@ TEST(UncertaintyCommand, TextJsonAndCsvStateTheEnginesNumbers) {
   ASSERT_EQ(json.status, kExitOk) << json.err;
   const nlohmann::json doc = nlohmann::json::parse(json.out);
 
-  kinex::Run run;
-  ASSERT_TRUE(kinex_evaluation(file, run));
-  UncertaintyModel model;
-  model.sigma.assign(7, 1.5);
-  model.samples = 2000;
-  model.seed = 7;
-  model.correlation = 0.25;
-  Distribution d;
-  std::string error;
-  ASSERT_TRUE(sample_uncertainty(run.cycle, model, 1, d, error)) << error;
+  const Distribution d = engine_distribution(file, 1.5, 2000, 7, 0.25);
 
   EXPECT_EQ(doc["method"], "monte-carlo");
   EXPECT_EQ(bits(doc["log10_TOF"]["median"].get<double>()), bits(d.median));
@@ -227,15 +234,7 @@ TEST(UncertaintyPlot, ErrorBarsOfSigmaAndTheSampledProbabilities) {
   ASSERT_EQ(o.status, kExitOk) << o.err;
   const nlohmann::json states = python_on_picture(kErrorBars, o.out);
 
-  kinex::Run run;
-  ASSERT_TRUE(kinex_evaluation(file, run));
-  UncertaintyModel model;
-  model.sigma.assign(5, 2.0);
-  model.samples = 4000;
-  model.seed = 3;
-  Distribution d;
-  std::string error;
-  ASSERT_TRUE(sample_uncertainty(run.cycle, model, 1, d, error)) << error;
+  const Distribution d = engine_distribution(file, 2.0, 4000, 3, 0.0);
 
   double length = -1.0;  // of every error bar alike: 2 sigma at one scale
   for (const auto& [id, s] : states.items()) {
