@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -197,6 +198,32 @@ class FixedUsage : public CLI::Formatter {
  private:
   std::string line_;
 };
+
+// A sigma of the energies: a finite number of kcal/mol, at least 0.
+const CLI::Validator kSigmaValue(
+    [](std::string& text) -> std::string {
+      double x = 0.0;
+      const char* end = text.data() + text.size();
+      const auto [at, ec] = std::from_chars(text.data(), end, x);
+      if (ec != std::errc() || at != end || !std::isfinite(x) || x < 0.0) {
+        return "'" + text + "' is not a sigma in kcal/mol (a finite number, at least 0)";
+      }
+      return "";
+    },
+    "S");
+
+// A seed: a whole number from 0 to 18446744073709551615.
+const CLI::Validator kSeedValue(
+    [](std::string& text) -> std::string {
+      uint64_t x = 0;
+      const char* end = text.data() + text.size();
+      const auto [at, ec] = std::from_chars(text.data(), end, x);
+      if (ec != std::errc() || at != end) {
+        return "'" + text + "' is not a seed (a whole number from 0 to 18446744073709551615)";
+      }
+      return "";
+    },
+    "K");
 
 // Reads one cycle (a file or a table's row) and takes it through the model,
 // the logarithms always evaluated so that log10_TOF comes from them, the
@@ -478,7 +505,7 @@ bool parse_y_range(const std::string& text, PlotOptions& options, std::string& e
 
 int command_plot(const std::vector<std::string>& files, const std::string& output,
                  const PlotOptions& options, Strict strict, Output& out, std::string& err,
-                 const ProgressFn& progress, const TableOptions& tables) {
+                 const ProgressFn& progress, const TableOptions& tables, const SigmaSpec* sigmas) {
   const bool to_file = !output.empty() && output != "-";
   for (const std::string& file : files) {
     if (to_file && same_file(output, file)) {
@@ -518,16 +545,27 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
     err += "kinex plot: no cycle to draw\n";
     return kExitFailed;
   }
-  if (options.sigma > 0.0 && evaluated_runs.size() > 1) {
-    err += "kinex plot: --sigma draws the error bars of one cycle, and " +
-           std::to_string(evaluated_runs.size()) +
-           " are named; name one file (--row NAME for a table's row)\n";
-    return kExitFailed;
+  PlotOptions drawn = options;
+  if (sigmas != nullptr) {
+    if (evaluated_runs.size() > 1) {
+      err += "kinex plot: --sigma draws the error bars of one cycle, and " +
+             std::to_string(evaluated_runs.size()) +
+             " are named; name one file (--row NAME for a table's row)\n";
+      return kExitFailed;
+    }
+    std::string reason;
+    const Run& run = runs.front();
+    if (!resolve_sigmas(with_table_sigmas(*sigmas, sources.front()), run.names, run.cycle.n,
+                        drawn.sigmas, reason)) {
+      err += "kinex plot: " + report::shown_name(source_name(sources.front())) + ": " + reason +
+             ": give --sigma S for every state without one of its own\n";
+      return kExitFailed;
+    }
   }
   const std::string svg =
       evaluated_runs.size() == 1
-          ? render_profile_svg(runs.front(), source_name(sources.front()), options)
-          : render_profiles_svg(evaluated_runs, options);
+          ? render_profile_svg(runs.front(), source_name(sources.front()), drawn)
+          : render_profiles_svg(evaluated_runs, drawn);
   if (!to_file) {
     out.text += svg;
     return out.deliver() ? kExitOk : kExitFailed;
@@ -640,24 +678,31 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       ->type_name("PT");
   plot->add_option("--y-range", plot_y_range, "The energy axis in kcal/mol (--y-range=-10:30)")
       ->type_name("FROM:TO");
+  SigmaSpec plot_sigmas;
+  std::string plot_sigma_file;
   CLI::Option* plot_sigma =
-      plot->add_option("--sigma", plot_options.sigma,
+      plot->add_option("--sigma", plot_sigmas.common,
                        "Error bars of +-S kcal/mol on every state, and how likely each is TDI/TDTS")
-          ->check(CLI::PositiveNumber)
+          ->check(kSigmaValue)
           ->type_name("S");
-  plot->add_option("--samples", plot_options.sigma_samples,
-                   "With --sigma: the samples of the energies (default 10000)")
-      ->check(CLI::Range(int64_t{1}, kMaxUncertaintySamples))
-      ->needs(plot_sigma)
-      ->type_name("N");
-  plot->add_option("--seed", plot_options.sigma_seed, "With --sigma: the seed (default 0)")
-      ->needs(plot_sigma)
-      ->type_name("K");
-  plot->add_option("--correlation", plot_options.sigma_correlation,
-                   "With --sigma: the share of each state's variance common to all (default 0)")
-      ->check(CLI::Range(0.0, 1.0))
-      ->needs(plot_sigma)
-      ->type_name("RHO");
+  CLI::Option* plot_sigma_pairs =
+      plot->add_option("--sigmas", plot_sigma_file,
+                       "Error bars and TDI/TDTS probabilities with these states' own sigmas")
+          ->type_name("FILE");
+  CLI::Option* plot_samples =
+      plot->add_option("--samples", plot_options.sigma_samples,
+                       "With --sigma: the samples of the energies (default 10000)")
+          ->check(CLI::Range(int64_t{1}, kMaxUncertaintySamples))
+          ->type_name("N");
+  CLI::Option* plot_seed =
+      plot->add_option("--seed", plot_options.sigma_seed, "With --sigma: the seed (default 0)")
+          ->check(kSeedValue)
+          ->type_name("K");
+  CLI::Option* plot_correlation =
+      plot->add_option("--correlation", plot_options.sigma_correlation,
+                       "With --sigma: the share of each state's variance common to all (default 0)")
+          ->check(CLI::Range(0.0, 1.0))
+          ->type_name("RHO");
   plot->add_flag(kStrictFlag, strict, strict_help);
   plot->add_option("--row", tables.row, row_help)->type_name("NAME");
   plot->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
@@ -674,23 +719,26 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   CLI::Option* common_sigma = uncertainty
                                   ->add_option("--sigma", uncertainty_options.sigmas.common,
                                                "The sigma of every state's Gibbs energy (kcal/mol)")
-                                  ->check(CLI::NonNegativeNumber)
+                                  ->check(kSigmaValue)
                                   ->type_name("S");
   CLI::Option* sigma_pairs =
       uncertainty->add_option("--sigmas", sigma_file, "A file of NAME SIGMA pairs, a state a line")
           ->type_name("FILE");
-  uncertainty
-      ->add_option("--samples", uncertainty_options.samples,
-                   "The number of samples (default 10000)")
-      ->check(CLI::Range(int64_t{1}, kMaxUncertaintySamples))
-      ->type_name("N");
-  uncertainty->add_option("--seed", uncertainty_options.seed, "The seed (default 0)")
-      ->type_name("K");
-  uncertainty
-      ->add_option("--correlation", uncertainty_options.correlation,
-                   "The share of each state's variance common to all states (default 0)")
-      ->check(CLI::Range(0.0, 1.0))
-      ->type_name("RHO");
+  CLI::Option* uncertainty_samples = uncertainty
+                                         ->add_option("--samples", uncertainty_options.samples,
+                                                      "The number of samples (default 10000)")
+                                         ->check(CLI::Range(int64_t{1}, kMaxUncertaintySamples))
+                                         ->type_name("N");
+  CLI::Option* uncertainty_seed =
+      uncertainty->add_option("--seed", uncertainty_options.seed, "The seed (default 0)")
+          ->check(kSeedValue)
+          ->type_name("K");
+  CLI::Option* uncertainty_correlation =
+      uncertainty
+          ->add_option("--correlation", uncertainty_options.correlation,
+                       "The share of each state's variance common to all states (default 0)")
+          ->check(CLI::Range(0.0, 1.0))
+          ->type_name("RHO");
   CLI::Option* as_ensemble =
       uncertainty->add_flag("--ensemble", uncertainty_options.ensemble,
                             "Each table is one cycle; its rows are the members of an ensemble");
@@ -704,8 +752,10 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       ->check(CLI::NonNegativeNumber)
       ->type_name("N");
   uncertainty->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
-  common_sigma->excludes(as_ensemble);
-  sigma_pairs->excludes(as_ensemble);
+  for (CLI::Option* sampling : {common_sigma, sigma_pairs, uncertainty_samples, uncertainty_seed,
+                                uncertainty_correlation}) {
+    sampling->excludes(as_ensemble);
+  }
   uncertainty->footer(kUncertaintyFooter);
 
   bool check_as_json = false;
@@ -796,8 +846,21 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     plot_options.has_title = plot_title->count() > 0;
     if (!plot_y_range.empty() && !parse_y_range(plot_y_range, plot_options, err))
       return kExitFailed;
+    plot_sigmas.has_common = plot_sigma->count() > 0;
+    const bool uncertain = plot_sigma->count() > 0 || plot_sigma_pairs->count() > 0;
+    if (!uncertain && plot_samples->count() + plot_seed->count() + plot_correlation->count() > 0) {
+      err +=
+          "kinex plot: --samples, --seed and --correlation go with --sigma S or --sigmas "
+          "FILE\nRun with --help for more information.\n";
+      return kExitFailed;
+    }
+    std::string problem;
+    if (!plot_sigma_file.empty() && !read_sigma_file(plot_sigma_file, plot_sigmas, problem)) {
+      err += "kinex plot: " + problem + "\n";
+      return kExitFailed;
+    }
     return command_plot(plot_files, plot_output, plot_options, strictness, out, err, progress,
-                        tables);
+                        tables, uncertain ? &plot_sigmas : nullptr);
   }
 
   Sweep sweep;

@@ -12,6 +12,7 @@
 #include "kinex/plot.h"
 #include "kinex/scan.h"
 #include "kinex/sources.h"
+#include "kinex/uncertainty.h"
 
 namespace kinex {
 
@@ -89,8 +90,12 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
 // `output` ("-" or empty: `out`). A table gives all its rows, or the one
 // named tables.row. Refuses an output not named .svg (in any case) and one
 // that is an input file itself; the file is replaced whole or not at all.
+// With `sigmas` (--sigma, --sigmas), one cycle only, drawn with error bars
+// and its TDI and TDTS probabilities, its sigmas resolved as kinex
+// uncertainty resolves them (a table's sigma columns included).
 int command_plot(const std::vector<std::string>& files, const std::string& output,
                  const PlotOptions& options, Strict strict, Output& out, std::string& err,
-                 const ProgressFn& progress = {}, const TableOptions& tables = {});
+                 const ProgressFn& progress = {}, const TableOptions& tables = {},
+                 const SigmaSpec* sigmas = nullptr);
 
 }  // namespace kinex

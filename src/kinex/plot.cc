@@ -36,11 +36,11 @@ Fit fit_options(const PlotOptions& options) {
   return fit;
 }
 
-// The Monte Carlo of options.sigma over the run's cycle.
+// The Monte Carlo of options.sigmas over the run's cycle.
 StateUncertainty state_uncertainty(const Run& run, const PlotOptions& options) {
   StateUncertainty u;
   UncertaintyModel model;
-  model.sigma.assign(static_cast<std::size_t>(uncertainty_states(run.cycle.n)), options.sigma);
+  model.sigma = options.sigmas;
   model.samples = options.sigma_samples;
   model.seed = options.sigma_seed;
   model.correlation = options.sigma_correlation;
@@ -65,7 +65,9 @@ std::string render_profile_svg(const Run& run, const std::string& file_name,
                                const PlotOptions& options) {
   plot::Scene scene = plot::make_scene(run, file_name);
   if (options.has_title) scene.texts.title.text = options.title;
-  if (options.sigma > 0.0) plot::add_uncertainty(run, plot::state_uncertainty(run, options), scene);
+  if (!options.sigmas.empty()) {
+    plot::add_uncertainty(run, plot::state_uncertainty(run, options), scene);
+  }
   const plot::Fit fit = plot::fit_options(options);
   const plot::Layout layout = plot::lay_out(scene.states, scene.span, scene.texts, fit.layout);
   const plot::SpanDrawing span = plot::place_span(scene.states, layout, scene.span, scene.texts);

@@ -24,11 +24,11 @@ struct PlotOptions {
   bool has_y_range = false;  // the energy axis from y_from to y_to (kcal/mol)
   double y_from = 0.0;
   double y_to = 0.0;
-  // Above 0: error bars of +-sigma (kcal/mol) on every state, and how likely
-  // each state is the TDI and the TDTS from a Monte Carlo over the energies
-  // (model/uncertainty.h) with these samples, seed and correlation. One
-  // cycle only.
-  double sigma = 0.0;
+  // Not empty: error bars of +-sigmas[s] (kcal/mol) on the states of one
+  // cycle (the order of model/uncertainty.h: I0, TS1, ..., TSn, the final
+  // state), and how likely each state is the TDI and the TDTS from a Monte
+  // Carlo over the energies with these samples, seed and correlation.
+  std::vector<double> sigmas;
   int64_t sigma_samples = 10000;
   uint64_t sigma_seed = 0;
   double sigma_correlation = 0.0;

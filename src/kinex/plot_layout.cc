@@ -111,6 +111,14 @@ void energy_range(const std::vector<State>& states, double level, Layout& L) {
   }
   if (std::isfinite(level)) lo = std::min(lo, level), hi = std::max(hi, level);
   if (lo > hi) lo = hi = 0.0;
+  // Error bars end a little inside the frame, not on it.
+  const bool error_bars = std::any_of(states.begin(), states.end(),
+                                      [](const State& s) { return finite(s) && s.sigma > 0.0; });
+  if (error_bars && hi > lo) {
+    const double margin = (hi / 2 - lo / 2) * 0.08;
+    lo -= margin;
+    hi += margin;
+  }
   if (!(hi - lo >= 1.0)) {
     const double mid = lo / 2 + hi / 2;
     lo = mid - 0.5;

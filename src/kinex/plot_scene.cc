@@ -273,6 +273,7 @@ namespace {
 
 std::string percent_text(double p) {
   if (p >= 0.995) return "100 %";
+  if (p < 0.01) return "<1 %";
   char text[16];
   std::snprintf(text, sizeof text, "%.0f %%", 100.0 * p);
   return text;

@@ -192,6 +192,28 @@ double clearance(double x, const SpanDrawing& d) {
   return gap;
 }
 
+// Where the error bar of `s` (from `top` to `bottom`) stands: at the bar's
+// left end, its right end, or just beside the bar left or right, the first
+// of these that crosses none of the state's labels and keeps clear of the
+// span's arrows; else the one that crosses the fewest.
+double error_bar_x(const State& s, const Layout& L, const SpanDrawing& d, double top,
+                   double bottom) {
+  const double half = L.bar / 2;
+  const double candidates[] = {s.x - half + kErrorBarInset, s.x + half - kErrorBarInset,
+                               s.x - half - kErrorBarInset, s.x + half + kErrorBarInset};
+  double best = candidates[0];
+  int fewest = 1 << 30;
+  for (const double x : candidates) {
+    const Box bar{x - kErrorBarCap - 1, std::min(top, bottom), x + kErrorBarCap + 1,
+                  std::max(top, bottom)};
+    int crossed = clearance(x, d) < kErrorBarInset + kErrorBarCap ? 1 : 0;
+    for (const Box& label : s.label_boxes) crossed += overlap(bar, label) > 0.0 ? 1 : 0;
+    if (crossed == 0) return x;
+    if (crossed < fewest) fewest = crossed, best = x;
+  }
+  return best;
+}
+
 // Connectors, the span's guide, then each state's bar and labels in a group
 // of its own.
 void write_states(Svg& svg, const std::vector<State>& states, const Layout& L,
@@ -222,14 +244,8 @@ void write_states(Svg& svg, const std::vector<State>& states, const Layout& L,
                    (s.faded ? std::string(" stroke-opacity=\"") + kFadedOpacity + "\"" : ""));
     }
     if (finite(s) && s.sigma > 0.0) {
-      // The error bar, at the left end of the bar, or the right where the
-      // span's arrows run through its column near the left; clear of the
-      // labels centred on it, with caps at both ends.
-      const double left = s.x - L.bar / 2 + kErrorBarInset;
-      const double right = s.x + L.bar / 2 - kErrorBarInset;
-      const bool crowded = clearance(s.x, d) < L.bar;
-      const double x = crowded && clearance(right, d) > clearance(left, d) ? right : left;
       const double top = to_y(L, s.energy + s.sigma), bottom = to_y(L, s.energy - s.sigma);
+      const double x = error_bar_x(s, L, d, top, bottom);
       const std::string style = std::string("class=\"error-bar\" stroke=\"") + kErrorBarColour +
                                 "\" stroke-width=\"1.2\"";
       svg.line(x, top, x, bottom, style);

@@ -11,6 +11,7 @@
 #include "input/table.h"
 #include "kinex/format.h"
 #include "kinex/state_names.h"
+#include "kinex/summary.h"
 #include "model/evaluate.h"
 #include "report/line_writer.h"
 
@@ -136,6 +137,12 @@ bool read_sigma_file(const std::string& path, SigmaSpec& spec, std::string& erro
     error = report::shown_name(path) + ": cannot be read";
     return false;
   }
+  if (spec.named.empty()) {
+    error = report::shown_name(path) +
+            ": holds no state's sigma; a line each, the name and the sigma (kcal/mol), as in "
+            "\"TS1 1.5\"";
+    return false;
+  }
   return true;
 }
 
@@ -175,6 +182,24 @@ bool resolve_sigmas(const SigmaSpec& spec, const StateNames& names, int64_t n,
   return true;
 }
 
+// The sigmas of a table's row over those of the command line: its column
+// "sigma" replaces --sigma, its "sigma(NAME)" columns give the states the
+// file of pairs does not.
+SigmaSpec with_table_sigmas(const SigmaSpec& given, const Source& source) {
+  SigmaSpec spec = given;
+  if (!source.from_table) return spec;
+  for (const StateSigma& s : source.row.sigmas) {
+    if (s.state.empty()) {
+      spec.has_common = true;
+      spec.common = s.sigma;
+    } else if (std::none_of(spec.named.begin(), spec.named.end(),
+                            [&](const SigmaSpec::Named& n) { return n.name == s.state; })) {
+      spec.named.push_back({s.state, s.sigma, 0});
+    }
+  }
+  return spec;
+}
+
 // ---- outputs ---------------------------------------------------------------
 
 namespace {
@@ -183,7 +208,26 @@ Json real(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
 
 Json pair_of(double a, double b) { return Json::array({real(a), real(b)}); }
 
-double tof_of(double log10_TOF) { return std::pow(10.0, log10_TOF); }
+// The TOF of a log10 TOF; NaN where it lies beyond the range of doubles
+// (the JSON's null, never a false 0 or infinity).
+double tof_of(double log10_TOF) {
+  const double tof = std::pow(10.0, log10_TOF);
+  return tof > 0.0 && std::isfinite(tof) ? tof : Results::kNone;
+}
+
+// The TOF of a log10 TOF for people, in exponent form with four significant
+// digits, also beyond the range of doubles ("3.162e-958").
+std::string tof_text(double log10_TOF) {
+  if (!std::isfinite(log10_TOF)) return shortest(log10_TOF);
+  const double tof = tof_of(log10_TOF);
+  if (!std::isnan(tof)) return exponent_form(tof);
+  double exponent = std::floor(log10_TOF);
+  double mantissa = std::pow(10.0, log10_TOF - exponent);
+  if (mantissa >= 9.9995) mantissa /= 10.0, exponent += 1.0;  // as it rounds
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3fe%+.0f", mantissa, exponent);
+  return text;
+}
 
 // The states in cycle order with the share of samples in which each is the
 // TDI (intermediates) or the TDTS (transition states).
@@ -258,9 +302,17 @@ Json uncertainty_json(const UncertaintySource& source, const Distribution& d) {
     doc["members"] = source.members;
   }
   const StateNames names = run_names(*source.central);
-  doc["central"] = {{"log10_TOF", real(d.central_log10_TOF)},
-                    {"TDI_state", tdi_state(names, d.central_TDI)},
-                    {"TDTS_state", tdts_state(names, d.central_TDTS)}};
+  // The cycle at its own energies; of an ensemble, its first member.
+  Json central;
+  if (source.model == nullptr) central["member"] = source.members.empty() ? "" : source.members[0];
+  central["log10_TOF"] = real(d.central_log10_TOF);
+  central["TOF_sign"] = d.central_TOF_sign;
+  central["TDI_state"] = tdi_state(names, d.central_TDI);
+  central["TDTS_state"] = tdts_state(names, d.central_TDTS);
+  const std::string warning = warning_text(*source.central);
+  central["warning"] = warning.empty() ? Json(nullptr) : Json(warning);
+  doc["central"] = std::move(central);
+  doc["backward_share"] = real(d.backward_share);
   doc["log10_TOF"] = {{"median", real(d.median)},
                       {"mean", real(d.mean)},
                       {"sd", real(d.sd)},
@@ -302,7 +354,8 @@ std::string uncertainty_text(const UncertaintySource& source, const Distribution
   if (source.model != nullptr) {
     const UncertaintyModel& model = *source.model;
     const double sigma = common_sigma(model);
-    text += std::to_string(d.samples) + " samples of the energies, sigma ";
+    text += std::to_string(d.samples) + (d.samples == 1 ? " sample" : " samples") +
+            " of the energies, sigma ";
     text += std::isnan(sigma) ? std::string("per state") : significant(sigma) + " kcal/mol";
     text += ", correlation " + shortest(model.correlation) + ", seed " + std::to_string(model.seed);
   } else {
@@ -317,13 +370,26 @@ std::string uncertainty_text(const UncertaintySource& source, const Distribution
     text += " (first-order estimate " + significant(d.first_order_sd) + ")";
   }
   text += "\n";
-  text += "  TOF (1/s)    median " + exponent_form(tof_of(d.median)) + "   68 % " +
-          exponent_form(tof_of(d.low68)) + " .. " + exponent_form(tof_of(d.high68)) + "   95 % " +
-          exponent_form(tof_of(d.low95)) + " .. " + exponent_form(tof_of(d.high95)) + "\n";
+  text +=
+      std::string(d.backward_share > 0.0 ? "  |TOF| (1/s)  median " : "  TOF (1/s)    median ") +
+      tof_text(d.median) + "   68 % " + tof_text(d.low68) + " .. " + tof_text(d.high68) +
+      "   95 % " + tof_text(d.low95) + " .. " + tof_text(d.high95) + "\n";
   const StateNames names = run_names(*source.central);
-  text += "  at the energies as given: log10 TOF " + significant(d.central_log10_TOF) + ", TDI " +
+  text += source.model != nullptr
+              ? std::string("  at the energies as given: log10 TOF ")
+              : "  the first member, " +
+                    report::shown_name(source.members.empty() ? std::string() : source.members[0]) +
+                    ": log10 TOF ";
+  text += significant(d.central_log10_TOF) + ", TDI " +
           report::shown_name(tdi_state(names, d.central_TDI)) + ", TDTS " +
           report::shown_name(tdts_state(names, d.central_TDTS)) + "\n";
+  const std::string warning = warning_text(*source.central);
+  if (!warning.empty()) text += "  " + warning + "\n";
+  if (d.backward_share > 0.0) {
+    text += "  backward (a negative TOF, the products favoured) in " + percent(d.backward_share) +
+            " of the " + (source.model != nullptr ? "samples" : "members") +
+            "; log10 TOF and the TOF are of |TOF|\n";
+  }
   const auto line = [&](const char* head, const std::vector<double>& p, bool intermediates) {
     text += head;
     for (const auto& [i, share] : likeliest(p)) {
@@ -367,7 +433,7 @@ std::string uncertainty_csv_header() {
   return "file,method,samples,seed,correlation,sigma,central_log10_TOF,log10_TOF_median,"
          "log10_TOF_low68,log10_TOF_high68,log10_TOF_low95,log10_TOF_high95,log10_TOF_mean,"
          "log10_TOF_sd,first_order_sd,TDI_likeliest,TDI_probability,TDTS_likeliest,"
-         "TDTS_probability,central_TDI,central_TDTS\n";
+         "TDTS_probability,central_TDI,central_TDTS,backward_share\n";
 }
 
 std::string uncertainty_csv_row(const UncertaintySource& source, const Distribution& d) {
@@ -404,7 +470,9 @@ std::string uncertainty_csv_row(const UncertaintySource& source, const Distribut
   };
   row += "," + top(d.TDI_probability, true) + "," + top(d.TDTS_probability, false);
   row += "," + csv_field(tdi_state(names, d.central_TDI)) + "," +
-         csv_field(tdts_state(names, d.central_TDTS)) + "\n";
+         csv_field(tdts_state(names, d.central_TDTS)) + ",";
+  row += number(d.backward_share);
+  row += '\n';
   return row;
 }
 
@@ -430,24 +498,6 @@ void write_one(const UncertaintyOptions& options, const UncertaintySource& sourc
   }
 }
 
-// The sigmas of a table's row over those of the command line: its column
-// "sigma" replaces --sigma, its "sigma(NAME)" columns give the states the
-// file of pairs does not.
-SigmaSpec with_table_sigmas(const SigmaSpec& given, const Source& source) {
-  SigmaSpec spec = given;
-  if (!source.from_table) return spec;
-  for (const StateSigma& s : source.row.sigmas) {
-    if (s.state.empty()) {
-      spec.has_common = true;
-      spec.common = s.sigma;
-    } else if (std::none_of(spec.named.begin(), spec.named.end(),
-                            [&](const SigmaSpec::Named& n) { return n.name == s.state; })) {
-      spec.named.push_back({s.state, s.sigma, 0});
-    }
-  }
-  return spec;
-}
-
 // The central run of `source`: read and evaluated at its own energies.
 bool central_run(const Source& source, Run& run, std::string& err) {
   Failure failure;
@@ -468,7 +518,8 @@ bool central_run(const Source& source, Run& run, std::string& err) {
 int command_uncertainty(const std::vector<std::string>& files, const UncertaintyOptions& options,
                         Output& out, std::string& err, const ProgressFn& progress,
                         const TableOptions& tables) {
-  const std::vector<Source> sources = expand_sources(files, tables.default_T);
+  const std::vector<Source> sources =
+      options.ensemble ? std::vector<Source>{} : expand_sources(files, tables.default_T);
   int status = kExitOk;
   std::size_t written = 0;
   if (options.csv) out.text += uncertainty_csv_header();
@@ -487,8 +538,9 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
       std::vector<std::string> member_names;
       Run first;
       bool ok = true;
-      for (const Source& source : sources) {
-        if (source.file != files[f]) continue;
+      // The table's own rows: a table named twice is two ensembles, each
+      // of its rows once.
+      for (const Source& source : expand_sources({files[f]}, tables.default_T)) {
         Run run;
         if (!central_run(source, run, err)) {
           ok = false;

@@ -51,6 +51,11 @@ bool read_sigma_file(const std::string& path, SigmaSpec& spec, std::string& erro
 bool resolve_sigmas(const SigmaSpec& spec, const StateNames& names, int64_t n,
                     std::vector<double>& sigma, std::string& error);
 
+// The sigmas of `source` when it is a table's row with sigma columns: its
+// column "sigma" replaces the common one of `given`, its "sigma(NAME)"
+// columns give the states `given` does not name. Else `given`.
+SigmaSpec with_table_sigmas(const SigmaSpec& given, const Source& source);
+
 // What `kinex uncertainty` is asked for.
 struct UncertaintyOptions {
   SigmaSpec sigmas;

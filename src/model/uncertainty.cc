@@ -563,6 +563,8 @@ void summarise(int64_t n, const std::vector<int64_t>& reac, const std::vector<in
   double squares = 0.0;
   for (const double x : out.log10_TOF) squares = squares + (x - out.mean) * (x - out.mean);
   out.sd = N > 1 ? std::sqrt(squares / (Nd - 1.0)) : 0.0;
+  out.backward_share =
+      static_cast<double>(std::count(out.TOF_sign.begin(), out.TOF_sign.end(), int8_t{-1})) / Nd;
   std::vector<double> values = out.log10_TOF;
   const std::vector<double> q = quantiles(values, {0.025, 0.158655, 0.5, 0.841345, 0.975});
   out.low95 = q[0];
@@ -624,6 +626,7 @@ bool reserve_samples(int64_t samples, Distribution& out, std::string& error) {
     out.log10_TOF.assign(samples, 0.0);
     out.TDI.assign(samples, 0);
     out.TDTS.assign(samples, 0);
+    out.TOF_sign.assign(samples, 0);
   } catch (const std::bad_alloc&) {
     out = Distribution{};
     error = "the storage of ";
@@ -837,6 +840,7 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
   }
   if (!reserve_samples(model.samples, out, error)) return false;
   out.central_log10_TOF = c.ln_TOF / std::log(10.0);
+  out.central_TOF_sign = c.sign;
   out.central_TDI = c.a;
   out.central_TDTS = (c.a + c.b - 2) % n + 1;
   {
@@ -874,6 +878,7 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
       const FastResult r = evaluate_fast(f, w);
       const int64_t tdi = r.a, tdts = (r.a + r.b - 2) % n + 1;
       out.log10_TOF[k] = r.ln_TOF / ln10;
+      out.TOF_sign[k] = static_cast<int8_t>(r.sign);
       out.TDI[k] = static_cast<int32_t>(tdi);
       out.TDTS[k] = static_cast<int32_t>(tdts);
       s.add(w.control.data(), centre.data(), tdi, tdts);
@@ -979,10 +984,12 @@ bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
     if (m == 0) {
       centre = x;
       out.central_log10_TOF = r.log10_TOF;
+      out.central_TOF_sign = r.TOF_sign;
       out.central_TDI = r.TDI;
       out.central_TDTS = r.TDTS;
     }
     out.log10_TOF[m] = r.log10_TOF;
+    out.TOF_sign[m] = static_cast<int8_t>(r.TOF_sign);
     out.TDI[m] = static_cast<int32_t>(r.TDI);
     out.TDTS[m] = static_cast<int32_t>(r.TDTS);
     total.add(x.data(), centre.data(), r.TDI, r.TDTS);

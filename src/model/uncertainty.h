@@ -58,6 +58,11 @@ struct Distribution {
   int64_t samples = 0;
   std::vector<double> log10_TOF;   // every sample's log10 |TOF| (TOF in 1/s), in sample order
   std::vector<int32_t> TDI, TDTS;  // every sample's, steps 1..n
+  // Every sample's direction: +1 forward, -1 backward (a negative TOF: the
+  // products favoured), 0 without a net flux; and the share of the samples
+  // that run backward. log10_TOF is of |TOF| either way.
+  std::vector<int8_t> TOF_sign;
+  double backward_share = Results::kNone;
   // Of log10 TOF (sd with N-1; 0 for one sample).
   double mean = Results::kNone, sd = Results::kNone;
   // Quantiles of log10 TOF at 50 %, 15.8655 %, 84.1345 %, 2.5 % and 97.5 %:
@@ -80,6 +85,7 @@ struct Distribution {
   // Of the unperturbed cycle, by the same evaluation as the samples.
   double central_log10_TOF = Results::kNone;
   int64_t central_TDI = 0, central_TDTS = 0;
+  int central_TOF_sign = 0;
 };
 
 // Monte Carlo over the energies: sample k perturbs state s by
