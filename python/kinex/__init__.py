@@ -220,15 +220,26 @@ def _row(result):
 
 
 def _uncertainty_row(u):
-    tdi = max(u.tdi_probability.items(), key=lambda item: item[1])
-    tdts = max(u.tdts_probability.items(), key=lambda item: item[1])
+    """The row of kinex uncertainty --csv, its columns by the same names."""
+    def likeliest(p):
+        name, share = max(p.items(), key=lambda item: item[1])
+        return (name, share) if share > 0 else (None, 0.0)
+    tdi, tdts = likeliest(u.tdi_probability), likeliest(u.tdts_probability)
+    doc = u.to_dict()
+    sigma = u.sigma
     return {
-        "file": u.name, "samples": u.samples, "log10_TOF_median": u.median,
+        "file": u.name, "method": u.method, "samples": u.samples,
+        "seed": doc.get("seed"), "correlation": doc.get("correlation"),
+        "sigma": None if sigma is None else (
+            float(sigma[0]) if (sigma == sigma[0]).all() else "per-state"),
+        "central_log10_TOF": u.central_log10_tof, "log10_TOF_median": u.median,
         "log10_TOF_low68": u.interval_68[0], "log10_TOF_high68": u.interval_68[1],
         "log10_TOF_low95": u.interval_95[0], "log10_TOF_high95": u.interval_95[1],
         "log10_TOF_mean": u.mean, "log10_TOF_sd": u.sd, "first_order_sd": u.first_order_sd,
         "TDI_likeliest": tdi[0], "TDI_probability": tdi[1],
         "TDTS_likeliest": tdts[0], "TDTS_probability": tdts[1],
+        "central_TDI": doc["central"]["TDI_state"], "central_TDTS": doc["central"]["TDTS_state"],
+        "backward_share": u.backward_share,
     }
 
 
@@ -279,8 +290,22 @@ def _uncertainty(self, sigma=None, samples: int = 10000, seed: int = 0, correlat
 
     The numbers are those of `kinex uncertainty` with the same arguments.
     """
-    return _kinex._uncertainty(self, sigma, int(samples), int(seed), float(correlation), 0.0, 0,
-                               int(threads))
+    samples, seed, threads = _counts(samples, seed, threads)
+    return _kinex._uncertainty(self, sigma, samples, seed, float(correlation), 0.0, 0, threads)
+
+
+def _counts(samples, seed, threads):
+    """samples, seed and threads as whole numbers, each checked."""
+    checked = []
+    for name, value, least in (("samples", samples, 1), ("seed", seed, 0), ("threads", threads, 0)):
+        if isinstance(value, bool) or int(value) != value:
+            raise TypeError(f"{name}: {value!r} is not a whole number")
+        if int(value) < least:
+            raise ValueError(f"{name}: {int(value)} is below {least}")
+        checked.append(int(value))
+    if checked[1] >= 2 ** 64:
+        raise ValueError(f"seed: {checked[1]} is above 18446744073709551615")
+    return checked
 
 
 Cycle.uncertainty = _uncertainty
@@ -341,8 +366,16 @@ def uncertainty_many(cycles: Sequence[Cycle], sigma, samples: int = 10000, seed:
     alone differs from Cycle.uncertainty's (stream 0) by the draw, not in
     law.
     """
-    results = [_kinex._uncertainty(c, sigma, int(samples), int(seed), float(correlation),
-                                   float(shared), k + 1, int(threads))
+    samples, seed, threads = _counts(samples, seed, threads)
+    cycles = list(cycles)
+    if float(shared) > 0.0 and len({c.n for c in cycles}) > 1:
+        raise ValueError(
+            "shared: the cycles differ in their number of steps ("
+            + ", ".join(str(n) for n in sorted({c.n for c in cycles}))
+            + "); shared errors pair state k of one cycle with state k of another, so they "
+            "need cycles of the same states")
+    results = [_kinex._uncertainty(c, sigma, samples, seed, float(correlation), float(shared),
+                                   k + 1, threads)
                for k, c in enumerate(cycles)]
     return UncertaintyScreening(results)
 

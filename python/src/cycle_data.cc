@@ -1,5 +1,6 @@
 #include "python/src/cycle_data.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -178,6 +179,20 @@ void result_fields(Archive& a, P& p, R& r) {
   a(r.effective_span), a(r.apparent_barrier), a(r.apparent_activation_energy);
 }
 
+template <class Archive, class U>
+void uncertainty_fields(Archive& a, U& u) {
+  a(u.name), a(u.monte_carlo), a(u.members);
+  auto& m = u.model;
+  a(m.sigma), a(m.correlation), a(m.samples), a(m.seed), a(m.shared), a(m.stream);
+  auto& d = u.d;
+  a(d.samples), a(d.log10_TOF), a(d.TDI), a(d.TDTS), a(d.TOF_sign), a(d.backward_share);
+  a(d.mean), a(d.sd), a(d.median), a(d.low68), a(d.high68), a(d.low95), a(d.high95);
+  a(d.TDI_probability), a(d.TDTS_probability), a(d.xtof_int_mean), a(d.xtof_int_sd);
+  a(d.xtof_ts_mean), a(d.xtof_ts_sd), a(d.xtof_reac_mean), a(d.xtof_reac_sd);
+  a(d.xtof_prod_mean), a(d.xtof_prod_sd), a(d.first_order_sd), a(d.central_log10_TOF);
+  a(d.central_TDI), a(d.central_TDTS), a(d.central_TOF_sign);
+}
+
 // Whether the arrays of a cycle read back have the sizes of its n steps, so
 // that no later index runs past them.
 bool sized(const Cycle& c) {
@@ -195,7 +210,53 @@ bool sized(const Profile& p, const Results& r, int64_t steps) {
          r.TDI >= 1 && r.TDI <= steps && r.TDTS >= 1 && r.TDTS <= steps;
 }
 
+// Whether a distribution read back fits a cycle of n steps.
+bool sized(const Distribution& d, int64_t steps) {
+  const auto n = static_cast<std::size_t>(steps);
+  const auto N = static_cast<std::size_t>(d.samples);
+  const auto in_steps = [steps](int32_t i) { return i >= 1 && i <= steps; };
+  return d.samples >= 1 && d.log10_TOF.size() == N && d.TDI.size() == N && d.TDTS.size() == N &&
+         d.TOF_sign.size() == N && d.TDI_probability.size() == n + 1 &&
+         d.TDTS_probability.size() == n + 1 && d.xtof_int_mean.size() == n &&
+         d.xtof_int_sd.size() == n && d.xtof_ts_mean.size() == n + 1 &&
+         d.xtof_ts_sd.size() == n + 1 && d.xtof_reac_mean.size() == n + 1 &&
+         d.xtof_reac_sd.size() == n + 1 && d.xtof_prod_mean.size() == n + 1 &&
+         d.xtof_prod_sd.size() == n + 1 && std::all_of(d.TDI.begin(), d.TDI.end(), in_steps) &&
+         std::all_of(d.TDTS.begin(), d.TDTS.end(), in_steps) && d.central_TDI >= 1 &&
+         d.central_TDI <= steps && d.central_TDTS >= 1 && d.central_TDTS <= steps;
+}
+
 }  // namespace
+
+std::string to_bytes(const UncertaintyData& u) {
+  std::string bytes = to_bytes(*u.central);
+  Writer w;
+  uncertainty_fields(w, u);
+  const uint64_t size = bytes.size();
+  std::string framed(reinterpret_cast<const char*>(&size), sizeof size);
+  return framed + bytes + w.bytes;
+}
+
+bool from_bytes(const std::string& bytes, UncertaintyData& u) {
+  uint64_t size = 0;
+  if (bytes.size() < sizeof size) return false;
+  std::memcpy(&size, bytes.data(), sizeof size);
+  if (size > bytes.size() - sizeof size) return false;
+  auto central = std::make_shared<EvaluatedData>();
+  if (!from_bytes(bytes.substr(sizeof size, size), *central)) return false;
+  const std::string rest = bytes.substr(sizeof size + size);
+  Reader r(rest);
+  UncertaintyData read;
+  uncertainty_fields(r, read);
+  const int64_t n = central->run.cycle.n;
+  if (!r.done() || !sized(read.d, n)) return false;
+  if (read.monte_carlo && read.model.sigma.size() != static_cast<std::size_t>(2 * n + 1)) {
+    return false;
+  }
+  read.central = std::move(central);
+  u = std::move(read);
+  return true;
+}
 
 std::string to_bytes(const CycleData& data) {
   Writer w;

@@ -12,6 +12,7 @@
 #include "input/table.h"
 #include "input/warnings.h"
 #include "model/run.h"
+#include "model/uncertainty.h"
 
 namespace kinex::python {
 
@@ -35,6 +36,18 @@ struct EvaluatedData {
   std::vector<InputWarning> findings;
 };
 
+// A distribution with what it is of: the cycle at its own energies (of an
+// ensemble, its first member), and the Monte Carlo's model or the ensemble's
+// members.
+struct UncertaintyData {
+  std::string name;  // the cycle's; an ensemble's table, or "ensemble"
+  std::shared_ptr<const EvaluatedData> central;
+  bool monte_carlo = true;
+  UncertaintyModel model;
+  std::vector<std::string> members;
+  Distribution d;
+};
+
 // The run of `data`, storage had and the cycle, names and descriptors in,
 // not yet evaluated. False with `failure` (kExitNoMemory) when the storage
 // cannot be had.
@@ -51,5 +64,7 @@ std::string to_bytes(const CycleData& data);
 bool from_bytes(const std::string& bytes, CycleData& data);
 std::string to_bytes(const EvaluatedData& evaluated);  // the source included
 bool from_bytes(const std::string& bytes, EvaluatedData& evaluated);
+std::string to_bytes(const UncertaintyData& uncertainty);  // the central cycle included
+bool from_bytes(const std::string& bytes, UncertaintyData& uncertainty);
 
 }  // namespace kinex::python

@@ -40,15 +40,6 @@ struct CycleHandle {
 struct ResultHandle {
   std::shared_ptr<const EvaluatedData> data;
 };
-// A distribution with what it is of: the cycle at its own energies, and the
-// Monte Carlo's model or the ensemble's members.
-struct UncertaintyData {
-  std::shared_ptr<const EvaluatedData> central;
-  bool monte_carlo = true;
-  UncertaintyModel model;
-  std::vector<std::string> members;
-  Distribution d;
-};
 struct UncertaintyHandle {
   std::shared_ptr<const UncertaintyData> data;
 };
@@ -191,10 +182,11 @@ StateNames state_names(const py::handle& given, std::size_t n) {
     list.push_back(item.cast<std::string>());
   }
   if (list.size() != 2 * n && list.size() != 2 * n + 1) {
-    throw py::value_error("names: " + std::to_string(list.size()) + " names for a cycle of " +
-                          std::to_string(n) + " steps: give " + std::to_string(2 * n) +
-                          " in cycle order (I0, TS1, I1, ..., TS" + std::to_string(n) + "), or " +
-                          std::to_string(2 * n + 1) + " with the final state last");
+    throw py::value_error(
+        "names: " + std::to_string(list.size()) + " names for a cycle of " + std::to_string(n) +
+        " steps: give " + std::to_string(2 * n) + " in cycle order (" +
+        (n == 1 ? std::string("I0, TS1") : "I0, TS1, I1, ..., TS" + std::to_string(n)) + "), or " +
+        std::to_string(2 * n + 1) + " with the final state last");
   }
   names.transition.emplace_back();
   for (std::size_t k = 0; k < n; ++k) {
@@ -406,6 +398,28 @@ py::dict dict_of(const EvaluatedData& evaluated) {
 
 // --- uncertainty --------------------------------------------------------------
 
+// Refuses a sigma that is not a finite number of at least 0, naming the
+// state (or none, when one number stands for all).
+void checked_sigmas(const std::vector<double>& sigma, const CycleData& data, bool common) {
+  const int64_t n = data.cycle.n;
+  const StateNames names = names_or_defaults(data.names, n);
+  for (std::size_t s = 0; s < sigma.size(); ++s) {
+    if (std::isfinite(sigma[s]) && sigma[s] >= 0.0) continue;
+    std::string state;
+    if (s + 1 == sigma.size()) {
+      state = final_state_name(names);
+    } else if (s % 2 == 0) {
+      state = names.intermediate[s / 2];
+    } else {
+      state = names.transition[(s + 1) / 2];
+    }
+    throw py::value_error(std::string("sigma") +
+                          (common ? "" : "[" + std::to_string(s) + "] (" + state + ")") + ": " +
+                          described(py::float_(sigma[s])) +
+                          " kcal/mol is not a sigma (a finite number, at least 0)");
+  }
+}
+
 // The sigma of every state from `sigma`: one number for all, a sequence in
 // the model's order (I0, TS1, I1, ..., TSn, the final state), or a mapping
 // from state names ("final" for the final state) to sigmas.
@@ -450,6 +464,7 @@ std::vector<double> sigmas_of(const py::handle& sigma, const CycleData& data) {
     for (std::size_t s = 0; s < states; ++s) {
       list.push_back(real_of(items[s], "sigma[" + std::to_string(s) + "]"));
     }
+    checked_sigmas(list, data, false);
     return list;
   }
   std::vector<double> list;
@@ -457,6 +472,7 @@ std::vector<double> sigmas_of(const py::handle& sigma, const CycleData& data) {
   if (!resolve_sigmas(spec, data.names, n, list, error)) {
     throw py::value_error("sigma: " + error);
   }
+  checked_sigmas(list, data, spec.named.empty() && spec.has_common);
   return list;
 }
 
@@ -482,6 +498,7 @@ UncertaintyHandle uncertainty(const CycleHandle& cycle, const py::handle& sigma,
   }
   if (!failure.message.empty()) raise_memory(failure);
   if (!ok) throw py::value_error(error);
+  data->name = cycle.data->name;
   data->central = std::move(central);
   return {std::move(data)};
 }
@@ -514,13 +531,19 @@ UncertaintyHandle ensemble(const py::handle& given) {
   }
   if (!failure.message.empty()) raise_memory(failure);
   if (!ok) throw py::value_error("cycles: " + error);
+  // The table whose rows the members are, or what they are.
+  data->name = "ensemble";
+  if (std::all_of(cycles.begin(), cycles.end(), [&](const auto& c) {
+        return c->from_table && c->table_file == cycles[0]->table_file;
+      })) {
+    data->name = cycles[0]->table_file;
+  }
   data->central = std::move(central);
   return {std::move(data)};
 }
 
 UncertaintySource source_of(const UncertaintyData& u) {
-  return UncertaintySource{u.central->run.input_name, &u.central->run,
-                           u.monte_carlo ? &u.model : nullptr, u.members};
+  return UncertaintySource{u.name, &u.central->run, u.monte_carlo ? &u.model : nullptr, u.members};
 }
 
 // The share of samples in which each state is the TDI (or TDTS), by name in
@@ -921,7 +944,8 @@ void bind(py::module_& m) {
   using U = const UncertaintyHandle&;
   py::class_<UncertaintyHandle>(m, "Uncertainty", docs::kUncertainty)
       .def_property_readonly(
-          "name", [](U u) { return u.data->central->run.input_name; }, "The cycle's name.")
+          "name", [](U u) { return u.data->name; },
+          "The cycle's name; an ensemble's table (or 'ensemble').")
       .def_property_readonly(
           "method", [](U u) { return u.data->monte_carlo ? "monte-carlo" : "ensemble"; },
           "'monte-carlo', or 'ensemble' for kinex.ensemble().")
@@ -953,6 +977,17 @@ void bind(py::module_& m) {
       .def_property_readonly(
           "interval_95", [](U u) { return std::make_pair(u.data->d.low95, u.data->d.high95); },
           "The central 95 % of log10 TOF (2.5 % and 97.5 % quantiles).")
+      .def_property_readonly(
+          "backward_share", [](U u) { return u.data->d.backward_share; },
+          "The share of the samples that run backward (a negative TOF); log10_tof is of |TOF|.")
+      .def_property_readonly(
+          "tof_signs",
+          [](U u) {
+            py::array_t<int8_t> a(static_cast<py::ssize_t>(u.data->d.TOF_sign.size()));
+            std::copy(u.data->d.TOF_sign.begin(), u.data->d.TOF_sign.end(), a.mutable_data());
+            return a;
+          },
+          "Every sample's direction: 1 forward, -1 backward, 0 without a net flux.")
       .def_property_readonly(
           "central_log10_tof", [](U u) { return u.data->d.central_log10_TOF; },
           "log10 TOF at the energies as given.")
@@ -1019,11 +1054,16 @@ void bind(py::module_& m) {
       .def(
           "text", [](U u) { return uncertainty_text(source_of(*u.data), u.data->d); },
           "text() -> str\n\nThe text of kinex uncertainty.")
-      .def("__repr__", [](U u) {
-        return "<kinex.Uncertainty " + described(py::str(u.data->central->run.input_name)) + ": " +
-               std::to_string(u.data->d.samples) + " samples, log10 TOF median " +
-               described(py::float_(u.data->d.median)) + ">";
-      });
+      .def("__repr__",
+           [](U u) {
+             return "<kinex.Uncertainty " + described(py::str(u.data->name)) + ": " +
+                    std::to_string(u.data->d.samples) + " samples, log10 TOF median " +
+                    described(py::float_(u.data->d.median)) + ">";
+           })
+      .def(py::pickle([](U u) { return py::bytes(to_bytes(*u.data)); },
+                      [](const py::bytes& state) {
+                        return unpickled<UncertaintyHandle, UncertaintyData>(state);
+                      }));
 
   m.def("_uncertainty", &uncertainty, py::arg("cycle"), py::arg("sigma"), py::arg("samples"),
         py::arg("seed"), py::arg("correlation"), py::arg("shared"), py::arg("stream"),

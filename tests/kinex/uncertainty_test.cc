@@ -280,3 +280,79 @@ TEST(UncertaintyPlot, TheSamplingOptionsGoWithOneCycleAndASigma) {
 
 }  // namespace
 }  // namespace kinex
+
+namespace kinex {
+namespace {
+
+using namespace cycle_files;
+
+// What a chemist must not be left to guess: a cycle that runs backward, a
+// TOF beyond the range of doubles, a file of pairs that holds none, a table
+// named twice.
+TEST(UncertaintyCommand, SaysWhatTheNumbersAreOf) {
+  ScratchDir dir;
+  const std::string backward = dir.write("backward.txt", "298.15\n2\n0 15 x x\n-5 20 x x\n5\n");
+  const test::Outcome b = kinex_run({"uncertainty", backward, "--sigma", "1", "--json"});
+  ASSERT_EQ(b.status, kExitOk) << b.err;
+  const nlohmann::json doc = nlohmann::json::parse(b.out);
+  EXPECT_GT(doc["backward_share"].get<double>(), 0.99);
+  EXPECT_EQ(doc["central"]["TOF_sign"], -1);
+  EXPECT_NE(doc["central"]["warning"].get<std::string>().find("no positive driving force"),
+            std::string::npos);
+  const test::Outcome text = kinex_run({"uncertainty", backward, "--sigma", "1"});
+  EXPECT_NE(text.out.find("|TOF| (1/s)"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("backward (a negative TOF"), std::string::npos);
+
+  // 1350 kcal/mol: far beyond the range of doubles, never a false 0.
+  const std::string huge = dir.write("huge.txt", "298.15\n1\n0 1350 x x\n-10\n");
+  const test::Outcome h = kinex_run({"uncertainty", huge, "--sigma", "5", "--json"});
+  const nlohmann::json hd = nlohmann::json::parse(h.out);
+  EXPECT_TRUE(hd["TOF_per_s"]["median"].is_null());
+  EXPECT_LT(hd["log10_TOF"]["median"].get<double>(), -900);
+  const test::Outcome ht = kinex_run({"uncertainty", huge, "--sigma", "5"});
+  EXPECT_NE(ht.out.find("e-9"), std::string::npos) << ht.out;
+  EXPECT_EQ(ht.out.find("0.000e+00"), std::string::npos) << ht.out;
+
+  const std::string header_only = dir.write("pairs.txt", "TS1 abc\n");
+  const test::Outcome p =
+      kinex_run({"uncertainty", kExamples + "/three_step.txt", "--sigmas", header_only});
+  EXPECT_EQ(p.status, kExitFailed);
+  EXPECT_NE(p.err.find("holds no state's sigma"), std::string::npos) << p.err;
+
+  const std::string table = dir.write("e.csv",
+                                      "Functional,I0,TS1,I1,TS2,Product\n"
+                                      "A,0,15,-5,20,-10\nB,0,14,-6,19,-10\nC,0,16,-4,21,-10\n");
+  const test::Outcome twice = kinex_run({"uncertainty", table, table, "--ensemble", "--json"});
+  const nlohmann::json both = nlohmann::json::parse(twice.out);
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_EQ(both[0]["samples"], 3);
+  EXPECT_EQ(both[1], both[0]);
+  EXPECT_EQ(both[0]["central"]["member"], "A");
+}
+
+TEST(UncertaintyPlot, TakesTheTablesSigmasAndAFileOfPairs) {
+  ScratchDir dir;
+  const std::string table = dir.write("s.csv",
+                                      "name,I0,TS1,I1,TS2,Product,sigma,sigma(TS2)\n"
+                                      "A,0,15,-5,20,-10,1,3\n");
+  const std::string pairs = dir.write("pairs.txt", "TS1 2\n");
+  const test::Outcome o =
+      kinex_run({"plot", table, "--sigmas", pairs, "--samples", "200", "-o", dir.file("p.svg")});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  const std::string svg = read_file(dir.file("p.svg"));
+  EXPECT_NE(svg.find("\u03c3 per state"), std::string::npos);
+  // Three lengths of error bars: 2 sigma of 1, 2 (the file's) and 3 (the column's).
+  const nlohmann::json states = python_on_picture(kErrorBars, svg);
+  const auto length = [&](const char* id) {
+    const auto& v = states[id]["error"][0];
+    return v[3].get<double>() - v[1].get<double>();
+  };
+  EXPECT_NEAR(length("ts-1") / length("int-0"), 2.0, 1e-3);
+  EXPECT_NEAR(length("ts-2") / length("int-0"), 3.0, 1e-3);
+  const test::Outcome no_sigma = kinex_run({"plot", table, "--samples", "200"});
+  EXPECT_EQ(no_sigma.status, kExitFailed);
+  EXPECT_NE(no_sigma.err.find("go with --sigma S or --sigmas FILE"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kinex

@@ -45,7 +45,7 @@ def test_the_sigmas_in_every_form_are_the_same_model():
     ({"TS2": 1.0}, {}, ValueError, "no sigma for I0, TS1"),
     ({"TS9": 1.0}, {}, ValueError, "TS9 is no state"),
     ([1.0, 2.0], {}, ValueError, "2 values for the 7 states"),
-    (-1.0, {}, ValueError, "below 0"),
+    (-1.0, {}, ValueError, "-1.0 kcal/mol is not a sigma"),
     (float("nan"), {}, ValueError, "sigma"),
     ("1.0", {}, TypeError, "sigma"),
     (1.0, {"correlation": 1.5}, ValueError, "correlation"),
@@ -119,3 +119,37 @@ def test_a_tables_sigma_columns_are_its_rows_own(tmp_path):
     assert doc[0]["sigma"] == {"I0": 1.0, "TS1": 1.0, "I1": 1.0, "TS2": 0.5, "Product": 1.0}
     with pytest.raises(ValueError, match="only a table's row with sigma columns"):
         kinex.read(THREE).uncertainty()
+
+
+def test_uncertainties_pickle_and_name_what_they_are_of(tmp_path):
+    import pickle
+    u = kinex.read(THREE).uncertainty(1.0, samples=800, seed=4, correlation=0.2)
+    back = pickle.loads(pickle.dumps(u))
+    assert back.to_dict() == u.to_dict() and back.text() == u.text()
+    assert np.array_equal(back.log10_tof, u.log10_tof)
+    assert np.array_equal(back.tof_signs, u.tof_signs)
+    table = tmp_path / "f.csv"
+    table.write_text("Functional,I0,TS1,I1,TS2,Product\nA,0,15,-5,20,-10\nB,0,14,-6,19,-10\n")
+    e = kinex.ensemble(kinex.read_table(table))
+    assert e.name == str(table) and e.to_dict()["central"]["member"] == "A"
+    assert pickle.loads(pickle.dumps(e)).to_dict() == e.to_dict()
+    backward = kinex.Cycle(298.15, [0.0, -5.0], [15.0, 20.0], 5.0).uncertainty(1.0, samples=500)
+    assert backward.backward_share > 0.99 and set(backward.tof_signs) <= {-1, 1}
+
+
+@pytest.mark.parametrize("kwargs,error,words", [
+    (dict(sigma=[1, 1, 1, float("nan"), 1, 1, 1]), ValueError, r"sigma\[3\] \(TS2\)"),
+    (dict(sigma=1.0, seed=-1), ValueError, "seed: -1 is below 0"),
+    (dict(sigma=1.0, threads=-1), ValueError, "threads"),
+    (dict(sigma=1.0, seed=1.5), TypeError, "seed"),
+], ids=["nan_named_by_state", "negative_seed", "negative_threads", "fractional_seed"])
+def test_arguments_are_checked_before_sampling(kwargs, error, words):
+    with pytest.raises(error, match=words):
+        kinex.read(THREE).uncertainty(**kwargs)
+
+
+def test_errors_shared_between_catalysts_need_the_same_states():
+    two = kinex.Cycle(298.15, [0.0, -5.0], [15.0, 20.0], -10.0)
+    with pytest.raises(ValueError, match="shared: the cycles differ in their number of steps"):
+        kinex.uncertainty_many([kinex.read(THREE), two], 1.0, shared=0.5)
+    assert len(kinex.uncertainty_many([kinex.read(THREE), two], 1.0, samples=100).results) == 2
