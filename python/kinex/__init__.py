@@ -130,13 +130,17 @@ class Picture:
 def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
          width: Optional[float] = None, height: Optional[float] = None,
          font_size: Optional[float] = None,
-         y_range: Optional["tuple[float, float]"] = None) -> Picture:
+         y_range: Optional["tuple[float, float]"] = None, sigma=None, samples: int = 10000,
+         seed: int = 0, correlation: float = 0.0) -> Picture:
     """The energy profile of one cycle, or of several overlaid, as a Picture.
 
     cycles: kinex.Cycle or kinex.Result objects (cycles are evaluated).
     title: the title line (None: the default; '' for none).
     width, height, font_size: in px (None: as the content needs).
     y_range: (FROM, TO), the energy axis in kcal/mol.
+    sigma: error bars of +-sigma (kcal/mol) on the states of one cycle and how
+        likely each is the TDI and the TDTS, from the Monte Carlo of
+        Cycle.uncertainty with samples, seed and correlation (sigma as there).
     """
     if len(cycles) == 1 and isinstance(cycles[0], (list, tuple)):
         cycles = tuple(cycles[0])
@@ -144,9 +148,11 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
     for r in results:
         if not isinstance(r, Result):
             raise TypeError(f"plot: {r!r} is neither a kinex.Cycle nor a kinex.Result")
+    samples, seed, _ = _counts(samples, seed, 0)
     svg = _kinex._plot(results, None if title == "" else title, title == "",
                        float(width or 0), float(height or 0), float(font_size or 0),
-                       None if y_range is None else tuple(float(v) for v in y_range))
+                       None if y_range is None else tuple(float(v) for v in y_range),
+                       sigma, samples, seed, float(correlation))
     return Picture(svg)
 
 
@@ -409,10 +415,12 @@ def _result_html(result):
             f"{states}</table></div>")
 
 
-def _cycle_plot(self, title=None, width=None, height=None, font_size=None, y_range=None):
-    """The energy profile as a kinex.Picture (see kinex.plot)."""
+def _cycle_plot(self, title=None, width=None, height=None, font_size=None, y_range=None,
+                sigma=None, samples=10000, seed=0, correlation=0.0):
+    """The energy profile as a kinex.Picture (see kinex.plot), with error bars
+    and TDI/TDTS probabilities when `sigma` is given."""
     return plot(self, title=title, width=width, height=height, font_size=font_size,
-                y_range=y_range)
+                y_range=y_range, sigma=sigma, samples=samples, seed=seed, correlation=correlation)
 
 
 Result._repr_html_ = _result_html

@@ -1077,13 +1077,30 @@ void bind(py::module_& m) {
       "_plot",
       [](const std::vector<ResultHandle>& results, const std::optional<std::string>& title,
          bool no_title, double width, double height, double font_size,
-         const std::optional<std::pair<double, double>>& y_range) {
-        const PlotOptions options =
-            plot_options(title, no_title, width, height, font_size, y_range);
+         const std::optional<std::pair<double, double>>& y_range, const py::handle& sigma,
+         int64_t samples, uint64_t seed, double correlation) {
+        PlotOptions options = plot_options(title, no_title, width, height, font_size, y_range);
+        if (!sigma.is_none()) {
+          if (results.size() != 1) {
+            throw py::value_error("sigma: error bars are drawn for one cycle, and " +
+                                  std::to_string(results.size()) + " are given");
+          }
+          options.sigmas = sigmas_of(sigma, *results[0].data->source);
+          UncertaintyModel model;
+          model.sigma = options.sigmas;
+          model.samples = samples;
+          model.correlation = correlation;
+          const std::string error = check_uncertainty_model(model, results[0].data->run.cycle.n);
+          if (!error.empty()) throw py::value_error(error);
+          options.sigma_samples = samples;
+          options.sigma_seed = seed;
+          options.sigma_correlation = correlation;
+        }
         return plot_results(results, options);
       },
       py::arg("results"), py::arg("title"), py::arg("no_title"), py::arg("width"),
-      py::arg("height"), py::arg("font_size"), py::arg("y_range"));
+      py::arg("height"), py::arg("font_size"), py::arg("y_range"), py::arg("sigma"),
+      py::arg("samples"), py::arg("seed"), py::arg("correlation"));
   m.def(
       "_scan_temperature",
       [](const CycleHandle& c, const py::handle& values) {

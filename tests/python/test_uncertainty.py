@@ -153,3 +153,13 @@ def test_errors_shared_between_catalysts_need_the_same_states():
     with pytest.raises(ValueError, match="shared: the cycles differ in their number of steps"):
         kinex.uncertainty_many([kinex.read(THREE), two], 1.0, shared=0.5)
     assert len(kinex.uncertainty_many([kinex.read(THREE), two], 1.0, samples=100).results) == 2
+
+
+def test_a_plot_with_error_bars_is_that_of_kinex_plot_sigma():
+    cycle = kinex.read(THREE)
+    picture = cycle.plot(sigma=1.5, samples=2000, seed=3, correlation=0.2)
+    cli = run(KINEX_TOOL, "plot", THREE, "--sigma", "1.5", "--samples", "2000", "--seed", "3",
+              "--correlation", "0.2").stdout.decode()
+    assert str(picture) == cli and "error-bar" in cli
+    with pytest.raises(ValueError, match="one cycle"):
+        kinex.plot(cycle, cycle, sigma=1.0)
