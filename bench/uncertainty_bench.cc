@@ -18,7 +18,9 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "api/kinex.h"
 #include "model/run.h"
 #include "model/uncertainty.h"
 
@@ -30,23 +32,18 @@ constexpr int64_t kSamples = 200'000;
 kinex::Cycle bench_cycle(int64_t n) {
   std::mt19937_64 engine(777 + n);
   std::uniform_real_distribution<double> energy(-10.0, 10.0), conc(0.5, 2.0);
-  kinex::Cycle c;
-  c.T = 298.15;
-  c.n = n;
-  c.DeltaG = -15.0;
-  c.G_int.assign(n, 0.0);
-  c.G_ts.assign(n + 1, 0.0);
-  c.conc_reac.assign(n + 1, 1.0);
-  c.conc_prod.assign(n + 1, 1.0);
-  c.has_reac.assign(n + 1, true);
-  c.has_prod.assign(n + 1, true);
-  c.has_reac[0] = c.has_prod[0] = false;
+  std::vector<kinex::StepInput> steps;
   for (int64_t i = 1; i <= n; ++i) {
-    c.G_int[i - 1] = i == 1 ? 0.0 : energy(engine);
-    c.G_ts[i] = energy(engine) + 20.0;
-    c.conc_reac[i] = conc(engine);
-    c.conc_prod[i] = conc(engine);
+    kinex::StepInput step;
+    step.G_int = i == 1 ? 0.0 : energy(engine);
+    step.G_ts = energy(engine) + 20.0;
+    step.reactant = conc(engine);
+    step.product = conc(engine);
+    steps.push_back(step);
   }
+  kinex::Cycle c;
+  std::string error;
+  kinex::build_cycle(298.15, steps, -15.0, c, error);
   return c;
 }
 

@@ -7,7 +7,6 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -21,6 +20,7 @@
 #include "kinex/state_names.h"
 #include "kinex/summary.h"
 #include "kinex/uncertainty.h"
+#include "model/parallel.h"
 #include "model/profile.h"
 #include "model/uncertainty.h"
 #include "python/src/cycle_data.h"
@@ -303,21 +303,15 @@ std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
   std::vector<char> ok(count, 0);
   {
     py::gil_scoped_release unlocked;
-    std::size_t workers = threads > 0 ? static_cast<std::size_t>(threads)
-                                      : std::max(1u, std::thread::hardware_concurrency());
-    workers = std::min(workers, std::max<std::size_t>(count, 1));
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-      for (std::size_t k; (k = next.fetch_add(1)) < count;) {
-        done[k] = std::make_shared<EvaluatedData>();
-        // One thread a cycle: the cycles, not the steps, share the threads.
-        ok[k] = evaluate_data(cycles[k].data, 1, *done[k], failures[k]) ? 1 : 0;
-      }
-    };
-    std::vector<std::thread> pool;
-    for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+    const auto machine = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // One thread a cycle: the cycles, not the steps, share the threads.
+    parallel_for(
+        static_cast<int64_t>(count), threads > 0 ? threads : machine,
+        [&](int64_t k) {
+          done[k] = std::make_shared<EvaluatedData>();
+          ok[k] = evaluate_data(cycles[k].data, 1, *done[k], failures[k]) ? 1 : 0;
+        },
+        [](int64_t) {});
   }
   std::vector<ResultHandle> results;
   results.reserve(count);
@@ -401,18 +395,9 @@ py::dict dict_of(const EvaluatedData& evaluated) {
 // Refuses a sigma that is not a finite number of at least 0, naming the
 // state (or none, when one number stands for all).
 void checked_sigmas(const std::vector<double>& sigma, const CycleData& data, bool common) {
-  const int64_t n = data.cycle.n;
-  const StateNames names = names_or_defaults(data.names, n);
   for (std::size_t s = 0; s < sigma.size(); ++s) {
     if (std::isfinite(sigma[s]) && sigma[s] >= 0.0) continue;
-    std::string state;
-    if (s + 1 == sigma.size()) {
-      state = final_state_name(names);
-    } else if (s % 2 == 0) {
-      state = names.intermediate[s / 2];
-    } else {
-      state = names.transition[(s + 1) / 2];
-    }
+    const std::string state = uncertainty_state_names(data.names, data.cycle.n)[s];
     throw py::value_error(std::string("sigma") +
                           (common ? "" : "[" + std::to_string(s) + "] (" + state + ")") + ": " +
                           described(py::float_(sigma[s])) +
@@ -547,18 +532,11 @@ UncertaintySource source_of(const UncertaintyData& u) {
 }
 
 // The share of samples in which each state is the TDI (or TDTS), by name in
-// cycle order.
-py::dict probability_by_state(const UncertaintyData& u, bool tdi) {
-  const StateNames names = run_names(u.central->run);
-  const std::vector<double>& p = tdi ? u.d.TDI_probability : u.d.TDTS_probability;
-  py::dict dict;
-  for (std::size_t i = 1; i < p.size(); ++i) {
-    const auto step = static_cast<int64_t>(i);
-    std::string name = tdi ? tdi_state(names, step) : tdts_state(names, step);
-    if (dict.contains(py::str(name))) name += " (step " + std::to_string(i) + ")";
-    dict[py::str(name)] = p[i];
-  }
-  return dict;
+// cycle order, as kinex uncertainty --json keys them.
+py::object probability_by_state(const UncertaintyData& u, bool tdi) {
+  const Run& run = u.central->run;
+  return python_of(state_probabilities(uncertainty_state_names(run.names, run.cycle.n),
+                                       tdi ? u.d.TDI_probability : u.d.TDTS_probability, tdi));
 }
 
 py::array_t<int32_t> int_array(const std::vector<int32_t>& v) {
@@ -699,18 +677,6 @@ Handle unpickled(const py::bytes& state) {
 
 // --- the objects' faces -------------------------------------------------------
 
-py::list state_list(const StateNames& names, int64_t n) {
-  py::list list;
-  for (int64_t i = 1; i <= n; ++i) {
-    list.append(names.intermediate[static_cast<std::size_t>(i - 1)]);
-    list.append(names.transition[static_cast<std::size_t>(i)]);
-  }
-  list.append(final_state_name(names));
-  return list;
-}
-
-StateNames names_of(const CycleData& data) { return names_or_defaults(data.names, data.cycle.n); }
-
 py::dict descriptors_of(const CycleData& data) {
   py::dict dict;
   for (const Descriptor& d : data.descriptors) dict[py::str(d.name)] = d.value;
@@ -789,7 +755,9 @@ void bind(py::module_& m) {
           "The concentration of the product leaving each step (NaN where none).")
       .def_property_readonly(
           "names",
-          [](const CycleHandle& c) { return state_list(names_of(*c.data), c.data->cycle.n); },
+          [](const CycleHandle& c) {
+            return uncertainty_state_names(c.data->names, c.data->cycle.n);
+          },
           "The states in cycle order (I0, TS1, I1, ..., TSn), the final state last.")
       .def_property_readonly(
           "name", [](const CycleHandle& c) { return c.data->name; },

@@ -14,6 +14,8 @@
 namespace kinex {
 namespace {
 
+using report::trimmed;
+
 // One record of the table: its cells and the line on which it begins.
 struct Record {
   int64_t line = 0;
@@ -73,14 +75,6 @@ std::vector<Record> split_records(const std::string& text, bool tsv) {
   }
   end_record();
   return records;
-}
-
-std::string trimmed(const std::string& s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  std::size_t b = 0, e = s.size();
-  while (b < e && blank(s[b])) ++b;
-  while (e > b && blank(s[e - 1])) --e;
-  return s.substr(b, e - b);
 }
 
 // What a column holds.

@@ -225,22 +225,6 @@ const CLI::Validator kSeedValue(
     },
     "K");
 
-// Reads one cycle (a file or a table's row) and takes it through the model,
-// the logarithms always evaluated so that log10_TOF comes from them, the
-// reader's notes in `notes`; false with the diagnostic on `err` when it
-// cannot be read.
-bool evaluated(const Source& source, Run& run, ReadNotes& notes, std::string& err,
-               const ProgressFn& progress) {
-  Failure failure;
-  if (!load_source(source, run, failure, notes)) {
-    err += failure.message;
-    return false;
-  }
-  run.progress = progress;
-  evaluate_cycle(run, 0, LogSpace::always);
-  return true;
-}
-
 // The extra CSV fields of a batch with descriptors: a column per name, the
 // row's value or empty.
 std::string descriptor_fields(const std::vector<std::string>& names, const Source& source) {
@@ -255,13 +239,6 @@ std::string descriptor_fields(const std::vector<std::string>& names, const Sourc
     }
   }
   return fields;
-}
-
-// The reading warnings of `file` on standard error, as KINEX.exe writes them.
-void warn_reading(const std::string& file, const ReadNotes& notes, std::string& err) {
-  for (const InputWarning& warning : notes.warnings) {
-    err += warning_message("kinex: ", report::shown_name(file), warning);
-  }
 }
 
 // With Strict::yes, whether the cycle `name` (from the argument `file`) has
@@ -554,11 +531,9 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
       return kExitFailed;
     }
     std::string reason;
-    const Run& run = runs.front();
-    if (!resolve_sigmas(with_table_sigmas(*sigmas, sources.front()), run.names, run.cycle.n,
-                        drawn.sigmas, reason)) {
-      err += "kinex plot: " + report::shown_name(source_name(sources.front())) + ": " + reason +
-             ": give --sigma S for every state without one of its own\n";
+    if (!source_sigmas(*sigmas, sources.front(), runs.front(), drawn.sigmas, reason)) {
+      err +=
+          "kinex plot: " + report::shown_name(source_name(sources.front())) + ": " + reason + "\n";
       return kExitFailed;
     }
   }

@@ -70,13 +70,6 @@ std::string escaped(const std::string& text) {
   return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-// `name` as a key of `object`: as it is, or where a state of the same name
-// came before, with " (step STEP)" appended, so that no value is lost.
-std::string state_key(const Json& object, const std::string& name, int64_t step) {
-  if (!object.contains(name)) return name;
-  return name + " (step " + std::to_string(step) + ")";
-}
-
 // The states in cycle order, intermediates and transition states
 // interleaved, then the final state, each with its energy.
 Json states_json(const Run& run, const StateNames& names) {
@@ -246,6 +239,11 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
   doc["non_finite"] = flags;
   doc["warnings"] = warnings_json(warnings);
   return doc;
+}
+
+std::string state_key(const Json& object, const std::string& name, int64_t step) {
+  if (!object.contains(name)) return name;
+  return name + " (step " + std::to_string(step) + ")";
 }
 
 Json with_table(const Json& doc, const std::string& file, const TableRow& row) {

@@ -41,6 +41,10 @@ using Json = nlohmann::ordered_json;
 Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
                 const std::vector<InputWarning>& warnings);
 
+// `name` as a key of `object`: as it is, or where a state of the same name
+// came before, with " (step STEP)" appended, so that no value is lost.
+std::string state_key(const Json& object, const std::string& name, int64_t step);
+
 // The document of a table's row: `doc` with, after "file", "table" ({"file":
 // the table `file`, "row": the line of the row, "name"}) and "descriptors"
 // ({name: value}).

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kinex/cycle.h"
+#include "model/evaluate.h"
 #include "report/line_writer.h"
 
 namespace kinex {
@@ -46,6 +47,24 @@ bool load_source(const Source& source, Run& run, Failure& failure, ReadNotes& no
     return false;
   }
   return true;
+}
+
+bool evaluated(const Source& source, Run& run, ReadNotes& notes, std::string& err,
+               const ProgressFn& progress) {
+  Failure failure;
+  if (!load_source(source, run, failure, notes)) {
+    err += failure.message;
+    return false;
+  }
+  run.progress = progress;
+  evaluate_cycle(run, 0, LogSpace::always);
+  return true;
+}
+
+void warn_reading(const std::string& file, const ReadNotes& notes, std::string& err) {
+  for (const InputWarning& warning : notes.warnings) {
+    err += warning_message("kinex: ", report::shown_name(file), warning);
+  }
 }
 
 bool single_source(const std::string& arg, const TableOptions& options, Source& source,

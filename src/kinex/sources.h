@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/progress.h"
 #include "input/failure.h"
 #include "input/table.h"
 #include "input/warnings.h"
@@ -48,6 +49,17 @@ std::vector<Source> expand_sources(const std::vector<std::string>& args, double 
 // a bad row or a failed table fills `failure` with the diagnostic, "kinex: "
 // first, and returns false.
 bool load_source(const Source& source, Run& run, Failure& failure, ReadNotes& notes);
+
+// Reads `source` as load_source does and takes it through the model, the
+// logarithms always evaluated so that log10_TOF comes from them (progress
+// to `progress`), the reader's notes in `notes`; false with the diagnostic
+// on `err` when it cannot be read.
+bool evaluated(const Source& source, Run& run, ReadNotes& notes, std::string& err,
+               const ProgressFn& progress = {});
+
+// The reading warnings of the cycle named `file` on `err`, as KINEX.exe
+// writes them, under kinex's name.
+void warn_reading(const std::string& file, const ReadNotes& notes, std::string& err);
 
 // The one cycle of a command that takes one (scan, plot): `arg` itself when
 // it is a file; the row of a table named `row`, or its only row. False with

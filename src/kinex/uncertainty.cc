@@ -18,12 +18,7 @@
 namespace kinex {
 namespace {
 
-std::string trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return "";
-  const auto last = text.find_last_not_of(" \t\r");
-  return std::string(text.substr(first, last - first + 1));
-}
+using report::trimmed;
 
 bool read_real(std::string_view text, double& x) {
   const std::string t = trimmed(text);
@@ -65,8 +60,9 @@ bool split_pair(const std::string& line, std::string& name, std::string& sigma) 
   return !name.empty();
 }
 
-// The states of the cycle in the model's order, by name.
-std::vector<std::string> state_names_in_order(const StateNames& given, int64_t n) {
+}  // namespace
+
+std::vector<std::string> uncertainty_state_names(const StateNames& given, int64_t n) {
   const StateNames names = names_or_defaults(given, n);
   std::vector<std::string> list(static_cast<std::size_t>(uncertainty_states(n)));
   for (int64_t k = 0; k < n; ++k) {
@@ -76,6 +72,8 @@ std::vector<std::string> state_names_in_order(const StateNames& given, int64_t n
   list.back() = final_state_name(names);
   return list;
 }
+
+namespace {
 
 std::string joined(const std::vector<std::string>& names) {
   std::string text;
@@ -148,7 +146,7 @@ bool read_sigma_file(const std::string& path, SigmaSpec& spec, std::string& erro
 
 bool resolve_sigmas(const SigmaSpec& spec, const StateNames& names, int64_t n,
                     std::vector<double>& sigma, std::string& error) {
-  const std::vector<std::string> states = state_names_in_order(names, n);
+  const std::vector<std::string> states = uncertainty_state_names(names, n);
   std::vector<char> given(states.size(), 0);
   sigma.assign(states.size(), spec.common);
   for (const SigmaSpec::Named& named : spec.named) {
@@ -200,6 +198,16 @@ SigmaSpec with_table_sigmas(const SigmaSpec& given, const Source& source) {
   return spec;
 }
 
+bool source_sigmas(const SigmaSpec& given, const Source& source, const Run& run,
+                   std::vector<double>& sigma, std::string& reason) {
+  if (resolve_sigmas(with_table_sigmas(given, source), run.names, run.cycle.n, sigma, reason)) {
+    return true;
+  }
+  reason += ": give --sigma S for every state without one of its own";
+  if (!given.file.empty()) reason += ", or list them in " + report::shown_name(given.file);
+  return false;
+}
+
 // ---- outputs ---------------------------------------------------------------
 
 namespace {
@@ -229,25 +237,10 @@ std::string tof_text(double log10_TOF) {
   return text;
 }
 
-// The states in cycle order with the share of samples in which each is the
-// TDI (intermediates) or the TDTS (transition states).
-Json probabilities(const std::vector<std::string>& states, const std::vector<double>& p,
-                   bool intermediates) {
-  Json object = Json::object();
-  const std::size_t n = p.size() - 1;
-  for (std::size_t i = 1; i <= n; ++i) {
-    const std::string& name = states[intermediates ? 2 * (i - 1) : 2 * i - 1];
-    const std::string key =
-        object.contains(name) ? name + " (step " + std::to_string(i) + ")" : name;
-    object[key] = real(p[i]);
-  }
-  return object;
-}
-
 Json mean_sd(double mean, double sd) { return Json{{"mean", real(mean)}, {"sd", real(sd)}}; }
 
 const std::vector<std::string> names_of(const UncertaintySource& source) {
-  return state_names_in_order(source.central->names, source.central->cycle.n);
+  return uncertainty_state_names(source.central->names, source.central->cycle.n);
 }
 
 // The common sigma of the model, or NaN when the states differ.
@@ -278,6 +271,16 @@ std::string percent(double p) {
 }
 
 }  // namespace
+
+Json state_probabilities(const std::vector<std::string>& states, const std::vector<double>& p,
+                         bool intermediates) {
+  Json object = Json::object();
+  for (std::size_t i = 1; i < p.size(); ++i) {
+    const std::string& name = states[intermediates ? 2 * (i - 1) : 2 * i - 1];
+    object[state_key(object, name, static_cast<int64_t>(i))] = real(p[i]);
+  }
+  return object;
+}
 
 Json uncertainty_json(const UncertaintySource& source, const Distribution& d) {
   const std::vector<std::string> states = names_of(source);
@@ -322,18 +325,17 @@ Json uncertainty_json(const UncertaintySource& source, const Distribution& d) {
   doc["TOF_per_s"] = {{"median", real(tof_of(d.median))},
                       {"interval_68", pair_of(tof_of(d.low68), tof_of(d.high68))},
                       {"interval_95", pair_of(tof_of(d.low95), tof_of(d.high95))}};
-  doc["TDI_probability"] = probabilities(states, d.TDI_probability, true);
-  doc["TDTS_probability"] = probabilities(states, d.TDTS_probability, false);
+  doc["TDI_probability"] = state_probabilities(states, d.TDI_probability, true);
+  doc["TDTS_probability"] = state_probabilities(states, d.TDTS_probability, false);
   Json intermediates = Json::object(), transition_states = Json::object();
   Json reactants = Json::object(), products = Json::object();
   for (int64_t i = 1; i <= n; ++i) {
     const auto at = static_cast<std::size_t>(i);
     const std::string& in = states[2 * (at - 1)];
     const std::string& ts = states[2 * at - 1];
-    intermediates[intermediates.contains(in) ? in + " (step " + std::to_string(i) + ")" : in] =
+    intermediates[state_key(intermediates, in, i)] =
         mean_sd(d.xtof_int_mean[at - 1], d.xtof_int_sd[at - 1]);
-    transition_states[transition_states.contains(ts) ? ts + " (step " + std::to_string(i) + ")"
-                                                     : ts] =
+    transition_states[state_key(transition_states, ts, i)] =
         mean_sd(d.xtof_ts_mean[at], d.xtof_ts_sd[at]);
     if (cycle.has_reac[at])
       reactants[std::to_string(i)] = mean_sd(d.xtof_reac_mean[at], d.xtof_reac_sd[at]);
@@ -498,18 +500,12 @@ void write_one(const UncertaintyOptions& options, const UncertaintySource& sourc
   }
 }
 
-// The central run of `source`: read and evaluated at its own energies.
+// The central run of `source`: read and evaluated at its own energies, its
+// reading warnings on `err`.
 bool central_run(const Source& source, Run& run, std::string& err) {
-  Failure failure;
   ReadNotes notes;
-  if (!load_source(source, run, failure, notes)) {
-    err += failure.message;
-    return false;
-  }
-  for (const InputWarning& warning : notes.warnings) {
-    err += warning_message("kinex: ", report::shown_name(source_name(source)), warning);
-  }
-  evaluate_cycle(run, 0, LogSpace::always);
+  if (!evaluated(source, run, notes, err)) return false;
+  warn_reading(source_name(source), notes, err);
   return true;
 }
 
@@ -575,20 +571,14 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
         continue;
       }
       const std::string name = source_name(sources[k]);
-      const SigmaSpec sigmas = with_table_sigmas(options.sigmas, sources[k]);
       UncertaintyModel model;
       model.samples = options.samples;
       model.seed = options.seed;
       model.correlation = options.correlation;
       std::string reason;
       Distribution d;
-      if (!resolve_sigmas(sigmas, run.names, run.cycle.n, model.sigma, reason)) {
-        reason += ": give --sigma S for every state without one of its own";
-        if (!options.sigmas.file.empty()) {
-          reason += ", or list them in " + report::shown_name(options.sigmas.file);
-        }
-      }
-      if (!reason.empty() || !sample_uncertainty(run.cycle, model, options.threads, d, reason)) {
+      if (!source_sigmas(options.sigmas, sources[k], run, model.sigma, reason) ||
+          !sample_uncertainty(run.cycle, model, options.threads, d, reason)) {
         err += "kinex: " + report::shown_name(name) + ": " + reason + "\n";
         status = kExitFailed;
         continue;

@@ -56,6 +56,22 @@ bool resolve_sigmas(const SigmaSpec& spec, const StateNames& names, int64_t n,
 // columns give the states `given` does not name. Else `given`.
 SigmaSpec with_table_sigmas(const SigmaSpec& given, const Source& source);
 
+// The sigmas of the cycle `run` read from `source`: `given` with the
+// table's sigma columns (with_table_sigmas), resolved (resolve_sigmas);
+// false with the reason and how to give the missing ones.
+bool source_sigmas(const SigmaSpec& given, const Source& source, const Run& run,
+                   std::vector<double>& sigma, std::string& reason);
+
+// The names of a cycle's states in the model's order (I0, TS1, I1, ...,
+// TSn, the final state), by `names` where they fit n steps, else I0.., TS1..
+std::vector<std::string> uncertainty_state_names(const StateNames& names, int64_t n);
+
+// The share `p` (steps 1..n) of the samples in which each intermediate
+// (`intermediates`) or transition state is the TDI or the TDTS, keyed by the
+// names of `states` (uncertainty_state_names), in cycle order.
+Json state_probabilities(const std::vector<std::string>& states, const std::vector<double>& p,
+                         bool intermediates);
+
 // What `kinex uncertainty` is asked for.
 struct UncertaintyOptions {
   SigmaSpec sigmas;

@@ -40,13 +40,12 @@ double ln_given(const std::vector<double>& conc, const std::vector<bool>& given,
   return sum;
 }
 
-// ln(1 - e^d) for d < 0, without cancellation.
+}  // namespace
+
 double ln_one_minus_exp(double d) {
   const double ln2 = std::log(2.0);
   return d > -ln2 ? std::log(-std::expm1(d)) : std::log1p(-std::exp(d));
 }
-
-}  // namespace
 
 bool direct_results_sound(const Cycle& cycle, const Profile& profile, const Results& results) {
   if (!std::isfinite(results.TOF)) return false;

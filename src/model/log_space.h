@@ -31,6 +31,10 @@ double ln_product_product(const Cycle& cycle);
 // compute_log_terms forms it, bit for bit.
 double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b);
 
+// ln(1 - e^d) for d < 0, without cancellation: the logarithm of a
+// difference of two terms from their logarithms.
+double ln_one_minus_exp(double d);
+
 // The log-space evaluation of a cycle whose logarithms exist. Overwrites
 // the terms with t(a,b) = exp(l(a,b) - m), m the largest l, and fills
 // `results` as the direct evaluation does (TOF, dominant term, TDI, TDTS,

@@ -13,7 +13,7 @@ void compute_profile(const Cycle& cycle, Profile& profile) {
   for (int64_t k = 0; k < n; ++k) profile.G_int[k] = cycle.G_int[k];
   for (int64_t k = n; k <= 2 * n - 1; ++k) profile.G_int[k] = cycle.DeltaG + cycle.G_int[k - n];
 
-  profile.inv_RT = (kcal_to_kJ * kJ_to_J) / (cycle.T * R_gas);
+  profile.inv_RT = inverse_RT(cycle.T);
   profile.dG = cycle.DeltaG * profile.inv_RT;
   for (int64_t i = 1; i <= n; ++i) profile.g_ts[i] = cycle.G_ts[i] * profile.inv_RT;
   for (int64_t k = 0; k <= 2 * n - 1; ++k) profile.g_int[k] = profile.G_int[k] * profile.inv_RT;

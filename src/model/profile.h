@@ -15,6 +15,9 @@ inline const double kcal_to_kJ = static_cast<double>(4.184f);
 inline const double kJ_to_J = 1000.0;
 inline const double R_gas = k_B * N_A;  // J/(mol K)
 
+// 1/RT in mol/kcal at the temperature T (K).
+inline double inverse_RT(double T) { return (kcal_to_kJ * kJ_to_J) / (T * R_gas); }
+
 // The profile of `cycle` (n >= 1, its arrays allocated): G_int over both
 // turns, inv_RT, dG, g_int, g_ts, concproduct_reac, concproduct_prod and
 // driving_force, into `profile` (allocated for n). Pure arithmetic; never

@@ -262,13 +262,6 @@ inline double largest(const double* x, int64_t count) {
   return m;
 }
 
-// ln(1 - e^d) for d < 0, without cancellation (as the log-space evaluation
-// forms it).
-double ln_one_minus_exp(double d) {
-  const double ln2 = std::log(2.0);
-  return d > -ln2 ? std::log(-std::expm1(d)) : std::log1p(-std::exp(d));
-}
-
 // What does not change from sample to sample.
 struct FastCycle {
   int64_t n = 0;
@@ -286,7 +279,7 @@ FastCycle prepare(const Cycle& cycle) {
   FastCycle f;
   const int64_t n = cycle.n;
   f.n = n;
-  f.inv_RT = (kcal_to_kJ * kJ_to_J) / (cycle.T * R_gas);
+  f.inv_RT = inverse_RT(cycle.T);
   f.ln_prefactor = std::log((cycle.T * k_B) / h_Planck);
   f.LR = ln_reactant_product(cycle);
   f.LP = ln_product_product(cycle);
@@ -601,8 +594,9 @@ void summarise(int64_t n, const std::vector<int64_t>& reac, const std::vector<in
 }
 
 // Bytes a distribution of `samples` takes while it is formed: log10 TOF,
-// TDI and TDTS of each, and the copy the quantiles are selected from.
-constexpr std::size_t kBytesPerSample = 2 * sizeof(double) + 2 * sizeof(int32_t);
+// TDI, TDTS and the direction of each, and the copy the quantiles are
+// selected from.
+constexpr std::size_t kBytesPerSample = 2 * sizeof(double) + 2 * sizeof(int32_t) + sizeof(int8_t);
 
 bool reserve_samples(int64_t samples, Distribution& out, std::string& error) {
   const std::size_t bytes = static_cast<std::size_t>(samples) * kBytesPerSample;
@@ -712,8 +706,7 @@ std::string check_uncertainty_cycle(const Cycle& cycle) {
     reason += " K: the samples need a temperature above 0";
     return reason;
   }
-  const double inv_RT = (kcal_to_kJ * kJ_to_J) / (cycle.T * R_gas);
-  if (!std::isfinite(inv_RT)) {
+  if (!std::isfinite(inverse_RT(cycle.T))) {
     reason = "T ";
     reason += number(cycle.T);
     reason += " K is too small for energies in units of RT";

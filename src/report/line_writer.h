@@ -74,6 +74,9 @@ void write_heading(std::string& out, std::string_view title_line);
 // Removes trailing blanks.
 std::string_view trim_right(std::string_view text);
 
+// `text` without the blanks, tabs and carriage returns at either end.
+std::string trimmed(std::string_view text);
+
 // `text` with the ASCII letters A-Z made lowercase, every other byte as it
 // is (no locale).
 std::string ascii_lower(std::string_view text);
