@@ -23,6 +23,7 @@
 #include "kinex/sources.h"
 #include "kinex/state_names.h"
 #include "kinex/uncertainty.h"
+#include "kinex/volcano.h"
 #include "report/line_writer.h"
 
 #ifndef KINEX_VERSION
@@ -125,6 +126,26 @@ constexpr const char* kUncertaintyFooter =
     "  kinex uncertainty cycle.txt --sigma 1.5\n"
     "  kinex uncertainty screening.csv --sigma 2 --correlation 0.5 --csv\n"
     "  kinex uncertainty functionals.csv --ensemble --json";
+
+constexpr const char* kVolcanoFooter =
+    "Fits every state's Gibbs energy in a table of catalysts as a straight line\n"
+    "of one descriptor (least squares over the rows), then evaluates the cycle of\n"
+    "the fitted energies along the descriptor: log10 TOF, the energetic and\n"
+    "effective spans, the most endergonic step (the largest G of an\n"
+    "intermediate less that of the one before it, the final state after the\n"
+    "last), TDI and TDTS, and the regions where they hold. The descriptor is a\n"
+    "Descriptor column or a state column by its header; auto takes the state\n"
+    "against which the others fit best (mean R2); without --descriptor, the\n"
+    "table's only Descriptor column, else auto. An implied transition state\n"
+    "TS(A->B) is the higher of A and B. The 95 % band comes from N joint draws\n"
+    "of all lines (the residuals' covariance across states); the same seed\n"
+    "gives the same band, bit for bit. The range is the rows' with 10 % added\n"
+    "on each side unless --range says otherwise. All rows must share the\n"
+    "temperature and concentrations. Without --json or --csv: the fits, the\n"
+    "regions, the top of the volcano and the catalysts.\n"
+    "Examples:\n"
+    "  kinex volcano screening.csv --descriptor 'Descriptor G(O)'\n"
+    "  kinex volcano screening.csv --descriptor auto --range=-2:3 --csv";
 
 constexpr const char* kScanFooter =
     "Each row is the cycle evaluated with the swept value in place of the\n"
@@ -733,6 +754,36 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   }
   uncertainty->footer(kUncertaintyFooter);
 
+  std::string volcano_file, volcano_range, volcano_output;
+  VolcanoOptions volcano_options;
+  CLI::App* volcano = app.add_subcommand(
+      "volcano", "TOF, spans, TDI and TDTS of a table of catalysts along one descriptor");
+  volcano->add_option("TABLE", volcano_file, "A table of catalysts (.csv, .tsv)")->required();
+  volcano
+      ->add_option("--descriptor", volcano_options.descriptor,
+                   "A Descriptor or state column by its header, or auto")
+      ->type_name("COLUMN|auto");
+  volcano->add_option("--range", volcano_range, "The descriptor's range (--range=-1:2)")
+      ->type_name("FROM:TO");
+  volcano->add_option("--points", volcano_options.points, "Points of the curve (default 200)")
+      ->check(CLI::Range(int64_t{2}, int64_t{100000}))
+      ->type_name("N");
+  volcano
+      ->add_option("--samples", volcano_options.samples,
+                   "Draws of the lines for the 95 % band (default 1000, 0: none)")
+      ->check(CLI::Range(int64_t{0}, int64_t{1000000}))
+      ->type_name("N");
+  volcano->add_option("--seed", volcano_options.seed, "The seed of the band (default 0)")
+      ->check(kSeedValue)
+      ->type_name("K");
+  CLI::Option* volcano_json =
+      volcano->add_flag(kJsonFlag, volcano_options.json, "JSON instead of the text");
+  volcano->add_flag("--csv", volcano_options.csv, "CSV of the curve, a row per point")
+      ->excludes(volcano_json);
+  volcano->add_option("-o,--output", volcano_output)->group("");
+  volcano->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
+  volcano->footer(kVolcanoFooter);
+
   bool check_as_json = false;
   CLI::App* check =
       app.add_subcommand("check", "The warnings about each cycle, before a screening or a paper");
@@ -750,8 +801,8 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     if (app.get_subcommands([&name](const CLI::App* sub) { return sub->check_name(name); })
             .empty()) {
       err += "kinex: unknown subcommand '" + report::shown_name(name) +
-             "'; the subcommands are report, json, csv, scan, plot, check and "
-             "uncertainty\n"
+             "'; the subcommands are report, json, csv, scan, plot, check, "
+             "uncertainty and volcano\n"
              "Run with --help for more information.\n";
       return kExitFailed;
     }
@@ -816,6 +867,31 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       return kExitFailed;
     }
     return command_uncertainty(uncertainty_files, uncertainty_options, out, err, progress, tables);
+  }
+  if (volcano->parsed()) {
+    if (!volcano_output.empty()) {
+      err +=
+          "kinex volcano: -o: the picture of a volcano is not written yet; use --json or --csv\n";
+      return kExitFailed;
+    }
+    if (!volcano_range.empty()) {
+      const std::size_t colon = volcano_range.find(':');
+      const auto number = [](const std::string& text, double& x) {
+        const char* end = text.data() + text.size();
+        const auto [at, ec] = std::from_chars(text.data(), end, x);
+        return ec == std::errc() && at == end && std::isfinite(x);
+      };
+      if (colon == std::string::npos ||
+          !number(volcano_range.substr(0, colon), volcano_options.from) ||
+          !number(volcano_range.substr(colon + 1), volcano_options.to) ||
+          !(volcano_options.from < volcano_options.to)) {
+        err += "kinex volcano: --range " + report::shown_name(volcano_range) +
+               ": FROM:TO with FROM below TO (--range=-1:2)\n";
+        return kExitFailed;
+      }
+      volcano_options.has_range = true;
+    }
+    return command_volcano(volcano_file, volcano_options, out, err, tables);
   }
   if (plot->parsed()) {
     plot_options.has_title = plot_title->count() > 0;

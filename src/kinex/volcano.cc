@@ -1,0 +1,784 @@
+#include "kinex/volcano.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <random>
+
+#include "input/failure.h"
+#include "input/storage.h"
+#include "kinex/format.h"
+#include "kinex/state_names.h"
+#include "kinex/summary.h"
+#include "model/evaluate.h"
+#include "model/figures.h"
+#include "model/uncertainty.h"
+#include "report/line_writer.h"
+
+namespace kinex {
+namespace {
+
+using Matrix = std::vector<std::vector<double>>;
+
+std::string in_quotes(const std::string& text) {
+  std::string q = "\"";
+  q += text;
+  q += '"';
+  return q;
+}
+
+// The name of the final state as the table reader forms it.
+std::string final_name(const StateNames& names) {
+  if (!names.final_state.empty()) return names.final_state;
+  std::string name = names.intermediate.empty() ? std::string("I0") : names.intermediate[0];
+  name += '\'';
+  return name;
+}
+
+// The name the reader gives the implied transition state of step i.
+std::string implied_name(const StateNames& names, std::size_t i) {
+  std::string name = "TS(";
+  name += names.intermediate[i - 1];
+  name += "->";
+  name += i < names.intermediate.size() ? names.intermediate[i] : final_name(names);
+  name += ')';
+  return name;
+}
+
+// The fitted states of a row's layout, in cycle order, with their names.
+void layout_states(const StateNames& names, std::vector<FittedState>& states,
+                   std::vector<std::string>& labels) {
+  const std::size_t n = names.intermediate.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    states.push_back({FittedState::Kind::intermediate, static_cast<int64_t>(k)});
+    labels.push_back(names.intermediate[k]);
+    if (names.transition[k + 1] != implied_name(names, k + 1)) {
+      states.push_back({FittedState::Kind::transition, static_cast<int64_t>(k + 1)});
+      labels.push_back(names.transition[k + 1]);
+    }
+  }
+  states.push_back({FittedState::Kind::final_state, 0});
+  labels.push_back(final_name(names));
+}
+
+double state_energy(const Cycle& cycle, const FittedState& state) {
+  switch (state.kind) {
+    case FittedState::Kind::intermediate:
+      return cycle.G_int[static_cast<std::size_t>(state.step)];
+    case FittedState::Kind::transition:
+      return cycle.G_ts[static_cast<std::size_t>(state.step)];
+    case FittedState::Kind::final_state:
+      break;
+  }
+  return cycle.G_int[0] + cycle.DeltaG;
+}
+
+double mean_of(const std::vector<double>& v) {
+  double sum = 0.0;
+  for (double x : v) sum += x;
+  return sum / static_cast<double>(v.size());
+}
+
+bool constant(const std::vector<double>& v) {
+  return std::all_of(v.begin(), v.end(), [&](double x) { return x == v[0]; });
+}
+
+LineFit fit_line(const std::string& state, const std::vector<double>& x,
+                 const std::vector<double>& y) {
+  const std::size_t m = x.size();
+  const double mx = mean_of(x), my = mean_of(y);
+  double sxx = 0.0, sxy = 0.0, syy = 0.0;
+  for (std::size_t r = 0; r < m; ++r) {
+    sxx += (x[r] - mx) * (x[r] - mx);
+    sxy += (x[r] - mx) * (y[r] - my);
+    syy += (y[r] - my) * (y[r] - my);
+  }
+  LineFit fit;
+  fit.state = state;
+  fit.slope = sxy / sxx;
+  fit.intercept = my - fit.slope * mx;
+  double sse = 0.0, sae = 0.0;
+  for (std::size_t r = 0; r < m; ++r) {
+    const double e = y[r] - (fit.intercept + fit.slope * x[r]);
+    sse += e * e;
+    sae += std::abs(e);
+  }
+  fit.r2 = syy > 0.0 ? 1.0 - sse / syy : 1.0;
+  fit.mae = sae / static_cast<double>(m);
+  const double s2 = m > 2 ? sse / static_cast<double>(m - 2) : 0.0;
+  fit.residual_sd = std::sqrt(s2);
+  fit.var_slope = s2 / sxx;
+  fit.var_intercept = s2 * (1.0 / static_cast<double>(m) + mx * mx / sxx);
+  fit.cov_intercept_slope = -s2 * mx / sxx;
+  const double sd_y = std::sqrt(syy / static_cast<double>(m));
+  if (m < 3) {
+    fit.warning =
+        "only " + std::to_string(m) + " rows: the line passes through them and shows no scatter";
+  } else if (fit.r2 < 0.5 && sd_y > 0.1) {
+    fit.warning =
+        "R\u00b2 " + significant(fit.r2) + " is below 0.5: the line does not describe " + state;
+  }
+  return fit;
+}
+
+std::vector<double> column(const Matrix& energies, std::size_t s) {
+  std::vector<double> v;
+  for (const auto& row : energies) v.push_back(row[s]);
+  return v;
+}
+
+// Whether two rows are under the same conditions; else the reason.
+std::string same_conditions(const Cycle& a, const Cycle& b) {
+  if (a.T != b.T) return "temperature " + shortest(b.T) + " K, not " + shortest(a.T) + " K";
+  for (std::size_t i = 1; i < a.has_reac.size(); ++i) {
+    if (a.has_reac[i] != b.has_reac[i] || (a.has_reac[i] && a.conc_reac[i] != b.conc_reac[i])) {
+      return "another reactant concentration of step " + std::to_string(i);
+    }
+    if (a.has_prod[i] != b.has_prod[i] || (a.has_prod[i] && a.conc_prod[i] != b.conc_prod[i])) {
+      return "another product concentration of step " + std::to_string(i);
+    }
+  }
+  return "";
+}
+
+// Lower-triangular C with C Cᵀ = m for a symmetric positive semidefinite m;
+// a column whose pivot is not above 1e-12 of the largest diagonal stays 0.
+Matrix cholesky(const Matrix& m) {
+  const std::size_t S = m.size();
+  Matrix c(S, std::vector<double>(S, 0.0));
+  double largest = 0.0;
+  for (std::size_t s = 0; s < S; ++s) largest = std::max(largest, m[s][s]);
+  const double tolerance = 1e-12 * largest;
+  for (std::size_t j = 0; j < S; ++j) {
+    double d = m[j][j];
+    for (std::size_t k = 0; k < j; ++k) d -= c[j][k] * c[j][k];
+    if (!(d > tolerance)) continue;
+    c[j][j] = std::sqrt(d);
+    for (std::size_t i = j + 1; i < S; ++i) {
+      double v = m[i][j];
+      for (std::size_t k = 0; k < j; ++k) v -= c[i][k] * c[j][k];
+      c[i][j] = v / c[j][j];
+    }
+  }
+  return c;
+}
+
+// Standard normals by Box-Muller from a 64-bit Mersenne twister.
+class Normals {
+ public:
+  explicit Normals(uint64_t seed) : engine_(seed) {}
+  double next() {
+    if (has_spare_) {
+      has_spare_ = false;
+      return spare_;
+    }
+    const double u1 = uniform(), u2 = uniform();
+    const double radius = std::sqrt(-2.0 * std::log(u1));
+    const double angle = 2.0 * std::numbers::pi * u2;
+    spare_ = radius * std::sin(angle);
+    has_spare_ = true;
+    return radius * std::cos(angle);
+  }
+
+ private:
+  double uniform() { return (static_cast<double>(engine_() >> 11) + 0.5) * 0x1p-53; }
+  std::mt19937_64 engine_;
+  double spare_ = 0.0;
+  bool has_spare_ = false;
+};
+
+// The quantile at p of the sorted values, interpolated as
+// model/uncertainty.h does.
+double quantile(const std::vector<double>& sorted, double p) {
+  const double h = static_cast<double>(sorted.size() - 1) * p;
+  const auto below = static_cast<std::size_t>(std::floor(h));
+  if (below + 1 >= sorted.size()) return sorted.back();
+  return sorted[below] + (h - static_cast<double>(below)) * (sorted[below + 1] - sorted[below]);
+}
+
+void fill_band(std::vector<double>& values, Band& band) {
+  std::sort(values.begin(), values.end());
+  band.low.push_back(quantile(values, 0.025));
+  band.high.push_back(quantile(values, 0.975));
+}
+
+// The evaluated cycle of the fitted energies at x, named.
+Run evaluated(const VolcanoFits& fits, const Cycle& cycle) {
+  Run run;
+  run.cycle.n = cycle.n;
+  Failure failure;
+  if (!allocate_storage(run, failure)) return run;  // small cycles; cannot fail in practice
+  run.cycle = cycle;
+  run.names = fits.names;
+  evaluate_cycle(run, 1, LogSpace::always);
+  return run;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    if (!text.empty()) text += ", ";
+    text += name;
+  }
+  return text;
+}
+
+// Draws the band into `volcano` (its curve and fits filled).
+void draw_band(Volcano& volcano, const VolcanoOptions& options) {
+  const VolcanoFits& fits = volcano.fits;
+  const std::size_t S = fits.fits.size(), P = volcano.x.size();
+  const auto draws = static_cast<std::size_t>(options.samples);
+  volcano.samples = options.samples;
+  volcano.seed = options.seed;
+  bool noise = false;
+  for (std::size_t s = 0; s < S; ++s) noise = noise || fits.residual_covariance[s][s] > 0.0;
+  if (!noise || draws == 0) {
+    volcano.log10_TOF_band = {volcano.log10_TOF, volcano.log10_TOF};
+    volcano.energetic_span_band = {volcano.energetic_span, volcano.energetic_span};
+    volcano.endergonic_step_band = {volcano.endergonic_step, volcano.endergonic_step};
+    return;
+  }
+  // (XᵀX)⁻¹ of X = [1, x] and its Cholesky factor A.
+  const double m = static_cast<double>(fits.x.size());
+  const double mx = mean_of(fits.x);
+  double sxx = 0.0;
+  for (double x : fits.x) sxx += (x - mx) * (x - mx);
+  const Matrix A = cholesky({{1.0 / m + mx * mx / sxx, -mx / sxx}, {-mx / sxx, 1.0 / sxx}});
+  const Matrix C = cholesky(fits.residual_covariance);
+
+  std::vector<Cycle> fitted(P);
+  for (std::size_t p = 0; p < P; ++p) fitted[p] = fitted_cycle(fits, volcano.x[p]);
+  std::vector<std::vector<double>> tof(P), span(P), step(P);
+  Normals normals(options.seed);
+  Matrix Z(2, std::vector<double>(S));
+  std::vector<double> a(S), b(S), E(S), errors;
+  const int64_t n = fits.conditions.n;
+  errors.resize(static_cast<std::size_t>(uncertainty_states(n)));
+  int64_t failed = 0;
+  for (std::size_t d = 0; d < draws; ++d) {
+    for (auto& row : Z) {
+      for (double& z : row) z = normals.next();
+    }
+    for (std::size_t s = 0; s < S; ++s) {
+      double da = 0.0, db = 0.0;
+      for (std::size_t q = 0; q <= s; ++q) {
+        const double zc0 = Z[0][q] * C[s][q], zc1 = Z[1][q] * C[s][q];
+        da += A[0][0] * zc0;
+        db += A[1][0] * zc0 + A[1][1] * zc1;
+      }
+      a[s] = fits.fits[s].intercept + da;
+      b[s] = fits.fits[s].slope + db;
+    }
+    for (std::size_t p = 0; p < P; ++p) {
+      for (std::size_t s = 0; s < S; ++s) E[s] = a[s] + b[s] * volcano.x[p];
+      const Cycle drawn = cycle_of(fits, E);
+      const Cycle& centre = fitted[p];
+      for (int64_t k = 0; k < n; ++k) {
+        const auto K = static_cast<std::size_t>(k);
+        errors[2 * K] = drawn.G_int[K] - centre.G_int[K];
+        errors[2 * K + 1] = drawn.G_ts[K + 1] - centre.G_ts[K + 1];
+      }
+      errors.back() = (drawn.G_int[0] + drawn.DeltaG) - (centre.G_int[0] + centre.DeltaG);
+      SampleResult result;
+      std::string error;
+      if (!evaluate_sample(centre, errors, result, error)) {
+        ++failed;
+        continue;
+      }
+      Results figures;
+      figures.TDI = result.TDI;
+      figures.TDTS = result.TDTS;
+      tof[p].push_back(result.log10_TOF);
+      span[p].push_back(energetic_span(drawn, figures));
+      step[p].push_back(most_endergonic_step(drawn));
+    }
+  }
+  for (std::size_t p = 0; p < P; ++p) {
+    if (tof[p].empty()) {
+      for (Band* band :
+           {&volcano.log10_TOF_band, &volcano.energetic_span_band, &volcano.endergonic_step_band}) {
+        band->low.push_back(Results::kNone);
+        band->high.push_back(Results::kNone);
+      }
+      continue;
+    }
+    fill_band(tof[p], volcano.log10_TOF_band);
+    fill_band(span[p], volcano.energetic_span_band);
+    fill_band(step[p], volcano.endergonic_step_band);
+  }
+  if (failed > 0) {
+    volcano.warnings.push_back(std::to_string(failed) +
+                               " evaluations of the band could not be made and are left out");
+  }
+}
+
+}  // namespace
+
+double most_endergonic_step(const Cycle& cycle) {
+  double largest = -INFINITY;
+  for (int64_t k = 1; k <= cycle.n; ++k) {
+    const double next =
+        k < cycle.n ? cycle.G_int[static_cast<std::size_t>(k)] : cycle.G_int[0] + cycle.DeltaG;
+    largest = std::max(largest, next - cycle.G_int[static_cast<std::size_t>(k - 1)]);
+  }
+  return largest;
+}
+
+Cycle cycle_of(const VolcanoFits& fits, const std::vector<double>& E) {
+  Cycle cycle = fits.conditions;
+  const auto n = static_cast<std::size_t>(cycle.n);
+  std::vector<bool> own_ts(n + 1, false);
+  double final_G = 0.0;
+  for (std::size_t s = 0; s < fits.states.size(); ++s) {
+    const FittedState& state = fits.states[s];
+    const auto at = static_cast<std::size_t>(state.step);
+    if (state.kind == FittedState::Kind::intermediate) {
+      cycle.G_int[at] = E[s];
+    } else if (state.kind == FittedState::Kind::transition) {
+      cycle.G_ts[at] = E[s];
+      own_ts[at] = true;
+    } else {
+      final_G = E[s];
+    }
+  }
+  for (std::size_t i = 1; i <= n; ++i) {
+    if (own_ts[i]) continue;
+    cycle.G_ts[i] = std::max(cycle.G_int[i - 1], i < n ? cycle.G_int[i] : final_G);
+  }
+  cycle.DeltaG = final_G - cycle.G_int[0];
+  return cycle;
+}
+
+Cycle fitted_cycle(const VolcanoFits& fits, double x) {
+  std::vector<double> E;
+  for (const LineFit& fit : fits.fits) E.push_back(fit.intercept + fit.slope * x);
+  return cycle_of(fits, E);
+}
+
+bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descriptor,
+                 VolcanoFits& fits, std::string& error) {
+  fits = VolcanoFits{};
+  for (const TableRow& row : rows) {
+    if (!row.ok) {
+      error = row.error;
+      return false;
+    }
+  }
+  if (rows.empty()) {
+    error = "the table has no rows";
+    return false;
+  }
+  std::vector<std::string> labels;
+  layout_states(rows[0].names, fits.states, labels);
+  fits.names = rows[0].names;
+
+  std::vector<std::string> descriptor_columns;
+  for (const TableRow& row : rows) {
+    for (const Descriptor& d : row.descriptors) {
+      if (std::find(descriptor_columns.begin(), descriptor_columns.end(), d.name) ==
+          descriptor_columns.end()) {
+        descriptor_columns.push_back(d.name);
+      }
+    }
+  }
+  std::string wanted = descriptor;
+  if (wanted.empty()) {
+    wanted = descriptor_columns.size() == 1 ? descriptor_columns[0] : "auto";
+    fits.chosen_by = descriptor_columns.size() == 1 ? "the table's only descriptor column"
+                     : descriptor_columns.empty()   ? ""
+                                                    : "auto";
+  }
+  const bool by_column = std::find(descriptor_columns.begin(), descriptor_columns.end(), wanted) !=
+                         descriptor_columns.end();
+  const auto state_at = std::find(labels.begin(), labels.end(), wanted);
+  if (!by_column && wanted != "auto" && state_at == labels.end()) {
+    error = "the descriptor " + in_quotes(wanted) +
+            " is no column of the table; the descriptor columns: " +
+            (descriptor_columns.empty() ? std::string("none") : joined(descriptor_columns)) +
+            "; the states: " + joined(labels) + " (or auto)";
+    return false;
+  }
+
+  // The rows used: all, or those with a value of the descriptor column.
+  const TableRow* first = nullptr;
+  std::vector<std::string> left_out;
+  for (std::size_t index = 0; index < rows.size(); ++index) {
+    const TableRow& row = rows[index];
+    double x = 0.0;
+    if (by_column) {
+      const auto found = std::find_if(row.descriptors.begin(), row.descriptors.end(),
+                                      [&](const Descriptor& d) { return d.name == wanted; });
+      if (found == row.descriptors.end()) {
+        left_out.push_back(row.name);
+        continue;
+      }
+      x = found->value;
+    }
+    if (first == nullptr) {
+      first = &row;
+    } else {
+      const std::string where = "row " + std::to_string(row.row) + " (" + row.name + ")";
+      const std::string other = "row " + std::to_string(first->row) + " (" + first->name + ")";
+      if (row.cycle.n != first->cycle.n || row.names.intermediate != first->names.intermediate ||
+          row.names.transition != first->names.transition ||
+          row.names.final_state != first->names.final_state) {
+        error = where + " has other states or another number of steps than " + other;
+        return false;
+      }
+      const std::string differs = same_conditions(first->cycle, row.cycle);
+      if (!differs.empty()) {
+        error =
+            where + " has " + differs + " of " + other + "; a volcano is for one set of conditions";
+        return false;
+      }
+    }
+    fits.rows.push_back(row.name);
+    fits.used.push_back(index);
+    fits.x.push_back(x);
+    std::vector<double> E;
+    for (const FittedState& state : fits.states) E.push_back(state_energy(row.cycle, state));
+    fits.energies.push_back(std::move(E));
+  }
+  if (!left_out.empty()) {
+    fits.warnings.push_back("rows without a value of " + in_quotes(wanted) +
+                            " are left out: " + joined(left_out));
+  }
+  const std::size_t m = fits.rows.size();
+  if (m < 2) {
+    error = "a volcano needs at least two catalysts with a descriptor; the table has " +
+            std::to_string(m);
+    return false;
+  }
+  fits.conditions = first->cycle;
+  const std::size_t S = fits.states.size();
+
+  if (wanted == "auto" && !by_column && state_at == labels.end()) {
+    double best = -INFINITY, second = -INFINITY;
+    std::size_t chosen = S, runner_up = S;
+    for (std::size_t c = 0; c < S; ++c) {
+      const std::vector<double> x = column(fits.energies, c);
+      if (constant(x)) continue;
+      double sum = 0.0;
+      int64_t count = 0;
+      for (std::size_t s = 0; s < S; ++s) {
+        const std::vector<double> y = column(fits.energies, s);
+        if (s == c || constant(y)) continue;
+        sum += fit_line(labels[s], x, y).r2;
+        ++count;
+      }
+      const double mean_r2 = count > 0 ? sum / static_cast<double>(count) : 1.0;
+      if (mean_r2 > best) {
+        second = best, runner_up = chosen;
+        best = mean_r2, chosen = c;
+      } else if (mean_r2 > second) {
+        second = mean_r2, runner_up = c;
+      }
+    }
+    if (chosen == S) {
+      error = "no state varies over the rows, so none can serve as the descriptor";
+      return false;
+    }
+    wanted = labels[chosen];
+    fits.chosen_by = "auto: " + wanted +
+                     ", against which the other states' lines fit best (mean R\u00b2 " +
+                     significant(best) + ")";
+    if (runner_up != S) {
+      fits.chosen_by += "; next " + labels[runner_up] + " (" + significant(second) + ")";
+    }
+  }
+  const auto state = std::find(labels.begin(), labels.end(), wanted);
+  fits.descriptor = wanted;
+  fits.descriptor_is_state = !by_column;
+  if (fits.chosen_by.empty()) fits.chosen_by = "--descriptor " + wanted;
+  if (!by_column) {
+    const auto s = static_cast<std::size_t>(state - labels.begin());
+    for (std::size_t r = 0; r < m; ++r) fits.x[r] = fits.energies[r][s];
+  }
+  if (constant(fits.x)) {
+    error = "the descriptor " + in_quotes(wanted) + " is " + shortest(fits.x[0]) +
+            " in every row; a volcano needs it to vary";
+    return false;
+  }
+  for (std::size_t s = 0; s < S; ++s) {
+    fits.fits.push_back(fit_line(labels[s], fits.x, column(fits.energies, s)));
+    if (!fits.fits.back().warning.empty()) {
+      fits.warnings.push_back(labels[s] + ": " + fits.fits.back().warning);
+    }
+  }
+  fits.residual_covariance.assign(S, std::vector<double>(S, 0.0));
+  if (m > 2) {
+    for (std::size_t s = 0; s < S; ++s) {
+      for (std::size_t t = 0; t < S; ++t) {
+        double sum = 0.0;
+        for (std::size_t r = 0; r < m; ++r) {
+          const LineFit& fs = fits.fits[s];
+          const LineFit& ft = fits.fits[t];
+          sum += (fits.energies[r][s] - (fs.intercept + fs.slope * fits.x[r])) *
+                 (fits.energies[r][t] - (ft.intercept + ft.slope * fits.x[r]));
+        }
+        fits.residual_covariance[s][t] = sum / static_cast<double>(m - 2);
+      }
+    }
+  }
+  return true;
+}
+
+bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& options,
+                   Volcano& volcano, std::string& error) {
+  volcano = Volcano{};
+  if (options.points < 2 || options.points > 100000) {
+    error = "--points " + std::to_string(options.points) + ": from 2 to 100000";
+    return false;
+  }
+  if (options.samples < 0 || options.samples > 1000000) {
+    error = "--samples " + std::to_string(options.samples) + ": from 0 to 1000000";
+    return false;
+  }
+  if (options.has_range &&
+      !(std::isfinite(options.from) && std::isfinite(options.to) && options.from < options.to)) {
+    error = "--range " + shortest(options.from) + ":" + shortest(options.to) +
+            ": FROM must be below TO, both finite";
+    return false;
+  }
+  if (!fit_volcano(rows, options.descriptor, volcano.fits, error)) return false;
+  const VolcanoFits& fits = volcano.fits;
+  volcano.warnings = fits.warnings;
+  const auto [low, high] = std::minmax_element(fits.x.begin(), fits.x.end());
+  const double margin = 0.1 * (*high - *low);
+  volcano.from = options.has_range ? options.from : *low - margin;
+  volcano.to = options.has_range ? options.to : *high + margin;
+
+  const auto P = static_cast<std::size_t>(options.points);
+  for (std::size_t p = 0; p < P; ++p) {
+    const double x = p + 1 == P
+                         ? volcano.to
+                         : volcano.from + (volcano.to - volcano.from) * static_cast<double>(p) /
+                                              static_cast<double>(P - 1);
+    const Run run = evaluated(fits, fitted_cycle(fits, x));
+    const StateNames names = run_names(run);
+    volcano.x.push_back(x);
+    volcano.log10_TOF.push_back(run.results.log10_TOF);
+    volcano.energetic_span.push_back(energetic_span(run));
+    volcano.effective_span.push_back(run.results.effective_span);
+    volcano.endergonic_step.push_back(most_endergonic_step(run.cycle));
+    volcano.TDI.push_back(tdi_state(names, run.results.TDI));
+    volcano.TDTS.push_back(tdts_state(names, run.results.TDTS));
+    if (!(run.results.log10_TOF <= volcano.log10_TOF[static_cast<std::size_t>(volcano.top)])) {
+      volcano.top = static_cast<int64_t>(p);
+    }
+    if (p == 0 || volcano.TDI[p] != volcano.TDI[p - 1] || volcano.TDTS[p] != volcano.TDTS[p - 1]) {
+      volcano.regions.push_back({volcano.TDI[p], volcano.TDTS[p], x, x, static_cast<int64_t>(p),
+                                 static_cast<int64_t>(p)});
+    } else {
+      volcano.regions.back().to = x;
+      volcano.regions.back().last = static_cast<int64_t>(p);
+    }
+  }
+  draw_band(volcano, options);
+
+  for (std::size_t r = 0; r < fits.used.size(); ++r) {
+    const TableRow& row = rows[fits.used[r]];
+    VolcanoPoint point;
+    point.name = row.name;
+    point.x = fits.x[r];
+    const Run run = evaluated(fits, row.cycle);
+    const StateNames names = run_names(run);
+    point.log10_TOF = run.results.log10_TOF;
+    point.TDI = tdi_state(names, run.results.TDI);
+    point.TDTS = tdts_state(names, run.results.TDTS);
+    for (std::size_t s = 0; s < fits.fits.size(); ++s) {
+      const LineFit& fit = fits.fits[s];
+      const double residual = fits.energies[r][s] - (fit.intercept + fit.slope * point.x);
+      if (fit.residual_sd > 0.0 && std::abs(residual) > 2.0 * fit.residual_sd) {
+        point.outlier = true;
+        point.outlier_states.push_back(fit.state);
+      }
+    }
+    volcano.points.push_back(std::move(point));
+  }
+  return true;
+}
+
+// ---- outputs ---------------------------------------------------------------
+
+namespace {
+
+Json real(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
+
+Json reals(const std::vector<double>& v) {
+  Json array = Json::array();
+  for (double x : v) array.push_back(real(x));
+  return array;
+}
+
+Json band_json(const Band& band) {
+  return Json{{"low", reals(band.low)}, {"high", reals(band.high)}};
+}
+
+}  // namespace
+
+Json volcano_json(const std::string& file, const Volcano& volcano) {
+  const VolcanoFits& fits = volcano.fits;
+  Json doc;
+  doc["program"] = "kinex";
+  doc["file"] = file;
+  doc["descriptor"] = Json{{"name", fits.descriptor},
+                           {"is_state", fits.descriptor_is_state},
+                           {"chosen_by", fits.chosen_by}};
+  doc["rows"] = fits.rows;
+  Json list = Json::array();
+  for (const LineFit& fit : fits.fits) {
+    list.push_back(
+        Json{{"state", fit.state},
+             {"slope", real(fit.slope)},
+             {"intercept", real(fit.intercept)},
+             {"r2", real(fit.r2)},
+             {"mae", real(fit.mae)},
+             {"residual_sd", real(fit.residual_sd)},
+             {"covariance",
+              Json::array({Json::array({real(fit.var_intercept), real(fit.cov_intercept_slope)}),
+                           Json::array({real(fit.cov_intercept_slope), real(fit.var_slope)})})},
+             {"warning", fit.warning.empty() ? Json(nullptr) : Json(fit.warning)}});
+  }
+  doc["fits"] = std::move(list);
+  doc["curve"] = Json{{"x", reals(volcano.x)},
+                      {"log10_TOF", reals(volcano.log10_TOF)},
+                      {"energetic_span", reals(volcano.energetic_span)},
+                      {"effective_span", reals(volcano.effective_span)},
+                      {"most_endergonic_step", reals(volcano.endergonic_step)},
+                      {"TDI", volcano.TDI},
+                      {"TDTS", volcano.TDTS}};
+  doc["band"] = Json{{"samples", volcano.samples},
+                     {"seed", volcano.seed},
+                     {"level", 0.95},
+                     {"log10_TOF", band_json(volcano.log10_TOF_band)},
+                     {"energetic_span", band_json(volcano.energetic_span_band)},
+                     {"most_endergonic_step", band_json(volcano.endergonic_step_band)}};
+  Json regions = Json::array();
+  for (const VolcanoRegion& region : volcano.regions) {
+    regions.push_back(Json{{"TDI", region.TDI},
+                           {"TDTS", region.TDTS},
+                           {"from", real(region.from)},
+                           {"to", real(region.to)}});
+  }
+  doc["regions"] = std::move(regions);
+  const auto top = static_cast<std::size_t>(volcano.top);
+  doc["top"] = Json{{"x", real(volcano.x[top])}, {"log10_TOF", real(volcano.log10_TOF[top])}};
+  Json points = Json::array();
+  for (const VolcanoPoint& point : volcano.points) {
+    points.push_back(Json{{"name", point.name},
+                          {"descriptor", real(point.x)},
+                          {"log10_TOF", real(point.log10_TOF)},
+                          {"TDI", point.TDI},
+                          {"TDTS", point.TDTS},
+                          {"outlier", point.outlier},
+                          {"outlier_states", point.outlier_states}});
+  }
+  doc["points"] = std::move(points);
+  doc["warnings"] = volcano.warnings;
+  return doc;
+}
+
+std::string volcano_csv(const Volcano& volcano) {
+  std::string out =
+      "descriptor,log10_TOF,log10_TOF_low,log10_TOF_high,energetic_span,energetic_span_low,"
+      "energetic_span_high,effective_span,most_endergonic_step,most_endergonic_step_low,"
+      "most_endergonic_step_high,TDI,TDTS\n";
+  for (std::size_t p = 0; p < volcano.x.size(); ++p) {
+    for (double value :
+         {volcano.x[p], volcano.log10_TOF[p], volcano.log10_TOF_band.low[p],
+          volcano.log10_TOF_band.high[p], volcano.energetic_span[p],
+          volcano.energetic_span_band.low[p], volcano.energetic_span_band.high[p],
+          volcano.effective_span[p], volcano.endergonic_step[p],
+          volcano.endergonic_step_band.low[p], volcano.endergonic_step_band.high[p]}) {
+      out += shortest(value);
+      out += ',';
+    }
+    out += csv_field(volcano.TDI[p]);
+    out += ',';
+    out += csv_field(volcano.TDTS[p]);
+    out += '\n';
+  }
+  return out;
+}
+
+std::string volcano_text(const std::string& file, const Volcano& volcano) {
+  const VolcanoFits& fits = volcano.fits;
+  std::string out = "Volcano of ";
+  out += report::shown_name(file);
+  out += " (" + std::to_string(fits.rows.size()) + " catalysts)\n";
+  out += "Descriptor: " + fits.descriptor + (fits.descriptor_is_state ? " (a state)" : "") + ", " +
+         fits.chosen_by + "\n\n";
+  std::size_t width = 5;
+  for (const LineFit& fit : fits.fits) width = std::max(width, shown_width(fit.state));
+  const auto padded = [](std::string text, std::size_t to) {
+    const std::size_t shown = shown_width(text);
+    if (shown < to) text.append(to - shown, ' ');
+    return text;
+  };
+  out += padded("State", width) + "  " + padded("slope", 11) + " " + padded("intercept", 11) + " " +
+         padded("R2", 11) + " " + padded("MAE", 11) + " " + "sd\n";
+  for (const LineFit& fit : fits.fits) {
+    out += padded(fit.state, width) + "  " + padded(significant(fit.slope), 11) + " " +
+           padded(significant(fit.intercept), 11) + " " + padded(significant(fit.r2), 11) + " " +
+           padded(significant(fit.mae), 11) + " " + significant(fit.residual_sd) + "\n";
+  }
+  out += "\nRegions (descriptor from .. to: TDI, TDTS):\n";
+  for (const VolcanoRegion& region : volcano.regions) {
+    out += "  " + significant(region.from) + " .. " + significant(region.to) + ": " + region.TDI +
+           ", " + region.TDTS + "\n";
+  }
+  const auto top = static_cast<std::size_t>(volcano.top);
+  out += "\nTop: log10 TOF " + significant(volcano.log10_TOF[top]) + " at " + fits.descriptor +
+         " = " + significant(volcano.x[top]);
+  if (!volcano.log10_TOF_band.low.empty() && volcano.samples > 0) {
+    out += " (95 % band " + significant(volcano.log10_TOF_band.low[top]) + " .. " +
+           significant(volcano.log10_TOF_band.high[top]) + ")";
+  }
+  out += "\n\nCatalysts (descriptor, log10 TOF, TDI, TDTS):\n";
+  for (const VolcanoPoint& point : volcano.points) {
+    out += "  " + point.name + ": " + significant(point.x) + ", " + significant(point.log10_TOF) +
+           ", " + point.TDI + ", " + point.TDTS;
+    if (point.outlier) out += "  outlier in " + joined(point.outlier_states);
+    out += "\n";
+  }
+  for (const std::string& warning : volcano.warnings) out += "Warning: " + warning + "\n";
+  return out;
+}
+
+int command_volcano(const std::string& file, const VolcanoOptions& options, Output& out,
+                    std::string& err, const TableOptions& tables) {
+  if (!is_table_name(file)) {
+    err += "kinex volcano: " + report::shown_name(file) +
+           " is no table; a volcano takes a table of catalysts (.csv, .tsv)\n";
+    return kExitFailed;
+  }
+  std::vector<TableRow> rows;
+  std::string error;
+  Volcano volcano;
+  if (!read_table(file, tables.default_T, rows, error) ||
+      !build_volcano(rows, options, volcano, error)) {
+    std::string message = "kinex volcano: ";
+    if (error.compare(0, file.size(), file) != 0) {
+      message += file;
+      message += ": ";
+    }
+    message += error;
+    err += report::shown_name(message) + "\n";
+    return kExitFailed;
+  }
+  if (options.json) {
+    write_json(volcano_json(file, volcano), out.text);
+  } else if (options.csv) {
+    out.text += volcano_csv(volcano);
+  } else {
+    out.text += volcano_text(file, volcano);
+  }
+  for (const std::string& warning : volcano.warnings) {
+    if (options.json || options.csv) err += "kinex volcano: warning: " + warning + "\n";
+  }
+  return out.deliver() ? kExitOk : kExitFailed;
+}
+
+}  // namespace kinex

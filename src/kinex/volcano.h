@@ -1,0 +1,195 @@
+// kinex volcano: a table of catalysts (input/table.h) turned into a volcano.
+// Every state's Gibbs energy is fitted as a straight line of one descriptor
+// (a linear free-energy scaling relation); the cycle of the fitted energies
+// is then evaluated along the descriptor: log10 TOF, the spans, the most
+// endergonic step, TDI and TDTS, the regions where they hold, and a 95 %
+// band from the uncertainty of the fitted lines.
+//
+// The states fitted are the table's state columns in cycle order: each
+// intermediate, each transition state of its own column, and the final
+// state (for a DeltaG column: the first intermediate plus DeltaG, named
+// with a prime). An implied transition state "TS(A->B)" is not fitted: at
+// every descriptor value it is the higher of A's and B's fitted energies,
+// as the table reader makes it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "driver/output.h"
+#include "driver/progress.h"
+#include "input/table.h"
+#include "kinex/json_output.h"
+#include "kinex/sources.h"
+#include "model/run.h"
+
+namespace kinex {
+
+// One state's line G = intercept + slope * x over the rows used, by least
+// squares. With m rows, SSE the sum of the squared residuals and Sxx the
+// sum of (x - mean x)^2:
+//   r2 = 1 - SSE / SST (1 where the state is the same in every row: the
+//   flat line fits it exactly); mae the mean |residual|; residual_sd
+//   sqrt(SSE / (m - 2)) (0 with two rows); the covariance of
+//   (intercept, slope) residual_sd^2 (XᵀX)⁻¹: var_slope = s^2 / Sxx,
+//   var_intercept = s^2 (1/m + mean_x^2 / Sxx), cov = -s^2 mean_x / Sxx.
+// `warning` is empty when the line can be trusted, else says why not:
+// fewer than 3 rows (the line cannot show its scatter), or r2 below 0.5 for
+// a state that varies more than 0.1 kcal/mol (sd) over the rows.
+struct LineFit {
+  std::string state;
+  double slope = 0.0, intercept = 0.0;
+  double r2 = 1.0, mae = 0.0, residual_sd = 0.0;
+  double var_intercept = 0.0, var_slope = 0.0, cov_intercept_slope = 0.0;
+  std::string warning;
+};
+
+// What kind of state a fitted state is, and where it sits in the cycle.
+struct FittedState {
+  enum class Kind { intermediate, transition, final_state } kind = Kind::intermediate;
+  int64_t step = 0;  // intermediate: k (0..n-1); transition state: its step i (1..n)
+};
+
+// The fits of a table against its descriptor.
+struct VolcanoFits {
+  std::string descriptor;  // the column's header
+  bool descriptor_is_state = false;
+  std::string chosen_by;                      // how the descriptor was chosen, in words
+  std::vector<std::string> rows;              // the names of the rows used, in table order
+  std::vector<std::size_t> used;              // their indices in the rows given
+  std::vector<double> x;                      // their descriptor values
+  std::vector<std::vector<double>> energies;  // [row][state], kcal/mol
+  std::vector<FittedState> states;            // in cycle order, the final state last
+  std::vector<LineFit> fits;                  // one per state, same order
+  // Σ: the covariance of the residuals across states, S x S,
+  // Σ_st = Σ_rows r_s r_t / (m - 2) (zero with two rows).
+  std::vector<std::vector<double>> residual_covariance;
+  Cycle conditions;                   // T, n and concentrations of every row (energies unused)
+  StateNames names;                   // of the cycle, implied transition states "TS(A->B)"
+  std::vector<std::string> warnings;  // the fits' warnings and rows left out
+};
+
+// Fits the good rows of a table. `descriptor`: the header of a Descriptor
+// column or of a state column; "auto" the state column (varying over the
+// rows) against which the other varying states fit best by mean r2, the
+// first in cycle order of equal ones; empty: the table's only Descriptor
+// column, else "auto". A row without a value of a Descriptor column is left
+// out (with a warning naming it). False with a clear reason when a row is
+// bad (its own diagnostic), the descriptor names no column, fewer than two
+// rows remain, the descriptor is the same in every row, or the rows differ
+// in their states, number of steps, temperature or concentrations (a volcano
+// is for one set of conditions).
+bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descriptor,
+                 VolcanoFits& fits, std::string& error);
+
+// The cycle of the fitted energies at descriptor value x (T and
+// concentrations of the rows); an implied transition state is the higher
+// of its two neighbours.
+Cycle fitted_cycle(const VolcanoFits& fits, double x);
+
+// The cycle of energies E (one per fitted state, in the fits' order) under
+// the fits' conditions.
+Cycle cycle_of(const VolcanoFits& fits, const std::vector<double>& E);
+
+// The most endergonic step's free energy: the largest G(intermediate k) -
+// G(intermediate k-1) over the steps k = 1..n, the final state taking the
+// place of intermediate n (kcal/mol).
+double most_endergonic_step(const Cycle& cycle);
+
+// What the curve is asked for.
+struct VolcanoOptions {
+  std::string descriptor;  // as fit_volcano takes it
+  bool has_range = false;  // else the rows' range with 10 % of it added on each side
+  double from = 0.0, to = 0.0;
+  int64_t points = 200;    // 2 .. 100000, evenly from `from` to `to`
+  int64_t samples = 1000;  // draws of the lines for the band, 0: no band
+  uint64_t seed = 0;
+  bool json = false, csv = false;
+};
+
+// A maximal run of curve points with the same TDI and TDTS, by state name,
+// and the descriptor values of its first and last point.
+struct VolcanoRegion {
+  std::string TDI, TDTS;
+  double from = 0.0, to = 0.0;
+  int64_t first = 0, last = 0;  // point indices
+};
+
+// A catalyst of the table at its own descriptor value and its own cycle's
+// exact log10 TOF; `outlier` when any of its states lies more than 2
+// residual sd off its line (states with a residual sd of 0 never do).
+struct VolcanoPoint {
+  std::string name;
+  double x = 0.0, log10_TOF = 0.0;
+  std::string TDI, TDTS;
+  bool outlier = false;
+  std::vector<std::string> outlier_states;
+};
+
+// The band of one curve: the 2.5 % and 97.5 % quantiles at every point.
+struct Band {
+  std::vector<double> low, high;
+};
+
+// The curves: each evaluated with evaluate_cycle(run, 1, LogSpace::always)
+// on fitted_cycle(fits, x) at x = from + (to - from) k / (points - 1).
+//
+// The band: `samples` draws of all lines at once from the multivariate
+// regression's distribution, vec(B) ~ N(B̂, Σ ⊗ (XᵀX)⁻¹) with B the
+// intercepts and slopes of every state; a draw is B̂ + A Z Cᵀ with A Aᵀ =
+// (XᵀX)⁻¹, C Cᵀ = Σ (Cholesky, columns of a singular Σ left zero) and Z
+// 2 x S standard normals by Box-Muller from std::mt19937_64 seeded with
+// `seed` (draw by draw, intercept row then slope row, state by state), so
+// the band is the same bit for bit everywhere. Each draw's cycle is
+// evaluated at every point by evaluate_sample with the errors drawn minus
+// fitted energies (an implied transition state the higher of its drawn
+// neighbours); the band is the 2.5 % / 97.5 % quantile per point, as
+// model/uncertainty.h interpolates them. When Σ is zero the band is the
+// curve.
+struct Volcano {
+  VolcanoFits fits;
+  double from = 0.0, to = 0.0;
+  std::vector<double> x, log10_TOF, energetic_span, effective_span, endergonic_step;
+  std::vector<std::string> TDI, TDTS;
+  int64_t samples = 0;
+  uint64_t seed = 0;
+  Band log10_TOF_band, energetic_span_band, endergonic_step_band;
+  std::vector<VolcanoRegion> regions;
+  std::vector<VolcanoPoint> points;
+  std::vector<std::string> warnings;  // the fits' and the curve's
+  int64_t top = 0;                    // the point with the highest log10 TOF
+};
+
+// The whole volcano of a table's rows. False with the reason as fit_volcano,
+// or for a bad range (FROM not below TO, not finite), points or samples.
+bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& options,
+                   Volcano& volcano, std::string& error);
+
+// The JSON document: "file", "descriptor" {name, is_state, chosen_by},
+// "rows", "fits" [{state, slope, intercept, r2, mae, residual_sd,
+// covariance [[var_i, cov], [cov, var_s]], warning}], "curve" {x, log10_TOF,
+// energetic_span, effective_span, most_endergonic_step, TDI, TDTS},
+// "band" {samples, seed, level 0.95, log10_TOF, energetic_span,
+// most_endergonic_step: {low, high}}, "regions" [{TDI, TDTS, from, to}],
+// "top" {x, log10_TOF}, "points" [{name, descriptor, log10_TOF, TDI, TDTS,
+// outlier, outlier_states}], "warnings". Non-finite numbers are null.
+Json volcano_json(const std::string& file, const Volcano& volcano);
+
+// The CSV of the curve, a header and a row per point: descriptor,
+// log10_TOF, log10_TOF_low, log10_TOF_high, energetic_span,
+// energetic_span_low, energetic_span_high, effective_span,
+// most_endergonic_step, most_endergonic_step_low, most_endergonic_step_high,
+// TDI, TDTS; reals as shortest().
+std::string volcano_csv(const Volcano& volcano);
+
+// The text for people: the descriptor and how it was chosen, the fits, the
+// regions, the top of the volcano, the catalysts and the warnings.
+std::string volcano_text(const std::string& file, const Volcano& volcano);
+
+// The whole subcommand over one table.
+int command_volcano(const std::string& file, const VolcanoOptions& options, Output& out,
+                    std::string& err, const TableOptions& tables);
+
+}  // namespace kinex

@@ -1,0 +1,358 @@
+// kinex volcano: the fits of a table against its descriptor, the curves
+// and regions against single evaluations, the band, and the command line.
+#include "kinex/volcano.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cycle_files.h"
+#include "input/storage.h"
+#include "kinex/format.h"
+#include "kinex/state_names.h"
+#include "model/evaluate.h"
+
+namespace kinex {
+namespace {
+
+using namespace cycle_files;
+
+// The lines of the constructed tables: G = a + b d of each state column.
+struct Line {
+  const char* state;
+  double a, b;
+};
+
+// I0 a constant reference, TS(I2->P) implied: a volcano over d in -4..5.
+const std::vector<Line> kLines = {{"I0", 0.0, 0.0},    {"TS1", 14.0, 0.8}, {"I1", 0.0, 1.0},
+                                  {"TS2", 20.0, -0.4}, {"I2", -6.0, 0.3},  {"P", -12.0, 0.0}};
+const std::vector<double> kDescriptors = {-4.0, -2.5, -1.0, 0.0, 1.5, 3.0, 5.0};
+
+// The table of `lines` at the descriptor values, each energy moved by
+// noise(row, state); with a "T" column when `temperatures` is given.
+std::string table_text(const std::vector<Line>& lines, const std::vector<double>& d,
+                       const std::function<double(std::size_t, std::size_t)>& noise = {},
+                       const std::vector<double>& temperatures = {}) {
+  std::string text = "Catalyst,Descriptor d";
+  for (const Line& line : lines) text.append(",").append(line.state);
+  if (!temperatures.empty()) text += ",T";
+  text += "\n";
+  for (std::size_t r = 0; r < d.size(); ++r) {
+    text.append("cat").append(std::to_string(r)).append(",").append(shortest(d[r]));
+    for (std::size_t s = 0; s < lines.size(); ++s) {
+      const double e = noise ? noise(r, s) : 0.0;
+      text.append(",").append(shortest(lines[s].a + lines[s].b * d[r] + e));
+    }
+    if (!temperatures.empty()) text.append(",").append(shortest(temperatures[r]));
+    text += "\n";
+  }
+  return text;
+}
+
+std::vector<TableRow> rows_of(const std::string& text) {
+  std::vector<TableRow> rows;
+  std::string error;
+  EXPECT_TRUE(parse_table("t.csv", text, 298.15, rows, error)) << error;
+  return rows;
+}
+
+// evaluate_cycle(LogSpace::always) of a cycle, as the curve makes it.
+Run evaluated_run(const Cycle& cycle, const StateNames& names) {
+  Run run;
+  run.cycle.n = cycle.n;
+  Failure failure;
+  EXPECT_TRUE(allocate_storage(run, failure));
+  run.cycle = cycle;
+  run.names = names;
+  evaluate_cycle(run, 1, LogSpace::always);
+  return run;
+}
+
+Volcano built(const std::string& text, VolcanoOptions options = {}) {
+  Volcano volcano;
+  std::string error;
+  EXPECT_TRUE(build_volcano(rows_of(text), options, volcano, error)) << error;
+  return volcano;
+}
+
+TEST(VolcanoExactLines, TheCurvePassesThroughEveryCatalystAndTheBandCollapses) {
+  VolcanoOptions options;
+  options.samples = 200;
+  const Volcano v = built(table_text(kLines, kDescriptors), options);
+  EXPECT_EQ(v.fits.descriptor, "Descriptor d");
+  EXPECT_FALSE(v.fits.descriptor_is_state);
+  ASSERT_EQ(v.fits.fits.size(), kLines.size());  // the implied TS is not fitted
+  for (std::size_t s = 0; s < kLines.size(); ++s) {
+    EXPECT_NEAR(v.fits.fits[s].slope, kLines[s].b, 1e-12) << kLines[s].state;
+    EXPECT_NEAR(v.fits.fits[s].intercept, kLines[s].a, 1e-12) << kLines[s].state;
+    EXPECT_NEAR(v.fits.fits[s].r2, 1.0, 1e-12) << kLines[s].state;
+    EXPECT_TRUE(v.fits.fits[s].warning.empty()) << v.fits.fits[s].warning;
+  }
+  ASSERT_EQ(v.points.size(), kDescriptors.size());
+  for (const VolcanoPoint& point : v.points) {
+    const kinex::Run at = evaluated_run(fitted_cycle(v.fits, point.x), v.fits.names);
+    EXPECT_NEAR(at.results.log10_TOF, point.log10_TOF, 1e-9) << point.name;
+    EXPECT_FALSE(point.outlier) << point.name;
+  }
+  ASSERT_EQ(v.x.size(), 200u);
+  EXPECT_DOUBLE_EQ(v.from, -4.0 - 0.9);
+  EXPECT_DOUBLE_EQ(v.to, 5.0 + 0.9);
+  for (std::size_t p = 0; p < v.x.size(); ++p) {
+    EXPECT_NEAR(v.log10_TOF_band.low[p], v.log10_TOF[p], 1e-9);
+    EXPECT_NEAR(v.log10_TOF_band.high[p], v.log10_TOF[p], 1e-9);
+    EXPECT_NEAR(v.energetic_span_band.high[p], v.energetic_span[p], 1e-9);
+    EXPECT_NEAR(v.endergonic_step_band.low[p], v.endergonic_step[p], 1e-9);
+  }
+  EXPECT_TRUE(v.warnings.empty());
+}
+
+TEST(VolcanoExactLines, ADescriptorThatIsAStateFitsItselfExactly) {
+  VolcanoOptions options;
+  options.descriptor = "I1";
+  options.samples = 0;
+  const Volcano v = built(table_text(kLines, kDescriptors), options);
+  EXPECT_TRUE(v.fits.descriptor_is_state);
+  const LineFit& own = v.fits.fits[2];
+  ASSERT_EQ(own.state, "I1");
+  EXPECT_EQ(own.slope, 1.0);
+  EXPECT_EQ(own.intercept, 0.0);
+  EXPECT_EQ(own.r2, 1.0);
+  EXPECT_EQ(own.residual_sd, 0.0);
+  EXPECT_EQ(v.fits.x, kDescriptors);  // I1 = d
+}
+
+TEST(VolcanoExactLines, RegionsAreTheRunsOfTheSingleEvaluationsTdiAndTdts) {
+  VolcanoOptions options;
+  options.samples = 0;
+  options.points = 57;
+  const Volcano v = built(table_text(kLines, kDescriptors), options);
+  ASSERT_GE(v.regions.size(), 2u) << "the constructed table should give a volcano";
+  int64_t next = 0;
+  for (std::size_t g = 0; g < v.regions.size(); ++g) {
+    const VolcanoRegion& region = v.regions[g];
+    EXPECT_EQ(region.first, next);
+    EXPECT_EQ(region.from, v.x[static_cast<std::size_t>(region.first)]);
+    EXPECT_EQ(region.to, v.x[static_cast<std::size_t>(region.last)]);
+    if (g > 0) {
+      EXPECT_TRUE(region.TDI != v.regions[g - 1].TDI || region.TDTS != v.regions[g - 1].TDTS);
+    }
+    for (int64_t p = region.first; p <= region.last; ++p) {
+      const kinex::Run run =
+          evaluated_run(fitted_cycle(v.fits, v.x[static_cast<std::size_t>(p)]), v.fits.names);
+      EXPECT_EQ(tdi_state(run_names(run), run.results.TDI), region.TDI) << "point " << p;
+      EXPECT_EQ(tdts_state(run_names(run), run.results.TDTS), region.TDTS) << "point " << p;
+    }
+    next = region.last + 1;
+  }
+  EXPECT_EQ(next, 57);
+  // The top lies between the ends: the curve rises and falls.
+  EXPECT_GT(v.top, 0);
+  EXPECT_LT(v.top, 56);
+}
+
+TEST(VolcanoMostEndergonicStep, IsTheLargestRiseFromOneIntermediateToTheNext) {
+  Cycle cycle;
+  cycle.n = 3;
+  cycle.G_int = {0.0, 4.0, -2.0};
+  cycle.DeltaG = -5.0;  // the final state at -5: steps +4, -6, -3
+  EXPECT_EQ(most_endergonic_step(cycle), 4.0);
+  cycle.G_int = {0.0, -4.0, -9.0};  // steps -4, -5, +4
+  EXPECT_EQ(most_endergonic_step(cycle), 4.0);
+}
+
+// A deterministic scatter in -amplitude..amplitude, unrelated from state to
+// state and row to row.
+double scatter(std::size_t r, std::size_t s, double amplitude) {
+  std::mt19937_64 engine(1000 * r + s);
+  return amplitude * (2.0 * static_cast<double>(engine() >> 11) * 0x1p-53 - 1.0);
+}
+
+TEST(VolcanoAuto, ChoosesTheStateTheOthersFollow) {
+  // Every state follows I1; each has scatter of its own, I1 none, so the
+  // lines against I1 fit best.
+  const auto noise = [](std::size_t r, std::size_t s) {
+    return s == 2 || s == 0 || s == 5 ? 0.0 : scatter(r, s, 0.6);
+  };
+  VolcanoOptions options;
+  options.descriptor = "auto";
+  options.samples = 0;
+  const Volcano v = built(table_text(kLines, kDescriptors, noise), options);
+  EXPECT_EQ(v.fits.descriptor, "I1");
+  EXPECT_TRUE(v.fits.descriptor_is_state);
+  EXPECT_EQ(v.fits.chosen_by.rfind("auto: I1", 0), 0u) << v.fits.chosen_by;
+}
+
+struct BadTable {
+  const char* name;
+  std::string text;
+  const char* descriptor;
+  const char* error;
+};
+
+class VolcanoBadTables : public ::testing::TestWithParam<BadTable> {};
+
+TEST_P(VolcanoBadTables, AreRefusedWithAClearReason) {
+  const BadTable& c = GetParam();
+  std::vector<TableRow> rows;
+  std::string error;
+  ASSERT_TRUE(parse_table("t.csv", c.text, 298.15, rows, error)) << error;
+  VolcanoOptions options;
+  options.descriptor = c.descriptor;
+  Volcano v;
+  EXPECT_FALSE(build_volcano(rows, options, v, error));
+  EXPECT_NE(error.find(c.error), std::string::npos) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VolcanoBadTables,
+    ::testing::Values(
+        BadTable{"one_row", table_text(kLines, {1.0}), "", "at least two catalysts"},
+        BadTable{"constant_descriptor", table_text(kLines, {1.0, 1.0, 1.0}), "",
+                 "is 1.0 in every row"},
+        BadTable{"missing_cell", "Catalyst,Descriptor d,I0,TS1,I1,P\na,1,0,10,,-5\nb,2,0,11,2,-5\n",
+                 "", "t.csv:2:5: the energy of \"I1\" is empty"},
+        BadTable{"temperatures_differ",
+                 table_text(kLines, {1.0, 2.0, 3.0}, {}, {298.15, 298.15, 350}), "",
+                 "has temperature 350.0 K, not 298.15 K"},
+        BadTable{"concentrations_differ",
+                 "Catalyst,Descriptor d,I0,TS1,I1,P,[R1]\na,1,0,10,1,-5,1\nb,2,0,11,2,-5,0.5\n", "",
+                 "another reactant concentration of step 1"},
+        BadTable{"unknown_descriptor", table_text(kLines, {1.0, 2.0}), "G(O)",
+                 "\"G(O)\" is no column of the table"},
+        BadTable{"no_state_varies", "Catalyst,I0,TS1,P\na,0,10,-5\nb,0,10,-5\n", "auto",
+                 "no state varies"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VolcanoRows, ARowWithoutTheDescriptorIsLeftOutWithAWarning) {
+  const std::string text =
+      "Catalyst,Descriptor "
+      "d,I0,TS1,I1,P\na,1,0,10,1,-5\nb,,0,11,2,-5\nc,2,0,11,2,-5\nd,3,0,12,3,-5\n";
+  VolcanoOptions options;
+  options.samples = 0;
+  const Volcano v = built(text, options);
+  EXPECT_EQ(v.fits.rows, (std::vector<std::string>{"a", "c", "d"}));
+  ASSERT_EQ(v.warnings.size(), 1u);
+  EXPECT_NE(v.warnings[0].find("left out: b"), std::string::npos) << v.warnings[0];
+}
+
+TEST(VolcanoFitWarnings, TwoRowsAndAPoorFitAreNamed) {
+  VolcanoOptions options;
+  options.samples = 0;
+  const Volcano two = built(table_text(kLines, {1.0, 2.0}), options);
+  EXPECT_NE(two.fits.fits[1].warning.find("only 2 rows"), std::string::npos);
+  // TS2 pure scatter of 3 kcal/mol, no trend: R2 far below 0.5.
+  const auto noise = [](std::size_t r, std::size_t s) { return s == 3 ? scatter(r, s, 3.0) : 0.0; };
+  std::vector<Line> lines = kLines;
+  lines[3].b = 0.0;
+  const Volcano poor = built(table_text(lines, kDescriptors, noise), options);
+  EXPECT_NE(poor.fits.fits[3].warning.find("below 0.5"), std::string::npos) << poor.fits.fits[3].r2;
+}
+
+double mean_band_width(const Volcano& v) {
+  double sum = 0.0;
+  for (std::size_t p = 0; p < v.x.size(); ++p) {
+    sum += v.log10_TOF_band.high[p] - v.log10_TOF_band.low[p];
+  }
+  return sum / static_cast<double>(v.x.size());
+}
+
+TEST(VolcanoBand, GrowsWithTheNoiseAndIsTheSameForTheSameSeed) {
+  VolcanoOptions options;
+  options.samples = 300;
+  options.points = 21;
+  double previous = 0.0;
+  for (const double amplitude : {0.1, 0.4, 1.2}) {
+    const auto noise = [&](std::size_t r, std::size_t s) { return scatter(r, s, amplitude); };
+    const std::string text = table_text(kLines, kDescriptors, noise);
+    const Volcano v = built(text, options);
+    const double width = mean_band_width(v);
+    EXPECT_GT(width, previous) << "noise " << amplitude;
+    previous = width;
+    const Volcano again = built(text, options);
+    EXPECT_EQ(again.log10_TOF_band.low, v.log10_TOF_band.low);
+    EXPECT_EQ(again.energetic_span_band.high, v.energetic_span_band.high);
+  }
+}
+
+TEST(VolcanoBand, CoversTheTrueCurveForMostNoisyTables) {
+  // Normal noise of 0.5 kcal/mol on every state of 12 catalysts; the true
+  // curve should lie within the 95 % band for most tables.
+  std::mt19937_64 engine(7);
+  const auto normal = [&] {
+    const double u1 = (static_cast<double>(engine() >> 11) + 0.5) * 0x1p-53;
+    const double u2 = (static_cast<double>(engine() >> 11) + 0.5) * 0x1p-53;
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
+  };
+  std::vector<double> d;
+  for (int k = 0; k < 12; ++k) d.push_back(-4.0 + 0.8 * k);
+  VolcanoOptions options;
+  options.samples = 400;
+  options.points = 3;
+  options.has_range = true;
+  options.from = -2.0;
+  options.to = 2.0;
+  int covered = 0, total = 0;
+  for (int table = 0; table < 40; ++table) {
+    std::vector<std::vector<double>> e(d.size(), std::vector<double>(kLines.size()));
+    for (auto& row : e) {
+      for (std::size_t s = 1; s < row.size(); ++s) row[s] = 0.5 * normal();
+    }
+    const Volcano v = built(
+        table_text(kLines, d, [&](std::size_t r, std::size_t s) { return e[r][s]; }), options);
+    Volcano truth = built(table_text(kLines, d), options);
+    for (std::size_t p = 0; p < v.x.size(); ++p) {
+      ++total;
+      if (truth.log10_TOF[p] >= v.log10_TOF_band.low[p] &&
+          truth.log10_TOF[p] <= v.log10_TOF_band.high[p]) {
+        ++covered;
+      }
+    }
+  }
+  const double share = static_cast<double>(covered) / total;
+  EXPECT_GT(share, 0.85);
+  EXPECT_LE(share, 1.0);
+}
+
+TEST(VolcanoCommand, WritesCsvJsonAndTextAndRefusesWhatItCannotDo) {
+  ScratchDir dir;
+  const std::string table = dir.write("s.csv", table_text(kLines, kDescriptors));
+  test::Outcome csv = kinex_run({"volcano", table, "--csv", "--points", "11", "--samples", "50"});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(csv.out.rfind("descriptor,log10_TOF,log10_TOF_low,log10_TOF_high,", 0), 0u);
+  EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 12);
+
+  test::Outcome json = kinex_run({"volcano", table, "--json", "--descriptor", "I1", "--range=-1:2",
+                                  "--points", "4", "--samples", "10"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const nlohmann::json doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["descriptor"]["name"], "I1");
+  EXPECT_EQ(doc["curve"]["x"], nlohmann::json::parse("[-1.0, 0.0, 1.0, 2.0]"));
+  EXPECT_EQ(doc["points"].size(), kDescriptors.size());
+  EXPECT_EQ(doc["band"]["log10_TOF"]["low"].size(), 4u);
+
+  test::Outcome text = kinex_run({"volcano", table, "--samples", "0"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("Descriptor: Descriptor d, the table's only descriptor column"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("Top: log10 TOF"), std::string::npos);
+
+  for (const auto& [args, words] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"volcano", table, "-o", "v.svg"}, "not written yet"},
+           {{"volcano", table, "--range=2:1"}, "FROM below TO"},
+           {{"volcano", table, "--csv", "--json"}, "excludes"},
+           {{"volcano", dir.write("c.txt", "x")}, "is no table"}}) {
+    const test::Outcome o = kinex_run(args);
+    EXPECT_EQ(o.status, kExitFailed) << words;
+    EXPECT_NE(o.err.find(words), std::string::npos) << o.err;
+  }
+}
+
+}  // namespace
+}  // namespace kinex
