@@ -203,16 +203,20 @@ void fill_band(std::vector<double>& values, Band& band) {
   band.high.push_back(quantile(values, 0.975));
 }
 
-// The evaluated cycle of the fitted energies at x, named.
-Run evaluated(const VolcanoFits& fits, const Cycle& cycle) {
-  Run run;
+// `run` made of `cycle`, named as the fits, and evaluated; false with the
+// diagnostic when its storage cannot be had.
+bool evaluated(const VolcanoFits& fits, const Cycle& cycle, Run& run, std::string& error) {
+  run = Run{};
   run.cycle.n = cycle.n;
   Failure failure;
-  if (!allocate_storage(run, failure)) return run;  // small cycles; cannot fail in practice
+  if (!allocate_storage(run, failure)) {
+    error = failure.message;
+    return false;
+  }
   run.cycle = cycle;
   run.names = fits.names;
   evaluate_cycle(run, 1, LogSpace::always);
-  return run;
+  return true;
 }
 
 std::string joined(const std::vector<std::string>& names) {
@@ -256,6 +260,7 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
   const int64_t n = fits.conditions.n;
   errors.resize(static_cast<std::size_t>(uncertainty_states(n)));
   int64_t failed = 0;
+  std::string reason;
   for (std::size_t d = 0; d < draws; ++d) {
     for (auto& row : Z) {
       for (double& z : row) z = normals.next();
@@ -283,7 +288,7 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
       SampleResult result;
       std::string error;
       if (!evaluate_sample(centre, errors, result, error)) {
-        ++failed;
+        if (failed++ == 0) reason = error;
         continue;
       }
       Results figures;
@@ -309,7 +314,8 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
   }
   if (failed > 0) {
     volcano.warnings.push_back(std::to_string(failed) +
-                               " evaluations of the band could not be made and are left out");
+                               " evaluations of the band could not be made and are left out (" +
+                               reason + ")");
   }
 }
 
@@ -446,8 +452,10 @@ bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descripto
   }
   const std::size_t m = fits.rows.size();
   if (m < 2) {
-    error = "a volcano needs at least two catalysts with a descriptor; the table has " +
-            std::to_string(m);
+    error =
+        "a volcano needs at least two catalysts with a value of the descriptor; " +
+        std::string(by_column ? "the column " + in_quotes(wanted) + " has " : "the table has ") +
+        std::to_string(m);
     return false;
   }
   fits.conditions = first->cycle;
@@ -555,7 +563,8 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
                          ? volcano.to
                          : volcano.from + (volcano.to - volcano.from) * static_cast<double>(p) /
                                               static_cast<double>(P - 1);
-    const Run run = evaluated(fits, fitted_cycle(fits, x));
+    Run run;
+    if (!evaluated(fits, fitted_cycle(fits, x), run, error)) return false;
     const StateNames names = run_names(run);
     volcano.x.push_back(x);
     volcano.log10_TOF.push_back(run.results.log10_TOF);
@@ -582,7 +591,8 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     VolcanoPoint point;
     point.name = row.name;
     point.x = fits.x[r];
-    const Run run = evaluated(fits, row.cycle);
+    Run run;
+    if (!evaluated(fits, row.cycle, run, error)) return false;
     const StateNames names = run_names(run);
     point.log10_TOF = run.results.log10_TOF;
     point.TDI = tdi_state(names, run.results.TDI);

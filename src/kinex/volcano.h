@@ -146,8 +146,10 @@ struct Band {
 // evaluated at every point by evaluate_sample with the errors drawn minus
 // fitted energies (an implied transition state the higher of its drawn
 // neighbours); the band is the 2.5 % / 97.5 % quantile per point, as
-// model/uncertainty.h interpolates them. When Σ is zero the band is the
-// curve.
+// model/uncertainty.h interpolates them. When Σ is zero, or `samples` is
+// 0, the band is the curve. A draw that evaluate_sample refuses (a cycle
+// whose logarithms do not exist, e.g. a concentration of 0) is left out of
+// the point's quantiles, with a warning; a point without any is NaN.
 struct Volcano {
   VolcanoFits fits;
   double from = 0.0, to = 0.0;
@@ -163,7 +165,8 @@ struct Volcano {
 };
 
 // The whole volcano of a table's rows. False with the reason as fit_volcano,
-// or for a bad range (FROM not below TO, not finite), points or samples.
+// for a bad range (FROM not below TO, not finite), points or samples, or
+// when the storage of a cycle cannot be had.
 bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& options,
                    Volcano& volcano, std::string& error);
 
