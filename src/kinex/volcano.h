@@ -150,6 +150,9 @@ struct Band {
 // 0, the band is the curve. A draw that evaluate_sample refuses (a cycle
 // whose logarithms do not exist, e.g. a concentration of 0) is left out of
 // the point's quantiles, with a warning; a point without any is NaN.
+// Σ and the lines' covariance are taken as known (no allowance for their
+// own uncertainty), so with few rows the band is somewhat narrow: over
+// tables of 12 rows it held the true curve about 90 % of the time.
 struct Volcano {
   VolcanoFits fits;
   double from = 0.0, to = 0.0;
