@@ -258,6 +258,7 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
   Matrix Z(2, std::vector<double>(S));
   std::vector<double> a(S), b(S), E(S), errors;
   const int64_t n = fits.conditions.n;
+  const auto nu = static_cast<int64_t>(fits.x.size()) - 2;
   errors.resize(static_cast<std::size_t>(uncertainty_states(n)));
   int64_t failed = 0;
   std::string reason;
@@ -265,6 +266,16 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
     for (auto& row : Z) {
       for (double& z : row) z = normals.next();
     }
+    // One scale for the whole draw, sqrt(nu / chi2_nu) with nu = m - 2 the
+    // residuals' degrees of freedom: Σ is estimated, not known, and with it
+    // every linear combination of the lines (a span, a step at fixed TDI
+    // and TDTS) follows Student's t with nu degrees of freedom.
+    double chi2 = 0.0;
+    for (int64_t k = 0; k < nu; ++k) {
+      const double z = normals.next();
+      chi2 += z * z;
+    }
+    const double scale = std::sqrt(static_cast<double>(nu) / chi2);
     for (std::size_t s = 0; s < S; ++s) {
       double da = 0.0, db = 0.0;
       for (std::size_t q = 0; q <= s; ++q) {
@@ -272,8 +283,8 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
         da += A[0][0] * zc0;
         db += A[1][0] * zc0 + A[1][1] * zc1;
       }
-      a[s] = fits.fits[s].intercept + da;
-      b[s] = fits.fits[s].slope + db;
+      a[s] = fits.fits[s].intercept + scale * da;
+      b[s] = fits.fits[s].slope + scale * db;
     }
     for (std::size_t p = 0; p < P; ++p) {
       for (std::size_t s = 0; s < S; ++s) E[s] = a[s] + b[s] * volcano.x[p];
@@ -595,6 +606,9 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     if (!evaluated(fits, row.cycle, run, error)) return false;
     const StateNames names = run_names(run);
     point.log10_TOF = run.results.log10_TOF;
+    point.energetic_span = energetic_span(run);
+    point.effective_span = run.results.effective_span;
+    point.endergonic_step = most_endergonic_step(run.cycle);
     point.TDI = tdi_state(names, run.results.TDI);
     point.TDTS = tdts_state(names, run.results.TDTS);
     for (std::size_t s = 0; s < fits.fits.size(); ++s) {
@@ -680,6 +694,9 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
     points.push_back(Json{{"name", point.name},
                           {"descriptor", real(point.x)},
                           {"log10_TOF", real(point.log10_TOF)},
+                          {"energetic_span", real(point.energetic_span)},
+                          {"effective_span", real(point.effective_span)},
+                          {"most_endergonic_step", real(point.endergonic_step)},
                           {"TDI", point.TDI},
                           {"TDTS", point.TDTS},
                           {"outlier", point.outlier},

@@ -117,12 +117,14 @@ struct VolcanoRegion {
   int64_t first = 0, last = 0;  // point indices
 };
 
-// A catalyst of the table at its own descriptor value and its own cycle's
-// exact log10 TOF; `outlier` when any of its states lies more than 2
-// residual sd off its line (states with a residual sd of 0 never do).
+// A catalyst of the table at its own descriptor value with its own cycle's
+// exact log10 TOF, spans and most endergonic step (from its energies, not
+// the fits); `outlier` when any of its states lies more than 2 residual sd
+// off its line (states with a residual sd of 0 never do).
 struct VolcanoPoint {
   std::string name;
   double x = 0.0, log10_TOF = 0.0;
+  double energetic_span = 0.0, effective_span = 0.0, endergonic_step = 0.0;
   std::string TDI, TDTS;
   bool outlier = false;
   std::vector<std::string> outlier_states;
@@ -137,22 +139,24 @@ struct Band {
 // on fitted_cycle(fits, x) at x = from + (to - from) k / (points - 1).
 //
 // The band: `samples` draws of all lines at once from the multivariate
-// regression's distribution, vec(B) ~ N(B̂, Σ ⊗ (XᵀX)⁻¹) with B the
-// intercepts and slopes of every state; a draw is B̂ + A Z Cᵀ with A Aᵀ =
-// (XᵀX)⁻¹, C Cᵀ = Σ (Cholesky, columns of a singular Σ left zero) and Z
-// 2 x S standard normals by Box-Muller from std::mt19937_64 seeded with
-// `seed` (draw by draw, intercept row then slope row, state by state), so
-// the band is the same bit for bit everywhere. Each draw's cycle is
-// evaluated at every point by evaluate_sample with the errors drawn minus
-// fitted energies (an implied transition state the higher of its drawn
-// neighbours); the band is the 2.5 % / 97.5 % quantile per point, as
-// model/uncertainty.h interpolates them. When Σ is zero, or `samples` is
-// 0, the band is the curve. A draw that evaluate_sample refuses (a cycle
-// whose logarithms do not exist, e.g. a concentration of 0) is left out of
-// the point's quantiles, with a warning; a point without any is NaN.
-// Σ and the lines' covariance are taken as known (no allowance for their
-// own uncertainty), so with few rows the band is somewhat narrow: over
-// tables of 12 rows it held the true curve about 90 % of the time.
+// regression's distribution with Σ estimated from m rows: vec(B) = B̂ +
+// sqrt(nu / chi2) vec(A Z Cᵀ), a multivariate t with nu = m - 2 degrees of
+// freedom, B the intercepts and slopes of every state, A Aᵀ = (XᵀX)⁻¹,
+// C Cᵀ = Σ (Cholesky, columns of a singular Σ left zero), Z 2 x S standard
+// normals and chi2 the sum of nu more squared: every linear combination of
+// the lines (a state's line, a span or a step at fixed TDI and TDTS) then
+// has the exact t interval of its least-squares estimate. The normals are
+// drawn by Box-Muller from std::mt19937_64 seeded with `seed` (draw by
+// draw: intercept row then slope row, state by state, then the nu of
+// chi2), so the band is the same bit for bit everywhere. Each draw's cycle
+// is evaluated at every point by evaluate_sample with the errors drawn
+// minus fitted energies (an implied transition state the higher of its
+// drawn neighbours); the band is the 2.5 % / 97.5 % quantile per point, as
+// model/uncertainty.h interpolates them. When Σ is zero (a perfect fit, or
+// two rows), or `samples` is 0, the band is the curve. A draw that
+// evaluate_sample refuses (a cycle whose logarithms do not exist, e.g. a
+// concentration of 0) is left out of the point's quantiles, with a
+// warning; a point without any is NaN.
 struct Volcano {
   VolcanoFits fits;
   double from = 0.0, to = 0.0;
@@ -179,8 +183,9 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
 // energetic_span, effective_span, most_endergonic_step, TDI, TDTS},
 // "band" {samples, seed, level 0.95, log10_TOF, energetic_span,
 // most_endergonic_step: {low, high}}, "regions" [{TDI, TDTS, from, to}],
-// "top" {x, log10_TOF}, "points" [{name, descriptor, log10_TOF, TDI, TDTS,
-// outlier, outlier_states}], "warnings". Non-finite numbers are null.
+// "top" {x, log10_TOF}, "points" [{name, descriptor, log10_TOF,
+// energetic_span, effective_span, most_endergonic_step, TDI, TDTS, outlier,
+// outlier_states}], "warnings". Non-finite numbers are null.
 Json volcano_json(const std::string& file, const Volcano& volcano);
 
 // The CSV of the curve, a header and a row per point: descriptor,
@@ -193,6 +198,21 @@ std::string volcano_csv(const Volcano& volcano);
 // The text for people: the descriptor and how it was chosen, the fits, the
 // regions, the top of the volcano, the catalysts and the warnings.
 std::string volcano_text(const std::string& file, const Volcano& volcano);
+
+// Which curve a picture draws, with the catalysts' own values of it.
+enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
+
+// What the picture is asked for.
+struct VolcanoPicture {
+  VolcanoCurve curve = VolcanoCurve::log10_TOF;
+};
+
+// The SVG of a volcano: the curve with its band, the regions of equal TDI
+// and TDTS shaded and labelled, the catalysts as labelled points (outliers
+// of the fits marked), axes in the units of the descriptor and of the
+// curve; sized for a paper's column. `file` names the table in the title.
+std::string volcano_svg(const std::string& file, const Volcano& volcano,
+                        const VolcanoPicture& picture);
 
 // The whole subcommand over one table.
 int command_volcano(const std::string& file, const VolcanoOptions& options, Output& out,

@@ -304,23 +304,24 @@ TEST(VolcanoBand, OfOneNoisyLineIsItsPredictionInterval) {
   options.points = 5;
   const Volcano v = built(table_text(lines, kDescriptors, noise), options);
   const LineFit& ts = v.fits.fits[1];
+  const double kT975 = 2.570582;  // Student's t, 5 degrees of freedom (7 rows), 97.5 %
   for (std::size_t p = 0; p < v.x.size(); ++p) {
     const double x = v.x[p];
     const double sd =
         std::sqrt(ts.var_intercept + 2.0 * x * ts.cov_intercept_slope + x * x * ts.var_slope);
     const double centre = ts.intercept + ts.slope * x;
     EXPECT_NEAR(v.energetic_span[p], centre, 1e-12);
-    EXPECT_NEAR(v.energetic_span_band.low[p], centre - 1.959964 * sd, 0.04 * sd) << "x " << x;
-    EXPECT_NEAR(v.energetic_span_band.high[p], centre + 1.959964 * sd, 0.04 * sd) << "x " << x;
+    EXPECT_NEAR(v.energetic_span_band.low[p], centre - kT975 * sd, 0.04 * sd) << "x " << x;
+    EXPECT_NEAR(v.energetic_span_band.high[p], centre + kT975 * sd, 0.04 * sd) << "x " << x;
   }
 }
 
 TEST(VolcanoBand, CoversTheTrueCurveForMostNoisyTables) {
   // Normal noise of 0.5 kcal/mol on every state of 12 catalysts; the true
-  // curve should lie within the 95 % band for most tables. (The band takes
-  // the residual covariance as known, so with 10 degrees of freedom it
-  // covers somewhat less than 95 %: about 90 % over 400 tables.)
-  std::mt19937_64 engine(7);
+  // curve should lie within the 95 % band for 95 % of the tables (94.6 %
+  // over 400 tables at 2000 draws; 100 tables keep the test short, so the
+  // bound leaves room for their scatter).
+  std::mt19937_64 engine(11);
   const auto normal = [&] {
     const double u1 = (static_cast<double>(engine() >> 11) + 0.5) * 0x1p-53;
     const double u2 = (static_cast<double>(engine() >> 11) + 0.5) * 0x1p-53;
@@ -329,13 +330,13 @@ TEST(VolcanoBand, CoversTheTrueCurveForMostNoisyTables) {
   std::vector<double> d;
   for (int k = 0; k < 12; ++k) d.push_back(-4.0 + 0.8 * k);
   VolcanoOptions options;
-  options.samples = 400;
+  options.samples = 1000;
   options.points = 3;
   options.has_range = true;
   options.from = -2.0;
   options.to = 2.0;
   int covered = 0, total = 0;
-  for (int table = 0; table < 40; ++table) {
+  for (int table = 0; table < 100; ++table) {
     std::vector<std::vector<double>> e(d.size(), std::vector<double>(kLines.size()));
     for (auto& row : e) {
       for (std::size_t s = 1; s < row.size(); ++s) row[s] = 0.5 * normal();
@@ -352,7 +353,7 @@ TEST(VolcanoBand, CoversTheTrueCurveForMostNoisyTables) {
     }
   }
   const double share = static_cast<double>(covered) / total;
-  EXPECT_GT(share, 0.85);
+  EXPECT_GT(share, 0.90);
   EXPECT_LE(share, 1.0);
 }
 
