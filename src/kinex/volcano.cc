@@ -19,6 +19,10 @@
 namespace kinex {
 namespace {
 
+// The outlier test's level: the chance that the scatter alone flags a row of
+// a table.
+constexpr double kOutlierLevel = 0.05;
+
 using Matrix = std::vector<std::vector<double>>;
 
 std::string in_quotes(const std::string& text) {
@@ -330,7 +334,127 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
   }
 }
 
+// The externally studentized residual of row r's state s: its residual
+// against the line fitted without the row, in units of that line's
+// prediction sd, r / (s_(r) sqrt(1 - h_r)) with h_r the row's leverage
+// and s_(r)^2 = ((m - 2) s^2 - r^2 / (1 - h_r)) / (m - 3). 0 with fewer
+// than 4 rows or a line without scatter.
+double studentized_residual(const VolcanoFits& fits, std::size_t r, std::size_t s) {
+  const LineFit& fit = fits.fits[s];
+  const std::size_t m = fits.x.size();
+  if (m < 4 || !(fit.residual_sd > 0.0)) return 0.0;
+  const double mx = mean_of(fits.x);
+  double sxx = 0.0;
+  for (double x : fits.x) sxx += (x - mx) * (x - mx);
+  const double h = 1.0 / static_cast<double>(m) + (fits.x[r] - mx) * (fits.x[r] - mx) / sxx;
+  const double e = fits.energies[r][s] - (fit.intercept + fit.slope * fits.x[r]);
+  const double rest =
+      static_cast<double>(m - 2) * fit.residual_sd * fit.residual_sd - e * e / (1.0 - h);
+  if (!(rest > 0.0)) return e == 0.0 ? 0.0 : INFINITY;
+  const double s_without = std::sqrt(rest / static_cast<double>(m - 3));
+  return e / (s_without * std::sqrt(1.0 - h));
+}
+
+// The fitted cycle at x, evaluated: log10 TOF and the TDI and TDTS by name.
+struct Probe {
+  double log10_TOF = 0.0;
+  std::string TDI, TDTS;
+};
+
+bool probe(const VolcanoFits& fits, double x, Probe& out, std::string& error) {
+  Run run;
+  if (!evaluated(fits, fitted_cycle(fits, x), run, error)) return false;
+  const StateNames names = run_names(run);
+  out = {run.results.log10_TOF, tdi_state(names, run.results.TDI),
+         tdts_state(names, run.results.TDTS)};
+  return true;
+}
+
+// Moves the ends of neighbouring regions to where TDI or TDTS changes
+// between their two curve points, by bisection until the two ends are
+// neighbouring doubles (or 200 halvings).
+bool refine_regions(Volcano& volcano, std::string& error) {
+  for (std::size_t k = 0; k + 1 < volcano.regions.size(); ++k) {
+    VolcanoRegion& left = volcano.regions[k];
+    VolcanoRegion& right = volcano.regions[k + 1];
+    double inside = volcano.x[static_cast<std::size_t>(left.last)];
+    double outside = volcano.x[static_cast<std::size_t>(right.first)];
+    for (int halving = 0; halving < 200; ++halving) {
+      const double middle = inside + 0.5 * (outside - inside);
+      if (middle == inside || middle == outside) break;
+      Probe p;
+      if (!probe(volcano.fits, middle, p, error)) return false;
+      (p.TDI == left.TDI && p.TDTS == left.TDTS ? inside : outside) = middle;
+    }
+    left.to = outside;
+    right.from = outside;
+  }
+  if (!volcano.regions.empty()) {
+    volcano.regions.front().from = volcano.from;
+    volcano.regions.back().to = volcano.to;
+  }
+  return true;
+}
+
+// The top of the volcano: the highest log10 TOF of the fitted cycle, by
+// golden-section search between the curve's neighbours of its highest
+// point (the curve is taken as unimodal there), never below that point.
+bool refine_top(Volcano& volcano, std::string& error) {
+  const auto top = static_cast<std::size_t>(volcano.top);
+  volcano.top_x = volcano.x[top];
+  volcano.top_log10_TOF = volcano.log10_TOF[top];
+  if (!std::isfinite(volcano.top_log10_TOF)) return true;
+  double a = volcano.x[top == 0 ? 0 : top - 1];
+  double b = volcano.x[std::min(top + 1, volcano.x.size() - 1)];
+  const double ratio = 0.5 * (std::sqrt(5.0) - 1.0);
+  double c = b - ratio * (b - a), d = a + ratio * (b - a);
+  Probe pc, pd;
+  if (!probe(volcano.fits, c, pc, error) || !probe(volcano.fits, d, pd, error)) return false;
+  for (int step = 0; step < 100 && b - a > 1e-12 * std::max(1.0, std::abs(a)); ++step) {
+    if (pc.log10_TOF >= pd.log10_TOF) {
+      b = d;
+      d = c;
+      pd = pc;
+      c = b - ratio * (b - a);
+      if (!probe(volcano.fits, c, pc, error)) return false;
+    } else {
+      a = c;
+      c = d;
+      pc = pd;
+      d = a + ratio * (b - a);
+      if (!probe(volcano.fits, d, pd, error)) return false;
+    }
+  }
+  const Probe& best = pc.log10_TOF >= pd.log10_TOF ? pc : pd;
+  if (best.log10_TOF > volcano.top_log10_TOF) {
+    volcano.top_x = &best == &pc ? c : d;
+    volcano.top_log10_TOF = best.log10_TOF;
+  }
+  return true;
+}
+
 }  // namespace
+
+double student_t_two_sided(double t, int64_t nu) {
+  if (nu < 1 || std::isnan(t)) return NAN;
+  if (std::isinf(t)) return 0.0;
+  // With theta = atan(|t| / sqrt(nu)), P(|T| < |t|) is a finite series in
+  // cos^2 theta: for odd nu, (2 / pi)(theta + sin cos (1 + 2/3 c^2 + 2 4 /
+  // (3 5) c^4 + ...)), for even nu, sin (1 + 1/2 c^2 + 1 3 / (2 4) c^4 +
+  // ...), both up to the power nu - 2.
+  const double theta = std::atan(std::abs(t) / std::sqrt(static_cast<double>(nu)));
+  const double sine = std::sin(theta), cosine = std::cos(theta), c2 = cosine * cosine;
+  double sum = 1.0, term = 1.0;
+  const bool odd = nu % 2 == 1;
+  for (int64_t k = odd ? 3 : 2; k <= nu - 1; k += 2) {
+    term *= c2 * static_cast<double>(k - 1) / static_cast<double>(k);
+    sum += term;
+  }
+  const double inside = odd ? (nu == 1 ? 2.0 * theta / std::numbers::pi
+                                       : 2.0 / std::numbers::pi * (theta + sine * cosine * sum))
+                            : sine * sum;
+  return std::max(0.0, 1.0 - inside);
+}
 
 double most_endergonic_step(const Cycle& cycle) {
   double largest = -INFINITY;
@@ -595,8 +719,15 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
       volcano.regions.back().last = static_cast<int64_t>(p);
     }
   }
+  if (!refine_regions(volcano, error) || !refine_top(volcano, error)) return false;
   draw_band(volcano, options);
 
+  // The outlier test: Bonferroni over every residual of a state with scatter.
+  const auto nu = static_cast<int64_t>(fits.x.size()) - 3;
+  double tested = 0.0;
+  for (const LineFit& fit : fits.fits) {
+    if (fit.residual_sd > 0.0) tested += static_cast<double>(fits.x.size());
+  }
   for (std::size_t r = 0; r < fits.used.size(); ++r) {
     const TableRow& row = rows[fits.used[r]];
     VolcanoPoint point;
@@ -612,11 +743,10 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     point.TDI = tdi_state(names, run.results.TDI);
     point.TDTS = tdts_state(names, run.results.TDTS);
     for (std::size_t s = 0; s < fits.fits.size(); ++s) {
-      const LineFit& fit = fits.fits[s];
-      const double residual = fits.energies[r][s] - (fit.intercept + fit.slope * point.x);
-      if (fit.residual_sd > 0.0 && std::abs(residual) > 2.0 * fit.residual_sd) {
+      const double t = studentized_residual(fits, r, s);
+      if (t != 0.0 && student_t_two_sided(t, nu) * tested < kOutlierLevel) {
         point.outlier = true;
-        point.outlier_states.push_back(fit.state);
+        point.outlier_states.push_back(fits.fits[s].state);
       }
     }
     volcano.points.push_back(std::move(point));
@@ -687,8 +817,7 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
                            {"to", real(region.to)}});
   }
   doc["regions"] = std::move(regions);
-  const auto top = static_cast<std::size_t>(volcano.top);
-  doc["top"] = Json{{"x", real(volcano.x[top])}, {"log10_TOF", real(volcano.log10_TOF[top])}};
+  doc["top"] = Json{{"x", real(volcano.top_x)}, {"log10_TOF", real(volcano.top_log10_TOF)}};
   Json points = Json::array();
   for (const VolcanoPoint& point : volcano.points) {
     points.push_back(Json{{"name", point.name},
@@ -757,11 +886,11 @@ std::string volcano_text(const std::string& file, const Volcano& volcano) {
            ", " + region.TDTS + "\n";
   }
   const auto top = static_cast<std::size_t>(volcano.top);
-  out += "\nTop: log10 TOF " + significant(volcano.log10_TOF[top]) + " at " + fits.descriptor +
-         " = " + significant(volcano.x[top]);
+  out += "\nTop: log10 TOF " + significant(volcano.top_log10_TOF) + " at " + fits.descriptor +
+         " = " + significant(volcano.top_x);
   if (!volcano.log10_TOF_band.low.empty() && volcano.samples > 0) {
     out += " (95 % band " + significant(volcano.log10_TOF_band.low[top]) + " .. " +
-           significant(volcano.log10_TOF_band.high[top]) + ")";
+           significant(volcano.log10_TOF_band.high[top]) + " at the curve's nearest point)";
   }
   out += "\n\nCatalysts (descriptor, log10 TOF, TDI, TDTS):\n";
   for (const VolcanoPoint& point : volcano.points) {

@@ -93,6 +93,11 @@ Cycle fitted_cycle(const VolcanoFits& fits, double x);
 // the fits' conditions.
 Cycle cycle_of(const VolcanoFits& fits, const std::vector<double>& E);
 
+// P(|T| >= |t|) for T Student's t with nu >= 1 degrees of freedom, from the
+// finite series of integer nu (to about 1e-15 absolute; 0 for infinite t,
+// NaN for NaN t or nu < 1).
+double student_t_two_sided(double t, int64_t nu);
+
 // The most endergonic step's free energy: the largest G(intermediate k) -
 // G(intermediate k-1) over the steps k = 1..n, the final state taking the
 // place of intermediate n (kcal/mol).
@@ -109,8 +114,11 @@ struct VolcanoOptions {
   bool json = false, csv = false;
 };
 
-// A maximal run of curve points with the same TDI and TDTS, by state name,
-// and the descriptor values of its first and last point.
+// A maximal run of curve points with the same TDI and TDTS, by state name.
+// `from` and `to` are where it begins and ends along the descriptor: the
+// range's ends, or where TDI or TDTS changes between two curve points,
+// found by bisection to neighbouring doubles (the region's last point and
+// the next region's first lie on either side).
 struct VolcanoRegion {
   std::string TDI, TDTS;
   double from = 0.0, to = 0.0;
@@ -119,8 +127,16 @@ struct VolcanoRegion {
 
 // A catalyst of the table at its own descriptor value with its own cycle's
 // exact log10 TOF, spans and most endergonic step (from its energies, not
-// the fits); `outlier` when any of its states lies more than 2 residual sd
-// off its line (states with a residual sd of 0 never do).
+// the fits); `outlier` when one of its states fails the outlier test,
+// those states in `outlier_states`. The test takes the externally
+// studentized residual t = r / (s_(r) sqrt(1 - h)): the row's residual
+// against the line fitted without it, with h the row's leverage and s_(r)
+// the residual sd without the row, Student's t with m - 3 degrees of
+// freedom for a row that fits. It flags a residual whose two-sided tail
+// probability times K, the number of residuals tested (rows times states
+// with scatter), is below 0.05 (Bonferroni): the scatter alone flags a row
+// of a table at most 5 % of the time. Never with fewer than 4 rows, nor
+// for a state without scatter.
 struct VolcanoPoint {
   std::string name;
   double x = 0.0, log10_TOF = 0.0;
@@ -169,6 +185,9 @@ struct Volcano {
   std::vector<VolcanoPoint> points;
   std::vector<std::string> warnings;  // the fits' and the curve's
   int64_t top = 0;                    // the point with the highest log10 TOF
+  // The top of the volcano: the highest log10 TOF of the fitted cycle, by
+  // golden-section search between the neighbours of point `top`.
+  double top_x = 0.0, top_log10_TOF = 0.0;
 };
 
 // The whole volcano of a table's rows. False with the reason as fit_volcano,

@@ -137,10 +137,24 @@ TEST(VolcanoExactLines, RegionsAreTheRunsOfTheSingleEvaluationsTdiAndTdts) {
   for (std::size_t g = 0; g < v.regions.size(); ++g) {
     const VolcanoRegion& region = v.regions[g];
     EXPECT_EQ(region.first, next);
-    EXPECT_EQ(region.from, v.x[static_cast<std::size_t>(region.first)]);
-    EXPECT_EQ(region.to, v.x[static_cast<std::size_t>(region.last)]);
+    EXPECT_LE(region.from, v.x[static_cast<std::size_t>(region.first)]);
+    EXPECT_GE(region.to, v.x[static_cast<std::size_t>(region.last)]);
     if (g > 0) {
-      EXPECT_TRUE(region.TDI != v.regions[g - 1].TDI || region.TDTS != v.regions[g - 1].TDTS);
+      const VolcanoRegion& before = v.regions[g - 1];
+      EXPECT_TRUE(region.TDI != before.TDI || region.TDTS != before.TDTS);
+      // The boundary is exact: the double below it still belongs to the
+      // region before, the boundary itself no longer does.
+      EXPECT_EQ(region.from, before.to);
+      EXPECT_GT(region.from, v.x[static_cast<std::size_t>(before.last)]);
+      const auto names_at = [&](double x) {
+        const kinex::Run run = evaluated_run(fitted_cycle(v.fits, x), v.fits.names);
+        return tdi_state(run_names(run), run.results.TDI) + "/" +
+               tdts_state(run_names(run), run.results.TDTS);
+      };
+      EXPECT_EQ(names_at(std::nextafter(region.from, -INFINITY)), before.TDI + "/" + before.TDTS);
+      EXPECT_NE(names_at(region.from), before.TDI + "/" + before.TDTS);
+    } else {
+      EXPECT_EQ(region.from, v.from);
     }
     for (int64_t p = region.first; p <= region.last; ++p) {
       const kinex::Run run =
@@ -154,6 +168,20 @@ TEST(VolcanoExactLines, RegionsAreTheRunsOfTheSingleEvaluationsTdiAndTdts) {
   // The top lies between the ends: the curve rises and falls.
   EXPECT_GT(v.top, 0);
   EXPECT_LT(v.top, 56);
+}
+
+TEST(VolcanoExactLines, TheTopIsTheHighestLog10TofOfTheFittedCycle) {
+  VolcanoOptions options;
+  options.samples = 0;
+  options.points = 9;  // coarse, so that the top lies between two points
+  const Volcano v = built(table_text(kLines, kDescriptors), options);
+  for (const double y : v.log10_TOF) EXPECT_GE(v.top_log10_TOF, y);
+  const double step = (v.to - v.from) / 8.0;
+  EXPECT_LE(std::abs(v.top_x - v.x[static_cast<std::size_t>(v.top)]), step);
+  for (const double dx : {-1e-3, 1e-3, -1e-6, 1e-6}) {
+    const kinex::Run run = evaluated_run(fitted_cycle(v.fits, v.top_x + dx), v.fits.names);
+    EXPECT_LE(run.results.log10_TOF, v.top_log10_TOF + 1e-12) << "dx " << dx;
+  }
 }
 
 TEST(VolcanoMostEndergonicStep, IsTheLargestRiseFromOneIntermediateToTheNext) {
@@ -171,6 +199,45 @@ TEST(VolcanoMostEndergonicStep, IsTheLargestRiseFromOneIntermediateToTheNext) {
 double scatter(std::size_t r, std::size_t s, double amplitude) {
   std::mt19937_64 engine(1000 * r + s);
   return amplitude * (2.0 * static_cast<double>(engine() >> 11) * 0x1p-53 - 1.0);
+}
+
+TEST(VolcanoOutliers, APlantedErrorIsFlaggedAndItsNeighboursAreNot) {
+  // 10 catalysts with a small scatter; 4 kcal/mol added to TS2 of cat6.
+  std::vector<double> d;
+  for (int k = 0; k < 10; ++k) d.push_back(-4.0 + k);
+  const auto noise = [](std::size_t r, std::size_t s) {
+    return scatter(r, s, 0.3) + (r == 6 && s == 3 ? 4.0 : 0.0);
+  };
+  VolcanoOptions options;
+  options.samples = 0;
+  const Volcano v = built(table_text(kLines, d, noise), options);
+  for (const VolcanoPoint& point : v.points) {
+    if (point.name == "cat6") {
+      EXPECT_TRUE(point.outlier);
+      EXPECT_EQ(point.outlier_states, std::vector<std::string>{"TS2"});
+    } else {
+      EXPECT_FALSE(point.outlier) << point.name;
+    }
+  }
+}
+
+TEST(VolcanoOutliers, StudentsTailProbabilityMatchesTabulatedQuantiles) {
+  // The two-sided 5 % and 1 % points of Student's t.
+  for (const auto& [t, nu, p] :
+       std::vector<std::tuple<double, int64_t, double>>{{12.706205, 1, 0.05},
+                                                        {4.302653, 2, 0.05},
+                                                        {2.570582, 5, 0.05},
+                                                        {2.228139, 10, 0.05},
+                                                        {3.169273, 10, 0.01},
+                                                        {2.085963, 20, 0.05},
+                                                        {2.861, 19, 0.01},
+                                                        {1.983972, 100, 0.05}}) {
+    EXPECT_NEAR(student_t_two_sided(t, nu), p, 2e-6 * p / 0.01) << "t " << t << ", nu " << nu;
+    EXPECT_NEAR(student_t_two_sided(-t, nu), p, 2e-6 * p / 0.01);
+  }
+  EXPECT_EQ(student_t_two_sided(0.0, 7), 1.0);
+  EXPECT_EQ(student_t_two_sided(INFINITY, 7), 0.0);
+  EXPECT_TRUE(std::isnan(student_t_two_sided(1.0, 0)));
 }
 
 TEST(VolcanoAuto, ChoosesTheStateTheOthersFollow) {
