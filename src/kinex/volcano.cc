@@ -691,6 +691,13 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
   const double margin = 0.1 * (*high - *low);
   volcano.from = options.has_range ? options.from : *low - margin;
   volcano.to = options.has_range ? options.to : *high + margin;
+  if (volcano.from < *low - margin * (1.0 + 1e-9) || volcano.to > *high + margin * (1.0 + 1e-9)) {
+    volcano.warnings.push_back("the range " + shortest(volcano.from) + " .. " +
+                               shortest(volcano.to) + " reaches beyond the rows' " +
+                               fits.descriptor + " (" + shortest(*low) + " .. " + shortest(*high) +
+                               ") by more than 10 % of their spread: the curve there is "
+                               "extrapolated from the lines");
+  }
 
   const auto P = static_cast<std::size_t>(options.points);
   for (std::size_t p = 0; p < P; ++p) {

@@ -190,7 +190,9 @@ struct Volcano {
   double top_x = 0.0, top_log10_TOF = 0.0;
 };
 
-// The whole volcano of a table's rows. False with the reason as fit_volcano,
+// The whole volcano of a table's rows; a warning when the range reaches
+// beyond the rows' descriptor values by more than the default margin (the
+// curve there is extrapolated). False with the reason as fit_volcano,
 // for a bad range (FROM not below TO, not finite), points or samples, or
 // when the storage of a cycle cannot be had.
 bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& options,

@@ -441,6 +441,13 @@ TEST(VolcanoCommand, WritesCsvJsonAndTextAndRefusesWhatItCannotDo) {
   EXPECT_EQ(doc["points"].size(), kDescriptors.size());
   EXPECT_EQ(doc["band"]["log10_TOF"]["low"].size(), 4u);
 
+  test::Outcome far = kinex_run({"volcano", table, "--csv", "--range=-4:9", "--samples", "0"});
+  EXPECT_EQ(far.status, 0);
+  EXPECT_NE(far.err.find("warning: the range -4.0 .. 9.0 reaches beyond the rows' Descriptor d"),
+            std::string::npos)
+      << far.err;
+  EXPECT_EQ(kinex_run({"volcano", table, "--csv", "--samples", "0"}).err, "");
+
   test::Outcome text = kinex_run({"volcano", table, "--samples", "0"});
   ASSERT_EQ(text.status, 0) << text.err;
   EXPECT_NE(text.out.find("Descriptor: Descriptor d, the table's only descriptor column"),
