@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <numbers>
 #include <random>
+#include <thread>
 
 #include "input/failure.h"
 #include "input/storage.h"
@@ -13,6 +14,7 @@
 #include "kinex/summary.h"
 #include "model/evaluate.h"
 #include "model/figures.h"
+#include "model/parallel.h"
 #include "model/uncertainty.h"
 #include "report/line_writer.h"
 
@@ -201,10 +203,16 @@ double quantile(const std::vector<double>& sorted, double p) {
   return sorted[below] + (h - static_cast<double>(below)) * (sorted[below + 1] - sorted[below]);
 }
 
-void fill_band(std::vector<double>& values, Band& band) {
+// The 95 % interval of `values` (sorted in place) into point p of `band`,
+// NaN when there are none.
+void fill_band(std::vector<double>& values, Band& band, std::size_t p) {
+  if (values.empty()) {
+    band.low[p] = band.high[p] = Results::kNone;
+    return;
+  }
   std::sort(values.begin(), values.end());
-  band.low.push_back(quantile(values, 0.025));
-  band.high.push_back(quantile(values, 0.975));
+  band.low[p] = quantile(values, 0.025);
+  band.high[p] = quantile(values, 0.975);
 }
 
 // `run` made of `cycle`, named as the fits, and evaluated; false with the
@@ -255,17 +263,11 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
   const Matrix A = cholesky({{1.0 / m + mx * mx / sxx, -mx / sxx}, {-mx / sxx, 1.0 / sxx}});
   const Matrix C = cholesky(fits.residual_covariance);
 
-  std::vector<Cycle> fitted(P);
-  for (std::size_t p = 0; p < P; ++p) fitted[p] = fitted_cycle(fits, volcano.x[p]);
-  std::vector<std::vector<double>> tof(P), span(P), step(P);
+  // The draws' lines, in draw order from one stream of normals.
   Normals normals(options.seed);
   Matrix Z(2, std::vector<double>(S));
-  std::vector<double> a(S), b(S), E(S), errors;
-  const int64_t n = fits.conditions.n;
+  Matrix a(draws, std::vector<double>(S)), b(draws, std::vector<double>(S));
   const auto nu = static_cast<int64_t>(fits.x.size()) - 2;
-  errors.resize(static_cast<std::size_t>(uncertainty_states(n)));
-  int64_t failed = 0;
-  std::string reason;
   for (std::size_t d = 0; d < draws; ++d) {
     for (auto& row : Z) {
       for (double& z : row) z = normals.next();
@@ -287,13 +289,29 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
         da += A[0][0] * zc0;
         db += A[1][0] * zc0 + A[1][1] * zc1;
       }
-      a[s] = fits.fits[s].intercept + scale * da;
-      b[s] = fits.fits[s].slope + scale * db;
+      a[d][s] = fits.fits[s].intercept + scale * da;
+      b[d][s] = fits.fits[s].slope + scale * db;
     }
-    for (std::size_t p = 0; p < P; ++p) {
-      for (std::size_t s = 0; s < S; ++s) E[s] = a[s] + b[s] * volcano.x[p];
+  }
+
+  // Every point evaluates every draw; the points share the threads, each
+  // writing only its own values, so the band does not depend on them.
+  for (Band* band :
+       {&volcano.log10_TOF_band, &volcano.energetic_span_band, &volcano.endergonic_step_band}) {
+    band->low.assign(P, 0.0);
+    band->high.assign(P, 0.0);
+  }
+  std::vector<int64_t> failures(P, 0);
+  std::vector<std::string> reasons(P);
+  const int64_t n = fits.conditions.n;
+  const auto evaluate_point = [&](int64_t task) {
+    const auto p = static_cast<std::size_t>(task);
+    const Cycle centre = fitted_cycle(fits, volcano.x[p]);
+    std::vector<double> E(S), errors(static_cast<std::size_t>(uncertainty_states(n)));
+    std::vector<double> tof, span, step;
+    for (std::size_t d = 0; d < draws; ++d) {
+      for (std::size_t s = 0; s < S; ++s) E[s] = a[d][s] + b[d][s] * volcano.x[p];
       const Cycle drawn = cycle_of(fits, E);
-      const Cycle& centre = fitted[p];
       for (int64_t k = 0; k < n; ++k) {
         const auto K = static_cast<std::size_t>(k);
         errors[2 * K] = drawn.G_int[K] - centre.G_int[K];
@@ -303,29 +321,30 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
       SampleResult result;
       std::string error;
       if (!evaluate_sample(centre, errors, result, error)) {
-        if (failed++ == 0) reason = error;
+        if (failures[p]++ == 0) reasons[p] = error;
         continue;
       }
       Results figures;
       figures.TDI = result.TDI;
       figures.TDTS = result.TDTS;
-      tof[p].push_back(result.log10_TOF);
-      span[p].push_back(energetic_span(drawn, figures));
-      step[p].push_back(most_endergonic_step(drawn));
+      tof.push_back(result.log10_TOF);
+      span.push_back(energetic_span(drawn, figures));
+      step.push_back(most_endergonic_step(drawn));
     }
-  }
+    fill_band(tof, volcano.log10_TOF_band, p);
+    fill_band(span, volcano.energetic_span_band, p);
+    fill_band(step, volcano.endergonic_step_band, p);
+  };
+  const int threads = options.threads > 0
+                          ? options.threads
+                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  parallel_for(static_cast<int64_t>(P), std::min<int>(threads, static_cast<int>(P)), evaluate_point,
+               [](int64_t) {});
+  int64_t failed = 0;
+  std::string reason;
   for (std::size_t p = 0; p < P; ++p) {
-    if (tof[p].empty()) {
-      for (Band* band :
-           {&volcano.log10_TOF_band, &volcano.energetic_span_band, &volcano.endergonic_step_band}) {
-        band->low.push_back(Results::kNone);
-        band->high.push_back(Results::kNone);
-      }
-      continue;
-    }
-    fill_band(tof[p], volcano.log10_TOF_band);
-    fill_band(span[p], volcano.energetic_span_band);
-    fill_band(step[p], volcano.endergonic_step_band);
+    if (failed == 0) reason = reasons[p];
+    failed += failures[p];
   }
   if (failed > 0) {
     volcano.warnings.push_back(std::to_string(failed) +

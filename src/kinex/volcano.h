@@ -111,6 +111,7 @@ struct VolcanoOptions {
   int64_t points = 200;    // 2 .. 100000, evenly from `from` to `to`
   int64_t samples = 1000;  // draws of the lines for the band, 0: no band
   uint64_t seed = 0;
+  int threads = 0;  // for the band's points; 0: one per core (the band is the same on any)
   bool json = false, csv = false;
 };
 
@@ -168,11 +169,12 @@ struct Band {
 // is evaluated at every point by evaluate_sample with the errors drawn
 // minus fitted energies (an implied transition state the higher of its
 // drawn neighbours); the band is the 2.5 % / 97.5 % quantile per point, as
-// model/uncertainty.h interpolates them. When Σ is zero (a perfect fit, or
-// two rows), or `samples` is 0, the band is the curve. A draw that
-// evaluate_sample refuses (a cycle whose logarithms do not exist, e.g. a
-// concentration of 0) is left out of the point's quantiles, with a
-// warning; a point without any is NaN.
+// model/uncertainty.h interpolates them. The points are shared between
+// `threads`, and a point's draws are kept only while it is summed, so the
+// memory grows with the draws and the threads, not with the points. When Σ is zero (a perfect fit,
+// or two rows), or `samples` is 0, the band is the curve. A draw that evaluate_sample refuses (a
+// cycle whose logarithms do not exist, e.g. a concentration of 0) is left out of the point's
+// quantiles, with a warning; a point without any is NaN.
 struct Volcano {
   VolcanoFits fits;
   double from = 0.0, to = 0.0;
