@@ -771,7 +771,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   volcano
       ->add_option("--samples", volcano_options.samples,
                    "Draws of the lines for the 95 % band (default 1000, 0: none)")
-      ->check(CLI::Range(int64_t{0}, int64_t{1000000}))
+      ->check(CLI::Range(int64_t{0}, int64_t{100000}))
       ->type_name("N");
   volcano->add_option("--seed", volcano_options.seed, "The seed of the band (default 0)")
       ->check(kSeedValue)

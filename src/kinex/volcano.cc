@@ -693,8 +693,8 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     error = "--points " + std::to_string(options.points) + ": from 2 to 100000";
     return false;
   }
-  if (options.samples < 0 || options.samples > 1000000) {
-    error = "--samples " + std::to_string(options.samples) + ": from 0 to 1000000";
+  if (options.samples < 0 || options.samples > 100000) {
+    error = "--samples " + std::to_string(options.samples) + ": from 0 to 100000";
     return false;
   }
   if (options.has_range &&

@@ -109,7 +109,7 @@ struct VolcanoOptions {
   bool has_range = false;  // else the rows' range with 10 % of it added on each side
   double from = 0.0, to = 0.0;
   int64_t points = 200;    // 2 .. 100000, evenly from `from` to `to`
-  int64_t samples = 1000;  // draws of the lines for the band, 0: no band
+  int64_t samples = 1000;  // draws of the lines for the band, 0 .. 100000; 0: no band
   uint64_t seed = 0;
   int threads = 0;  // for the band's points; 0: one per core (the band is the same on any)
   bool json = false, csv = false;
