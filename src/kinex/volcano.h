@@ -98,6 +98,14 @@ Cycle cycle_of(const VolcanoFits& fits, const std::vector<double>& E);
 // place of intermediate n (kcal/mol).
 double most_endergonic_step(const Cycle& cycle);
 
+// Which curve a picture draws, with the catalysts' own values of it.
+enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
+
+// What the picture is asked for.
+struct VolcanoPicture {
+  VolcanoCurve curve = VolcanoCurve::log10_TOF;
+};
+
 // What the curve is asked for.
 struct VolcanoOptions {
   std::string descriptor;  // as fit_volcano takes it
@@ -107,6 +115,10 @@ struct VolcanoOptions {
   int64_t samples = 1000;  // draws of the lines for the band, 0: no band
   uint64_t seed = 0;
   bool json = false, csv = false;
+  // The picture's file (.svg), written whole or not at all and never over
+  // the table; "-": the picture on standard output instead of the text.
+  std::string output;
+  VolcanoPicture picture;
 };
 
 // A maximal run of curve points with the same TDI and TDTS, by state name,
@@ -198,14 +210,6 @@ std::string volcano_csv(const Volcano& volcano);
 // The text for people: the descriptor and how it was chosen, the fits, the
 // regions, the top of the volcano, the catalysts and the warnings.
 std::string volcano_text(const std::string& file, const Volcano& volcano);
-
-// Which curve a picture draws, with the catalysts' own values of it.
-enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
-
-// What the picture is asked for.
-struct VolcanoPicture {
-  VolcanoCurve curve = VolcanoCurve::log10_TOF;
-};
 
 // The SVG of a volcano: the curve with its band, the regions of equal TDI
 // and TDTS shaded and labelled, the catalysts as labelled points (outliers
