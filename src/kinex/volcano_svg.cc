@@ -41,7 +41,8 @@ constexpr double kKeySize = 10.0;     // the regions named under the plot
 constexpr double kKeyLine = 13.0;
 constexpr double kTickLength = 4.0;
 constexpr double kMarkerRadius = 3.0;
-constexpr std::size_t kMaxName = 28;  // code points of a catalyst's or state's name shown
+constexpr std::size_t kMaxName = 28;     // code points of a catalyst's or state's name shown
+constexpr std::size_t kMaxKeyName = 60;  // in the key under the plot
 
 constexpr const char* kCurveColour = "#084594";
 constexpr const char* kBandColour = "#6baed6";
@@ -193,21 +194,50 @@ struct Placed {
   const char* anchor = "start";
   bool leader = false;  // a thin line from the marker to the label
   Box box{0, 0, 0, 0};
+  Segment line{0, 0, 0, 0};
 };
+
+// What a label must keep clear of: the markers, the labels placed and their
+// leader lines.
+struct Obstacles {
+  std::vector<Box> markers, labels;
+  std::vector<Segment> leaders;
+};
+
+constexpr double kLabelPad = 1.5;  // px kept between a label and anything else
+
+Box grown(const Box& b, double by) { return {b.x0 - by, b.y0 - by, b.x1 + by, b.y1 + by}; }
+
+// Whether the label `b` with its leader `line` (when it has one) from the
+// marker at (cx, cy) keeps clear of everything placed.
+bool clear(const Box& b, bool leader, const Segment& line, double cx, double cy,
+           const Obstacles& o) {
+  const Box padded = grown(b, kLabelPad);
+  for (const Box& t : o.labels)
+    if (plot::overlap(padded, t) > 0.0 || (leader && plot::crosses(line, t))) return false;
+  for (const Box& m : o.markers) {
+    if (plot::overlap(padded, m) > 0.0) return false;
+    const bool own = cx >= m.x0 && cx <= m.x1 && cy >= m.y0 && cy <= m.y1;
+    if (leader && !own && plot::crosses(line, m)) return false;
+  }
+  for (const Segment& s : o.leaders)
+    if (plot::crosses(s, b)) return false;
+  return true;
+}
 
 // Tries positions around the marker at (cx, cy), nearest first: right,
 // left, above, below and the diagonals next to it, then further out all
-// round (with a leader line); takes the one that overlaps no label or
-// marker taken and stays in the plot area, crossing the fewest curve
-// segments; none when every one is taken.
-Placed place_label(double cx, double cy, double width, const Frame& f,
-                   const std::vector<Box>& taken, const std::vector<Segment>& curve) {
+// round (with a leader line); takes the one that keeps clear of every
+// marker, label and leader placed and stays in the plot area, crossing the
+// fewest curve segments; none when every one is taken.
+Placed place_label(double cx, double cy, double width, const Frame& f, const Obstacles& o,
+                   const std::vector<Segment>& curve) {
   const double h = plot::kLineHeight * kNameSize;
   const double descent = plot::kDescent * kNameSize;
   Placed best;
   double best_cost = std::numeric_limits<double>::infinity();
   for (int ring = 0; ring < 5; ++ring) {
-    const double g = kMarkerRadius + 2.0 + ring * 8.0;
+    const double g = kMarkerRadius + 2.5 + ring * 8.0;
     const int directions = ring == 0 ? 8 : 16;
     for (int k = 0; k < directions; ++k) {
       // Sixteenths of a turn from the right, y down: right, left, up, down,
@@ -220,14 +250,14 @@ Placed place_label(double cx, double cy, double width, const Frame& f,
       const double y0 = uy > 0.3 ? cy + g * uy : uy < -0.3 ? cy + g * uy - h : cy - h / 2;
       const Box b{x0, y0, x0 + width, y0 + h};
       if (!inside(b, f.area())) continue;
-      bool free = true;
-      for (const Box& t : taken) free = free && plot::overlap(b, t) == 0.0;
-      if (!free) continue;
+      const bool leader = ring > 0;
+      const Segment line{cx, cy, std::clamp(cx, b.x0, b.x1), std::clamp(cy, b.y0, b.y1)};
+      if (!clear(b, leader, line, cx, cy, o)) continue;
       double cost = ring * 3.0 + k * 0.01;
       for (const Segment& seg : curve) cost += plot::crosses(seg, b) ? 4.0 : 0.0;
       if (cost < best_cost) {
         best_cost = cost;
-        best = {true, b.x0, b.y1 - descent, "start", ring > 0, b};
+        best = {true, b.x0, b.y1 - descent, "start", leader, b, line};
       }
     }
     if (best_cost < (ring + 1) * 3.0) break;  // nothing further out can be cheaper
@@ -256,7 +286,7 @@ void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, do
   out += "<g id=\"legend\" fill=\"" + std::string(plot::kLegendColour) + "\">\n";
   for (const Item& item : items) {
     const double w = kSymbol + 4.0 + text_width(item.words, kLegendSize);
-    if (x > kMargin && x + w > kWidth - kMargin) {
+    if (x > kMargin && x + w > kMargin + (kWidth - 2 * kMargin) * plot::kTextRoomShare) {
       x = kMargin;
       y += kLegendLine;
     }
@@ -338,13 +368,15 @@ std::vector<std::string> write_regions(std::string& out, const Volcano& v, const
       continue;
     }
     const std::string number = std::to_string(key.size() + 1);
-    std::string entry = number + " TDI " + plot::shorten_end(g.TDI, kMaxName) + ", TDTS " +
-                        plot::shorten_end(g.TDTS, kMaxName) + " (" + plot::fixed_text(g.from, 2) +
-                        " to " + plot::fixed_text(g.to, 2) + ")";
+    std::string entry = number + " TDI " + plot::shorten_end(g.TDI, kMaxKeyName) + ", TDTS " +
+                        plot::shorten_end(g.TDTS, kMaxKeyName) + " (" +
+                        plot::fixed_text(g.from, 2) + " to " + plot::fixed_text(g.to, 2) + ")";
     const double nw = text_width(number, kRegionSize);
     bool placed = false;
     for (double y : {line1, line2}) {
-      const Box b = text_box(mid, y, nw, kRegionSize, "middle");
+      Box b = text_box(mid, y, nw, kRegionSize, "middle");
+      b.x0 -= 2.0;  // numbers side by side kept apart
+      b.x1 += 2.0;
       bool free = b.x0 >= f.left - 4 && b.x1 <= f.right + 4;
       for (const Box& t : taken) free = free && plot::overlap(b, t) == 0.0;
       if (!free) continue;
@@ -502,10 +534,10 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
 
   // The catalysts and the top, their labels placed greedily, the top's first.
   const std::vector<Segment> segments = curve_segments(f, volcano.x, curve);
-  std::vector<Box> taken;
+  Obstacles obstacles;
   for (std::size_t k = 0; k < volcano.points.size(); ++k) {
     if (finite(volcano.points[k].x) && finite(d.points[k]))
-      taken.push_back(marker_box(f.sx(volcano.points[k].x), f.sy(d.points[k])));
+      obstacles.markers.push_back(marker_box(f.sx(volcano.points[k].x), f.sy(d.points[k])));
   }
   std::string labels;
   if (has_top) {
@@ -513,7 +545,7 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
     body += "<path id=\"top\" d=\"M" + num(cx) + "," + num(cy - 6) + " L" + num(cx + 5) + "," +
             num(cy + 3) + " L" + num(cx - 5) + "," + num(cy + 3) + " Z\" fill=\"" + kTopColour +
             "\"/>\n";
-    taken.push_back({cx - 5, cy - 6, cx + 5, cy + 3});
+    obstacles.markers.push_back({cx - 5, cy - 6, cx + 5, cy + 3});
   }
   std::vector<std::string> unlabelled;
   for (std::size_t k = 0; k < volcano.points.size(); ++k) {
@@ -538,17 +570,17 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
             "</title></circle>\n";
     const std::string name = plot::shorten_end(p.name, kMaxName);
     const double w = text_width(name, kNameSize);
-    const Placed at = place_label(cx, cy, w, f, taken, segments);
+    const Placed at = place_label(cx, cy, w, f, obstacles, segments);
     if (!at.shown) {
       unlabelled.push_back(p.name);
       continue;
     }
-    taken.push_back(at.box);
+    obstacles.labels.push_back(at.box);
     if (at.leader) {
-      const double lx = std::clamp(cx, at.box.x0, at.box.x1);
-      const double ly = std::clamp(cy, at.box.y0, at.box.y1);
-      labels += "<line class=\"leader\" x1=\"" + num(cx) + "\" y1=\"" + num(cy) + "\" x2=\"" +
-                num(lx) + "\" y2=\"" + num(ly) + "\" stroke=\"#888\" stroke-width=\"0.6\"/>\n";
+      obstacles.leaders.push_back(at.line);
+      labels += "<line class=\"leader\" x1=\"" + num(at.line.x0) + "\" y1=\"" + num(at.line.y0) +
+                "\" x2=\"" + num(at.line.x1) + "\" y2=\"" + num(at.line.y1) +
+                "\" stroke=\"#888\" stroke-width=\"0.6\"/>\n";
     }
     text(labels, at.x, at.y, kNameSize, name, at.anchor,
          std::string(" class=\"point-label\"") +
@@ -566,13 +598,14 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   if (!key.empty()) {
     std::string line = "Regions: ";
     for (std::size_t k = 0; k < key.size(); ++k) line += (k ? "; " : "") + key[k];
-    notes = plot::wrap(line, kKeySize, room);
+    notes = plot::wrap(line, kKeySize, room * plot::kTextRoomShare);
   }
   if (!unlabelled.empty()) {
     std::string line = "Not labelled for want of room or value: ";
     for (std::size_t k = 0; k < unlabelled.size(); ++k)
       line += (k ? ", " : "") + plot::shorten_end(unlabelled[k], kMaxName);
-    for (const std::string& l : plot::wrap(line, kKeySize, room)) notes.push_back(l);
+    for (const std::string& l : plot::wrap(line, kKeySize, room * plot::kTextRoomShare))
+      notes.push_back(l);
   }
   double y_note = axes_bottom + 4.0;
   for (const std::string& line : notes) {
