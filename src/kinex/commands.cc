@@ -143,9 +143,10 @@ constexpr const char* kVolcanoFooter =
     "on each side unless --range says otherwise. All rows must share the\n"
     "temperature and concentrations. Without --json or --csv: the fits, the\n"
     "regions, the top of the volcano and the catalysts. -o OUT.svg draws the\n"
-    "volcano as well, a column wide: the curve --curve names with its band,\n"
-    "the regions shaded and labelled by TDI and TDTS, the catalysts as points\n"
-    "at their own values (outliers of the fits open and red) and the top.\n"
+    "volcano as well, a column wide, and the text, JSON or CSV still goes to\n"
+    "standard output: the curve --curve names with its band, the regions\n"
+    "shaded and labelled by TDI and TDTS, the catalysts as points at their own\n"
+    "values (outliers of the fits open and red) and the top.\n"
     "Examples:\n"
     "  kinex volcano screening.csv --descriptor 'Descriptor G(O)'\n"
     "  kinex volcano screening.csv --descriptor auto --range=-2:3 --csv\n"
@@ -786,14 +787,12 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       ->excludes(volcano_json);
   volcano
       ->add_option("-o,--output", volcano_options.output,
-                   "Also draw the volcano into OUT (.svg); the text, JSON or CSV still goes to "
-                   "standard output (-o -: the picture instead)")
+                   "Draw the volcano into OUT (.svg) too; -: the picture instead of the text")
       ->type_name("OUT");
   std::string volcano_curve;
   volcano
       ->add_option("--curve", volcano_curve,
-                   "With -o: the curve drawn, tof (log10 TOF), span (energetic span) or step "
-                   "(most endergonic step); default tof")
+                   "With -o: log10 TOF, energetic span or most endergonic step (default tof)")
       ->type_name("tof|span|step");
   volcano->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   volcano->footer(kVolcanoFooter);

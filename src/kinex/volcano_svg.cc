@@ -204,7 +204,7 @@ struct Obstacles {
   std::vector<Segment> leaders;
 };
 
-constexpr double kLabelPad = 1.5;  // px kept between a label and anything else
+constexpr double kLabelPad = 3.0;  // px kept between a label and anything else
 
 Box grown(const Box& b, double by) { return {b.x0 - by, b.y0 - by, b.x1 + by, b.y1 + by}; }
 
@@ -236,8 +236,8 @@ Placed place_label(double cx, double cy, double width, const Frame& f, const Obs
   const double descent = plot::kDescent * kNameSize;
   Placed best;
   double best_cost = std::numeric_limits<double>::infinity();
-  for (int ring = 0; ring < 5; ++ring) {
-    const double g = kMarkerRadius + 2.5 + ring * 8.0;
+  for (int ring = 0; ring < 7; ++ring) {
+    const double g = kMarkerRadius + 1.5 + kLabelPad + 1.0 + ring * 8.0;  // clear of its marker
     const int directions = ring == 0 ? 8 : 16;
     for (int k = 0; k < directions; ++k) {
       // Sixteenths of a turn from the right, y down: right, left, up, down,
