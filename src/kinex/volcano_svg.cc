@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -204,9 +205,24 @@ struct Obstacles {
   std::vector<Segment> leaders;
 };
 
-constexpr double kLabelPad = 3.0;  // px kept between a label and anything else
+constexpr double kLabelPad = 3.0;     // px kept between a label and anything else
+constexpr double kLeaderStart = 6.0;  // px from its marker where a leader may cross the curve
+constexpr double kCrowd = 30.0;       // px: markers nearer than this are neighbours
 
 Box grown(const Box& b, double by) { return {b.x0 - by, b.y0 - by, b.x1 + by, b.y1 + by}; }
+
+// Whether two segments share a point (collinear overlaps aside).
+bool cross(const Segment& a, const Segment& b) {
+  const auto side = [](double x0, double y0, double x1, double y1, double x, double y) {
+    const double c = (x1 - x0) * (y - y0) - (y1 - y0) * (x - x0);
+    return c > 0 ? 1 : c < 0 ? -1 : 0;
+  };
+  const int a0 = side(a.x0, a.y0, a.x1, a.y1, b.x0, b.y0);
+  const int a1 = side(a.x0, a.y0, a.x1, a.y1, b.x1, b.y1);
+  const int b0 = side(b.x0, b.y0, b.x1, b.y1, a.x0, a.y0);
+  const int b1 = side(b.x0, b.y0, b.x1, b.y1, a.x1, a.y1);
+  return a0 * a1 <= 0 && b0 * b1 <= 0 && !(a0 == 0 && a1 == 0);
+}
 
 // Whether the label `b` with its leader `line` (when it has one) from the
 // marker at (cx, cy) keeps clear of everything placed.
@@ -236,8 +252,10 @@ Placed place_label(double cx, double cy, double width, const Frame& f, const Obs
   const double descent = plot::kDescent * kNameSize;
   Placed best;
   double best_cost = std::numeric_limits<double>::infinity();
-  for (int ring = 0; ring < 7; ++ring) {
-    const double g = kMarkerRadius + 1.5 + kLabelPad + 1.0 + ring * 8.0;  // clear of its marker
+  // px beyond the nearest ring, which keeps clear of its own marker
+  static constexpr double kRings[] = {0, 8, 16, 24, 36, 50, 70, 95, 125};
+  for (int ring = 0; ring < static_cast<int>(std::size(kRings)); ++ring) {
+    const double g = kMarkerRadius + 1.5 + kLabelPad + 1.0 + kRings[ring];
     const int directions = ring == 0 ? 8 : 16;
     for (int k = 0; k < directions; ++k) {
       // Sixteenths of a turn from the right, y down: right, left, up, down,
@@ -254,7 +272,15 @@ Placed place_label(double cx, double cy, double width, const Frame& f, const Obs
       const Segment line{cx, cy, std::clamp(cx, b.x0, b.x1), std::clamp(cy, b.y0, b.y1)};
       if (!clear(b, leader, line, cx, cy, o)) continue;
       double cost = ring * 3.0 + k * 0.01;
-      for (const Segment& seg : curve) cost += plot::crosses(seg, b) ? 4.0 : 0.0;
+      // The leader from a little off its marker, which may sit on the curve.
+      const double length = std::hypot(line.x1 - line.x0, line.y1 - line.y0);
+      const double t = length > 0 ? std::min(0.9, kLeaderStart / length) : 0.0;
+      const Segment off{line.x0 + t * (line.x1 - line.x0), line.y0 + t * (line.y1 - line.y0),
+                        line.x1, line.y1};
+      for (const Segment& seg : curve) {
+        cost += plot::crosses(seg, b) ? 4.0 : 0.0;
+        cost += leader && cross(seg, off) ? 4.0 : 0.0;
+      }
       if (cost < best_cost) {
         best_cost = cost;
         best = {true, b.x0, b.y1 - descent, "start", leader, b, line};
@@ -467,6 +493,24 @@ void write_axes(std::string& out, const Frame& f, const std::string& x_title,
   bottom = x_title_y;
 }
 
+// A catalyst's marker with its name (and the states off their lines) as
+// its tooltip; an outlier open and red.
+std::string marker(const VolcanoPoint& p, double cx, double cy) {
+  const std::string attributes = p.outlier
+                                     ? "class=\"point outlier\" fill=\"#fff\" stroke=\"" +
+                                           std::string(plot::kHighlight) + "\" stroke-width=\"1.5\""
+                                     : "class=\"point\" fill=\"" + std::string(kPointColour) +
+                                           "\" stroke=\"#fff\" stroke-width=\"0.6\"";
+  std::string tip = p.name;
+  if (p.outlier && !p.outlier_states.empty()) {
+    tip += ": outlier of";
+    for (const std::string& s : p.outlier_states) tip.append(" ").append(s);
+  }
+  return "<circle " + attributes + " cx=\"" + num(cx) + "\" cy=\"" + num(cy) + "\" r=\"" +
+         num(kMarkerRadius + (p.outlier ? 0.5 : 0.0)) + "\"><title>" + xml_escape(tip) +
+         "</title></circle>\n";
+}
+
 // The widest tick label of the y axis, to make room for it.
 double y_labels_width(const Range& y, double plot_height) {
   double w = 0;
@@ -492,9 +536,10 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
 
   // The texts above the plot.
   const double room = kWidth - 2 * kMargin;
+  const double line_room = room * plot::kTextRoomShare;  // for faces wider than the estimate
   std::string title = "Volcano: ";
   title += plot::shorten(file, plot::kMaxNameLength);
-  title = plot::fit_width(title, kTitleSize, room, true);
+  title = plot::fit_width(title, kTitleSize, line_room, true);
   std::string figures = "T = " + plot::shortest_text(volcano.fits.conditions.T) + " K";
   const std::size_t top = static_cast<std::size_t>(std::max<int64_t>(volcano.top, 0));
   const bool has_top = top < volcano.x.size() && top < curve.size() && finite(curve[top]);
@@ -502,7 +547,7 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
     figures += "    top of the volcano: " + d.top_words + " = " + plot::fixed_text(curve[top], 2) +
                " at " + plot::fixed_text(volcano.x[top], 2);
   }
-  figures = plot::fit_width(figures, kFiguresSize, room, false, true);
+  figures = plot::fit_width(figures, kFiguresSize, line_room, false, true);
 
   std::string body;
   double legend_bottom = 0;
@@ -547,34 +592,34 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
             "\"/>\n";
     obstacles.markers.push_back({cx - 5, cy - 6, cx + 5, cy + 3});
   }
-  std::vector<std::string> unlabelled;
+  // The markers in table order; the names placed most crowded first, so
+  // that a marker among many gets the places next to it.
+  std::vector<bool> labelled(volcano.points.size(), false);
+  std::vector<std::size_t> order;
   for (std::size_t k = 0; k < volcano.points.size(); ++k) {
     const VolcanoPoint& p = volcano.points[k];
-    if (!finite(p.x) || !finite(d.points[k])) {
-      unlabelled.push_back(p.name);
-      continue;
-    }
+    if (!finite(p.x) || !finite(d.points[k])) continue;
+    order.push_back(k);
+    body += marker(p, f.sx(p.x), f.sy(d.points[k]));
+  }
+  const auto neighbours = [&](std::size_t k) {
+    std::size_t n = 0;
+    const double cx = f.sx(volcano.points[k].x), cy = f.sy(d.points[k]);
+    for (std::size_t j : order)
+      n += std::hypot(f.sx(volcano.points[j].x) - cx, f.sy(d.points[j]) - cy) < kCrowd ? 1 : 0;
+    return n;
+  };
+  std::vector<std::size_t> crowd(volcano.points.size(), 0);
+  for (std::size_t k : order) crowd[k] = neighbours(k);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return crowd[a] > crowd[b]; });
+  for (std::size_t k : order) {
+    const VolcanoPoint& p = volcano.points[k];
     const double cx = f.sx(p.x), cy = f.sy(d.points[k]);
-    std::string attributes = p.outlier
-                                 ? "class=\"point outlier\" fill=\"#fff\" stroke=\"" +
-                                       std::string(plot::kHighlight) + "\" stroke-width=\"1.5\""
-                                 : "class=\"point\" fill=\"" + std::string(kPointColour) +
-                                       "\" stroke=\"#fff\" stroke-width=\"0.6\"";
-    std::string tip = p.name;
-    if (p.outlier && !p.outlier_states.empty()) {
-      tip += ": outlier of";
-      for (const std::string& s : p.outlier_states) tip += " " + s;
-    }
-    body += "<circle " + attributes + " cx=\"" + num(cx) + "\" cy=\"" + num(cy) + "\" r=\"" +
-            num(kMarkerRadius + (p.outlier ? 0.5 : 0.0)) + "\"><title>" + xml_escape(tip) +
-            "</title></circle>\n";
     const std::string name = plot::shorten_end(p.name, kMaxName);
-    const double w = text_width(name, kNameSize);
-    const Placed at = place_label(cx, cy, w, f, obstacles, segments);
-    if (!at.shown) {
-      unlabelled.push_back(p.name);
-      continue;
-    }
+    const Placed at = place_label(cx, cy, text_width(name, kNameSize), f, obstacles, segments);
+    if (!at.shown) continue;
+    labelled[k] = true;
     obstacles.labels.push_back(at.box);
     if (at.leader) {
       obstacles.leaders.push_back(at.line);
@@ -586,6 +631,9 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
          std::string(" class=\"point-label\"") +
              (p.outlier ? " fill=\"" + std::string(plot::kHighlight) + "\"" : ""));
   }
+  std::vector<std::string> unlabelled;
+  for (std::size_t k = 0; k < volcano.points.size(); ++k)
+    if (!labelled[k]) unlabelled.push_back(volcano.points[k].name);
   body += labels;
 
   double axes_bottom = 0;
@@ -598,14 +646,13 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   if (!key.empty()) {
     std::string line = "Regions: ";
     for (std::size_t k = 0; k < key.size(); ++k) line += (k ? "; " : "") + key[k];
-    notes = plot::wrap(line, kKeySize, room * plot::kTextRoomShare);
+    notes = plot::wrap(line, kKeySize, line_room);
   }
   if (!unlabelled.empty()) {
     std::string line = "Not labelled for want of room or value: ";
     for (std::size_t k = 0; k < unlabelled.size(); ++k)
       line += (k ? ", " : "") + plot::shorten_end(unlabelled[k], kMaxName);
-    for (const std::string& l : plot::wrap(line, kKeySize, room * plot::kTextRoomShare))
-      notes.push_back(l);
+    for (const std::string& l : plot::wrap(line, kKeySize, line_room)) notes.push_back(l);
   }
   double y_note = axes_bottom + 4.0;
   for (const std::string& line : notes) {
