@@ -396,7 +396,8 @@ std::vector<std::string> write_regions(std::string& out, const Volcano& v, const
     const std::string number = std::to_string(key.size() + 1);
     std::string entry = number + " TDI " + plot::shorten_end(g.TDI, kMaxKeyName) + ", TDTS " +
                         plot::shorten_end(g.TDTS, kMaxKeyName) + " (" +
-                        plot::fixed_text(g.from, 2) + " to " + plot::fixed_text(g.to, 2) + ")";
+                        plot::significant_text(g.from, 3) + " to " +
+                        plot::significant_text(g.to, 3) + ")";
     const double nw = text_width(number, kRegionSize);
     bool placed = false;
     for (double y : {line1, line2}) {
@@ -545,7 +546,7 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   const bool has_top = top < volcano.x.size() && top < curve.size() && finite(curve[top]);
   if (has_top) {
     figures += "    top of the volcano: " + d.top_words + " = " + plot::fixed_text(curve[top], 2) +
-               " at " + plot::fixed_text(volcano.x[top], 2);
+               " at " + plot::significant_text(volcano.x[top], 3);
   }
   figures = plot::fit_width(figures, kFiguresSize, line_room, false, true);
 
