@@ -196,6 +196,7 @@ struct Placed {
   bool leader = false;  // a thin line from the marker to the label
   Box box{0, 0, 0, 0};
   Segment line{0, 0, 0, 0};
+  double cost = 0;
 };
 
 // What a label must keep clear of: the markers, the labels placed and their
@@ -207,7 +208,11 @@ struct Obstacles {
 
 constexpr double kLabelPad = 3.0;     // px kept between a label and anything else
 constexpr double kLeaderStart = 6.0;  // px from its marker where a leader may cross the curve
-constexpr double kCrowd = 30.0;       // px: markers nearer than this are neighbours
+// The cost of a name's place, against 3 for each ring further out: per px
+// of the curve under the name, and for a leader across the curve.
+constexpr double kCurveUnder = 0.25;
+constexpr double kLeaderOverCurve = 6.0;
+constexpr double kCrowd = 30.0;  // px: markers nearer than this are neighbours
 
 Box grown(const Box& b, double by) { return {b.x0 - by, b.y0 - by, b.x1 + by, b.y1 + by}; }
 
@@ -225,7 +230,7 @@ bool cross(const Segment& a, const Segment& b) {
 }
 
 // Whether the label `b` with its leader `line` (when it has one) from the
-// marker at (cx, cy) keeps clear of everything placed.
+// marker at (cx, cy) keeps clear of everything placed, leaders included.
 bool clear(const Box& b, bool leader, const Segment& line, double cx, double cy,
            const Obstacles& o) {
   const Box padded = grown(b, kLabelPad);
@@ -237,7 +242,7 @@ bool clear(const Box& b, bool leader, const Segment& line, double cx, double cy,
     if (leader && !own && plot::crosses(line, m)) return false;
   }
   for (const Segment& s : o.leaders)
-    if (plot::crosses(s, b)) return false;
+    if (plot::crosses(s, b) || (leader && cross(s, line))) return false;
   return true;
 }
 
@@ -263,30 +268,93 @@ Placed place_label(double cx, double cy, double width, const Frame& f, const Obs
       static constexpr int kOrder[16] = {0, 8, 12, 4, 14, 10, 2, 6, 15, 9, 1, 7, 13, 11, 3, 5};
       const double angle = kOrder[k] * 3.14159265358979 / 8.0;
       const double ux = std::cos(angle), uy = std::sin(angle);
-      // The box's side or corner nearest the marker at distance g.
-      const double x0 = ux > 0.3 ? cx + g * ux : ux < -0.3 ? cx + g * ux - width : cx - width / 2;
+      // The box's side or corner nearest the marker at distance g; above
+      // and below, also slid to start or end at the marker.
+      const bool upright = std::fabs(ux) <= 0.3;
       const double y0 = uy > 0.3 ? cy + g * uy : uy < -0.3 ? cy + g * uy - h : cy - h / 2;
-      const Box b{x0, y0, x0 + width, y0 + h};
-      if (!inside(b, f.area())) continue;
-      const bool leader = ring > 0;
-      const Segment line{cx, cy, std::clamp(cx, b.x0, b.x1), std::clamp(cy, b.y0, b.y1)};
-      if (!clear(b, leader, line, cx, cy, o)) continue;
-      double cost = ring * 3.0 + k * 0.01;
-      // The leader from a little off its marker, which may sit on the curve.
-      const double length = std::hypot(line.x1 - line.x0, line.y1 - line.y0);
-      const double t = length > 0 ? std::min(0.9, kLeaderStart / length) : 0.0;
-      const Segment off{line.x0 + t * (line.x1 - line.x0), line.y0 + t * (line.y1 - line.y0),
-                        line.x1, line.y1};
-      for (const Segment& seg : curve) {
-        cost += plot::crosses(seg, b) ? 4.0 : 0.0;
-        cost += leader && cross(seg, off) ? 4.0 : 0.0;
-      }
-      if (cost < best_cost) {
-        best_cost = cost;
-        best = {true, b.x0, b.y1 - descent, "start", leader, b, line};
+      for (int slide = 0; slide < (upright ? 3 : 1); ++slide) {
+        const double x0 = !upright     ? (ux > 0 ? cx + g * ux : cx + g * ux - width)
+                          : slide == 0 ? cx - width / 2
+                          : slide == 1 ? cx - kMarkerRadius
+                                       : cx + kMarkerRadius - width;
+        const Box b{x0, y0, x0 + width, y0 + h};
+        if (!inside({b.x0 - kLabelPad, b.y0 - 1, b.x1 + kLabelPad, b.y1 + 1}, f.area())) continue;
+        const bool leader = ring > 0;
+        const Segment line{cx, cy, std::clamp(cx, b.x0, b.x1), std::clamp(cy, b.y0, b.y1)};
+        if (!clear(b, leader, line, cx, cy, o)) continue;
+        double cost = ring * 3.0 + k * 0.01 + slide * 0.5;
+        // The leader from a little off its marker, which may sit on the curve.
+        const double length = std::hypot(line.x1 - line.x0, line.y1 - line.y0);
+        const double t = length > 0 ? std::min(0.9, kLeaderStart / length) : 0.0;
+        const Segment off{line.x0 + t * (line.x1 - line.x0), line.y0 + t * (line.y1 - line.y0),
+                          line.x1, line.y1};
+        for (const Segment& seg : curve) {
+          if (plot::crosses(seg, b))
+            cost += kCurveUnder * std::hypot(seg.x1 - seg.x0, seg.y1 - seg.y0);
+          if (leader && cross(seg, off)) cost += kLeaderOverCurve;
+        }
+        if (cost < best_cost) {
+          best_cost = cost;
+          best = {true, b.x0, b.y1 - descent, "start", leader, b, line, cost};
+        }
       }
     }
     if (best_cost < (ring + 1) * 3.0) break;  // nothing further out can be cheaper
+  }
+  return best;
+}
+
+// A name to place: its marker's centre and the name's width.
+struct Name {
+  std::size_t point;
+  double cx, cy, width;
+};
+
+// The names placed one by one in `order` (indices into `names`), each
+// clear of the markers and the names before it.
+struct Naming {
+  std::vector<Placed> at;  // per name
+  std::size_t shown = 0;
+  double cost = 0;
+};
+
+Naming place_names(const std::vector<Name>& names, const std::vector<std::size_t>& order,
+                   const Frame& f, Obstacles o, const std::vector<Segment>& curve) {
+  Naming n;
+  n.at.resize(names.size());
+  for (std::size_t k : order) {
+    const Placed at = place_label(names[k].cx, names[k].cy, names[k].width, f, o, curve);
+    if (!at.shown) continue;
+    n.at[k] = at;
+    ++n.shown;
+    n.cost += at.cost;
+    o.labels.push_back(at.box);
+    if (at.leader) o.leaders.push_back(at.line);
+  }
+  return n;
+}
+
+// The best of the names placed in table order, from left to right and most
+// crowded first (a marker among many then gets the places next to it): the
+// most names shown, then the cheapest.
+Naming name_points(const std::vector<Name>& names, const Frame& f, const Obstacles& o,
+                   const std::vector<Segment>& curve) {
+  std::vector<std::size_t> in_table(names.size());
+  for (std::size_t k = 0; k < names.size(); ++k) in_table[k] = k;
+  std::vector<std::size_t> by_x = in_table, by_crowd = in_table;
+  std::stable_sort(by_x.begin(), by_x.end(),
+                   [&](std::size_t a, std::size_t b) { return names[a].cx < names[b].cx; });
+  std::vector<std::size_t> crowd(names.size(), 0);
+  for (std::size_t k = 0; k < names.size(); ++k)
+    for (const Name& other : names)
+      crowd[k] += std::hypot(other.cx - names[k].cx, other.cy - names[k].cy) < kCrowd ? 1 : 0;
+  std::stable_sort(by_crowd.begin(), by_crowd.end(),
+                   [&](std::size_t a, std::size_t b) { return crowd[a] > crowd[b]; });
+  Naming best;
+  for (const auto* order : {&in_table, &by_x, &by_crowd}) {
+    Naming n = place_names(names, *order, f, o, curve);
+    if (order == &in_table || n.shown > best.shown || (n.shown == best.shown && n.cost < best.cost))
+      best = std::move(n);
   }
   return best;
 }
@@ -593,42 +661,29 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
             "\"/>\n";
     obstacles.markers.push_back({cx - 5, cy - 6, cx + 5, cy + 3});
   }
-  // The markers in table order; the names placed most crowded first, so
-  // that a marker among many gets the places next to it.
+  // The markers in table order, then their names where they fit best.
   std::vector<bool> labelled(volcano.points.size(), false);
-  std::vector<std::size_t> order;
+  std::vector<Name> names;
   for (std::size_t k = 0; k < volcano.points.size(); ++k) {
     const VolcanoPoint& p = volcano.points[k];
     if (!finite(p.x) || !finite(d.points[k])) continue;
-    order.push_back(k);
-    body += marker(p, f.sx(p.x), f.sy(d.points[k]));
-  }
-  const auto neighbours = [&](std::size_t k) {
-    std::size_t n = 0;
-    const double cx = f.sx(volcano.points[k].x), cy = f.sy(d.points[k]);
-    for (std::size_t j : order)
-      n += std::hypot(f.sx(volcano.points[j].x) - cx, f.sy(d.points[j]) - cy) < kCrowd ? 1 : 0;
-    return n;
-  };
-  std::vector<std::size_t> crowd(volcano.points.size(), 0);
-  for (std::size_t k : order) crowd[k] = neighbours(k);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return crowd[a] > crowd[b]; });
-  for (std::size_t k : order) {
-    const VolcanoPoint& p = volcano.points[k];
     const double cx = f.sx(p.x), cy = f.sy(d.points[k]);
+    body += marker(p, cx, cy);
     const std::string name = plot::shorten_end(p.name, kMaxName);
-    const Placed at = place_label(cx, cy, text_width(name, kNameSize), f, obstacles, segments);
+    names.push_back({k, cx, cy, text_width(name, kNameSize)});
+  }
+  const Naming naming = name_points(names, f, obstacles, segments);
+  for (std::size_t j = 0; j < names.size(); ++j) {
+    const Placed& at = naming.at[j];
     if (!at.shown) continue;
-    labelled[k] = true;
-    obstacles.labels.push_back(at.box);
+    const VolcanoPoint& p = volcano.points[names[j].point];
+    labelled[names[j].point] = true;
     if (at.leader) {
-      obstacles.leaders.push_back(at.line);
       labels += "<line class=\"leader\" x1=\"" + num(at.line.x0) + "\" y1=\"" + num(at.line.y0) +
                 "\" x2=\"" + num(at.line.x1) + "\" y2=\"" + num(at.line.y1) +
                 "\" stroke=\"#888\" stroke-width=\"0.6\"/>\n";
     }
-    text(labels, at.x, at.y, kNameSize, name, at.anchor,
+    text(labels, at.x, at.y, kNameSize, plot::shorten_end(p.name, kMaxName), at.anchor,
          std::string(" class=\"point-label\"") +
              (p.outlier ? " fill=\"" + std::string(plot::kHighlight) + "\"" : ""));
   }
