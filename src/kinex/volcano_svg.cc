@@ -188,13 +188,12 @@ std::vector<Segment> curve_segments(const Frame& f, const std::vector<double>& x
   return s;
 }
 
-// A label to be placed next to a marker.
+// A name placed next to its marker: its box (the text starts at its left
+// edge), with a leader from the marker when it is not right next to it.
 struct Placed {
   bool shown = false;
-  double x = 0, y = 0;  // baseline anchor
-  const char* anchor = "start";
-  bool leader = false;  // a thin line from the marker to the label
   Box box{0, 0, 0, 0};
+  bool leader = false;
   Segment line{0, 0, 0, 0};
   double cost = 0;
 };
@@ -229,77 +228,105 @@ bool cross(const Segment& a, const Segment& b) {
   return a0 * a1 <= 0 && b0 * b1 <= 0 && !(a0 == 0 && a1 == 0);
 }
 
+// The distance from (x, y) to the box `b` (0 inside).
+double distance(const Box& b, double x, double y) {
+  return std::hypot(x - std::clamp(x, b.x0, b.x1), y - std::clamp(y, b.y0, b.y1));
+}
+
 // Whether the label `b` with its leader `line` (when it has one) from the
-// marker at (cx, cy) keeps clear of everything placed, leaders included.
+// marker at (cx, cy) keeps clear of everything placed, leaders included;
+// without a leader, no other marker may be as near to it as its own.
 bool clear(const Box& b, bool leader, const Segment& line, double cx, double cy,
            const Obstacles& o) {
   const Box padded = grown(b, kLabelPad);
   for (const Box& t : o.labels)
     if (plot::overlap(padded, t) > 0.0 || (leader && plot::crosses(line, t))) return false;
+  const double own_distance = distance(b, cx, cy);
   for (const Box& m : o.markers) {
     if (plot::overlap(padded, m) > 0.0) return false;
     const bool own = cx >= m.x0 && cx <= m.x1 && cy >= m.y0 && cy <= m.y1;
-    if (leader && !own && plot::crosses(line, m)) return false;
+    if (own) continue;
+    if (leader && plot::crosses(line, m)) return false;
+    if (!leader && distance(b, (m.x0 + m.x1) / 2, (m.y0 + m.y1) / 2) <= own_distance) return false;
   }
   for (const Segment& s : o.leaders)
     if (plot::crosses(s, b) || (leader && cross(s, line))) return false;
   return true;
 }
 
-// Tries positions around the marker at (cx, cy), nearest first: right,
-// left, above, below and the diagonals next to it, then further out all
-// round (with a leader line); takes the one that keeps clear of every
-// marker, label and leader placed and stays in the plot area, crossing the
-// fewest curve segments; none when every one is taken.
+// The places a name of `width` may take around the marker at (cx, cy), at
+// distance g from it: right, left, above, below, the diagonals, then
+// (`all_round`) the sixteenths of a turn between them, at a hundredth each
+// in that order; above and below also slid to start or end at the marker,
+// at 0.5 more (a sixth of a ring).
+struct Spot {
+  Box box;
+  double cost;
+};
+
+std::vector<Spot> spots(double cx, double cy, double width, double g, bool all_round) {
+  static constexpr int kOrder[16] = {0, 8, 12, 4, 14, 10, 2, 6, 15, 9, 1, 7, 13, 11, 3, 5};
+  const double h = plot::kLineHeight * kNameSize;
+  std::vector<Spot> found;
+  for (int k = 0; k < (all_round ? 16 : 8); ++k) {
+    const double order = 0.01 * k;
+    const double angle = kOrder[k] * 3.14159265358979 / 8.0;  // from the right, y down
+    const double ux = std::cos(angle), uy = std::sin(angle);
+    const double y0 = uy > 0.3 ? cy + g * uy : uy < -0.3 ? cy + g * uy - h : cy - h / 2;
+    if (std::fabs(ux) > 0.3) {
+      const double x0 = ux > 0 ? cx + g * ux : cx + g * ux - width;
+      found.push_back({{x0, y0, x0 + width, y0 + h}, order});
+      continue;
+    }
+    const double middle = cx - width / 2, start = cx - kMarkerRadius;
+    const double end = cx + kMarkerRadius - width;
+    found.push_back({{middle, y0, middle + width, y0 + h}, order});
+    found.push_back({{start, y0, start + width, y0 + h}, order + 0.5});
+    found.push_back({{end, y0, end + width, y0 + h}, order + 0.5});
+  }
+  return found;
+}
+
+// What a name's place costs besides its distance: the length of the curve
+// under the name, and its leader (from a little off the marker, which may
+// sit on the curve) across the curve.
+double curve_cost(const Box& b, bool leader, const Segment& line,
+                  const std::vector<Segment>& curve) {
+  const double length = std::hypot(line.x1 - line.x0, line.y1 - line.y0);
+  const double t = length > 0 ? std::min(0.9, kLeaderStart / length) : 0.0;
+  const Segment off{line.x0 + t * (line.x1 - line.x0), line.y0 + t * (line.y1 - line.y0), line.x1,
+                    line.y1};
+  double cost = 0;
+  for (const Segment& seg : curve) {
+    if (plot::crosses(seg, b)) cost += kCurveUnder * std::hypot(seg.x1 - seg.x0, seg.y1 - seg.y0);
+    if (leader && cross(seg, off)) cost += kLeaderOverCurve;
+  }
+  return cost;
+}
+
+// The cheapest place for a name of `width` by the marker at (cx, cy): in
+// the plot area, clear of every marker, name and leader placed; 3 for each
+// ring further out, plus the spot's and the curve's cost. None when every
+// place is taken.
 Placed place_label(double cx, double cy, double width, const Frame& f, const Obstacles& o,
                    const std::vector<Segment>& curve) {
-  const double h = plot::kLineHeight * kNameSize;
-  const double descent = plot::kDescent * kNameSize;
-  Placed best;
-  double best_cost = std::numeric_limits<double>::infinity();
   // px beyond the nearest ring, which keeps clear of its own marker
   static constexpr double kRings[] = {0, 8, 16, 24, 36, 50, 70, 95, 125};
-  for (int ring = 0; ring < static_cast<int>(std::size(kRings)); ++ring) {
+  Placed best;
+  best.cost = std::numeric_limits<double>::infinity();
+  for (std::size_t ring = 0; ring < std::size(kRings); ++ring) {
     const double g = kMarkerRadius + 1.5 + kLabelPad + 1.0 + kRings[ring];
-    const int directions = ring == 0 ? 8 : 16;
-    for (int k = 0; k < directions; ++k) {
-      // Sixteenths of a turn from the right, y down: right, left, up, down,
-      // the diagonals, then the rest.
-      static constexpr int kOrder[16] = {0, 8, 12, 4, 14, 10, 2, 6, 15, 9, 1, 7, 13, 11, 3, 5};
-      const double angle = kOrder[k] * 3.14159265358979 / 8.0;
-      const double ux = std::cos(angle), uy = std::sin(angle);
-      // The box's side or corner nearest the marker at distance g; above
-      // and below, also slid to start or end at the marker.
-      const bool upright = std::fabs(ux) <= 0.3;
-      const double y0 = uy > 0.3 ? cy + g * uy : uy < -0.3 ? cy + g * uy - h : cy - h / 2;
-      for (int slide = 0; slide < (upright ? 3 : 1); ++slide) {
-        const double x0 = !upright     ? (ux > 0 ? cx + g * ux : cx + g * ux - width)
-                          : slide == 0 ? cx - width / 2
-                          : slide == 1 ? cx - kMarkerRadius
-                                       : cx + kMarkerRadius - width;
-        const Box b{x0, y0, x0 + width, y0 + h};
-        if (!inside({b.x0 - kLabelPad, b.y0 - 1, b.x1 + kLabelPad, b.y1 + 1}, f.area())) continue;
-        const bool leader = ring > 0;
-        const Segment line{cx, cy, std::clamp(cx, b.x0, b.x1), std::clamp(cy, b.y0, b.y1)};
-        if (!clear(b, leader, line, cx, cy, o)) continue;
-        double cost = ring * 3.0 + k * 0.01 + slide * 0.5;
-        // The leader from a little off its marker, which may sit on the curve.
-        const double length = std::hypot(line.x1 - line.x0, line.y1 - line.y0);
-        const double t = length > 0 ? std::min(0.9, kLeaderStart / length) : 0.0;
-        const Segment off{line.x0 + t * (line.x1 - line.x0), line.y0 + t * (line.y1 - line.y0),
-                          line.x1, line.y1};
-        for (const Segment& seg : curve) {
-          if (plot::crosses(seg, b))
-            cost += kCurveUnder * std::hypot(seg.x1 - seg.x0, seg.y1 - seg.y0);
-          if (leader && cross(seg, off)) cost += kLeaderOverCurve;
-        }
-        if (cost < best_cost) {
-          best_cost = cost;
-          best = {true, b.x0, b.y1 - descent, "start", leader, b, line, cost};
-        }
-      }
+    for (const Spot& spot : spots(cx, cy, width, g, ring > 0)) {
+      const Box& b = spot.box;
+      if (!inside({b.x0 - kLabelPad, b.y0 - 1, b.x1 + kLabelPad, b.y1 + 1}, f.area())) continue;
+      const bool leader = ring > 0;
+      const Segment line{cx, cy, std::clamp(cx, b.x0, b.x1), std::clamp(cy, b.y0, b.y1)};
+      if (!clear(b, leader, line, cx, cy, o)) continue;
+      const double cost =
+          3.0 * static_cast<double>(ring) + spot.cost + curve_cost(b, leader, line, curve);
+      if (cost < best.cost) best = {true, b, leader, line, cost};
     }
-    if (best_cost < (ring + 1) * 3.0) break;  // nothing further out can be cheaper
+    if (best.cost < 3.0 * static_cast<double>(ring + 1)) break;  // none further out is cheaper
   }
   return best;
 }
@@ -683,7 +710,8 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
                 "\" x2=\"" + num(at.line.x1) + "\" y2=\"" + num(at.line.y1) +
                 "\" stroke=\"#888\" stroke-width=\"0.6\"/>\n";
     }
-    text(labels, at.x, at.y, kNameSize, plot::shorten_end(p.name, kMaxName), at.anchor,
+    text(labels, at.box.x0, at.box.y1 - plot::kDescent * kNameSize, kNameSize,
+         plot::shorten_end(p.name, kMaxName), "start",
          std::string(" class=\"point-label\"") +
              (p.outlier ? " fill=\"" + std::string(plot::kHighlight) + "\"" : ""));
   }
