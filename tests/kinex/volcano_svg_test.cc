@@ -55,6 +55,8 @@ for e in root.iter(NS + 'path'):
         p['curve'] = list(zip(v[0::2], v[1::2]))
 p['ticks'] = {'x': [float(e.get('x1')) for e in root.iter(NS + 'line') if e.get('class') == 'x-tick'],
               'y': [float(e.get('y1')) for e in root.iter(NS + 'line') if e.get('class') == 'y-tick']}
+p['leaders'] = [[float(e.get(k)) for k in ('x1', 'y1', 'x2', 'y2')]
+                for e in root.iter(NS + 'line') if e.get('class') == 'leader']
 p['title'] = text(root.find(NS + 'title'))
 print(json.dumps(p))
 )PY";
@@ -295,6 +297,14 @@ TEST(VolcanoSvg, CrowdedAndMissingValuesGiveAValidPictureWithoutOverlaps) {
   std::vector<plot::Box> labels;
   for (const json& l : texts_of(p, "point-label")) labels.push_back(box_of(l));
   expect_apart(labels, "name");
+  EXPECT_FALSE(p["leaders"].empty());
+  for (const json& l : p["leaders"]) {  // a leader reaches its own name and runs past no other
+    const plot::Segment line{l[0], l[1], l[2], l[3]};
+    EXPECT_EQ(std::count_if(labels.begin(), labels.end(),
+                            [&](const plot::Box& b) { return plot::crosses(line, b); }),
+              1)
+        << l;
+  }
   std::string key;
   for (const json& t : texts_of(p, "key")) key += t["text"].get<std::string>() + " ";
   // The catalyst without a value and those without room are named under the plot.
