@@ -142,10 +142,15 @@ constexpr const char* kVolcanoFooter =
     "gives the same band, bit for bit. The range is the rows' with 10 % added\n"
     "on each side unless --range says otherwise. All rows must share the\n"
     "temperature and concentrations. Without --json or --csv: the fits, the\n"
-    "regions, the top of the volcano and the catalysts.\n"
+    "regions, the top of the volcano and the catalysts. -o OUT.svg draws the\n"
+    "volcano as well, a column wide, and the text, JSON or CSV still goes to\n"
+    "standard output: the curve --curve names with its band, the regions\n"
+    "shaded and labelled by TDI and TDTS, the catalysts as points at their own\n"
+    "values (outliers of the fits open and red) and the top.\n"
     "Examples:\n"
     "  kinex volcano screening.csv --descriptor 'Descriptor G(O)'\n"
-    "  kinex volcano screening.csv --descriptor auto --range=-2:3 --csv";
+    "  kinex volcano screening.csv --descriptor auto --range=-2:3 --csv\n"
+    "  kinex volcano screening.csv -o volcano.svg --curve span";
 
 constexpr const char* kScanFooter =
     "Each row is the cycle evaluated with the swept value in place of the\n"
@@ -754,7 +759,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   }
   uncertainty->footer(kUncertaintyFooter);
 
-  std::string volcano_file, volcano_range, volcano_output;
+  std::string volcano_file, volcano_range;
   VolcanoOptions volcano_options;
   CLI::App* volcano = app.add_subcommand(
       "volcano", "TOF, spans, TDI and TDTS of a table of catalysts along one descriptor");
@@ -780,7 +785,15 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       volcano->add_flag(kJsonFlag, volcano_options.json, "JSON instead of the text");
   volcano->add_flag("--csv", volcano_options.csv, "CSV of the curve, a row per point")
       ->excludes(volcano_json);
-  volcano->add_option("-o,--output", volcano_output)->group("");
+  volcano
+      ->add_option("-o,--output", volcano_options.output,
+                   "Draw the volcano into OUT (.svg) too; -: the picture instead of the text")
+      ->type_name("OUT");
+  std::string volcano_curve;
+  volcano
+      ->add_option("--curve", volcano_curve,
+                   "With -o: log10 TOF, energetic span or most endergonic step (default tof)")
+      ->type_name("tof|span|step");
   volcano->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   volcano->footer(kVolcanoFooter);
 
@@ -869,9 +882,30 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     return command_uncertainty(uncertainty_files, uncertainty_options, out, err, progress, tables);
   }
   if (volcano->parsed()) {
-    if (!volcano_output.empty()) {
+    const std::string& output = volcano_options.output;
+    if (!volcano_curve.empty() && output.empty()) {
+      err += "kinex volcano: --curve chooses the curve of the picture; give -o OUT.svg with it\n";
+      return kExitFailed;
+    }
+    if (volcano_curve == "span") {
+      volcano_options.picture.curve = VolcanoCurve::energetic_span;
+    } else if (volcano_curve == "step") {
+      volcano_options.picture.curve = VolcanoCurve::endergonic_step;
+    } else if (!volcano_curve.empty() && volcano_curve != "tof") {
+      err += "kinex volcano: --curve " + report::shown_name(volcano_curve) +
+             ": tof (log10 TOF), span (energetic span) or step (most endergonic step)\n";
+      return kExitFailed;
+    }
+    if (output == "-" && (volcano_options.json || volcano_options.csv)) {
       err +=
-          "kinex volcano: -o: the picture of a volcano is not written yet; use --json or --csv\n";
+          "kinex volcano: -o - puts the picture on standard output in place of the text; "
+          "--json and --csv go without it\n";
+      return kExitFailed;
+    }
+    if (!output.empty() && output != "-" && !svg_name(output)) {
+      err += "kinex volcano: " + report::shown_name(output) +
+             ": only SVG is written; name the file .svg and convert it, e.g. rsvg-convert -f pdf "
+             "-o out.pdf out.svg\n";
       return kExitFailed;
     }
     if (!volcano_range.empty()) {

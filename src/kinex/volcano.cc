@@ -10,6 +10,7 @@
 #include "input/failure.h"
 #include "input/storage.h"
 #include "kinex/format.h"
+#include "kinex/output_file.h"
 #include "kinex/state_names.h"
 #include "kinex/summary.h"
 #include "model/evaluate.h"
@@ -936,6 +937,12 @@ int command_volcano(const std::string& file, const VolcanoOptions& options, Outp
            " is no table; a volcano takes a table of catalysts (.csv, .tsv)\n";
     return kExitFailed;
   }
+  const bool to_file = !options.output.empty() && options.output != "-";
+  if (to_file && same_file(options.output, file)) {
+    err += "kinex volcano: " + report::shown_name(options.output) + " is the input file " +
+           report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+    return kExitFailed;
+  }
   std::vector<TableRow> rows;
   std::string error;
   Volcano volcano;
@@ -950,7 +957,16 @@ int command_volcano(const std::string& file, const VolcanoOptions& options, Outp
     err += report::shown_name(message) + "\n";
     return kExitFailed;
   }
-  if (options.json) {
+  if (to_file) {
+    std::string reason;
+    if (!replace_file(options.output, volcano_svg(file, volcano, options.picture), reason)) {
+      err += "kinex: " + report::shown_name(options.output) + ": " + reason + "\n";
+      return kExitFailed;
+    }
+  }
+  if (options.output == "-") {
+    out.text += volcano_svg(file, volcano, options.picture);
+  } else if (options.json) {
     write_json(volcano_json(file, volcano), out.text);
   } else if (options.csv) {
     out.text += volcano_csv(volcano);
@@ -958,7 +974,8 @@ int command_volcano(const std::string& file, const VolcanoOptions& options, Outp
     out.text += volcano_text(file, volcano);
   }
   for (const std::string& warning : volcano.warnings) {
-    if (options.json || options.csv) err += "kinex volcano: warning: " + warning + "\n";
+    if (options.json || options.csv || options.output == "-")
+      err += "kinex volcano: warning: " + warning + "\n";
   }
   return out.deliver() ? kExitOk : kExitFailed;
 }

@@ -103,6 +103,14 @@ double student_t_two_sided(double t, int64_t nu);
 // place of intermediate n (kcal/mol).
 double most_endergonic_step(const Cycle& cycle);
 
+// Which curve a picture draws, with the catalysts' own values of it.
+enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
+
+// What the picture is asked for.
+struct VolcanoPicture {
+  VolcanoCurve curve = VolcanoCurve::log10_TOF;
+};
+
 // What the curve is asked for.
 struct VolcanoOptions {
   std::string descriptor;  // as fit_volcano takes it
@@ -113,6 +121,10 @@ struct VolcanoOptions {
   uint64_t seed = 0;
   int threads = 0;  // for the band's points; 0: one per core (the band is the same on any)
   bool json = false, csv = false;
+  // The picture's file (.svg), written whole or not at all and never over
+  // the table; "-": the picture on standard output instead of the text.
+  std::string output;
+  VolcanoPicture picture;
 };
 
 // A maximal run of curve points with the same TDI and TDTS, by state name.
@@ -222,18 +234,17 @@ std::string volcano_csv(const Volcano& volcano);
 // regions, the top of the volcano, the catalysts and the warnings.
 std::string volcano_text(const std::string& file, const Volcano& volcano);
 
-// Which curve a picture draws, with the catalysts' own values of it.
-enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
-
-// What the picture is asked for.
-struct VolcanoPicture {
-  VolcanoCurve curve = VolcanoCurve::log10_TOF;
-};
-
 // The SVG of a volcano: the curve with its band, the regions of equal TDI
 // and TDTS shaded and labelled, the catalysts as labelled points (outliers
 // of the fits marked), axes in the units of the descriptor and of the
-// curve; sized for a paper's column. `file` names the table in the title.
+// curve; sized for a paper's column (500 user units wide, text of 10 px
+// and more). `file` names the table in the title, with the temperature and
+// the top of the volcano under it. A region too narrow for its TDI and
+// TDTS gets a number explained under the plot; a catalyst's name goes
+// where it overlaps no other name, marker or leader line (further out with
+// a leader when it must), else it is named under the plot, as are the
+// catalysts without a value of the curve. Every text is escaped and no
+// coordinate is non-finite, whatever the volcano holds.
 std::string volcano_svg(const std::string& file, const Volcano& volcano,
                         const VolcanoPicture& picture);
 

@@ -460,7 +460,7 @@ TEST(VolcanoCommand, WritesCsvJsonAndTextAndRefusesWhatItCannotDo) {
   EXPECT_NE(text.out.find("Top: log10 TOF"), std::string::npos);
 
   for (const auto& [args, words] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{"volcano", table, "-o", "v.svg"}, "not written yet"},
+           {{"volcano", table, "--curve", "span"}, "give -o OUT.svg"},
            {{"volcano", table, "--range=2:1"}, "FROM below TO"},
            {{"volcano", table, "--csv", "--json"}, "excludes"},
            {{"volcano", dir.write("c.txt", "x")}, "is no table"}}) {
