@@ -400,7 +400,7 @@ void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, do
   std::vector<Item> items = {{"curve", d.legend_name}};
   if (band) items.push_back({"band", "95 % band"});
   items.push_back({"point", "catalyst"});
-  if (outliers) items.push_back({"outlier", "outlier: a state > 2 sd off its line"});
+  if (outliers) items.push_back({"outlier", "outlier: a state far off its line"});
   items.push_back({"top", "top of the volcano (highest TOF)"});
   constexpr double kSymbol = 18.0, kGap = 12.0;
   double x = kMargin, y = y0;
@@ -637,11 +637,16 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   title += plot::shorten(file, plot::kMaxNameLength);
   title = plot::fit_width(title, kTitleSize, line_room, true);
   std::string figures = "T = " + plot::shortest_text(volcano.fits.conditions.T) + " K";
+  // The top: of log10 TOF as found between the points, else the curve's
+  // value at the point of the highest log10 TOF.
   const std::size_t top = static_cast<std::size_t>(std::max<int64_t>(volcano.top, 0));
-  const bool has_top = top < volcano.x.size() && top < curve.size() && finite(curve[top]);
+  const bool of_tof = picture.curve == VolcanoCurve::log10_TOF;
+  const double top_x = of_tof ? volcano.top_x : top < volcano.x.size() ? volcano.x[top] : NAN;
+  const double top_y = of_tof ? volcano.top_log10_TOF : top < curve.size() ? curve[top] : NAN;
+  const bool has_top = finite(top_x) && finite(top_y);
   if (has_top) {
-    figures += "    top of the volcano: " + d.top_words + " = " + plot::fixed_text(curve[top], 2) +
-               " at " + plot::significant_text(volcano.x[top], 3);
+    figures += "    top of the volcano: " + d.top_words + " = " + plot::fixed_text(top_y, 2) +
+               " at " + plot::significant_text(top_x, 3);
   }
   figures = plot::fit_width(figures, kFiguresSize, line_room, false, true);
 
@@ -682,7 +687,7 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   }
   std::string labels;
   if (has_top) {
-    const double cx = f.sx(volcano.x[top]), cy = f.sy(curve[top]);
+    const double cx = f.sx(top_x), cy = f.sy(top_y);
     body += "<path id=\"top\" d=\"M" + num(cx) + "," + num(cy - 6) + " L" + num(cx + 5) + "," +
             num(cy + 3) + " L" + num(cx - 5) + "," + num(cy + 3) + " Z\" fill=\"" + kTopColour +
             "\"/>\n";

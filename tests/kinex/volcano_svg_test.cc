@@ -226,6 +226,8 @@ Volcano hand_made(const std::vector<std::pair<int64_t, int64_t>>& runs,
                          runs[r].second / 10.0, runs[r].first, runs[r].second});
   }
   v.top = 50;
+  v.top_x = v.x[50];
+  v.top_log10_TOF = v.log10_TOF[50];
   return v;
 }
 
