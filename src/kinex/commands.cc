@@ -138,10 +138,13 @@ constexpr const char* kVolcanoFooter =
     "against which the others fit best (mean R2); without --descriptor, the\n"
     "table's only Descriptor column, else auto. An implied transition state\n"
     "TS(A->B) is the higher of A and B. The 95 % band comes from N joint draws\n"
-    "of all lines (the residuals' covariance across states); the same seed\n"
-    "gives the same band, bit for bit. The range is the rows' with 10 % added\n"
-    "on each side unless --range says otherwise. All rows must share the\n"
-    "temperature and concentrations. Without --json or --csv: the fits, the\n"
+    "of all lines (the residuals' covariance across states, with a Student-t\n"
+    "scale for its estimate), each evaluated exactly; the same seed gives the\n"
+    "same band, bit for bit, on any --threads. The range is the rows' with\n"
+    "10 % added on each side unless --range says otherwise. A row is an\n"
+    "outlier when a state's studentized residual fails a Bonferroni test at\n"
+    "5 %. All rows must be read and share the temperature and\n"
+    "concentrations. Without --json or --csv: the fits, the\n"
     "regions, the top of the volcano and the catalysts. -o OUT.svg draws the\n"
     "volcano as well, a column wide, and the text, JSON or CSV still goes to\n"
     "standard output: the curve --curve names with its band, the regions\n"
@@ -781,6 +784,11 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   volcano->add_option("--seed", volcano_options.seed, "The seed of the band (default 0)")
       ->check(kSeedValue)
       ->type_name("K");
+  volcano
+      ->add_option("--threads", volcano_options.threads,
+                   "Threads for the band (default 0: one per core; the band is the same on any)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 1024));
   CLI::Option* volcano_json =
       volcano->add_flag(kJsonFlag, volcano_options.json, "JSON instead of the text");
   volcano->add_flag("--csv", volcano_options.csv, "CSV of the curve, a row per point")
