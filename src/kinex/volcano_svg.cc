@@ -26,7 +26,7 @@ using plot::xml_escape;
 
 // The page, in user units (px): 500 wide is 3.4 in at 147 px per inch, so a
 // 10 px text prints at about 7 pt in a paper's column.
-constexpr double kWidth = 500.0;
+constexpr double kWidth = 340.0;
 constexpr double kMargin = 10.0;
 constexpr double kPlotHeight = 200.0;
 
@@ -633,9 +633,10 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   // The texts above the plot.
   const double room = kWidth - 2 * kMargin;
   const double line_room = room * plot::kTextRoomShare;  // for faces wider than the estimate
+  // The title keeps its word; a long file name gives up its start.
   std::string title = "Volcano: ";
-  title += plot::shorten(file, plot::kMaxNameLength);
-  title = plot::fit_width(title, kTitleSize, line_room, true);
+  title += plot::fit_width(plot::shorten(file, plot::kMaxNameLength), kTitleSize,
+                           line_room - text_width(title, kTitleSize, true), true);
   std::string figures = "T = " + plot::shortest_text(volcano.fits.conditions.T) + " K";
   // The top: of log10 TOF as found between the points, else the curve's
   // value at the point of the highest log10 TOF.
@@ -645,8 +646,8 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   const double top_y = of_tof ? volcano.top_log10_TOF : top < curve.size() ? curve[top] : NAN;
   const bool has_top = finite(top_x) && finite(top_y);
   if (has_top) {
-    figures += "    top of the volcano: " + d.top_words + " = " + plot::fixed_text(top_y, 2) +
-               " at " + plot::significant_text(top_x, 3);
+    figures += "    top: " + d.top_words + " = " + plot::fixed_text(top_y, 2) + " at " +
+               plot::significant_text(top_x, 3);
   }
   figures = plot::fit_width(figures, kFiguresSize, line_room, false, true);
 
