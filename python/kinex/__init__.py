@@ -12,8 +12,8 @@ the report::
     scan = kinex.scan_temperature(cycle, numpy.linspace(250, 400, 31))
     results = kinex.evaluate_many(kinex.read_table("examples/screening.csv"))
     kinex.to_dataframe(results)       # needs pandas
-    v = kinex.volcano("examples/screening.csv")
-    v.x, v.log10_tof, v.band.log10_tof, v.regions, v.points
+    v = kinex.volcano("catalysts.csv")  # a table of catalysts under one set of conditions
+    v.x, v.log10_tof, v.band.log10_tof, v.regions, v.points, v.plot()
 
 Energies are Gibbs energies in kcal/mol, temperatures in K, TOFs in 1/s.
 """

@@ -1201,8 +1201,10 @@ void bind(py::module_& m) {
       .def_property_readonly(
           "level", [](B) { return 0.95; }, "The share of the draws between low and high.")
       .def("__repr__", [](B b) {
-        return "<kinex.VolcanoBand 95 % of " + std::to_string(b.data->volcano.samples) +
-               " draws, seed " + std::to_string(b.data->volcano.seed) + ">";
+        const Volcano& v = b.data->volcano;
+        if (v.samples == 0) return std::string("<kinex.VolcanoBand: none, low and high the curve>");
+        return "<kinex.VolcanoBand 95 % of " + std::to_string(v.samples) + " draws, seed " +
+               std::to_string(v.seed) + ">";
       });
 
   using V = const VolcanoHandle&;
