@@ -103,7 +103,8 @@ inline constexpr const char* kVolcano =
     "tdi and tdts (names); band its 95 % band; fits the lines; regions the\n"
     "runs of equal TDI and TDTS; top the highest point; points the catalysts\n"
     "themselves. to_dict(), csv() and text() are what kinex volcano writes\n"
-    "with --json, --csv and without; plot() draws it. Immutable; pickles.";
+    "with --json, --csv and without; plot() draws it; len() is the number\n"
+    "of points. Immutable; pickles.";
 
 inline constexpr const char* kVolcanoFit =
     "The line G = intercept + slope * x of one state over the rows of a\n"
