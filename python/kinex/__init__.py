@@ -12,6 +12,8 @@ the report::
     scan = kinex.scan_temperature(cycle, numpy.linspace(250, 400, 31))
     results = kinex.evaluate_many(kinex.read_table("examples/screening.csv"))
     kinex.to_dataframe(results)       # needs pandas
+    v = kinex.volcano("catalysts.csv")  # a table of catalysts under one set of conditions
+    v.x, v.log10_tof, v.band.log10_tof, v.regions, v.points, v.plot()
 
 Energies are Gibbs energies in kcal/mol, temperatures in K, TOFs in 1/s.
 """
@@ -33,12 +35,14 @@ except ImportError as error:  # the sources alone, not the built package
         "install the package (pip install --no-build-isolation . with /usr/bin/python3, see "
         "the README's Python section) or put BUILD/python of a CMake build on PYTHONPATH"
     ) from error
-from ._kinex import Cycle, Finding, Result, Uncertainty, ensemble, evaluate_many
+from ._kinex import (Cycle, Finding, Result, Uncertainty, Volcano, VolcanoBand, VolcanoFit,
+                     VolcanoPoint, VolcanoRegion, ensemble, evaluate_many)
 
 __all__ = [
     "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
     "read", "read_table", "evaluate_many", "scan_temperature", "scan_concentration",
     "plot", "to_dataframe", "Uncertainty", "UncertaintyScreening", "uncertainty_many", "ensemble",
+    "volcano", "Volcano", "VolcanoBand", "VolcanoFit", "VolcanoPoint", "VolcanoRegion",
 ]
 __version__ = "1.0"
 
@@ -92,6 +96,89 @@ def read_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
         else:
             cycles.append(row)
     return cycles
+
+
+def _whole(name, value, least, most):
+    """`value` as a whole number from `least` to `most`, else TypeError or ValueError."""
+    try:
+        whole = None if isinstance(value, (bool, str)) else int(value)
+    except (TypeError, ValueError, OverflowError):
+        whole = None
+    if whole is None or whole != value:
+        raise TypeError(f"{name}: {value!r} is not a whole number")
+    if not least <= whole <= most:
+        raise ValueError(f"{name}: {whole} is not from {least} to {most}")
+    return whole
+
+
+def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = None,
+            range: Optional["tuple[float, float]"] = None, points: int = 200,
+            samples: int = 1000, seed: int = 0, T: Optional[float] = None,
+            errors: str = "raise") -> Volcano:
+    """The volcano of a table of catalysts (.csv or .tsv), as kinex volcano
+    makes it: every state's Gibbs energy fitted as a line of one descriptor,
+    and the cycle of the fitted energies evaluated along it.
+
+    descriptor: the header of a Descriptor column or of a state column;
+        'auto' the state against which the other states fit best (mean R²);
+        None the table's only Descriptor column, else 'auto'.
+    range: (FROM, TO) of the descriptor; None: the catalysts' range with
+        10 % of it added on each side.
+    points: the points of the curve (2 to 100000), evenly from FROM to TO.
+    samples: the draws of the lines for the 95 % band (0: no band); seed:
+        the same seed gives the same band, bit for bit.
+    T: the temperature (K) of rows where the table has none (None: 298.15),
+        as kinex volcano -T.
+    errors: 'raise' (default) raises kinex.InputError for the first bad
+        row; 'warn' leaves bad rows out, each with a kinex.InputWarning.
+
+    Raises kinex.InputError for a table that cannot be read, ValueError for
+    one that makes no volcano (fewer than two catalysts, a descriptor that
+    does not vary or names no column, rows under other conditions). The
+    volcano's warnings (lines that fit badly, rows left out) are issued as
+    kinex.InputWarning and kept in ``volcano.warnings``. Releases the GIL
+    while the curve and its band are computed.
+    """
+    path = _os.fspath(table)
+    if not isinstance(path, str):
+        path = _os.fsdecode(path)
+    if not path.lower().endswith((".csv", ".tsv")):
+        raise ValueError(f"{path} is no table; a volcano takes a table of catalysts (.csv, .tsv)")
+    if errors not in ("raise", "warn"):
+        raise ValueError(f"errors: {errors!r} is neither 'raise' nor 'warn'")
+    T = 298.15 if T is None else float(T)
+    if not (0.0 < T < float("inf")):
+        raise ValueError(f"T: {T!r} is not a temperature in K (finite and above 0)")
+    if descriptor is not None and not isinstance(descriptor, str):
+        raise TypeError(f"descriptor: {descriptor!r} is not a column's header, 'auto' or None")
+    if range is not None:
+        try:
+            low, high = (float(v) for v in range)
+        except (TypeError, ValueError) as error:
+            raise TypeError(f"range: {range!r} is not a pair (FROM, TO) of numbers") from error
+        if not (-float("inf") < low < high < float("inf")):
+            raise ValueError(f"range: ({low!r}, {high!r}) is not FROM below TO, both finite")
+        range = (low, high)
+    points = _whole("points", points, 2, 100000)
+    samples = _whole("samples", samples, 0, 1000000)
+    seed = _whole("seed", seed, 0, 2 ** 64 - 1)
+    made, left_out = _kinex._volcano(path, T, errors == "warn", descriptor or "", range, points,
+                                     samples, seed)
+    for row in left_out:
+        _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
+    for warning in made.warnings:
+        _warnings.warn(f"{path}: {warning}", InputWarning, stacklevel=2)
+    return made
+
+
+def _volcano_plot(self, curve: str = "tof") -> "Picture":
+    """The volcano as a kinex.Picture: curve 'tof' (log10 TOF), 'span' (the
+    energetic span) or 'step' (the most endergonic step) with its band, the
+    regions of equal TDI and TDTS, and the catalysts as points."""
+    return Picture(self._svg(curve))
+
+
+Volcano.plot = _volcano_plot
 
 
 class Picture:
@@ -249,11 +336,27 @@ def _uncertainty_row(u):
     }
 
 
+def _volcano_columns(v):
+    """The columns of kinex volcano --csv, by the same names."""
+    b = v.band
+    return {
+        "descriptor": v.x, "log10_TOF": v.log10_tof,
+        "log10_TOF_low": b.log10_tof[0], "log10_TOF_high": b.log10_tof[1],
+        "energetic_span": v.energetic_span,
+        "energetic_span_low": b.energetic_span[0], "energetic_span_high": b.energetic_span[1],
+        "effective_span": v.effective_span, "most_endergonic_step": v.most_endergonic_step,
+        "most_endergonic_step_low": b.most_endergonic_step[0],
+        "most_endergonic_step_high": b.most_endergonic_step[1],
+        "TDI": v.tdi, "TDTS": v.tdts,
+    }
+
+
 def to_dataframe(results) -> "pandas.DataFrame":
     """A pandas DataFrame: one row per kinex.Result (the columns of kinex
-    csv, then the descriptors of tables' rows), the rows of a kinex.Scan, or
+    csv, then the descriptors of tables' rows), the rows of a kinex.Scan,
     one row per kinex.Uncertainty (of a list, or of an UncertaintyScreening,
-    with the probability that each is the best).
+    with the probability that each is the best), or a row per point of a
+    kinex.Volcano's curve (the columns of kinex volcano --csv).
     Needs pandas, which kinex itself does not."""
     try:
         import pandas
@@ -261,6 +364,8 @@ def to_dataframe(results) -> "pandas.DataFrame":
         raise ImportError("kinex.to_dataframe needs pandas (Debian: python3-pandas)") from error
     if isinstance(results, Scan):
         return pandas.DataFrame(results.to_dict())
+    if isinstance(results, Volcano):
+        return pandas.DataFrame(_volcano_columns(results))
     if isinstance(results, UncertaintyScreening):
         frame = pandas.DataFrame([_uncertainty_row(u) for u in results.results])
         frame["probability_best"] = results.probability_best

@@ -193,6 +193,38 @@ void uncertainty_fields(Archive& a, U& u) {
   a(d.central_TDI), a(d.central_TDTS), a(d.central_TOF_sign);
 }
 
+template <class Archive, class V>
+void volcano_fields(Archive& a, V& v) {
+  a(v.file);
+  auto& f = v.volcano.fits;
+  a(f.descriptor), a(f.descriptor_is_state), a(f.chosen_by), a(f.rows), a(f.used), a(f.x);
+  a(f.energies);
+  vector_of(a, f.states, [](Archive& b, auto& s) { b(s.kind), b(s.step); });
+  vector_of(a, f.fits, [](Archive& b, auto& l) {
+    b(l.state), b(l.slope), b(l.intercept), b(l.r2), b(l.mae), b(l.residual_sd);
+    b(l.var_intercept), b(l.var_slope), b(l.cov_intercept_slope), b(l.warning);
+  });
+  a(f.residual_covariance);
+  auto& c = f.conditions;
+  a(c.T), a(c.n), a(c.DeltaG), a(c.G_int), a(c.G_ts), a(c.conc_reac), a(c.conc_prod);
+  a(c.has_reac), a(c.has_prod);
+  a(f.names.intermediate), a(f.names.transition), a(f.names.final_state), a(f.warnings);
+  auto& w = v.volcano;
+  a(w.from), a(w.to), a(w.x), a(w.log10_TOF), a(w.energetic_span), a(w.effective_span);
+  a(w.endergonic_step), a(w.TDI), a(w.TDTS), a(w.samples), a(w.seed);
+  a(w.log10_TOF_band.low), a(w.log10_TOF_band.high);
+  a(w.energetic_span_band.low), a(w.energetic_span_band.high);
+  a(w.endergonic_step_band.low), a(w.endergonic_step_band.high);
+  vector_of(a, w.regions, [](Archive& b, auto& r) {
+    b(r.TDI), b(r.TDTS), b(r.from), b(r.to), b(r.first), b(r.last);
+  });
+  vector_of(a, w.points, [](Archive& b, auto& p) {
+    b(p.name), b(p.x), b(p.log10_TOF), b(p.energetic_span), b(p.effective_span);
+    b(p.endergonic_step), b(p.TDI), b(p.TDTS), b(p.outlier), b(p.outlier_states);
+  });
+  a(w.warnings), a(w.top);
+}
+
 // Whether the arrays of a cycle read back have the sizes of its n steps, so
 // that no later index runs past them.
 bool sized(const Cycle& c) {
@@ -225,6 +257,59 @@ bool sized(const Distribution& d, int64_t steps) {
          std::all_of(d.TDTS.begin(), d.TDTS.end(), in_steps) && d.central_TDI >= 1 &&
          d.central_TDI <= steps && d.central_TDTS >= 1 && d.central_TDTS <= steps;
 }
+
+// Whether a volcano read back is whole: its rows, states, fits and
+// conditions of one size, every curve and band one value per point, the
+// top, the regions and the states' steps within them.
+bool sized(const Volcano& v) {
+  const VolcanoFits& f = v.fits;
+  if (!sized(f.conditions)) return false;
+  const auto n = static_cast<std::size_t>(f.conditions.n);
+  const auto& names = f.names;
+  if (!(names.intermediate.size() == n && names.transition.size() == n + 1) &&
+      !(names.intermediate.empty() && names.transition.empty())) {
+    return false;
+  }
+  const std::size_t m = f.rows.size(), S = f.states.size(), P = v.x.size();
+  const auto of_size = [](std::size_t size) {
+    return [size](const auto& list) { return list.size() == size; };
+  };
+  if (m < 2 || f.used.size() != m || f.x.size() != m || f.energies.size() != m ||
+      v.points.size() != m || !std::all_of(f.energies.begin(), f.energies.end(), of_size(S))) {
+    return false;
+  }
+  if (S < 2 || f.fits.size() != S || f.residual_covariance.size() != S ||
+      !std::all_of(f.residual_covariance.begin(), f.residual_covariance.end(), of_size(S))) {
+    return false;
+  }
+  for (const FittedState& state : f.states) {
+    const bool fits_cycle = (state.kind == FittedState::Kind::intermediate && state.step >= 0 &&
+                             state.step < f.conditions.n) ||
+                            (state.kind == FittedState::Kind::transition && state.step >= 1 &&
+                             state.step <= f.conditions.n) ||
+                            (state.kind == FittedState::Kind::final_state && state.step == 0);
+    if (!fits_cycle) return false;
+  }
+  const auto points = static_cast<int64_t>(P);
+  const std::vector<const std::vector<double>*> curves{&v.log10_TOF,
+                                                       &v.energetic_span,
+                                                       &v.effective_span,
+                                                       &v.endergonic_step,
+                                                       &v.log10_TOF_band.low,
+                                                       &v.log10_TOF_band.high,
+                                                       &v.energetic_span_band.low,
+                                                       &v.energetic_span_band.high,
+                                                       &v.endergonic_step_band.low,
+                                                       &v.endergonic_step_band.high};
+  return P >= 2 && v.TDI.size() == P && v.TDTS.size() == P &&
+         std::all_of(curves.begin(), curves.end(), [P](const auto* c) { return c->size() == P; }) &&
+         v.top >= 0 && v.top < points &&
+         std::all_of(v.regions.begin(), v.regions.end(), [points](const VolcanoRegion& r) {
+           return r.first >= 0 && r.first <= r.last && r.last < points;
+         });
+}
+
+constexpr const char kVolcanoKind[] = "volcano";
 
 }  // namespace
 
@@ -296,6 +381,25 @@ bool from_bytes(const std::string& bytes, EvaluatedData& evaluated) {
   read.run.descriptors = data->descriptors;
   read.source = std::move(data);
   evaluated = std::move(read);
+  return true;
+}
+
+std::string to_bytes(const VolcanoData& volcano) {
+  Writer w;
+  w(std::string(kVolcanoKind));
+  volcano_fields(w, volcano);
+  return std::move(w.bytes);
+}
+
+bool from_bytes(const std::string& bytes, VolcanoData& volcano) {
+  Reader r(bytes);
+  std::string kind;
+  r(kind);
+  if (!r.ok || kind != kVolcanoKind) return false;
+  VolcanoData read;
+  volcano_fields(r, read);
+  if (!r.done() || !sized(read.volcano)) return false;
+  volcano = std::move(read);
   return true;
 }
 

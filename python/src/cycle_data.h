@@ -1,6 +1,7 @@
 // The cycles and results behind the Python objects, in plain C++: a cycle
 // with what travels with it (names, descriptors, the reader's notes, the
-// table row it came from), its evaluation, and both as bytes for pickling.
+// table row it came from), its evaluation, its uncertainty and a volcano,
+// each as bytes for pickling.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "input/failure.h"
 #include "input/table.h"
 #include "input/warnings.h"
+#include "kinex/volcano.h"
 #include "model/run.h"
 #include "model/uncertainty.h"
 
@@ -48,6 +50,12 @@ struct UncertaintyData {
   Distribution d;
 };
 
+// A volcano with the table it was built from, as named.
+struct VolcanoData {
+  std::string file;
+  Volcano volcano;
+};
+
 // The run of `data`, storage had and the cycle, names and descriptors in,
 // not yet evaluated. False with `failure` (kExitNoMemory) when the storage
 // cannot be had.
@@ -66,5 +74,7 @@ std::string to_bytes(const EvaluatedData& evaluated);  // the source included
 bool from_bytes(const std::string& bytes, EvaluatedData& evaluated);
 std::string to_bytes(const UncertaintyData& uncertainty);  // the central cycle included
 bool from_bytes(const std::string& bytes, UncertaintyData& uncertainty);
+std::string to_bytes(const VolcanoData& volcano);
+bool from_bytes(const std::string& bytes, VolcanoData& volcano);
 
 }  // namespace kinex::python

@@ -95,4 +95,33 @@ inline constexpr const char* kEnsemble =
     "the temperature and the concentrations (else ValueError); the first\n"
     "names the states.";
 
+inline constexpr const char* kVolcano =
+    "A volcano: every state of a table of catalysts fitted as a line of one\n"
+    "descriptor, and the cycle of the fitted energies evaluated along it.\n"
+    "Made by kinex.volcano(). The curve, one value per point: x, log10_tof,\n"
+    "energetic_span, effective_span, most_endergonic_step (numpy arrays),\n"
+    "tdi and tdts (names); band its 95 % band; fits the lines; regions the\n"
+    "runs of equal TDI and TDTS; top the highest point; points the catalysts\n"
+    "themselves. to_dict(), csv() and text() are what kinex volcano writes\n"
+    "with --json, --csv and without; plot() draws it; len() is the number\n"
+    "of points. Immutable; pickles.";
+
+inline constexpr const char* kVolcanoFit =
+    "The line G = intercept + slope * x of one state over the rows of a\n"
+    "volcano's table, by least squares, with how well it fits.";
+
+inline constexpr const char* kVolcanoRegion =
+    "A run of curve points with the same TDI and TDTS: from_ and to are the\n"
+    "descriptor at its first and last point, first and last their indices.";
+
+inline constexpr const char* kVolcanoPoint =
+    "A catalyst of a volcano's table at its own descriptor value, with its\n"
+    "own cycle's log10 TOF, spans, most endergonic step, TDI and TDTS (from\n"
+    "its energies, not the lines), and whether it lies off the lines.";
+
+inline constexpr const char* kVolcanoBand =
+    "The 95 % band of a volcano's curves, from joint draws of the fitted\n"
+    "lines: each curve's (low, high), the 2.5 % and 97.5 % quantiles at\n"
+    "every point, as numpy arrays.";
+
 }  // namespace kinex::python::docs

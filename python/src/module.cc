@@ -20,6 +20,7 @@
 #include "kinex/state_names.h"
 #include "kinex/summary.h"
 #include "kinex/uncertainty.h"
+#include "kinex/volcano.h"
 #include "model/parallel.h"
 #include "model/profile.h"
 #include "model/uncertainty.h"
@@ -43,6 +44,13 @@ struct ResultHandle {
 struct UncertaintyHandle {
   std::shared_ptr<const UncertaintyData> data;
 };
+struct VolcanoHandle {
+  std::shared_ptr<const VolcanoData> data;
+};
+// The band of a volcano, a view of it.
+struct BandHandle {
+  std::shared_ptr<const VolcanoData> data;
+};
 
 // --- errors -----------------------------------------------------------------
 
@@ -51,16 +59,22 @@ py::object finding_line(int64_t line) {
   return line > 0 ? py::object(py::int_(line)) : py::object(py::none());
 }
 
-// Raises kinex.InputError (defined in python/kinex/_errors.py) for the input
+// A kinex.InputError (defined in python/kinex/_errors.py) for the input
 // `place` names, with the whole diagnostic as its text.
-[[noreturn]] void raise_input_error(const std::string& message, const ErrorPlace& place) {
+py::object input_error(const std::string& message, const ErrorPlace& place) {
   std::string text = message;
   while (!text.empty() && text.back() == '\n') text.pop_back();
   const py::object type = py::module_::import("kinex._errors").attr("InputError");
-  const py::object error =
-      type(text, place.file, finding_line(place.line), finding_line(place.column), place.reason);
-  PyErr_SetObject(type.ptr(), error.ptr());
+  return type(text, place.file, finding_line(place.line), finding_line(place.column), place.reason);
+}
+
+[[noreturn]] void raise_input_error(const py::object& error) {
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
   throw py::error_already_set();
+}
+
+[[noreturn]] void raise_input_error(const std::string& message, const ErrorPlace& place) {
+  raise_input_error(input_error(message, place));
 }
 
 [[noreturn]] void raise_memory(const Failure& failure) {
@@ -245,11 +259,9 @@ py::list read_table_rows(const std::string& path, double T) {
   ErrorPlace place;
   if (!read_table(path, T, rows, error, place)) raise_input_error(error, place);
   py::list list;
-  const py::object type = py::module_::import("kinex._errors").attr("InputError");
   for (TableRow& row : rows) {
     if (!row.ok) {
-      list.append(type(row.error, row.place.file, finding_line(row.place.line),
-                       finding_line(row.place.column), row.place.reason));
+      list.append(input_error(row.error, row.place));
       continue;
     }
     auto data = std::make_shared<CycleData>();
@@ -664,6 +676,80 @@ py::dict scan(const CycleHandle& cycle, Sweep::Kind kind, int64_t step, const py
   return columns;
 }
 
+// --- volcanoes ----------------------------------------------------------------
+
+// The volcano of the table `path` (rows without a temperature at T), as
+// kinex volcano builds it, and the rows left out: with `warn` each bad row
+// is left out (its kinex.InputError returned, not raised), else the first
+// is raised. The GIL is released while the curve and its band are drawn.
+py::tuple make_volcano(const std::string& path, double T, bool warn, const std::string& descriptor,
+                       const std::optional<std::pair<double, double>>& range, int64_t points,
+                       int64_t samples, uint64_t seed) {
+  std::vector<TableRow> rows;
+  std::string error;
+  ErrorPlace place;
+  if (!read_table(path, T, rows, error, place)) raise_input_error(error, place);
+  std::vector<TableRow> good;
+  py::list left_out;
+  for (TableRow& row : rows) {
+    if (row.ok) {
+      good.push_back(std::move(row));
+      continue;
+    }
+    const py::object bad = input_error(row.error, row.place);
+    if (!warn) raise_input_error(bad);
+    left_out.append(bad);
+  }
+  VolcanoOptions options;
+  options.descriptor = descriptor;
+  if (range) options.has_range = true, options.from = range->first, options.to = range->second;
+  options.points = points;
+  options.samples = samples;
+  options.seed = seed;
+  auto data = std::make_shared<VolcanoData>();
+  data->file = path;
+  bool ok = false;
+  {
+    py::gil_scoped_release unlocked;
+    ok = build_volcano(good, options, data->volcano, error);
+  }
+  if (!ok) {
+    // Named by the table, as kinex volcano names it.
+    std::string message;
+    if (error.compare(0, path.size(), path) != 0) message = path + ": ";
+    message += error;
+    throw py::value_error(message);
+  }
+  return py::make_tuple(VolcanoHandle{std::move(data)}, left_out);
+}
+
+py::array_t<double> array_of(const std::vector<double>& values) {
+  return array_of(values.data(), values.size());
+}
+
+py::tuple band_of(const Band& band) {
+  return py::make_tuple(array_of(band.low), array_of(band.high));
+}
+
+VolcanoCurve volcano_curve(const std::string& curve) {
+  if (curve == "tof") return VolcanoCurve::log10_TOF;
+  if (curve == "span") return VolcanoCurve::energetic_span;
+  if (curve == "step") return VolcanoCurve::endergonic_step;
+  throw py::value_error("curve: " + described(py::str(curve)) +
+                        " is none of 'tof' (log10 TOF), 'span' (the energetic span) and 'step' "
+                        "(the most endergonic step)");
+}
+
+std::string volcano_repr(const VolcanoData& data) {
+  const Volcano& v = data.volcano;
+  const auto top = static_cast<std::size_t>(v.top);
+  return "<kinex.Volcano " + described(py::str(data.file)) + ": " +
+         std::to_string(v.fits.rows.size()) + " catalysts along " +
+         described(py::str(v.fits.descriptor)) + ", " + std::to_string(v.x.size()) +
+         " points, top log10 TOF " + described(py::float_(v.log10_TOF[top])) + " at " +
+         described(py::float_(v.x[top])) + ">";
+}
+
 // --- pickling ---------------------------------------------------------------
 
 template <class Handle, class Data>
@@ -1033,6 +1119,178 @@ void bind(py::module_& m) {
                         return unpickled<UncertaintyHandle, UncertaintyData>(state);
                       }));
 
+  py::class_<LineFit>(m, "VolcanoFit", docs::kVolcanoFit)
+      .def_readonly("state", &LineFit::state, "The state fitted, by name.")
+      .def_readonly("slope", &LineFit::slope, "kcal/mol per unit of the descriptor.")
+      .def_readonly("intercept", &LineFit::intercept, "The energy at descriptor 0 (kcal/mol).")
+      .def_readonly("r2", &LineFit::r2,
+                    "R\u00b2 of the line (1 for a state the same in every row).")
+      .def_readonly("mae", &LineFit::mae, "The mean |residual| (kcal/mol).")
+      .def_readonly("residual_sd", &LineFit::residual_sd,
+                    "sqrt(SSE / (m - 2)) over the m rows (0 with two rows).")
+      .def_property_readonly(
+          "covariance",
+          [](const LineFit& f) {
+            py::array_t<double> c({py::ssize_t{2}, py::ssize_t{2}});
+            c.mutable_at(0, 0) = f.var_intercept;
+            c.mutable_at(0, 1) = c.mutable_at(1, 0) = f.cov_intercept_slope;
+            c.mutable_at(1, 1) = f.var_slope;
+            return c;
+          },
+          "The 2x2 covariance of (intercept, slope).")
+      .def_property_readonly(
+          "warning",
+          [](const LineFit& f) -> py::object {
+            return f.warning.empty() ? py::object(py::none()) : py::object(py::str(f.warning));
+          },
+          "Why the line cannot be trusted (too few rows, R\u00b2 below 0.5), else None.")
+      .def("__repr__", [](const LineFit& f) {
+        return "<kinex.VolcanoFit " + f.state + " = " + described(py::float_(f.intercept)) + " + " +
+               described(py::float_(f.slope)) + " x, R2 = " + described(py::float_(f.r2)) + ">";
+      });
+
+  py::class_<VolcanoRegion>(m, "VolcanoRegion", docs::kVolcanoRegion)
+      .def_readonly("tdi", &VolcanoRegion::TDI, "The TDI throughout, by name.")
+      .def_readonly("tdts", &VolcanoRegion::TDTS, "The TDTS throughout, by name.")
+      .def_readonly("from_", &VolcanoRegion::from, "The descriptor at its first point.")
+      .def_readonly("to", &VolcanoRegion::to, "The descriptor at its last point.")
+      .def_readonly("first", &VolcanoRegion::first, "The index of its first point.")
+      .def_readonly("last", &VolcanoRegion::last, "The index of its last point.")
+      .def("__repr__", [](const VolcanoRegion& r) {
+        return "<kinex.VolcanoRegion " + described(py::float_(r.from)) + " .. " +
+               described(py::float_(r.to)) + ": TDI " + r.TDI + ", TDTS " + r.TDTS + ">";
+      });
+
+  py::class_<VolcanoPoint>(m, "VolcanoPoint", docs::kVolcanoPoint)
+      .def_readonly("name", &VolcanoPoint::name, "The catalyst (the table's column 1).")
+      .def_readonly("descriptor", &VolcanoPoint::x, "Its descriptor value.")
+      .def_readonly("log10_tof", &VolcanoPoint::log10_TOF, "log10 TOF (1/s) of its own cycle.")
+      .def_readonly("energetic_span", &VolcanoPoint::energetic_span,
+                    "The energetic span of its own cycle (kcal/mol).")
+      .def_readonly("effective_span", &VolcanoPoint::effective_span,
+                    "The effective span of its own cycle (kcal/mol).")
+      .def_readonly("most_endergonic_step", &VolcanoPoint::endergonic_step,
+                    "The free energy of its most endergonic step (kcal/mol).")
+      .def_readonly("tdi", &VolcanoPoint::TDI, "Its TDI, by name.")
+      .def_readonly("tdts", &VolcanoPoint::TDTS, "Its TDTS, by name.")
+      .def_readonly("outlier", &VolcanoPoint::outlier,
+                    "Whether a state of it lies more than 2 residual sd off its line.")
+      .def_readonly("outlier_states", &VolcanoPoint::outlier_states, "The states that do, by name.")
+      .def("__repr__", [](const VolcanoPoint& p) {
+        return "<kinex.VolcanoPoint " + described(py::str(p.name)) + " at " +
+               described(py::float_(p.x)) + ": log10 TOF " + described(py::float_(p.log10_TOF)) +
+               (p.outlier ? ", outlier" : "") + ">";
+      });
+
+  using B = const BandHandle&;
+  py::class_<BandHandle>(m, "VolcanoBand", docs::kVolcanoBand)
+      .def_property_readonly(
+          "log10_tof", [](B b) { return band_of(b.data->volcano.log10_TOF_band); },
+          "(low, high): the band of log10 TOF, one value per point.")
+      .def_property_readonly(
+          "energetic_span", [](B b) { return band_of(b.data->volcano.energetic_span_band); },
+          "(low, high): the band of the energetic span (kcal/mol).")
+      .def_property_readonly(
+          "most_endergonic_step", [](B b) { return band_of(b.data->volcano.endergonic_step_band); },
+          "(low, high): the band of the most endergonic step (kcal/mol).")
+      .def_property_readonly(
+          "samples", [](B b) { return b.data->volcano.samples; },
+          "The draws of the lines (0: no band, low and high are the curve).")
+      .def_property_readonly(
+          "seed", [](B b) { return b.data->volcano.seed; }, "The seed of the draws.")
+      .def_property_readonly(
+          "level", [](B) { return 0.95; }, "The share of the draws between low and high.")
+      .def("__repr__", [](B b) {
+        const Volcano& v = b.data->volcano;
+        if (v.samples == 0) return std::string("<kinex.VolcanoBand: none, low and high the curve>");
+        return "<kinex.VolcanoBand 95 % of " + std::to_string(v.samples) + " draws, seed " +
+               std::to_string(v.seed) + ">";
+      });
+
+  using V = const VolcanoHandle&;
+  py::class_<VolcanoHandle>(m, "Volcano", docs::kVolcano)
+      .def_property_readonly(
+          "file", [](V v) { return v.data->file; }, "The table, as named.")
+      .def_property_readonly(
+          "descriptor", [](V v) { return v.data->volcano.fits.descriptor; },
+          "The descriptor, by its column's header.")
+      .def_property_readonly(
+          "descriptor_is_state", [](V v) { return v.data->volcano.fits.descriptor_is_state; },
+          "Whether the descriptor is a state's energy rather than a Descriptor column.")
+      .def_property_readonly(
+          "chosen_by", [](V v) { return v.data->volcano.fits.chosen_by; },
+          "How the descriptor was chosen, in words.")
+      .def_property_readonly(
+          "rows", [](V v) { return v.data->volcano.fits.rows; },
+          "The catalysts fitted, in table order.")
+      .def_property_readonly(
+          "fits", [](V v) { return v.data->volcano.fits.fits; },
+          "The line of every state (kinex.VolcanoFit), in cycle order, the final state last.")
+      .def_property_readonly(
+          "x", [](V v) { return array_of(v.data->volcano.x); },
+          "The descriptor at every point of the curve.")
+      .def_property_readonly(
+          "log10_tof", [](V v) { return array_of(v.data->volcano.log10_TOF); },
+          "log10 TOF (1/s) of the fitted cycle at every point.")
+      .def_property_readonly(
+          "energetic_span", [](V v) { return array_of(v.data->volcano.energetic_span); },
+          "The energetic span (kcal/mol) at every point.")
+      .def_property_readonly(
+          "effective_span", [](V v) { return array_of(v.data->volcano.effective_span); },
+          "The effective span (kcal/mol) at every point.")
+      .def_property_readonly(
+          "most_endergonic_step", [](V v) { return array_of(v.data->volcano.endergonic_step); },
+          "The free energy of the most endergonic step (kcal/mol) at every point.")
+      .def_property_readonly(
+          "tdi", [](V v) { return v.data->volcano.TDI; }, "The TDI at every point, by name.")
+      .def_property_readonly(
+          "tdts", [](V v) { return v.data->volcano.TDTS; }, "The TDTS at every point, by name.")
+      .def_property_readonly(
+          "band", [](V v) { return BandHandle{v.data}; },
+          "The 95 % band of the curves (kinex.VolcanoBand).")
+      .def_property_readonly(
+          "regions", [](V v) { return v.data->volcano.regions; },
+          "The runs of points with the same TDI and TDTS (kinex.VolcanoRegion).")
+      .def_property_readonly(
+          "top",
+          [](V v) {
+            const auto top = static_cast<std::size_t>(v.data->volcano.top);
+            return std::make_pair(v.data->volcano.x[top], v.data->volcano.log10_TOF[top]);
+          },
+          "(x, log10_tof) of the point with the highest log10 TOF.")
+      .def_property_readonly(
+          "top_index", [](V v) { return v.data->volcano.top; },
+          "The index of the point with the highest log10 TOF.")
+      .def_property_readonly(
+          "points", [](V v) { return v.data->volcano.points; },
+          "The catalysts at their own descriptor values (kinex.VolcanoPoint), in table order.")
+      .def_property_readonly(
+          "warnings", [](V v) { return v.data->volcano.warnings; },
+          "The fits' and the curve's warnings.")
+      .def(
+          "to_dict", [](V v) { return python_of(volcano_json(v.data->file, v.data->volcano)); },
+          "to_dict() -> dict\n\nThe document of kinex volcano --json, the same keys and numbers.")
+      .def(
+          "csv", [](V v) { return volcano_csv(v.data->volcano); },
+          "csv() -> str\n\nThe text of kinex volcano --csv: the curve, a row per point.")
+      .def(
+          "text", [](V v) { return volcano_text(v.data->file, v.data->volcano); },
+          "text() -> str\n\nThe text of kinex volcano.")
+      .def(
+          "_svg",
+          [](V v, const std::string& curve) {
+            return volcano_svg(v.data->file, v.data->volcano, VolcanoPicture{volcano_curve(curve)});
+          },
+          py::arg("curve"))
+      .def("__len__", [](V v) { return v.data->volcano.x.size(); })
+      .def("__repr__", [](V v) { return volcano_repr(*v.data); })
+      .def(py::pickle(
+          [](V v) { return py::bytes(to_bytes(*v.data)); },
+          [](const py::bytes& state) { return unpickled<VolcanoHandle, VolcanoData>(state); }));
+
+  m.def("_volcano", &make_volcano, py::arg("path"), py::arg("T"), py::arg("warn"),
+        py::arg("descriptor"), py::arg("range"), py::arg("points"), py::arg("samples"),
+        py::arg("seed"));
   m.def("_uncertainty", &uncertainty, py::arg("cycle"), py::arg("sigma"), py::arg("samples"),
         py::arg("seed"), py::arg("correlation"), py::arg("shared"), py::arg("stream"),
         py::arg("threads"));

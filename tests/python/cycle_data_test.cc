@@ -9,6 +9,7 @@
 
 #include "api/kinex.h"
 #include "kinex/json_output.h"
+#include "kinex/volcano.h"
 
 namespace kinex::python {
 namespace {
@@ -112,6 +113,67 @@ TEST(PickledState, BytesNotWrittenByItAreRefused) {
     ASSERT_TRUE(evaluate_data(read, 1, evaluated, failure));
     report(evaluated);
     document(evaluated);
+  }
+}
+
+// A volcano with a band, a row left out, an outlier and warnings.
+VolcanoData full_volcano() {
+  const std::string table =
+      "Catalyst,Descriptor d,Cat,TS1,Int,TS2,Product,[R1]\n"
+      "A,-1.0,0,14.1,-4.9,12.2,-10,0.5\n"
+      "B,-0.5,0,15.6,-3.6,13.1,-10,0.5\n"
+      "C,0.0,0,17.2,-2.4,13.9,-10,0.5\n"
+      "D,0.5,0,18.3,-0.6,17.0,-10,0.5\n"
+      "E,,0,19.0,0.0,15.0,-10,0.5\n"
+      "F,1.0,0,20.4,0.4,15.8,-10,0.5\n";
+  std::vector<TableRow> rows;
+  std::string error;
+  EXPECT_TRUE(parse_table("volcano.csv", table, 298.15, rows, error)) << error;
+  VolcanoOptions options;
+  options.points = 7;
+  options.samples = 50;
+  VolcanoData data;
+  data.file = "volcano.csv";
+  EXPECT_TRUE(build_volcano(rows, options, data.volcano, error)) << error;
+  return data;
+}
+
+std::string volcano_document(const VolcanoData& v) {
+  std::string text;
+  write_json(volcano_json(v.file, v.volcano), text);
+  return text + volcano_csv(v.volcano) + volcano_text(v.file, v.volcano);
+}
+
+TEST(PickledState, AVolcanoComesBackWholeAndDamagedBytesAreRefused) {
+  const VolcanoData volcano = full_volcano();
+  ASSERT_FALSE(volcano.volcano.warnings.empty());
+  const std::string bytes = to_bytes(volcano);
+  VolcanoData back;
+  ASSERT_TRUE(from_bytes(bytes, back));
+  EXPECT_EQ(to_bytes(back), bytes);
+  EXPECT_EQ(volcano_document(back), volcano_document(volcano));
+  // Its curve drawn again from the fits read back is the one it carries.
+  EXPECT_EQ(fitted_cycle(back.volcano.fits, 0.25).G_ts,
+            fitted_cycle(volcano.volcano.fits, 0.25).G_ts);
+
+  for (std::size_t size = 0; size < bytes.size(); size += 7) {
+    EXPECT_FALSE(from_bytes(bytes.substr(0, size), back)) << size;
+  }
+  EXPECT_FALSE(from_bytes(bytes + '\0', back));
+  EXPECT_FALSE(from_bytes(to_bytes(*full_cycle()), back));
+  CycleData cycle;
+  EXPECT_FALSE(from_bytes(bytes, cycle));
+
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 2000; ++trial) {
+    std::string damaged = bytes;
+    const std::size_t at = random() % damaged.size();
+    damaged[at] = static_cast<char>(damaged[at] ^ (1 << (random() % 8)));
+    VolcanoData read;
+    if (!from_bytes(damaged, read)) continue;
+    volcano_document(read);
+    volcano_svg(read.file, read.volcano, {});
+    for (double x : {read.volcano.from, read.volcano.to}) fitted_cycle(read.volcano.fits, x);
   }
 }
 

@@ -2,8 +2,11 @@
 meanwhile, and two Python threads evaluate two cycles in about the time of
 one where the machine has a second core free."""
 
+import functools
+import tempfile
 import threading
 import time
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -17,11 +20,26 @@ def big_cycle(n=600):
     return kinex.Cycle(298.15, g, g + rng.uniform(5, 25, n), -10.0, reactant=np.full(n, 0.5))
 
 
+@functools.lru_cache(maxsize=None)
+def volcano_table():
+    """A table of 8 catalysts whose states scatter about lines of a descriptor."""
+    rng = np.random.default_rng(5)
+    lines = ["Catalyst,Descriptor d,Cat,TS1,Int,TS2,Product"]
+    for k, d in enumerate(np.linspace(-1.5, 1.5, 8)):
+        e = np.array([0, 17 + 3 * d, -3 + 2.5 * d, 14 - 2.5 * d, -10]) + \
+            rng.uniform(-0.5, 0.5, 5) * [0, 1, 1, 1, 0]
+        lines.append(f"cat{k},{d!r}," + ",".join(repr(float(x)) for x in e))
+    path = Path(tempfile.mkdtemp()) / "volcano.csv"
+    path.write_text("\n".join(lines) + "\n")
+    return str(path)
+
+
 # Each a single call into the library, of about a quarter of a second.
 CALLS = {
     "evaluate": lambda cycle: big_cycle(1200).evaluate(threads=1),
     "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 8, threads=1),
     "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, np.linspace(250, 400, 8)),
+    "volcano": lambda cycle: kinex.volcano(volcano_table(), points=200, samples=1200),
 }
 
 
@@ -76,6 +94,7 @@ WORK = {
     "evaluate": lambda cycle: [cycle.evaluate(threads=1) for _ in range(4)],
     "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 4, threads=1),
     "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, [280.0, 290.0, 300.0, 310.0]),
+    "volcano": lambda cycle: kinex.volcano(volcano_table(), points=100, samples=1000),
 }
 
 
