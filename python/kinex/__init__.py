@@ -114,7 +114,7 @@ def _whole(name, value, least, most):
 def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = None,
             range: Optional["tuple[float, float]"] = None, points: int = 200,
             samples: int = 1000, seed: int = 0, T: Optional[float] = None,
-            errors: str = "raise") -> Volcano:
+            errors: str = "raise", threads: int = 0) -> Volcano:
     """The volcano of a table of catalysts (.csv or .tsv), as kinex volcano
     makes it: every state's Gibbs energy fitted as a line of one descriptor,
     and the cycle of the fitted energies evaluated along it.
@@ -125,8 +125,9 @@ def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = N
     range: (FROM, TO) of the descriptor; None: the catalysts' range with
         10 % of it added on each side.
     points: the points of the curve (2 to 100000), evenly from FROM to TO.
-    samples: the draws of the lines for the 95 % band (0: no band); seed:
-        the same seed gives the same band, bit for bit.
+    samples: the draws of the lines for the 95 % band (0 to 100000; 0: no
+        band); seed: the same seed gives the same band, bit for bit, on any
+        number of threads (0: one per core).
     T: the temperature (K) of rows where the table has none (None: 298.15),
         as kinex volcano -T.
     errors: 'raise' (default) raises kinex.InputError for the first bad
@@ -160,10 +161,11 @@ def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = N
             raise ValueError(f"range: ({low!r}, {high!r}) is not FROM below TO, both finite")
         range = (low, high)
     points = _whole("points", points, 2, 100000)
-    samples = _whole("samples", samples, 0, 1000000)
+    samples = _whole("samples", samples, 0, 100000)
     seed = _whole("seed", seed, 0, 2 ** 64 - 1)
+    threads = _whole("threads", threads, 0, 1024)
     made, left_out = _kinex._volcano(path, T, errors == "warn", descriptor or "", range, points,
-                                     samples, seed)
+                                     samples, seed, threads)
     for row in left_out:
         _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
     for warning in made.warnings:

@@ -222,7 +222,7 @@ void volcano_fields(Archive& a, V& v) {
     b(p.name), b(p.x), b(p.log10_TOF), b(p.energetic_span), b(p.effective_span);
     b(p.endergonic_step), b(p.TDI), b(p.TDTS), b(p.outlier), b(p.outlier_states);
   });
-  a(w.warnings), a(w.top);
+  a(w.warnings), a(w.top), a(w.top_x), a(w.top_log10_TOF);
 }
 
 // Whether the arrays of a cycle read back have the sizes of its n steps, so

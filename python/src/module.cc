@@ -684,7 +684,7 @@ py::dict scan(const CycleHandle& cycle, Sweep::Kind kind, int64_t step, const py
 // is raised. The GIL is released while the curve and its band are drawn.
 py::tuple make_volcano(const std::string& path, double T, bool warn, const std::string& descriptor,
                        const std::optional<std::pair<double, double>>& range, int64_t points,
-                       int64_t samples, uint64_t seed) {
+                       int64_t samples, uint64_t seed, int threads) {
   std::vector<TableRow> rows;
   std::string error;
   ErrorPlace place;
@@ -706,6 +706,7 @@ py::tuple make_volcano(const std::string& path, double T, bool warn, const std::
   options.points = points;
   options.samples = samples;
   options.seed = seed;
+  options.threads = threads;
   auto data = std::make_shared<VolcanoData>();
   data->file = path;
   bool ok = false;
@@ -742,12 +743,11 @@ VolcanoCurve volcano_curve(const std::string& curve) {
 
 std::string volcano_repr(const VolcanoData& data) {
   const Volcano& v = data.volcano;
-  const auto top = static_cast<std::size_t>(v.top);
   return "<kinex.Volcano " + described(py::str(data.file)) + ": " +
          std::to_string(v.fits.rows.size()) + " catalysts along " +
          described(py::str(v.fits.descriptor)) + ", " + std::to_string(v.x.size()) +
-         " points, top log10 TOF " + described(py::float_(v.log10_TOF[top])) + " at " +
-         described(py::float_(v.x[top])) + ">";
+         " points, top log10 TOF " + described(py::float_(v.top_log10_TOF)) + " at " +
+         described(py::float_(v.top_x)) + ">";
 }
 
 // --- pickling ---------------------------------------------------------------
@@ -1250,14 +1250,13 @@ void bind(py::module_& m) {
           "The 95 % band of the curves (kinex.VolcanoBand).")
       .def_property_readonly(
           "regions", [](V v) { return v.data->volcano.regions; },
-          "The runs of points with the same TDI and TDTS (kinex.VolcanoRegion).")
+          "The runs of points with the same TDI and TDTS (kinex.VolcanoRegion); from_ and "
+          "to are where TDI or TDTS changes, found by bisection between two points.")
       .def_property_readonly(
           "top",
-          [](V v) {
-            const auto top = static_cast<std::size_t>(v.data->volcano.top);
-            return std::make_pair(v.data->volcano.x[top], v.data->volcano.log10_TOF[top]);
-          },
-          "(x, log10_tof) of the point with the highest log10 TOF.")
+          [](V v) { return std::make_pair(v.data->volcano.top_x, v.data->volcano.top_log10_TOF); },
+          "(x, log10_tof) of the top of the volcano: the highest log10 TOF of the fitted "
+          "cycle, found between the neighbours of point top_index.")
       .def_property_readonly(
           "top_index", [](V v) { return v.data->volcano.top; },
           "The index of the point with the highest log10 TOF.")
@@ -1290,7 +1289,7 @@ void bind(py::module_& m) {
 
   m.def("_volcano", &make_volcano, py::arg("path"), py::arg("T"), py::arg("warn"),
         py::arg("descriptor"), py::arg("range"), py::arg("points"), py::arg("samples"),
-        py::arg("seed"));
+        py::arg("seed"), py::arg("threads"));
   m.def("_uncertainty", &uncertainty, py::arg("cycle"), py::arg("sigma"), py::arg("samples"),
         py::arg("seed"), py::arg("correlation"), py::arg("shared"), py::arg("stream"),
         py::arg("threads"));

@@ -39,7 +39,7 @@ CALLS = {
     "evaluate": lambda cycle: big_cycle(1200).evaluate(threads=1),
     "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 8, threads=1),
     "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, np.linspace(250, 400, 8)),
-    "volcano": lambda cycle: kinex.volcano(volcano_table(), points=200, samples=1200),
+    "volcano": lambda cycle: kinex.volcano(volcano_table(), points=200, samples=1200, threads=1),
 }
 
 
@@ -94,7 +94,7 @@ WORK = {
     "evaluate": lambda cycle: [cycle.evaluate(threads=1) for _ in range(4)],
     "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 4, threads=1),
     "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, [280.0, 290.0, 300.0, 310.0]),
-    "volcano": lambda cycle: kinex.volcano(volcano_table(), points=100, samples=1000),
+    "volcano": lambda cycle: kinex.volcano(volcano_table(), points=100, samples=1000, threads=1),
 }
 
 

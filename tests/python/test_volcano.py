@@ -7,6 +7,7 @@ import json
 import math
 import pickle
 import warnings
+import xml.etree.ElementTree
 
 import numpy as np
 import pytest
@@ -112,8 +113,14 @@ def test_the_curve_is_the_fitted_cycle_evaluated_here(noisy):
     for region in v.regions:
         assert {(v.tdi[p], v.tdts[p]) for p in range(region.first, region.last + 1)} == \
             {(region.tdi, region.tdts)}
-        assert (region.from_, region.to) == (v.x[region.first], v.x[region.last])
-    assert v.top == (v.x[v.top_index], v.log10_tof.max())
+        assert region.from_ <= v.x[region.first] and v.x[region.last] <= region.to
+    assert (v.regions[0].from_, v.regions[-1].to) == (v.x[0], v.x[-1])
+    for a, b in zip(v.regions, v.regions[1:]):  # one boundary between two points
+        assert a.to == b.from_ and v.x[a.last] < a.to <= v.x[b.first]
+    # The top lies between the neighbours of the highest point, no lower.
+    top_x, top_y = v.top
+    assert top_y >= v.log10_tof.max() == v.log10_tof[v.top_index]
+    assert abs(top_x - v.x[v.top_index]) <= v.x[1] - v.x[0]
 
 
 def test_an_exact_table_has_the_catalysts_on_the_curve_and_a_band_of_no_width(tmp_path):
@@ -252,6 +259,11 @@ def test_the_volcano_pickles_plots_and_makes_a_dataframe(noisy):
 
     for curve in ("tof", "span", "step"):
         picture = v.plot(curve)
-        assert isinstance(picture, kinex.Picture) and str(picture).startswith("<svg")
+        assert isinstance(picture, kinex.Picture)
+        root = xml.etree.ElementTree.fromstring(str(picture))
+        assert root.tag == "{http://www.w3.org/2000/svg}svg"
+        markers = [c for c in root.iter("{http://www.w3.org/2000/svg}circle")
+                   if c.get("class", "").startswith("point")]
+        assert len(markers) == len(v.points)
     with pytest.raises(ValueError, match="curve: 'rate'"):
         v.plot("rate")
