@@ -195,25 +195,16 @@ class Normals {
   bool has_spare_ = false;
 };
 
-// The quantile at p of the sorted values, interpolated as
-// model/uncertainty.h does.
-double quantile(const std::vector<double>& sorted, double p) {
-  const double h = static_cast<double>(sorted.size() - 1) * p;
-  const auto below = static_cast<std::size_t>(std::floor(h));
-  if (below + 1 >= sorted.size()) return sorted.back();
-  return sorted[below] + (h - static_cast<double>(below)) * (sorted[below + 1] - sorted[below]);
-}
-
-// The 95 % interval of `values` (sorted in place) into point p of `band`,
+// The 95 % interval of `values` (reordered) into point p of `band`,
 // NaN when there are none.
 void fill_band(std::vector<double>& values, Band& band, std::size_t p) {
   if (values.empty()) {
     band.low[p] = band.high[p] = Results::kNone;
     return;
   }
-  std::sort(values.begin(), values.end());
-  band.low[p] = quantile(values, 0.025);
-  band.high[p] = quantile(values, 0.975);
+  const std::vector<double> q = quantiles(values, {0.025, 0.975});
+  band.low[p] = q[0];
+  band.high[p] = q[1];
 }
 
 // `run` made of `cycle`, named as the fits, and evaluated; false with the

@@ -519,31 +519,6 @@ struct BlockSums {
   }
 };
 
-// The quantiles at the ascending `p` of `values` (reordered), each between
-// the order statistics x[floor h] and x[floor h + 1], h = (N-1) p, as a full
-// sort would give them.
-std::vector<double> quantiles(std::vector<double>& values, const std::vector<double>& p) {
-  std::vector<double> q;
-  const std::size_t N = values.size();
-  std::size_t from = 0;  // the order statistics below `from` are in place
-  for (const double share : p) {
-    const double h = static_cast<double>(N - 1) * share;
-    const auto lo = static_cast<std::size_t>(std::floor(h));
-    const auto at = values.begin() + static_cast<std::ptrdiff_t>(lo);
-    std::nth_element(values.begin() + static_cast<std::ptrdiff_t>(from), at, values.end());
-    const double low = *at;
-    const double frac = h - static_cast<double>(lo);
-    if (frac == 0.0 || lo + 1 >= N) {
-      q.push_back(low);
-    } else {
-      const double high = *std::min_element(at + 1, values.end());
-      q.push_back(low + frac * (high - low));
-    }
-    from = lo;
-  }
-  return q;
-}
-
 // Everything of `out` but the central values and first_order_sd, from the
 // samples already in it, the summed block and the central X_TOF.
 void summarise(int64_t n, const std::vector<int64_t>& reac, const std::vector<int64_t>& prod,
@@ -639,6 +614,28 @@ bool sizes_fit(const Cycle& cycle) {
 }
 
 }  // namespace
+
+std::vector<double> quantiles(std::vector<double>& values, const std::vector<double>& p) {
+  std::vector<double> q;
+  const std::size_t N = values.size();
+  std::size_t from = 0;  // the order statistics below `from` are in place
+  for (const double share : p) {
+    const double h = static_cast<double>(N - 1) * share;
+    const auto lo = static_cast<std::size_t>(std::floor(h));
+    const auto at = values.begin() + static_cast<std::ptrdiff_t>(lo);
+    std::nth_element(values.begin() + static_cast<std::ptrdiff_t>(from), at, values.end());
+    const double low = *at;
+    const double frac = h - static_cast<double>(lo);
+    if (frac == 0.0 || lo + 1 >= N) {
+      q.push_back(low);
+    } else {
+      const double high = *std::min_element(at + 1, values.end());
+      q.push_back(low + frac * (high - low));
+    }
+    from = lo;
+  }
+  return q;
+}
 
 std::string check_uncertainty_model(const UncertaintyModel& model, int64_t n) {
   std::string reason;

@@ -88,6 +88,12 @@ struct Distribution {
   int central_TOF_sign = 0;
 };
 
+// The quantiles at the ascending shares `p` of `values` (at least one; they
+// are reordered): each interpolated linearly between the order statistics
+// x[floor h] and x[floor h + 1], h = (N-1) p, as a full sort would give
+// them.
+std::vector<double> quantiles(std::vector<double>& values, const std::vector<double>& p);
+
 // Monte Carlo over the energies: sample k perturbs state s by
 //   e_s = σ_s * ( sqrt(RHO) * w_0 + sqrt(1-RHO) * w_s ),
 //   w = sqrt(shared) * u + sqrt(1-shared) * v
