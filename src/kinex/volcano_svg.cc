@@ -24,8 +24,8 @@ using plot::Segment;
 using plot::text_width;
 using plot::xml_escape;
 
-// The page, in user units (px): 500 wide is 3.4 in at 147 px per inch, so a
-// 10 px text prints at about 7 pt in a paper's column.
+// The page, in user units (px): 340 wide is a paper's column of 3.4 in at
+// 100 px per inch, so a 10 px text prints at about 7 pt.
 constexpr double kWidth = 340.0;
 constexpr double kMargin = 10.0;
 constexpr double kPlotHeight = 200.0;
