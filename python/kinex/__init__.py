@@ -177,7 +177,7 @@ def _volcano_plot(self, curve: str = "tof") -> "Picture":
     """The volcano as a kinex.Picture: curve 'tof' (log10 TOF), 'span' (the
     energetic span) or 'step' (the most endergonic step) with its band, the
     regions of equal TDI and TDTS, and the catalysts as points."""
-    return Picture(self._svg(curve))
+    return Picture(self._svg(curve), [self.file])
 
 
 Volcano.plot = _volcano_plot
@@ -187,8 +187,9 @@ class Picture:
     """An SVG picture: ``str(picture)`` is the document, a notebook shows it,
     ``save(path)`` writes it."""
 
-    def __init__(self, svg: str):
+    def __init__(self, svg: str, sources: Sequence[str] = ()):
         self.svg = svg
+        self._sources = tuple(sources)  # the files drawn from, never overwritten
 
     def __str__(self) -> str:
         return self.svg
@@ -203,6 +204,18 @@ class Picture:
         """Writes the picture to ``path``, whole or not at all (a temporary
         file in the same folder, then a rename)."""
         path = _os.fspath(path)
+        if not isinstance(path, str):
+            path = _os.fsdecode(path)
+        if not path.lower().endswith(".svg"):
+            raise ValueError(f"{path}: only SVG is written; name the file .svg")
+        for source in self._sources:
+            try:
+                same = _os.path.samefile(path, source)
+            except OSError:
+                same = False
+            if same:
+                raise ValueError(f"{path} is the input file {source}; it is not overwritten. "
+                                 "Name another output file.")
         folder = _os.path.dirname(_os.path.abspath(path))
         handle, temporary = _tempfile.mkstemp(dir=folder, prefix=".kinex-", suffix=".svg")
         try:
@@ -242,7 +255,13 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
                        float(width or 0), float(height or 0), float(font_size or 0),
                        None if y_range is None else tuple(float(v) for v in y_range),
                        sigma, samples, seed, float(correlation))
-    return Picture(svg)
+    # A cycle is named by its file, a table's row as FILE:NAME.
+    sources = set()
+    for r in results:
+        name = r.cycle.name
+        cuts = [len(name)] + [k for k, c in enumerate(name) if c == ":"]
+        sources.update(name[:k] for k in cuts if k > 0 and _os.path.isfile(name[:k]))
+    return Picture(svg, sorted(sources))
 
 
 class Scan:

@@ -211,7 +211,7 @@ void volcano_fields(Archive& a, V& v) {
   a(f.names.intermediate), a(f.names.transition), a(f.names.final_state), a(f.warnings);
   auto& w = v.volcano;
   a(w.from), a(w.to), a(w.x), a(w.log10_TOF), a(w.energetic_span), a(w.effective_span);
-  a(w.endergonic_step), a(w.TDI), a(w.TDTS), a(w.samples), a(w.seed);
+  a(w.endergonic_step), a(w.TDI), a(w.TDTS), a(w.no_driving_force), a(w.samples), a(w.seed);
   a(w.log10_TOF_band.low), a(w.log10_TOF_band.high);
   a(w.energetic_span_band.low), a(w.energetic_span_band.high);
   a(w.endergonic_step_band.low), a(w.endergonic_step_band.high);
@@ -221,8 +221,10 @@ void volcano_fields(Archive& a, V& v) {
   vector_of(a, w.points, [](Archive& b, auto& p) {
     b(p.name), b(p.x), b(p.log10_TOF), b(p.energetic_span), b(p.effective_span);
     b(p.endergonic_step), b(p.TDI), b(p.TDTS), b(p.outlier), b(p.outlier_states);
+    b(p.no_driving_force);
   });
-  a(w.warnings), a(w.top), a(w.top_x), a(w.top_log10_TOF);
+  a(w.warnings), a(w.top), a(w.top_x), a(w.top_log10_TOF), a(w.top_energetic_span);
+  a(w.top_endergonic_step), a(w.top_band_low), a(w.top_band_high), a(w.top_inside);
 }
 
 // Whether the arrays of a cycle read back have the sizes of its n steps, so
@@ -301,11 +303,11 @@ bool sized(const Volcano& v) {
                                                        &v.energetic_span_band.high,
                                                        &v.endergonic_step_band.low,
                                                        &v.endergonic_step_band.high};
-  return P >= 2 && v.TDI.size() == P && v.TDTS.size() == P &&
+  return P >= 2 && v.TDI.size() == P && v.TDTS.size() == P && v.no_driving_force.size() == P &&
          std::all_of(curves.begin(), curves.end(), [P](const auto* c) { return c->size() == P; }) &&
          v.top >= 0 && v.top < points &&
          std::all_of(v.regions.begin(), v.regions.end(), [points](const VolcanoRegion& r) {
-           return r.first >= 0 && r.first <= r.last && r.last < points;
+           return r.first >= 0 && r.first <= r.last + 1 && r.last < points;
          });
 }
 

@@ -1174,8 +1174,12 @@ void bind(py::module_& m) {
       .def_readonly("tdi", &VolcanoPoint::TDI, "Its TDI, by name.")
       .def_readonly("tdts", &VolcanoPoint::TDTS, "Its TDTS, by name.")
       .def_readonly("outlier", &VolcanoPoint::outlier,
-                    "Whether a state of it lies more than 2 residual sd off its line.")
+                    "Whether a state of it fails the outlier test: a residual of 1 kcal/mol or "
+                    "more that the scatter of the other rows makes unlikely (Bonferroni, 5 %).")
       .def_readonly("outlier_states", &VolcanoPoint::outlier_states, "The states that do, by name.")
+      .def_readonly("no_driving_force", &VolcanoPoint::no_driving_force,
+                    "Whether its own energies give no positive driving force (log10_tof is then "
+                    "of |TOF|).")
       .def("__repr__", [](const VolcanoPoint& p) {
         return "<kinex.VolcanoPoint " + described(py::str(p.name)) + " at " +
                described(py::float_(p.x)) + ": log10 TOF " + described(py::float_(p.log10_TOF)) +
@@ -1246,6 +1250,16 @@ void bind(py::module_& m) {
       .def_property_readonly(
           "tdts", [](V v) { return v.data->volcano.TDTS; }, "The TDTS at every point, by name.")
       .def_property_readonly(
+          "no_driving_force",
+          [](V v) {
+            const std::vector<bool>& flags = v.data->volcano.no_driving_force;
+            py::array_t<bool> out(static_cast<py::ssize_t>(flags.size()));
+            for (std::size_t k = 0; k < flags.size(); ++k) out.mutable_at(k) = flags[k];
+            return out;
+          },
+          "Where the fitted cycle has no positive driving force (log10_tof is then of |TOF|), "
+          "a bool array.")
+      .def_property_readonly(
           "band", [](V v) { return BandHandle{v.data}; },
           "The 95 % band of the curves (kinex.VolcanoBand).")
       .def_property_readonly(
@@ -1257,6 +1271,21 @@ void bind(py::module_& m) {
           [](V v) { return std::make_pair(v.data->volcano.top_x, v.data->volcano.top_log10_TOF); },
           "(x, log10_tof) of the top of the volcano: the highest log10 TOF of the fitted "
           "cycle, found between the neighbours of point top_index.")
+      .def_property_readonly(
+          "top_inside", [](V v) { return v.data->volcano.top_inside; },
+          "False when log10 TOF still rises at an end of the range: top is then that end.")
+      .def_property_readonly(
+          "top_band",
+          [](V v) {
+            return std::make_pair(v.data->volcano.top_band_low, v.data->volcano.top_band_high);
+          },
+          "(low, high): the 95 % band of log10 TOF at the top (NaN without a band).")
+      .def_property_readonly(
+          "top_energetic_span", [](V v) { return v.data->volcano.top_energetic_span; },
+          "The energetic span of the fitted cycle at the top (kcal/mol).")
+      .def_property_readonly(
+          "top_most_endergonic_step", [](V v) { return v.data->volcano.top_endergonic_step; },
+          "The most endergonic step of the fitted cycle at the top (kcal/mol).")
       .def_property_readonly(
           "top_index", [](V v) { return v.data->volcano.top; },
           "The index of the point with the highest log10 TOF.")

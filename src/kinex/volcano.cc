@@ -1,6 +1,7 @@
 #include "kinex/volcano.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -16,6 +17,7 @@
 #include "model/evaluate.h"
 #include "model/figures.h"
 #include "model/parallel.h"
+#include "model/profile.h"
 #include "model/uncertainty.h"
 #include "report/line_writer.h"
 
@@ -25,6 +27,9 @@ namespace {
 // The outlier test's level: the chance that the scatter alone flags a row of
 // a table.
 constexpr double kOutlierLevel = 0.05;
+// ... and only a residual of chemical accuracy or more (kcal/mol): rows
+// that match to a tenth, with one a tenth off, are not outliers.
+constexpr double kOutlierEnergy = 1.0;
 
 using Matrix = std::vector<std::vector<double>>;
 
@@ -35,7 +40,8 @@ std::string in_quotes(const std::string& text) {
   return q;
 }
 
-// The name of the final state as the table reader forms it.
+// The final state as the table reader names it within an implied
+// transition state (with an ASCII prime for a DeltaG column).
 std::string final_name(const StateNames& names) {
   if (!names.final_state.empty()) return names.final_state;
   std::string name = names.intermediate.empty() ? std::string("I0") : names.intermediate[0];
@@ -66,7 +72,7 @@ void layout_states(const StateNames& names, std::vector<FittedState>& states,
     }
   }
   states.push_back({FittedState::Kind::final_state, 0});
-  labels.push_back(final_name(names));
+  labels.push_back(final_state_name(names));
 }
 
 double state_energy(const Cycle& cycle, const FittedState& state) {
@@ -137,13 +143,16 @@ std::vector<double> column(const Matrix& energies, std::size_t s) {
 
 // Whether two rows are under the same conditions; else the reason.
 std::string same_conditions(const Cycle& a, const Cycle& b) {
-  if (a.T != b.T) return "temperature " + shortest(b.T) + " K, not " + shortest(a.T) + " K";
+  if (a.T != b.T) return "temperature " + shortest(b.T) + " K, not " + shortest(a.T) + " K as";
+  const auto given = [](bool has, double c) { return has ? shortest(c) : std::string("none"); };
   for (std::size_t i = 1; i < a.has_reac.size(); ++i) {
     if (a.has_reac[i] != b.has_reac[i] || (a.has_reac[i] && a.conc_reac[i] != b.conc_reac[i])) {
-      return "another reactant concentration of step " + std::to_string(i);
+      return "reactant concentration " + given(b.has_reac[i], b.conc_reac[i]) + " at step " +
+             std::to_string(i) + ", not " + given(a.has_reac[i], a.conc_reac[i]) + " as";
     }
     if (a.has_prod[i] != b.has_prod[i] || (a.has_prod[i] && a.conc_prod[i] != b.conc_prod[i])) {
-      return "another product concentration of step " + std::to_string(i);
+      return "product concentration " + given(b.has_prod[i], b.conc_prod[i]) + " at step " +
+             std::to_string(i) + ", not " + given(a.has_prod[i], a.conc_prod[i]) + " as";
     }
   }
   return "";
@@ -232,34 +241,52 @@ std::string joined(const std::vector<std::string>& names) {
   return text;
 }
 
-// Draws the band into `volcano` (its curve and fits filled).
-void draw_band(Volcano& volcano, const VolcanoOptions& options) {
+// x with the decimals that show `step`, as exponent_form from 1e7 on.
+std::string to_resolution(double x, double step) {
+  if (!std::isfinite(x) || std::abs(x) >= 1e7 || !(step > 0.0)) return significant(x);
+  const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 17);
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals);
+  std::string text(buffer, result.ptr);
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
+}
+
+// The threads the options ask for: 0 is one per core.
+int volcano_threads(const VolcanoOptions& options) {
+  return options.threads > 0 ? options.threads
+                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// The bands at the values `at` (their three curves), from the draws of the
+// lines; false when there is no band to draw (no draws asked for, or two
+// rows, whose lines show no scatter). A perfect fit gives bands of no width.
+bool draw_bands(Volcano& volcano, const std::vector<double>& at, const VolcanoOptions& options,
+                Band& tof_band, Band& span_band, Band& step_band) {
   const VolcanoFits& fits = volcano.fits;
-  const std::size_t S = fits.fits.size(), P = volcano.x.size();
+  const std::size_t S = fits.fits.size(), P = at.size();
   const auto draws = static_cast<std::size_t>(options.samples);
-  volcano.samples = options.samples;
-  volcano.seed = options.seed;
-  bool noise = false;
-  for (std::size_t s = 0; s < S; ++s) noise = noise || fits.residual_covariance[s][s] > 0.0;
-  if (!noise || draws == 0) {
-    volcano.log10_TOF_band = {volcano.log10_TOF, volcano.log10_TOF};
-    volcano.energetic_span_band = {volcano.energetic_span, volcano.energetic_span};
-    volcano.endergonic_step_band = {volcano.endergonic_step, volcano.endergonic_step};
-    return;
+  const std::size_t m = fits.x.size();
+  if (draws == 0 || m < 3) return false;
+  for (Band* band : {&tof_band, &span_band, &step_band}) {
+    band->low.assign(P, 0.0);
+    band->high.assign(P, 0.0);
   }
-  // (XᵀX)⁻¹ of X = [1, x] and its Cholesky factor A.
-  const double m = static_cast<double>(fits.x.size());
+  const Matrix C = cholesky(fits.residual_covariance);
   const double mx = mean_of(fits.x);
   double sxx = 0.0;
   for (double x : fits.x) sxx += (x - mx) * (x - mx);
-  const Matrix A = cholesky({{1.0 / m + mx * mx / sxx, -mx / sxx}, {-mx / sxx, 1.0 / sxx}});
-  const Matrix C = cholesky(fits.residual_covariance);
 
-  // The draws' lines, in draw order from one stream of normals.
+  // The draws, in draw order from one stream of normals. About the rows'
+  // mean descriptor the line's level and slope are independent, so a
+  // draw's line of state s moves by U_s + V_s (x - mean x), with
+  // U = scale C z0 / sqrt(m) and V = scale C z1 / sqrt(Sxx): no
+  // cancellation however far the descriptor lies from 0.
   Normals normals(options.seed);
   Matrix Z(2, std::vector<double>(S));
-  Matrix a(draws, std::vector<double>(S)), b(draws, std::vector<double>(S));
-  const auto nu = static_cast<int64_t>(fits.x.size()) - 2;
+  Matrix U(draws, std::vector<double>(S)), V(draws, std::vector<double>(S));
+  const auto nu = static_cast<int64_t>(m) - 2;
   for (std::size_t d = 0; d < draws; ++d) {
     for (auto& row : Z) {
       for (double& z : row) z = normals.next();
@@ -275,34 +302,32 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
     }
     const double scale = std::sqrt(static_cast<double>(nu) / chi2);
     for (std::size_t s = 0; s < S; ++s) {
-      double da = 0.0, db = 0.0;
+      double u = 0.0, v = 0.0;
       for (std::size_t q = 0; q <= s; ++q) {
-        const double zc0 = Z[0][q] * C[s][q], zc1 = Z[1][q] * C[s][q];
-        da += A[0][0] * zc0;
-        db += A[1][0] * zc0 + A[1][1] * zc1;
+        u += C[s][q] * Z[0][q];
+        v += C[s][q] * Z[1][q];
       }
-      a[d][s] = fits.fits[s].intercept + scale * da;
-      b[d][s] = fits.fits[s].slope + scale * db;
+      U[d][s] = scale * u / std::sqrt(static_cast<double>(m));
+      V[d][s] = scale * v / std::sqrt(sxx);
     }
   }
 
-  // Every point evaluates every draw; the points share the threads, each
-  // writing only its own values, so the band does not depend on them.
-  for (Band* band :
-       {&volcano.log10_TOF_band, &volcano.energetic_span_band, &volcano.endergonic_step_band}) {
-    band->low.assign(P, 0.0);
-    band->high.assign(P, 0.0);
-  }
+  // Every value evaluates every draw; the values share the threads, each
+  // writing only its own results, so the band does not depend on them.
   std::vector<int64_t> failures(P, 0);
   std::vector<std::string> reasons(P);
   const int64_t n = fits.conditions.n;
   const auto evaluate_point = [&](int64_t task) {
     const auto p = static_cast<std::size_t>(task);
-    const Cycle centre = fitted_cycle(fits, volcano.x[p]);
+    std::vector<double> centre_E(S);
+    for (std::size_t s = 0; s < S; ++s) {
+      centre_E[s] = fits.fits[s].intercept + fits.fits[s].slope * at[p];
+    }
+    const Cycle centre = cycle_of(fits, centre_E);
     std::vector<double> E(S), errors(static_cast<std::size_t>(uncertainty_states(n)));
     std::vector<double> tof, span, step;
     for (std::size_t d = 0; d < draws; ++d) {
-      for (std::size_t s = 0; s < S; ++s) E[s] = a[d][s] + b[d][s] * volcano.x[p];
+      for (std::size_t s = 0; s < S; ++s) E[s] = centre_E[s] + (U[d][s] + V[d][s] * (at[p] - mx));
       const Cycle drawn = cycle_of(fits, E);
       for (int64_t k = 0; k < n; ++k) {
         const auto K = static_cast<std::size_t>(k);
@@ -323,14 +348,12 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
       span.push_back(energetic_span(drawn, figures));
       step.push_back(most_endergonic_step(drawn));
     }
-    fill_band(tof, volcano.log10_TOF_band, p);
-    fill_band(span, volcano.energetic_span_band, p);
-    fill_band(step, volcano.endergonic_step_band, p);
+    fill_band(tof, tof_band, p);
+    fill_band(span, span_band, p);
+    fill_band(step, step_band, p);
   };
-  const int threads = options.threads > 0
-                          ? options.threads
-                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  parallel_for(static_cast<int64_t>(P), std::min<int>(threads, static_cast<int>(P)), evaluate_point,
+  parallel_for(static_cast<int64_t>(P),
+               std::min<int>(volcano_threads(options), static_cast<int>(P)), evaluate_point,
                [](int64_t) {});
   int64_t failed = 0;
   std::string reason;
@@ -343,6 +366,34 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
                                " evaluations of the band could not be made and are left out (" +
                                reason + ")");
   }
+  return true;
+}
+
+// The band of the curve and at the top; NaN throughout where there is none.
+void draw_band(Volcano& volcano, const VolcanoOptions& options) {
+  volcano.samples = options.samples;
+  volcano.seed = options.seed;
+  std::vector<double> at = volcano.x;
+  at.push_back(volcano.top_x);
+  Band tof, span, step;
+  if (!draw_bands(volcano, at, options, tof, span, step)) {
+    const std::vector<double> none(volcano.x.size(), Results::kNone);
+    for (Band* band :
+         {&volcano.log10_TOF_band, &volcano.energetic_span_band, &volcano.endergonic_step_band}) {
+      *band = {none, none};
+    }
+    volcano.top_band_low = volcano.top_band_high = Results::kNone;
+    return;
+  }
+  volcano.top_band_low = tof.low.back();
+  volcano.top_band_high = tof.high.back();
+  for (Band* band : {&tof, &span, &step}) {
+    band->low.pop_back();
+    band->high.pop_back();
+  }
+  volcano.log10_TOF_band = std::move(tof);
+  volcano.energetic_span_band = std::move(span);
+  volcano.endergonic_step_band = std::move(step);
 }
 
 // The externally studentized residual of row r's state s: its residual
@@ -381,28 +432,85 @@ bool probe(const VolcanoFits& fits, double x, Probe& out, std::string& error) {
   return true;
 }
 
-// Moves the ends of neighbouring regions to where TDI or TDTS changes
-// between their two curve points, by bisection until the two ends are
-// neighbouring doubles (or 200 halvings).
-bool refine_regions(Volcano& volcano, std::string& error) {
-  for (std::size_t k = 0; k + 1 < volcano.regions.size(); ++k) {
-    VolcanoRegion& left = volcano.regions[k];
-    VolcanoRegion& right = volcano.regions[k + 1];
-    double inside = volcano.x[static_cast<std::size_t>(left.last)];
-    double outside = volcano.x[static_cast<std::size_t>(right.first)];
-    for (int halving = 0; halving < 200; ++halving) {
-      const double middle = inside + 0.5 * (outside - inside);
-      if (middle == inside || middle == outside) break;
-      Probe p;
-      if (!probe(volcano.fits, middle, p, error)) return false;
-      (p.TDI == left.TDI && p.TDTS == left.TDTS ? inside : outside) = middle;
-    }
-    left.to = outside;
-    right.from = outside;
+// TDI and TDTS of the fitted cycle at x, one text.
+std::string label_at(const VolcanoFits& fits, double x, std::string& error) {
+  Probe p;
+  if (!probe(fits, x, p, error)) return {};
+  return p.TDI + '\n' + p.TDTS;
+}
+
+// Where the label changes between a (label la) and b (lb, not la): every
+// change in order, by bisection down to neighbouring doubles, each as the
+// first x of the new label and the label. A change back and forth between
+// a and b is found where a midpoint shows it.
+bool changes(const VolcanoFits& fits, double a, const std::string& la, double b,
+             const std::string& lb, std::vector<std::pair<double, std::string>>& out,
+             std::string& error) {
+  const double middle = a + 0.5 * (b - a);
+  if (middle <= a || middle >= b) {
+    out.emplace_back(b, lb);
+    return true;
   }
-  if (!volcano.regions.empty()) {
-    volcano.regions.front().from = volcano.from;
-    volcano.regions.back().to = volcano.to;
+  const std::string lm = label_at(fits, middle, error);
+  if (lm.empty()) return false;
+  if (lm == la) return changes(fits, middle, lm, b, lb, out, error);
+  if (lm == lb) return changes(fits, a, la, middle, lm, out, error);
+  return changes(fits, a, la, middle, lm, out, error) &&
+         changes(fits, middle, lm, b, lb, out, error);
+}
+
+// The regions of equal TDI and TDTS over the range: the labels sampled at
+// the curve's points and at kRegionSamples more evenly spaced values, every
+// change between neighbouring samples found by bisection; each region's
+// first and last curve point (none when it lies between two: first = last
+// + 1).
+bool find_regions(Volcano& volcano, int threads, std::string& error) {
+  constexpr int64_t kRegionSamples = 2048;
+  const VolcanoFits& fits = volcano.fits;
+  std::vector<double> xs = volcano.x;
+  for (int64_t k = 1; k < kRegionSamples; ++k) {
+    xs.push_back(volcano.from + (volcano.to - volcano.from) * static_cast<double>(k) /
+                                    static_cast<double>(kRegionSamples));
+  }
+  std::sort(xs.begin(), xs.end());
+  xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+  std::vector<std::string> labels(xs.size()), errors(xs.size());
+  parallel_for(
+      static_cast<int64_t>(xs.size()), std::max(1, threads),
+      [&](int64_t k) {
+        const auto K = static_cast<std::size_t>(k);
+        labels[K] = label_at(fits, xs[K], errors[K]);
+      },
+      [](int64_t) {});
+  for (std::size_t k = 0; k < xs.size(); ++k) {
+    if (labels[k].empty()) {
+      error = errors[k];
+      return false;
+    }
+  }
+  std::vector<std::pair<double, std::string>> starts{{xs.front(), labels.front()}};
+  for (std::size_t k = 0; k + 1 < xs.size(); ++k) {
+    if (labels[k] != labels[k + 1] &&
+        !changes(fits, xs[k], labels[k], xs[k + 1], labels[k + 1], starts, error)) {
+      return false;
+    }
+  }
+  volcano.regions.clear();
+  std::size_t point = 0;
+  for (std::size_t r = 0; r < starts.size(); ++r) {
+    const std::string& label = starts[r].second;
+    const std::size_t cut = label.find('\n');
+    VolcanoRegion region;
+    region.TDI = label.substr(0, cut);
+    region.TDTS = label.substr(cut + 1);
+    region.from = starts[r].first;
+    region.to = r + 1 < starts.size() ? starts[r + 1].first : volcano.to;
+    region.first = static_cast<int64_t>(point);
+    while (point < volcano.x.size() && (r + 1 == starts.size() || volcano.x[point] < region.to)) {
+      ++point;
+    }
+    region.last = static_cast<int64_t>(point) - 1;
+    volcano.regions.push_back(std::move(region));
   }
   return true;
 }
@@ -437,10 +545,16 @@ bool refine_top(Volcano& volcano, std::string& error) {
     }
   }
   const Probe& best = pc.log10_TOF >= pd.log10_TOF ? pc : pd;
-  if (best.log10_TOF > volcano.top_log10_TOF) {
+  const bool between = best.log10_TOF > volcano.top_log10_TOF;
+  if (between) {
     volcano.top_x = &best == &pc ? c : d;
     volcano.top_log10_TOF = best.log10_TOF;
   }
+  volcano.top_inside = between || (top > 0 && top + 1 < volcano.x.size());
+  Run run;
+  if (!evaluated(volcano.fits, fitted_cycle(volcano.fits, volcano.top_x), run, error)) return false;
+  volcano.top_energetic_span = energetic_span(run);
+  volcano.top_endergonic_step = most_endergonic_step(run.cycle);
   return true;
 }
 
@@ -535,18 +649,33 @@ bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descripto
     }
   }
   std::string wanted = descriptor;
+  const std::string first_name = labels.empty() ? std::string() : labels.front();
+  if (rows[0].names.final_state.empty() && wanted == first_name + "'") {
+    wanted = labels.back();  // the final state of a DeltaG column, typed with '
+  }
+  if (rows[0].names.final_state.empty() &&
+      (wanted == "DeltaG" || wanted == "deltaG" || wanted == "deltag" || wanted == "DELTAG")) {
+    error = "DeltaG is the reaction energy, no state; the final state of the DeltaG column is " +
+            labels.back() + " (G(" + first_name + ") + DeltaG): --descriptor '" + labels.back() +
+            "'";
+    return false;
+  }
   if (wanted.empty()) {
     wanted = descriptor_columns.size() == 1 ? descriptor_columns[0] : "auto";
     fits.chosen_by = descriptor_columns.size() == 1 ? "the table's only descriptor column"
-                     : descriptor_columns.empty()   ? ""
-                                                    : "auto";
+                     : descriptor_columns.empty()
+                         ? ""
+                         : "the table has " + std::to_string(descriptor_columns.size()) +
+                               " Descriptor columns (" + joined(descriptor_columns) +
+                               "), so none was taken (name one with --descriptor)";
   }
   const bool by_column = std::find(descriptor_columns.begin(), descriptor_columns.end(), wanted) !=
                          descriptor_columns.end();
   const auto state_at = std::find(labels.begin(), labels.end(), wanted);
   if (!by_column && wanted != "auto" && state_at == labels.end()) {
     error = "the descriptor " + in_quotes(wanted) +
-            " is no column of the table; the descriptor columns: " +
+            " is neither a Descriptor column nor a state column of the table; the Descriptor "
+            "columns: " +
             (descriptor_columns.empty() ? std::string("none") : joined(descriptor_columns)) +
             "; the states: " + joined(labels) + " (or auto)";
     return false;
@@ -581,7 +710,7 @@ bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descripto
       const std::string differs = same_conditions(first->cycle, row.cycle);
       if (!differs.empty()) {
         error =
-            where + " has " + differs + " of " + other + "; a volcano is for one set of conditions";
+            where + " has " + differs + " " + other + "; a volcano is for one set of conditions";
         return false;
       }
     }
@@ -634,7 +763,8 @@ bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descripto
       return false;
     }
     wanted = labels[chosen];
-    fits.chosen_by = "auto: " + wanted +
+    std::string why = fits.chosen_by.empty() ? std::string() : fits.chosen_by + "; ";
+    fits.chosen_by = why + "auto: " + wanted +
                      ", against which the other states' lines fit best (mean R\u00b2 " +
                      significant(best) + ")";
     if (runner_up != S) {
@@ -729,15 +859,27 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     if (!(run.results.log10_TOF <= volcano.log10_TOF[static_cast<std::size_t>(volcano.top)])) {
       volcano.top = static_cast<int64_t>(p);
     }
-    if (p == 0 || volcano.TDI[p] != volcano.TDI[p - 1] || volcano.TDTS[p] != volcano.TDTS[p - 1]) {
-      volcano.regions.push_back({volcano.TDI[p], volcano.TDTS[p], x, x, static_cast<int64_t>(p),
-                                 static_cast<int64_t>(p)});
-    } else {
-      volcano.regions.back().to = x;
-      volcano.regions.back().last = static_cast<int64_t>(p);
+    if (!std::isfinite(run.results.log10_TOF)) {
+      error = "at " + fits.descriptor + " = " + shortest(x) +
+              " the fitted energies are beyond what can be evaluated (log10 TOF " +
+              shortest(run.results.log10_TOF) + "); choose a --range nearer the rows";
+      return false;
     }
+    volcano.no_driving_force.push_back(needs_driving_force_warning(run.profile));
   }
-  if (!refine_regions(volcano, error) || !refine_top(volcano, error)) return false;
+  for (std::size_t p = 0; p < P; ++p) {  // each stretch without a driving force, once
+    if (!volcano.no_driving_force[p] || (p > 0 && volcano.no_driving_force[p - 1])) continue;
+    std::size_t last = p;
+    while (last + 1 < P && volcano.no_driving_force[last + 1]) ++last;
+    volcano.warnings.push_back(
+        "the fitted cycle has no positive driving force from " + fits.descriptor + " = " +
+        to_resolution(volcano.x[p], (volcano.to - volcano.from) / 1000.0) + " to " +
+        to_resolution(volcano.x[last], (volcano.to - volcano.from) / 1000.0) +
+        ": its log10 TOF there is of |TOF|, a cycle that turns backward or not at all");
+  }
+  if (!find_regions(volcano, volcano_threads(options), error) || !refine_top(volcano, error)) {
+    return false;
+  }
   draw_band(volcano, options);
 
   // The outlier test: Bonferroni over every residual of a state with scatter.
@@ -746,6 +888,7 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
   for (const LineFit& fit : fits.fits) {
     if (fit.residual_sd > 0.0) tested += static_cast<double>(fits.x.size());
   }
+  std::vector<std::string> backward;
   for (std::size_t r = 0; r < fits.used.size(); ++r) {
     const TableRow& row = rows[fits.used[r]];
     VolcanoPoint point;
@@ -758,16 +901,25 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     point.energetic_span = energetic_span(run);
     point.effective_span = run.results.effective_span;
     point.endergonic_step = most_endergonic_step(run.cycle);
+    point.no_driving_force = needs_driving_force_warning(run.profile);
+    if (point.no_driving_force) backward.push_back(row.name);
     point.TDI = tdi_state(names, run.results.TDI);
     point.TDTS = tdts_state(names, run.results.TDTS);
     for (std::size_t s = 0; s < fits.fits.size(); ++s) {
+      const LineFit& fit = fits.fits[s];
+      const double residual = fits.energies[r][s] - (fit.intercept + fit.slope * fits.x[r]);
       const double t = studentized_residual(fits, r, s);
-      if (t != 0.0 && student_t_two_sided(t, nu) * tested < kOutlierLevel) {
+      if (std::abs(residual) >= kOutlierEnergy && t != 0.0 &&
+          student_t_two_sided(t, nu) * tested < kOutlierLevel) {
         point.outlier = true;
         point.outlier_states.push_back(fits.fits[s].state);
       }
     }
     volcano.points.push_back(std::move(point));
+  }
+  if (!backward.empty()) {
+    volcano.warnings.push_back("no positive driving force in the energies of " + joined(backward) +
+                               ": their log10 TOF is of |TOF|");
   }
   return true;
 }
@@ -799,6 +951,16 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
                            {"is_state", fits.descriptor_is_state},
                            {"chosen_by", fits.chosen_by}};
   doc["rows"] = fits.rows;
+  const Cycle& c = fits.conditions;
+  Json reactants = Json::array(), products = Json::array();
+  for (int64_t i = 1; i <= c.n; ++i) {
+    const auto I = static_cast<std::size_t>(i);
+    reactants.push_back(c.has_reac[I] ? real(c.conc_reac[I]) : Json(nullptr));
+    products.push_back(c.has_prod[I] ? real(c.conc_prod[I]) : Json(nullptr));
+  }
+  doc["conditions"] = Json{{"T", real(c.T)},
+                           {"reactant_concentrations", std::move(reactants)},
+                           {"product_concentrations", std::move(products)}};
   Json list = Json::array();
   for (const LineFit& fit : fits.fits) {
     list.push_back(
@@ -820,7 +982,8 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
                       {"effective_span", reals(volcano.effective_span)},
                       {"most_endergonic_step", reals(volcano.endergonic_step)},
                       {"TDI", volcano.TDI},
-                      {"TDTS", volcano.TDTS}};
+                      {"TDTS", volcano.TDTS},
+                      {"no_driving_force", volcano.no_driving_force}};
   doc["band"] = Json{{"samples", volcano.samples},
                      {"seed", volcano.seed},
                      {"level", 0.95},
@@ -835,7 +998,13 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
                            {"to", real(region.to)}});
   }
   doc["regions"] = std::move(regions);
-  doc["top"] = Json{{"x", real(volcano.top_x)}, {"log10_TOF", real(volcano.top_log10_TOF)}};
+  doc["top"] = Json{
+      {"x", real(volcano.top_x)},
+      {"log10_TOF", real(volcano.top_log10_TOF)},
+      {"energetic_span", real(volcano.top_energetic_span)},
+      {"most_endergonic_step", real(volcano.top_endergonic_step)},
+      {"inside", volcano.top_inside},
+      {"band", Json{{"low", real(volcano.top_band_low)}, {"high", real(volcano.top_band_high)}}}};
   Json points = Json::array();
   for (const VolcanoPoint& point : volcano.points) {
     points.push_back(Json{{"name", point.name},
@@ -846,6 +1015,7 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
                           {"most_endergonic_step", real(point.endergonic_step)},
                           {"TDI", point.TDI},
                           {"TDTS", point.TDTS},
+                          {"no_driving_force", point.no_driving_force},
                           {"outlier", point.outlier},
                           {"outlier_states", point.outlier_states}});
   }
@@ -866,7 +1036,7 @@ std::string volcano_csv(const Volcano& volcano) {
           volcano.energetic_span_band.low[p], volcano.energetic_span_band.high[p],
           volcano.effective_span[p], volcano.endergonic_step[p],
           volcano.endergonic_step_band.low[p], volcano.endergonic_step_band.high[p]}) {
-      out += shortest(value);
+      if (std::isfinite(value)) out += shortest(value);  // no band: empty
       out += ',';
     }
     out += csv_field(volcano.TDI[p]);
@@ -881,7 +1051,8 @@ std::string volcano_text(const std::string& file, const Volcano& volcano) {
   const VolcanoFits& fits = volcano.fits;
   std::string out = "Volcano of ";
   out += report::shown_name(file);
-  out += " (" + std::to_string(fits.rows.size()) + " catalysts)\n";
+  out += " (" + std::to_string(fits.rows.size()) +
+         " catalysts, T = " + shortest(fits.conditions.T) + " K)\n";
   out += "Descriptor: " + fits.descriptor + (fits.descriptor_is_state ? " (a state)" : "") + ", " +
          fits.chosen_by + "\n\n";
   std::size_t width = 5;
@@ -898,22 +1069,30 @@ std::string volcano_text(const std::string& file, const Volcano& volcano) {
            padded(significant(fit.intercept), 11) + " " + padded(significant(fit.r2), 11) + " " +
            padded(significant(fit.mae), 11) + " " + significant(fit.residual_sd) + "\n";
   }
+  // Descriptor values to a thousandth of the range, however far from 0.
+  const auto at = [&](double x) { return to_resolution(x, (volcano.to - volcano.from) / 1000.0); };
   out += "\nRegions (descriptor from .. to: TDI, TDTS):\n";
   for (const VolcanoRegion& region : volcano.regions) {
-    out += "  " + significant(region.from) + " .. " + significant(region.to) + ": " + region.TDI +
-           ", " + region.TDTS + "\n";
+    out += "  " + at(region.from) + " .. " + at(region.to) + ": " + region.TDI + ", " +
+           region.TDTS + "\n";
   }
-  const auto top = static_cast<std::size_t>(volcano.top);
-  out += "\nTop: log10 TOF " + significant(volcano.top_log10_TOF) + " at " + fits.descriptor +
-         " = " + significant(volcano.top_x);
-  if (!volcano.log10_TOF_band.low.empty() && volcano.samples > 0) {
-    out += " (95 % band " + significant(volcano.log10_TOF_band.low[top]) + " .. " +
-           significant(volcano.log10_TOF_band.high[top]) + " at the curve's nearest point)";
+  if (volcano.top_inside) {
+    out += "\nTop: log10 TOF " + significant(volcano.top_log10_TOF) + " at " + fits.descriptor +
+           " = " + at(volcano.top_x);
+  } else {
+    out += "\nTop: none inside the range; log10 TOF is highest at its " +
+           std::string(volcano.top_x <= volcano.from ? "start" : "end") + ", " +
+           significant(volcano.top_log10_TOF) + " at " + fits.descriptor + " = " +
+           at(volcano.top_x);
+  }
+  if (std::isfinite(volcano.top_band_low)) {
+    out += " (95 % band " + significant(volcano.top_band_low) + " .. " +
+           significant(volcano.top_band_high) + ")";
   }
   out += "\n\nCatalysts (descriptor, log10 TOF, TDI, TDTS):\n";
   for (const VolcanoPoint& point : volcano.points) {
-    out += "  " + point.name + ": " + significant(point.x) + ", " + significant(point.log10_TOF) +
-           ", " + point.TDI + ", " + point.TDTS;
+    out += "  " + report::shown_name(point.name) + ": " + at(point.x) + ", " +
+           significant(point.log10_TOF) + ", " + point.TDI + ", " + point.TDTS;
     if (point.outlier) out += "  outlier in " + joined(point.outlier_states);
     out += "\n";
   }

@@ -13,6 +13,7 @@
 // as the table reader makes it.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -127,11 +128,14 @@ struct VolcanoOptions {
   VolcanoPicture picture;
 };
 
-// A maximal run of curve points with the same TDI and TDTS, by state name.
-// `from` and `to` are where it begins and ends along the descriptor: the
-// range's ends, or where TDI or TDTS changes between two curve points,
-// found by bisection to neighbouring doubles (the region's last point and
-// the next region's first lie on either side).
+// A stretch of the range with the same TDI and TDTS, by state name. The
+// labels are taken at the curve's points and at 2047 more evenly spaced
+// values, and every change between two neighbouring ones is found by
+// bisection to neighbouring doubles (a region between them that a midpoint
+// shows is found too): `from` is the first value of the region, `to` the
+// first of the next (the range's ends at the ends). `first` .. `last` are
+// the curve points inside it, none (first = last + 1) for a region between
+// two points.
 struct VolcanoRegion {
   std::string TDI, TDTS;
   double from = 0.0, to = 0.0;
@@ -148,8 +152,10 @@ struct VolcanoRegion {
 // freedom for a row that fits. It flags a residual whose two-sided tail
 // probability times K, the number of residuals tested (rows times states
 // with scatter), is below 0.05 (Bonferroni): the scatter alone flags a row
-// of a table at most 5 % of the time. Never with fewer than 4 rows, nor
-// for a state without scatter.
+// of a table at most 5 % of the time. Only a residual of 1 kcal/mol or
+// more (chemical accuracy) counts: where the other rows lie exactly on a
+// line, a tenth off is no outlier. Never with fewer than 4 rows, nor for a
+// state without scatter.
 struct VolcanoPoint {
   std::string name;
   double x = 0.0, log10_TOF = 0.0;
@@ -157,6 +163,7 @@ struct VolcanoPoint {
   std::string TDI, TDTS;
   bool outlier = false;
   std::vector<std::string> outlier_states;
+  bool no_driving_force = false;  // its own energies (a warning names it)
 };
 
 // The band of one curve: the 2.5 % and 97.5 % quantiles at every point.
@@ -168,30 +175,37 @@ struct Band {
 // on fitted_cycle(fits, x) at x = from + (to - from) k / (points - 1).
 //
 // The band: `samples` draws of all lines at once from the multivariate
-// regression's distribution with Σ estimated from m rows: vec(B) = B̂ +
-// sqrt(nu / chi2) vec(A Z Cᵀ), a multivariate t with nu = m - 2 degrees of
-// freedom, B the intercepts and slopes of every state, A Aᵀ = (XᵀX)⁻¹,
-// C Cᵀ = Σ (Cholesky, columns of a singular Σ left zero), Z 2 x S standard
-// normals and chi2 the sum of nu more squared: every linear combination of
-// the lines (a state's line, a span or a step at fixed TDI and TDTS) then
-// has the exact t interval of its least-squares estimate. The normals are
-// drawn by Box-Muller from std::mt19937_64 seeded with `seed` (draw by
-// draw: intercept row then slope row, state by state, then the nu of
+// regression's distribution with Σ estimated from m rows, a multivariate t
+// with nu = m - 2 degrees of freedom. About the rows' mean descriptor x̄ a
+// line's level and slope are independent, so a draw moves state s's line
+// by U_s + V_s (x - x̄) with U = k C z0 / sqrt(m), V = k C z1 / sqrt(Sxx),
+// C Cᵀ = Σ (Cholesky, columns of a singular Σ left zero), z0, z1 S
+// standard normals each and k = sqrt(nu / chi2), chi2 the sum of nu more
+// squared: every linear combination of the lines (a state's line, a span
+// or a step at fixed TDI and TDTS) then has the exact t interval of its
+// least-squares estimate, and no cancellation sets in however far the
+// descriptor lies from 0. The normals are drawn by Box-Muller from
+// std::mt19937_64 seeded with `seed` (draw by draw: z0, z1, then the nu of
 // chi2), so the band is the same bit for bit everywhere. Each draw's cycle
-// is evaluated at every point by evaluate_sample with the errors drawn
-// minus fitted energies (an implied transition state the higher of its
-// drawn neighbours); the band is the 2.5 % / 97.5 % quantile per point, as
-// model/uncertainty.h interpolates them. The points are shared between
-// `threads`, and a point's draws are kept only while it is summed, so the
-// memory grows with the draws and the threads, not with the points. When Σ is zero (a perfect fit,
-// or two rows), or `samples` is 0, the band is the curve. A draw that evaluate_sample refuses (a
-// cycle whose logarithms do not exist, e.g. a concentration of 0) is left out of the point's
-// quantiles, with a warning; a point without any is NaN.
+// is evaluated at every point (and at the top) by evaluate_sample with the
+// errors drawn minus fitted energies (an implied transition state the
+// higher of its drawn neighbours); the band is the 2.5 % / 97.5 %
+// quantile per point, as model/uncertainty.h interpolates them. The points
+// are shared between `threads`, and a point's draws are kept only while it
+// is summed, so the memory grows with the draws and the threads, not with
+// the points. A perfect fit gives a band of no width; with no draws
+// (`samples` 0) or two rows (no scatter to go by) there is no band: NaN
+// throughout. A draw that evaluate_sample refuses (a cycle whose
+// logarithms do not exist, e.g. a concentration of 0) is left out of the
+// point's quantiles, with a warning; a point without any is NaN.
 struct Volcano {
   VolcanoFits fits;
   double from = 0.0, to = 0.0;
   std::vector<double> x, log10_TOF, energetic_span, effective_span, endergonic_step;
   std::vector<std::string> TDI, TDTS;
+  // Where the fitted cycle has no positive driving force (the report's
+  // warning): log10 TOF is then of |TOF|; said in `warnings` per stretch.
+  std::vector<bool> no_driving_force;
   int64_t samples = 0;
   uint64_t seed = 0;
   Band log10_TOF_band, energetic_span_band, endergonic_step_band;
@@ -200,8 +214,14 @@ struct Volcano {
   std::vector<std::string> warnings;  // the fits' and the curve's
   int64_t top = 0;                    // the point with the highest log10 TOF
   // The top of the volcano: the highest log10 TOF of the fitted cycle, by
-  // golden-section search between the neighbours of point `top`.
+  // golden-section search between the neighbours of point `top`, with the
+  // energetic span, the most endergonic step and the log10 TOF band there.
+  // `top_inside` is false when log10 TOF still rises at an end of the range
+  // (the top is then that end, and no top of a volcano).
   double top_x = 0.0, top_log10_TOF = 0.0;
+  double top_energetic_span = 0.0, top_endergonic_step = 0.0;
+  double top_band_low = NAN, top_band_high = NAN;
+  bool top_inside = false;
 };
 
 // The whole volcano of a table's rows; a warning when the range reaches

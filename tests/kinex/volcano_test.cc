@@ -289,9 +289,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "has temperature 350.0 K, not 298.15 K"},
         BadTable{"concentrations_differ",
                  "Catalyst,Descriptor d,I0,TS1,I1,P,[R1]\na,1,0,10,1,-5,1\nb,2,0,11,2,-5,0.5\n", "",
-                 "another reactant concentration of step 1"},
+                 "has reactant concentration 0.5 at step 1, not 1.0 as row 2 (a)"},
         BadTable{"unknown_descriptor", table_text(kLines, {1.0, 2.0}), "G(O)",
-                 "\"G(O)\" is no column of the table"},
+                 "\"G(O)\" is neither a Descriptor column nor a state column"},
         BadTable{"no_state_varies", "Catalyst,I0,TS1,P\na,0,10,-5\nb,0,10,-5\n", "auto",
                  "no state varies"}),
     [](const auto& info) { return std::string(info.param.name); });

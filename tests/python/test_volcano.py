@@ -6,6 +6,7 @@ import io
 import json
 import math
 import pickle
+import re
 import warnings
 import xml.etree.ElementTree
 
@@ -51,6 +52,25 @@ def cycle_at(energies, T=298.15):
                        names=["Cat", "TS1", "Int1", "TS(Int1->Int2)", "Int2", "TS-RE", "Product"])
 
 
+def leave_one_out_t(d, y, r):
+    """Row r's residual against the line fitted without it, in units of that
+    line's prediction sd."""
+    keep = np.arange(len(d)) != r
+    slope, intercept = np.polyfit(d[keep], y[keep], 1)
+    s = math.sqrt(((y[keep] - intercept - slope * d[keep]) ** 2).sum() / (keep.sum() - 2))
+    X = np.column_stack([np.ones(keep.sum()), d[keep]])
+    x = np.array([1.0, d[r]])
+    return (y[r] - intercept - slope * d[r]) / (s * math.sqrt(1.0 + x @ np.linalg.inv(X.T @ X) @ x))
+
+
+def student_tail(t, nu):
+    """P(|T| >= |t|) for Student's t, by integrating its density."""
+    x = np.linspace(abs(t), abs(t) + 2000.0, 2_000_001)
+    density = math.exp(math.lgamma((nu + 1) / 2) - math.lgamma(nu / 2)) / math.sqrt(nu * math.pi) \
+        * (1.0 + x ** 2 / nu) ** (-(nu + 1) / 2)
+    return 2.0 * np.trapz(density, x)
+
+
 @pytest.fixture
 def noisy(tmp_path):
     """Eight catalysts on the lines with noise of up to 0.4 kcal/mol, cat5's
@@ -72,7 +92,7 @@ def test_the_lines_are_numpys_least_squares_and_the_outliers_its_residuals(noisy
     assert (v.descriptor, v.descriptor_is_state, v.chosen_by) == \
         ("Descriptor d", False, "the table's only descriptor column")
     assert [f.state for f in v.fits] == STATES
-    outliers = {}
+    outliers, tails = {}, {}
     for k, fit in enumerate(v.fits):
         slope, intercept = np.polyfit(d, G[:, k], 1) if np.ptp(G[:, k]) else (0.0, G[0, k])
         residual = G[:, k] - (intercept + slope * d)
@@ -86,9 +106,17 @@ def test_the_lines_are_numpys_least_squares_and_the_outliers_its_residuals(noisy
         # The covariance of (intercept, slope): s² (XᵀX)⁻¹.
         X = np.column_stack([np.ones_like(d), d])
         np.testing.assert_allclose(fit.covariance, sd ** 2 * np.linalg.inv(X.T @ X), atol=1e-12)
-        for r in np.flatnonzero(np.abs(residual) > 2 * sd):
-            outliers.setdefault(f"cat{r}", []).append(fit.state)
-    assert "TS1" in outliers["cat5"]
+        tails[fit.state] = [] if not sst else \
+            [(r, abs(residual[r]), student_tail(leave_one_out_t(d, G[:, k], r), len(d) - 3))
+             for r in range(len(d))]
+    # The outlier test: a residual of 1 kcal/mol or more whose tail probability,
+    # times the number of residuals tested, is below 5 %.
+    tested = sum(len(t) for t in tails.values())
+    for state, rows in tails.items():
+        for r, size, p in rows:
+            if size >= 1.0 and p * tested < 0.05:
+                outliers.setdefault(f"cat{r}", []).append(state)
+    assert outliers == {"cat5": ["TS1"]}
     assert {p.name: p.outlier_states for p in v.points if p.outlier} == outliers
 
 
@@ -210,7 +238,7 @@ BAD_TABLES = [
      ['"Descriptor d" is 0.25 in every row', "to vary"]),
     ("missing_cell", "missing_cell", {}, kinex.InputError, ["catalysts.csv:4:"]),
     ("unknown_descriptor", None, dict(descriptor="Descriptor e"), ValueError,
-     ['"Descriptor e" is no column', "Descriptor d", "TS-RE", "auto"]),
+     ['"Descriptor e" is neither a Descriptor column nor a state column', "Descriptor d", "TS-RE", "auto"]),
     ("other_temperature", "other_temperature", {}, ValueError,
      ["temperature 350.0 K", "one set of conditions"]),
     ("range_reversed", None, dict(range=(1, -1)), ValueError, ["range", "FROM below TO"]),
@@ -267,3 +295,34 @@ def test_the_volcano_pickles_plots_and_makes_a_dataframe(noisy):
         assert len(markers) == len(v.points)
     with pytest.raises(ValueError, match="curve: 'rate'"):
         v.plot("rate")
+
+
+def test_a_picture_is_saved_as_svg_and_never_over_its_table(tmp_path, noisy):
+    path, _, _ = noisy
+    picture = kinex.volcano(path, samples=0).plot()
+    link = tmp_path / "link.svg"
+    link.symlink_to(path)
+    before = open(path, "rb").read()
+    for target, words in [(path, "only SVG is written"), (tmp_path / "v.png", "only SVG is written"),
+                          (link, "is the input file")]:
+        with pytest.raises(ValueError, match=words):
+            picture.save(target)
+    assert open(path, "rb").read() == before and not (tmp_path / "v.png").exists()
+    picture.save(tmp_path / "v.svg")
+    assert (tmp_path / "v.svg").read_text() == str(picture)
+
+
+def test_a_top_at_the_ranges_end_and_a_cycle_without_driving_force_are_said(tmp_path):
+    # log10 TOF falls along d, and the product rises above the catalyst from d = 0.5 on.
+    header = ["Catalyst", "Descriptor d", "Cat", "TS1", "Int1", "TS2", "Product"]
+    rows = [[f"c{k}", d, 0.0, 15 + d, -2.0, 12.0, -3 + 4 * d] for k, d in enumerate([-1, 0, 1, 2])]
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        v = kinex.volcano(write_table(tmp_path, rows, header), samples=0)
+    assert not v.top_inside and v.top[0] == v.x[0]
+    assert list(v.no_driving_force) == [x >= 0.75 for x in v.x]
+    assert [p.no_driving_force for p in v.points] == [False, False, True, True]
+    said = " ".join(str(w.message) for w in caught)
+    assert re.search(r"no positive driving force from Descriptor d = 0\.7\d* to 2\.30", said)
+    assert "energies of c2, c3" in said
+    assert v.to_dict()["top"]["inside"] is False
