@@ -392,7 +392,7 @@ Box marker_box(double cx, double cy) {
   return {cx - r, cy - r, cx + r, cy + r};
 }
 
-void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, double y0,
+void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, bool top, double y0,
                   double& bottom) {
   struct Item {
     std::string kind, words;
@@ -401,7 +401,7 @@ void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, do
   if (band) items.push_back({"band", "95 % band"});
   items.push_back({"point", "catalyst"});
   if (outliers) items.push_back({"outlier", "outlier: a state far off its line"});
-  items.push_back({"top", "top of the volcano (highest TOF)"});
+  if (top) items.push_back({"top", "top of the volcano (highest TOF)"});
   constexpr double kSymbol = 18.0, kGap = 12.0;
   double x = kMargin, y = y0;
   out += "<g id=\"legend\" fill=\"" + std::string(plot::kLegendColour) + "\">\n";
@@ -438,21 +438,10 @@ void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, do
   bottom = y;
 }
 
-// The regions' shaded columns, from halfway between the last point of one
-// and the first of the next.
+// The regions' shaded columns, from where each begins to where it ends.
 std::vector<std::pair<double, double>> region_columns(const Volcano& v, const Frame& f) {
   std::vector<std::pair<double, double>> c;
-  const auto at = [&](int64_t k) {
-    return f.sx(v.x[static_cast<std::size_t>(
-        std::clamp<int64_t>(k, 0, static_cast<int64_t>(v.x.size()) - 1))]);
-  };
-  for (std::size_t r = 0; r < v.regions.size(); ++r) {
-    const VolcanoRegion& g = v.regions[r];
-    const double x0 = r == 0 ? at(g.first) : (at(v.regions[r - 1].last) + at(g.first)) / 2;
-    const double x1 =
-        r + 1 == v.regions.size() ? at(g.last) : (at(g.last) + at(v.regions[r + 1].first)) / 2;
-    c.emplace_back(x0, x1);
-  }
+  for (const VolcanoRegion& g : v.regions) c.emplace_back(f.sx(g.from), f.sx(g.to));
   return c;
 }
 
@@ -638,22 +627,25 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   title += plot::fit_width(plot::shorten(file, plot::kMaxNameLength), kTitleSize,
                            line_room - text_width(title, kTitleSize, true), true);
   std::string figures = "T = " + plot::shortest_text(volcano.fits.conditions.T) + " K";
-  // The top: of log10 TOF as found between the points, else the curve's
-  // value at the point of the highest log10 TOF.
-  const std::size_t top = static_cast<std::size_t>(std::max<int64_t>(volcano.top, 0));
-  const bool of_tof = picture.curve == VolcanoCurve::log10_TOF;
-  const double top_x = of_tof ? volcano.top_x : top < volcano.x.size() ? volcano.x[top] : NAN;
-  const double top_y = of_tof ? volcano.top_log10_TOF : top < curve.size() ? curve[top] : NAN;
-  const bool has_top = finite(top_x) && finite(top_y);
+  // The top of the volcano (the highest log10 TOF) with the drawn curve's
+  // value there; none where log10 TOF still rises at an end of the range.
+  const double top_x = volcano.top_x;
+  const double top_y = picture.curve == VolcanoCurve::log10_TOF ? volcano.top_log10_TOF
+                       : picture.curve == VolcanoCurve::energetic_span
+                           ? volcano.top_energetic_span
+                           : volcano.top_endergonic_step;
+  const bool has_top = volcano.top_inside && finite(top_x) && finite(top_y);
   if (has_top) {
     figures += "    top: " + d.top_words + " = " + plot::fixed_text(top_y, 2) + " at " +
                plot::significant_text(top_x, 3);
+  } else {
+    figures += "    no top inside the range";
   }
   figures = plot::fit_width(figures, kFiguresSize, line_room, false, true);
 
   std::string body;
   double legend_bottom = 0;
-  write_legend(body, d, band_shown, outliers, 48.0, legend_bottom);
+  write_legend(body, d, band_shown, outliers, has_top, 48.0, legend_bottom);
 
   // The frame: x over the curve and the catalysts, y over the curve, its
   // band and the catalysts' values.
@@ -743,6 +735,12 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
     for (std::size_t k = 0; k < unlabelled.size(); ++k)
       line += (k ? ", " : "") + plot::shorten_end(unlabelled[k], kMaxName);
     for (const std::string& l : plot::wrap(line, kKeySize, line_room)) notes.push_back(l);
+  }
+  // The warnings: poor fits, extrapolation, no driving force, ...
+  for (const std::string& warning : volcano.warnings) {
+    for (const std::string& l : plot::wrap("Warning: " + warning, kKeySize, line_room)) {
+      notes.push_back(l);
+    }
   }
   double y_note = axes_bottom + 4.0;
   for (const std::string& line : notes) {

@@ -228,6 +228,7 @@ Volcano hand_made(const std::vector<std::pair<int64_t, int64_t>>& runs,
   v.top = 50;
   v.top_x = v.x[50];
   v.top_log10_TOF = v.log10_TOF[50];
+  v.top_inside = true;
   return v;
 }
 

@@ -184,6 +184,42 @@ TEST(VolcanoExactLines, TheTopIsTheHighestLog10TofOfTheFittedCycle) {
   }
 }
 
+TEST(VolcanoExactLines, NoRegionIsLostBetweenTwoPoints) {
+  // Two points only, or a range far wider than the data: every region of a
+  // fine curve is still found, with the same ends.
+  VolcanoOptions fine;
+  fine.samples = 0;
+  fine.points = 20001;
+  const Volcano reference = built(table_text(kLines, kDescriptors), fine);
+  ASSERT_GE(reference.regions.size(), 3u);
+  VolcanoOptions coarse = fine;
+  coarse.points = 2;
+  const Volcano v = built(table_text(kLines, kDescriptors), coarse);
+  ASSERT_EQ(v.regions.size(), reference.regions.size());
+  for (std::size_t r = 0; r < v.regions.size(); ++r) {
+    EXPECT_EQ(v.regions[r].TDI, reference.regions[r].TDI);
+    EXPECT_EQ(v.regions[r].TDTS, reference.regions[r].TDTS);
+    EXPECT_EQ(v.regions[r].from, reference.regions[r].from) << r;
+  }
+  EXPECT_EQ(v.regions[1].first, v.regions[1].last + 1);  // between the two points
+}
+
+TEST(VolcanoExactLines, ATopAtTheEndOfTheRangeIsNoTop) {
+  VolcanoOptions options;
+  options.samples = 0;
+  options.has_range = true;
+  for (const auto& [from, to, inside] : std::vector<std::tuple<double, double, bool>>{
+           {-4.0, 5.0, true}, {4.0, 5.0, true}, {-4.0, -3.0, false}, {-3.0, 0.0, false}}) {
+    options.from = from;
+    options.to = to;
+    const Volcano v = built(table_text(kLines, kDescriptors), options);
+    EXPECT_EQ(v.top_inside, inside) << from << ".." << to;
+    if (!inside) {
+      EXPECT_EQ(v.top_x, to);  // log10 TOF rises towards the top near d = 4.7
+    }
+  }
+}
+
 TEST(VolcanoMostEndergonicStep, IsTheLargestRiseFromOneIntermediateToTheNext) {
   Cycle cycle;
   cycle.n = 3;
@@ -361,6 +397,46 @@ TEST(VolcanoBand, GrowsWithTheNoiseAndIsTheSameForTheSameSeedOnAnyThreads) {
     EXPECT_EQ(again.log10_TOF_band.low, v.log10_TOF_band.low);
     EXPECT_EQ(again.energetic_span_band.high, v.energetic_span_band.high);
     EXPECT_EQ(again.endergonic_step_band.low, v.endergonic_step_band.low);
+  }
+}
+
+TEST(VolcanoBand, IsTheSameWhereverTheDescriptorLies) {
+  // The same table with the descriptor moved by an offset (an absolute
+  // energy in hartree, say): the lines' draws are taken about the mean
+  // descriptor, so the band moves with it and does not collapse.
+  const auto noise = [](std::size_t r, std::size_t s) { return scatter(r, s, 0.6); };
+  VolcanoOptions options;
+  options.samples = 400;
+  options.points = 9;
+  const Volcano here = built(table_text(kLines, kDescriptors, noise), options);
+  for (const double offset : {1e3, -2654.3, 1e6}) {
+    std::vector<double> moved;
+    for (const double d : kDescriptors) moved.push_back(d + offset);
+    // The same lines in the moved descriptor: a + b d = (a - b offset) + b (d + offset).
+    std::vector<Line> lines = kLines;
+    for (Line& line : lines) line.a -= line.b * offset;
+    const Volcano there = built(table_text(lines, moved, noise), options);
+    ASSERT_EQ(there.x.size(), here.x.size());
+    for (std::size_t p = 0; p < here.x.size(); ++p) {
+      const double width = here.log10_TOF_band.high[p] - here.log10_TOF_band.low[p];
+      EXPECT_GT(width, 0.05);
+      EXPECT_NEAR(there.log10_TOF_band.low[p], here.log10_TOF_band.low[p], 1e-3 * width)
+          << "offset " << offset << ", point " << p;
+      EXPECT_NEAR(there.log10_TOF_band.high[p], here.log10_TOF_band.high[p], 1e-3 * width);
+    }
+  }
+}
+
+TEST(VolcanoBand, IsNoneWithoutDrawsOrWithTwoRows) {
+  const auto noise = [](std::size_t r, std::size_t s) { return scatter(r, s, 0.6); };
+  VolcanoOptions none;
+  none.samples = 0;
+  VolcanoOptions some;
+  some.samples = 50;
+  for (const Volcano& v : {built(table_text(kLines, kDescriptors, noise), none),
+                           built(table_text(kLines, {1.0, 2.0}, noise), some)}) {
+    for (const double low : v.log10_TOF_band.low) EXPECT_TRUE(std::isnan(low));
+    EXPECT_TRUE(std::isnan(v.top_band_low));
   }
 }
 
