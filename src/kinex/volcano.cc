@@ -241,18 +241,6 @@ std::string joined(const std::vector<std::string>& names) {
   return text;
 }
 
-// x with the decimals that show `step`, as exponent_form from 1e7 on.
-std::string to_resolution(double x, double step) {
-  if (!std::isfinite(x) || std::abs(x) >= 1e7 || !(step > 0.0)) return significant(x);
-  const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 17);
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals);
-  std::string text(buffer, result.ptr);
-  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-  return text;
-}
-
 // The threads the options ask for: 0 is one per core.
 int volcano_threads(const VolcanoOptions& options) {
   return options.threads > 0 ? options.threads
@@ -559,6 +547,18 @@ bool refine_top(Volcano& volcano, std::string& error) {
 }
 
 }  // namespace
+
+std::string descriptor_text(double x, double from, double to) {
+  const double step = (to - from) / 1000.0;
+  if (!std::isfinite(x) || std::abs(x) >= 1e7 || !(step > 0.0)) return significant(x);
+  const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 17);
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals);
+  std::string text(buffer, result.ptr);
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
+}
 
 double student_t_two_sided(double t, int64_t nu) {
   if (nu < 1 || std::isnan(t)) return NAN;
@@ -873,8 +873,8 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     while (last + 1 < P && volcano.no_driving_force[last + 1]) ++last;
     volcano.warnings.push_back(
         "the fitted cycle has no positive driving force from " + fits.descriptor + " = " +
-        to_resolution(volcano.x[p], (volcano.to - volcano.from) / 1000.0) + " to " +
-        to_resolution(volcano.x[last], (volcano.to - volcano.from) / 1000.0) +
+        descriptor_text(volcano.x[p], volcano.from, volcano.to) + " to " +
+        descriptor_text(volcano.x[last], volcano.from, volcano.to) +
         ": its log10 TOF there is of |TOF|, a cycle that turns backward or not at all");
   }
   if (!find_regions(volcano, volcano_threads(options), error) || !refine_top(volcano, error)) {
@@ -1070,7 +1070,7 @@ std::string volcano_text(const std::string& file, const Volcano& volcano) {
            padded(significant(fit.mae), 11) + " " + significant(fit.residual_sd) + "\n";
   }
   // Descriptor values to a thousandth of the range, however far from 0.
-  const auto at = [&](double x) { return to_resolution(x, (volcano.to - volcano.from) / 1000.0); };
+  const auto at = [&](double x) { return descriptor_text(x, volcano.from, volcano.to); };
   out += "\nRegions (descriptor from .. to: TDI, TDTS):\n";
   for (const VolcanoRegion& region : volcano.regions) {
     out += "  " + at(region.from) + " .. " + at(region.to) + ": " + region.TDI + ", " +

@@ -94,6 +94,11 @@ Cycle fitted_cycle(const VolcanoFits& fits, double x);
 // the fits' conditions.
 Cycle cycle_of(const VolcanoFits& fits, const std::vector<double>& E);
 
+// A descriptor value as the text and the picture show it: to a thousandth
+// of the range from .. to, however far from 0 it lies (fixed decimals;
+// from 1e7 on in magnitude as exponent_form).
+std::string descriptor_text(double x, double from, double to);
+
 // P(|T| >= |t|) for T Student's t with nu >= 1 degrees of freedom, from the
 // finite series of integer nu (to about 1e-15 absolute; 0 for infinite t,
 // NaN for NaN t or nu < 1).

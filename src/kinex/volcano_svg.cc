@@ -105,10 +105,13 @@ struct Range {
   }
   // With `pad` of the width added on each side; a single value or none
   // gets a width of its own.
-  Range padded(double pad) const {
+  // `pad` of the width added on each side; a range of (almost) no width,
+  // where `tiny` does not allow it, widened to +-1 or 10 % about it.
+  Range padded(double pad, bool tiny = false) const {
     Range r = *this;
     if (!(r.lo <= r.hi)) r = {0.0, 1.0};
-    if (!(r.hi - r.lo > 1e-9 * std::max(1.0, std::fabs(r.lo))) || !finite(r.hi - r.lo)) {
+    const double least = tiny ? 0.0 : 1e-9 * std::max(1.0, std::fabs(r.lo));
+    if (!(r.hi - r.lo > least) || !finite(r.hi - r.lo)) {
       const double half = std::max(1.0, std::fabs(r.lo) * 0.1);
       if (!finite(half)) return {-1.0, 1.0};
       return {r.lo - half, r.lo + half};
@@ -136,7 +139,7 @@ Ticks nice_ticks(double lo, double hi, double count) {
     if (step >= wanted * 0.75) break;
   }
   const int decimals =
-      step < 1.0 ? std::min(6, static_cast<int>(std::ceil(-std::log10(step) - 1e-9))) : 0;
+      step < 1.0 ? std::min(17, static_cast<int>(std::ceil(-std::log10(step) - 1e-9))) : 0;
   const double first = std::ceil(lo / step - 1e-9), last = std::floor(hi / step + 1e-9);
   if (!(last - first < 50)) return t;
   for (double k = first; k <= last; k += 1.0) {
@@ -480,8 +483,8 @@ std::vector<std::string> write_regions(std::string& out, const Volcano& v, const
     const std::string number = std::to_string(key.size() + 1);
     std::string entry = number + " TDI " + plot::shorten_end(g.TDI, kMaxKeyName) + ", TDTS " +
                         plot::shorten_end(g.TDTS, kMaxKeyName) + " (" +
-                        plot::significant_text(g.from, 3) + " to " +
-                        plot::significant_text(g.to, 3) + ")";
+                        descriptor_text(g.from, v.from, v.to) + " to " +
+                        descriptor_text(g.to, v.from, v.to) + ")";
     const double nw = text_width(number, kRegionSize);
     bool placed = false;
     for (double y : {line1, line2}) {
@@ -550,7 +553,14 @@ void write_axes(std::string& out, const Frame& f, const std::string& x_title,
   out += "<rect x=\"" + num(f.left) + "\" y=\"" + num(f.strip_top) + "\" width=\"" +
          num(f.right - f.left) + "\" height=\"" + num(f.bottom - f.strip_top) +
          "\" fill=\"none\" stroke=\"#000\" stroke-width=\"0.8\"/>\n";
-  const Ticks xt = nice_ticks(f.x.lo, f.x.hi, (f.right - f.left) / 70.0);
+  // As many x ticks as their labels leave room for.
+  Ticks xt;
+  for (double count = (f.right - f.left) / 70.0; count >= 1.0; count /= 1.5) {
+    xt = nice_ticks(f.x.lo, f.x.hi, count);
+    double widths = 0.0;
+    for (const std::string& t : xt.texts) widths += text_width(t, kTickSize) + 8.0;
+    if (widths <= f.right - f.left) break;
+  }
   for (std::size_t k = 0; k < xt.values.size(); ++k) {
     const double x = f.sx(xt.values[k]);
     out += "<line class=\"x-tick\" x1=\"" + num(x) + "\" y1=\"" + num(f.bottom) + "\" x2=\"" +
@@ -637,7 +647,7 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   const bool has_top = volcano.top_inside && finite(top_x) && finite(top_y);
   if (has_top) {
     figures += "    top: " + d.top_words + " = " + plot::fixed_text(top_y, 2) + " at " +
-               plot::significant_text(top_x, 3);
+               descriptor_text(top_x, volcano.from, volcano.to);
   } else {
     figures += "    no top inside the range";
   }
@@ -659,7 +669,7 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   for (double v : d.band->low) y.add(v);
   for (double v : d.band->high) y.add(v);
   for (double v : d.points) y.add(v);
-  f.x = x.padded(0.0);
+  f.x = x.padded(0.0, true);  // the range asked for, however small
   f.y = y.padded(0.08);
   f.strip_top = legend_bottom + 10.0;
   f.top = volcano.regions.empty() ? f.strip_top : f.strip_top + 28.0;
