@@ -34,12 +34,17 @@ std::string significant(double x) {
   int magnitude = 0;
   std::from_chars(power, scientific.data() + scientific.size(), magnitude);
   if (magnitude >= 7) return scientific;
-  const int decimals = std::clamp(3 - magnitude, 0, 4);
-  char buffer[64];
+  return with_decimals(x, std::clamp(3 - magnitude, 0, 4));
+}
+
+std::string with_decimals(double x, int decimals) {
+  char buffer[400];
   const auto result =
       std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals);
   std::string text(buffer, result.ptr);
-  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  if (!text.empty() && text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) {
+    text.erase(0, 1);
+  }
   return text;
 }
 

@@ -29,6 +29,11 @@ std::string exponent_form(double x);
 // gives "0.0000" without a sign; 0 gives "0.000". From 1e7 on in magnitude
 // (after rounding to four digits) as exponent_form().
 std::string significant(double x);
+
+// `x` with `decimals` (0..17) decimals in plain notation, a value that
+// rounds to zero without a sign: with_decimals(-0.00004, 3) is "0.000".
+// For finite x below 1e300 in magnitude.
+std::string with_decimals(double x, int decimals);
 inline constexpr std::size_t kReadableWidth = 11;  // "-8.051e-104"
 
 // One CSV field: as it stands, or in double quotes with each quote doubled

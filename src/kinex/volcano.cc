@@ -551,13 +551,7 @@ bool refine_top(Volcano& volcano, std::string& error) {
 std::string descriptor_text(double x, double from, double to) {
   const double step = (to - from) / 1000.0;
   if (!std::isfinite(x) || std::abs(x) >= 1e7 || !(step > 0.0)) return significant(x);
-  const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 17);
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, decimals);
-  std::string text(buffer, result.ptr);
-  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-  return text;
+  return with_decimals(x, std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 17));
 }
 
 double student_t_two_sided(double t, int64_t nu) {
