@@ -814,9 +814,10 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     return false;
   }
   if (options.has_range &&
-      !(std::isfinite(options.from) && std::isfinite(options.to) && options.from < options.to)) {
+      !(std::isfinite(options.from) && std::isfinite(options.to) && options.from < options.to &&
+        std::isfinite(options.to - options.from))) {
     error = "--range " + shortest(options.from) + ":" + shortest(options.to) +
-            ": FROM must be below TO, both finite";
+            ": FROM must be below TO, both finite, and TO - FROM within the range of doubles";
     return false;
   }
   if (!fit_volcano(rows, options.descriptor, volcano.fits, error)) return false;

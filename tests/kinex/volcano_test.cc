@@ -538,6 +538,7 @@ TEST(VolcanoCommand, WritesCsvJsonAndTextAndRefusesWhatItCannotDo) {
   for (const auto& [args, words] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"volcano", table, "--curve", "span"}, "give -o OUT.svg"},
            {{"volcano", table, "--range=2:1"}, "FROM below TO"},
+           {{"volcano", table, "--range=-1e308:1e308"}, "TO - FROM within the range of doubles"},
            {{"volcano", table, "--csv", "--json"}, "excludes"},
            {{"volcano", dir.write("c.txt", "x")}, "is no table"}}) {
     const test::Outcome o = kinex_run(args);
