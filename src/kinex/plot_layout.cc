@@ -463,6 +463,20 @@ Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts,
   return L;
 }
 
+double nice_step(double wanted, double share) {
+  const double magnitude = std::pow(10.0, std::floor(std::log10(wanted)));
+  double step = magnitude;
+  for (double f : {1.0, 2.0, 5.0, 10.0}) {
+    step = f * magnitude;
+    if (step >= wanted * share) break;
+  }
+  return step;
+}
+
+int step_decimals(double step, int most) {
+  return step < 1.0 ? std::min(most, static_cast<int>(std::ceil(-std::log10(step) - 1e-9))) : 0;
+}
+
 std::vector<Tick> make_ticks(const Layout& L) {
   std::vector<Tick> ticks;
   const double per_pixel = (L.hi / 2 - L.lo / 2) / L.scale * 2;
@@ -470,16 +484,8 @@ std::vector<Tick> make_ticks(const Layout& L) {
   const double e_top = L.lo + (L.base - L.top) * per_pixel;
   const double range = e_top - e_bottom;
   if (!std::isfinite(per_pixel) || !std::isfinite(range) || !(range > 0)) return ticks;
-  const double wanted = range / std::max(kMinTicks, (L.bottom - L.top) / kTickSpacing);
-  const double magnitude = std::pow(10.0, std::floor(std::log10(wanted)));
-  double step = magnitude;
-  for (double f : {1.0, 2.0, 5.0, 10.0}) {
-    step = f * magnitude;
-    if (step >= wanted) break;
-  }
-  const int decimals =
-      step < 1.0 ? std::min(kMaxTickDecimals, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)))
-                 : 0;
+  const double step = nice_step(range / std::max(kMinTicks, (L.bottom - L.top) / kTickSpacing));
+  const int decimals = step_decimals(step, kMaxTickDecimals);
   const double first = std::ceil(e_bottom / step);
   const double last = std::floor(e_top / step);
   if (!(last - first < kMaxTicks)) return ticks;

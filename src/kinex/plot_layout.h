@@ -90,6 +90,13 @@ struct Tick {
 inline constexpr double kTickSpacing = 55.0;  // px wanted between ticks
 std::vector<Tick> make_ticks(const Layout& L);
 
+// A tick step of 1, 2 or 5 times the power of ten of `wanted` (> 0): the
+// first of them, or ten times that power, at least `share` * `wanted`.
+double nice_step(double wanted, double share = 1.0);
+// The decimals a tick at multiples of `step` needs: 0 from 1 on, else as
+// many as show the step, at most `most`.
+int step_decimals(double step, int most);
+
 // The span arrow, its value's box and the dotted guide from the TDI to it;
 // the effective span's arrow and its value's box.
 struct SpanDrawing {

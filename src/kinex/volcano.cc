@@ -1,20 +1,16 @@
 #include "kinex/volcano.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <random>
 #include <thread>
 
+#include "api/kinex.h"
 #include "input/failure.h"
-#include "input/storage.h"
 #include "kinex/format.h"
 #include "kinex/output_file.h"
 #include "kinex/state_names.h"
-#include "kinex/summary.h"
-#include "model/evaluate.h"
 #include "model/figures.h"
 #include "model/parallel.h"
 #include "model/profile.h"
@@ -93,6 +89,17 @@ double mean_of(const std::vector<double>& v) {
   return sum / static_cast<double>(v.size());
 }
 
+// The mean of x and the sum of squares about it, Sxx.
+struct Spread {
+  double mean = 0.0, sxx = 0.0;
+};
+
+Spread spread_of(const std::vector<double>& x) {
+  Spread spread{mean_of(x), 0.0};
+  for (double v : x) spread.sxx += (v - spread.mean) * (v - spread.mean);
+  return spread;
+}
+
 bool constant(const std::vector<double>& v) {
   return std::all_of(v.begin(), v.end(), [&](double x) { return x == v[0]; });
 }
@@ -100,10 +107,10 @@ bool constant(const std::vector<double>& v) {
 LineFit fit_line(const std::string& state, const std::vector<double>& x,
                  const std::vector<double>& y) {
   const std::size_t m = x.size();
-  const double mx = mean_of(x), my = mean_of(y);
-  double sxx = 0.0, sxy = 0.0, syy = 0.0;
+  const auto [mx, sxx] = spread_of(x);
+  const double my = mean_of(y);
+  double sxy = 0.0, syy = 0.0;
   for (std::size_t r = 0; r < m; ++r) {
-    sxx += (x[r] - mx) * (x[r] - mx);
     sxy += (x[r] - mx) * (y[r] - my);
     syy += (y[r] - my) * (y[r] - my);
   }
@@ -143,17 +150,23 @@ std::vector<double> column(const Matrix& energies, std::size_t s) {
 
 // Whether two rows are under the same conditions; else the reason.
 std::string same_conditions(const Cycle& a, const Cycle& b) {
-  if (a.T != b.T) return "temperature " + shortest(b.T) + " K, not " + shortest(a.T) + " K as";
   const auto given = [](bool has, double c) { return has ? shortest(c) : std::string("none"); };
-  for (std::size_t i = 1; i < a.has_reac.size(); ++i) {
-    if (a.has_reac[i] != b.has_reac[i] || (a.has_reac[i] && a.conc_reac[i] != b.conc_reac[i])) {
-      return "reactant concentration " + given(b.has_reac[i], b.conc_reac[i]) + " at step " +
-             std::to_string(i) + ", not " + given(a.has_reac[i], a.conc_reac[i]) + " as";
-    }
-    if (a.has_prod[i] != b.has_prod[i] || (a.has_prod[i] && a.conc_prod[i] != b.conc_prod[i])) {
-      return "product concentration " + given(b.has_prod[i], b.conc_prod[i]) + " at step " +
-             std::to_string(i) + ", not " + given(a.has_prod[i], a.conc_prod[i]) + " as";
-    }
+  const ConditionDifference difference = condition_difference(a, b);
+  const auto I = static_cast<std::size_t>(difference.step);
+  switch (difference.what) {
+    case ConditionDifference::What::none:
+    case ConditionDifference::What::steps:  // told apart with the states before
+      break;
+    case ConditionDifference::What::temperature:
+      return "temperature " + shortest(b.T) + " K, not " + shortest(a.T) + " K as";
+    case ConditionDifference::What::reactant:
+      return "reactant concentration " + given(b.has_reac[I], b.conc_reac[I]) + " at step " +
+             std::to_string(difference.step) + ", not " + given(a.has_reac[I], a.conc_reac[I]) +
+             " as";
+    case ConditionDifference::What::product:
+      return "product concentration " + given(b.has_prod[I], b.conc_prod[I]) + " at step " +
+             std::to_string(difference.step) + ", not " + given(a.has_prod[I], a.conc_prod[I]) +
+             " as";
   }
   return "";
 }
@@ -216,20 +229,13 @@ void fill_band(std::vector<double>& values, Band& band, std::size_t p) {
   band.high[p] = q[1];
 }
 
-// `run` made of `cycle`, named as the fits, and evaluated; false with the
+// `cycle` evaluated (over the logarithms, on this thread); false with the
 // diagnostic when its storage cannot be had.
-bool evaluated(const VolcanoFits& fits, const Cycle& cycle, Run& run, std::string& error) {
-  run = Run{};
-  run.cycle.n = cycle.n;
+bool evaluated(const Cycle& cycle, Evaluation& run, std::string& error) {
   Failure failure;
-  if (!allocate_storage(run, failure)) {
-    error = failure.message;
-    return false;
-  }
-  run.cycle = cycle;
-  run.names = fits.names;
-  evaluate_cycle(run, 1, LogSpace::always);
-  return true;
+  if (evaluate(cycle, run, failure, 1)) return true;
+  error = failure.message;
+  return false;
 }
 
 std::string joined(const std::vector<std::string>& names) {
@@ -262,9 +268,7 @@ bool draw_bands(Volcano& volcano, const std::vector<double>& at, const VolcanoOp
     band->high.assign(P, 0.0);
   }
   const Matrix C = cholesky(fits.residual_covariance);
-  const double mx = mean_of(fits.x);
-  double sxx = 0.0;
-  for (double x : fits.x) sxx += (x - mx) * (x - mx);
+  const auto [mx, sxx] = spread_of(fits.x);
 
   // The draws, in draw order from one stream of normals. About the rows'
   // mean descriptor the line's level and slope are independent, so a
@@ -393,9 +397,7 @@ double studentized_residual(const VolcanoFits& fits, std::size_t r, std::size_t 
   const LineFit& fit = fits.fits[s];
   const std::size_t m = fits.x.size();
   if (m < 4 || !(fit.residual_sd > 0.0)) return 0.0;
-  const double mx = mean_of(fits.x);
-  double sxx = 0.0;
-  for (double x : fits.x) sxx += (x - mx) * (x - mx);
+  const auto [mx, sxx] = spread_of(fits.x);
   const double h = 1.0 / static_cast<double>(m) + (fits.x[r] - mx) * (fits.x[r] - mx) / sxx;
   const double e = fits.energies[r][s] - (fit.intercept + fit.slope * fits.x[r]);
   const double rest =
@@ -412,11 +414,10 @@ struct Probe {
 };
 
 bool probe(const VolcanoFits& fits, double x, Probe& out, std::string& error) {
-  Run run;
-  if (!evaluated(fits, fitted_cycle(fits, x), run, error)) return false;
-  const StateNames names = run_names(run);
-  out = {run.results.log10_TOF, tdi_state(names, run.results.TDI),
-         tdts_state(names, run.results.TDTS)};
+  Evaluation run;
+  if (!evaluated(fitted_cycle(fits, x), run, error)) return false;
+  out = {run.results.log10_TOF, tdi_state(fits.names, run.results.TDI),
+         tdts_state(fits.names, run.results.TDTS)};
   return true;
 }
 
@@ -455,33 +456,41 @@ bool changes(const VolcanoFits& fits, double a, const std::string& la, double b,
 bool find_regions(Volcano& volcano, int threads, std::string& error) {
   constexpr int64_t kRegionSamples = 2048;
   const VolcanoFits& fits = volcano.fits;
-  std::vector<double> xs = volcano.x;
+  // The curve's points, whose labels are known, and the values between.
+  std::vector<double> extra;
   for (int64_t k = 1; k < kRegionSamples; ++k) {
-    xs.push_back(volcano.from + (volcano.to - volcano.from) * static_cast<double>(k) /
-                                    static_cast<double>(kRegionSamples));
+    extra.push_back(volcano.from + (volcano.to - volcano.from) * static_cast<double>(k) /
+                                       static_cast<double>(kRegionSamples));
   }
-  std::sort(xs.begin(), xs.end());
-  xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-  std::vector<std::string> labels(xs.size()), errors(xs.size());
+  std::vector<std::string> extra_labels(extra.size()), errors(extra.size());
   parallel_for(
-      static_cast<int64_t>(xs.size()), std::max(1, threads),
+      static_cast<int64_t>(extra.size()), std::max(1, threads),
       [&](int64_t k) {
         const auto K = static_cast<std::size_t>(k);
-        labels[K] = label_at(fits, xs[K], errors[K]);
+        extra_labels[K] = label_at(fits, extra[K], errors[K]);
       },
       [](int64_t) {});
-  for (std::size_t k = 0; k < xs.size(); ++k) {
-    if (labels[k].empty()) {
+  std::vector<std::pair<double, std::string>> samples;
+  for (std::size_t p = 0; p < volcano.x.size(); ++p) {
+    samples.emplace_back(volcano.x[p], volcano.TDI[p] + '\n' + volcano.TDTS[p]);
+  }
+  for (std::size_t k = 0; k < extra.size(); ++k) {
+    if (extra_labels[k].empty()) {
       error = errors[k];
       return false;
     }
+    samples.emplace_back(extra[k], std::move(extra_labels[k]));
   }
-  std::vector<std::pair<double, std::string>> starts{{xs.front(), labels.front()}};
-  for (std::size_t k = 0; k + 1 < xs.size(); ++k) {
-    if (labels[k] != labels[k + 1] &&
-        !changes(fits, xs[k], labels[k], xs[k + 1], labels[k + 1], starts, error)) {
-      return false;
-    }
+  std::stable_sort(samples.begin(), samples.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  samples.erase(std::unique(samples.begin(), samples.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                samples.end());
+  std::vector<std::pair<double, std::string>> starts{samples.front()};
+  for (std::size_t k = 0; k + 1 < samples.size(); ++k) {
+    const auto& [a, la] = samples[k];
+    const auto& [b, lb] = samples[k + 1];
+    if (la != lb && !changes(fits, a, la, b, lb, starts, error)) return false;
   }
   volcano.regions.clear();
   std::size_t point = 0;
@@ -539,9 +548,9 @@ bool refine_top(Volcano& volcano, std::string& error) {
     volcano.top_log10_TOF = best.log10_TOF;
   }
   volcano.top_inside = between || (top > 0 && top + 1 < volcano.x.size());
-  Run run;
-  if (!evaluated(volcano.fits, fitted_cycle(volcano.fits, volcano.top_x), run, error)) return false;
-  volcano.top_energetic_span = energetic_span(run);
+  Evaluation run;
+  if (!evaluated(fitted_cycle(volcano.fits, volcano.top_x), run, error)) return false;
+  volcano.top_energetic_span = energetic_span(run.cycle, run.results);
   volcano.top_endergonic_step = most_endergonic_step(run.cycle);
   return true;
 }
@@ -647,8 +656,7 @@ bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descripto
   if (rows[0].names.final_state.empty() && wanted == first_name + "'") {
     wanted = labels.back();  // the final state of a DeltaG column, typed with '
   }
-  if (rows[0].names.final_state.empty() &&
-      (wanted == "DeltaG" || wanted == "deltaG" || wanted == "deltag" || wanted == "DELTAG")) {
+  if (rows[0].names.final_state.empty() && report::ascii_lower(wanted) == "deltag") {
     error = "DeltaG is the reaction energy, no state; the final state of the DeltaG column is " +
             labels.back() + " (G(" + first_name + ") + DeltaG): --descriptor '" + labels.back() +
             "'";
@@ -841,12 +849,12 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
                          ? volcano.to
                          : volcano.from + (volcano.to - volcano.from) * static_cast<double>(p) /
                                               static_cast<double>(P - 1);
-    Run run;
-    if (!evaluated(fits, fitted_cycle(fits, x), run, error)) return false;
-    const StateNames names = run_names(run);
+    Evaluation run;
+    if (!evaluated(fitted_cycle(fits, x), run, error)) return false;
+    const StateNames& names = fits.names;
     volcano.x.push_back(x);
     volcano.log10_TOF.push_back(run.results.log10_TOF);
-    volcano.energetic_span.push_back(energetic_span(run));
+    volcano.energetic_span.push_back(energetic_span(run.cycle, run.results));
     volcano.effective_span.push_back(run.results.effective_span);
     volcano.endergonic_step.push_back(most_endergonic_step(run.cycle));
     volcano.TDI.push_back(tdi_state(names, run.results.TDI));
@@ -889,11 +897,11 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     VolcanoPoint point;
     point.name = row.name;
     point.x = fits.x[r];
-    Run run;
-    if (!evaluated(fits, row.cycle, run, error)) return false;
-    const StateNames names = run_names(run);
+    Evaluation run;
+    if (!evaluated(row.cycle, run, error)) return false;
+    const StateNames& names = fits.names;
     point.log10_TOF = run.results.log10_TOF;
-    point.energetic_span = energetic_span(run);
+    point.energetic_span = energetic_span(run.cycle, run.results);
     point.effective_span = run.results.effective_span;
     point.endergonic_step = most_endergonic_step(run.cycle);
     point.no_driving_force = needs_driving_force_warning(run.profile);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kinex/plot_geometry.h"
+#include "kinex/plot_layout.h"
 #include "kinex/plot_style.h"
 #include "kinex/plot_svg.h"
 #include "kinex/plot_text.h"
@@ -132,14 +133,8 @@ Ticks nice_ticks(double lo, double hi, double count) {
   Ticks t;
   const double wanted = (hi - lo) / std::max(2.0, count);
   if (!finite(wanted) || !(wanted > 0)) return t;
-  const double magnitude = std::pow(10.0, std::floor(std::log10(wanted)));
-  double step = magnitude;
-  for (double f : {1.0, 2.0, 5.0, 10.0}) {
-    step = f * magnitude;
-    if (step >= wanted * 0.75) break;
-  }
-  const int decimals =
-      step < 1.0 ? std::min(17, static_cast<int>(std::ceil(-std::log10(step) - 1e-9))) : 0;
+  const double step = plot::nice_step(wanted, 0.75);
+  const int decimals = plot::step_decimals(step, 17);
   const double first = std::ceil(lo / step - 1e-9), last = std::floor(hi / step + 1e-9);
   if (!(last - first < 50)) return t;
   for (double k = first; k <= last; k += 1.0) {

@@ -36,6 +36,31 @@ struct Cycle {
   std::vector<bool> has_prod;     // 1..n
 };
 
+// Where the conditions of two cycles first differ: the number of steps, the
+// temperature, then step by step whether a reactant and then a product
+// concentration is given and its value. `step` names the step of a
+// concentration.
+struct ConditionDifference {
+  enum class What { none, steps, temperature, reactant, product } what = What::none;
+  int64_t step = 0;
+};
+
+inline ConditionDifference condition_difference(const Cycle& a, const Cycle& b) {
+  using What = ConditionDifference::What;
+  if (a.n != b.n) return {What::steps, 0};
+  if (a.T != b.T) return {What::temperature, 0};
+  for (int64_t i = 1; i <= a.n; ++i) {
+    const auto I = static_cast<std::size_t>(i);
+    if (a.has_reac[I] != b.has_reac[I] || (a.has_reac[I] && a.conc_reac[I] != b.conc_reac[I])) {
+      return {What::reactant, i};
+    }
+    if (a.has_prod[I] != b.has_prod[I] || (a.has_prod[I] && a.conc_prod[I] != b.conc_prod[I])) {
+      return {What::product, i};
+    }
+  }
+  return {};
+}
+
 // The energy profile in units of RT and the driving force.
 struct Profile {
   // kcal/mol, intermediates 0..2n-1: those of the cycle, then those of the

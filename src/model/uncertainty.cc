@@ -908,28 +908,29 @@ bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
       return false;
     }
     std::string differs;
-    if (c.n != first.n) {
-      differs = " has ";
-      differs += std::to_string(c.n);
-      differs += " steps, member 0 ";
-      differs += std::to_string(first.n);
-    } else if (c.T != first.T) {
-      differs = " is at T ";
-      differs += number(c.T);
-      differs += " K, member 0 at ";
-      differs += number(first.T);
-    } else {
-      for (int64_t i = 1; i <= c.n && differs.empty(); ++i) {
-        const bool same_reac = c.has_reac[i] == first.has_reac[i] &&
-                               (!c.has_reac[i] || c.conc_reac[i] == first.conc_reac[i]);
-        const bool same_prod = c.has_prod[i] == first.has_prod[i] &&
-                               (!c.has_prod[i] || c.conc_prod[i] == first.conc_prod[i]);
-        if (same_reac && same_prod) continue;
+    const ConditionDifference difference = condition_difference(c, first);
+    switch (difference.what) {
+      case ConditionDifference::What::none:
+        break;
+      case ConditionDifference::What::steps:
+        differs = " has ";
+        differs += std::to_string(c.n);
+        differs += " steps, member 0 ";
+        differs += std::to_string(first.n);
+        break;
+      case ConditionDifference::What::temperature:
+        differs = " is at T ";
+        differs += number(c.T);
+        differs += " K, member 0 at ";
+        differs += number(first.T);
+        break;
+      case ConditionDifference::What::reactant:
+      case ConditionDifference::What::product:
         differs = " differs from member 0 in the ";
-        differs += same_reac ? "product" : "reactant";
+        differs += difference.what == ConditionDifference::What::product ? "product" : "reactant";
         differs += " concentration of step ";
-        differs += std::to_string(i);
-      }
+        differs += std::to_string(difference.step);
+        break;
     }
     if (!differs.empty()) {
       which += differs;
