@@ -24,7 +24,7 @@ bool evaluate_data(const std::shared_ptr<const CycleData>& data, int threads,
                    EvaluatedData& evaluated, Failure& failure) {
   evaluated.source = data;
   if (!prepared_run(*data, evaluated.run, failure)) return false;
-  evaluate_cycle(evaluated.run, threads, LogSpace::always);
+  evaluate_cycle(evaluated.run, threads, Use::outputs);
   evaluated.run.terms.complete_matrix.reset();  // n^2 numbers no output reads
   evaluated.findings = findings(evaluated.run, data->notes);
   return true;
@@ -238,10 +238,13 @@ bool sized(const Cycle& c) {
 
 bool sized(const Profile& p, const Results& r, int64_t steps) {
   const auto n = static_cast<std::size_t>(steps);
+  const auto in_steps = [steps](int64_t i) { return i >= 1 && i <= steps; };
   return p.G_int.size() == 2 * n && p.g_int.size() == 2 * n && p.g_ts.size() == n + 1 &&
          r.xtof_int.size() == n && r.xtof_ts.size() == n + 1 && r.xtof_reac.size() == n + 1 &&
          r.xtof_prod.size() == n + 1 && r.sum_reac.size() == n + 1 && r.sum_prod.size() == n + 1 &&
-         r.TDI >= 1 && r.TDI <= steps && r.TDTS >= 1 && r.TDTS <= steps;
+         r.TDI >= 1 && r.TDI <= steps && r.TDTS >= 1 && r.TDTS <= steps &&
+         std::all_of(r.TDI_ties.begin(), r.TDI_ties.end(), in_steps) &&
+         std::all_of(r.TDTS_ties.begin(), r.TDTS_ties.end(), in_steps);
 }
 
 // Whether a distribution read back fits a cycle of n steps.
@@ -365,6 +368,8 @@ std::string to_bytes(const EvaluatedData& evaluated) {
   cycle_fields(w, *evaluated.source);
   result_fields(w, evaluated.run.profile, evaluated.run.results);
   vector_of(w, evaluated.findings, [](Writer& b, auto& f) { warning_fields(b, f); });
+  // The tied states came later; a state pickled before them ends here.
+  w(evaluated.run.results.TDI_ties), w(evaluated.run.results.TDTS_ties);
   return std::move(w.bytes);
 }
 
@@ -375,6 +380,7 @@ bool from_bytes(const std::string& bytes, EvaluatedData& evaluated) {
   cycle_fields(r, *data);
   result_fields(r, read.run.profile, read.run.results);
   vector_of(r, read.findings, [](Reader& b, auto& f) { warning_fields(b, f); });
+  if (r.ok && !r.done()) r(read.run.results.TDI_ties), r(read.run.results.TDTS_ties);
   if (!r.done() || !sized(data->cycle) || !sized(read.run.profile, read.run.results, data->cycle.n))
     return false;
   read.run.input_name = data->name;

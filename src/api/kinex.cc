@@ -110,7 +110,7 @@ bool evaluate(const Cycle& cycle, Evaluation& evaluation, Failure& failure, int 
   run.cycle.n = cycle.n;
   if (!allocate_storage(run, failure)) return false;
   run.cycle = cycle;
-  evaluate_cycle(run, threads, LogSpace::always);
+  evaluate_cycle(run, threads, Use::outputs);
   evaluation.cycle = std::move(run.cycle);
   evaluation.profile = std::move(run.profile);
   evaluation.results = std::move(run.results);

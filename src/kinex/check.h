@@ -26,7 +26,7 @@ inline constexpr const char* kNoDrivingForce = "no-driving-force";
 inline constexpr const char* kResultNotFinite = "result-not-finite";
 
 // Every finding about the cycle `evaluated` (read with `notes`, then taken
-// through evaluate_cycle with LogSpace::always):
+// through evaluate_cycle with Use::outputs):
 // - the reading warnings of `notes`, as they are;
 // - temperature-not-positive: T not above 0 K (NaN included), on T's line;
 // - concentration-not-positive (NaN included) and concentration-not-finite:

@@ -455,7 +455,7 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
   warn_reading(name, notes, err);
   if (strict == Strict::yes) {
     // The file as it stands; each row then evaluates the cycle anew.
-    evaluate_cycle(cycle, 0, LogSpace::always);
+    evaluate_cycle(cycle, 0, Use::outputs);
     if (refused(strict, name, source.file, findings(cycle, notes).size(), err)) return kExitFailed;
   }
   const std::vector<double> values = sweep_values(sweep);

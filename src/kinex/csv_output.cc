@@ -6,11 +6,10 @@
 #include "model/profile.h"
 
 namespace kinex {
-
 std::string csv_header() {
   return "file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning,log10_TOF,evaluation,"
          "effective_span,apparent_barrier,warnings,TDI_state,TDTS_state,"
-         "largest_X_TOF_intermediate,largest_X_TOF_transition_state\n";
+         "largest_X_TOF_intermediate,largest_X_TOF_transition_state,TDI_ties,TDTS_ties\n";
 }
 
 std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings) {
@@ -31,7 +30,8 @@ std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings) 
          (needs_driving_force_warning(run.profile) ? "1" : "0") + ',' +
          shortest(run.results.log10_TOF) + ',' + evaluation_name(run.results.evaluation) + ',' +
          shortest(run.results.effective_span) + ',' + shortest(run.results.apparent_barrier) + ',' +
-         std::to_string(warnings) + states + '\n';
+         std::to_string(warnings) + states + ',' + step_list(run.results.TDI_ties) + ',' +
+         step_list(run.results.TDTS_ties) + '\n';
 }
 
 }  // namespace kinex

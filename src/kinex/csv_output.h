@@ -16,7 +16,7 @@ namespace kinex {
 // that scripts reading by position keep working).
 std::string csv_header();
 
-// The row of `run` after evaluate_cycle (with LogSpace::always), ended by a
+// The row of `run` after evaluate_cycle (with Use::outputs), ended by a
 // line feed: the file name (as csv_name_field() writes it), T in K, n,
 // DeltaG and the energetic span in kcal/mol, the TOF in s^-1, warning 1 when
 // the driving force is not positive, else 0; then log10 |TOF|, the

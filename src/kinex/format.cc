@@ -48,6 +48,12 @@ std::string with_decimals(double x, int decimals) {
   return text;
 }
 
+std::string step_list(const std::vector<int64_t>& steps) {
+  std::string text;
+  for (const int64_t i : steps) text += (text.empty() ? "" : " ") + std::to_string(i);
+  return text;
+}
+
 std::string csv_field(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
   std::string quoted = "\"";

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kinex {
 
@@ -35,6 +37,9 @@ std::string significant(double x);
 // For finite x below 1e300 in magnitude.
 std::string with_decimals(double x, int decimals);
 inline constexpr std::size_t kReadableWidth = 11;  // "-8.051e-104"
+
+// Step numbers separated by blanks ("1 3"); empty for none.
+std::string step_list(const std::vector<int64_t>& steps);
 
 // One CSV field: as it stands, or in double quotes with each quote doubled
 // when it holds a comma, a quote, a carriage return or a line feed.

@@ -215,6 +215,15 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
   results["TDI_state"] = name_or_null(tdi_state(names, run.results.TDI), is_step(run.results.TDI));
   results["TDTS_state"] =
       name_or_null(tdts_state(names, run.results.TDTS), is_step(run.results.TDTS));
+  // The states whose terms tie with the dominant one (they give the same
+  // TOF share to within 1e-12); TDI and TDTS are the earliest of them.
+  Json tdi_ties = Json::array(), tdts_ties = Json::array();
+  for (const int64_t i : run.results.TDI_ties) tdi_ties.push_back(tdi_state(names, i));
+  for (const int64_t i : run.results.TDTS_ties) tdts_ties.push_back(tdts_state(names, i));
+  results["TDI_ties"] = run.results.TDI_ties;
+  results["TDTS_ties"] = run.results.TDTS_ties;
+  results["TDI_tie_states"] = tdi_ties;
+  results["TDTS_tie_states"] = tdts_ties;
   const int64_t int_max = largest_xtof_intermediate(run.results, n);
   const int64_t ts_max = largest_xtof_transition_state(run.results, n);
   results["largest_X_TOF"] = {

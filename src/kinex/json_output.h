@@ -16,7 +16,7 @@ namespace kinex {
 // Keys keep the order in which the document lists them.
 using Json = nlohmann::ordered_json;
 
-// The document of `run` after evaluate_cycle (with LogSpace::always, so that
+// The document of `run` after evaluate_cycle (with Use::outputs, so that
 // "log10_TOF" comes from the logarithms); "evaluation" names the evaluation
 // that gave the results ("direct" or "log-space"). Per-step arrays hold step 1
 // first; "G_int" holds intermediates 0..n-1. A concentration or X_TOF of a

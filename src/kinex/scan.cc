@@ -185,6 +185,19 @@ std::string note(const ScanRow& row, const ScanRow* before, const StateNames& na
     part += shown_state(tdts_state(names, row.TDTS));
     add(part);
   }
+  // Tied states, where they first show or change.
+  const auto tied = [&](const char* what, int64_t state, const std::vector<int64_t>& ties,
+                        const std::vector<int64_t>* ties_before, bool tdi) {
+    if (ties.empty() || (ties_before != nullptr && *ties_before == ties)) return;
+    std::string part = std::string(what) + ' ' +
+                       shown_state(tdi ? tdi_state(names, state) : tdts_state(names, state));
+    for (const int64_t i : ties) {
+      part += " = " + shown_state(tdi ? tdi_state(names, i) : tdts_state(names, i));
+    }
+    add(part);
+  };
+  tied("TDI", row.TDI, row.TDI_ties, before != nullptr ? &before->TDI_ties : nullptr, true);
+  tied("TDTS", row.TDTS, row.TDTS_ties, before != nullptr ? &before->TDTS_ties : nullptr, false);
   if (row.warning) add("no positive driving force");
   if (row.evaluation == EvaluationMethod::log_space) add("log-space");
   return text;
@@ -338,13 +351,15 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
         cycle.cycle.conc_prod[i] = x;
         break;
     }
-    evaluate_cycle(cycle, 0, LogSpace::always);
+    evaluate_cycle(cycle, 0, Use::outputs);
     const Results& results = cycle.results;
     ScanRow row;
     row.value = x;
     row.TOF = results.TOF;
     row.TDI = results.TDI;
     row.TDTS = results.TDTS;
+    row.TDI_ties = results.TDI_ties;
+    row.TDTS_ties = results.TDTS_ties;
     row.energetic_span = energetic_span(cycle);
     row.warning = needs_driving_force_warning(cycle.profile);
     row.log10_TOF = results.log10_TOF;
@@ -407,7 +422,8 @@ std::string ScanWriter::header() const {
     return value_heading(sweep_, true) +
            ",TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,log10_TOF,"
            "evaluation,effective_span,apparent_barrier" +
-           (temperature ? ",apparent_activation_energy" : "") + ",TDI_state,TDTS_state\n";
+           (temperature ? ",apparent_activation_energy" : "") +
+           ",TDI_state,TDTS_state,TDI_ties,TDTS_ties\n";
   }
   return aligned(headings(), width_) + '\n';
 }
@@ -426,6 +442,7 @@ std::string ScanWriter::line(const ScanRow& row, const ScanRow* before) const {
     text += csv_field(tdi_state(names_, row.TDI));
     text += ',';
     text += csv_field(tdts_state(names_, row.TDTS));
+    text += ',' + step_list(row.TDI_ties) + ',' + step_list(row.TDTS_ties);
     return text + '\n';
   }
   std::vector<std::string> cells{shortest(row.value),

@@ -73,12 +73,15 @@ struct ScanRow {
   double effective_span = Results::kNone;
   double apparent_barrier = Results::kNone;
   double apparent_activation_energy = Results::kNone;
+  // The steps of the states tied with the TDI and the TDTS (see
+  // Results::TDI_ties); a move between tied states is no change.
+  std::vector<int64_t> TDI_ties, TDTS_ties;
 };
 
 // Evaluates `cycle` (read, not yet evaluated) once per value with the swept
 // quantity replaced: T, or the step's concentration, which then counts as
 // given even where the file has "x"; the logarithms always evaluated
-// (LogSpace::always), so that log10_TOF comes from them. The one record
+// (Use::outputs), so that log10_TOF comes from them. The one record
 // serves every row, so the storage of the cycle is had once. Each row goes
 // to `take` as soon as it is computed; a false from `take` ends the scan (and run_scan returns
 // true). `progress`, when set, hears the share of the scan done. A step

@@ -57,7 +57,7 @@ bool evaluated(const Source& source, Run& run, ReadNotes& notes, std::string& er
     return false;
   }
   run.progress = progress;
-  evaluate_cycle(run, 0, LogSpace::always);
+  evaluate_cycle(run, 0, Use::outputs);
   return true;
 }
 

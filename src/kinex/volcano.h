@@ -176,7 +176,7 @@ struct Band {
   std::vector<double> low, high;
 };
 
-// The curves: each evaluated with evaluate_cycle(run, 1, LogSpace::always)
+// The curves: each evaluated with evaluate_cycle(run, 1, Use::outputs)
 // on fitted_cycle(fits, x) at x = from + (to - from) k / (points - 1).
 //
 // The band: `samples` draws of all lines at once from the multivariate

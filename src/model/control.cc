@@ -277,14 +277,10 @@ std::vector<int64_t> span_steps(int64_t n, int64_t tdi, int64_t span_len,
   return steps;
 }
 
-// From the dominant term on: TDI, TDTS, the advice's steps and the
-// degrees of control of the concentrations, each the share of its step
-// (reac_share, prod_share) less its sum of terms over `denominator`.
-void finish_control(const Cycle& cycle, const Terms& terms, double denominator, double reac_share,
-                    double prod_share, Results& results, int threads,
-                    const std::function<void(double)>& progress) {
+}  // namespace
+
+void set_determining_states(const Cycle& cycle, int64_t a, int64_t b, Results& results) {
   const int64_t n = cycle.n;
-  const int64_t a = results.dominant_a, b = results.dominant_b;
   results.TDI = a;
   results.TDTS = (a + b - 2) % n + 1;
 
@@ -292,6 +288,18 @@ void finish_control(const Cycle& cycle, const Terms& terms, double denominator, 
   const int64_t span_len = d >= 0 ? d + 1 : d + n + 1;
   results.reac_steps = span_steps(n, results.TDI, span_len, cycle.has_reac);
   results.prod_steps = span_steps(n, results.TDI, span_len - 1, cycle.has_prod);
+}
+
+namespace {
+
+// From the dominant term on: TDI, TDTS, the advice's steps and the
+// degrees of control of the concentrations, each the share of its step
+// (reac_share, prod_share) less its sum of terms over `denominator`.
+void finish_control(const Cycle& cycle, const Terms& terms, double denominator, double reac_share,
+                    double prod_share, Results& results, int threads,
+                    const std::function<void(double)>& progress) {
+  const int64_t n = cycle.n;
+  set_determining_states(cycle, results.dominant_a, results.dominant_b, results);
 
   // The blocks of steps are independent of each other; threads share them.
   std::vector<StepBlock> blocks;
@@ -319,6 +327,52 @@ void find_dominant_term(int64_t n, const double* matrix, int64_t& a, int64_t& b)
   for (int64_t row = 1; row <= n; ++row) dominant.take_row(row, matrix + (row - 1) * n, n);
   a = dominant.a;
   b = dominant.b;
+}
+
+TiedTerms earliest_tied_term(int64_t n, const double* matrix, bool list) {
+  TiedTerms tied;
+  double largest = -INFINITY;
+  for (int64_t k = 0; k < n * n; ++k) largest = matrix[k] > largest ? matrix[k] : largest;
+  if (!(std::isfinite(largest) && largest > 0.0)) return tied;
+  const double threshold = largest * (1.0 - kTieTolerance);
+  auto tdts_of = [n](int64_t a, int64_t b) { return (a + b - 2) % n + 1; };
+  std::vector<bool> tdi, tdts;
+  if (list) {
+    tdi.assign(static_cast<std::size_t>(n + 1), false);
+    tdts.assign(static_cast<std::size_t>(n + 1), false);
+  }
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = matrix + (a - 1) * n;
+    for (int64_t b = 1; b <= n; ++b) {
+      if (!(row[b - 1] >= threshold)) continue;
+      if (tied.a == 0 || (a == tied.a && tdts_of(a, b) < tdts_of(a, tied.b))) {
+        tied.a = a;
+        tied.b = b;
+      }
+      if (!list) continue;
+      tdi[static_cast<std::size_t>(a)] = true;
+      tdts[static_cast<std::size_t>(tdts_of(a, b))] = true;
+    }
+    if (!list && tied.a != 0) break;
+  }
+  if (!list) return tied;
+  const int64_t TDTS = tdts_of(tied.a, tied.b);
+  for (int64_t i = 1; i <= n; ++i) {
+    if (tdi[static_cast<std::size_t>(i)] && i != tied.a) tied.TDI_ties.push_back(i);
+    if (tdts[static_cast<std::size_t>(i)] && i != TDTS) tied.TDTS_ties.push_back(i);
+  }
+  return tied;
+}
+
+void resolve_ties(const Cycle& cycle, const Terms& terms, Results& results) {
+  if (cycle.n < 1) return;
+  TiedTerms tied = earliest_tied_term(cycle.n, terms.complete_matrix.get());
+  if (tied.a == 0) return;
+  if (tied.a != results.TDI || (tied.a + tied.b - 2) % cycle.n + 1 != results.TDTS) {
+    set_determining_states(cycle, tied.a, tied.b, results);
+  }
+  results.TDI_ties = std::move(tied.TDI_ties);
+  results.TDTS_ties = std::move(tied.TDTS_ties);
 }
 
 void compute_control(const Cycle& cycle, const Profile& profile, const Terms& terms,

@@ -11,13 +11,15 @@
 
 namespace kinex {
 
-void evaluate_cycle(Run& run, int threads, LogSpace log_space) {
+void evaluate_cycle(Run& run, int threads, Use use) {
   const Cycle& cycle = run.cycle;
   Results& results = run.results;
   // The record may hold the results of an earlier evaluation (a scan).
   results.evaluation = EvaluationMethod::direct;
   results.ln_TOF = results.log10_TOF = Results::kNone;
   results.TOF_sign = 0;
+  results.TDI_ties.clear();
+  results.TDTS_ties.clear();
   results.effective_span = results.apparent_barrier = Results::kNone;
   results.apparent_activation_energy = Results::kNone;
 
@@ -27,7 +29,7 @@ void evaluate_cycle(Run& run, int threads, LogSpace log_space) {
 
   const bool logarithms = logarithms_exist(cycle, run.profile);
   const bool sound = direct_results_sound(cycle, run.profile, results);
-  if (logarithms && (!sound || log_space == LogSpace::always)) {
+  if (logarithms && (!sound || use == Use::outputs)) {
     Results other = results;
     if (compute_log_space(cycle, run.profile, run.terms, other, threads) && !sound) {
       results = std::move(other);
@@ -38,6 +40,7 @@ void evaluate_cycle(Run& run, int threads, LogSpace log_space) {
       results.TOF_sign = other.TOF_sign;
     }
   }
+  if (use == Use::outputs) resolve_ties(cycle, run.terms, results);
   compute_figures(cycle, logarithms, results);
 }
 

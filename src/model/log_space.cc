@@ -47,6 +47,13 @@ double ln_one_minus_exp(double d) {
   return d > -ln2 ? std::log(-std::expm1(d)) : std::log1p(-std::exp(d));
 }
 
+NetFlux net_flux(double dG, double LR, double LP) {
+  const double d = (LP - LR) + dG;
+  if (!(d != 0.0) || std::isnan(d)) return {};
+  if (d < 0.0) return {1, (-dG + LR) + ln_one_minus_exp(d)};
+  return {-1, LP + ln_one_minus_exp(-d)};
+}
+
 bool direct_results_sound(const Cycle& cycle, const Profile& profile, const Results& results) {
   if (!std::isfinite(results.TOF)) return false;
   if (results.TOF == 0.0 && profile.driving_force != 0.0) return false;
@@ -97,13 +104,13 @@ bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms,
   const int64_t n = cycle.n;
   if (n < 1) return false;
 
-  // The numerator: u and v are the logarithms of its forward and backward
-  // parts.
+  // The numerator, from the logarithms of its forward and backward parts.
   const double LR = ln_reactant_product(cycle), LP = ln_product_product(cycle);
-  const double u = -profile.dG + LR, v = LP;
-  if (!(u != v) || !std::isfinite(u) || !std::isfinite(v)) return false;
-  const int sign = u > v ? 1 : -1;
-  const double lnN = u > v ? u + ln_one_minus_exp(v - u) : v + ln_one_minus_exp(u - v);
+  if (!std::isfinite(-profile.dG + LR) || !std::isfinite(LP)) return false;
+  const NetFlux flux = net_flux(profile.dG, LR, LP);
+  if (flux.sign == 0) return false;
+  const int sign = flux.sign;
+  const double lnN = flux.ln;
 
   compute_log_terms(cycle, profile, terms, threads);
   double* matrix = terms.complete_matrix.get();

@@ -35,18 +35,30 @@ double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b);
 // difference of two terms from their logarithms.
 double ln_one_minus_exp(double d);
 
+// The numerator e^(-dG + LR) - e^LP from its logarithms, LR and LP the sums
+// of the logarithms of the given reactant and product concentrations:
+// sign +1 (forward), -1 (backward) or 0 (no net flux, or a difference that
+// is not a number), and ln the logarithm of its magnitude, formed without
+// cancellation. The difference of the two logarithms is formed as
+// (LP - LR) + dG, so that equal concentration logarithms cancel exactly
+// before dG is added.
+struct NetFlux {
+  int sign = 0;
+  double ln = 0.0;
+};
+NetFlux net_flux(double dG, double LR, double LP);
+
 // The log-space evaluation of a cycle whose logarithms exist. Overwrites
 // the terms with t(a,b) = exp(l(a,b) - m), m the largest l, and fills
 // `results` as the direct evaluation does (TOF, dominant term, TDI, TDTS,
 // every X_TOF, the advice's steps, next_turn_share, q) from them and their
 // sum S, with ln_TOF and TOF_sign; prefactor and denominator are left as
-// they are. With the numerator's logarithms LR, LP, u = -dG + LR, v = LP
-// and lnN the logarithm of |e^u - e^v| formed without cancellation:
+// they are. With lnN and sign the numerator's net_flux:
 //   TOF = sign * exp(((ln(prefactor) + lnN) - m) - ln(S)),
 //   q = sign * exp(LP - lnN), X_TOF of a reactant (1 + q) - sum/S, of a
 //   product (-q) - sum/S.
 // Returns false, with `results` partly written, when there is no
-// log-space result: u = v (no net flux), or one of its values (m, S, the
+// log-space result: no net flux, or one of its values (m, S, the
 // TOF, an X_TOF) is not finite.
 bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
                        int threads = 0);

@@ -5,6 +5,21 @@
 
 namespace kinex {
 
+double driving_force_of(double dG, double reac, double prod) {
+  const double forward = std::exp(-dG) * reac;
+  const double direct = forward - prod;
+  const bool both = std::isfinite(forward) && std::isfinite(prod) && forward > 0.0 && prod > 0.0;
+  if (!both || std::fabs(direct) > 0x1p-20 * std::fmax(forward, prod)) return direct;
+  // Near equilibrium: the two terms cancel in most of their bits, so the
+  // difference is taken from their logarithms. The quotient of the products
+  // may leave the range of doubles where exp(-dG) is tiny or huge; their
+  // logarithms then stand in for its own.
+  const double ratio = reac / prod;
+  const double ln_ratio =
+      std::isfinite(ratio) && ratio > 0.0 ? std::log(ratio) : std::log(reac) - std::log(prod);
+  return prod * std::expm1(ln_ratio - dG);
+}
+
 void compute_profile(const Cycle& cycle, Profile& profile) {
   const int64_t n = cycle.n;
 
@@ -25,7 +40,7 @@ void compute_profile(const Cycle& cycle, Profile& profile) {
     profile.concproduct_prod = profile.concproduct_prod * cycle.conc_prod[i];
   }
   profile.driving_force =
-      std::exp(-profile.dG) * profile.concproduct_reac - profile.concproduct_prod;
+      driving_force_of(profile.dG, profile.concproduct_reac, profile.concproduct_prod);
 }
 
 }  // namespace kinex

@@ -18,6 +18,14 @@ inline const double R_gas = k_B * N_A;  // J/(mol K)
 // 1/RT in mol/kcal at the temperature T (K).
 inline double inverse_RT(double T) { return (kcal_to_kJ * kJ_to_J) / (T * R_gas); }
 
+// The driving force exp(-dG) * reac - prod, where reac and prod are the
+// products of the reactant and of the product concentrations. Where the
+// two terms are finite, above 0 and agree to within a relative 2^-20 (their
+// difference has lost 20 or more of its 53 bits), it is formed without that
+// cancellation as prod * expm1(ln(reac / prod) - dG); everywhere else it is
+// the direct difference, bit for bit.
+double driving_force_of(double dG, double reac, double prod);
+
 // The profile of `cycle` (n >= 1, its arrays allocated): G_int over both
 // turns, inv_RT, dG, g_int, g_ts, concproduct_reac, concproduct_prod and
 // driving_force, into `profile` (allocated for n). Pure arithmetic; never

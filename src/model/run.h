@@ -114,6 +114,11 @@ struct Results {
   // before the TDTS (cyclic).
   std::vector<int64_t> reac_steps;
   std::vector<int64_t> prod_steps;
+  // The steps of the other intermediates and transition states whose terms
+  // tie with the dominant one (see resolve_ties), ascending; empty in the
+  // report's evaluation, which takes the single largest term.
+  std::vector<int64_t> TDI_ties;
+  std::vector<int64_t> TDTS_ties;
 
   EvaluationMethod evaluation = EvaluationMethod::direct;
   // The share of the denominator held by the terms whose intermediate lies

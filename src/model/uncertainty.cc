@@ -14,6 +14,7 @@
 
 #include "input/failure.h"
 #include "input/storage.h"
+#include "model/control.h"
 #include "model/evaluate.h"
 #include "model/log_space.h"
 #include "model/parallel.h"
@@ -337,12 +338,9 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
   const double dG = DeltaG * inv_RT;
 
   FastResult r;
-  const double u = -dG + f.LR, v = f.LP;
-  double lnN = 0.0;
-  if (u != v) {
-    r.sign = u > v ? 1 : -1;
-    lnN = u > v ? u + ln_one_minus_exp(v - u) : v + ln_one_minus_exp(u - v);
-  }
+  const NetFlux flux = net_flux(dG, f.LR, f.LP);
+  r.sign = flux.sign;
+  const double lnN = flux.sign == 0 ? 0.0 : flux.ln;
 
   // l(a,b): term b of row a crosses transition state a+b-1 (cyclic; ts
   // holds two turns), from intermediate a-1 of the next turn while that
@@ -362,19 +360,14 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
     }
   }
   const double m = largest(l, n * n);
-  // The dominant term: the first of the largest in column order.
-  bool found = false;
-  for (int64_t b = 1; b <= n && !found; ++b) {
-    for (int64_t a = 1; a <= n; ++a) {
-      if (l[(a - 1) * n + (b - 1)] == m) {
-        r.a = a;
-        r.b = b;
-        found = true;
-        break;
-      }
-    }
-  }
   for (int64_t k = 0; k < n * n; ++k) l[k] = exp_nonpositive(l[k] - m);
+  // The dominant term: the earliest of the tied terms, as the outputs state
+  // it (the largest is now 1).
+  const TiedTerms tied = earliest_tied_term(n, l, false);
+  if (tied.a != 0) {
+    r.a = tied.a;
+    r.b = tied.b;
+  }
 
   // Running sums along each row: prefix[(a-1)(n+1) + J] is the sum of
   // terms b = 1..J of row a. Four rows at a time, so that their chains of
@@ -965,7 +958,7 @@ bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
       return false;
     }
     run.cycle = members[m];
-    evaluate_cycle(run, 1, LogSpace::always);
+    evaluate_cycle(run, 1, Use::outputs);
     const Results& r = run.results;
     for (int64_t k = 0; k < n; ++k) x[k] = r.xtof_int[k];
     for (int64_t i = 1; i <= n; ++i) x[n + i - 1] = r.xtof_ts[i];

@@ -6,7 +6,7 @@
 //
 // Every sample is evaluated over the logarithms of the terms (as
 // compute_log_space forms them), by a dedicated evaluation for small cycles
-// whose results agree with evaluate_cycle(run, 1, LogSpace::always) on the
+// whose results agree with evaluate_cycle(run, 1, Use::outputs) on the
 // perturbed cycle: log10 TOF to about 1e-15 relative, the X_TOF of the
 // states to about 1e-14 absolute and those of the reactants and products to
 // about 1e-13 (1 + |q|), TDI and TDTS exactly (but for exact ties of terms).
@@ -124,7 +124,7 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
 
 // An ensemble (e.g. the energies from several density functionals): each
 // member is a whole cycle (same n, T and concentrations as members[0], own
-// energies), evaluated with evaluate_cycle(run, 1, LogSpace::always), i.e.
+// energies), evaluated with evaluate_cycle(run, 1, Use::outputs), i.e.
 // exactly a single evaluation's numbers, bit for bit; the distribution over
 // the members as above (first_order_sd NaN; central_* of members[0]).
 // False with the reason (`out` emptied) when there are no members, a member fails

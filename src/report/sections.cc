@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/control.h"
 #include "model/profile.h"
 #include "report/banner.h"
 #include "report/line_writer.h"
@@ -149,7 +150,17 @@ void write_report(const std::string& input_name, const Cycle& cycle, const Profi
   write_head(input_name, show.banner, out);
   if (show.input) write_input_repeat(cycle, profile, show.headings, out);
   if (show.degrees) write_degrees(cycle, results, show.headings, out);
-  if (show.analysis) write_analysis(results, show.headings, out);
+  if (show.analysis) {
+    if (results.TDI_ties.empty() && results.TDTS_ties.empty()) {
+      write_analysis(results, show.headings, out);
+    } else {
+      // Results whose ties were resolved for the outputs of kinex: the
+      // report names the states of the single largest term all the same.
+      Results own = results;
+      set_determining_states(cycle, own.dominant_a, own.dominant_b, own);
+      write_analysis(own, show.headings, out);
+    }
+  }
   if (show.tof) write_tof(results, show.headings, out);
 }
 

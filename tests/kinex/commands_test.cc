@@ -105,7 +105,7 @@ TEST(Plot, WritesThePictureOfTheEvaluatedCycle) {
   kinex::Run run;
   Failure failure;
   ASSERT_TRUE(load_cycle(input, run, failure));
-  evaluate_cycle(run, 0, LogSpace::always);  // as kinex evaluates
+  evaluate_cycle(run, 0, Use::outputs);  // as kinex evaluates
   const std::string svg = render_profile_svg(run, input);
 
   expect_same(kinex_run({"plot", input}), {kExitOk, svg, ""}, "to standard output");

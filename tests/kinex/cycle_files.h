@@ -58,7 +58,7 @@ inline bool kinex_evaluation(const std::string& file, Run& run) {
     ADD_FAILURE() << file << ": " << failure.message;
     return false;
   }
-  evaluate_cycle(run, 0, LogSpace::always);
+  evaluate_cycle(run, 0, Use::outputs);
   return true;
 }
 

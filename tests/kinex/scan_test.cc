@@ -58,17 +58,22 @@ std::vector<std::vector<std::string>> checked_rows(
     kinex::Run run, logs;
     const std::string file = dir.write("at.txt", input_for(row[0]));
     if (!reference_run(file, run) || !kinex_evaluation(file, logs)) break;
-    EXPECT_EQ(row.size(), temperature ? 15u : 14u);
-    if (row.size() < 14) break;
-    // The names last: TDI_state and TDTS_state.
+    EXPECT_EQ(row.size(), temperature ? 17u : 16u);
+    if (row.size() < 16) break;
+    // The names, then the tied steps; TDI and TDTS are kinex's, which
+    // resolves ties, and those of the report elsewhere.
+    const Results& tied = logs.results;
+    EXPECT_TRUE(tied.TDI_ties.empty() == (tied.TDI == run.results.TDI));
     std::string tdi = "I", tdts = "TS";
-    tdi += std::to_string(run.results.TDI - 1);
-    tdts += std::to_string(run.results.TDTS);
-    EXPECT_EQ(row[row.size() - 2], tdi);
-    EXPECT_EQ(row.back(), tdts);
+    tdi += std::to_string(tied.TDI - 1);
+    tdts += std::to_string(tied.TDTS);
+    EXPECT_EQ(row[row.size() - 4], tdi);
+    EXPECT_EQ(row[row.size() - 3], tdts);
+    EXPECT_EQ(row[row.size() - 2], kinex::step_list(tied.TDI_ties));
+    EXPECT_EQ(row[row.size() - 1], kinex::step_list(tied.TDTS_ties));
     EXPECT_EQ(bits(real(row[1])), bits(run.results.TOF));
-    EXPECT_EQ(row[2], std::to_string(run.results.TDI));
-    EXPECT_EQ(row[3], std::to_string(run.results.TDTS));
+    EXPECT_EQ(row[2], std::to_string(tied.TDI));
+    EXPECT_EQ(row[3], std::to_string(tied.TDTS));
     EXPECT_EQ(row[5], run.profile.driving_force <= 0.0 ? "1" : "0");
     EXPECT_EQ(bits(real(row[8])), bits(logs.results.log10_TOF));
     EXPECT_EQ(row[9], evaluation_name(run.results.evaluation));
@@ -158,10 +163,10 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
                                     [&](const std::string& T) { return T + rest; });
   ASSERT_EQ(records.size(), 202u);
   EXPECT_EQ(records[0],
-            (std::vector<std::string>{"T", "TOF_per_s", "TDI", "TDTS", "energetic_span", "warning",
-                                      "TDI_changed", "TDTS_changed", "log10_TOF", "evaluation",
-                                      "effective_span", "apparent_barrier",
-                                      "apparent_activation_energy", "TDI_state", "TDTS_state"}));
+            (std::vector<std::string>{
+                "T", "TOF_per_s", "TDI", "TDTS", "energetic_span", "warning", "TDI_changed",
+                "TDTS_changed", "log10_TOF", "evaluation", "effective_span", "apparent_barrier",
+                "apparent_activation_energy", "TDI_state", "TDTS_state", "TDI_ties", "TDTS_ties"}));
   const double T_switch = switch_temperature();
   ASSERT_GT(T_switch, 291.0);
   ASSERT_LT(T_switch, 292.0);
@@ -169,12 +174,15 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   for (std::size_t r = 1; r < records.size(); ++r) {
     const std::vector<std::string>& row = records[r];
     SCOPED_TRACE(row[0]);
+    // Above the switch the terms of I0 and I1 to TS2 are equal (both
+    // intermediates lie at 0): the TDI stays I0, tied with I1.
     const bool below = std::stod(row[0]) < T_switch;
-    EXPECT_EQ(row[2], below ? "1" : "2");
+    EXPECT_EQ(row[2], "1");
     EXPECT_EQ(row[3], below ? "1" : "2");
     EXPECT_EQ(row[4], below ? "20.0" : "16.0");
+    EXPECT_EQ(row[row.size() - 2], below ? "" : "2");
     const bool switched = r > 1 && row[3] != records[r - 1][3];
-    EXPECT_EQ(row[6], switched ? "1" : "0");
+    EXPECT_EQ(row[6], "0");
     EXPECT_EQ(row[7], switched ? "1" : "0");
     switches += switched;
   }
@@ -188,7 +196,7 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   }
   ASSERT_EQ(marked.size(), 1u) << out;
   EXPECT_EQ(marked[0].substr(0, 6), "291.5 ") << out;
-  EXPECT_EQ(marked[0].substr(marked[0].size() - 29), "TDI I0 -> I1, TDTS TS1 -> TS2") << out;
+  EXPECT_EQ(marked[0].substr(marked[0].size() - 28), "TDTS TS1 -> TS2, TDI I0 = I1") << out;
 }
 
 // A reactant swept at a step whose file has "x" there: the step then has
@@ -327,12 +335,51 @@ TEST(Scan, TextTableColumnsStayAlignedWhateverTheRowsHold) {
   ASSERT_TRUE(parse_sweep(T, "5:1000:293.15", sweep, error));
   const std::vector<double> values{5.0, 298.15, 1000.0};
   const ScanWriter writer(sweep, values, 1234, false);
-  const ScanRow rows[] = {{5.0, 8.0513e-104, 1, 1234, 20.0667, false, false, false, -103.0941,
-                           EvaluationMethod::log_space, 20.0667, 103.2, 0.5},
-                          {298.15, 2.4634, 1234, 1234, 16.0, false, true, false, 0.39157,
-                           EvaluationMethod::direct, nan, 17.5, -12.3456},
-                          {1000.0, -5.5e-05, 1234, 1, 1234567.8, true, false, true, -4.2596,
-                           EvaluationMethod::direct, 1.5e8, nan, inf}};
+  const ScanRow rows[] = {{5.0,
+                           8.0513e-104,
+                           1,
+                           1234,
+                           20.0667,
+                           false,
+                           false,
+                           false,
+                           -103.0941,
+                           EvaluationMethod::log_space,
+                           20.0667,
+                           103.2,
+                           0.5,
+                           {},
+                           {}},
+                          {298.15,
+                           2.4634,
+                           1234,
+                           1234,
+                           16.0,
+                           false,
+                           true,
+                           false,
+                           0.39157,
+                           EvaluationMethod::direct,
+                           nan,
+                           17.5,
+                           -12.3456,
+                           {},
+                           {}},
+                          {1000.0,
+                           -5.5e-05,
+                           1234,
+                           1,
+                           1234567.8,
+                           true,
+                           false,
+                           true,
+                           -4.2596,
+                           EvaluationMethod::direct,
+                           1.5e8,
+                           nan,
+                           inf,
+                           {},
+                           {}}};
   std::string table = writer.header();
   for (std::size_t r = 0; r < 3; ++r)
     table += writer.line(rows[r], r == 0 ? nullptr : &rows[r - 1]);
@@ -351,9 +398,10 @@ TEST(Scan, TextTableColumnsStayAlignedWhateverTheRowsHold) {
   const ScanWriter csv(sweep, {}, 3, true);
   EXPECT_EQ(csv.header(),
             "reactant_2,TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,"
-            "log10_TOF,evaluation,effective_span,apparent_barrier,TDI_state,TDTS_state\n");
+            "log10_TOF,evaluation,effective_span,apparent_barrier,TDI_state,TDTS_state,TDI_ties,"
+            "TDTS_ties\n");
   EXPECT_EQ(csv.line(rows[0], nullptr),
-            "5.0,8.0513e-104,1,1234,20.0667,0,0,0,-103.0941,log-space,20.0667,103.2,I0,\n");
+            "5.0,8.0513e-104,1,1234,20.0667,0,0,0,-103.0941,log-space,20.0667,103.2,I0,,,\n");
   EXPECT_EQ(ScanWriter(sweep, {1e-3}, 3, false).header(),
             "reactant 2     TOF/s^-1    log10 TOF  TDI  TDTS  span/(kcal/mol)  effective span\n");
 }

@@ -62,7 +62,7 @@ std::vector<TableRow> rows_of(const std::string& text) {
   return rows;
 }
 
-// evaluate_cycle(LogSpace::always) of a cycle, as the curve makes it.
+// evaluate_cycle(Use::outputs) of a cycle, as the curve makes it.
 Run evaluated_run(const Cycle& cycle, const StateNames& names) {
   Run run;
   run.cycle.n = cycle.n;
@@ -70,7 +70,7 @@ Run evaluated_run(const Cycle& cycle, const StateNames& names) {
   EXPECT_TRUE(allocate_storage(run, failure));
   run.cycle = cycle;
   run.names = names;
-  evaluate_cycle(run, 1, LogSpace::always);
+  evaluate_cycle(run, 1, Use::outputs);
   return run;
 }
 

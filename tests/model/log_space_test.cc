@@ -200,7 +200,7 @@ class LogSpaceTest : public ::testing::TestWithParam<Case> {};
 TEST_P(LogSpaceTest, MatchesTheExtendedPrecisionReference) {
   const Case& c = GetParam();
   kinex::Run run = make_run(c.cycle);
-  kinex::evaluate_cycle(run, 0, LogSpace::always);
+  kinex::evaluate_cycle(run, 0, Use::outputs);
   EXPECT_EQ(run.results.evaluation, c.evaluation);
   EXPECT_TRUE(std::isfinite(run.results.log10_TOF));
   expect_like_reference(run, reference(run));
@@ -295,7 +295,7 @@ TEST(LogSpace, TheReportedCyclesGiveTheExactTOF) {
 // TDI and TDTS that mean something and log10 TOF far below -308.
 TEST(LogSpace, TOFBelowTheSmallestDouble) {
   kinex::Run run = make_run({20.0, {0.0, -2.0}, {40.0, 30.0}, -5.0, {}, {}});
-  kinex::evaluate_cycle(run, 0, LogSpace::always);
+  kinex::evaluate_cycle(run, 0, Use::outputs);
   EXPECT_EQ(run.results.evaluation, EvaluationMethod::log_space);
   EXPECT_EQ(run.results.TOF, 0.0);
   EXPECT_LT(run.results.log10_TOF, -308.0);
@@ -309,7 +309,7 @@ TEST(LogSpace, Log10TOFIsContinuousAcrossTheBoundary) {
   bool seen_direct = false, seen_log_space = false;
   for (double T = 5.0; T <= 30.0; T += 0.25) {
     kinex::Run run = make_run({T, {0.0}, {0.5}, -15.0, {}, {}});
-    kinex::evaluate_cycle(run, 0, LogSpace::always);
+    kinex::evaluate_cycle(run, 0, Use::outputs);
     const double RT = run.cycle.T * R_gas / (kcal_to_kJ * kJ_to_J);
     const double exact = std::log10(run.results.prefactor) +
                          (std::log1p(-std::exp(-15.0 / RT)) - 0.5 / RT) / std::log(10.0);
@@ -338,7 +338,7 @@ TEST(LogSpace, WithoutLogarithmsTheDirectResultsStand) {
     kinex::Run direct = make_run(cycle);
     run_direct(direct);
     kinex::Run run = make_run(cycle);
-    kinex::evaluate_cycle(run, 0, LogSpace::always);
+    kinex::evaluate_cycle(run, 0, Use::outputs);
     SCOPED_TRACE(::testing::Message() << "T = " << cycle.T);
     EXPECT_FALSE(kinex::logarithms_exist(run.cycle, run.profile));
     EXPECT_EQ(run.results.evaluation, EvaluationMethod::direct);
@@ -354,7 +354,7 @@ TEST(LogSpace, WithoutLogarithmsTheDirectResultsStand) {
 // (a TOF of 0 with non-finite degrees of control) stands.
 TEST(LogSpace, NoNetFluxKeepsTheDirectResults) {
   kinex::Run run = make_run({298.15, {0.0, -5.0}, {3.0, 5.0}, 0.0, Conc{2.0, 1.0}, Conc{2.0, 1.0}});
-  kinex::evaluate_cycle(run, 0, LogSpace::always);
+  kinex::evaluate_cycle(run, 0, Use::outputs);
   EXPECT_EQ(run.results.evaluation, EvaluationMethod::direct);
   EXPECT_EQ(run.results.TOF, 0.0);
   EXPECT_EQ(run.results.log10_TOF, -INFINITY);
@@ -415,13 +415,13 @@ TEST(LogSpace, RandomCyclesTakeTheRightEvaluation) {
 TEST(Figures, EffectiveSpanBarrierAndActivationEnergy) {
   const Cycle plain{298.15, {0.0, 5.0, -2.0}, {15.0, 20.0, 10.0}, -20.0, {}, {}};
   kinex::Run run = make_run(plain);
-  kinex::evaluate_cycle(run, 0, LogSpace::always);
+  kinex::evaluate_cycle(run, 0, Use::outputs);
   EXPECT_EQ(run.results.effective_span, energetic_span(run.cycle, run.results));
 
   Cycle diluted = plain;
   diluted.reac = Conc{std::nullopt, 1e-3, std::nullopt};
   kinex::Run moved = make_run(diluted);
-  kinex::evaluate_cycle(moved, 0, LogSpace::always);
+  kinex::evaluate_cycle(moved, 0, Use::outputs);
   const double RT = 298.15 * R_gas / (kcal_to_kJ * kJ_to_J);
   EXPECT_EQ(moved.results.TDTS, 2);
   EXPECT_NEAR(moved.results.effective_span,
@@ -444,11 +444,11 @@ TEST(Figures, EffectiveSpanBarrierAndActivationEnergy) {
       Cycle at = cycle;
       at.T = T;
       kinex::Run r = make_run(at);
-      kinex::evaluate_cycle(r, 0, LogSpace::always);
+      kinex::evaluate_cycle(r, 0, Use::outputs);
       return r.results.ln_TOF;
     };
     kinex::Run r = make_run(cycle);
-    kinex::evaluate_cycle(r, 0, LogSpace::always);
+    kinex::evaluate_cycle(r, 0, Use::outputs);
     const double T = cycle.T, h = 1e-4 * T;
     const double RTk = T * R_gas / (kcal_to_kJ * kJ_to_J);
     const double numeric = RTk * T * (ln_tof(T + h) - ln_tof(T - h)) / (2 * h);

@@ -35,7 +35,7 @@ kinex::Run evaluated(const kinex::Cycle& cycle) {
   kinex::Failure failure;
   EXPECT_TRUE(kinex::allocate_storage(run, failure)) << failure.message;
   run.cycle = cycle;
-  kinex::evaluate_cycle(run, 1, LogSpace::always);
+  kinex::evaluate_cycle(run, 1, Use::outputs);
   return run;
 }
 
