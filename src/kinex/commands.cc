@@ -933,6 +933,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       }
       volcano_options.has_range = true;
     }
+    volcano_options.progress = progress;
     return command_volcano(volcano_file, volcano_options, out, err, tables);
   }
   if (plot->parsed()) {

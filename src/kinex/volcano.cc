@@ -26,6 +26,10 @@ constexpr double kOutlierLevel = 0.05;
 // ... and only a residual of chemical accuracy or more (kcal/mol): rows
 // that match to a tenth, with one a tenth off, are not outliers.
 constexpr double kOutlierEnergy = 1.0;
+// The shares of the work that the progress gives the phases: the curve
+// and its regions before kBandFrom, the band up to kBandTo, the catalysts'
+// own evaluations after it.
+constexpr double kBandFrom = 0.1, kBandTo = 0.9;
 
 using Matrix = std::vector<std::vector<double>>;
 
@@ -346,7 +350,12 @@ bool draw_bands(Volcano& volcano, const std::vector<double>& at, const VolcanoOp
   };
   parallel_for(static_cast<int64_t>(P),
                std::min<int>(volcano_threads(options), static_cast<int>(P)), evaluate_point,
-               [](int64_t) {});
+               [&](int64_t done) {
+                 if (options.progress) {
+                   options.progress(kBandFrom + (kBandTo - kBandFrom) * static_cast<double>(done) /
+                                                    static_cast<double>(P));
+                 }
+               });
   int64_t failed = 0;
   std::string reason;
   for (std::size_t p = 0; p < P; ++p) {
@@ -388,16 +397,18 @@ void draw_band(Volcano& volcano, const VolcanoOptions& options) {
   volcano.endergonic_step_band = std::move(step);
 }
 
-// The externally studentized residual of row r's state s: its residual
+// The externally studentized residual of row r's state s (`spread` that of
+// the descriptor): its residual
 // against the line fitted without the row, in units of that line's
 // prediction sd, r / (s_(r) sqrt(1 - h_r)) with h_r the row's leverage
 // and s_(r)^2 = ((m - 2) s^2 - r^2 / (1 - h_r)) / (m - 3). 0 with fewer
 // than 4 rows or a line without scatter.
-double studentized_residual(const VolcanoFits& fits, std::size_t r, std::size_t s) {
+double studentized_residual(const VolcanoFits& fits, const Spread& spread, std::size_t r,
+                            std::size_t s) {
   const LineFit& fit = fits.fits[s];
   const std::size_t m = fits.x.size();
   if (m < 4 || !(fit.residual_sd > 0.0)) return 0.0;
-  const auto [mx, sxx] = spread_of(fits.x);
+  const auto [mx, sxx] = spread;
   const double h = 1.0 / static_cast<double>(m) + (fits.x[r] - mx) * (fits.x[r] - mx) / sxx;
   const double e = fits.energies[r][s] - (fit.intercept + fit.slope * fits.x[r]);
   const double rest =
@@ -522,23 +533,24 @@ bool refine_top(Volcano& volcano, std::string& error) {
   if (!std::isfinite(volcano.top_log10_TOF)) return true;
   double a = volcano.x[top == 0 ? 0 : top - 1];
   double b = volcano.x[std::min(top + 1, volcano.x.size() - 1)];
+  // Golden-section search, both inner points placed anew from the ends at
+  // every step (an inner point carried over drifts out of order when the
+  // bracket shrinks by many orders of magnitude, as it does across a range
+  // of 1e100), down to a relative 1e-12 of where the top is, not of where
+  // the search began: some 500 steps there, two evaluations each.
   const double ratio = 0.5 * (std::sqrt(5.0) - 1.0);
-  double c = b - ratio * (b - a), d = a + ratio * (b - a);
+  double c = 0.0, d = 0.0;
   Probe pc, pd;
-  if (!probe(volcano.fits, c, pc, error) || !probe(volcano.fits, d, pd, error)) return false;
-  for (int step = 0; step < 100 && b - a > 1e-12 * std::max(1.0, std::abs(a)); ++step) {
+  for (int step = 0; step < 4000; ++step) {
+    c = b - ratio * (b - a);
+    d = a + ratio * (b - a);
+    if (!probe(volcano.fits, c, pc, error) || !probe(volcano.fits, d, pd, error)) return false;
+    const double x = pc.log10_TOF >= pd.log10_TOF ? c : d;
+    if (b - a <= 1e-12 * std::max(1.0, std::abs(x))) break;
     if (pc.log10_TOF >= pd.log10_TOF) {
       b = d;
-      d = c;
-      pd = pc;
-      c = b - ratio * (b - a);
-      if (!probe(volcano.fits, c, pc, error)) return false;
     } else {
       a = c;
-      c = d;
-      pc = pd;
-      d = a + ratio * (b - a);
-      if (!probe(volcano.fits, d, pd, error)) return false;
     }
   }
   const Probe& best = pc.log10_TOF >= pd.log10_TOF ? pc : pd;
@@ -563,6 +575,11 @@ std::string descriptor_text(double x, double from, double to) {
   return with_decimals(x, std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 17));
 }
 
+std::string top_descriptor_text(double x, double from, double to) {
+  return std::abs(x) < 100.0 * ((to - from) / 1000.0) ? significant(x)
+                                                      : descriptor_text(x, from, to);
+}
+
 double student_t_two_sided(double t, int64_t nu) {
   if (nu < 1 || std::isnan(t)) return NAN;
   if (std::isinf(t)) return 0.0;
@@ -582,6 +599,23 @@ double student_t_two_sided(double t, int64_t nu) {
                                        : 2.0 / std::numbers::pi * (theta + sine * cosine * sum))
                             : sine * sum;
   return std::max(0.0, 1.0 - inside);
+}
+
+double critical_t(int64_t nu, double level) {
+  if (nu < 1 || !(level > 0.0)) return INFINITY;
+  const auto below = [&](double t) { return student_t_two_sided(t, nu) < level; };
+  if (below(0.0)) return 0.0;
+  double high = 1.0;
+  while (!below(high)) {
+    if (high > 1e300) return INFINITY;
+    high *= 2.0;
+  }
+  double low = 0.0;  // !below(low), below(high)
+  for (;;) {
+    const double middle = low + 0.5 * (high - low);
+    if (middle <= low || middle >= high) return low;
+    (below(middle) ? high : low) = middle;
+  }
 }
 
 double most_endergonic_step(const Cycle& cycle) {
@@ -883,6 +917,7 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
   if (!find_regions(volcano, volcano_threads(options), error) || !refine_top(volcano, error)) {
     return false;
   }
+  if (options.progress) options.progress(kBandFrom);
   draw_band(volcano, options);
 
   // The outlier test: Bonferroni over every residual of a state with scatter.
@@ -891,8 +926,14 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
   for (const LineFit& fit : fits.fits) {
     if (fit.residual_sd > 0.0) tested += static_cast<double>(fits.x.size());
   }
+  const Spread spread = spread_of(fits.x);
+  const double t_critical = critical_t(nu, kOutlierLevel / tested);
   std::vector<std::string> backward;
   for (std::size_t r = 0; r < fits.used.size(); ++r) {
+    if (options.progress && r % 4096 == 0) {
+      options.progress(kBandTo + (1.0 - kBandTo) * static_cast<double>(r) /
+                                     static_cast<double>(fits.used.size()));
+    }
     const TableRow& row = rows[fits.used[r]];
     VolcanoPoint point;
     point.name = row.name;
@@ -911,9 +952,8 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     for (std::size_t s = 0; s < fits.fits.size(); ++s) {
       const LineFit& fit = fits.fits[s];
       const double residual = fits.energies[r][s] - (fit.intercept + fit.slope * fits.x[r]);
-      const double t = studentized_residual(fits, r, s);
-      if (std::abs(residual) >= kOutlierEnergy && t != 0.0 &&
-          student_t_two_sided(t, nu) * tested < kOutlierLevel) {
+      const double t = studentized_residual(fits, spread, r, s);
+      if (std::abs(residual) >= kOutlierEnergy && t != 0.0 && std::abs(t) > t_critical) {
         point.outlier = true;
         point.outlier_states.push_back(fits.fits[s].state);
       }
@@ -1081,7 +1121,7 @@ std::string volcano_text(const std::string& file, const Volcano& volcano) {
   }
   if (volcano.top_inside) {
     out += "\nTop: log10 TOF " + significant(volcano.top_log10_TOF) + " at " + fits.descriptor +
-           " = " + at(volcano.top_x);
+           " = " + top_descriptor_text(volcano.top_x, volcano.from, volcano.to);
   } else {
     out += "\nTop: none inside the range; log10 TOF is highest at its " +
            std::string(volcano.top_x <= volcano.from ? "start" : "end") + ", " +

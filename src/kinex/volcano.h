@@ -99,10 +99,23 @@ Cycle cycle_of(const VolcanoFits& fits, const std::vector<double>& E);
 // from 1e7 on in magnitude as exponent_form).
 std::string descriptor_text(double x, double from, double to);
 
+// The top's descriptor value: as descriptor_text, but to three significant
+// digits where the range is so wide that a thousandth of it shows fewer
+// (the top at -6.96 of a range of 1e100).
+std::string top_descriptor_text(double x, double from, double to);
+
 // P(|T| >= |t|) for T Student's t with nu >= 1 degrees of freedom, from the
 // finite series of integer nu (to about 1e-15 absolute; 0 for infinite t,
 // NaN for NaN t or nu < 1).
 double student_t_two_sided(double t, int64_t nu);
+
+// The largest |t| whose two-sided probability under Student's t with nu
+// degrees of freedom is not below `level`: student_t_two_sided(t, nu) <
+// level exactly when |t| > critical_t(nu, level) (the probability falls as
+// |t| grows). Infinity where no t reaches below the level. Costs some 70
+// evaluations of the probability, each O(nu), so that a test of m
+// residuals costs O(m) instead of O(m^2).
+double critical_t(int64_t nu, double level);
 
 // The most endergonic step's free energy: the largest G(intermediate k) -
 // G(intermediate k-1) over the steps k = 1..n, the final state taking the
@@ -131,6 +144,9 @@ struct VolcanoOptions {
   // the table; "-": the picture on standard output instead of the text.
   std::string output;
   VolcanoPicture picture;
+  // Hears the share of the work done, 0..1, on the calling thread; empty:
+  // not called.
+  ProgressFn progress;
 };
 
 // A stretch of the range with the same TDI and TDTS, by state name. The

@@ -642,7 +642,7 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   const bool has_top = volcano.top_inside && finite(top_x) && finite(top_y);
   if (has_top) {
     figures += "    top: " + d.top_words + " = " + plot::fixed_text(top_y, 2) + " at " +
-               descriptor_text(top_x, volcano.from, volcano.to);
+               top_descriptor_text(top_x, volcano.from, volcano.to);
   } else {
     figures += "    no top inside the range";
   }

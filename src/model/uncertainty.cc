@@ -799,11 +799,43 @@ bool first_order_gradient(const Cycle& cycle, std::vector<double>& g, std::strin
   return true;
 }
 
+std::string check_sigma_range(const Cycle& cycle, const UncertaintyModel& model) {
+  // A standard normal of the generator lies within 13.8 (its tail ends where
+  // the uniform's 53 bits do); mixed with the shared and common parts, one
+  // state's error within 28 sigma, DeltaG's (two states') within 56.
+  constexpr double kErrorBound = 96.0;
+  // Every sample's logarithms stay within a few times this, so that the
+  // sums of their squares over 1e8 samples stay finite.
+  constexpr double kLargestScaled = 1e145;
+  double energy = std::fabs(cycle.DeltaG);
+  for (int64_t k = 0; k < cycle.n; ++k) energy = std::fmax(energy, std::fabs(cycle.G_int[k]));
+  for (int64_t i = 1; i <= cycle.n; ++i) energy = std::fmax(energy, std::fabs(cycle.G_ts[i]));
+  const double inv_RT = inverse_RT(cycle.T);
+  const double largest = (kLargestScaled / inv_RT - 2.0 * energy) / kErrorBound;
+  for (std::size_t s = 0; s < model.sigma.size(); ++s) {
+    if (model.sigma[s] <= largest) continue;
+    std::string reason = "sigma of state ";
+    reason += std::to_string(s);
+    reason += " is ";
+    reason += number(model.sigma[s]);
+    reason += " kcal/mol: at T ";
+    reason += number(cycle.T);
+    reason +=
+        " K its samples would leave the range of numbers; the largest sigma that can be "
+        "sampled here is ";
+    reason += number(largest > 0.0 ? largest : 0.0);
+    reason += " kcal/mol";
+    return reason;
+  }
+  return {};
+}
+
 bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int threads,
                         Distribution& out, std::string& error) {
   out = Distribution{};
   error = check_uncertainty_cycle(cycle);
   if (error.empty()) error = check_uncertainty_model(model, cycle.n);
+  if (error.empty()) error = check_sigma_range(cycle, model);
   if (!error.empty()) return false;
   const int64_t n = cycle.n;
   const FastCycle f = prepare(cycle);

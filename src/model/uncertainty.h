@@ -54,6 +54,13 @@ std::string check_uncertainty_model(const UncertaintyModel& model, int64_t n);
 // exist in every sample).
 std::string check_uncertainty_cycle(const Cycle& cycle);
 
+// "" when the samples of `model` (which passed check_uncertainty_model)
+// over `cycle` (which passed check_uncertainty_cycle) stay within the range
+// of numbers, every energy of every sample in units of RT far from
+// overflow; else the reason, naming the first sigma too large and the
+// largest that can be sampled there.
+std::string check_sigma_range(const Cycle& cycle, const UncertaintyModel& model);
+
 struct Distribution {
   int64_t samples = 0;
   std::vector<double> log10_TOF;   // every sample's log10 |TOF| (TOF in 1/s), in sample order

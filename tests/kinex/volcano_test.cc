@@ -220,6 +220,42 @@ TEST(VolcanoExactLines, ATopAtTheEndOfTheRangeIsNoTop) {
   }
 }
 
+// Tables at the edges the region search and the top's search met: the
+// curve of a table of intermediates only is made of barrier-free steps,
+// whose terms tie with others everywhere; a range of 1e100 puts the top
+// some 1e98 from the nearest points.
+TEST(VolcanoEdges, TiedTermsAndHugeRangesGiveTheRegionsAndTopAChemistSees) {
+  // Intermediates only: every transition state is implied.
+  const std::string intermediates =
+      "Catalyst,Descriptor d,S0,S1,S2,S3,Product\n"
+      "c0,-13.53,0.0,-14.0,-24.3,-17.9,-30.0\nc1,-8.55,0.0,-13.0,-3.3,-10.1,-30.0\n"
+      "c2,-19.86,0.0,-19.6,-5.1,-20.3,-30.0\nc3,-4.35,0.0,-5.3,-6.6,-11.8,-30.0\n"
+      "c4,-13.88,0.0,-1.9,-18.4,-9.7,-30.0\nc5,-0.92,0.0,-1.6,-2.9,-6.8,-30.0\n"
+      "c6,-9.88,0.0,-9.4,-11.0,-10.5,-30.0\nc7,-0.81,0.0,0.9,0.9,-0.4,-30.0\n";
+  VolcanoOptions options;
+  options.samples = 0;
+  const Volcano v = built(intermediates, options);
+  ASSERT_EQ(v.regions.size(), 2u);
+  EXPECT_EQ(v.regions[0].TDI + " " + v.regions[0].TDTS, "S1 TS(S1->S2)");
+  EXPECT_EQ(v.regions[1].TDI + " " + v.regions[1].TDTS, "S0 TS(S0->S1)");
+  EXPECT_NEAR(v.regions[1].from, -15.57, 0.01);
+
+  // The top of the constructed lines, from the usual range and from one of
+  // 1e100 either way, where it is first bracketed some 1e98 wide.
+  const Volcano usual = built(table_text(kLines, kDescriptors), options);
+  ASSERT_TRUE(usual.top_inside);
+  options.has_range = true;
+  options.from = -1e100;
+  options.to = 1e100;
+  const Volcano wide = built(table_text(kLines, kDescriptors), options);
+  EXPECT_TRUE(wide.top_inside);
+  // At a smooth top the values of neighbours agree to rounding within a
+  // distance of about the square root of it.
+  EXPECT_NEAR(wide.top_x, usual.top_x, 1e-6);
+  EXPECT_NEAR(wide.top_log10_TOF, usual.top_log10_TOF, 1e-12);
+  EXPECT_EQ(top_descriptor_text(wide.top_x, wide.from, wide.to), significant(usual.top_x));
+}
+
 TEST(VolcanoMostEndergonicStep, IsTheLargestRiseFromOneIntermediateToTheNext) {
   Cycle cycle;
   cycle.n = 3;

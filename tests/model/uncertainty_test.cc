@@ -260,6 +260,25 @@ TEST(Uncertainty, FullCorrelationOfEqualSigmasLeavesTheTOF) {
   EXPECT_NEAR(d.first_order_sd, 0.0, 1e-12);
 }
 
+// Just below the largest sigma that check_sigma_range lets through, at a
+// hot and a cold temperature, every figure of the summary is finite.
+TEST(Uncertainty, TheLargestSigmaAllowedGivesFiniteFigures) {
+  for (const double T : {298.15, 5.0}) {
+    kinex::Cycle cycle = cycle_of(kTenSteps);
+    cycle.T = T;
+    UncertaintyModel model = model_for(10, 1e308, 0.0, 2000);
+    const std::string refusal = check_sigma_range(cycle, model);
+    const std::string marker = "can be sampled here is ";
+    ASSERT_NE(refusal.find(marker), std::string::npos) << refusal;
+    const double largest = std::stod(refusal.substr(refusal.find(marker) + marker.size()));
+    model.sigma.assign(model.sigma.size(), 0.99 * largest);
+    const Distribution d = sampled(cycle, model);
+    for (const double x : {d.mean, d.sd, d.median, d.low95, d.high95, d.first_order_sd}) {
+      EXPECT_TRUE(std::isfinite(x)) << "T " << T << ": " << x;
+    }
+  }
+}
+
 // One sample: no spread, every quantile the sample itself; two: the
 // quantiles between them.
 TEST(Uncertainty, OneAndTwoSamples) {
@@ -490,6 +509,11 @@ const RefusalCase kRefusals[] = {
      "the product concentration of step 3 is 0"},
     {"NegativeConcentration", [](kinex::Cycle& c, UncertaintyModel&) { c.conc_reac[1] = -2.0; },
      "the reactant concentration of step 1 is -2"},
+    // Samples beyond the range of numbers, or so close to it that the sums
+    // of their squares overflow.
+    {"SigmaOfOverflowingSamples", [](kinex::Cycle&, UncertaintyModel& m) { m.sigma[2] = 1e308; },
+     "sigma of state 2 is 1e+308 kcal/mol: at T 298.15 K its samples would leave the range of "
+     "numbers; the largest sigma that can be sampled here is 6.17"},
     // No driving force and a model that cannot move DeltaG.
     {"NoDrivingForce",
      [](kinex::Cycle& c, UncertaintyModel& m) {
