@@ -442,21 +442,25 @@ std::string label_at(const VolcanoFits& fits, double x, std::string& error) {
 // Where the label changes between a (label la) and b (lb, not la): every
 // change in order, by bisection down to neighbouring doubles, each as the
 // first x of the new label and the label. A change back and forth between
-// a and b is found where a midpoint shows it.
+// a and b is found where a midpoint shows it. At most `probes` evaluations
+// (counted down): tied terms no longer make labels flicker, but three terms
+// within rounding of each other still could, and each real change costs
+// some 50; once they are spent, the change is put at b.
 bool changes(const VolcanoFits& fits, double a, const std::string& la, double b,
-             const std::string& lb, std::vector<std::pair<double, std::string>>& out,
-             std::string& error) {
+             const std::string& lb, int64_t& probes,
+             std::vector<std::pair<double, std::string>>& out, std::string& error) {
   const double middle = a + 0.5 * (b - a);
-  if (middle <= a || middle >= b) {
+  if (middle <= a || middle >= b || probes <= 0) {
     out.emplace_back(b, lb);
     return true;
   }
+  --probes;
   const std::string lm = label_at(fits, middle, error);
   if (lm.empty()) return false;
-  if (lm == la) return changes(fits, middle, lm, b, lb, out, error);
-  if (lm == lb) return changes(fits, a, la, middle, lm, out, error);
-  return changes(fits, a, la, middle, lm, out, error) &&
-         changes(fits, middle, lm, b, lb, out, error);
+  if (lm == la) return changes(fits, middle, lm, b, lb, probes, out, error);
+  if (lm == lb) return changes(fits, a, la, middle, lm, probes, out, error);
+  return changes(fits, a, la, middle, lm, probes, out, error) &&
+         changes(fits, middle, lm, b, lb, probes, out, error);
 }
 
 // The regions of equal TDI and TDTS over the range: the labels sampled at
@@ -466,6 +470,9 @@ bool changes(const VolcanoFits& fits, double a, const std::string& la, double b,
 // + 1).
 bool find_regions(Volcano& volcano, int threads, std::string& error) {
   constexpr int64_t kRegionSamples = 2048;
+  // Evaluations the bisection may spend between two neighbouring samples:
+  // room for some ten changes there.
+  constexpr int64_t kProbesPerChange = 512;
   const VolcanoFits& fits = volcano.fits;
   // The curve's points, whose labels are known, and the values between.
   std::vector<double> extra;
@@ -501,7 +508,8 @@ bool find_regions(Volcano& volcano, int threads, std::string& error) {
   for (std::size_t k = 0; k + 1 < samples.size(); ++k) {
     const auto& [a, la] = samples[k];
     const auto& [b, lb] = samples[k + 1];
-    if (la != lb && !changes(fits, a, la, b, lb, starts, error)) return false;
+    int64_t probes = kProbesPerChange;
+    if (la != lb && !changes(fits, a, la, b, lb, probes, starts, error)) return false;
   }
   volcano.regions.clear();
   std::size_t point = 0;

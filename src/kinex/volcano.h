@@ -153,7 +153,9 @@ struct VolcanoOptions {
 // labels are taken at the curve's points and at 2047 more evenly spaced
 // values, and every change between two neighbouring ones is found by
 // bisection to neighbouring doubles (a region between them that a midpoint
-// shows is found too): `from` is the first value of the region, `to` the
+// shows is found too; at most 512 evaluations between two samples, room
+// for some ten changes there). Tied terms make no change (see
+// resolve_ties): `from` is the first value of the region, `to` the
 // first of the next (the range's ends at the ends). `first` .. `last` are
 // the curve points inside it, none (first = last + 1) for a region between
 // two points.

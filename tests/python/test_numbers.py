@@ -40,6 +40,7 @@ def checked_against_json(result, doc):
             assert bits(ours) == bits(theirs)
     assert (result.tdi_step, result.tdts_step) == (r["TDI"], r["TDTS"])
     assert (result.tdi, result.tdts) == (r["TDI_state"], r["TDTS_state"])
+    assert (result.tdi_ties, result.tdts_ties) == (r["TDI_tie_states"], r["TDTS_tie_states"])
     assert result.evaluation == r["evaluation"]
     x = r["X_TOF"]
     for ours, theirs in [(result.xtof_int, x["intermediates"]), (result.xtof_ts, x["transition_states"]),
@@ -59,6 +60,19 @@ def test_examples_match_kinex_json_and_the_report(path):
     assert same(ours, doc)
     checked_against_json(result, doc)
     assert result.report().encode() == run(KINEX_EXE, path).stdout
+
+
+def test_tied_terms_name_the_earliest_states_and_the_report_its_own(tmp_path):
+    """TS1 and TS3 both lie 2.1 kcal/mol above I2: the outputs name TS1, tied
+    with TS3, at every temperature; the report stays KINEX.exe's."""
+    text = "0.0 0.0 x x\n-54.1 -54.1 x x\n-72.1 -70.0 x x\n-70.0\n"
+    for T in (10.0, 298.15, 733.0, 2000.0):
+        path = tmp_path / f"tie{T}.txt"
+        path.write_text(f"{T}\n3\n{text}")
+        result = kinex.read(str(path)).evaluate()
+        assert (result.tdi, result.tdts, result.tdi_ties, result.tdts_ties) == ("I2", "TS1", [], ["TS3"])
+        checked_against_json(result, kinex_json(str(path)))
+        assert result.report().encode() == run(KINEX_EXE, str(path)).stdout
 
 
 def test_generated_cycles_match_kinex_json_and_the_report(generated):
