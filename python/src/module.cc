@@ -910,22 +910,14 @@ void bind(py::module_& m) {
       .def_property_readonly(
           "tdi_ties",
           [](const ResultHandle& r) {
-            std::vector<std::string> tied;
-            for (const int64_t i : r.data->run.results.TDI_ties) {
-              tied.push_back(tdi_state(run_names(r.data->run), i));
-            }
-            return tied;
+            return tdi_tie_states(run_names(r.data->run), r.data->run.results);
           },
           "The intermediates whose terms tie with the TDI's (within a relative 1e-12), by "
           "name; the TDI is the earliest of them in cycle order.")
       .def_property_readonly(
           "tdts_ties",
           [](const ResultHandle& r) {
-            std::vector<std::string> tied;
-            for (const int64_t i : r.data->run.results.TDTS_ties) {
-              tied.push_back(tdts_state(run_names(r.data->run), i));
-            }
-            return tied;
+            return tdts_tie_states(run_names(r.data->run), r.data->run.results);
           },
           "The transition states whose terms tie with the TDTS's (within a relative 1e-12), "
           "by name; the TDTS is the earliest of them in cycle order.")

@@ -217,13 +217,10 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
       name_or_null(tdts_state(names, run.results.TDTS), is_step(run.results.TDTS));
   // The states whose terms tie with the dominant one (they give the same
   // TOF share to within 1e-12); TDI and TDTS are the earliest of them.
-  Json tdi_ties = Json::array(), tdts_ties = Json::array();
-  for (const int64_t i : run.results.TDI_ties) tdi_ties.push_back(tdi_state(names, i));
-  for (const int64_t i : run.results.TDTS_ties) tdts_ties.push_back(tdts_state(names, i));
   results["TDI_ties"] = run.results.TDI_ties;
   results["TDTS_ties"] = run.results.TDTS_ties;
-  results["TDI_tie_states"] = tdi_ties;
-  results["TDTS_tie_states"] = tdts_ties;
+  results["TDI_tie_states"] = tdi_tie_states(names, run.results);
+  results["TDTS_tie_states"] = tdts_tie_states(names, run.results);
   const int64_t int_max = largest_xtof_intermediate(run.results, n);
   const int64_t ts_max = largest_xtof_transition_state(run.results, n);
   results["largest_X_TOF"] = {

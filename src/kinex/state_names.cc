@@ -32,6 +32,18 @@ int64_t largest(const std::vector<double>& values, int64_t first, int64_t last, 
 
 }  // namespace
 
+std::vector<std::string> tdi_tie_states(const StateNames& names, const Results& results) {
+  std::vector<std::string> tied;
+  for (const int64_t i : results.TDI_ties) tied.push_back(tdi_state(names, i));
+  return tied;
+}
+
+std::vector<std::string> tdts_tie_states(const StateNames& names, const Results& results) {
+  std::vector<std::string> tied;
+  for (const int64_t i : results.TDTS_ties) tied.push_back(tdts_state(names, i));
+  return tied;
+}
+
 int64_t largest_xtof_intermediate(const Results& results, int64_t n) {
   return largest(results.xtof_int, 0, n - 1, -1);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/run.h"
 
@@ -20,6 +21,11 @@ StateNames run_names(const Run& run);
 // of 1..n (a run not evaluated).
 std::string tdi_state(const StateNames& names, int64_t tdi);
 std::string tdts_state(const StateNames& names, int64_t tdts);
+
+// The names of the states tied with the TDI (TDTS): tdi_state (tdts_state)
+// of each step of results.TDI_ties (TDTS_ties).
+std::vector<std::string> tdi_tie_states(const StateNames& names, const Results& results);
+std::vector<std::string> tdts_tie_states(const StateNames& names, const Results& results);
 
 // The intermediate (0..n-1) with the largest finite X_TOF(int), the first
 // of equal ones; -1 where none is finite.
