@@ -1,7 +1,9 @@
 #include "model/log_space.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "model/control.h"
@@ -47,8 +49,27 @@ double ln_one_minus_exp(double d) {
   return d > -ln2 ? std::log(-std::expm1(d)) : std::log1p(-std::exp(d));
 }
 
-NetFlux net_flux(double dG, double LR, double LP) {
-  const double d = (LP - LR) + dG;
+double ln_concentration_ratio(const Cycle& cycle) {
+  std::vector<double> reac, prod;
+  for (int64_t i = 1; i <= cycle.n; ++i) {
+    if (cycle.has_reac[i]) reac.push_back(cycle.conc_reac[i]);
+    if (cycle.has_prod[i]) prod.push_back(cycle.conc_prod[i]);
+  }
+  std::sort(reac.begin(), reac.end());
+  std::sort(prod.begin(), prod.end());
+  std::vector<double> reac_left, prod_left;
+  std::set_difference(reac.begin(), reac.end(), prod.begin(), prod.end(),
+                      std::back_inserter(reac_left));
+  std::set_difference(prod.begin(), prod.end(), reac.begin(), reac.end(),
+                      std::back_inserter(prod_left));
+  double sum = 0.0;
+  for (const double c : prod_left) sum = sum + std::log(c);
+  for (const double c : reac_left) sum = sum - std::log(c);
+  return sum;
+}
+
+NetFlux net_flux(double dG, double LR, double LP, double ln_ratio) {
+  const double d = ln_ratio + dG;
   if (!(d != 0.0) || std::isnan(d)) return {};
   if (d < 0.0) return {1, (-dG + LR) + ln_one_minus_exp(d)};
   return {-1, LP + ln_one_minus_exp(-d)};
@@ -107,7 +128,7 @@ bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms,
   // The numerator, from the logarithms of its forward and backward parts.
   const double LR = ln_reactant_product(cycle), LP = ln_product_product(cycle);
   if (!std::isfinite(-profile.dG + LR) || !std::isfinite(LP)) return false;
-  const NetFlux flux = net_flux(profile.dG, LR, LP);
+  const NetFlux flux = net_flux(profile.dG, LR, LP, ln_concentration_ratio(cycle));
   if (flux.sign == 0) return false;
   const int sign = flux.sign;
   const double lnN = flux.ln;

@@ -35,18 +35,24 @@ double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b);
 // difference of two terms from their logarithms.
 double ln_one_minus_exp(double d);
 
+// ln(Π[products] / Π[reactants]) over the given concentrations, with every
+// value that stands among both the reactants and the products cancelled
+// before the rest is summed (in ascending order of the values), so that
+// equal concentrations on both sides give exactly 0 in any order of steps.
+double ln_concentration_ratio(const Cycle& cycle);
+
 // The numerator e^(-dG + LR) - e^LP from its logarithms, LR and LP the sums
-// of the logarithms of the given reactant and product concentrations:
+// of the logarithms of the given reactant and product concentrations and
+// ln_ratio their difference LP - LR as ln_concentration_ratio forms it:
 // sign +1 (forward), -1 (backward) or 0 (no net flux, or a difference that
 // is not a number), and ln the logarithm of its magnitude, formed without
-// cancellation. The difference of the two logarithms is formed as
-// (LP - LR) + dG, so that equal concentration logarithms cancel exactly
-// before dG is added.
+// cancellation. The two logarithms are told apart by ln_ratio + dG, so
+// that equal concentration logarithms cancel exactly before dG is added.
 struct NetFlux {
   int sign = 0;
   double ln = 0.0;
 };
-NetFlux net_flux(double dG, double LR, double LP);
+NetFlux net_flux(double dG, double LR, double LP, double ln_ratio);
 
 // The log-space evaluation of a cycle whose logarithms exist. Overwrites
 // the terms with t(a,b) = exp(l(a,b) - m), m the largest l, and fills

@@ -266,7 +266,7 @@ inline double largest(const double* x, int64_t count) {
 // What does not change from sample to sample.
 struct FastCycle {
   int64_t n = 0;
-  double inv_RT = 0.0, ln_prefactor = 0.0, LR = 0.0, LP = 0.0, DeltaG = 0.0;
+  double inv_RT = 0.0, ln_prefactor = 0.0, LR = 0.0, LP = 0.0, ln_ratio = 0.0, DeltaG = 0.0;
   std::vector<double> G_int, G_ts;  // 0..n-1, 1..n
   std::vector<double> C;            // the terms' concentration logarithms, (a-1)*n + (b-1)
   std::vector<int64_t> reac, prod;  // the steps with the concentration
@@ -284,6 +284,7 @@ FastCycle prepare(const Cycle& cycle) {
   f.ln_prefactor = std::log((cycle.T * k_B) / h_Planck);
   f.LR = ln_reactant_product(cycle);
   f.LP = ln_product_product(cycle);
+  f.ln_ratio = ln_concentration_ratio(cycle);
   f.DeltaG = cycle.DeltaG;
   f.G_int.assign(cycle.G_int.begin(), cycle.G_int.begin() + n);
   f.G_ts.assign(cycle.G_ts.begin(), cycle.G_ts.begin() + n + 1);
@@ -338,7 +339,7 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
   const double dG = DeltaG * inv_RT;
 
   FastResult r;
-  const NetFlux flux = net_flux(dG, f.LR, f.LP);
+  const NetFlux flux = net_flux(dG, f.LR, f.LP, f.ln_ratio);
   r.sign = flux.sign;
   const double lnN = flux.sign == 0 ? 0.0 : flux.ln;
 

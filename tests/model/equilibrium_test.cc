@@ -105,13 +105,32 @@ TEST(Equilibrium, NetFluxKeepsDeltaGAgainstEqualConcentrations) {
   for (const double conc : {1.0, 0.5, 1e-3, 7e5}) {
     const double L = std::log(conc);
     for (const double dG : {-1e-18, -1e-12, 1e-15, -3.0}) {
-      const NetFlux flux = net_flux(dG, L, L);
+      const NetFlux flux = net_flux(dG, L, L, 0.0);
       const Real want = exact_driving_force(dG, conc, conc);
       EXPECT_EQ(flux.sign, dG < 0 ? 1 : -1) << conc << " " << dG;
       EXPECT_NEAR(flux.ln, std::log(std::fabs(want)), 1e-13 * (1 + std::fabs(flux.ln)))
           << conc << " " << dG;
     }
-    EXPECT_EQ(net_flux(0.0, L, L).sign, 0);
+    EXPECT_EQ(net_flux(0.0, L, L, 0.0).sign, 0);
+  }
+  // The same concentrations on both sides, at other steps: their logarithms
+  // summed in step order differ in the last bits, and the ratio is exactly
+  // 0 all the same; what does not cancel is summed.
+  const struct {
+    std::vector<std::optional<double>> reac, prod;
+    double ln_ratio;
+  } sides[] = {
+      {{0.5, 1e-3, 1e-3, 1e-3}, {1e-3, 1e-3, 1e-3, 0.5}, 0.0},
+      {{0.5, 1e-3, std::nullopt, 7.0}, {7.0, std::nullopt, 0.5, 1e-3}, 0.0},
+      {{0.5, 1e-3, 2.0, std::nullopt}, {1e-3, std::nullopt, 0.25, 0.5}, std::log(0.25 / 2.0)},
+  };
+  for (const auto& side : sides) {
+    const kinex::Run run =
+        make_run({298.15, {0, 0, 0, 0}, {1, 1, 1, 1}, -1e-15, side.reac, side.prod});
+    EXPECT_NEAR(ln_concentration_ratio(run.cycle), side.ln_ratio, 1e-15);
+    if (side.ln_ratio == 0.0) {
+      EXPECT_EQ(ln_concentration_ratio(run.cycle), 0.0);
+    }
   }
 }
 
