@@ -57,8 +57,9 @@ struct Generator {
       c.reac.push_back(concentration(presence, mode));
       c.prod.push_back(concentration(presence, mode));
     }
-    static constexpr double kDeltaG[] = {-20.0, -10.0, -5.0, 0.0, 5.0};
-    c.DeltaG = chance(0.5) ? kDeltaG[integer(0, 4)] : uniform(-40.0, 10.0);
+    // Near equilibrium too, where the driving force is formed through expm1.
+    static constexpr double kDeltaG[] = {-20.0, -10.0, -5.0, 0.0, 5.0, -1e-7, -1e-13};
+    c.DeltaG = chance(0.5) ? kDeltaG[integer(0, 6)] : uniform(-40.0, 10.0);
     return c;
   }
 };

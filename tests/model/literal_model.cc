@@ -136,7 +136,16 @@ LiteralResult literal_model(const kinex::Run& run, bool log_space) {
     r.concproduct_reac = r.concproduct_reac * run.cycle.conc_reac[i];
     r.concproduct_prod = r.concproduct_prod * run.cycle.conc_prod[i];
   }
-  r.driving_force = std::exp(-r.dG) * r.concproduct_reac - r.concproduct_prod;
+  // The direct difference, but where its two terms agree within a relative
+  // 2^-20: there the difference through expm1 of the logarithms.
+  const double forward = std::exp(-r.dG) * r.concproduct_reac;
+  r.driving_force = forward - r.concproduct_prod;
+  if (std::isfinite(forward) && std::isfinite(r.concproduct_prod) && forward > 0.0 &&
+      r.concproduct_prod > 0.0 &&
+      std::fabs(r.driving_force) <= std::ldexp(std::max(forward, r.concproduct_prod), -20)) {
+    r.driving_force =
+        r.concproduct_prod * std::expm1(std::log(r.concproduct_reac / r.concproduct_prod) - r.dG);
+  }
 
   // Partition matrix.
   Grid<int64_t> pm(n, n - 1), pint(n, n - 1), pts(n, n - 1);
