@@ -193,6 +193,14 @@ void uncertainty_fields(Archive& a, U& u) {
   a(d.central_TDI), a(d.central_TDTS), a(d.central_TOF_sign);
 }
 
+// The tied states of the regions and the points, which came later: a
+// volcano pickled before them ends without.
+template <class Archive, class V>
+void volcano_tie_fields(Archive& a, V& v) {
+  for (auto& r : v.volcano.regions) a(r.TDI_ties), a(r.TDTS_ties);
+  for (auto& p : v.volcano.points) a(p.TDI_ties), a(p.TDTS_ties);
+}
+
 template <class Archive, class V>
 void volcano_fields(Archive& a, V& v) {
   a(v.file);
@@ -396,6 +404,7 @@ std::string to_bytes(const VolcanoData& volcano) {
   Writer w;
   w(std::string(kVolcanoKind));
   volcano_fields(w, volcano);
+  volcano_tie_fields(w, volcano);
   return std::move(w.bytes);
 }
 
@@ -406,6 +415,7 @@ bool from_bytes(const std::string& bytes, VolcanoData& volcano) {
   if (!r.ok || kind != kVolcanoKind) return false;
   VolcanoData read;
   volcano_fields(r, read);
+  if (r.ok && !r.done()) volcano_tie_fields(r, read);
   if (!r.done() || !sized(read.volcano)) return false;
   volcano = std::move(read);
   return true;

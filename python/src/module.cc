@@ -1166,6 +1166,10 @@ void bind(py::module_& m) {
   py::class_<VolcanoRegion>(m, "VolcanoRegion", docs::kVolcanoRegion)
       .def_readonly("tdi", &VolcanoRegion::TDI, "The TDI throughout, by name.")
       .def_readonly("tdts", &VolcanoRegion::TDTS, "The TDTS throughout, by name.")
+      .def_readonly("tdi_ties", &VolcanoRegion::TDI_ties,
+                    "The intermediates tied with the TDI (in the region's middle), by name.")
+      .def_readonly("tdts_ties", &VolcanoRegion::TDTS_ties,
+                    "The transition states tied with the TDTS (in the region's middle), by name.")
       .def_readonly("from_", &VolcanoRegion::from, "The descriptor at its first point.")
       .def_readonly("to", &VolcanoRegion::to, "The descriptor at its last point.")
       .def_readonly("first", &VolcanoRegion::first, "The index of its first point.")
@@ -1187,6 +1191,10 @@ void bind(py::module_& m) {
                     "The free energy of its most endergonic step (kcal/mol).")
       .def_readonly("tdi", &VolcanoPoint::TDI, "Its TDI, by name.")
       .def_readonly("tdts", &VolcanoPoint::TDTS, "Its TDTS, by name.")
+      .def_readonly("tdi_ties", &VolcanoPoint::TDI_ties,
+                    "The intermediates tied with its TDI, by name.")
+      .def_readonly("tdts_ties", &VolcanoPoint::TDTS_ties,
+                    "The transition states tied with its TDTS, by name.")
       .def_readonly("outlier", &VolcanoPoint::outlier,
                     "Whether a state of it fails the outlier test: a residual of 1 kcal/mol or "
                     "more that the scatter of the other rows makes unlikely (Bonferroni, 5 %).")

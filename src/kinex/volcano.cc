@@ -418,17 +418,20 @@ double studentized_residual(const VolcanoFits& fits, const Spread& spread, std::
   return e / (s_without * std::sqrt(1.0 - h));
 }
 
-// The fitted cycle at x, evaluated: log10 TOF and the TDI and TDTS by name.
+// The fitted cycle at x, evaluated: log10 TOF and the TDI and TDTS by name,
+// with the states tied with them.
 struct Probe {
   double log10_TOF = 0.0;
   std::string TDI, TDTS;
+  std::vector<std::string> TDI_ties, TDTS_ties;
 };
 
 bool probe(const VolcanoFits& fits, double x, Probe& out, std::string& error) {
   Evaluation run;
   if (!evaluated(fitted_cycle(fits, x), run, error)) return false;
   out = {run.results.log10_TOF, tdi_state(fits.names, run.results.TDI),
-         tdts_state(fits.names, run.results.TDTS)};
+         tdts_state(fits.names, run.results.TDTS), tdi_tie_states(fits.names, run.results),
+         tdts_tie_states(fits.names, run.results)};
   return true;
 }
 
@@ -526,6 +529,10 @@ bool find_regions(Volcano& volcano, int threads, std::string& error) {
       ++point;
     }
     region.last = static_cast<int64_t>(point) - 1;
+    Probe middle;
+    if (!probe(fits, region.from + 0.5 * (region.to - region.from), middle, error)) return false;
+    region.TDI_ties = std::move(middle.TDI_ties);
+    region.TDTS_ties = std::move(middle.TDTS_ties);
     volcano.regions.push_back(std::move(region));
   }
   return true;
@@ -957,6 +964,8 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
     if (point.no_driving_force) backward.push_back(row.name);
     point.TDI = tdi_state(names, run.results.TDI);
     point.TDTS = tdts_state(names, run.results.TDTS);
+    point.TDI_ties = tdi_tie_states(names, run.results);
+    point.TDTS_ties = tdts_tie_states(names, run.results);
     for (std::size_t s = 0; s < fits.fits.size(); ++s) {
       const LineFit& fit = fits.fits[s];
       const double residual = fits.energies[r][s] - (fit.intercept + fit.slope * fits.x[r]);
@@ -1046,7 +1055,9 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
     regions.push_back(Json{{"TDI", region.TDI},
                            {"TDTS", region.TDTS},
                            {"from", real(region.from)},
-                           {"to", real(region.to)}});
+                           {"to", real(region.to)},
+                           {"TDI_ties", region.TDI_ties},
+                           {"TDTS_ties", region.TDTS_ties}});
   }
   doc["regions"] = std::move(regions);
   doc["top"] = Json{
@@ -1068,7 +1079,9 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
                           {"TDTS", point.TDTS},
                           {"no_driving_force", point.no_driving_force},
                           {"outlier", point.outlier},
-                          {"outlier_states", point.outlier_states}});
+                          {"outlier_states", point.outlier_states},
+                          {"TDI_ties", point.TDI_ties},
+                          {"TDTS_ties", point.TDTS_ties}});
   }
   doc["points"] = std::move(points);
   doc["warnings"] = volcano.warnings;
@@ -1098,6 +1111,17 @@ std::string volcano_csv(const Volcano& volcano) {
   return out;
 }
 
+namespace {
+
+// A state and those tied with it, as the text shows them: "S0 = S1 = S2".
+std::string with_ties(const std::string& state, const std::vector<std::string>& ties) {
+  std::string text = state;
+  for (const std::string& tied : ties) text += " = " + tied;
+  return text;
+}
+
+}  // namespace
+
 std::string volcano_text(const std::string& file, const Volcano& volcano) {
   const VolcanoFits& fits = volcano.fits;
   std::string out = "Volcano of ";
@@ -1124,8 +1148,9 @@ std::string volcano_text(const std::string& file, const Volcano& volcano) {
   const auto at = [&](double x) { return descriptor_text(x, volcano.from, volcano.to); };
   out += "\nRegions (descriptor from .. to: TDI, TDTS):\n";
   for (const VolcanoRegion& region : volcano.regions) {
-    out += "  " + at(region.from) + " .. " + at(region.to) + ": " + region.TDI + ", " +
-           region.TDTS + "\n";
+    out += "  " + at(region.from) + " .. " + at(region.to) + ": " +
+           with_ties(region.TDI, region.TDI_ties) + ", " +
+           with_ties(region.TDTS, region.TDTS_ties) + "\n";
   }
   if (volcano.top_inside) {
     out += "\nTop: log10 TOF " + significant(volcano.top_log10_TOF) + " at " + fits.descriptor +
@@ -1143,7 +1168,8 @@ std::string volcano_text(const std::string& file, const Volcano& volcano) {
   out += "\n\nCatalysts (descriptor, log10 TOF, TDI, TDTS):\n";
   for (const VolcanoPoint& point : volcano.points) {
     out += "  " + report::shown_name(point.name) + ": " + at(point.x) + ", " +
-           significant(point.log10_TOF) + ", " + point.TDI + ", " + point.TDTS;
+           significant(point.log10_TOF) + ", " + with_ties(point.TDI, point.TDI_ties) + ", " +
+           with_ties(point.TDTS, point.TDTS_ties);
     if (point.outlier) out += "  outlier in " + joined(point.outlier_states);
     out += "\n";
   }

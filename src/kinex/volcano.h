@@ -163,6 +163,9 @@ struct VolcanoRegion {
   std::string TDI, TDTS;
   double from = 0.0, to = 0.0;
   int64_t first = 0, last = 0;  // point indices
+  // The states tied with the TDI and the TDTS in the middle of the region
+  // (see resolve_ties), by name.
+  std::vector<std::string> TDI_ties, TDTS_ties;
 };
 
 // A catalyst of the table at its own descriptor value with its own cycle's
@@ -186,7 +189,8 @@ struct VolcanoPoint {
   std::string TDI, TDTS;
   bool outlier = false;
   std::vector<std::string> outlier_states;
-  bool no_driving_force = false;  // its own energies (a warning names it)
+  bool no_driving_force = false;                 // its own energies (a warning names it)
+  std::vector<std::string> TDI_ties, TDTS_ties;  // by name (see resolve_ties)
 };
 
 // The band of one curve: the 2.5 % and 97.5 % quantiles at every point.
@@ -260,10 +264,11 @@ bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& opti
 // covariance [[var_i, cov], [cov, var_s]], warning}], "curve" {x, log10_TOF,
 // energetic_span, effective_span, most_endergonic_step, TDI, TDTS},
 // "band" {samples, seed, level 0.95, log10_TOF, energetic_span,
-// most_endergonic_step: {low, high}}, "regions" [{TDI, TDTS, from, to}],
+// most_endergonic_step: {low, high}}, "regions" [{TDI, TDTS, from, to,
+// TDI_ties, TDTS_ties}],
 // "top" {x, log10_TOF}, "points" [{name, descriptor, log10_TOF,
 // energetic_span, effective_span, most_endergonic_step, TDI, TDTS, outlier,
-// outlier_states}], "warnings". Non-finite numbers are null.
+// outlier_states, TDI_ties, TDTS_ties}], "warnings". Non-finite numbers are null.
 Json volcano_json(const std::string& file, const Volcano& volcano);
 
 // The CSV of the curve, a header and a row per point: descriptor,

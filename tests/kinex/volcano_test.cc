@@ -239,6 +239,8 @@ TEST(VolcanoEdges, TiedTermsAndHugeRangesGiveTheRegionsAndTopAChemistSees) {
   EXPECT_EQ(v.regions[0].TDI + " " + v.regions[0].TDTS, "S1 TS(S1->S2)");
   EXPECT_EQ(v.regions[1].TDI + " " + v.regions[1].TDTS, "S0 TS(S0->S1)");
   EXPECT_NEAR(v.regions[1].from, -15.57, 0.01);
+  // Both implied transition states after S1 lie at S2: they tie.
+  EXPECT_EQ(v.regions[0].TDTS_ties, std::vector<std::string>{"TS(S2->S3)"});
 
   // The top of the constructed lines, from the usual range and from one of
   // 1e100 either way, where it is first bracketed some 1e98 wide.
