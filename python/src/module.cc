@@ -575,6 +575,9 @@ PlotOptions plot_options(const std::optional<std::string>& title, bool no_title,
   options.width = positive("width", width);
   options.height = positive("height", height);
   options.font_size = positive("font_size", font_size);
+  if (const std::string problem = check_plot_sizes(options); !problem.empty()) {
+    throw py::value_error(problem);
+  }
   if (y_range) {
     const auto [from, to] = *y_range;
     if (!std::isfinite(from) || !std::isfinite(to) || !(from < to)) {

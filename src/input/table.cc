@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 #include <optional>
-#include <sstream>
 
 #include "input/storage.h"
+#include "input/text_file.h"
 #include "report/line_writer.h"
 
 namespace kinex {
@@ -497,18 +496,13 @@ bool read_table(const std::string& path, double default_T, std::vector<TableRow>
 bool read_table(const std::string& path, double default_T, std::vector<TableRow>& rows,
                 std::string& error, ErrorPlace& place) {
   rows.clear();
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = located(path, 0, 0, "cannot be opened", place);
+  std::string text;
+  TextFault fault;
+  if (!read_text_file(path, TextLimits{}, text, fault)) {
+    error = located(path, fault.line, 0, fault.reason, place);
     return false;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) {
-    error = located(path, 0, 0, "cannot be read", place);
-    return false;
-  }
-  return parse_table(path, text.str(), default_T, rows, error, place);
+  return parse_table(path, text, default_T, rows, error, place);
 }
 
 bool table_run(const std::string& path, TableRow&& row, Run& run, Failure& failure) {

@@ -513,12 +513,14 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
                  const PlotOptions& options, Strict strict, Output& out, std::string& err,
                  const ProgressFn& progress, const TableOptions& tables, const SigmaSpec* sigmas) {
   const bool to_file = !output.empty() && output != "-";
-  for (const std::string& file : files) {
-    if (to_file && same_file(output, file)) {
-      err += "kinex plot: " + report::shown_name(output) + " is the input file " +
-             report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
-      return kExitFailed;
-    }
+  // Every file the command reads, the sigmas file among them.
+  std::vector<std::string> inputs = files;
+  if (sigmas != nullptr && !sigmas->file.empty()) inputs.push_back(sigmas->file);
+  if (const std::string input = to_file ? input_named_by(output, inputs) : std::string();
+      !input.empty()) {
+    err += "kinex plot: " + report::shown_name(output) + " is the input file " +
+           report::shown_name(input) + "; it is not overwritten. Name another output file.\n";
+    return kExitFailed;
   }
   if (to_file && !svg_name(output)) {
     err += "kinex plot: " + report::shown_name(output) +
@@ -948,7 +950,11 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
           "FILE\nRun with --help for more information.\n";
       return kExitFailed;
     }
-    std::string problem;
+    std::string problem = check_plot_sizes(plot_options);
+    if (!problem.empty()) {
+      err += "kinex plot: " + problem + "\n";
+      return kExitFailed;
+    }
     if (!plot_sigma_file.empty() && !read_sigma_file(plot_sigma_file, plot_sigmas, problem)) {
       err += "kinex plot: " + problem + "\n";
       return kExitFailed;

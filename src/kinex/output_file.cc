@@ -54,6 +54,13 @@ bool same_file(const std::string& path, const std::string& other) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+std::string input_named_by(const std::string& output, const std::vector<std::string>& inputs) {
+  for (const std::string& input : inputs) {
+    if (same_file(output, input)) return input;
+  }
+  return {};
+}
+
 bool replace_file(const std::string& path, std::string_view text, std::string& reason) {
   // What the name leads to, through any symbolic links.
   struct stat existing;

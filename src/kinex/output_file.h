@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kinex {
 
@@ -10,6 +11,11 @@ namespace kinex {
 // inode, whatever the names, links or symbolic links); false when either
 // does not exist.
 bool same_file(const std::string& path, const std::string& other);
+
+// The first of `inputs` (every file a command reads: cycle files, tables,
+// sigmas files) that `output` names, by same_file; empty when it names
+// none of them.
+std::string input_named_by(const std::string& output, const std::vector<std::string>& inputs);
 
 // Puts `text` into the file `path`: writes a temporary file in the same
 // folder, flushes it to disk and renames it into place, so that a reader

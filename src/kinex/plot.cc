@@ -4,7 +4,9 @@
 #include "kinex/plot.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "kinex/format.h"
 #include "kinex/plot_layout.h"
 #include "kinex/plot_overlay.h"
 #include "kinex/plot_scene.h"
@@ -60,6 +62,21 @@ StateUncertainty state_uncertainty(const Run& run, const PlotOptions& options) {
 }
 
 }  // namespace plot
+
+std::string check_plot_sizes(const PlotOptions& options) {
+  const struct {
+    const char* what;
+    double value, largest;
+    const char* words;
+  } sizes[] = {{"width", options.width, kMaxPictureSize, "a picture is at most 100000 px wide"},
+               {"height", options.height, kMaxPictureSize, "a picture is at most 100000 px high"},
+               {"font size", options.font_size, kMaxFontSize, "a font is at most 1000 px"}};
+  for (const auto& size : sizes) {
+    if (std::isfinite(size.value) && size.value >= 0.0 && size.value <= size.largest) continue;
+    return std::string(size.what) + " " + shortest(size.value) + " px: " + size.words;
+  }
+  return {};
+}
 
 std::string render_profile_svg(const Run& run, const std::string& file_name,
                                const PlotOptions& options) {

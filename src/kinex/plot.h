@@ -38,6 +38,16 @@ struct PlotOptions {
 // smaller or fewer labels instead.
 inline constexpr double kMaxWidth = 1200.0;
 
+// The largest width and height (px) and font size (px) a picture may be
+// given: a poster is some 10,000 px wide; beyond these no picture is drawn.
+inline constexpr double kMaxPictureSize = 100000.0;
+inline constexpr double kMaxFontSize = 1000.0;
+
+// "" when the width, height and font size of `options` (0: the default)
+// can be drawn, else the reason, naming the value ("width 1e+100 px: a
+// picture is at most 100000 px wide").
+std::string check_plot_sizes(const PlotOptions& options);
+
 // The SVG document for `run`, which has been through reading, the energy
 // profile, the TOF and the degrees of control (the phases of run_phases up to
 // compute_control). `file_name` is shown in the title line as given; it and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <system_error>
 #include <vector>
 
 #include "kinex/plot_text.h"
@@ -336,8 +337,11 @@ void write_notes(Svg& svg, const Layout& L) {
 
 std::string num(double x) {
   if (!std::isfinite(x)) x = 0.0;
-  char buffer[64];
-  auto r = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 2);
+  // Room for any double with two decimals (309 digits, a sign and a point);
+  // a conversion that failed all the same is never copied.
+  char buffer[400];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 2);
+  if (r.ec != std::errc()) return "0";
   std::string text(buffer, r.ptr);
   while (text.back() == '0') text.pop_back();
   if (text.back() == '.') text.pop_back();

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <numeric>
 #include <sstream>
 
 #include "input/failure.h"
 #include "input/table.h"
+#include "input/text_file.h"
 #include "kinex/format.h"
 #include "kinex/state_names.h"
 #include "kinex/summary.h"
@@ -87,12 +87,18 @@ std::string joined(const std::vector<std::string>& names) {
 }  // namespace
 
 bool read_sigma_file(const std::string& path, SigmaSpec& spec, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = report::shown_name(path) + ": cannot be opened";
+  // A sigmas file holds a line per state: a line of 64 KiB or a file of
+  // 16 MiB is none.
+  std::string text;
+  TextFault fault;
+  if (!read_text_file(path, TextLimits{1 << 16, 1 << 24}, text, fault)) {
+    error = report::shown_name(path) + ":" +
+            (fault.line > 0 ? std::to_string(fault.line) + ":" : std::string()) + " " +
+            fault.reason;
     return false;
   }
   spec.file = path;
+  std::istringstream file(text);
   std::string line;
   int64_t number = 0;
   bool first = true;

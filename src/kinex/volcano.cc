@@ -1185,7 +1185,7 @@ int command_volcano(const std::string& file, const VolcanoOptions& options, Outp
     return kExitFailed;
   }
   const bool to_file = !options.output.empty() && options.output != "-";
-  if (to_file && same_file(options.output, file)) {
+  if (to_file && !input_named_by(options.output, {file}).empty()) {
     err += "kinex volcano: " + report::shown_name(options.output) + " is the input file " +
            report::shown_name(file) + "; it is not overwritten. Name another output file.\n";
     return kExitFailed;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "cycle_files.h"
 #include "input/failure.h"
 #include "kinex/output_file.h"
+#include "kinex/plot_svg.h"
 
 namespace kinex {
 namespace {
@@ -112,6 +114,69 @@ TEST(DataLoss, ReplacedFileKeepsItsPermissionsAndItsSymbolicLink) {
   EXPECT_TRUE(replace_file("/dev/null", "new", reason)) << reason;
   EXPECT_FALSE(std::filesystem::is_regular_file("/dev/null"));
   EXPECT_EQ(files_in(dir), (std::vector<std::string>{"link.svg", "target.svg"}));
+}
+
+// Faults of the second attack on the data a user owns or is given.
+using Strings = std::vector<std::string>;
+
+TEST(DataLoss, HugePictureSizesAreRefusedAndNoFailedConversionIsCopied) {
+  for (const Strings& size :
+       {Strings{"--width", "1e100"}, Strings{"--height", "1e308"}, Strings{"--font-size", "1e6"}}) {
+    Strings args{"plot", KINEX_EXAMPLES "/three_step.txt"};
+    args.insert(args.end(), size.begin(), size.end());
+    const Outcome o = kinex_run(args);
+    EXPECT_EQ(o.status, kExitFailed) << size[0];
+    EXPECT_TRUE(o.out.empty()) << size[0];
+    EXPECT_NE(o.err.find(" px: a "), std::string::npos) << o.err;
+  }
+  // Every number an SVG can be handed is written in digits, whatever its size.
+  for (const double x : {1e61, -1e100, 1e308, 5e-324, 123.456}) {
+    const std::string text = plot::num(x);
+    EXPECT_EQ(text.find_first_not_of("-0123456789."), std::string::npos) << x << ": " << text;
+    EXPECT_NEAR(std::stod(text), x, 0.005 + 1e-15 * std::fabs(x)) << x;
+  }
+}
+
+TEST(DataLoss, PlotOutputNamingTheSigmasFileIsRefused) {
+  ScratchDir dir;
+  const std::string sigmas = dir.write("s.txt", "TS2 2.5\n");
+  const std::string named_svg = dir.write("s.svg", "TS2 2.5\n");
+  ASSERT_EQ(symlink("s.txt", dir.file("link.svg").c_str()), 0);
+  for (const auto& [file, output] :
+       {std::pair{sigmas, dir.file("link.svg")}, std::pair{named_svg, named_svg}}) {
+    const Outcome o = kinex_run(
+        {"plot", KINEX_EXAMPLES "/three_step.txt", "--sigmas", file, "--sigma", "1", "-o", output});
+    EXPECT_EQ(o.status, kExitFailed) << output;
+    EXPECT_NE(o.err.find("is the input file"), std::string::npos) << o.err;
+    EXPECT_EQ(read_file(file), "TS2 2.5\n");
+  }
+}
+
+TEST(DataLoss, EndlessDevicesAndEndlessLinesAsTablesAndSigmasFilesStopAtOnce) {
+  ScratchDir dir;
+  ASSERT_EQ(symlink("/dev/zero", dir.file("zero.csv").c_str()), 0);
+  const std::string long_line = dir.write("long.csv", "Catalyst," + std::string(1 << 21, 'x'));
+  const std::string long_sigma = dir.write("long.txt", std::string(1 << 17, ' ') + "TS2 1\n");
+  const struct {
+    Strings args;
+    const char* reason;
+  } cases[] = {
+      {{"csv", dir.file("zero.csv")}, "zero.csv:1: holds a NUL byte"},
+      {{"uncertainty", dir.file("zero.csv"), "--sigma", "1"}, "holds a NUL byte"},
+      {{"uncertainty", KINEX_EXAMPLES "/three_step.txt", "--sigmas", "/dev/zero", "--sigma", "1"},
+       "/dev/zero:1: holds a NUL byte"},
+      {{"uncertainty", KINEX_EXAMPLES "/three_step.txt", "--sigmas", "/dev/urandom", "--sigma",
+        "1"},
+       "/dev/urandom:"},
+      {{"json", long_line}, "long.csv:1: is longer than 1048576 bytes"},
+      {{"uncertainty", KINEX_EXAMPLES "/three_step.txt", "--sigmas", long_sigma, "--sigma", "1"},
+       "long.txt:1: is longer than 65536 bytes"},
+  };
+  for (const auto& c : cases) {
+    const Outcome o = kinex_run(c.args);
+    EXPECT_EQ(o.status, kExitFailed) << c.args[1];
+    EXPECT_NE(o.err.find(c.reason), std::string::npos) << o.err;
+  }
 }
 
 }  // namespace

@@ -129,6 +129,8 @@ def test_bad_arguments_of_scans_plots_and_screening():
         (lambda: kinex.scan_concentration(cycle, 1, [0.0]), ValueError, r"values\[0\]"),
         (lambda: kinex.scan_concentration(cycle, 1, [1.0], species="solvent"), ValueError, "species"),
         (lambda: cycle.plot(width=-5), ValueError, "width"),
+        (lambda: cycle.plot(width=1e100), ValueError, "width 1e\\+100 px: a picture is at most"),
+        (lambda: cycle.uncertainty(sigma=1e308), ValueError, "would leave the range of numbers"),
         (lambda: cycle.plot(y_range=(5, -5)), ValueError, "y_range"),
         (lambda: kinex.plot(cycle, "not a cycle"), TypeError, "neither"),
         (lambda: kinex.evaluate_many([cycle], threads=-1), ValueError, "threads"),

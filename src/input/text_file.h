@@ -1,0 +1,30 @@
+// Reading a whole text file with bounds, so that a device without end
+// (/dev/zero, /dev/urandom) or a file of no sense stops at once with a clear
+// reason instead of filling the memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kinex {
+
+// What a text file of kinex's (a table, a sigmas file) may hold.
+struct TextLimits {
+  int64_t line_bytes = 1 << 20;    // longest line, its line end not counted
+  int64_t file_bytes = 1LL << 30;  // largest file
+};
+
+// Where and why a file was refused: line 0 for the file as a whole.
+struct TextFault {
+  int64_t line = 0;
+  std::string reason;
+};
+
+// Reads the file `path` whole into `text`. Refuses, with the line and the
+// reason in `fault`: a file that cannot be opened or read, a NUL byte (no
+// text file holds one), a line longer than limits.line_bytes and a file
+// larger than limits.file_bytes, each as soon as it is met.
+bool read_text_file(const std::string& path, const TextLimits& limits, std::string& text,
+                    TextFault& fault);
+
+}  // namespace kinex
