@@ -222,8 +222,14 @@ Volcano hand_made(const std::vector<std::pair<int64_t, int64_t>>& runs,
   }
   for (std::size_t r = 0; r < runs.size(); ++r) {
     const std::string s = std::to_string(r);
-    v.regions.push_back({state_name + s, "TS " + state_name + s, runs[r].first / 10.0,
-                         runs[r].second / 10.0, runs[r].first, runs[r].second, {}, {}});
+    v.regions.push_back({state_name + s,
+                         "TS " + state_name + s,
+                         runs[r].first / 10.0,
+                         runs[r].second / 10.0,
+                         runs[r].first,
+                         runs[r].second,
+                         {},
+                         {}});
   }
   v.top = 50;
   v.top_x = v.x[50];
