@@ -513,9 +513,11 @@ UncertaintyHandle ensemble(const py::handle& given) {
   auto data = std::make_shared<UncertaintyData>();
   data->monte_carlo = false;
   std::vector<Cycle> members;
+  std::vector<std::string> row_names;  // the reasons name members by their rows
   for (const auto& c : cycles) {
     members.push_back(c->cycle);
     data->members.push_back(c->from_table ? c->table_row.name : c->name);
+    row_names.push_back(c->from_table ? c->table_row.name : std::string());
   }
   auto central = std::make_shared<EvaluatedData>();
   Failure failure;
@@ -524,7 +526,7 @@ UncertaintyHandle ensemble(const py::handle& given) {
   {
     py::gil_scoped_release unlocked;
     ok = evaluate_data(cycles[0], 1, *central, failure) &&
-         ensemble_uncertainty(members, data->d, error);
+         ensemble_uncertainty(members, data->d, error, row_names);
   }
   if (!failure.message.empty()) raise_memory(failure);
   if (!ok) throw py::value_error("cycles: " + error);

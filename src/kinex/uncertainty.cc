@@ -117,6 +117,18 @@ bool read_sigma_file(const std::string& path, SigmaSpec& spec, std::string& erro
       return fail("a state's name and its sigma (kcal/mol) are wanted, as in \"TS1 1.5\"");
     }
     if (!read_real(field, sigma)) {
+      // A header holds no number; a line with one is a pair with more in it.
+      std::string spaced = text, word;
+      std::replace_if(
+          spaced.begin(), spaced.end(), [](char c) { return c == ',' || c == '\t'; }, ' ');
+      std::istringstream words(spaced);
+      double x = 0.0;
+      while (words >> word) {
+        if (read_real(word, x)) {
+          return fail(report::shown_name(text) + " is no pair of a state's name and its sigma: " +
+                      report::shown_name(field) + " follows the number");
+        }
+      }
       if (first) {  // a header
         first = false;
         continue;
@@ -153,16 +165,27 @@ bool read_sigma_file(const std::string& path, SigmaSpec& spec, std::string& erro
 bool resolve_sigmas(const SigmaSpec& spec, const StateNames& names, int64_t n,
                     std::vector<double>& sigma, std::string& error) {
   const std::vector<std::string> states = uncertainty_state_names(names, n);
-  std::vector<char> given(states.size(), 0);
-  sigma.assign(states.size(), spec.common);
+  // Which entry gave each state its sigma: the final state answers to two
+  // names, so a state may be named twice under different ones.
+  std::vector<const SigmaSpec::Named*> given(states.size(), nullptr);
+  sigma.assign(states.size(), spec.common + 0.0);  // + 0.0: a sigma of -0 is 0
   for (const SigmaSpec::Named& named : spec.named) {
     bool found = false;
     for (std::size_t s = 0; s < states.size(); ++s) {
-      if (states[s] == named.name || (s + 1 == states.size() && named.name == "final")) {
-        sigma[s] = named.sigma;
-        given[s] = 1;
-        found = true;
+      if (!(states[s] == named.name || (s + 1 == states.size() && named.name == "final"))) {
+        continue;
       }
+      found = true;
+      const SigmaSpec::Named* before = given[s];
+      if (before != nullptr && named.line == 0) continue;  // a table's column: the file's stands
+      if (before != nullptr) {
+        error = report::shown_name(spec.file) + ":" + std::to_string(named.line) + ": " +
+                report::shown_name(named.name) + " is given a sigma twice (first on line " +
+                std::to_string(before->line) + " as " + report::shown_name(before->name) + ")";
+        return false;
+      }
+      sigma[s] = named.sigma + 0.0;
+      given[s] = &named;
     }
     if (!found) {
       error = spec.file.empty()
@@ -176,7 +199,7 @@ bool resolve_sigmas(const SigmaSpec& spec, const StateNames& names, int64_t n,
   if (!spec.has_common) {
     std::vector<std::string> missing;
     for (std::size_t s = 0; s < states.size(); ++s) {
-      if (!given[s]) missing.push_back(states[s]);
+      if (given[s] == nullptr) missing.push_back(states[s]);
     }
     if (!missing.empty()) {
       error = "no sigma for " + joined(missing);
@@ -209,6 +232,7 @@ bool source_sigmas(const SigmaSpec& given, const Source& source, const Run& run,
   if (resolve_sigmas(with_table_sigmas(given, source), run.names, run.cycle.n, sigma, reason)) {
     return true;
   }
+  if (reason.rfind("no sigma for ", 0) != 0) return false;  // not a missing sigma
   reason += ": give --sigma S for every state without one of its own";
   if (!given.file.empty()) reason += ", or list them in " + report::shown_name(given.file);
   return false;
@@ -367,7 +391,8 @@ std::string uncertainty_text(const UncertaintySource& source, const Distribution
     text += std::isnan(sigma) ? std::string("per state") : significant(sigma) + " kcal/mol";
     text += ", correlation " + shortest(model.correlation) + ", seed " + std::to_string(model.seed);
   } else {
-    text += "an ensemble of " + std::to_string(d.samples) + " members";
+    text +=
+        "an ensemble of " + std::to_string(d.samples) + (d.samples == 1 ? " member" : " members");
   }
   text += "\n";
   text += "  log10 TOF    median " + significant(d.median) + "   68 % " + significant(d.low68) +
@@ -558,7 +583,7 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
       }
       Distribution d;
       std::string reason;
-      if (!ensemble_uncertainty(members, d, reason)) {
+      if (!ensemble_uncertainty(members, d, reason, member_names)) {
         err += "kinex: " + report::shown_name(files[f]) + ": " + reason + "\n";
         status = kExitFailed;
         continue;

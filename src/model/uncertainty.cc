@@ -914,19 +914,30 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
   return true;
 }
 
-bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
-                          std::string& error) {
+bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out, std::string& error,
+                          const std::vector<std::string>& names) {
   out = Distribution{};
   if (members.empty()) {
     error = "an ensemble needs at least one member";
     return false;
   }
+  // A member by its name where every member has a name of its own, else by
+  // its place counted from 1.
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  const bool named = names.size() == members.size() &&
+                     std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end() &&
+                     std::none_of(names.begin(), names.end(),
+                                  [](const std::string& name) { return name.empty(); });
+  const auto member = [&](std::size_t m) {
+    return "member " + (named ? names[m] : std::to_string(m + 1));
+  };
+  const std::string first_member = member(0);
   const Cycle& first = members[0];
   for (std::size_t m = 0; m < members.size(); ++m) {
     const Cycle& c = members[m];
     error = check_uncertainty_cycle(c);
-    std::string which = "member ";
-    which += std::to_string(m);
+    std::string which = member(m);
     if (!error.empty()) {
       which += ": ";
       which += error;
@@ -941,18 +952,18 @@ bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
       case ConditionDifference::What::steps:
         differs = " has ";
         differs += std::to_string(c.n);
-        differs += " steps, member 0 ";
+        differs += " steps, " + first_member + " ";
         differs += std::to_string(first.n);
         break;
       case ConditionDifference::What::temperature:
         differs = " is at T ";
         differs += number(c.T);
-        differs += " K, member 0 at ";
+        differs += " K, " + first_member + " at ";
         differs += number(first.T);
         break;
       case ConditionDifference::What::reactant:
       case ConditionDifference::What::product:
-        differs = " differs from member 0 in the ";
+        differs = " differs from " + first_member + " in the ";
         differs += difference.what == ConditionDifference::What::product ? "product" : "reactant";
         differs += " concentration of step ";
         differs += std::to_string(difference.step);
@@ -983,8 +994,7 @@ bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out,
     Failure failure;
     if (!allocate_storage(run, failure)) {
       out = Distribution{};
-      error = "member ";
-      error += std::to_string(m);
+      error = member(static_cast<std::size_t>(m));
       error += ": ";
       error += failure.message;
       while (!error.empty() && error.back() == '\n') error.pop_back();

@@ -135,9 +135,12 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
 // exactly a single evaluation's numbers, bit for bit; the distribution over
 // the members as above (first_order_sd NaN; central_* of members[0]).
 // False with the reason (`out` emptied) when there are no members, a member fails
-// check_uncertainty_cycle ("member 2: ..."), the members differ in n, T or
-// concentrations (given ones, compared exactly), or storage fails.
-bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out, std::string& error);
+// check_uncertainty_cycle ("member Pd-A: ..."), the members differ in n, T or
+// concentrations (given ones, compared exactly), or storage fails. The
+// reasons name a member by `names` (a table row's name) where every member
+// has a name of its own, else by its place counted from 1.
+bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out, std::string& error,
+                          const std::vector<std::string>& names = {});
 
 // ---- The pieces of the Monte Carlo, for callers that want one sample -------
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ TEST_P(SigmaFiles, ReadAndResolved) {
   if (c.error[0] == '\0') {
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(sigma, c.sigma);
+    for (const double x : sigma) EXPECT_FALSE(std::signbit(x));  // -0 is written 0
   } else {
     EXPECT_FALSE(ok);
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
@@ -60,8 +62,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ""},
         SigmaFileCase{"final_state_by_alias_and_name",
                       "final 0\nI0\xe2\x80\xb2\t0.2\n",
-                      {1, 1, 1, 1, 1, 1, 0.2},
-                      ""},
+                      {},
+                      "s.txt:2: I0\xe2\x80\xb2 is given a sigma twice (first on line 1 as final)"},
+        SigmaFileCase{"final_state_by_alias", "TS1 2\nfinal 0.2\n", {1, 2, 1, 1, 1, 1, 0.2}, ""},
+        SigmaFileCase{"a_pair_with_more_after_the_number",
+                      "TS2 1 extra\nTS1 1\n",
+                      {},
+                      "s.txt:1: TS2 1 extra is no pair of a state's name and its sigma"},
+        SigmaFileCase{"minus_zero_is_zero", "TS2 -0\n", {1, 1, 1, 0, 1, 1, 1}, ""},
         SigmaFileCase{"unknown_state", "TS7 1\n", {}, "s.txt:1: TS7 is no state of the cycle"},
         SigmaFileCase{"negative", "TS1 -1\n", {}, "s.txt:1: the sigma of TS1 is -1.0"},
         SigmaFileCase{"not_a_number_after_the_first_line",
@@ -159,6 +167,26 @@ TEST(UncertaintyCommand, AnEnsembleTableIsItsMembersEvaluatedExactly) {
   EXPECT_EQ(bits(doc["log10_TOF"]["median"].get<double>()), bits(logs[1]));
   EXPECT_EQ(bits(doc["central"]["log10_TOF"].get<double>()),
             bits(each[0]["results"]["log10_TOF"].get<double>()));
+}
+
+// Messages about an ensemble name its members by their rows, in plain
+// words for one member as for several.
+TEST(UncertaintyCommand, EnsembleMessagesNameTheRowsInPlainWords) {
+  ScratchDir dir;
+  const std::string differ = dir.write("differ.csv",
+                                       "Functional,I0,TS1,I1,TS2,Product,T\n"
+                                       "B3LYP,0,15.2,-5.1,20.3,-10,300\n"
+                                       "PBE0,0,14.1,-6.0,19.0,-10,310\n");
+  const test::Outcome o = kinex_run({"uncertainty", differ, "--ensemble"});
+  EXPECT_EQ(o.status, kExitFailed);
+  EXPECT_NE(o.err.find("member PBE0 is at T 310 K, member B3LYP at 300"), std::string::npos)
+      << o.err;
+  const std::string one = dir.write("one.csv",
+                                    "Functional,I0,TS1,I1,TS2,Product\n"
+                                    "B3LYP,0,15.2,-5.1,20.3,-10\n");
+  const test::Outcome alone = kinex_run({"uncertainty", one, "--ensemble"});
+  EXPECT_EQ(alone.status, kExitOk) << alone.err;
+  EXPECT_NE(alone.out.find("an ensemble of 1 member\n"), std::string::npos) << alone.out;
 }
 
 struct BadLine {

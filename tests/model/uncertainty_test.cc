@@ -561,12 +561,12 @@ TEST(Uncertainty, EnsembleRefusesMembersThatDiffer) {
   const struct {
     kinex::Cycle member;
     const char* reason;
-  } cases[] = {{steps, "member 1 has 1 steps, member 0 10"},
-               {temperature, "member 1 is at T 300 K, member 0 at 350"},
+  } cases[] = {{steps, "member 2 has 1 steps, member 1 10"},
+               {temperature, "member 2 is at T 300 K, member 1 at 350"},
                {concentration,
-                "member 1 differs from member 0 in the reactant concentration of "
+                "member 2 differs from member 1 in the reactant concentration of "
                 "step 3"},
-               {cold, "member 1: T -1 K"}};
+               {cold, "member 2: T -1 K"}};
   for (const auto& c : cases) {
     Distribution out;
     std::string error;

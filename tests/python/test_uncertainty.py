@@ -92,7 +92,7 @@ def test_an_ensemble_is_its_members_evaluated_one_by_one(tmp_path):
     assert u.method == "ensemble" and u.sigma is None and np.isnan(u.first_order_sd)
     assert u.to_dict()["members"] == ["B3LYP", "PBE0", "M06", "wB97X"]
     hot = kinex.Cycle(400.0, [0.0, -5.0], [15.0, 20.0], -10.0)
-    with pytest.raises(ValueError, match="cycles: member 1 is at T 400 K"):
+    with pytest.raises(ValueError, match="cycles: member 2 is at T 400 K, member 1 at 298.15"):
         kinex.ensemble([members[0], hot])
     with pytest.raises(ValueError, match="at least one"):
         kinex.ensemble([])
