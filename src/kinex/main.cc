@@ -8,8 +8,10 @@
 #include "driver/progress.h"
 #include "input/failure.h"
 #include "kinex/commands.h"
+#include "kinex/output_file.h"
 
 int main(int argc, char** argv) {
+  kinex::guard_temporary_files();
   std::vector<std::string> args(argv, argv + argc);
   if (args.empty()) args.emplace_back("kinex");
   // `kinex report` speaks as KINEX.exe throughout, its messages included.

@@ -1,11 +1,13 @@
 #include "kinex/output_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -54,6 +56,43 @@ bool same_file(const std::string& path, const std::string& other) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+namespace {
+
+// The temporary file of the replace_file under way, for the signal handler:
+// the one state shared with it, written only where no handler can run
+// with it half-written (the flag is set after the name and cleared before
+// it changes).
+char pending_name[4096];
+volatile std::sig_atomic_t pending = 0;
+
+void remove_pending_and_die(int signal) {
+  if (pending != 0) unlink(pending_name);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void set_pending(const std::string& name) {
+  pending = 0;
+  if (name.size() >= sizeof pending_name) return;
+  std::memcpy(pending_name, name.c_str(), name.size() + 1);
+  pending = 1;
+}
+
+}  // namespace
+
+void guard_temporary_files() {
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct sigaction action {};
+  action.sa_handler = &remove_pending_and_die;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction before {};
+    // A signal ignored by whoever started the program stays ignored.
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
+}
+
 std::string input_named_by(const std::string& output, const std::vector<std::string>& inputs) {
   for (const std::string& input : inputs) {
     if (same_file(output, input)) return input;
@@ -93,6 +132,7 @@ bool replace_file(const std::string& path, std::string_view text, std::string& r
     reason = std::strerror(errno);
     return false;
   }
+  set_pending(temporary);
   int error = 0;
   bool ok = fchmod(fd, mode) == 0 || (error = errno, false);
   ok = ok && write_all(fd, text, error);
@@ -102,10 +142,9 @@ bool replace_file(const std::string& path, std::string_view text, std::string& r
     ok = false;
   }
   ok = ok && (std::rename(temporary.c_str(), target.c_str()) == 0 || (error = errno, false));
-  if (!ok) {
-    unlink(temporary.c_str());
-    reason = std::strerror(error != 0 ? error : EIO);
-  }
+  if (!ok) unlink(temporary.c_str());
+  pending = 0;
+  if (!ok) reason = std::strerror(error != 0 ? error : EIO);
   return ok;
 }
 

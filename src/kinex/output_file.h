@@ -26,4 +26,11 @@ std::string input_named_by(const std::string& output, const std::vector<std::str
 // and returns false with the system's reason in `reason`.
 bool replace_file(const std::string& path, std::string_view text, std::string& reason);
 
+// For a program's main, once, before any replace_file: ignores SIGXFSZ, so
+// that a write beyond the file-size limit (ulimit -f) fails with its error
+// instead of killing the process; and on SIGINT, SIGTERM and SIGHUP removes
+// the temporary file of a replace_file under way before the process dies of
+// the signal as it would have.
+void guard_temporary_files();
+
 }  // namespace kinex

@@ -152,6 +152,18 @@ TEST(DataLoss, PlotOutputNamingTheSigmasFileIsRefused) {
   }
 }
 
+TEST(DataLoss, FileSizeLimitWithItsSignalAtTheDefaultEndsInTheMessageAndNoTemporary) {
+  ScratchDir dir;
+  const std::string input = dir.write("cycle.txt", kInput);
+  const Outcome o =
+      spawn_shell(dir, "ulimit -f 1; trap - XFSZ; " + shell_quoted(KINEX_TOOL) + " plot " +
+                           shell_quoted(input) + " -o " + shell_quoted(dir.file("new.svg")));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("kinex: " + dir.file("new.svg") + ": File too large"), std::string::npos)
+      << o.err;
+  EXPECT_EQ(files_in(dir), (std::vector<std::string>{"cycle.txt"})) << "temporary left";
+}
+
 TEST(DataLoss, EndlessDevicesAndEndlessLinesAsTablesAndSigmasFilesStopAtOnce) {
   ScratchDir dir;
   ASSERT_EQ(symlink("/dev/zero", dir.file("zero.csv").c_str()), 0);
