@@ -234,12 +234,54 @@ const CLI::Validator kSigmaValue(
       double x = 0.0;
       const char* end = text.data() + text.size();
       const auto [at, ec] = std::from_chars(text.data(), end, x);
+      if (ec == std::errc::result_out_of_range && at == end) {
+        // Beyond the range of doubles: too small to be told from 0, or too
+        // large for any number.
+        const bool tiny = std::strtod(text.c_str(), nullptr) == 0.0;
+        return "'" + text + "' is not a sigma in kcal/mol: " +
+               (tiny ? "it is too small to be told from 0 (write 0)" : "it is too large");
+      }
       if (ec != std::errc() || at != end || !std::isfinite(x) || x < 0.0) {
         return "'" + text + "' is not a sigma in kcal/mol (a finite number, at least 0)";
       }
       return "";
     },
     "S");
+
+// A whole number from `low` to `high`, said in the user's words.
+CLI::Validator whole_number(int64_t low, int64_t high) {
+  return CLI::Validator(
+      [low, high](std::string& text) -> std::string {
+        int64_t x = 0;
+        const char* end = text.data() + text.size();
+        const auto [at, ec] = std::from_chars(text.data(), end, x);
+        if (ec == std::errc() && at == end && x >= low && x <= high) return "";
+        return "'" + text + "' is not a whole number from " + std::to_string(low) + " to " +
+               std::to_string(high);
+      },
+      "INT in [" + std::to_string(low) + " - " + std::to_string(high) + "]");
+}
+
+// A bound as a person writes it: 0 and 1, not 0.0 and 1.0.
+std::string plain_number(double x) {
+  std::string text = shortest(x);
+  if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0) text.resize(text.size() - 2);
+  return text;
+}
+
+// A number from `low` to `high` (NaN is none), said in the user's words.
+CLI::Validator number_from(double low, double high) {
+  return CLI::Validator(
+      [low, high](std::string& text) -> std::string {
+        double x = 0.0;
+        const char* end = text.data() + text.size();
+        const auto [at, ec] = std::from_chars(text.data(), end, x);
+        if (ec == std::errc() && at == end && x >= low && x <= high) return "";
+        return "'" + text + "' is not a number from " + plain_number(low) + " to " +
+               plain_number(high);
+      },
+      "FLOAT in [" + plain_number(low) + " - " + plain_number(high) + "]");
+}
 
 // A seed: a whole number from 0 to 18446744073709551615.
 const CLI::Validator kSeedValue(
@@ -480,8 +522,11 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
 
 namespace {
 
-// Whether `name` ends in ".svg", in any case.
+// Whether a picture may be written to `name`: it ends in ".svg", in any
+// case, or it is a device or a pipe (/dev/stdout, a FIFO), which is
+// written to as it is whatever its name.
 bool svg_name(const std::string& name) {
+  if (is_device_or_pipe(name)) return true;
   if (name.size() < 4) return false;
   return report::ascii_lower(name.substr(name.size() - 4)) == ".svg";
 }
@@ -698,7 +743,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   CLI::Option* plot_samples =
       plot->add_option("--samples", plot_options.sigma_samples,
                        "With --sigma: the samples of the energies (default 10000)")
-          ->check(CLI::Range(int64_t{1}, kMaxUncertaintySamples))
+          ->check(whole_number(1, kMaxUncertaintySamples))
           ->type_name("N");
   CLI::Option* plot_seed =
       plot->add_option("--seed", plot_options.sigma_seed, "With --sigma: the seed (default 0)")
@@ -707,7 +752,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   CLI::Option* plot_correlation =
       plot->add_option("--correlation", plot_options.sigma_correlation,
                        "With --sigma: the share of each state's variance common to all (default 0)")
-          ->check(CLI::Range(0.0, 1.0))
+          ->check(number_from(0.0, 1.0))
           ->type_name("RHO");
   plot->add_flag(kStrictFlag, strict, strict_help);
   plot->add_option("--row", tables.row, row_help)->type_name("NAME");
@@ -733,7 +778,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   CLI::Option* uncertainty_samples = uncertainty
                                          ->add_option("--samples", uncertainty_options.samples,
                                                       "The number of samples (default 10000)")
-                                         ->check(CLI::Range(int64_t{1}, kMaxUncertaintySamples))
+                                         ->check(whole_number(1, kMaxUncertaintySamples))
                                          ->type_name("N");
   CLI::Option* uncertainty_seed =
       uncertainty->add_option("--seed", uncertainty_options.seed, "The seed (default 0)")
@@ -743,7 +788,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       uncertainty
           ->add_option("--correlation", uncertainty_options.correlation,
                        "The share of each state's variance common to all states (default 0)")
-          ->check(CLI::Range(0.0, 1.0))
+          ->check(number_from(0.0, 1.0))
           ->type_name("RHO");
   CLI::Option* as_ensemble =
       uncertainty->add_flag("--ensemble", uncertainty_options.ensemble,
@@ -755,7 +800,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   uncertainty
       ->add_option("--threads", uncertainty_options.threads,
                    "At most this many threads (default 0: one per core)")
-      ->check(CLI::NonNegativeNumber)
+      ->check(whole_number(0, 1024))
       ->type_name("N");
   uncertainty->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   for (CLI::Option* sampling : {common_sigma, sigma_pairs, uncertainty_samples, uncertainty_seed,
@@ -776,12 +821,12 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   volcano->add_option("--range", volcano_range, "The descriptor's range (--range=-1:2)")
       ->type_name("FROM:TO");
   volcano->add_option("--points", volcano_options.points, "Points of the curve (default 200)")
-      ->check(CLI::Range(int64_t{2}, int64_t{100000}))
+      ->check(whole_number(2, 100000))
       ->type_name("N");
   volcano
       ->add_option("--samples", volcano_options.samples,
                    "Draws of the lines for the 95 % band (default 1000, 0: none)")
-      ->check(CLI::Range(int64_t{0}, int64_t{100000}))
+      ->check(whole_number(0, 100000))
       ->type_name("N");
   volcano->add_option("--seed", volcano_options.seed, "The seed of the band (default 0)")
       ->check(kSeedValue)
@@ -790,7 +835,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       ->add_option("--threads", volcano_options.threads,
                    "Threads for the band (default 0: one per core; the band is the same on any)")
       ->type_name("N")
-      ->check(CLI::Range(0, 1024));
+      ->check(whole_number(0, 1024));
   CLI::Option* volcano_json =
       volcano->add_flag(kJsonFlag, volcano_options.json, "JSON instead of the text");
   volcano->add_flag("--csv", volcano_options.csv, "CSV of the curve, a row per point")

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +35,21 @@ std::string final_target(const std::string& path) {
   if (!std::filesystem::is_symlink(path, error)) return path;
   const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
   return error ? path : target.string();
+}
+
+// The descriptor a name of the process's own streams stands for
+// (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N); -1 for any other.
+int stream_descriptor(const std::string& path) {
+  if (path == "/dev/stdout") return STDOUT_FILENO;
+  if (path == "/dev/stderr") return STDERR_FILENO;
+  for (const std::string head : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (path.size() <= head.size() || path.compare(0, head.size(), head) != 0) continue;
+    int fd = -1;
+    const char* end = path.data() + path.size();
+    const auto [at, ec] = std::from_chars(path.data() + head.size(), end, fd);
+    if (ec == std::errc() && at == end && fd >= 0 && fcntl(fd, F_GETFD) != -1) return fd;
+  }
+  return -1;
 }
 
 bool write_in_place(const std::string& path, std::string_view text, std::string& reason) {
@@ -93,6 +109,12 @@ void guard_temporary_files() {
   }
 }
 
+bool is_device_or_pipe(const std::string& path) {
+  if (stream_descriptor(path) >= 0) return true;
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+}
+
 std::string input_named_by(const std::string& output, const std::vector<std::string>& inputs) {
   for (const std::string& input : inputs) {
     if (same_file(output, input)) return input;
@@ -101,6 +123,14 @@ std::string input_named_by(const std::string& output, const std::vector<std::str
 }
 
 bool replace_file(const std::string& path, std::string_view text, std::string& reason) {
+  // The process's own streams, whatever they lead to (a terminal, a pipe,
+  // a file opened by the shell, for appending too): written to as they are.
+  if (const int fd = stream_descriptor(path); fd >= 0) {
+    int error = 0;
+    if (write_all(fd, text, error)) return true;
+    reason = std::strerror(error != 0 ? error : EIO);
+    return false;
+  }
   // What the name leads to, through any symbolic links.
   struct stat existing;
   const bool exists = stat(path.c_str(), &existing) == 0;

@@ -17,13 +17,20 @@ bool same_file(const std::string& path, const std::string& other);
 // none of them.
 std::string input_named_by(const std::string& output, const std::vector<std::string>& inputs);
 
+// True when `path` names one of the process's own streams (/dev/stdout,
+// /dev/stderr, /dev/fd/N, /proc/self/fd/N) or an existing file that is
+// neither a regular file nor a folder (a device, a pipe): replace_file
+// writes to those as they are.
+bool is_device_or_pipe(const std::string& path);
+
 // Puts `text` into the file `path`: writes a temporary file in the same
 // folder, flushes it to disk and renames it into place, so that a reader
 // sees the old file or the whole new one and a failed write leaves the old
 // file as it was. The new file keeps the permissions of the file it
 // replaces (a new one gets the usual ones of the umask); a symbolic link
-// stays and its target is replaced. On failure removes the temporary file
-// and returns false with the system's reason in `reason`.
+// stays and its target is replaced. The process's own streams, devices and
+// pipes (is_device_or_pipe) are written to as they are. On failure removes
+// the temporary file and returns false with the system's reason in `reason`.
 bool replace_file(const std::string& path, std::string_view text, std::string& reason);
 
 // For a program's main, once, before any replace_file: ignores SIGXFSZ, so
