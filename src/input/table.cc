@@ -21,11 +21,18 @@ struct Record {
   std::vector<std::string> cells;
 };
 
+// Where a quoted cell that is never closed begins (line 0: none).
+struct OpenQuote {
+  int64_t line = 0, column = 0;
+};
+
 // Splits `text` into records: TSV (cells split at tabs, no quoting) or CSV
 // (RFC 4180: a quoted cell may hold commas, line breaks and doubled quotes).
-// CR LF ends a line as LF does; empty lines are skipped.
-std::vector<Record> split_records(const std::string& text, bool tsv) {
+// CR LF ends a line as LF does; empty lines are skipped. A quote still open
+// at the end is told in `open`.
+std::vector<Record> split_records(const std::string& text, bool tsv, OpenQuote& open) {
   std::vector<Record> records;
+  open = OpenQuote{};
   Record record;
   std::string cell;
   int64_t line = 1;
@@ -64,6 +71,7 @@ std::vector<Record> split_records(const std::string& text, bool tsv) {
     if (!tsv && c == '"' && cell.empty()) {
       quoted = true;
       any = true;
+      open = {line, static_cast<int64_t>(record.cells.size()) + 1};
     } else if (c == (tsv ? '\t' : ',')) {
       record.cells.push_back(cell);
       cell.clear();
@@ -72,6 +80,7 @@ std::vector<Record> split_records(const std::string& text, bool tsv) {
       cell += c;
     }
   }
+  if (!quoted) open = OpenQuote{};
   end_record();
   return records;
 }
@@ -179,7 +188,26 @@ std::string located(const std::string& path, int64_t line, int64_t column,
   return text;
 }
 
-std::string quoted_header(const std::string& header) { return "\"" + header + "\""; }
+// A text as a diagnostic quotes it: whole up to 60 bytes, else its first
+// 60 (not cutting a UTF-8 character) and how long it is.
+std::string excerpt(const std::string& text) {
+  constexpr std::size_t kBytes = 60;
+  if (text.size() <= kBytes) return text;
+  std::size_t cut = kBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  std::string cut_text = text.substr(0, cut);
+  cut_text += "... (";
+  cut_text += std::to_string(text.size());
+  cut_text += " bytes)";
+  return cut_text;
+}
+
+std::string quoted_header(const std::string& header) {
+  std::string text(1, '"');
+  text += excerpt(header);
+  text += '"';
+  return text;
+}
 
 // The number in `cell`, or the reason it is none (for a chemist).
 std::optional<double> number(const std::string& raw, const std::string& what, std::string& reason) {
@@ -193,21 +221,21 @@ std::optional<double> number(const std::string& raw, const std::string& what, st
   const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), x);
   if (ec == std::errc() && end == cell.data() + cell.size()) {
     if (std::isfinite(x)) return x;
-    reason = what + " '" + cell + "' is not a finite number";
+    reason = what + " '" + excerpt(cell) + "' is not a finite number";
     return std::nullopt;
   }
   if (ec == std::errc::result_out_of_range) {
-    reason = what + " '" + cell + "' is out of the range of numbers";
+    reason = what + " '" + excerpt(cell) + "' is out of the range of numbers";
     return std::nullopt;
   }
   std::string dotted = cell;
   std::replace(dotted.begin(), dotted.end(), ',', '.');
   if (dotted != cell && std::from_chars(dotted.data(), dotted.data() + dotted.size(), x).ptr ==
                             dotted.data() + dotted.size()) {
-    reason = what + " '" + cell + "' has a decimal comma; write it with a decimal point (" +
-             dotted + ")";
+    reason = what + " '" + excerpt(cell) +
+             "' has a decimal comma; write it with a decimal point (" + excerpt(dotted) + ")";
   } else {
-    reason = what + " '" + cell + "' is not a number";
+    reason = what + " '" + excerpt(cell) + "' is not a number";
   }
   return std::nullopt;
 }
@@ -422,7 +450,7 @@ bool read_row(const std::string& path, const Layout& layout, const Record& recor
       const std::optional<double> sigma = value(c, "the sigma " + quoted_header(column.header));
       if (!sigma) return fail(c, reason + " (kcal/mol)");
       if (!(*sigma >= 0.0)) {
-        return fail(c, "the sigma " + quoted_header(column.header) + " is " + cell +
+        return fail(c, "the sigma " + quoted_header(column.header) + " is " + excerpt(cell) +
                            "; a sigma is at least 0 (kcal/mol)");
       }
       row.sigmas.push_back(StateSigma{column.state, *sigma});
@@ -453,7 +481,15 @@ bool parse_table(const std::string& path, const std::string& text, double defaul
   if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
   const std::string first_line = body.substr(0, body.find('\n'));
   const bool tsv = first_line.find('\t') != std::string::npos;
-  const std::vector<Record> records = split_records(body, tsv);
+  OpenQuote open;
+  const std::vector<Record> records = split_records(body, tsv, open);
+  if (open.line > 0) {
+    error = located(path, open.line, open.column,
+                    "a quote opens a cell here and is never closed, so every later line would "
+                    "be part of the cell; close it (a quote inside a cell is written twice, \"\")",
+                    place);
+    return false;
+  }
   if (records.empty()) {
     error = located(path, 0, 0, "the table is empty; it needs a header row and a row per catalyst",
                     place);

@@ -53,5 +53,26 @@ TEST(Words, PictureToADeviceIsWrittenAsTheReadmeSays) {
   EXPECT_NE(o.out.find("</svg>"), std::string::npos);
 }
 
+TEST(Words, TableDiagnosticsNameAnOpenQuoteAndCutLongCells) {
+  ScratchDir dir;
+  const std::string head = "Catalyst,Cat,TS1,I1,TS2,Product\n";
+  const struct {
+    const char* name;
+    std::string text;
+    const char* words;
+  } cases[] = {
+      {"open.csv", head + "A,0,15,-5,20,-10\n\"B,0,15,-5,20,-10\nC,0,15,-5,20,-10\n",
+       "open.csv:3:1: a quote opens a cell here and is never closed"},
+      {"long.csv", head + "A,0," + std::string(1000000, 'x') + ",-5,20,-10\n",
+       "xxxxxxxx... (1000000 bytes)' is not a number"},
+  };
+  for (const auto& c : cases) {
+    const test::Outcome o = kinex_run({"csv", dir.write(c.name, c.text)});
+    EXPECT_EQ(o.status, kExitFailed) << c.name;
+    EXPECT_NE(o.err.find(c.words), std::string::npos) << o.err.substr(0, 300);
+    EXPECT_LT(o.err.size(), 400u) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace kinex
