@@ -57,6 +57,36 @@ class Writer {
   }
 };
 
+// Whether `text` is well-formed UTF-8: no stray continuation byte, no
+// sequence cut short, overlong or beyond U+10FFFF, no surrogate.
+bool well_formed_utf8(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    const unsigned char lead = *p++;
+    if (lead < 0x80) continue;
+    int more = 0;
+    uint32_t cp = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      more = 1, cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      more = 2, cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      more = 3, cp = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (end - p < more) return false;
+    for (int k = 0; k < more; ++k, ++p) {
+      if ((*p & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (*p & 0x3F);
+    }
+    const uint32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  }
+  return true;
+}
+
 // The same values read back in the same order; `ok` turns false at the
 // first that the bytes do not hold.
 class Reader {
@@ -96,11 +126,13 @@ class Reader {
                 value == static_cast<decltype(value)>(EvaluationMethod::log_space));
     x = static_cast<EvaluationMethod>(value);
   }
+  // Every text is well-formed UTF-8, as Python's str needs it to be.
   void operator()(std::string& s) {
     const uint64_t size = count(1);
     if (!ok) return;
     s.assign(bytes_, at_, size);
     at_ += size;
+    ok = well_formed_utf8(s);
   }
   void operator()(std::vector<bool>& v) {
     const uint64_t size = count(1);

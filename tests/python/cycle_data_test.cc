@@ -68,6 +68,25 @@ TEST(PickledState, EveryFieldComesBackBitForBit) {
   EXPECT_EQ(to_bytes(cycle), to_bytes(*full_cycle()));
 }
 
+// A text that is no UTF-8 would load and fail later, in Python's str: the
+// state is refused on load instead, whichever text holds it.
+TEST(PickledState, TextThatIsNoUtf8IsRefusedOnLoad) {
+  for (const char* bad : {"Ni\xff", "\xc3", "\xed\xa0\x80", "\xc0\xaf"}) {
+    CycleData named = *full_cycle();
+    named.name = bad;
+    CycleData back;
+    EXPECT_FALSE(from_bytes(to_bytes(named), back)) << "the name";
+    CycleData state = *full_cycle();
+    state.names.intermediate.assign(static_cast<std::size_t>(state.cycle.n), "I");
+    state.names.intermediate[0] = bad;
+    EXPECT_FALSE(from_bytes(to_bytes(state), back)) << "a state's name";
+  }
+  CycleData fine = *full_cycle();
+  fine.name = "Ni\xe2\x80\x93H\xe2\x82\x82";  // Ni–H₂
+  CycleData back;
+  EXPECT_TRUE(from_bytes(to_bytes(fine), back));
+}
+
 TEST(PickledState, BytesNotWrittenByItAreRefused) {
   EvaluatedData evaluated;
   Failure failure;
