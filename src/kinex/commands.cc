@@ -34,6 +34,8 @@ namespace kinex {
 namespace {
 
 constexpr const char* kSpreadsheetFlag = "--spreadsheet";
+constexpr const char* kSpreadsheetHelp =
+    "Write names that a spreadsheet would take for formulas as text (a leading ')";
 constexpr const char* kStrictFlag = "--strict";
 constexpr const char* kJsonFlag = "--json";
 
@@ -457,10 +459,12 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
   const std::vector<Source> sources = expand_sources(files, tables.default_T);
   const std::vector<std::string> descriptors = descriptor_names(sources);
   int status = kExitOk;
+  CsvNames guard(for_spreadsheet);
   std::string header = csv_header();
   header.pop_back();  // the line feed
-  for (const std::string& name : descriptors) header += ',' + csv_name_field(name, for_spreadsheet);
+  for (const std::string& name : descriptors) header += ',' + guard.field(name);
   out.text += header + '\n';
+  err += guard.take_warnings();
   for (std::size_t k = 0; k < sources.size(); ++k) {
     Run run;
     std::vector<InputWarning> found;
@@ -469,12 +473,9 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
       status = kExitFailed;
       continue;
     }
-    if (!for_spreadsheet && formula_like(run.input_name)) {
-      err += "kinex: warning: " + report::shown_name(run.input_name) +
-             ": a spreadsheet takes this name for a formula; " + kSpreadsheetFlag +
-             " writes it as text\n";
-    }
-    std::string row = csv_row(run, for_spreadsheet, found.size());
+    // The row first: its names are those the guard warns about.
+    std::string row = csv_row(run, guard, found.size());
+    err += guard.take_warnings();
     row.pop_back();  // the line feed
     out.text += row + descriptor_fields(descriptors, sources[k]) + '\n';
     if (!out.deliver()) return kExitFailed;
@@ -483,7 +484,8 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
 }
 
 int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress, const TableOptions& tables) {
+                 std::string& err, const ProgressFn& progress, const TableOptions& tables,
+                 bool for_spreadsheet) {
   Source source;
   if (!single_source(file, tables, source, err)) return kExitFailed;
   const std::string name = source_name(source);
@@ -501,7 +503,7 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
     if (refused(strict, name, source.file, findings(cycle, notes).size(), err)) return kExitFailed;
   }
   const std::vector<double> values = sweep_values(sweep);
-  const ScanWriter writer(sweep, values, run_names(cycle), csv);
+  ScanWriter writer(sweep, values, run_names(cycle), csv, for_spreadsheet);
   bool header = false;
   ScanRow before;
   bool first = true;
@@ -509,6 +511,7 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
     if (!header) out.text += writer.header();
     header = true;
     out.text += writer.line(row, first ? nullptr : &before);
+    err += writer.take_warnings();
     before = row;
     first = false;
     return out.deliver();
@@ -676,8 +679,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
   bool for_spreadsheet = false;
   CLI::App* csv = app.add_subcommand("csv", "One CSV row per file, for screening many cycles");
   csv->add_option("FILE", unused, "Input files of KINEX.exe, or tables (.csv, .tsv)");
-  csv->add_flag(kSpreadsheetFlag, for_spreadsheet,
-                "Write names that a spreadsheet would take for formulas as text (a leading ')");
+  csv->add_flag(kSpreadsheetFlag, for_spreadsheet, kSpreadsheetHelp);
   csv->add_flag(kStrictFlag, strict, strict_help);
   csv->add_option("-T,--temperature", tables.default_T, temperature_help)->type_name("K");
   csv->formatter(std::make_shared<FixedUsage>("Usage: kinex csv [OPTIONS] [--] FILE...\n"));
@@ -699,6 +701,8 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       ->type_name("STEP=FROM:TO:FACTOR");
   sweep_group->require_option(1);
   scan->add_flag("--csv", scan_as_csv, "CSV instead of the text table");
+  bool scan_spreadsheet = false;
+  scan->add_flag(kSpreadsheetFlag, scan_spreadsheet, kSpreadsheetHelp);
   scan->add_flag(kStrictFlag, strict, strict_help);
   const std::string row_help = "The row of a table (its name in column 1) to take";
   scan->add_option("--row", tables.row, row_help)->type_name("NAME");
@@ -795,6 +799,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
                             "Each table is one cycle; its rows are the members of an ensemble");
   CLI::Option* uncertainty_json =
       uncertainty->add_flag(kJsonFlag, uncertainty_options.json, "JSON instead of the text");
+  uncertainty->add_flag(kSpreadsheetFlag, uncertainty_options.for_spreadsheet, kSpreadsheetHelp);
   uncertainty->add_flag("--csv", uncertainty_options.csv, "CSV, a row per cycle")
       ->excludes(uncertainty_json);
   uncertainty
@@ -838,6 +843,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
       ->check(whole_number(0, 1024));
   CLI::Option* volcano_json =
       volcano->add_flag(kJsonFlag, volcano_options.json, "JSON instead of the text");
+  volcano->add_flag(kSpreadsheetFlag, volcano_options.for_spreadsheet, kSpreadsheetHelp);
   volcano->add_flag("--csv", volcano_options.csv, "CSV of the curve, a row per point")
       ->excludes(volcano_json);
   volcano
@@ -1019,7 +1025,8 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     err += "kinex scan: " + report::shown_name(problem) + "\n";
     return kExitFailed;
   }
-  return command_scan(scan_file, sweep, scan_as_csv, strictness, out, err, progress, tables);
+  return command_scan(scan_file, sweep, scan_as_csv, strictness, out, err, progress, tables,
+                      scan_spreadsheet);
 }
 
 int run_kinex(const std::vector<std::string>& args, std::string& out, std::string& err) {

@@ -82,9 +82,11 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
 // Strict::yes the file is first evaluated as it stands, and refused when
 // that has findings.
 // A table gives its row named tables.row, or its only row.
+// `for_spreadsheet`: CSV names a spreadsheet would take for formulas are
+// written as text (see CsvNames); else each is warned of.
 int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict strict, Output& out,
-                 std::string& err, const ProgressFn& progress = {},
-                 const TableOptions& tables = {});
+                 std::string& err, const ProgressFn& progress = {}, const TableOptions& tables = {},
+                 bool for_spreadsheet = false);
 
 // The SVG energy profile of one cycle, or those of several overlaid, into
 // `output` ("-" or empty: `out`). A table gives all its rows, or the one

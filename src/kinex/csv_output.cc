@@ -12,7 +12,7 @@ std::string csv_header() {
          "largest_X_TOF_intermediate,largest_X_TOF_transition_state,TDI_ties,TDTS_ties\n";
 }
 
-std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings) {
+std::string csv_row(const Run& run, CsvNames& guard, std::size_t warnings) {
   const StateNames names = run_names(run);
   const int64_t n = run.cycle.n;
   std::string states;
@@ -21,9 +21,9 @@ std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings) 
         tdi_state(names, largest_xtof_intermediate(run.results, n) + 1),
         tdts_state(names, largest_xtof_transition_state(run.results, n))}) {
     states += ',';
-    states += csv_name_field(state, for_spreadsheet);
+    states += guard.field(state);
   }
-  return csv_name_field(run.input_name, for_spreadsheet) + ',' + shortest(run.cycle.T) + ',' +
+  return guard.field(run.input_name) + ',' + shortest(run.cycle.T) + ',' +
          std::to_string(run.cycle.n) + ',' + shortest(run.cycle.DeltaG) + ',' +
          shortest(run.results.TOF) + ',' + std::to_string(run.results.TDI) + ',' +
          std::to_string(run.results.TDTS) + ',' + shortest(energetic_span(run)) + ',' +

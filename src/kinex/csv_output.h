@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "kinex/format.h"
 #include "model/run.h"
 
 namespace kinex {
@@ -17,15 +18,15 @@ namespace kinex {
 std::string csv_header();
 
 // The row of `run` after evaluate_cycle (with Use::outputs), ended by a
-// line feed: the file name (as csv_name_field() writes it), T in K, n,
+// line feed: the file name (as `names` writes it), T in K, n,
 // DeltaG and the energetic span in kcal/mol, the TOF in s^-1, warning 1 when
 // the driving force is not positive, else 0; then log10 |TOF|, the
 // evaluation ("direct" or "log-space"), the effective span and the apparent
 // barrier in kcal/mol; last the number of findings (`warnings`, see
 // kinex/check.h); then the names (see kinex/state_names.h) of the TDI, the
 // TDTS and the intermediate and transition state with the largest X_TOF, as
-// csv_name_field() writes them (empty where there is none). Reals as
+// `names` writes them (empty where there is none). Reals as
 // shortest().
-std::string csv_row(const Run& run, bool for_spreadsheet, std::size_t warnings);
+std::string csv_row(const Run& run, CsvNames& names, std::size_t warnings);
 
 }  // namespace kinex

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
+
+#include "report/line_writer.h"
 
 namespace kinex {
 
@@ -75,5 +78,18 @@ std::string csv_name_field(std::string_view name, bool for_spreadsheet) {
   guarded.append(name);
   return csv_field(guarded);
 }
+
+std::string CsvNames::field(std::string_view name) {
+  if (!for_spreadsheet_ && formula_like(name) &&
+      std::find(noted_.begin(), noted_.end(), name) == noted_.end()) {
+    noted_.emplace_back(name);
+    warnings_ += "kinex: warning: " + report::shown_name(name) +
+                 ": a spreadsheet takes this name for a formula; --spreadsheet writes it as "
+                 "text\n";
+  }
+  return csv_name_field(name, for_spreadsheet_);
+}
+
+std::string CsvNames::take_warnings() { return std::exchange(warnings_, std::string()); }
 
 }  // namespace kinex

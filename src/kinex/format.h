@@ -41,6 +41,25 @@ inline constexpr std::size_t kReadableWidth = 11;  // "-8.051e-104"
 // Step numbers separated by blanks ("1 3"); empty for none.
 std::string step_list(const std::vector<int64_t>& steps);
 
+// The one guard of every CSV table kinex writes over the names in it (file
+// names, state names, descriptor headers, catalysts): each name as
+// csv_name_field writes it, and every name a spreadsheet would take for a
+// formula that went out as it is noted, once, for the warning.
+class CsvNames {
+ public:
+  explicit CsvNames(bool for_spreadsheet = false) : for_spreadsheet_(for_spreadsheet) {}
+  std::string field(std::string_view name);
+  // The warning lines ("kinex: warning: NAME: a spreadsheet takes this name
+  // for a formula; --spreadsheet writes it as text") of the names noted
+  // since the last call.
+  std::string take_warnings();
+
+ private:
+  bool for_spreadsheet_;
+  std::vector<std::string> noted_;
+  std::string warnings_;
+};
+
 // One CSV field: as it stands, or in double quotes with each quote doubled
 // when it holds a comma, a quote, a carriage return or a line feed.
 std::string csv_field(std::string_view text);

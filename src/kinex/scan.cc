@@ -384,8 +384,8 @@ ScanWriter::ScanWriter(const Sweep& sweep, const std::vector<double>& values, in
     : ScanWriter(sweep, values, default_names(n), csv) {}
 
 ScanWriter::ScanWriter(const Sweep& sweep, const std::vector<double>& values,
-                       const StateNames& names, bool csv)
-    : sweep_(sweep), csv_(csv), names_(names) {
+                       const StateNames& names, bool csv, bool for_spreadsheet)
+    : sweep_(sweep), csv_(csv), names_(names), guard_(for_spreadsheet) {
   if (csv) return;
   std::size_t value_width = value_heading(sweep, false).size();
   for (const double x : values) value_width = std::max(value_width, shortest(x).size());
@@ -428,7 +428,7 @@ std::string ScanWriter::header() const {
   return aligned(headings(), width_) + '\n';
 }
 
-std::string ScanWriter::line(const ScanRow& row, const ScanRow* before) const {
+std::string ScanWriter::line(const ScanRow& row, const ScanRow* before) {
   const bool temperature = sweep_.kind == Sweep::Kind::Temperature;
   if (csv_) {
     std::string text = shortest(row.value) + ',' + shortest(row.TOF) + ',' +
@@ -439,9 +439,9 @@ std::string ScanWriter::line(const ScanRow& row, const ScanRow* before) const {
                        shortest(row.effective_span) + ',' + shortest(row.apparent_barrier);
     if (temperature) text += ',' + shortest(row.apparent_activation_energy);
     text += ',';
-    text += csv_field(tdi_state(names_, row.TDI));
+    text += guard_.field(tdi_state(names_, row.TDI));
     text += ',';
-    text += csv_field(tdts_state(names_, row.TDTS));
+    text += guard_.field(tdts_state(names_, row.TDTS));
     text += ',' + step_list(row.TDI_ties) + ',' + step_list(row.TDTS_ties);
     return text + '\n';
   }

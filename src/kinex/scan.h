@@ -11,6 +11,7 @@
 
 #include "driver/progress.h"
 #include "input/failure.h"
+#include "kinex/format.h"
 #include "model/run.h"
 
 namespace kinex {
@@ -109,16 +110,21 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
 // TDI_changed, TDTS_changed (flags as 0 or 1), log10_TOF, evaluation
 // ("direct" or "log-space"), effective_span, apparent_barrier and, in
 // temperature scans, apparent_activation_energy; last TDI_state and
-// TDTS_state, the names as csv_field() writes them. Reals as shortest().
+// TDTS_state, the names as CsvNames writes them, and TDI_ties and
+// TDTS_ties. Reals as shortest().
 class ScanWriter {
  public:
   // `names`: the cycle's (see kinex/state_names.h); `n` alone: the defaults.
+  // `for_spreadsheet`: CSV names a spreadsheet would take for formulas are
+  // written as text (see CsvNames).
   ScanWriter(const Sweep& sweep, const std::vector<double>& values, const StateNames& names,
-             bool csv);
+             bool csv, bool for_spreadsheet = false);
   ScanWriter(const Sweep& sweep, const std::vector<double>& values, int64_t n, bool csv);
   std::string header() const;
   // The line of `row`; `before` is the row before it (nullptr for the first).
-  std::string line(const ScanRow& row, const ScanRow* before) const;
+  std::string line(const ScanRow& row, const ScanRow* before);
+  // The warnings about names written as they are, since the last call.
+  std::string take_warnings() { return guard_.take_warnings(); }
 
  private:
   std::vector<std::string> headings() const;  // of the text table
@@ -126,6 +132,7 @@ class ScanWriter {
   Sweep sweep_;
   bool csv_;
   StateNames names_;
+  CsvNames guard_;
   std::vector<std::size_t> width_;
 };
 

@@ -469,11 +469,12 @@ std::string uncertainty_csv_header() {
          "TDTS_probability,central_TDI,central_TDTS,backward_share\n";
 }
 
-std::string uncertainty_csv_row(const UncertaintySource& source, const Distribution& d) {
+std::string uncertainty_csv_row(const UncertaintySource& source, const Distribution& d,
+                                CsvNames& guard) {
   const std::vector<std::string> states = names_of(source);
   const StateNames names = run_names(*source.central);
   const auto number = [](double x) { return std::isfinite(x) ? shortest(x) : std::string(); };
-  std::string row = csv_field(source.name);
+  std::string row = guard.field(source.name);
   if (source.model != nullptr) {
     const double sigma = common_sigma(*source.model);
     row += ",monte-carlo,";
@@ -498,12 +499,12 @@ std::string uncertainty_csv_row(const UncertaintySource& source, const Distribut
     const auto list = likeliest(p);
     if (list.empty()) return std::string(",");
     const std::size_t i = list.front().first;
-    return csv_field(states[intermediates ? 2 * (i - 1) : 2 * i - 1]) + "," +
+    return guard.field(states[intermediates ? 2 * (i - 1) : 2 * i - 1]) + "," +
            shortest(list.front().second);
   };
   row += "," + top(d.TDI_probability, true) + "," + top(d.TDTS_probability, false);
-  row += "," + csv_field(tdi_state(names, d.central_TDI)) + "," +
-         csv_field(tdts_state(names, d.central_TDTS)) + ",";
+  row += "," + guard.field(tdi_state(names, d.central_TDI)) + "," +
+         guard.field(tdts_state(names, d.central_TDTS)) + ",";
   row += number(d.backward_share);
   row += '\n';
   return row;
@@ -514,8 +515,10 @@ std::string uncertainty_csv_row(const UncertaintySource& source, const Distribut
 namespace {
 
 // Writes one distribution in the chosen form; `index` counts those written.
+// The names of the CSV go through `guard`.
 void write_one(const UncertaintyOptions& options, const UncertaintySource& source,
-               const Distribution& d, bool alone, std::size_t index, std::string& out) {
+               const Distribution& d, bool alone, std::size_t index, CsvNames& guard,
+               std::string& out) {
   if (options.json) {
     const Json doc = uncertainty_json(source, d);
     if (alone) {
@@ -524,7 +527,7 @@ void write_one(const UncertaintyOptions& options, const UncertaintySource& sourc
       write_json_element(doc, index, out);
     }
   } else if (options.csv) {
-    out += uncertainty_csv_row(source, d);
+    out += uncertainty_csv_row(source, d, guard);
   } else {
     if (index > 0) out += "\n";
     out += uncertainty_text(source, d);
@@ -549,6 +552,7 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
       options.ensemble ? std::vector<Source>{} : expand_sources(files, tables.default_T);
   int status = kExitOk;
   std::size_t written = 0;
+  CsvNames guard(options.for_spreadsheet);
   if (options.csv) out.text += uncertainty_csv_header();
 
   if (options.ensemble) {
@@ -589,7 +593,8 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
         continue;
       }
       UncertaintySource about{files[f], &first, nullptr, member_names};
-      write_one(options, about, d, alone, written++, out.text);
+      write_one(options, about, d, alone, written++, guard, out.text);
+      err += guard.take_warnings();
       if (!out.deliver()) return kExitFailed;
     }
   } else {
@@ -615,7 +620,8 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
         continue;
       }
       UncertaintySource about{name, &run, &model, {}};
-      write_one(options, about, d, alone, written++, out.text);
+      write_one(options, about, d, alone, written++, guard, out.text);
+      err += guard.take_warnings();
       if (!out.deliver()) return kExitFailed;
     }
     if (options.json && !alone) end_json_array(written, out.text);

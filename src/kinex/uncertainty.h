@@ -10,6 +10,7 @@
 
 #include "driver/output.h"
 #include "driver/progress.h"
+#include "kinex/format.h"
 #include "kinex/json_output.h"
 #include "kinex/sources.h"
 #include "model/run.h"
@@ -81,6 +82,7 @@ struct UncertaintyOptions {
   bool ensemble = false;  // each table is one cycle, its rows the members
   bool json = false;
   bool csv = false;
+  bool for_spreadsheet = false;  // CSV names as text where a spreadsheet takes formulas
   int threads = 0;
 };
 
@@ -110,7 +112,8 @@ std::string uncertainty_text(const UncertaintySource& source, const Distribution
 
 // The CSV for screening, a header and a row per distribution.
 std::string uncertainty_csv_header();
-std::string uncertainty_csv_row(const UncertaintySource& source, const Distribution& d);
+std::string uncertainty_csv_row(const UncertaintySource& source, const Distribution& d,
+                                CsvNames& names);
 
 // The whole subcommand over `files` (input files and tables; with
 // options.ensemble each must be a table). A cycle that cannot be read or

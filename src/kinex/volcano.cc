@@ -1089,6 +1089,11 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
 }
 
 std::string volcano_csv(const Volcano& volcano) {
+  CsvNames as_they_are;
+  return volcano_csv(volcano, as_they_are);
+}
+
+std::string volcano_csv(const Volcano& volcano, CsvNames& guard) {
   std::string out =
       "descriptor,log10_TOF,log10_TOF_low,log10_TOF_high,energetic_span,energetic_span_low,"
       "energetic_span_high,effective_span,most_endergonic_step,most_endergonic_step_low,"
@@ -1103,9 +1108,9 @@ std::string volcano_csv(const Volcano& volcano) {
       if (std::isfinite(value)) out += shortest(value);  // no band: empty
       out += ',';
     }
-    out += csv_field(volcano.TDI[p]);
+    out += guard.field(volcano.TDI[p]);
     out += ',';
-    out += csv_field(volcano.TDTS[p]);
+    out += guard.field(volcano.TDTS[p]);
     out += '\n';
   }
   return out;
@@ -1216,7 +1221,9 @@ int command_volcano(const std::string& file, const VolcanoOptions& options, Outp
   } else if (options.json) {
     write_json(volcano_json(file, volcano), out.text);
   } else if (options.csv) {
-    out.text += volcano_csv(volcano);
+    CsvNames guard(options.for_spreadsheet);
+    out.text += volcano_csv(volcano, guard);
+    err += guard.take_warnings();
   } else {
     out.text += volcano_text(file, volcano);
   }

@@ -22,6 +22,7 @@
 #include "driver/output.h"
 #include "driver/progress.h"
 #include "input/table.h"
+#include "kinex/format.h"
 #include "kinex/json_output.h"
 #include "kinex/sources.h"
 #include "model/run.h"
@@ -140,6 +141,7 @@ struct VolcanoOptions {
   uint64_t seed = 0;
   int threads = 0;  // for the band's points; 0: one per core (the band is the same on any)
   bool json = false, csv = false;
+  bool for_spreadsheet = false;  // CSV names as text where a spreadsheet takes formulas
   // The picture's file (.svg), written whole or not at all and never over
   // the table; "-": the picture on standard output instead of the text.
   std::string output;
@@ -276,7 +278,8 @@ Json volcano_json(const std::string& file, const Volcano& volcano);
 // energetic_span_low, energetic_span_high, effective_span,
 // most_endergonic_step, most_endergonic_step_low, most_endergonic_step_high,
 // TDI, TDTS; reals as shortest().
-std::string volcano_csv(const Volcano& volcano);
+std::string volcano_csv(const Volcano& volcano, CsvNames& names);
+std::string volcano_csv(const Volcano& volcano);  // names as they are
 
 // The text for people: the descriptor and how it was chosen, the fits, the
 // regions, the top of the volcano, the catalysts and the warnings.

@@ -46,7 +46,8 @@ json written_json(const Run& run) {
 
 // The row of `kinex csv`, read back.
 std::vector<std::string> written_row(const Run& run, bool for_spreadsheet = false) {
-  const auto rows = read_csv(csv_header() + csv_row(run, for_spreadsheet, 0));
+  CsvNames guard(for_spreadsheet);
+  const auto rows = read_csv(csv_header() + csv_row(run, guard, 0));
   EXPECT_EQ(rows.size(), 2u);
   return rows.back();
 }

@@ -334,7 +334,7 @@ TEST(Scan, TextTableColumnsStayAlignedWhateverTheRowsHold) {
   std::string error;
   ASSERT_TRUE(parse_sweep(T, "5:1000:293.15", sweep, error));
   const std::vector<double> values{5.0, 298.15, 1000.0};
-  const ScanWriter writer(sweep, values, 1234, false);
+  ScanWriter writer(sweep, values, 1234, false);
   const ScanRow rows[] = {{5.0,
                            8.0513e-104,
                            1,
@@ -395,7 +395,7 @@ TEST(Scan, TextTableColumnsStayAlignedWhateverTheRowsHold) {
 
   // Concentration scans have no Ea column; their CSV keeps every digit.
   ASSERT_TRUE(parse_sweep(R, "2=1e-3:1:10", sweep, error));
-  const ScanWriter csv(sweep, {}, 3, true);
+  ScanWriter csv(sweep, {}, 3, true);
   EXPECT_EQ(csv.header(),
             "reactant_2,TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,"
             "log10_TOF,evaluation,effective_span,apparent_barrier,TDI_state,TDTS_state,TDI_ties,"

@@ -74,5 +74,42 @@ TEST(Words, TableDiagnosticsNameAnOpenQuoteAndCutLongCells) {
   }
 }
 
+// One guard in every CSV writer: a state a spreadsheet would take for a
+// formula is warned of, or with --spreadsheet written as text.
+TEST(Words, EveryCsvWriterGuardsFormulaNames) {
+  ScratchDir dir;
+  const std::string table = dir.write("formula.csv",
+                                      "Catalyst,Descriptor d,Cat,TS1,@SUM(1+1),TS2,Product,sigma\n"
+                                      "A,-3,0,15,-20,20,-10,1\n"
+                                      "B,-2,0,14,-21,19,-10,1\n"
+                                      "C,-1,0,16,-19,21,-10,1\n");
+  const std::vector<std::vector<std::string>> commands = {
+      {"csv"},
+      {"scan", "--row", "B", "--temperature", "300:310:10", "--csv"},
+      {"uncertainty", "--csv", "--samples", "100"},
+      {"volcano", "--csv", "--samples", "0"}};
+  const std::string warning =
+      "kinex: warning: @SUM(1+1): a spreadsheet takes this name for a formula; --spreadsheet "
+      "writes it as text\n";
+  for (const auto& command : commands) {
+    for (const bool guarded : {false, true}) {
+      std::vector<std::string> args{command[0]};
+      if (guarded) args.push_back("--spreadsheet");
+      args.push_back(table);
+      args.insert(args.end(), command.begin() + 1, command.end());
+      const test::Outcome o = kinex_run(args);
+      SCOPED_TRACE(command[0] + (guarded ? " --spreadsheet" : ""));
+      EXPECT_EQ(o.status, kExitOk) << o.err;
+      const std::size_t warned = o.err.find(warning);
+      EXPECT_EQ(warned != std::string::npos, !guarded) << o.err;
+      if (!guarded) {
+        EXPECT_EQ(o.err.find(warning, warned + 1), std::string::npos) << "once";
+      }
+      EXPECT_EQ(o.out.find(",'@SUM(1+1)") != std::string::npos, guarded);
+      EXPECT_EQ(o.out.find(",@SUM(1+1)") != std::string::npos, !guarded);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kinex
