@@ -20,7 +20,6 @@ Energies are Gibbs energies in kcal/mol, temperatures in K, TOFs in 1/s.
 
 import html as _html
 import os as _os
-import tempfile as _tempfile
 import warnings as _warnings
 
 from typing import Iterable, Optional, Sequence, Union
@@ -47,6 +46,13 @@ __all__ = [
 __version__ = "1.0"
 
 
+def _path_text(path) -> str:
+    """A path as text, whether given as str, bytes or os.PathLike (one rule
+    for every path the package takes)."""
+    path = _os.fspath(path)
+    return path if isinstance(path, str) else _os.fsdecode(path)
+
+
 def read(path: Union[str, "os.PathLike[str]"]) -> Cycle:
     """The cycle of an input file of KINEX.exe, read as KINEX.exe reads it.
 
@@ -55,7 +61,7 @@ def read(path: Union[str, "os.PathLike[str]"]) -> Cycle:
     .tsv, which kinex takes for a table (see read_table). The reader's warnings are issued as
     kinex.InputWarning and kept in ``cycle.warnings``.
     """
-    path = _os.fspath(path)
+    path = _path_text(path)
     if path.lower().endswith((".csv", ".tsv")):
         raise ValueError(f"{path} is a table (.csv or .tsv), as kinex takes it: "
                          "kinex.read_table reads it, a cycle per row")
@@ -86,7 +92,7 @@ def read_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
     T = float(T)
     if not (0.0 < T < float("inf")):
         raise ValueError(f"T: {T!r} is not a temperature in K (finite and above 0)")
-    rows = _kinex._read_table(_os.fspath(path), T)
+    rows = _kinex._read_table(_path_text(path), T)
     cycles = []
     for row in rows:
         if isinstance(row, InputError):
@@ -140,9 +146,7 @@ def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = N
     kinex.InputWarning and kept in ``volcano.warnings``. Releases the GIL
     while the curve and its band are computed.
     """
-    path = _os.fspath(table)
-    if not isinstance(path, str):
-        path = _os.fsdecode(path)
+    path = _path_text(table)
     if not path.lower().endswith((".csv", ".tsv")):
         raise ValueError(f"{path} is no table; a volcano takes a table of catalysts (.csv, .tsv)")
     if errors not in ("raise", "warn"):
@@ -203,9 +207,7 @@ class Picture:
     def save(self, path: Union[str, "os.PathLike[str]"]) -> None:
         """Writes the picture to ``path``, whole or not at all (a temporary
         file in the same folder, then a rename)."""
-        path = _os.fspath(path)
-        if not isinstance(path, str):
-            path = _os.fsdecode(path)
+        path = _path_text(path)
         if not path.lower().endswith(".svg"):
             raise ValueError(f"{path}: only SVG is written; name the file .svg")
         for source in self._sources:
@@ -216,17 +218,10 @@ class Picture:
             if same:
                 raise ValueError(f"{path} is the input file {source}; it is not overwritten. "
                                  "Name another output file.")
-        folder = _os.path.dirname(_os.path.abspath(path))
-        handle, temporary = _tempfile.mkstemp(dir=folder, prefix=".kinex-", suffix=".svg")
-        try:
-            with _os.fdopen(handle, "w", encoding="utf-8", newline="") as out:
-                out.write(self.svg)
-            _os.chmod(temporary, 0o644)
-            _os.replace(temporary, path)
-        except BaseException:
-            if _os.path.exists(temporary):
-                _os.unlink(temporary)
-            raise
+        # As kinex plot -o writes it: whole or not at all, the permissions
+        # and symbolic links of a file it replaces kept, an error naming
+        # the file asked for.
+        _kinex._replace_file(path, self.svg)
 
 
 def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,

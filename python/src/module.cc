@@ -15,6 +15,7 @@
 #include "api/kinex.h"
 #include "driver/driver.h"
 #include "kinex/json_output.h"
+#include "kinex/output_file.h"
 #include "kinex/plot.h"
 #include "kinex/scan.h"
 #include "kinex/state_names.h"
@@ -106,8 +107,12 @@ py::array_t<double> per_step(const std::vector<double>& values, const std::vecto
 
 std::string described(const py::handle& item) { return py::repr(item).cast<std::string>(); }
 
-// `item` as a real number; TypeError naming `what` otherwise.
+// `item` as a real number; TypeError naming `what` otherwise. A bool is
+// no number here (True would be taken as 1 K, or 1 kcal/mol).
 double real_of(const py::handle& item, const std::string& what) {
+  if (PyBool_Check(item.ptr())) {
+    throw py::type_error(what + ": " + described(item) + " is not a number");
+  }
   if (PyFloat_Check(item.ptr()) || PyLong_Check(item.ptr()) || py::isinstance<py::float_>(item) ||
       PyNumber_Check(item.ptr())) {
     if (!PyUnicode_Check(item.ptr()) && !PyBytes_Check(item.ptr())) {
@@ -121,6 +126,28 @@ double real_of(const py::handle& item, const std::string& what) {
 
 // The items of a sequence (a list, a tuple, a numpy array, ...), not a
 // string or a mapping.
+// `item` as text (UTF-8); TypeError when it is no str, ValueError when it
+// holds what UTF-8 cannot (a lone surrogate).
+std::string text_of(const py::handle& item, const std::string& what) {
+  if (!PyUnicode_Check(item.ptr())) {
+    throw py::type_error(what + ": " + described(item) + " is not a string");
+  }
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(item.ptr(), &size);
+  if (text == nullptr) {
+    PyErr_Clear();
+    throw py::value_error(what + ": " + described(item) +
+                          " is no text that can be written (it holds a lone surrogate)");
+  }
+  return std::string(text, static_cast<std::size_t>(size));
+}
+
+// A number of threads: 0 (as many as pay off) or more; ValueError otherwise.
+int threads_of(int threads) {
+  if (threads < 0) throw py::value_error("threads: " + std::to_string(threads) + " is below 0");
+  return threads;
+}
+
 std::vector<py::object> items_of(const py::handle& sequence, const char* argument) {
   if (PyUnicode_Check(sequence.ptr()) || PyBytes_Check(sequence.ptr()) ||
       PyDict_Check(sequence.ptr()) || !py::isinstance<py::iterable>(sequence)) {
@@ -154,12 +181,15 @@ std::vector<std::optional<double>> concentrations(const py::handle& given, const
   const std::string name(argument);
   if (PyDict_Check(given.ptr())) {
     for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(given)) {
-      if (!PyLong_Check(key.ptr()) || key.cast<long long>() < 1 ||
-          key.cast<long long>() > static_cast<long long>(n)) {
+      int overflow = 0;
+      const long long k = PyLong_Check(key.ptr()) && !PyBool_Check(key.ptr())
+                              ? PyLong_AsLongLongAndOverflow(key.ptr(), &overflow)
+                              : 0;
+      if (overflow != 0 || k < 1 || k > static_cast<long long>(n)) {
         throw py::value_error(name + ": step " + described(key) + " is not one of the steps 1.." +
                               std::to_string(n));
       }
-      const auto step = key.cast<std::size_t>();
+      const auto step = static_cast<std::size_t>(k);
       if (!value.is_none()) values[step - 1] = real_of(value, name + ": " + step_word(step));
     }
     return values;
@@ -189,12 +219,7 @@ StateNames state_names(const py::handle& given, std::size_t n) {
     throw py::type_error("names: a sequence of state names, not " +
                          described(py::type::handle_of(given)));
   }
-  for (const py::handle item : given) {
-    if (!PyUnicode_Check(item.ptr())) {
-      throw py::type_error("names: " + described(item) + " is not a string");
-    }
-    list.push_back(item.cast<std::string>());
-  }
+  for (const py::handle item : given) list.push_back(text_of(item, "names"));
   if (list.size() != 2 * n && list.size() != 2 * n + 1) {
     throw py::value_error(
         "names: " + std::to_string(list.size()) + " names for a cycle of " + std::to_string(n) +
@@ -211,9 +236,13 @@ StateNames state_names(const py::handle& given, std::size_t n) {
   return names;
 }
 
-CycleHandle make_cycle(double T, const py::handle& G_int, const py::handle& G_ts, double DeltaG,
-                       const py::handle& reactant, const py::handle& product,
-                       const py::handle& names, const std::string& name) {
+CycleHandle make_cycle(const py::handle& T_given, const py::handle& G_int, const py::handle& G_ts,
+                       const py::handle& DeltaG_given, const py::handle& reactant,
+                       const py::handle& product, const py::handle& names,
+                       const py::handle& name_given) {
+  const double T = real_of(T_given, "T");
+  const double DeltaG = real_of(DeltaG_given, "DeltaG");
+  const std::string name = text_of(name_given, "name");
   if (!std::isfinite(T) || !(T > 0.0)) {
     throw py::value_error("T: " + described(py::float_(T)) +
                           " is not a temperature in K (finite and above 0)");
@@ -283,7 +312,8 @@ py::list read_table_rows(const std::string& path, double T) {
 
 // --- evaluation -------------------------------------------------------------
 
-ResultHandle evaluate(const CycleHandle& cycle, int threads) {
+ResultHandle evaluate(const CycleHandle& cycle, int given_threads) {
+  const int threads = threads_of(given_threads);
   auto evaluated = std::make_shared<EvaluatedData>();
   Failure failure;
   bool ok = false;
@@ -296,7 +326,7 @@ ResultHandle evaluate(const CycleHandle& cycle, int threads) {
 }
 
 std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
-  if (threads < 0) throw py::value_error("threads: " + std::to_string(threads) + " is below 0");
+  threads_of(threads);
   if (!py::isinstance<py::iterable>(given)) {
     throw py::type_error("cycles: an iterable of kinex.Cycle, not " +
                          described(py::type::handle_of(given)));
@@ -1352,6 +1382,21 @@ void bind(py::module_& m) {
   m.def("ensemble", &ensemble, py::arg("cycles"), docs::kEnsemble);
   m.def("_read", &read_file, py::arg("path"));
   m.def("_read_table", &read_table_rows, py::arg("path"), py::arg("T"));
+  m.def(
+      "_replace_file",
+      [](const std::string& path, const std::string& text) {
+        std::string reason;
+        bool ok = false;
+        {
+          py::gil_scoped_release unlocked;
+          ok = replace_file(path, text, reason);
+        }
+        if (!ok) {
+          PyErr_SetString(PyExc_OSError, (path + ": " + reason).c_str());
+          throw py::error_already_set();
+        }
+      },
+      py::arg("path"), py::arg("text"));
   m.def("evaluate_many", &evaluate_many, py::arg("cycles"), py::arg("threads") = 0,
         docs::kEvaluateMany);
   m.def(

@@ -28,6 +28,13 @@ BAD_CYCLES = [
     ("product_too_few", dict(product=[1.0]), ValueError, ["product", "1 values", "2 steps"]),
     ("product_not_a_number", dict(product=[None, "x"]), TypeError, ["product", "step 2"]),
     ("names_too_few", dict(names=["A", "TS-A", "B"]), ValueError, ["names", "3 names", "give 4"]),
+    # One rule for arguments across the package.
+    ("temperature_a_bool", dict(T=True), TypeError, ["T: True is not a number"]),
+    ("energy_a_bool", dict(G_int=[0.0, False]), TypeError, ["G_int", "step 2", "False"]),
+    ("reactant_step_beyond_64_bits", dict(reactant={2**70: 1.0}), ValueError, ["reactant", "1..2"]),
+    ("name_with_a_lone_surrogate", dict(names=["A", "TS\udcff", "B", "TS-B"]), ValueError,
+     ["names", "lone surrogate"]),
+    ("cycle_name_with_a_lone_surrogate", dict(name="a\udcff"), ValueError, ["name", "lone surrogate"]),
     ("names_not_strings", dict(names=["A", 1, "B", "TS-B"]), TypeError, ["names", "1"]),
 ]
 
@@ -77,6 +84,13 @@ def test_a_missing_file_raises_input_error():
     assert caught.value.file == "/no/such/cycle.txt"
     assert caught.value.line is None
     assert "No such file" in caught.value.reason
+
+
+def test_paths_are_taken_as_str_bytes_or_path_alike():
+    path = EXAMPLES / "three_step.txt"
+    for given in (str(path), path, bytes(path)):
+        assert kinex.read(given).n == 3
+    assert len(kinex.read_table(bytes(EXAMPLES / "screening.csv"))) > 0
 
 
 def test_reading_warnings_are_issued_and_kept(tmp_path):
@@ -129,6 +143,9 @@ def test_bad_arguments_of_scans_plots_and_screening():
         (lambda: kinex.scan_concentration(cycle, 1, [0.0]), ValueError, r"values\[0\]"),
         (lambda: kinex.scan_concentration(cycle, 1, [1.0], species="solvent"), ValueError, "species"),
         (lambda: cycle.plot(width=-5), ValueError, "width"),
+        (lambda: cycle.evaluate(threads=-1), ValueError, "threads: -1 is below 0"),
+        (lambda: cycle.plot().save("no_such_folder/a.svg"), OSError,
+         "^no_such_folder/a.svg: No such file or directory$"),
         (lambda: cycle.plot(width=1e100), ValueError, "width 1e\\+100 px: a picture is at most"),
         (lambda: cycle.uncertainty(sigma=1e308), ValueError, "would leave the range of numbers"),
         (lambda: cycle.plot(y_range=(5, -5)), ValueError, "y_range"),
