@@ -14,6 +14,7 @@
 
 #include "api/kinex.h"
 #include "driver/driver.h"
+#include "input/storage.h"
 #include "kinex/json_output.h"
 #include "kinex/output_file.h"
 #include "kinex/plot.h"
@@ -346,14 +347,24 @@ std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
   {
     py::gil_scoped_release unlocked;
     const auto machine = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    // One thread a cycle: the cycles, not the steps, share the threads.
-    parallel_for(
-        static_cast<int64_t>(count), threads > 0 ? threads : machine,
-        [&](int64_t k) {
-          done[k] = std::make_shared<EvaluatedData>();
-          ok[k] = evaluate_data(cycles[k].data, 1, *done[k], failures[k]) ? 1 : 0;
-        },
-        [](int64_t) {});
+    // One thread a cycle: the cycles, not the steps, share the threads, and
+    // no more run at once than the memory has room for.
+    int64_t largest = 0;
+    for (const CycleHandle& c : cycles) largest = std::max(largest, c.data->cycle.n);
+    const int64_t room = runs_with_room(largest);
+    const int wanted = threads > 0 ? threads : machine;
+    const int at_once = room < wanted ? static_cast<int>(room) : wanted;
+    const auto evaluate_one = [&](int64_t k) {
+      done[k] = std::make_shared<EvaluatedData>();
+      failures[k] = Failure{};
+      ok[k] = evaluate_data(cycles[k].data, 1, *done[k], failures[k]) ? 1 : 0;
+      if (!ok[k]) done[k].reset();
+    };
+    parallel_for(static_cast<int64_t>(count), at_once, evaluate_one, [](int64_t) {});
+    // A cycle that found no room beside the others is tried again alone.
+    for (std::size_t k = 0; k < count; ++k) {
+      if (!ok[k]) evaluate_one(static_cast<int64_t>(k));
+    }
   }
   std::vector<ResultHandle> results;
   results.reserve(count);

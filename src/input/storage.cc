@@ -115,6 +115,16 @@ std::size_t storage_bytes(int64_t n) {
   return matrix + m * kBytesPerStep;
 }
 
+int64_t runs_with_room(int64_t largest_n) {
+  const std::size_t needed = storage_bytes(largest_n);
+  if (needed <= kSmallStorage) return INT64_MAX;
+  const std::size_t limit = storage_limit(current_memory_room());
+  const std::size_t runs = needed == 0 ? SIZE_MAX : limit / needed;
+  return runs < 1                                      ? 1
+         : runs >= static_cast<std::size_t>(INT64_MAX) ? INT64_MAX
+                                                       : static_cast<int64_t>(runs);
+}
+
 bool allocate_storage(Run& run, Failure& failure) {
   const std::size_t needed = storage_bytes(run.cycle.n);
   // Reading the room takes longer than a small cycle's whole run; storage

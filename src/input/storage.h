@@ -34,6 +34,11 @@ MemoryRoom current_memory_room();
 // is in use, less a reserve for the rest of the run (threads, the report).
 std::size_t storage_limit(const MemoryRoom& room);
 
+// How many runs of `largest_n` steps at most may have their storage at
+// once in this process now (at least 1): the room asked of the system only
+// for storage above 16 MB, as allocate_storage asks it.
+int64_t runs_with_room(int64_t largest_n);
+
 // Creates every array of the run from run.cycle.n (n >= 1). Fails with kExitNoMemory and
 // the memory diagnostic, without touching the memory, when the storage would
 // exceed run.memory_limit (0: storage_limit(current_memory_room()), asked

@@ -3,6 +3,7 @@ documented exception, with a message that names what is wrong."""
 
 import pickle
 import re
+import sys
 import warnings
 
 import pytest
@@ -171,3 +172,22 @@ def test_damaged_pickles_are_refused(kind):
     for damaged in [state[:-1], state[:20], b"KINEXPY2" + b"\xff" * 64, b"", b"nonsense"]:
         with pytest.raises(ValueError, match="state"):
             type(obj).__new__(type(obj)).__setstate__(damaged)
+
+
+def test_evaluate_many_runs_fewer_at_once_rather_than_fail():
+    """Cycles that each fit alone, but not two at once, under an address-space
+    limit: evaluate_many runs them one after another instead of raising
+    MemoryError."""
+    script = """
+import resource, kinex
+n = 4000
+c = kinex.Cycle(298.15, [0.0] + [-1.0] * (n - 1), [10.0] * n, -10.0)
+with open("/proc/self/status") as f:
+    vm = next(int(line.split()[1]) * 1024 for line in f if line.startswith("VmSize:"))
+resource.setrlimit(resource.RLIMIT_AS, (vm + int(1.7 * 8 * (n + 1) ** 2) + (200 << 20),) * 2)
+results = kinex.evaluate_many([c] * 4, threads=2)
+print(len(results), len({r.tof for r in results}))
+"""
+    done = run(sys.executable, "-c", script, check=False)
+    assert done.returncode == 0, done.stderr.decode()
+    assert done.stdout.split() == [b"4", b"1"]
