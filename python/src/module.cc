@@ -7,7 +7,10 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <thread>
@@ -148,6 +151,29 @@ int threads_of(int threads) {
   if (threads < 0) throw py::value_error("threads: " + std::to_string(threads) + " is below 0");
   return threads;
 }
+
+// Whether Ctrl-C (or another signal Python handles) came in, asked from
+// C++ work that released the GIL, on the thread that called it: at most
+// every 0.1 s it takes the GIL and lets Python run its signal handlers.
+// Once one raised, its exception stands until the caller, back under the
+// GIL, raises it with py::error_already_set.
+class Interrupts {
+ public:
+  bool operator()() {
+    if (raised_) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(100)) return false;
+    last_ = now;
+    py::gil_scoped_acquire held;
+    raised_ = PyErr_CheckSignals() != 0;
+    return raised_;
+  }
+  bool raised() const { return raised_; }
+
+ private:
+  bool raised_ = false;
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
 
 std::vector<py::object> items_of(const py::handle& sequence, const char* argument) {
   if (PyUnicode_Check(sequence.ptr()) || PyBytes_Check(sequence.ptr()) ||
@@ -344,6 +370,7 @@ std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
   std::vector<std::shared_ptr<EvaluatedData>> done(count);
   std::vector<Failure> failures(count);
   std::vector<char> ok(count, 0);
+  Interrupts interrupted;
   {
     py::gil_scoped_release unlocked;
     const auto machine = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -354,18 +381,23 @@ std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
     const int64_t room = runs_with_room(largest);
     const int wanted = threads > 0 ? threads : machine;
     const int at_once = room < wanted ? static_cast<int>(room) : wanted;
+    std::atomic<bool> stop{false};
     const auto evaluate_one = [&](int64_t k) {
+      if (stop.load(std::memory_order_relaxed)) return;
       done[k] = std::make_shared<EvaluatedData>();
       failures[k] = Failure{};
       ok[k] = evaluate_data(cycles[k].data, 1, *done[k], failures[k]) ? 1 : 0;
       if (!ok[k]) done[k].reset();
     };
-    parallel_for(static_cast<int64_t>(count), at_once, evaluate_one, [](int64_t) {});
+    parallel_for(static_cast<int64_t>(count), at_once, evaluate_one, [&](int64_t) {
+      if (interrupted()) stop.store(true);
+    });
     // A cycle that found no room beside the others is tried again alone.
-    for (std::size_t k = 0; k < count; ++k) {
+    for (std::size_t k = 0; k < count && !stop.load(); ++k) {
       if (!ok[k]) evaluate_one(static_cast<int64_t>(k));
     }
   }
+  if (interrupted.raised()) throw py::error_already_set();  // nothing is kept
   std::vector<ResultHandle> results;
   results.reserve(count);
   for (std::size_t k = 0; k < count; ++k) {
@@ -529,11 +561,14 @@ UncertaintyHandle uncertainty(const CycleHandle& cycle, const py::handle& sigma,
   auto central = std::make_shared<EvaluatedData>();
   Failure failure;
   bool ok = false;
+  Interrupts interrupted;
   {
     py::gil_scoped_release unlocked;
     ok = evaluate_data(cycle.data, threads, *central, failure) &&
-         sample_uncertainty(cycle.data->cycle, data->model, threads, data->d, error);
+         sample_uncertainty(cycle.data->cycle, data->model, threads, data->d, error,
+                            std::ref(interrupted));
   }
+  if (interrupted.raised()) throw py::error_already_set();
   if (!failure.message.empty()) raise_memory(failure);
   if (!ok) throw py::value_error(error);
   data->name = cycle.data->name;
@@ -756,10 +791,13 @@ py::tuple make_volcano(const std::string& path, double T, bool warn, const std::
   auto data = std::make_shared<VolcanoData>();
   data->file = path;
   bool ok = false;
+  Interrupts interrupted;
+  options.stop = std::ref(interrupted);
   {
     py::gil_scoped_release unlocked;
     ok = build_volcano(good, options, data->volcano, error);
   }
+  if (interrupted.raised()) throw py::error_already_set();
   if (!ok) {
     // Named by the table, as kinex volcano names it.
     std::string message;

@@ -1,6 +1,7 @@
 #include "kinex/volcano.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -313,7 +314,9 @@ bool draw_bands(Volcano& volcano, const std::vector<double>& at, const VolcanoOp
   std::vector<int64_t> failures(P, 0);
   std::vector<std::string> reasons(P);
   const int64_t n = fits.conditions.n;
+  std::atomic<bool> stopped{false};
   const auto evaluate_point = [&](int64_t task) {
+    if (stopped.load(std::memory_order_relaxed)) return;
     const auto p = static_cast<std::size_t>(task);
     std::vector<double> centre_E(S);
     for (std::size_t s = 0; s < S; ++s) {
@@ -351,6 +354,9 @@ bool draw_bands(Volcano& volcano, const std::vector<double>& at, const VolcanoOp
   parallel_for(static_cast<int64_t>(P),
                std::min<int>(volcano_threads(options), static_cast<int>(P)), evaluate_point,
                [&](int64_t done) {
+                 if (options.stop && !stopped.load(std::memory_order_relaxed) && options.stop()) {
+                   stopped.store(true);
+                 }
                  if (options.progress) {
                    options.progress(kBandFrom + (kBandTo - kBandFrom) * static_cast<double>(done) /
                                                     static_cast<double>(P));

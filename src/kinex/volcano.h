@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,9 @@ struct VolcanoOptions {
   // Hears the share of the work done, 0..1, on the calling thread; empty:
   // not called.
   ProgressFn progress;
+  // Asked on the calling thread now and then while the band is drawn; true
+  // ends the volcano early (build_volcano fails with "stopped").
+  std::function<bool()> stop;
 };
 
 // A stretch of the range with the same TDI and TDTS, by state name. The

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -832,7 +833,7 @@ std::string check_sigma_range(const Cycle& cycle, const UncertaintyModel& model)
 }
 
 bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int threads,
-                        Distribution& out, std::string& error) {
+                        Distribution& out, std::string& error, const std::function<bool()>& stop) {
   out = Distribution{};
   error = check_uncertainty_cycle(cycle);
   if (error.empty()) error = check_uncertainty_model(model, cycle.n);
@@ -884,7 +885,9 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
     return false;
   }
   const double ln10 = std::log(10.0);
+  std::atomic<bool> stopped{false};
   auto block = [&](int64_t index) {
+    if (stopped.load(std::memory_order_relaxed)) return;
     Scratch w(f);
     Draws draws = drawer.draws();
     BlockSums& s = sums[index];
@@ -906,7 +909,14 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
     count = hardware == 0 ? 1 : static_cast<int>(hardware);
   }
   if (count > blocks) count = static_cast<int>(blocks);
-  parallel_for(blocks, count, block, [](int64_t) {});
+  parallel_for(blocks, count, block, [&](int64_t) {
+    if (stop && !stopped.load(std::memory_order_relaxed) && stop()) stopped.store(true);
+  });
+  if (stopped.load()) {
+    out = Distribution{};
+    error = "stopped";
+    return false;
+  }
 
   BlockSums total(controls, n);
   for (const BlockSums& s : sums) total.add(s);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -125,9 +126,12 @@ std::vector<double> quantiles(std::vector<double>& values, const std::vector<dou
 // Fails (false, reason in `error`, `out` emptied) on a bad model or cycle,
 // or when the storage of the samples (24 bytes each while they are summed
 // up) exceeds what the machine has room for, as allocate_storage judges
-// it, or cannot be had.
+// it, or cannot be had. `stop`, when set, is asked on the calling thread
+// after each of its blocks; true ends the sampling early (false, "stopped"
+// in `error`, `out` emptied).
 bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int threads,
-                        Distribution& out, std::string& error);
+                        Distribution& out, std::string& error,
+                        const std::function<bool()>& stop = {});
 
 // An ensemble (e.g. the energies from several density functionals): each
 // member is a whole cycle (same n, T and concentrations as members[0], own
