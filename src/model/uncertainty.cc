@@ -223,6 +223,10 @@ struct Drawer {
 // e^x for x <= 0 to about 2 ulp; below -708 that of -708 (about 3e-308:
 // such a term is lost next to the largest, which is 1). Only +, * and a
 // select of doubles and integer bit work, so the loops over it vectorise.
+// ln(1 - kTieTolerance): how far below the largest a tied term's logarithm
+// may lie.
+const double kLogTieFactor = std::log1p(-kTieTolerance);
+
 inline double exp_nonpositive(double x) {
   x = x < -708.0 ? -708.0 : x;
   const double shifter = 0x1.8p52;
@@ -362,14 +366,25 @@ KINEX_VECTOR_CLONES FastResult evaluate_fast(const FastCycle& f, Scratch& w) {
     }
   }
   const double m = largest(l, n * n);
-  for (int64_t k = 0; k < n * n; ++k) l[k] = exp_nonpositive(l[k] - m);
-  // The dominant term: the earliest of the tied terms, as the outputs state
-  // it (the largest is now 1).
-  const TiedTerms tied = earliest_tied_term(n, l, false);
-  if (tied.a != 0) {
-    r.a = tied.a;
-    r.b = tied.b;
+  // The dominant term: the earliest of the terms tied with the largest
+  // (within a relative kTieTolerance: l >= m + ln(1 - kTieTolerance)), the
+  // smallest TDI and then the smallest TDTS, as resolve_ties names it.
+  const double tied_from = m + kLogTieFactor;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = l + (a - 1) * n;
+    int64_t best = 0, best_ts = n + 1;
+    for (int64_t b = 1; b <= n; ++b) {
+      if (!(row[b - 1] >= tied_from)) continue;
+      const int64_t ts = (a + b - 2) % n + 1;
+      if (ts < best_ts) best_ts = ts, best = b;
+    }
+    if (best != 0) {
+      r.a = a;
+      r.b = best;
+      break;
+    }
   }
+  for (int64_t k = 0; k < n * n; ++k) l[k] = exp_nonpositive(l[k] - m);
 
   // Running sums along each row: prefix[(a-1)(n+1) + J] is the sum of
   // terms b = 1..J of row a. Four rows at a time, so that their chains of
