@@ -15,10 +15,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "input/failure.h"
+#include "input/text_file.h"
 #include "model/run.h"
 
 namespace kinex {
@@ -47,13 +49,63 @@ struct TableRow {
 // Whether `path` names a table: it ends in ".csv" or ".tsv" (any case).
 bool is_table_name(const std::string& path);
 
-// Reads the table in `text` (the contents of `path`, which only names it in
-// the diagnostics): TSV when the header line holds a tab, else CSV (RFC 4180
-// quoting). A leading UTF-8 byte-order mark is skipped; lines may end in
-// CR LF; rows whose cells are all empty are skipped. `default_T` is every row's temperature where
-// the table has no temperature column. Each data row goes into `rows`, a bad one with ok false and
-// its diagnostic. Returns false with `error` ("FILE:ROW:COLUMN: reason" or "FILE: reason") when the
-// header is wrong or the table has no rows; `rows` is then empty.
+// A table read row by row: one record in memory at a time, so that a table
+// of any length, or a pipe whose rows never end, is read in bounded memory
+// and its rows can be answered as they come.
+//
+// TSV when the first line holds a tab, else CSV (RFC 4180 quoting). A
+// leading UTF-8 byte-order mark is skipped; lines may end in CR LF; rows
+// whose cells are all empty are skipped. `default_T` is every row's
+// temperature where the table has no temperature column. The file is read
+// with the bounds of a text file (input/text_file.h): a NUL byte, a line
+// longer than the limit or, where limits.file_bytes is above 0, a file
+// larger than it fails the table where it is met; so does a quoted cell
+// still open when the record reaches the line limit or the file its end.
+class TableReader {
+ public:
+  TableReader();
+  ~TableReader();
+  TableReader(TableReader&&) noexcept;
+  TableReader& operator=(TableReader&&) noexcept;
+
+  // Opens the file `path` and reads its header. False when the file cannot
+  // be opened or read, or the header is wrong: failed(), error() and
+  // place() say why.
+  bool open_file(const std::string& path, double default_T, const TextLimits& limits);
+
+  // The same for the table in `text`; `path` only names it in diagnostics.
+  bool open_text(const std::string& path, std::string text, double default_T);
+
+  // The next data row: true with it in `row` (a bad one with ok false and
+  // its diagnostic). False at the end of the table, or when the table fails
+  // there (failed()); a table without any row fails ("the table has no rows
+  // under its header").
+  bool next(TableRow& row);
+
+  bool failed() const;
+  // "FILE:ROW:COLUMN: reason" or "FILE: reason", and its parts.
+  const std::string& error() const;
+  const ErrorPlace& place() const;
+
+  // The headers of the descriptor columns, in column order, each once.
+  const std::vector<std::string>& descriptor_names() const;
+
+  // How much of the file has been read, from 0 to 1 (0 where its size is
+  // not known: a pipe, a device, a text).
+  double fraction() const;
+
+  // Whether the table is a regular file, which can be opened anew.
+  bool regular_file() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Reads the table in `text` whole: each data row goes into `rows`, a bad
+// one with ok false and its diagnostic. Returns false with `error`
+// ("FILE:ROW:COLUMN: reason" or "FILE: reason") when the table fails
+// (see TableReader); `rows` is then empty.
 bool parse_table(const std::string& path, const std::string& text, double default_T,
                  std::vector<TableRow>& rows, std::string& error);
 
@@ -62,7 +114,8 @@ bool parse_table(const std::string& path, const std::string& text, double defaul
 bool parse_table(const std::string& path, const std::string& text, double default_T,
                  std::vector<TableRow>& rows, std::string& error, ErrorPlace& place);
 
-// The same for the file `path`; a file that cannot be read fails the table.
+// The same for the file `path`, read with the default TextLimits; a file
+// that cannot be read fails the table.
 bool read_table(const std::string& path, double default_T, std::vector<TableRow>& rows,
                 std::string& error);
 bool read_table(const std::string& path, double default_T, std::vector<TableRow>& rows,

@@ -337,11 +337,18 @@ bool accepted(const Source& source, Strict strict, Run& run, std::vector<InputWa
   return !refused(strict, name, source.file, found.size(), err);
 }
 
-// The progress of file k of `count` within a batch.
-ProgressFn file_progress(const ProgressFn& progress, std::size_t k, std::size_t count) {
+// The progress of cycle k of `count`.
+ProgressFn part_progress(const ProgressFn& progress, std::size_t k, std::size_t count) {
   if (!progress) return {};
   const double done = static_cast<double>(k), all = static_cast<double>(count);
   return [&progress, done, all](double part) { progress((done + part) / all); };
+}
+
+// The progress of the source `stream` gave last, within the batch.
+ProgressFn source_progress(const ProgressFn& progress, const SourceStream& stream) {
+  if (!progress) return {};
+  const double from = stream.done_before(), to = stream.done_after();
+  return [&progress, from, to](double part) { progress(from + part * (to - from)); };
 }
 
 // The options a batch command (json, csv, check) takes before its files.
@@ -393,24 +400,24 @@ int command_report(const std::vector<std::string>& args, std::string& out, std::
 
 int command_check(const std::vector<std::string>& files, bool as_json, Output& out,
                   std::string& err, const ProgressFn& progress, const TableOptions& tables) {
-  const std::vector<Source> sources = expand_sources(files, tables.default_T);
+  SourceStream sources(files, tables.default_T);
   bool unread = false, warned = false;
-  for (std::size_t k = 0; k < sources.size(); ++k) {
+  std::size_t count = 0;
+  for (Source source; sources.next(source); ++count) {
     Run run;
     ReadNotes notes;
-    const bool read =
-        evaluated(sources[k], run, notes, err, file_progress(progress, k, sources.size()));
+    const bool read = evaluated(source, run, notes, err, source_progress(progress, sources));
     const std::vector<InputWarning> found =
         read ? findings(run, notes) : std::vector<InputWarning>{};
     unread = unread || !read;
     warned = warned || !found.empty();
-    const std::string name = source_name(sources[k]);
+    const std::string name = source_name(source);
     if (as_json) {
       Json doc;
       doc["file"] = name;
       doc["read"] = read;
       doc["warnings"] = warnings_json(found);
-      write_json_element(doc, k, out.text);
+      write_json_element(doc, count, out.text);
     } else {
       const std::string shown = report::shown_name(name);
       for (const InputWarning& finding : found) out.text += finding_line(shown, finding);
@@ -418,7 +425,7 @@ int command_check(const std::vector<std::string>& files, bool as_json, Output& o
     }
     if (!out.deliver()) return kExitFailed;
   }
-  if (as_json) end_json_array(sources.size(), out.text);
+  if (as_json) end_json_array(count, out.text);
   if (!out.deliver()) return kExitFailed;
   return unread ? kExitFailed : warned ? kExitWarned : kExitOk;
 }
@@ -426,21 +433,20 @@ int command_check(const std::vector<std::string>& files, bool as_json, Output& o
 int command_json(const std::vector<std::string>& files, const std::string& program, Strict strict,
                  Output& out, std::string& err, const ProgressFn& progress,
                  const TableOptions& tables) {
-  const std::vector<Source> sources = expand_sources(files, tables.default_T);
+  SourceStream sources(files, tables.default_T);
   // One file alone gives one document; a table, or several cycles, an array.
-  const bool alone = sources.size() == 1 && !sources[0].from_table;
+  const bool alone = files.size() == 1 && !is_table_name(files[0]);
   int status = kExitOk;
   std::size_t written = 0;
-  for (std::size_t k = 0; k < sources.size(); ++k) {
+  for (Source source; sources.next(source);) {
     Run run;
     std::vector<InputWarning> found;
-    if (!accepted(sources[k], strict, run, found, err,
-                  file_progress(progress, k, sources.size()))) {
+    if (!accepted(source, strict, run, found, err, source_progress(progress, sources))) {
       status = kExitFailed;
       continue;
     }
-    Json doc = cycle_json(run, {program, "json", sources[k].file}, found);
-    if (sources[k].from_table) doc = with_table(doc, sources[k].file, sources[k].row);
+    Json doc = cycle_json(run, {program, "json", source.file}, found);
+    if (source.from_table) doc = with_table(doc, source.file, source.row);
     if (alone) {
       write_json(doc, out.text);
     } else {
@@ -456,8 +462,8 @@ int command_json(const std::vector<std::string>& files, const std::string& progr
 int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Strict strict,
                 Output& out, std::string& err, const ProgressFn& progress,
                 const TableOptions& tables) {
-  const std::vector<Source> sources = expand_sources(files, tables.default_T);
-  const std::vector<std::string> descriptors = descriptor_names(sources);
+  SourceStream sources(files, tables.default_T);
+  const std::vector<std::string> descriptors = sources.descriptor_names();
   int status = kExitOk;
   CsvNames guard(for_spreadsheet);
   std::string header = csv_header();
@@ -465,11 +471,10 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
   for (const std::string& name : descriptors) header += ',' + guard.field(name);
   out.text += header + '\n';
   err += guard.take_warnings();
-  for (std::size_t k = 0; k < sources.size(); ++k) {
+  for (Source source; sources.next(source);) {
     Run run;
     std::vector<InputWarning> found;
-    if (!accepted(sources[k], strict, run, found, err,
-                  file_progress(progress, k, sources.size()))) {
+    if (!accepted(source, strict, run, found, err, source_progress(progress, sources))) {
       status = kExitFailed;
       continue;
     }
@@ -477,7 +482,7 @@ int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Str
     std::string row = csv_row(run, guard, found.size());
     err += guard.take_warnings();
     row.pop_back();  // the line feed
-    out.text += row + descriptor_fields(descriptors, sources[k]) + '\n';
+    out.text += row + descriptor_fields(descriptors, source) + '\n';
     if (!out.deliver()) return kExitFailed;
   }
   return out.deliver() ? status : kExitFailed;
@@ -592,7 +597,7 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
   for (std::size_t k = 0; k < sources.size(); ++k) {
     std::vector<InputWarning> found;
     if (!accepted(sources[k], strict, runs[k], found, err,
-                  file_progress(progress, k, sources.size()))) {
+                  part_progress(progress, k, sources.size()))) {
       return kExitFailed;
     }
     evaluated_runs.push_back(&runs[k]);

@@ -7,6 +7,12 @@
 #include "report/line_writer.h"
 
 namespace kinex {
+namespace {
+
+// A table read row by row: lines bounded, the whole not (it is never held).
+constexpr TextLimits kStreamed{1 << 20, 0};
+
+}  // namespace
 
 std::string source_name(const Source& source) {
   if (!source.from_table || !source.error.empty()) return source.file;
@@ -14,21 +20,83 @@ std::string source_name(const Source& source) {
   return source.file + ":" + source.row.name;
 }
 
+SourceStream::SourceStream(std::vector<std::string> args, double default_T)
+    : args_(std::move(args)), default_T_(default_T), kept_(args_.size()) {}
+
+double SourceStream::share(std::size_t k, double part) const {
+  return (static_cast<double>(k) + part) / static_cast<double>(args_.size());
+}
+
+bool SourceStream::open_table(std::size_t k) {
+  if (kept_[k]) {
+    reader_ = std::move(*kept_[k]);
+    kept_[k].reset();
+    return !reader_.failed();
+  }
+  return reader_.open_file(args_[k], default_T_, kStreamed);
+}
+
+bool SourceStream::next(Source& source) {
+  while (arg_ < args_.size()) {
+    const std::string& arg = args_[arg_];
+    if (!is_table_name(arg)) {
+      source = Source{arg, false, {}, {}};
+      before_ = share(arg_, 0.0);
+      after_ = share(arg_++, 1.0);
+      return true;
+    }
+    if (!reading_) {
+      reading_ = true;
+      if (!open_table(arg_)) {
+        source = Source{arg, true, {}, reader_.error()};
+        reading_ = false;
+        before_ = share(arg_, 0.0);
+        after_ = share(arg_++, 1.0);
+        return true;
+      }
+    }
+    TableRow row;
+    if (reader_.next(row)) {
+      source = Source{arg, true, std::move(row), {}};
+      before_ = after_ = share(arg_, reader_.fraction());
+      return true;
+    }
+    reading_ = false;
+    const bool failed = reader_.failed();
+    if (failed) source = Source{arg, true, {}, reader_.error()};
+    reader_ = TableReader();
+    before_ = after_ = share(arg_++, 1.0);
+    if (failed) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> SourceStream::descriptor_names() {
+  std::vector<std::string> names;
+  for (std::size_t k = arg_; k < args_.size(); ++k) {
+    if (!is_table_name(args_[k])) continue;
+    const TableReader* header = kept_[k].get();
+    TableReader reader;
+    if (header == nullptr) {
+      reader.open_file(args_[k], default_T_, kStreamed);
+      header = &reader;
+      if (!reader.regular_file()) {
+        kept_[k] = std::make_unique<TableReader>(std::move(reader));
+        header = kept_[k].get();
+      }
+    }
+    for (const std::string& name : header->descriptor_names()) {
+      if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+  }
+  return names;
+}
+
 std::vector<Source> expand_sources(const std::vector<std::string>& args, double default_T) {
   std::vector<Source> sources;
-  for (const std::string& arg : args) {
-    if (!is_table_name(arg)) {
-      sources.push_back(Source{arg, false, {}, {}});
-      continue;
-    }
-    std::vector<TableRow> rows;
-    std::string error;
-    if (!read_table(arg, default_T, rows, error)) {
-      sources.push_back(Source{arg, true, {}, error});
-      continue;
-    }
-    for (TableRow& row : rows) sources.push_back(Source{arg, true, std::move(row), {}});
-  }
+  SourceStream stream(args, default_T);
+  Source source;
+  while (stream.next(source)) sources.push_back(std::move(source));
   return sources;
 }
 
@@ -78,40 +146,47 @@ bool single_source(const std::string& arg, const TableOptions& options, Source& 
     source = Source{arg, false, {}, {}};
     return true;
   }
-  std::vector<Source> sources = expand_sources({arg}, options.default_T);
-  if (sources.size() == 1 && !sources[0].error.empty()) {
-    source = std::move(sources[0]);
-    return true;  // loading it gives its diagnostic
+  // One row is kept: the match (or the only row) and, to name it, a count.
+  SourceStream stream({arg}, options.default_T);
+  Source next;
+  std::size_t rows = 0, matches = 0;
+  while (stream.next(next)) {
+    if (!next.error.empty()) {
+      source = std::move(next);
+      return true;  // loading it gives the table's diagnostic
+    }
+    ++rows;
+    if (options.row.empty() ? rows == 1 : next.row.name == options.row) {
+      if (++matches == 1) source = std::move(next);
+    }
   }
-  const auto matches = [&](const Source& s) { return s.row.name == options.row; };
   if (options.row.empty()) {
-    if (sources.size() != 1) {
-      err += "kinex: " + report::shown_name(arg) + " has " + std::to_string(sources.size()) +
+    if (rows != 1) {
+      err += "kinex: " + report::shown_name(arg) + " has " + std::to_string(rows) +
              " rows; pick one with --row NAME\n";
       return false;
     }
-    source = std::move(sources[0]);
     return true;
   }
-  const auto found = std::find_if(sources.begin(), sources.end(), matches);
-  if (found == sources.end()) {
+  if (matches == 0) {
     err += "kinex: " + report::shown_name(arg) + " has no row named '" +
            report::shown_name(options.row) + "'\n";
     return false;
   }
-  if (std::find_if(found + 1, sources.end(), matches) != sources.end()) {
+  if (matches > 1) {
     err += "kinex: " + report::shown_name(arg) + " has several rows named '" +
            report::shown_name(options.row) + "'\n";
     return false;
   }
-  source = std::move(*found);
   return true;
 }
 
 bool load_cycles(const std::vector<std::string>& args, double default_T, std::vector<Run>& runs,
                  std::vector<ReadNotes>& notes, std::string& err) {
   bool all = true;
-  for (const Source& source : expand_sources(args, default_T)) {
+  SourceStream stream(args, default_T);
+  Source source;
+  while (stream.next(source)) {
     Run run;
     ReadNotes read_notes;
     Failure failure;
@@ -124,16 +199,6 @@ bool load_cycles(const std::vector<std::string>& args, double default_T, std::ve
     notes.push_back(std::move(read_notes));
   }
   return all;
-}
-
-std::vector<std::string> descriptor_names(const std::vector<Source>& sources) {
-  std::vector<std::string> names;
-  for (const Source& source : sources) {
-    for (const Descriptor& d : source.row.descriptors) {
-      if (std::find(names.begin(), names.end(), d.name) == names.end()) names.push_back(d.name);
-    }
-  }
-  return names;
 }
 
 }  // namespace kinex

@@ -4,6 +4,7 @@
 // cycles from here.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,45 @@ struct Source {
 // ("FILE:ROW" when the row has no name), the file for a failed table.
 std::string source_name(const Source& source);
 
-// The cycles of `args` in order: a file is one source, a table one per row;
-// a table that cannot be read or whose header is wrong is one source that
-// fails. Reads the tables now; never fails itself.
+// The cycles of a command line in order, one at a time: a file is one
+// source, a table one per row, read as they are asked for, so that a table
+// of any length (or a pipe whose rows never end) takes the memory of one
+// row. A table that cannot be read or whose header is wrong is one source
+// that fails; so is a table that fails part-way, after the rows before it.
+class SourceStream {
+ public:
+  SourceStream(std::vector<std::string> args, double default_T);
+
+  // The next source into `source`; false after the last.
+  bool next(Source& source);
+
+  // The part of the work done before the source next() gave and after it,
+  // from 0 to 1: a file one argument's share, a table's row none (the table
+  // advances by the part of it read).
+  double done_before() const { return before_; }
+  double done_after() const { return after_; }
+
+  // The headers of every table's descriptor columns in the order first met
+  // (the extra CSV columns of a batch with tables). Reads the header of
+  // every table now; a table that is no regular file (a pipe) is kept open
+  // for its turn rather than read twice.
+  std::vector<std::string> descriptor_names();
+
+ private:
+  bool open_table(std::size_t k);
+  double share(std::size_t k, double part) const;
+
+  std::vector<std::string> args_;
+  double default_T_;
+  std::size_t arg_ = 0;                             // the argument next() is at
+  bool reading_ = false;                            // arg_ is a table whose rows are being read
+  TableReader reader_;                              // its reader
+  std::vector<std::unique_ptr<TableReader>> kept_;  // tables opened ahead, by argument
+  double before_ = 0.0, after_ = 0.0;
+};
+
+// Every source of `args` at once, for the commands that need them all
+// (an overlay of profiles).
 std::vector<Source> expand_sources(const std::vector<std::string>& args, double default_T);
 
 // Reads `source` into the fresh `run` (storage allocated, not evaluated) and
@@ -73,9 +110,5 @@ bool single_source(const std::string& arg, const TableOptions& options, Source& 
 // `err`, and false when any could not.
 bool load_cycles(const std::vector<std::string>& args, double default_T, std::vector<Run>& runs,
                  std::vector<ReadNotes>& notes, std::string& err);
-
-// The names of the descriptors of `sources` in the order first seen (the
-// extra CSV columns of a batch with tables).
-std::vector<std::string> descriptor_names(const std::vector<Source>& sources);
 
 }  // namespace kinex

@@ -548,8 +548,6 @@ bool central_run(const Source& source, Run& run, std::string& err) {
 int command_uncertainty(const std::vector<std::string>& files, const UncertaintyOptions& options,
                         Output& out, std::string& err, const ProgressFn& progress,
                         const TableOptions& tables) {
-  const std::vector<Source> sources =
-      options.ensemble ? std::vector<Source>{} : expand_sources(files, tables.default_T);
   int status = kExitOk;
   std::size_t written = 0;
   CsvNames guard(options.for_spreadsheet);
@@ -571,7 +569,8 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
       bool ok = true;
       // The table's own rows: a table named twice is two ensembles, each
       // of its rows once.
-      for (const Source& source : expand_sources({files[f]}, tables.default_T)) {
+      SourceStream rows({files[f]}, tables.default_T);
+      for (Source source; rows.next(source);) {
         Run run;
         if (!central_run(source, run, err)) {
           ok = false;
@@ -598,22 +597,23 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
       if (!out.deliver()) return kExitFailed;
     }
   } else {
-    const bool alone = sources.size() == 1 && !sources[0].from_table;
-    for (std::size_t k = 0; k < sources.size(); ++k) {
-      if (progress) progress(static_cast<double>(k) / static_cast<double>(sources.size()));
+    const bool alone = files.size() == 1 && !is_table_name(files[0]);
+    SourceStream sources(files, tables.default_T);
+    for (Source source; sources.next(source);) {
+      if (progress) progress(sources.done_before());
       Run run;
-      if (!central_run(sources[k], run, err)) {
+      if (!central_run(source, run, err)) {
         status = kExitFailed;
         continue;
       }
-      const std::string name = source_name(sources[k]);
+      const std::string name = source_name(source);
       UncertaintyModel model;
       model.samples = options.samples;
       model.seed = options.seed;
       model.correlation = options.correlation;
       std::string reason;
       Distribution d;
-      if (!source_sigmas(options.sigmas, sources[k], run, model.sigma, reason) ||
+      if (!source_sigmas(options.sigmas, source, run, model.sigma, reason) ||
           !sample_uncertainty(run.cycle, model, options.threads, d, reason)) {
         err += "kinex: " + report::shown_name(name) + ": " + reason + "\n";
         status = kExitFailed;

@@ -2,6 +2,7 @@
 // output until the end, and command lines that misread a file's name.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,41 @@ TEST(Cost, BatchDocumentsAndRowsGoOutOneByOneWithTheBytesOfAWholeArray) {
   std::string none;
   end_json_array(0, none);
   EXPECT_EQ(none, "[]\n");
+}
+
+// A table from a pipe that stays open: each command answers the rows it
+// has been given before the pipe ends (a table held whole answered none), and
+// a table that fails part-way keeps the rows before the failure.
+TEST(Cost, TableRowsFromAPipeAreAnsweredBeforeItEnds) {
+  ScratchDir dir;
+  const std::string header = "name,I0,TS1,I1,TS2,Product\n", row = "c,0,15,-2,12,-10\n";
+  const struct {
+    const char* label;
+    std::string args;
+    const char* first;  // in what is written once the row has been answered
+  } cases[] = {
+      {"csv", "csv", "t.csv:c,298.15,2,"},
+      {"json", "json", "\"file\": \"t.csv:c\""},
+      {"check", "check", "t.csv:c: no warnings"},
+      {"uncertainty", "uncertainty --sigma 1 --samples 100 --csv", "t.csv:c,"},
+  };
+  for (const auto& c : cases) {
+    // The writer gives one row, then waits (up to 20 s) for its answer
+    // before it closes the pipe with a row whose quote is never closed.
+    const std::string script =
+        "cd " + shell_quoted(dir.path) + " && rm -f t.csv answered && mkfifo t.csv && (" +
+        shell_quoted(KINEX_TOOL) + " " + c.args +
+        " t.csv > answer 2> messages &) && exec 3> t.csv" + " && printf '" + header + row +
+        "' >&3 && i=0; while [ $i -lt 200 ]; do grep -qF " + shell_quoted(c.first) +
+        " answer && touch answered && break; sleep 0.1; i=$((i+1)); done;" +
+        " printf '\"open,1\\n' >&3; exec 3>&-;" +
+        " i=0; while [ ! -s messages ] && [ $i -lt 200 ]; do sleep 0.1; i=$((i+1)); done";
+    spawn_shell(dir, script);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("answered"))) << c.label;
+    EXPECT_NE(read_file(dir.file("messages")).find("t.csv:3:1: a quote opens a cell here"),
+              std::string::npos)
+        << c.label;
+  }
 }
 
 TEST(Naming, ArgumentsAfterTheFirstFileAreFiles) {
