@@ -25,6 +25,12 @@ bool Output::deliver() {
     text.clear();
     return false;
   }
+  if (messages != nullptr && messages_fd >= 0 && !messages->empty()) {
+    if (before_write) before_write();
+    int ignored = 0;  // a message that cannot be written is no reason to stop
+    write_all(messages_fd, *messages, ignored);
+    messages->clear();
+  }
   if (fd < 0 || text.empty()) return true;
   if (before_write) before_write();
   if (!write_all(fd, text, error)) failed = true;

@@ -25,8 +25,13 @@ struct Output {
       before_write;  // when set, runs before each write (to clear a progress line)
   int error = 0;     // errno of the write that failed; after it nothing is written
   bool failed = false;
+  // When set, deliver() first writes and empties the messages gathered so
+  // far on messages_fd (standard error), so that a long batch tells of its
+  // bad rows as it meets them and does not hold what it has told.
+  std::string* messages = nullptr;
+  int messages_fd = -1;
 
-  // Writes and empties `text` (with fd -1: keeps it). False when this or an
+  // Writes and empties `text` (with fd -1: keeps it), the messages first. False when this or an
   // earlier write failed; the text is then dropped.
   bool deliver();
 };

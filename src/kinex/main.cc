@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
   kinex::Output out;
   out.fd = STDOUT_FILENO;
   std::string err;
+  out.messages = &err;
+  out.messages_fd = STDERR_FILENO;
   int status = kinex::kExitOk;
   {
     kinex::ProgressLine progress(STDERR_FILENO, program + ": computing");
