@@ -22,7 +22,7 @@ import html as _html
 import os as _os
 import warnings as _warnings
 
-from typing import Iterable, Optional, Sequence, Union
+from typing import Iterable, Iterator, Optional, Sequence, Union
 
 from ._errors import InputError, InputWarning
 
@@ -39,7 +39,7 @@ from ._kinex import (Cycle, Finding, Result, Uncertainty, Volcano, VolcanoBand, 
 
 __all__ = [
     "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
-    "read", "read_table", "evaluate_many", "scan_temperature", "scan_concentration",
+    "read", "read_table", "iter_table", "evaluate_many", "scan_temperature", "scan_concentration",
     "plot", "to_dataframe", "Uncertainty", "UncertaintyScreening", "uncertainty_many", "ensemble",
     "volcano", "Volcano", "VolcanoBand", "VolcanoFit", "VolcanoPoint", "VolcanoRegion",
 ]
@@ -86,22 +86,41 @@ def read_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
     errors: 'raise' (default) raises kinex.InputError for the first bad
     row; 'warn' leaves bad rows out, each with a kinex.InputWarning.
     A table that cannot be read at all always raises kinex.InputError.
+    For a table too long to hold, iter_table gives the rows one at a time.
     """
+    return list(_table_cycles(path, T, errors, stacklevel=3))
+
+
+def iter_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
+               errors: str = "raise") -> "Iterator[Cycle]":
+    """The cycles of a table as read_table gives them, one at a time.
+
+    Only the row at hand is held, so a table of any length (or a pipe whose
+    rows never end) is read in the memory of one row. The header is read at
+    once: an unreadable table or a wrong header raises kinex.InputError
+    here; a bad row raises (or warns) when iteration reaches it.
+    """
+    return _table_cycles(path, T, errors, stacklevel=2)
+
+
+def _table_cycles(path, T, errors, stacklevel):
+    """The checked arguments' table rows, as a generator over its cycles."""
     if errors not in ("raise", "warn"):
         raise ValueError(f"errors: {errors!r} is neither 'raise' nor 'warn'")
     T = float(T)
     if not (0.0 < T < float("inf")):
         raise ValueError(f"T: {T!r} is not a temperature in K (finite and above 0)")
-    rows = _kinex._read_table(_path_text(path), T)
-    cycles = []
-    for row in rows:
-        if isinstance(row, InputError):
-            if errors == "raise":
-                raise row
-            _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
-        else:
-            cycles.append(row)
-    return cycles
+    rows = _kinex._TableRows(_path_text(path), T)
+
+    def cycles():
+        for row in rows:
+            if isinstance(row, InputError):
+                if errors == "raise":
+                    raise row
+                _warnings.warn(f"left out: {row}", InputWarning, stacklevel=stacklevel)
+            else:
+                yield row
+    return cycles()
 
 
 def _whole(name, value, least, most):

@@ -307,35 +307,44 @@ CycleHandle read_file(const std::string& path) {
   return {std::move(data)};
 }
 
-// The rows of the table `path`: a cycle for each good row, the diagnostic
-// (an InputError, not raised) for each bad one.
-py::list read_table_rows(const std::string& path, double T) {
-  std::vector<TableRow> rows;
-  std::string error;
-  ErrorPlace place;
-  if (!read_table(path, T, rows, error, place)) raise_input_error(error, place);
-  py::list list;
-  for (TableRow& row : rows) {
-    if (!row.ok) {
-      list.append(input_error(row.error, row.place));
-      continue;
+// The rows of a table, read one at a time as Python iterates: a cycle for
+// each good row, the diagnostic (an InputError, not raised) for each bad
+// one. Opening reads the header (an unreadable table or a wrong header
+// raises then); a table that fails part-way raises where it fails.
+class TableRows {
+ public:
+  TableRows(const std::string& path, double T) : path_(path) {
+    if (!reader_.open_file(path, T, TextLimits{1 << 20, 0})) {
+      raise_input_error(reader_.error(), reader_.place());
     }
+  }
+
+  py::object next() {
+    TableRow row;
+    if (!reader_.next(row)) {
+      if (reader_.failed()) raise_input_error(reader_.error(), reader_.place());
+      throw py::stop_iteration();
+    }
+    if (!row.ok) return input_error(row.error, row.place);
     auto data = std::make_shared<CycleData>();
-    data->name = path + ":" + (row.name.empty() ? std::to_string(row.row) : row.name);
+    data->name = path_ + ":" + (row.name.empty() ? std::to_string(row.row) : row.name);
     data->cycle = std::move(row.cycle);
     data->names = std::move(row.names);
     data->descriptors = row.descriptors;
     data->sigmas = row.sigmas;
     data->from_table = true;
-    data->table_file = path;
+    data->table_file = path_;
     data->table_row.row = row.row;
     data->table_row.name = row.name;
     data->table_row.ok = true;
     data->table_row.descriptors = std::move(row.descriptors);
-    list.append(py::cast(CycleHandle{std::move(data)}));
+    return py::cast(CycleHandle{std::move(data)});
   }
-  return list;
-}
+
+ private:
+  std::string path_;
+  TableReader reader_;
+};
 
 // --- evaluation -------------------------------------------------------------
 
@@ -1430,7 +1439,10 @@ void bind(py::module_& m) {
         py::arg("threads"));
   m.def("ensemble", &ensemble, py::arg("cycles"), docs::kEnsemble);
   m.def("_read", &read_file, py::arg("path"));
-  m.def("_read_table", &read_table_rows, py::arg("path"), py::arg("T"));
+  py::class_<TableRows>(m, "_TableRows")
+      .def(py::init<const std::string&, double>(), py::arg("path"), py::arg("T"))
+      .def("__iter__", [](TableRows& rows) -> TableRows& { return rows; })
+      .def("__next__", &TableRows::next);
   m.def(
       "_replace_file",
       [](const std::string& path, const std::string& text) {

@@ -1,6 +1,7 @@
 """Every way in which a cycle, a file or an argument can be wrong raises the
 documented exception, with a message that names what is wrong."""
 
+import os
 import pickle
 import re
 import sys
@@ -118,6 +119,21 @@ def test_a_bad_table_row_raises_or_is_left_out_with_a_warning(tmp_path):
     assert [c.name for c in cycles] == [f"{path}:good", f"{path}:also"]
     with pytest.raises(ValueError, match="errors"):
         kinex.read_table(path, errors="ignore")
+
+
+def test_iter_table_gives_each_row_before_the_pipe_ends(tmp_path):
+    """One row held at a time: a row is there before the rest is written,
+    and a table that fails part-way gives the rows before it, then raises."""
+    path = tmp_path / "t.csv"
+    os.mkfifo(path)
+    writer = open(os.open(path, os.O_RDWR), "w", buffering=1)  # opens without a reader
+    writer.write(TABLE.splitlines(keepends=True)[0] + "good,0,15,-5,12,-10\n")
+    rows = kinex.iter_table(path)
+    assert next(rows).name == f"{path}:good"
+    writer.write('"open,1\n')
+    writer.close()
+    with pytest.raises(kinex.InputError, match="3:1: a quote opens a cell"):
+        next(rows)
 
 
 @pytest.mark.parametrize("text,words", [
