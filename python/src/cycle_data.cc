@@ -57,32 +57,38 @@ class Writer {
   }
 };
 
-// Whether `text` is well-formed UTF-8: no stray continuation byte, no
-// sequence cut short, overlong or beyond U+10FFFF, no surrogate.
+// The length of the well-formed UTF-8 sequence at `p` (before `end`), or 0
+// where none starts: a stray continuation byte, a sequence cut short,
+// overlong or beyond U+10FFFF, a surrogate.
+std::size_t sequence_at(const unsigned char* p, const unsigned char* end) {
+  const unsigned char lead = *p;
+  if (lead < 0x80) return 1;
+  int more = 0;
+  uint32_t cp = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    more = 1, cp = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    more = 2, cp = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    more = 3, cp = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (end - p <= more) return 0;
+  for (int k = 1; k <= more; ++k) {
+    if ((p[k] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[k] & 0x3F);
+  }
+  const uint32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
+  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return static_cast<std::size_t>(more) + 1;
+}
+
 bool well_formed_utf8(const std::string& text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char* end = p + text.size();
-  while (p < end) {
-    const unsigned char lead = *p++;
-    if (lead < 0x80) continue;
-    int more = 0;
-    uint32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      more = 1, cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      more = 2, cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      more = 3, cp = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p < more) return false;
-    for (int k = 0; k < more; ++k, ++p) {
-      if ((*p & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (*p & 0x3F);
-    }
-    const uint32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
-    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  for (std::size_t length = 0; p < end; p += length) {
+    if ((length = sequence_at(p, end)) == 0) return false;
   }
   return true;
 }
@@ -357,6 +363,53 @@ bool sized(const Volcano& v) {
 constexpr const char kVolcanoKind[] = "volcano";
 
 }  // namespace
+
+std::string utf8_repaired(const std::string& text) {
+  if (well_formed_utf8(text)) return text;
+  std::string repaired;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    const std::size_t length = sequence_at(p, end);
+    if (length == 0) {
+      repaired += "\xEF\xBF\xBD";  // U+FFFD
+      ++p;
+    } else {
+      repaired.append(reinterpret_cast<const char*>(p), length);
+      p += length;
+    }
+  }
+  return repaired;
+}
+
+namespace {
+
+void repair(std::string& text) { text = utf8_repaired(text); }
+
+void repair_names(StateNames& names) {
+  std::for_each(names.intermediate.begin(), names.intermediate.end(), repair);
+  std::for_each(names.transition.begin(), names.transition.end(), repair);
+  repair(names.final_state);
+}
+
+}  // namespace
+
+void repair_texts(TableRow& row) {
+  repair(row.name);
+  repair_names(row.names);
+  for (Descriptor& d : row.descriptors) repair(d.name);
+  for (StateSigma& s : row.sigmas) repair(s.state);
+}
+
+void repair_texts(CycleData& data) {
+  repair(data.name);
+  repair_names(data.names);
+  for (Descriptor& d : data.descriptors) repair(d.name);
+  for (StateSigma& s : data.sigmas) repair(s.state);
+  for (InputWarning& w : data.notes.warnings) repair(w.text), repair(w.shown);
+  repair(data.table_file);
+  repair_texts(data.table_row);
+}
 
 std::string to_bytes(const UncertaintyData& u) {
   std::string bytes = to_bytes(*u.central);

@@ -68,6 +68,17 @@ bool evaluate_data(const std::shared_ptr<const CycleData>& data, int threads,
 
 // Every field of a cycle or a result as bytes, and back. `from_bytes` fails
 // (false) on bytes that `to_bytes` did not write.
+// `text` with every byte that starts no well-formed UTF-8 sequence replaced
+// by U+FFFD, as Python's str and kinex's JSON need it.
+std::string utf8_repaired(const std::string& text);
+
+// Every text of `data` (its name, the names of its states, descriptors and
+// sigmas, its reader's warnings, its table) made well-formed UTF-8 by
+// utf8_repaired: a file or table in another encoding (Latin-1) is read, its
+// names shown as kinex's JSON shows them.
+void repair_texts(CycleData& data);
+void repair_texts(TableRow& row);  // its name and the names of its states and columns
+
 std::string to_bytes(const CycleData& data);
 bool from_bytes(const std::string& bytes, CycleData& data);
 std::string to_bytes(const EvaluatedData& evaluated);  // the source included

@@ -67,10 +67,13 @@ py::object finding_line(int64_t line) {
 // A kinex.InputError (defined in python/kinex/_errors.py) for the input
 // `place` names, with the whole diagnostic as its text.
 py::object input_error(const std::string& message, const ErrorPlace& place) {
-  std::string text = message;
+  // A file in another encoding (Latin-1) is quoted in the text: shown as
+  // kinex's JSON shows it, U+FFFD for what is no UTF-8.
+  std::string text = utf8_repaired(message);
   while (!text.empty() && text.back() == '\n') text.pop_back();
   const py::object type = py::module_::import("kinex._errors").attr("InputError");
-  return type(text, place.file, finding_line(place.line), finding_line(place.column), place.reason);
+  return type(text, utf8_repaired(place.file), finding_line(place.line), finding_line(place.column),
+              utf8_repaired(place.reason));
 }
 
 [[noreturn]] void raise_input_error(const py::object& error) {
@@ -304,6 +307,7 @@ CycleHandle read_file(const std::string& path) {
     raise_input_error(failure.message, failure.place);
   }
   data->name = path;
+  repair_texts(*data);
   return {std::move(data)};
 }
 
@@ -338,6 +342,7 @@ class TableRows {
     data->table_row.name = row.name;
     data->table_row.ok = true;
     data->table_row.descriptors = std::move(row.descriptors);
+    repair_texts(*data);
     return py::cast(CycleHandle{std::move(data)});
   }
 
@@ -783,6 +788,7 @@ py::tuple make_volcano(const std::string& path, double T, bool warn, const std::
   py::list left_out;
   for (TableRow& row : rows) {
     if (row.ok) {
+      repair_texts(row);
       good.push_back(std::move(row));
       continue;
     }

@@ -136,6 +136,20 @@ def test_iter_table_gives_each_row_before_the_pipe_ends(tmp_path):
         next(rows)
 
 
+def test_latin1_names_and_cells_read_with_replacement_characters(tmp_path):
+    """Texts that are no UTF-8 reach Python as kinex's JSON shows them."""
+    path = tmp_path / "t.csv"
+    path.write_bytes(b"name,Descriptor,I0,TS\xe91,I1,TS2,Product\n"
+                     b"c\xe9,1,0,15,-2,12,-10\nd,2,0,16,-3,12,-10\nbad,3,0,1\xe95,-2,12,-10\n")
+    with pytest.warns(kinex.InputWarning):
+        cycle = kinex.read_table(path, errors="warn")[0]
+    assert (cycle.name, cycle.evaluate().tdts) == (f"{path}:c\ufffd", "TS\ufffd1")
+    with pytest.raises(kinex.InputError, match="'1\ufffd5' is not a number"):
+        kinex.read_table(path)
+    with pytest.warns(kinex.InputWarning):
+        assert kinex.volcano(path, samples=0, errors="warn").points[0].name == "c\ufffd"
+
+
 @pytest.mark.parametrize("text,words", [
     ("", ["empty"]),
     ("name,I0\n", ["header"]),
