@@ -583,7 +583,22 @@ void summarise(int64_t n, const std::vector<int64_t>& reac, const std::vector<in
 // selected from.
 constexpr std::size_t kBytesPerSample = 2 * sizeof(double) + 2 * sizeof(int32_t) + sizeof(int8_t);
 
-bool reserve_samples(int64_t samples, Distribution& out, std::string& error) {
+// `v` grown to `size` zeros 32 MB at a time; false, part-grown, as soon as
+// `stop` asks for it.
+template <class T>
+bool grown(std::vector<T>& v, int64_t size, const std::function<bool()>& stop) {
+  constexpr int64_t kPart = (int64_t{32} << 20) / static_cast<int64_t>(sizeof(T));
+  v.reserve(static_cast<std::size_t>(size));
+  for (int64_t have = 0; have < size;) {
+    have = std::min(size, have + kPart);
+    v.resize(static_cast<std::size_t>(have));
+    if (stop && stop()) return false;
+  }
+  return true;
+}
+
+bool reserve_samples(int64_t samples, Distribution& out, std::string& error,
+                     const std::function<bool()>& stop) {
   const std::size_t bytes = static_cast<std::size_t>(samples) * kBytesPerSample;
   // Asked of the system only for a large distribution, as the run's storage.
   if (bytes > (std::size_t{16} << 20)) {
@@ -602,10 +617,15 @@ bool reserve_samples(int64_t samples, Distribution& out, std::string& error) {
   try {
     out = Distribution{};
     out.samples = samples;
-    out.log10_TOF.assign(samples, 0.0);
-    out.TDI.assign(samples, 0);
-    out.TDTS.assign(samples, 0);
-    out.TOF_sign.assign(samples, 0);
+    // Filled a part at a time, asking `stop` between parts: a large
+    // distribution takes seconds only to be paged in.
+    const bool whole = grown(out.log10_TOF, samples, stop) && grown(out.TDI, samples, stop) &&
+                       grown(out.TDTS, samples, stop) && grown(out.TOF_sign, samples, stop);
+    if (!whole) {
+      out = Distribution{};
+      error = "stopped";
+      return false;
+    }
   } catch (const std::bad_alloc&) {
     out = Distribution{};
     error = "the storage of ";
@@ -870,7 +890,7 @@ bool sample_uncertainty(const Cycle& cycle, const UncertaintyModel& model, int t
         "the TOF is 0 in every sample";
     return false;
   }
-  if (!reserve_samples(model.samples, out, error)) return false;
+  if (!reserve_samples(model.samples, out, error, stop)) return false;
   out.central_log10_TOF = c.ln_TOF / std::log(10.0);
   out.central_TOF_sign = c.sign;
   out.central_TDI = c.a;
@@ -1003,7 +1023,7 @@ bool ensemble_uncertainty(const std::vector<Cycle>& members, Distribution& out, 
 
   const int64_t n = first.n;
   const auto N = static_cast<int64_t>(members.size());
-  if (!reserve_samples(N, out, error)) return false;
+  if (!reserve_samples(N, out, error, {})) return false;
   FastCycle shape;  // the steps with concentrations
   shape.n = n;
   for (int64_t i = 1; i <= n; ++i) {
