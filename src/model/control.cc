@@ -329,18 +329,14 @@ void find_dominant_term(int64_t n, const double* matrix, int64_t& a, int64_t& b)
   b = dominant.b;
 }
 
-TiedTerms earliest_tied_term(int64_t n, const double* matrix, bool list) {
+TiedTerms earliest_tied_term(int64_t n, const double* matrix) {
   TiedTerms tied;
   double largest = -INFINITY;
   for (int64_t k = 0; k < n * n; ++k) largest = matrix[k] > largest ? matrix[k] : largest;
   if (!(std::isfinite(largest) && largest > 0.0)) return tied;
   const double threshold = largest * (1.0 - kTieTolerance);
   auto tdts_of = [n](int64_t a, int64_t b) { return (a + b - 2) % n + 1; };
-  std::vector<bool> tdi, tdts;
-  if (list) {
-    tdi.assign(static_cast<std::size_t>(n + 1), false);
-    tdts.assign(static_cast<std::size_t>(n + 1), false);
-  }
+  std::vector<bool> tdi(static_cast<std::size_t>(n + 1), false), tdts(tdi);
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = matrix + (a - 1) * n;
     for (int64_t b = 1; b <= n; ++b) {
@@ -349,13 +345,10 @@ TiedTerms earliest_tied_term(int64_t n, const double* matrix, bool list) {
         tied.a = a;
         tied.b = b;
       }
-      if (!list) continue;
       tdi[static_cast<std::size_t>(a)] = true;
       tdts[static_cast<std::size_t>(tdts_of(a, b))] = true;
     }
-    if (!list && tied.a != 0) break;
   }
-  if (!list) return tied;
   const int64_t TDTS = tdts_of(tied.a, tied.b);
   for (int64_t i = 1; i <= n; ++i) {
     if (tdi[static_cast<std::size_t>(i)] && i != tied.a) tied.TDI_ties.push_back(i);

@@ -45,15 +45,14 @@ inline constexpr double kTieTolerance = 1e-12;
 // The earliest of the tied terms of the n x n `matrix` (element (a,b) at
 // (a-1)*n + (b-1)): of the terms not below (1 - kTieTolerance) times the
 // largest, the one with the smallest TDI (its row a) and, within that row,
-// the smallest TDTS ((a + b - 2) mod n + 1). With `list`, the TDIs and
-// TDTSs of the other tied terms, ascending and without those of the one
-// found. a = b = 0 where the largest term (NaN left aside) is not finite
+// the smallest TDTS ((a + b - 2) mod n + 1); and the TDIs and TDTSs of the
+// other tied terms, ascending and without those of the one found. a = b = 0 where the largest term (NaN left aside) is not finite
 // and above 0.
 struct TiedTerms {
   int64_t a = 0, b = 0;
   std::vector<int64_t> TDI_ties, TDTS_ties;
 };
-TiedTerms earliest_tied_term(int64_t n, const double* matrix, bool list = true);
+TiedTerms earliest_tied_term(int64_t n, const double* matrix);
 
 // TDI, TDTS and the advice's steps (reac_steps, prod_steps) of term (a,b).
 void set_determining_states(const Cycle& cycle, int64_t a, int64_t b, Results& results);
