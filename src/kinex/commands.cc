@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <sstream>
+#include <type_traits>
 
 #include "driver/driver.h"
 #include "input/failure.h"
@@ -250,20 +251,6 @@ const CLI::Validator kSigmaValue(
     },
     "S");
 
-// A whole number from `low` to `high`, said in the user's words.
-CLI::Validator whole_number(int64_t low, int64_t high) {
-  return CLI::Validator(
-      [low, high](std::string& text) -> std::string {
-        int64_t x = 0;
-        const char* end = text.data() + text.size();
-        const auto [at, ec] = std::from_chars(text.data(), end, x);
-        if (ec == std::errc() && at == end && x >= low && x <= high) return "";
-        return "'" + text + "' is not a whole number from " + std::to_string(low) + " to " +
-               std::to_string(high);
-      },
-      "INT in [" + std::to_string(low) + " - " + std::to_string(high) + "]");
-}
-
 // A bound as a person writes it: 0 and 1, not 0.0 and 1.0.
 std::string plain_number(double x) {
   std::string text = shortest(x);
@@ -271,18 +258,35 @@ std::string plain_number(double x) {
   return text;
 }
 
-// A number from `low` to `high` (NaN is none), said in the user's words.
-CLI::Validator number_from(double low, double high) {
+// A value of type T from `low` to `high` (NaN is none), said in the user's
+// words: "'TEXT' is not a KIND from LOW to HIGH".
+template <class T>
+CLI::Validator in_range(T low, T high, const std::string& kind, const std::string& tag) {
+  const auto bound = [](T x) {
+    if constexpr (std::is_integral_v<T>) {
+      return std::to_string(x);
+    } else {
+      return plain_number(x);
+    }
+  };
+  const std::string range = bound(low) + " to " + bound(high);
   return CLI::Validator(
-      [low, high](std::string& text) -> std::string {
-        double x = 0.0;
+      [low, high, kind, range](std::string& text) -> std::string {
+        T x{};
         const char* end = text.data() + text.size();
         const auto [at, ec] = std::from_chars(text.data(), end, x);
         if (ec == std::errc() && at == end && x >= low && x <= high) return "";
-        return "'" + text + "' is not a number from " + plain_number(low) + " to " +
-               plain_number(high);
+        return "'" + text + "' is not a " + kind + " from " + range;
       },
-      "FLOAT in [" + plain_number(low) + " - " + plain_number(high) + "]");
+      tag + " in [" + bound(low) + " - " + bound(high) + "]");
+}
+
+CLI::Validator whole_number(int64_t low, int64_t high) {
+  return in_range(low, high, "whole number", "INT");
+}
+
+CLI::Validator number_from(double low, double high) {
+  return in_range(low, high, "number", "FLOAT");
 }
 
 // A seed: a whole number from 0 to 18446744073709551615.
