@@ -53,7 +53,10 @@ std::string with_decimals(double x, int decimals) {
 
 std::string step_list(const std::vector<int64_t>& steps) {
   std::string text;
-  for (const int64_t i : steps) text += (text.empty() ? "" : " ") + std::to_string(i);
+  for (const int64_t i : steps) {
+    if (!text.empty()) text += ' ';
+    text += std::to_string(i);
+  }
   return text;
 }
 

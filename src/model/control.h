@@ -46,8 +46,9 @@ inline constexpr double kTieTolerance = 1e-12;
 // (a-1)*n + (b-1)): of the terms not below (1 - kTieTolerance) times the
 // largest, the one with the smallest TDI (its row a) and, within that row,
 // the smallest TDTS ((a + b - 2) mod n + 1); and the TDIs and TDTSs of the
-// other tied terms, ascending and without those of the one found. a = b = 0 where the largest term (NaN left aside) is not finite
-// and above 0.
+// other tied terms, ascending and without those of the one found.
+// a = b = 0 where the largest term (NaN left aside) is not finite and above
+// 0.
 struct TiedTerms {
   int64_t a = 0, b = 0;
   std::vector<int64_t> TDI_ties, TDTS_ties;
