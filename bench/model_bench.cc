@@ -27,13 +27,13 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "input/storage.h"
 #include "model/control.h"
 #include "model/evaluate.h"
 #include "model/figures.h"
 #include "model/log_space.h"
 #include "model/profile.h"
 #include "model/run.h"
+#include "model/storage.h"
 #include "model/tof.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "input/table.h"
-#include "kinex/volcano.h"
+#include "volcano/volcano.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <type_traits>
 
-#include "input/storage.h"
-#include "kinex/check.h"
 #include "model/evaluate.h"
+#include "model/storage.h"
+#include "outputs/check.h"
 
 namespace kinex::python {
 

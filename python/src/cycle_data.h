@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "input/failure.h"
 #include "input/table.h"
 #include "input/warnings.h"
-#include "kinex/volcano.h"
+#include "model/failure.h"
 #include "model/run.h"
 #include "model/uncertainty.h"
+#include "volcano/volcano.h"
 
 namespace kinex::python {
 

@@ -17,21 +17,23 @@
 
 #include "api/kinex.h"
 #include "driver/driver.h"
-#include "input/storage.h"
-#include "kinex/json_output.h"
-#include "kinex/output_file.h"
-#include "kinex/plot.h"
-#include "kinex/scan.h"
-#include "kinex/state_names.h"
-#include "kinex/summary.h"
-#include "kinex/uncertainty.h"
-#include "kinex/volcano.h"
+#include "figures/plot.h"
+#include "figures/volcano_svg.h"
 #include "model/parallel.h"
 #include "model/profile.h"
+#include "model/storage.h"
 #include "model/uncertainty.h"
+#include "outputs/json_output.h"
+#include "outputs/state_names.h"
+#include "outputs/summary.h"
+#include "platform/files.h"
 #include "python/src/cycle_data.h"
 #include "python/src/docs.h"
 #include "report/line_writer.h"
+#include "scan/scan.h"
+#include "text/strings.h"
+#include "uncertainty/screening.h"
+#include "volcano/volcano.h"
 
 namespace py = pybind11;
 
@@ -440,7 +442,7 @@ std::string report_of(const EvaluatedData& evaluated, const std::string& options
   evaluation.profile = evaluated.run.profile;
   evaluation.results = evaluated.run.results;
   const std::string& name = evaluated.run.input_name;
-  return report_text(std::string(report::trim_right(name)), evaluation,
+  return report_text(std::string(text::trim_right(name)), evaluation,
                      report_switches(name, options));
 }
 
@@ -495,7 +497,7 @@ py::dict dict_of(const EvaluatedData& evaluated) {
 // state (or none, when one number stands for all).
 void checked_sigmas(const std::vector<double>& sigma, const CycleData& data, bool common) {
   for (std::size_t s = 0; s < sigma.size(); ++s) {
-    if (std::isfinite(sigma[s]) && sigma[s] >= 0.0) continue;
+    if (is_sigma(sigma[s])) continue;
     const std::string state = uncertainty_state_names(data.names, data.cycle.n)[s];
     throw py::value_error(std::string("sigma") +
                           (common ? "" : "[" + std::to_string(s) + "] (" + state + ")") + ": " +

@@ -5,9 +5,10 @@
 #include <cstring>
 
 #include "input/reader.h"
-#include "input/storage.h"
 #include "model/evaluate.h"
+#include "model/storage.h"
 #include "report/line_writer.h"
+#include "text/shown_name.h"
 
 namespace kinex {
 namespace {
@@ -88,7 +89,7 @@ bool read_cycle(const std::string& path, Cycle& cycle, Failure& failure, ReadNot
   std::FILE* file = open_input(path, error);
   if (file == nullptr) {
     failure.status = kExitFailed;
-    failure.message = report::shown_name(path) + ": " + std::strerror(error) + "\n";
+    failure.message = text::shown_name(path) + ": " + std::strerror(error) + "\n";
     failure.place = ErrorPlace{path, 0, 0, std::strerror(error)};
     return false;
   }

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "input/failure.h"
 #include "input/warnings.h"
+#include "model/failure.h"
 #include "model/run.h"
 #include "report/sections.h"
 

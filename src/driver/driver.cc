@@ -6,11 +6,13 @@
 #include <cstring>
 #include <string_view>
 
-#include "input/failure.h"
 #include "input/reader.h"
 #include "model/evaluate.h"
+#include "model/failure.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
+#include "text/shown_name.h"
+#include "text/strings.h"
 
 namespace kinex {
 namespace {
@@ -34,7 +36,7 @@ int write_usage(std::string& out) {
 }
 
 int fail_system(const std::string& name, int error, std::string& err) {
-  err += kProgram + report::shown_name(name) + ": " + std::strerror(error) + "\n";
+  err += kProgram + text::shown_name(name) + ": " + std::strerror(error) + "\n";
   return kExitFailed;
 }
 
@@ -42,7 +44,7 @@ int fail_system(const std::string& name, int error, std::string& err) {
 
 CommandLine read_command_line(const std::vector<std::string>& args) {
   CommandLine line;
-  line.input_name = args.empty() ? std::string() : std::string(report::trim_right(args[0]));
+  line.input_name = args.empty() ? std::string() : std::string(text::trim_right(args[0]));
   for (std::size_t j = 0; j < line.option_args.size(); ++j) {
     line.option_args[j] =
         fixed_width(j + 1 < args.size() ? args[j + 1] : std::string(), kOptionWidth);
@@ -104,7 +106,7 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
   const bool ok = run_phases(run, line.show, file, out, failure, notes);
   std::fclose(file);
   for (const InputWarning& warning : notes.warnings) {
-    err += warning_message(kProgram, report::shown_name(run.input_name), warning);
+    err += warning_message(kProgram, text::shown_name(run.input_name), warning);
   }
   if (!ok) {
     err += kProgram + failure.message;

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/progress.h"
-#include "input/failure.h"
 #include "input/warnings.h"
+#include "model/failure.h"
 #include "model/run.h"
+#include "platform/progress.h"
 #include "report/sections.h"
 
 namespace kinex {

@@ -9,12 +9,13 @@
 #include <string>
 #include <string_view>
 
-#include "input/failure.h"
 #include "input/remarks.h"
 #include "input/scanner.h"
-#include "input/storage.h"
 #include "input/warnings.h"
-#include "report/line_writer.h"
+#include "model/failure.h"
+#include "model/storage.h"
+#include "text/shown_name.h"
+#include "text/strings.h"
 
 namespace kinex {
 namespace {
@@ -46,7 +47,7 @@ bool names_line(const ScanFailure& scan) {
 void begin_failure(const Run& run, int64_t line, int64_t column, const std::string& reason,
                    Failure& failure) {
   failure.status = kExitFailed;
-  failure.message = report::shown_name(run.input_name);
+  failure.message = text::shown_name(run.input_name);
   failure.message += ':';
   if (line > 0) {
     failure.message += std::to_string(line);
@@ -232,7 +233,7 @@ void check_past_deltag(Source& source, const RecordEnd& end, bool may_read, cons
 // Turns a concentration field into its flag and value: "x" or "X" for none,
 // else the first real of the field (read by the same free-form rules).
 bool interpret_field(std::string_view text, bool& has, double& conc, ScanFailure& scan) {
-  const std::string_view trimmed = report::trim_right(text);
+  const std::string_view trimmed = text::trim_right(text);
   if (trimmed == "x" || trimmed == "X") {
     has = false;
     conc = 1.0;

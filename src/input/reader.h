@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "input/failure.h"
 #include "input/warnings.h"
+#include "model/failure.h"
 #include "model/run.h"
 
 namespace kinex {

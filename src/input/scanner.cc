@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "report/line_writer.h"
+#include "text/shown_name.h"
 
 namespace kinex::input {
 namespace {
@@ -665,7 +665,7 @@ std::string show_column(const LineExcerpt& excerpt, int64_t column) {
     if (printable(c)) {
       line += c;
     } else {
-      report::append_escaped(line, static_cast<unsigned char>(c));
+      text::append_escaped(line, static_cast<unsigned char>(c));
     }
   }
   if (!excerpt.complete || excerpt.length > static_cast<int64_t>(shown)) line += "...";

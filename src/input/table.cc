@@ -12,13 +12,14 @@
 #include <limits>
 #include <optional>
 
-#include "input/storage.h"
-#include "report/line_writer.h"
+#include "model/storage.h"
+#include "model/uncertainty.h"
+#include "text/strings.h"
 
 namespace kinex {
 namespace {
 
-using report::trimmed;
+using text::trimmed;
 
 // One record of the table: its cells and the line on which it begins.
 struct Record {
@@ -52,7 +53,7 @@ struct Column {
 // before the parenthesis). Only these: "sigma-complex" names a state.
 bool sigma_header(const std::string& header, std::string& state) {
   std::string rest;
-  if (report::ascii_lower(header.substr(0, 5)) == "sigma") {
+  if (text::ascii_lower(header.substr(0, 5)) == "sigma") {
     rest = header.substr(5);
   } else if (header.compare(0, 2, "\xcf\x83") == 0) {
     rest = header.substr(2);
@@ -72,7 +73,7 @@ bool sigma_header(const std::string& header, std::string& state) {
 // "[Rk]" / "[Pk]" (R, P any case): k, else 0.
 int64_t concentration_step(const std::string& header, char letter) {
   if (header.size() < 4 || header.front() != '[' || header.back() != ']') return 0;
-  if (report::ascii_lower(header.substr(1, 1))[0] != letter) return 0;
+  if (text::ascii_lower(header.substr(1, 1))[0] != letter) return 0;
   const std::string digits = header.substr(2, header.size() - 3);
   int64_t k = 0;
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), k);
@@ -82,7 +83,7 @@ int64_t concentration_step(const std::string& header, char letter) {
 
 Column classify(const std::string& raw) {
   const std::string header = trimmed(raw);
-  const std::string low = report::ascii_lower(header);
+  const std::string low = text::ascii_lower(header);
   Column column{Kind::state, header, 0, {}};
   std::string unit_free = low;  // "t/k", "t (k)", "temperature [k]" -> the name alone
   unit_free.erase(std::remove(unit_free.begin(), unit_free.end(), ' '), unit_free.end());
@@ -219,7 +220,7 @@ bool read_header(const std::string& path, const Record& header, Layout& layout, 
                 "state)");
   }
   Column& last = layout.columns[layout.states.back()];
-  if (report::ascii_lower(last.header) == "deltag") {
+  if (text::ascii_lower(last.header) == "deltag") {
     last.kind = Kind::deltaG;
   } else if (last.kind == Kind::transition) {
     return fail(layout.states.back(), quoted_header(last.header) +
@@ -390,7 +391,7 @@ bool read_row(const std::string& path, const Layout& layout, const Record& recor
       if (cell.empty()) continue;
       const std::optional<double> sigma = value(c, "the sigma " + quoted_header(column.header));
       if (!sigma) return fail(c, reason + " (kcal/mol)");
-      if (!(*sigma >= 0.0)) {
+      if (!is_sigma(*sigma)) {
         return fail(c, "the sigma " + quoted_header(column.header) + " is " + excerpt(cell) +
                            "; a sigma is at least 0 (kcal/mol)");
       }
@@ -405,7 +406,7 @@ bool read_row(const std::string& path, const Layout& layout, const Record& recor
 
 bool is_table_name(const std::string& path) {
   if (path.size() < 4) return false;
-  const std::string tail = report::ascii_lower(path.substr(path.size() - 4));
+  const std::string tail = text::ascii_lower(path.substr(path.size() - 4));
   return tail == ".csv" || tail == ".tsv";
 }
 

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "input/failure.h"
-#include "input/text_file.h"
+#include "model/failure.h"
 #include "model/run.h"
+#include "text/text_file.h"
 
 namespace kinex {
 

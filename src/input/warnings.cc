@@ -7,7 +7,7 @@
 
 #include "input/remarks.h"
 #include "input/scanner.h"
-#include "report/line_writer.h"
+#include "text/strings.h"
 
 namespace kinex {
 
@@ -61,7 +61,7 @@ bool value_like(std::string_view token) {
 }
 
 bool celsius_unit(std::string_view token, std::string_view next) {
-  const std::string lower = report::ascii_lower(token), after = report::ascii_lower(next);
+  const std::string lower = text::ascii_lower(token), after = text::ascii_lower(next);
   // U+00B0 degree sign, U+00BA masculine ordinal (often typed for it),
   // U+2103 degree Celsius.
   static constexpr std::string_view kDegree = "\xc2\xb0", kOrdinal = "\xc2\xba";

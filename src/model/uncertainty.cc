@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "input/failure.h"
-#include "input/storage.h"
 #include "model/control.h"
 #include "model/evaluate.h"
+#include "model/failure.h"
 #include "model/log_space.h"
 #include "model/parallel.h"
 #include "model/profile.h"
+#include "model/storage.h"
 
 namespace kinex {
 namespace {
@@ -681,7 +681,7 @@ std::string check_uncertainty_model(const UncertaintyModel& model, int64_t n) {
   }
   for (int64_t s = 0; s < states; ++s) {
     const double sigma = model.sigma[s];
-    if (std::isfinite(sigma) && sigma >= 0.0) continue;
+    if (is_sigma(sigma)) continue;
     reason = "sigma of state ";
     reason += std::to_string(s);
     reason += " is ";

@@ -12,6 +12,7 @@
 // about 1e-13 (1 + |q|), TDI and TDTS exactly (but for exact ties of terms).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,6 +21,11 @@
 #include "model/run.h"
 
 namespace kinex {
+
+// Whether `sigma` is the sigma of a Gibbs energy: a finite number of
+// kcal/mol, at least 0. The one rule for every sigma kinex takes, from a
+// command line, a file of sigmas, a table's column or Python.
+inline bool is_sigma(double sigma) { return std::isfinite(sigma) && sigma >= 0.0; }
 
 // State numbering of the uncertainty model: s = 2k is intermediate k (k = 0..n-1),
 // s = 2i-1 the transition state of step i (i = 1..n), s = 2n the final state

@@ -329,47 +329,4 @@ void write_heading(std::string& out, std::string_view title_line) {
   write_free(out, {""});
 }
 
-std::string_view trim_right(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
-
-std::string trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return "";
-  const auto last = text.find_last_not_of(" \t\r");
-  return std::string(text.substr(first, last - first + 1));
-}
-
-std::string ascii_lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return lower;
-}
-
-void append_escaped(std::string& out, unsigned char byte) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  if (byte == '\t') {
-    out += "\\t";
-    return;
-  }
-  out += "\\x";
-  out += kHex[byte >> 4];
-  out += kHex[byte & 15];
-}
-
-std::string shown_name(std::string_view name) {
-  std::string shown;
-  shown.reserve(name.size());
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) {
-      append_escaped(shown, byte);
-    } else {
-      shown += c;
-    }
-  }
-  return shown;
-}
-
 }  // namespace kinex::report

@@ -71,24 +71,4 @@ std::string free_real(double x);
 // given 68-character literal ("!!   TITLE   !!"), the last line empty.
 void write_heading(std::string& out, std::string_view title_line);
 
-// Removes trailing blanks.
-std::string_view trim_right(std::string_view text);
-
-// `text` without the blanks, tabs and carriage returns at either end.
-std::string trimmed(std::string_view text);
-
-// `text` with the ASCII letters A-Z made lowercase, every other byte as it
-// is (no locale).
-std::string ascii_lower(std::string_view text);
-
-// Appends one byte as a diagnostic shows a byte it cannot print: a tab as
-// `\t`, any other as `\x` and two lowercase hex digits.
-void append_escaped(std::string& out, unsigned char byte);
-
-// A file name as diagnostics and the report show it: control characters
-// (bytes below 0x20, and 0x7F) escaped as append_escaped does, every other
-// byte as it is, so that a name cannot start a line or reach the terminal
-// as a command.
-std::string shown_name(std::string_view name);
-
 }  // namespace kinex::report

@@ -8,6 +8,8 @@
 #include "model/profile.h"
 #include "report/banner.h"
 #include "report/line_writer.h"
+#include "text/shown_name.h"
+#include "text/strings.h"
 
 namespace kinex::report {
 namespace {
@@ -25,7 +27,7 @@ constexpr std::string_view kTofTitle =
 void write_head(const std::string& input_name, bool banner, std::string& out) {
   write_free(out, {""});
   if (banner) write_banner(out);
-  write_free(out, {"NAME OF THE INPUTFILE: ", shown_name(trim_right(input_name))});
+  write_free(out, {"NAME OF THE INPUTFILE: ", text::shown_name(text::trim_right(input_name))});
   write_free(out, {""});
 }
 
@@ -111,13 +113,13 @@ void write_warning(const Profile& profile, std::string& out) {
 }
 
 std::string concentration_text(bool has_conc, double conc) {
-  if (has_conc) return std::string(trim_right(laid_out("(ES7.1)", {conc})));
+  if (has_conc) return std::string(text::trim_right(laid_out("(ES7.1)", {conc})));
   return "x";
 }
 
 std::string xtof_cell(bool has_conc, double xtof) {
-  if (has_conc) return std::string(trim_right(laid_out("(F9.2)", {xtof})));
-  return std::string(trim_right(free_form({"x"})));
+  if (has_conc) return std::string(text::trim_right(laid_out("(F9.2)", {xtof})));
+  return std::string(text::trim_right(free_form({"x"})));
 }
 
 // The advice names the reactants to give in high concentration and the

@@ -11,9 +11,9 @@
 
 #include "common/support.h"
 #include "driver/driver.h"
-#include "driver/output.h"
-#include "driver/progress.h"
-#include "input/failure.h"
+#include "model/failure.h"
+#include "platform/output.h"
+#include "platform/progress.h"
 
 namespace kinex {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/support.h"
-#include "input/failure.h"
+#include "model/failure.h"
 #include "report/sections.h"
 
 namespace kinex {

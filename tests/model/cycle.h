@@ -7,11 +7,11 @@
 #include <optional>
 #include <vector>
 
-#include "input/storage.h"
 #include "model/control.h"
 #include "model/evaluate.h"
 #include "model/profile.h"
 #include "model/run.h"
+#include "model/storage.h"
 #include "model/tof.h"
 
 namespace kinex::testing {

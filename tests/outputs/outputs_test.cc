@@ -30,8 +30,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/commands.h"
 #include "driver/driver.h"
-#include "kinex/commands.h"
 
 #ifndef KINEX_OUTPUTS_MANIFEST
 #error "KINEX_OUTPUTS_MANIFEST must name the manifest file"

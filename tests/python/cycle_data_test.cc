@@ -8,8 +8,9 @@
 #include <random>
 
 #include "api/kinex.h"
-#include "kinex/json_output.h"
-#include "kinex/volcano.h"
+#include "figures/volcano_svg.h"
+#include "outputs/json_output.h"
+#include "volcano/volcano.h"
 
 namespace kinex::python {
 namespace {

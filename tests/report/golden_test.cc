@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/support.h"
-#include "input/failure.h"
+#include "model/failure.h"
 
 namespace kinex {
 namespace {

@@ -1,0 +1,280 @@
+// kinex json, csv and check: the results, the screening table and the
+// findings of a batch of cycles, each written as its cycle is done.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "batch/sources.h"
+#include "cli/commands.h"
+#include "cli/shared.h"
+#include "cli/subcommand.h"
+#include "outputs/check.h"
+#include "outputs/csv_output.h"
+#include "outputs/format.h"
+#include "outputs/json_output.h"
+#include "text/shown_name.h"
+
+namespace kinex {
+namespace {
+
+constexpr const char* kJsonFooter =
+    "Each document holds the program version, the command that gives it alone\n"
+    "(program, json, its file), the input as read (null for a step without\n"
+    "that concentration), the constants, and the results: TOF per second, hour\n"
+    "and day, log10_TOF (of |TOF|, from the logarithms of the terms, so right\n"
+    "far beyond the range of doubles), evaluation (direct, or log-space where\n"
+    "the direct numbers overflow or underflow), driving force and warning,\n"
+    "TDI, TDTS, energetic span, effective span (which counts the\n"
+    "concentrations) and apparent barrier (kcal/mol), every X_TOF and the\n"
+    "advice. States are named I0.., TS1.. (the first intermediate of the next\n"
+    "turn I0\u2032): input/states lists them in cycle order with their energies;\n"
+    "TDI and TDTS stay step numbers, TDI_state and TDTS_state name them;\n"
+    "largest_X_TOF names the intermediate and the transition state with the\n"
+    "largest X_TOF; X_TOF_by_state keys the X_TOF by state name (reactants\n"
+    "and products by step). Reals are written in shortest round-trip form; a\n"
+    "non-finite one is null and listed under its JSON pointer in\n"
+    "\"non_finite\". Last,\n"
+    "\"warnings\" lists what kinex check finds: {code, line (null where none),\n"
+    "text}. A table's row adds \"table\" {file, row, name} and \"descriptors\"\n"
+    "{name: value} after \"file\". Several files, or a table, give an array.\n"
+    "A file (or a table's row) that cannot be read gets its diagnostic on\n"
+    "standard error and is left out; the others are still written, and the\n"
+    "exit status is 2. The reading warnings go to standard error as well;\n"
+    "--strict treats a file with any warning as one that cannot be read. Every argument from the "
+    "first file on is a file, so --strict\n"
+    "comes before them; put -- before a first file whose name starts with '-'.\n"
+    "Example:\n"
+    "  kinex json catalyst_*.txt > results.json";
+
+constexpr const char* kCsvFooter =
+    "Columns: file, T (K), n, DeltaG (kcal/mol), TOF_per_s, TDI, TDTS,\n"
+    "energetic_span (kcal/mol), warning (1: no positive driving force),\n"
+    "log10_TOF (of |TOF|, from the logarithms, right beyond the range of\n"
+    "doubles), evaluation (direct or log-space), effective_span and\n"
+    "apparent_barrier (kcal/mol; NaN where not defined), warnings (how many\n"
+    "kinex check lists for the file), then by name (I0.., TS1..) TDI_state,\n"
+    "TDTS_state, largest_X_TOF_intermediate and largest_X_TOF_transition_state\n"
+    "(the states with the largest X_TOF); then, when a table has descriptor\n"
+    "columns, one column per descriptor (empty for a cycle without it).\n"
+    "Fields are quoted as RFC 4180 has it, lines end in a line feed. A file\n"
+    "that cannot be read gets its diagnostic on standard error and no row; the\n"
+    "exit status is then 2. The reading warnings go to standard error;\n"
+    "--strict treats a file with any warning as one that cannot be read. Names\n"
+    "are written as they are; one that a spreadsheet would take for a formula\n"
+    "(starting with =, +, -, @, a tab or a carriage return) is warned about,\n"
+    "and --spreadsheet writes it with a leading ' instead. Every argument from\n"
+    "the first file on is a file, so the options come before them; put -- before\n"
+    "a first file whose name starts with '-'.\n"
+    "Example:\n"
+    "  kinex csv catalyst_*.txt > screening.csv";
+
+constexpr const char* kCheckFooter =
+    "Lists what to look at in each cycle before it goes into a screening or a\n"
+    "paper: a line per warning (FILE:LINE: warning: TEXT; no LINE where none\n"
+    "applies) and a summary line per file. The codes: leftover-values,\n"
+    "values-after-DeltaG and celsius-temperature (how the file reads),\n"
+    "temperature-not-positive, concentration-not-positive,\n"
+    "concentration-not-finite, negative-barrier (a transition state below the\n"
+    "intermediate before or after it: TS2 (8.0 kcal/mol) lies below I2 ...),\n"
+    "TOF-above-limit (a TOF above k_B T/h),\n"
+    "no-driving-force and result-not-finite. --json writes one array with an\n"
+    "object per file: file, read (false when it cannot be read) and warnings,\n"
+    "each {code, line (null where none), text}. A file that cannot be read\n"
+    "gets its diagnostic on standard error.\n"
+    "Exit status: 0 when every file is clean, 1 when every file was read and\n"
+    "some have warnings, 2 when a file cannot be read or the command line is\n"
+    "wrong. Every argument from the first file on is a file; put -- before a\n"
+    "first file whose name starts with '-'.\n"
+    "Example:\n"
+    "  kinex check catalyst_*.txt";
+
+// The extra CSV fields of a batch with descriptors: a column per name, the
+// row's value or empty.
+std::string descriptor_fields(const std::vector<std::string>& names, const Source& source) {
+  std::string fields;
+  for (const std::string& name : names) {
+    fields += ',';
+    for (const Descriptor& d : source.row.descriptors) {
+      if (d.name == name) {
+        fields += shortest(d.value);
+        break;
+      }
+    }
+  }
+  return fields;
+}
+
+constexpr const char* kFilesHelp = "Input files of KINEX.exe, or tables (.csv, .tsv)";
+
+class JsonSubcommand : public Subcommand {
+ public:
+  explicit JsonSubcommand(CLI::App& app)
+      : Subcommand(app.add_subcommand("json", "The input and every result as JSON, for scripts")) {
+    // The files are taken out before CLI11 sees the command line, so that a
+    // file named like an option stays a file; FILE here only shows in the help.
+    app_->add_option("FILE", unused_, kFilesHelp);
+    app_->add_flag(kStrictFlag, strict_, kStrictHelp);
+    app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
+    app_->formatter(std::make_shared<FixedUsage>("Usage: kinex json [OPTIONS] [--] FILE...\n"));
+    app_->footer(kJsonFooter);
+  }
+  int run(const Call& call) override {
+    if (!table_temperature_ok(tables_, call.err)) return kExitFailed;
+    return command_json(call.files, call.args[0], strict_ ? Strict::yes : Strict::no, call.out,
+                        call.err, call.progress, tables_);
+  }
+
+ private:
+  std::vector<std::string> unused_;
+  bool strict_ = false;
+  TableOptions tables_;
+};
+
+class CsvSubcommand : public Subcommand {
+ public:
+  explicit CsvSubcommand(CLI::App& app)
+      : Subcommand(app.add_subcommand("csv", "One CSV row per file, for screening many cycles")) {
+    app_->add_option("FILE", unused_, kFilesHelp);
+    app_->add_flag(kSpreadsheetFlag, for_spreadsheet_, kSpreadsheetHelp);
+    app_->add_flag(kStrictFlag, strict_, kStrictHelp);
+    app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
+    app_->formatter(std::make_shared<FixedUsage>("Usage: kinex csv [OPTIONS] [--] FILE...\n"));
+    app_->footer(kCsvFooter);
+  }
+  int run(const Call& call) override {
+    if (!table_temperature_ok(tables_, call.err)) return kExitFailed;
+    return command_csv(call.files, for_spreadsheet_, strict_ ? Strict::yes : Strict::no, call.out,
+                       call.err, call.progress, tables_);
+  }
+
+ private:
+  std::vector<std::string> unused_;
+  bool for_spreadsheet_ = false, strict_ = false;
+  TableOptions tables_;
+};
+
+class CheckSubcommand : public Subcommand {
+ public:
+  explicit CheckSubcommand(CLI::App& app)
+      : Subcommand(app.add_subcommand(
+            "check", "The warnings about each cycle, before a screening or a paper")) {
+    app_->add_option("FILE", unused_, kFilesHelp);
+    app_->add_flag(kJsonFlag, as_json_, "One JSON array instead of the text lines");
+    app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
+    app_->formatter(std::make_shared<FixedUsage>("Usage: kinex check [OPTIONS] [--] FILE...\n"));
+    app_->footer(kCheckFooter);
+  }
+  int run(const Call& call) override {
+    if (!table_temperature_ok(tables_, call.err)) return kExitFailed;
+    return command_check(call.files, as_json_, call.out, call.err, call.progress, tables_);
+  }
+
+ private:
+  std::vector<std::string> unused_;
+  bool as_json_ = false;
+  TableOptions tables_;
+};
+
+}  // namespace
+
+std::unique_ptr<Subcommand> json_subcommand(CLI::App& app) {
+  return std::make_unique<JsonSubcommand>(app);
+}
+std::unique_ptr<Subcommand> csv_subcommand(CLI::App& app) {
+  return std::make_unique<CsvSubcommand>(app);
+}
+std::unique_ptr<Subcommand> check_subcommand(CLI::App& app) {
+  return std::make_unique<CheckSubcommand>(app);
+}
+
+int command_check(const std::vector<std::string>& files, bool as_json, Output& out,
+                  std::string& err, const ProgressFn& progress, const TableOptions& tables) {
+  SourceStream sources(files, tables.default_T);
+  bool unread = false, warned = false;
+  std::size_t count = 0;
+  for (Source source; sources.next(source); ++count) {
+    Run run;
+    ReadNotes notes;
+    const bool read = evaluated(source, run, notes, err, source_progress(progress, sources));
+    const std::vector<InputWarning> found =
+        read ? findings(run, notes) : std::vector<InputWarning>{};
+    unread = unread || !read;
+    warned = warned || !found.empty();
+    const std::string name = source_name(source);
+    if (as_json) {
+      Json doc;
+      doc["file"] = name;
+      doc["read"] = read;
+      doc["warnings"] = warnings_json(found);
+      write_json_element(doc, count, out.text);
+    } else {
+      const std::string shown = text::shown_name(name);
+      for (const InputWarning& finding : found) out.text += finding_line(shown, finding);
+      out.text += shown + ": " + (read ? warning_count(found.size()) : "could not be read") + "\n";
+    }
+    if (!out.deliver()) return kExitFailed;
+  }
+  if (as_json) end_json_array(count, out.text);
+  if (!out.deliver()) return kExitFailed;
+  return unread ? kExitFailed : warned ? kExitWarned : kExitOk;
+}
+
+int command_json(const std::vector<std::string>& files, const std::string& program, Strict strict,
+                 Output& out, std::string& err, const ProgressFn& progress,
+                 const TableOptions& tables) {
+  SourceStream sources(files, tables.default_T);
+  // One file alone gives one document; a table, or several cycles, an array.
+  const bool alone = files.size() == 1 && !is_table_name(files[0]);
+  int status = kExitOk;
+  std::size_t written = 0;
+  for (Source source; sources.next(source);) {
+    Run run;
+    std::vector<InputWarning> found;
+    if (!accepted(source, strict, run, found, err, source_progress(progress, sources))) {
+      status = kExitFailed;
+      continue;
+    }
+    Json doc = cycle_json(run, {program, "json", source.file}, found);
+    if (source.from_table) doc = with_table(doc, source.file, source.row);
+    if (alone) {
+      write_json(doc, out.text);
+    } else {
+      write_json_element(doc, written, out.text);
+    }
+    ++written;
+    if (!out.deliver()) return kExitFailed;
+  }
+  if (!alone) end_json_array(written, out.text);
+  return out.deliver() ? status : kExitFailed;
+}
+
+int command_csv(const std::vector<std::string>& files, bool for_spreadsheet, Strict strict,
+                Output& out, std::string& err, const ProgressFn& progress,
+                const TableOptions& tables) {
+  SourceStream sources(files, tables.default_T);
+  const std::vector<std::string> descriptors = sources.descriptor_names();
+  int status = kExitOk;
+  CsvNames guard(for_spreadsheet);
+  std::string header = csv_header();
+  header.pop_back();  // the line feed
+  for (const std::string& name : descriptors) header += ',' + guard.field(name);
+  out.text += header + '\n';
+  err += guard.take_warnings();
+  for (Source source; sources.next(source);) {
+    Run run;
+    std::vector<InputWarning> found;
+    if (!accepted(source, strict, run, found, err, source_progress(progress, sources))) {
+      status = kExitFailed;
+      continue;
+    }
+    // The row first: its names are those the guard warns about.
+    std::string row = csv_row(run, guard, found.size());
+    err += guard.take_warnings();
+    row.pop_back();  // the line feed
+    out.text += row + descriptor_fields(descriptors, source) + '\n';
+    if (!out.deliver()) return kExitFailed;
+  }
+  return out.deliver() ? status : kExitFailed;
+}
+
+}  // namespace kinex

@@ -1,0 +1,212 @@
+// kinex plot: the energy profile of one cycle, or of several overlaid, as
+// an SVG picture, with error bars when the energies' sigmas are given.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "batch/sources.h"
+#include "cli/commands.h"
+#include "cli/shared.h"
+#include "cli/subcommand.h"
+#include "figures/plot.h"
+#include "platform/files.h"
+#include "text/shown_name.h"
+#include "text/strings.h"
+
+namespace kinex {
+namespace {
+
+constexpr const char* kPlotFooter =
+    "Bars for the intermediates and transition states along the reaction\n"
+    "coordinate, labelled with their names, the TDI and TDTS marked with the\n"
+    "energetic span between them; a dashed arrow for the effective span where\n"
+    "the concentrations move it, and the driving-force warning when there is\n"
+    "no positive driving force. Several files are overlaid in one picture, each\n"
+    "cycle in a colour, dash pattern and marker of its own, named in a legend.\n"
+    "Long titles wrap; a picture is at most 1200 px wide unless --width says\n"
+    "otherwise (long cycles get smaller labels and fewer energies, with a note).\n"
+    "Only SVG is written: OUT must end in .svg; convert it, e.g.\n"
+    "rsvg-convert -f pdf -o out.pdf out.svg. A file starting with '-' goes\n"
+    "after '--'.\n"
+    "OUT is replaced whole or not at all (a temporary file, then a rename); an\n"
+    "OUT that is the input file itself is refused. The reading warnings go to\n"
+    "standard error; --strict refuses a file with warnings (see kinex check).\n"
+    "Examples:\n"
+    "  kinex plot cycle.txt -o cycle.svg\n"
+    "  kinex plot a.txt b.txt c.txt --title 'Three ligands' --width 800 -o abc.svg";
+
+// "FROM:TO" in kcal/mol, FROM below TO.
+bool parse_y_range(const std::string& text, PlotOptions& options, std::string& err) {
+  const std::size_t colon = text.find(':', 1);
+  char* end = nullptr;
+  bool ok = colon != std::string::npos;
+  if (ok) {
+    const std::string from = text.substr(0, colon), to = text.substr(colon + 1);
+    options.y_from = std::strtod(from.c_str(), &end);
+    ok = !from.empty() && *end == '\0';
+    options.y_to = std::strtod(to.c_str(), &end);
+    ok = ok && !to.empty() && *end == '\0' && std::isfinite(options.y_from) &&
+         std::isfinite(options.y_to) && options.y_from < options.y_to;
+  }
+  if (!ok) {
+    err += "kinex plot: --y-range " + text::shown_name(text) +
+           ": give FROM:TO in kcal/mol, FROM below TO (--y-range=-10:30)\n";
+  }
+  options.has_y_range = ok;
+  return ok;
+}
+
+class PlotSubcommand : public Subcommand {
+ public:
+  explicit PlotSubcommand(CLI::App& app)
+      : Subcommand(app.add_subcommand("plot", "The energy profile as an SVG picture")) {
+    app_->add_option("FILE", files_,
+                     "Input files of KINEX.exe or tables (.csv, .tsv), overlaid in one picture")
+        ->required();
+    app_->add_option("-o,--output", output_, "Write the picture to OUT (.svg), not standard output")
+        ->type_name("OUT");
+    title_ = app_->add_option("--title", options_.title, "The title instead of the file's name");
+    app_->add_flag("--no-title", options_.no_title, "No title");
+    app_->add_option("--width", options_.width, "The picture's width in px")
+        ->check(CLI::PositiveNumber)
+        ->type_name("PX");
+    app_->add_option("--height", options_.height, "The picture's height in px, at least")
+        ->check(CLI::PositiveNumber)
+        ->type_name("PX");
+    app_->add_option("--font-size", options_.font_size,
+                     "The size of the state labels; all text scales with it (default 12)")
+        ->check(CLI::PositiveNumber)
+        ->type_name("PT");
+    app_->add_option("--y-range", y_range_, "The energy axis in kcal/mol (--y-range=-10:30)")
+        ->type_name("FROM:TO");
+    sampling_ = add_sampling_options(
+        *app_, sigmas_, sigma_file_,
+        {&options_.sigma_samples, &options_.sigma_seed, &options_.sigma_correlation},
+        {"Error bars of +-S kcal/mol on every state, and how likely each is TDI/TDTS",
+         "Error bars and TDI/TDTS probabilities with these states' own sigmas",
+         "With --sigma: the samples of the energies (default 10000)",
+         "With --sigma: the seed (default 0)",
+         "With --sigma: the share of each state's variance common to all (default 0)"});
+    app_->add_flag(kStrictFlag, strict_, kStrictHelp);
+    app_->add_option("--row", tables_.row, kRowHelp)->type_name("NAME");
+    app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
+    app_->footer(kPlotFooter);
+  }
+
+  int run(const Call& call) override {
+    std::string& err = call.err;
+    if (!table_temperature_ok(tables_, err)) return kExitFailed;
+    options_.has_title = title_->count() > 0;
+    if (!y_range_.empty() && !parse_y_range(y_range_, options_, err)) return kExitFailed;
+    const bool uncertain = sampling_.sigma->count() > 0 || sampling_.sigmas->count() > 0;
+    if (!uncertain &&
+        sampling_.samples->count() + sampling_.seed->count() + sampling_.correlation->count() > 0) {
+      err +=
+          "kinex plot: --samples, --seed and --correlation go with --sigma S or --sigmas "
+          "FILE\nRun with --help for more information.\n";
+      return kExitFailed;
+    }
+    const std::string problem = check_plot_sizes(options_);
+    if (!problem.empty()) {
+      err += "kinex plot: " + problem + "\n";
+      return kExitFailed;
+    }
+    if (uncertain && !take_sampling_options(sampling_, sigma_file_, sigmas_, "kinex plot", err)) {
+      return kExitFailed;
+    }
+    return command_plot(files_, output_, options_, strict_ ? Strict::yes : Strict::no, call.out,
+                        err, call.progress, tables_, uncertain ? &sigmas_ : nullptr);
+  }
+
+ private:
+  std::vector<std::string> files_;
+  std::string output_, y_range_, sigma_file_;
+  PlotOptions options_;
+  const CLI::Option* title_ = nullptr;
+  SigmaSpec sigmas_;
+  SamplingOptions sampling_{};
+  bool strict_ = false;
+  TableOptions tables_;
+};
+
+}  // namespace
+
+std::unique_ptr<Subcommand> plot_subcommand(CLI::App& app) {
+  return std::make_unique<PlotSubcommand>(app);
+}
+
+int command_plot(const std::vector<std::string>& files, const std::string& output,
+                 const PlotOptions& options, Strict strict, Output& out, std::string& err,
+                 const ProgressFn& progress, const TableOptions& tables, const SigmaSpec* sigmas) {
+  const bool to_file = !output.empty() && output != "-";
+  // Every file the command reads, the sigmas file among them.
+  std::vector<std::string> inputs = files;
+  if (sigmas != nullptr && !sigmas->file.empty()) inputs.push_back(sigmas->file);
+  if (const std::string input = to_file ? input_named_by(output, inputs) : std::string();
+      !input.empty()) {
+    err += "kinex plot: " + text::shown_name(output) + " is the input file " +
+           text::shown_name(input) + "; it is not overwritten. Name another output file.\n";
+    return kExitFailed;
+  }
+  if (to_file && !svg_name(output)) {
+    err += "kinex plot: " + text::shown_name(output) +
+           ": only SVG is written; name the file .svg and convert it, e.g. rsvg-convert -f pdf "
+           "-o out.pdf out.svg\n";
+    return kExitFailed;
+  }
+  // Every cycle of the files: a table gives its rows, or the one --row names.
+  std::vector<Source> sources;
+  if (tables.row.empty()) {
+    sources = expand_sources(files, tables.default_T);
+  } else {
+    for (const std::string& file : files) {
+      Source source;
+      if (!single_source(file, tables, source, err)) return kExitFailed;
+      sources.push_back(std::move(source));
+    }
+  }
+  std::vector<Run> runs(sources.size());
+  std::vector<const Run*> evaluated_runs;
+  for (std::size_t k = 0; k < sources.size(); ++k) {
+    std::vector<InputWarning> found;
+    if (!accepted(sources[k], strict, runs[k], found, err,
+                  part_progress(progress, k, sources.size()))) {
+      return kExitFailed;
+    }
+    evaluated_runs.push_back(&runs[k]);
+  }
+  if (evaluated_runs.empty()) {
+    err += "kinex plot: no cycle to draw\n";
+    return kExitFailed;
+  }
+  PlotOptions drawn = options;
+  if (sigmas != nullptr) {
+    if (evaluated_runs.size() > 1) {
+      err += "kinex plot: --sigma draws the error bars of one cycle, and " +
+             std::to_string(evaluated_runs.size()) +
+             " are named; name one file (--row NAME for a table's row)\n";
+      return kExitFailed;
+    }
+    std::string reason;
+    if (!source_sigmas(*sigmas, sources.front(), runs.front(), drawn.sigmas, reason)) {
+      err += "kinex plot: " + text::shown_name(source_name(sources.front())) + ": " + reason + "\n";
+      return kExitFailed;
+    }
+  }
+  const std::string svg =
+      evaluated_runs.size() == 1
+          ? render_profile_svg(runs.front(), source_name(sources.front()), drawn)
+          : render_profiles_svg(evaluated_runs, drawn);
+  if (!to_file) {
+    out.text += svg;
+    return out.deliver() ? kExitOk : kExitFailed;
+  }
+  std::string reason;
+  if (!replace_file(output, svg, reason)) {
+    err += "kinex: " + text::shown_name(output) + ": " + reason + "\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace kinex

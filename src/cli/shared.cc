@@ -1,0 +1,170 @@
+#include "cli/shared.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <type_traits>
+
+#include "model/uncertainty.h"
+#include "outputs/check.h"
+#include "outputs/format.h"
+#include "platform/files.h"
+#include "text/shown_name.h"
+#include "text/strings.h"
+
+namespace kinex {
+namespace {
+
+// A bound as a person writes it: 0 and 1, not 0.0 and 1.0.
+std::string plain_number(double x) {
+  std::string text = shortest(x);
+  if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0) text.resize(text.size() - 2);
+  return text;
+}
+
+// A value of type T from `low` to `high` (NaN is none), said in the user's
+// words: "'TEXT' is not a KIND from LOW to HIGH".
+template <class T>
+CLI::Validator in_range(T low, T high, const std::string& kind, const std::string& tag) {
+  const auto bound = [](T x) {
+    if constexpr (std::is_integral_v<T>) {
+      return std::to_string(x);
+    } else {
+      return plain_number(x);
+    }
+  };
+  const std::string range = bound(low) + " to " + bound(high);
+  return CLI::Validator(
+      [low, high, kind, range](std::string& text) -> std::string {
+        T x{};
+        const char* end = text.data() + text.size();
+        const auto [at, ec] = std::from_chars(text.data(), end, x);
+        if (ec == std::errc() && at == end && x >= low && x <= high) return "";
+        return "'" + text + "' is not a " + kind + " from " + range;
+      },
+      tag + " in [" + bound(low) + " - " + bound(high) + "]");
+}
+
+}  // namespace
+
+// A sigma of the energies: a finite number of kcal/mol, at least 0.
+const CLI::Validator kSigmaValue(
+    [](std::string& text) -> std::string {
+      double x = 0.0;
+      const char* end = text.data() + text.size();
+      const auto [at, ec] = std::from_chars(text.data(), end, x);
+      if (ec == std::errc::result_out_of_range && at == end) {
+        // Beyond the range of doubles: too small to be told from 0, or too
+        // large for any number.
+        const bool tiny = std::strtod(text.c_str(), nullptr) == 0.0;
+        return "'" + text + "' is not a sigma in kcal/mol: " +
+               (tiny ? "it is too small to be told from 0 (write 0)" : "it is too large");
+      }
+      if (ec != std::errc() || at != end || !is_sigma(x)) {
+        return "'" + text + "' is not a sigma in kcal/mol (a finite number, at least 0)";
+      }
+      return "";
+    },
+    "S");
+
+// A seed: a whole number from 0 to 18446744073709551615.
+const CLI::Validator kSeedValue(
+    [](std::string& text) -> std::string {
+      uint64_t x = 0;
+      const char* end = text.data() + text.size();
+      const auto [at, ec] = std::from_chars(text.data(), end, x);
+      if (ec != std::errc() || at != end) {
+        return "'" + text + "' is not a seed (a whole number from 0 to 18446744073709551615)";
+      }
+      return "";
+    },
+    "K");
+
+CLI::Validator whole_number(int64_t low, int64_t high) {
+  return in_range(low, high, "whole number", "INT");
+}
+
+CLI::Validator number_from(double low, double high) {
+  return in_range(low, high, "number", "FLOAT");
+}
+
+SamplingOptions add_sampling_options(CLI::App& app, SigmaSpec& sigmas, std::string& sigma_file,
+                                     const SamplingDraws& draws, const SamplingHelp& help) {
+  SamplingOptions options{};
+  options.sigma =
+      app.add_option("--sigma", sigmas.common, help.sigma)->check(kSigmaValue)->type_name("S");
+  options.sigmas = app.add_option("--sigmas", sigma_file, help.sigmas)->type_name("FILE");
+  options.samples = app.add_option("--samples", *draws.samples, help.samples)
+                        ->check(whole_number(1, kMaxUncertaintySamples))
+                        ->type_name("N");
+  options.seed =
+      app.add_option("--seed", *draws.seed, help.seed)->check(kSeedValue)->type_name("K");
+  options.correlation = app.add_option("--correlation", *draws.correlation, help.correlation)
+                            ->check(number_from(0.0, 1.0))
+                            ->type_name("RHO");
+  return options;
+}
+
+bool take_sampling_options(const SamplingOptions& options, const std::string& sigma_file,
+                           SigmaSpec& sigmas, const std::string& command, std::string& err) {
+  sigmas.has_common = options.sigma->count() > 0;
+  std::string problem;
+  if (!sigma_file.empty() && !read_sigma_file(sigma_file, sigmas, problem)) {
+    err += command + ": " + problem + "\n";
+    return false;
+  }
+  return true;
+}
+
+bool svg_name(const std::string& name) {
+  if (is_device_or_pipe(name)) return true;
+  if (name.size() < 4) return false;
+  return text::ascii_lower(name.substr(name.size() - 4)) == ".svg";
+}
+
+bool table_temperature_ok(const TableOptions& tables, std::string& err) {
+  if (std::isfinite(tables.default_T) && tables.default_T > 0.0) return true;
+  err += "kinex: -T/--temperature: " + shortest(tables.default_T) +
+         " is not a temperature in K above 0\nRun with --help for more information.\n";
+  return false;
+}
+
+// With Strict::yes, whether the cycle `name` (from the argument `file`) has
+// findings; if so, says so on `err`.
+bool refused(Strict strict, const std::string& name, const std::string& file, std::size_t count,
+             std::string& err) {
+  if (strict == Strict::no || count == 0) return false;
+  err += "kinex: " + text::shown_name(name) + ": " + warning_count(count) + "; " + kStrictFlag +
+         " takes only clean files (kinex check " + text::shown_name(file) + " lists them)\n";
+  return true;
+}
+
+// Reads and evaluates one cycle of a batch, its reading warnings on `err`
+// and its findings in `found`; false, with the reason on `err`, when it
+// cannot be read or --strict refuses it.
+bool accepted(const Source& source, Strict strict, Run& run, std::vector<InputWarning>& found,
+              std::string& err, const ProgressFn& progress) {
+  ReadNotes notes;
+  if (!evaluated(source, run, notes, err, progress)) return false;
+  const std::string name = source_name(source);
+  warn_reading(name, notes, err);
+  found = findings(run, notes);
+  return !refused(strict, name, source.file, found.size(), err);
+}
+
+// The progress of cycle k of `count`.
+ProgressFn part_progress(const ProgressFn& progress, std::size_t k, std::size_t count) {
+  if (!progress) return {};
+  const double done = static_cast<double>(k), all = static_cast<double>(count);
+  return [&progress, done, all](double part) { progress((done + part) / all); };
+}
+
+// The progress of the source `stream` gave last, within the batch.
+ProgressFn source_progress(const ProgressFn& progress, const SourceStream& stream) {
+  if (!progress) return {};
+  const double from = stream.done_before(), to = stream.done_after();
+  return [&progress, from, to](double part) { progress(from + part * (to - from)); };
+}
+
+}  // namespace kinex

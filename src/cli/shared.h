@@ -1,0 +1,109 @@
+// What the subcommands of kinex share: the flags and help texts several
+// take, option values checked in the user's words, the options of a Monte
+// Carlo over the energies' errors, and how a cycle of a batch is taken.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "batch/sources.h"
+#include "input/warnings.h"
+#include "model/run.h"
+#include "platform/progress.h"
+#include "uncertainty/screening.h"
+
+namespace kinex {
+
+// Whether a file with any finding (see outputs/check.h) is refused as an
+// unreadable one is: a one-line diagnostic on standard error, nothing in the
+// output, exit status kExitFailed.
+enum class Strict { no, yes };
+
+inline constexpr const char* kSpreadsheetFlag = "--spreadsheet";
+inline constexpr const char* kSpreadsheetHelp =
+    "Write names that a spreadsheet would take for formulas as text (a leading ')";
+inline constexpr const char* kStrictFlag = "--strict";
+inline constexpr const char* kStrictHelp =
+    "Refuse a file with warnings (see kinex check) as unreadable";
+inline constexpr const char* kJsonFlag = "--json";
+inline constexpr const char* kTemperatureHelp =
+    "Temperature of table rows without one (default 298.15)";
+inline constexpr const char* kRowHelp = "The row of a table (its name in column 1) to take";
+
+// The usage line of a subcommand whose arguments CLI11 does not see whole
+// (the report's, the files of json and csv), written out.
+class FixedUsage : public CLI::Formatter {
+ public:
+  explicit FixedUsage(std::string line) : line_(std::move(line)) {}
+  std::string make_usage(const CLI::App*, std::string) const override { return line_; }
+
+ private:
+  std::string line_;
+};
+
+// A sigma of the energies (kcal/mol, finite, at least 0) and a seed (a
+// whole number from 0 to 2^64 - 1), refused in the user's words.
+extern const CLI::Validator kSigmaValue;
+extern const CLI::Validator kSeedValue;
+
+// A whole number, or a number, from `low` to `high`: "'TEXT' is not a whole
+// number from 0 to 1024".
+CLI::Validator whole_number(int64_t low, int64_t high);
+CLI::Validator number_from(double low, double high);
+
+// The options of a Monte Carlo over the energies' errors, in this order:
+// --sigma S, --sigmas FILE, --samples N, --seed K, --correlation RHO, bound
+// to `sigmas.common`, `sigma_file` and `draws`, each with its subcommand's
+// help text.
+struct SamplingHelp {
+  std::string sigma, sigmas, samples, seed, correlation;
+};
+struct SamplingDraws {
+  int64_t* samples;
+  uint64_t* seed;
+  double* correlation;
+};
+struct SamplingOptions {
+  CLI::Option* sigma;
+  CLI::Option* sigmas;
+  CLI::Option* samples;
+  CLI::Option* seed;
+  CLI::Option* correlation;
+};
+SamplingOptions add_sampling_options(CLI::App& app, SigmaSpec& sigmas, std::string& sigma_file,
+                                     const SamplingDraws& draws, const SamplingHelp& help);
+
+// Once parsed: whether --sigma was given into `sigmas`, and the pairs of
+// `sigma_file` (when one was named) read into it. False with the reason on
+// `err` after `command` ("kinex plot").
+bool take_sampling_options(const SamplingOptions& options, const std::string& sigma_file,
+                           SigmaSpec& sigmas, const std::string& command, std::string& err);
+
+// Whether a picture may be written to `name`: it ends in ".svg", in any
+// case, or it is a device or a pipe (/dev/stdout, a FIFO), which is
+// written to as it is whatever its name.
+bool svg_name(const std::string& name);
+
+// Whether the temperature of table rows without one is a temperature; if
+// not, says so on `err`.
+bool table_temperature_ok(const TableOptions& tables, std::string& err);
+
+// With Strict::yes, whether the cycle `name` (from the argument `file`) has
+// `count` findings; if so, says so on `err`.
+bool refused(Strict strict, const std::string& name, const std::string& file, std::size_t count,
+             std::string& err);
+
+// Reads and evaluates one cycle of a batch, its reading warnings on `err`
+// and its findings in `found`; false, with the reason on `err`, when it
+// cannot be read or --strict refuses it.
+bool accepted(const Source& source, Strict strict, Run& run, std::vector<InputWarning>& found,
+              std::string& err, const ProgressFn& progress);
+
+// The progress of cycle k of `count`, and of the source `stream` gave last.
+ProgressFn part_progress(const ProgressFn& progress, std::size_t k, std::size_t count);
+ProgressFn source_progress(const ProgressFn& progress, const SourceStream& stream);
+
+}  // namespace kinex

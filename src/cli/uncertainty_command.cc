@@ -1,0 +1,221 @@
+// kinex uncertainty: the TOF, TDI and TDTS of cycles as distributions over
+// the errors of their energies, or over an ensemble of a table's rows.
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "batch/sources.h"
+#include "cli/commands.h"
+#include "cli/shared.h"
+#include "cli/subcommand.h"
+#include "model/uncertainty.h"
+#include "outputs/csv_output.h"
+#include "outputs/json_output.h"
+#include "text/shown_name.h"
+#include "uncertainty/screening.h"
+
+namespace kinex {
+namespace {
+
+constexpr const char* kUncertaintyFooter =
+    "Carries the uncertainty of the energies into the TOF, the TDI and TDTS\n"
+    "and every X_TOF: N samples of the energies, each state's error normal with\n"
+    "its sigma, a share RHO of each state's variance common to all states\n"
+    "(--correlation: 0 independent errors, 1 one shift of the whole profile,\n"
+    "which changes nothing), every sample evaluated over the logarithms (never\n"
+    "NaN, Inf or 0). The final state (I0 of the next turn) counts as a state:\n"
+    "its error and that of I0 move DeltaG. --sigmas FILE gives states their\n"
+    "own sigmas, a line each (NAME SIGMA, or NAME,SIGMA; the final state also\n"
+    "as final); --sigma S is every other state's. Writes the median TOF with its\n"
+    "68 % and 95 % intervals, mean and sd of log10 TOF beside the first-order\n"
+    "estimate from the degrees of TOF control, how likely each state is the TDI\n"
+    "and the TDTS, and every X_TOF as mean and sd. The same seed gives the same\n"
+    "numbers, bit for bit, on any number of threads. --ensemble takes tables\n"
+    "whose rows are members of one ensemble (the energies of several\n"
+    "functionals), each evaluated exactly.\n"
+    "Examples:\n"
+    "  kinex uncertainty cycle.txt --sigma 1.5\n"
+    "  kinex uncertainty screening.csv --sigma 2 --correlation 0.5 --csv\n"
+    "  kinex uncertainty functionals.csv --ensemble --json";
+
+// Writes one distribution in the chosen form; `index` counts those written.
+// The names of the CSV go through `guard`.
+void write_one(const UncertaintyOptions& options, const UncertaintySource& source,
+               const Distribution& d, bool alone, std::size_t index, CsvNames& guard,
+               std::string& out) {
+  if (options.json) {
+    const Json doc = uncertainty_json(source, d);
+    if (alone) {
+      write_json(doc, out);
+    } else {
+      write_json_element(doc, index, out);
+    }
+  } else if (options.csv) {
+    out += uncertainty_csv_row(source, d, guard);
+  } else {
+    if (index > 0) out += "\n";
+    out += uncertainty_text(source, d);
+  }
+}
+
+// The central run of `source`: read and evaluated at its own energies, its
+// reading warnings on `err`.
+bool central_run(const Source& source, Run& run, std::string& err) {
+  ReadNotes notes;
+  if (!evaluated(source, run, notes, err)) return false;
+  warn_reading(source_name(source), notes, err);
+  return true;
+}
+
+class UncertaintySubcommand : public Subcommand {
+ public:
+  explicit UncertaintySubcommand(CLI::App& app)
+      : Subcommand(app.add_subcommand(
+            "uncertainty", "The TOF, TDI and TDTS as distributions over the energies' errors")) {
+    app_->add_option("FILE", files_, "Input files of KINEX.exe, or tables (.csv, .tsv)")
+        ->required();
+    sampling_ = add_sampling_options(
+        *app_, options_.sigmas, sigma_file_,
+        {&options_.samples, &options_.seed, &options_.correlation},
+        {"The sigma of every state's Gibbs energy (kcal/mol)",
+         "A file of NAME SIGMA pairs, a state a line", "The number of samples (default 10000)",
+         "The seed (default 0)",
+         "The share of each state's variance common to all states (default 0)"});
+    CLI::Option* as_ensemble =
+        app_->add_flag("--ensemble", options_.ensemble,
+                       "Each table is one cycle; its rows are the members of an ensemble");
+    CLI::Option* as_json = app_->add_flag(kJsonFlag, options_.json, "JSON instead of the text");
+    app_->add_flag(kSpreadsheetFlag, options_.for_spreadsheet, kSpreadsheetHelp);
+    app_->add_flag("--csv", options_.csv, "CSV, a row per cycle")->excludes(as_json);
+    app_->add_option("--threads", options_.threads,
+                     "At most this many threads (default 0: one per core)")
+        ->check(whole_number(0, 1024))
+        ->type_name("N");
+    app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
+    for (CLI::Option* sampling : {sampling_.sigma, sampling_.sigmas, sampling_.samples,
+                                  sampling_.seed, sampling_.correlation}) {
+      sampling->excludes(as_ensemble);
+    }
+    app_->footer(kUncertaintyFooter);
+  }
+
+  int run(const Call& call) override {
+    std::string& err = call.err;
+    if (!table_temperature_ok(tables_, err)) return kExitFailed;
+    const bool any_table = std::any_of(files_.begin(), files_.end(), is_table_name);
+    if (!options_.ensemble && sampling_.sigma->count() == 0 && sampling_.sigmas->count() == 0 &&
+        !any_table) {
+      err +=
+          "kinex uncertainty: --sigma S or --sigmas FILE is needed (the errors of the "
+          "energies, kcal/mol; a table may give them in sigma columns), or --ensemble\n"
+          "Run with --help for more information.\n";
+      return kExitFailed;
+    }
+    if (!take_sampling_options(sampling_, sigma_file_, options_.sigmas, "kinex uncertainty", err)) {
+      return kExitFailed;
+    }
+    return command_uncertainty(files_, options_, call.out, err, call.progress, tables_);
+  }
+
+ private:
+  std::vector<std::string> files_;
+  std::string sigma_file_;
+  UncertaintyOptions options_;
+  SamplingOptions sampling_{};
+  TableOptions tables_;
+};
+
+}  // namespace
+
+std::unique_ptr<Subcommand> uncertainty_subcommand(CLI::App& app) {
+  return std::make_unique<UncertaintySubcommand>(app);
+}
+
+int command_uncertainty(const std::vector<std::string>& files, const UncertaintyOptions& options,
+                        Output& out, std::string& err, const ProgressFn& progress,
+                        const TableOptions& tables) {
+  int status = kExitOk;
+  std::size_t written = 0;
+  CsvNames guard(options.for_spreadsheet);
+  if (options.csv) out.text += uncertainty_csv_header();
+
+  if (options.ensemble) {
+    const bool alone = files.size() == 1;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      if (progress) progress(static_cast<double>(f) / static_cast<double>(files.size()));
+      if (!is_table_name(files[f])) {
+        err += "kinex uncertainty: --ensemble takes tables (.csv, .tsv), a row per member; " +
+               text::shown_name(files[f]) + " is an input file\n";
+        status = kExitFailed;
+        continue;
+      }
+      std::vector<Cycle> members;
+      std::vector<std::string> member_names;
+      Run first;
+      bool ok = true;
+      // The table's own rows: a table named twice is two ensembles, each
+      // of its rows once.
+      SourceStream rows({files[f]}, tables.default_T);
+      for (Source source; rows.next(source);) {
+        Run run;
+        if (!central_run(source, run, err)) {
+          ok = false;
+          continue;
+        }
+        member_names.push_back(source.row.name);
+        members.push_back(run.cycle);
+        if (members.size() == 1) first = std::move(run);
+      }
+      if (!ok) {
+        status = kExitFailed;
+        continue;
+      }
+      Distribution d;
+      std::string reason;
+      if (!ensemble_uncertainty(members, d, reason, member_names)) {
+        err += "kinex: " + text::shown_name(files[f]) + ": " + reason + "\n";
+        status = kExitFailed;
+        continue;
+      }
+      UncertaintySource about{files[f], &first, nullptr, member_names};
+      write_one(options, about, d, alone, written++, guard, out.text);
+      err += guard.take_warnings();
+      if (!out.deliver()) return kExitFailed;
+    }
+  } else {
+    const bool alone = files.size() == 1 && !is_table_name(files[0]);
+    SourceStream sources(files, tables.default_T);
+    for (Source source; sources.next(source);) {
+      if (progress) progress(sources.done_before());
+      Run run;
+      if (!central_run(source, run, err)) {
+        status = kExitFailed;
+        continue;
+      }
+      const std::string name = source_name(source);
+      UncertaintyModel model;
+      model.samples = options.samples;
+      model.seed = options.seed;
+      model.correlation = options.correlation;
+      std::string reason;
+      Distribution d;
+      if (!source_sigmas(options.sigmas, source, run, model.sigma, reason) ||
+          !sample_uncertainty(run.cycle, model, options.threads, d, reason)) {
+        err += "kinex: " + text::shown_name(name) + ": " + reason + "\n";
+        status = kExitFailed;
+        continue;
+      }
+      UncertaintySource about{name, &run, &model, {}};
+      write_one(options, about, d, alone, written++, guard, out.text);
+      err += guard.take_warnings();
+      if (!out.deliver()) return kExitFailed;
+    }
+    if (options.json && !alone) end_json_array(written, out.text);
+  }
+  if (options.json && options.ensemble && files.size() != 1) end_json_array(written, out.text);
+  if (progress) progress(1.0);
+  return out.deliver() ? status : kExitFailed;
+}
+
+}  // namespace kinex

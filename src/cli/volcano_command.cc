@@ -1,0 +1,206 @@
+// kinex volcano: a table of catalysts along one descriptor, as text, JSON,
+// CSV or a picture.
+#include <charconv>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/shared.h"
+#include "cli/subcommand.h"
+#include "figures/volcano_svg.h"
+#include "input/table.h"
+#include "outputs/csv_output.h"
+#include "outputs/json_output.h"
+#include "platform/files.h"
+#include "text/shown_name.h"
+#include "volcano/volcano.h"
+
+namespace kinex {
+namespace {
+
+constexpr const char* kVolcanoFooter =
+    "Fits every state's Gibbs energy in a table of catalysts as a straight line\n"
+    "of one descriptor (least squares over the rows), then evaluates the cycle of\n"
+    "the fitted energies along the descriptor: log10 TOF, the energetic and\n"
+    "effective spans, the most endergonic step (the largest G of an\n"
+    "intermediate less that of the one before it, the final state after the\n"
+    "last), TDI and TDTS, and the regions where they hold. The descriptor is a\n"
+    "Descriptor column or a state column by its header; auto takes the state\n"
+    "against which the others fit best (mean R2); without --descriptor, the\n"
+    "table's only Descriptor column, else auto. An implied transition state\n"
+    "TS(A->B) is the higher of A and B. The 95 % band comes from N joint draws\n"
+    "of all lines (the residuals' covariance across states, with a Student-t\n"
+    "scale for its estimate), each evaluated exactly; the same seed gives the\n"
+    "same band, bit for bit, on any --threads. The range is the rows' with\n"
+    "10 % added on each side unless --range says otherwise. A row is an\n"
+    "outlier when a state's studentized residual fails a Bonferroni test at\n"
+    "5 %. All rows must be read and share the temperature and\n"
+    "concentrations. Without --json or --csv: the fits, the\n"
+    "regions, the top of the volcano and the catalysts. -o OUT.svg draws the\n"
+    "volcano as well, a column wide, and the text, JSON or CSV still goes to\n"
+    "standard output: the curve --curve names with its band, the regions\n"
+    "shaded and labelled by TDI and TDTS, the catalysts as points at their own\n"
+    "values (outliers of the fits open and red) and the top.\n"
+    "Examples:\n"
+    "  kinex volcano screening.csv --descriptor 'Descriptor G(O)'\n"
+    "  kinex volcano screening.csv --descriptor auto --range=-2:3 --csv\n"
+    "  kinex volcano screening.csv -o volcano.svg --curve span";
+
+// "FROM:TO" with FROM below TO, both finite, into `options`.
+bool parse_range(const std::string& text, VolcanoOptions& options) {
+  const std::size_t colon = text.find(':');
+  const auto number = [](const std::string& part, double& x) {
+    const char* end = part.data() + part.size();
+    const auto [at, ec] = std::from_chars(part.data(), end, x);
+    return ec == std::errc() && at == end && std::isfinite(x);
+  };
+  options.has_range = colon != std::string::npos && number(text.substr(0, colon), options.from) &&
+                      number(text.substr(colon + 1), options.to) && options.from < options.to;
+  return options.has_range;
+}
+
+class VolcanoSubcommand : public Subcommand {
+ public:
+  explicit VolcanoSubcommand(CLI::App& app)
+      : Subcommand(app.add_subcommand(
+            "volcano", "TOF, spans, TDI and TDTS of a table of catalysts along one descriptor")) {
+    app_->add_option("TABLE", file_, "A table of catalysts (.csv, .tsv)")->required();
+    app_->add_option("--descriptor", options_.descriptor,
+                     "A Descriptor or state column by its header, or auto")
+        ->type_name("COLUMN|auto");
+    app_->add_option("--range", range_, "The descriptor's range (--range=-1:2)")
+        ->type_name("FROM:TO");
+    app_->add_option("--points", options_.points, "Points of the curve (default 200)")
+        ->check(whole_number(2, 100000))
+        ->type_name("N");
+    app_->add_option("--samples", options_.samples,
+                     "Draws of the lines for the 95 % band (default 1000, 0: none)")
+        ->check(whole_number(0, 100000))
+        ->type_name("N");
+    app_->add_option("--seed", options_.seed, "The seed of the band (default 0)")
+        ->check(kSeedValue)
+        ->type_name("K");
+    app_->add_option("--threads", options_.threads,
+                     "Threads for the band (default 0: one per core; the band is the same on any)")
+        ->type_name("N")
+        ->check(whole_number(0, 1024));
+    CLI::Option* as_json = app_->add_flag(kJsonFlag, output_.json, "JSON instead of the text");
+    app_->add_flag(kSpreadsheetFlag, output_.for_spreadsheet, kSpreadsheetHelp);
+    app_->add_flag("--csv", output_.csv, "CSV of the curve, a row per point")->excludes(as_json);
+    app_->add_option("-o,--output", output_.file,
+                     "Draw the volcano into OUT (.svg) too; -: the picture instead of the text")
+        ->type_name("OUT");
+    app_->add_option("--curve", curve_,
+                     "With -o: log10 TOF, energetic span or most endergonic step (default tof)")
+        ->type_name("tof|span|step");
+    app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
+    app_->footer(kVolcanoFooter);
+  }
+
+  int run(const Call& call) override {
+    std::string& err = call.err;
+    if (!table_temperature_ok(tables_, err)) return kExitFailed;
+    const std::string& file = output_.file;
+    if (!curve_.empty() && file.empty()) {
+      err += "kinex volcano: --curve chooses the curve of the picture; give -o OUT.svg with it\n";
+      return kExitFailed;
+    }
+    if (curve_ == "span") {
+      output_.picture.curve = VolcanoCurve::energetic_span;
+    } else if (curve_ == "step") {
+      output_.picture.curve = VolcanoCurve::endergonic_step;
+    } else if (!curve_.empty() && curve_ != "tof") {
+      err += "kinex volcano: --curve " + text::shown_name(curve_) +
+             ": tof (log10 TOF), span (energetic span) or step (most endergonic step)\n";
+      return kExitFailed;
+    }
+    if (file == "-" && (output_.json || output_.csv)) {
+      err +=
+          "kinex volcano: -o - puts the picture on standard output in place of the text; "
+          "--json and --csv go without it\n";
+      return kExitFailed;
+    }
+    if (!file.empty() && file != "-" && !svg_name(file)) {
+      err += "kinex volcano: " + text::shown_name(file) +
+             ": only SVG is written; name the file .svg and convert it, e.g. rsvg-convert -f pdf "
+             "-o out.pdf out.svg\n";
+      return kExitFailed;
+    }
+    if (!range_.empty() && !parse_range(range_, options_)) {
+      err += "kinex volcano: --range " + text::shown_name(range_) +
+             ": FROM:TO with FROM below TO (--range=-1:2)\n";
+      return kExitFailed;
+    }
+    options_.progress = call.progress;
+    return command_volcano(file_, options_, output_, call.out, err, tables_);
+  }
+
+ private:
+  std::string file_, range_, curve_;
+  VolcanoOptions options_;
+  VolcanoOutput output_;
+  TableOptions tables_;
+};
+
+}  // namespace
+
+std::unique_ptr<Subcommand> volcano_subcommand(CLI::App& app) {
+  return std::make_unique<VolcanoSubcommand>(app);
+}
+
+int command_volcano(const std::string& file, const VolcanoOptions& options,
+                    const VolcanoOutput& output, Output& out, std::string& err,
+                    const TableOptions& tables) {
+  if (!is_table_name(file)) {
+    err += "kinex volcano: " + text::shown_name(file) +
+           " is no table; a volcano takes a table of catalysts (.csv, .tsv)\n";
+    return kExitFailed;
+  }
+  const bool to_file = !output.file.empty() && output.file != "-";
+  if (to_file && !input_named_by(output.file, {file}).empty()) {
+    err += "kinex volcano: " + text::shown_name(output.file) + " is the input file " +
+           text::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+    return kExitFailed;
+  }
+  std::vector<TableRow> rows;
+  std::string error;
+  Volcano volcano;
+  if (!read_table(file, tables.default_T, rows, error) ||
+      !build_volcano(rows, options, volcano, error)) {
+    std::string message = "kinex volcano: ";
+    if (error.compare(0, file.size(), file) != 0) {
+      message += file;
+      message += ": ";
+    }
+    message += error;
+    err += text::shown_name(message) + "\n";
+    return kExitFailed;
+  }
+  if (to_file) {
+    std::string reason;
+    if (!replace_file(output.file, volcano_svg(file, volcano, output.picture), reason)) {
+      err += "kinex: " + text::shown_name(output.file) + ": " + reason + "\n";
+      return kExitFailed;
+    }
+  }
+  if (output.file == "-") {
+    out.text += volcano_svg(file, volcano, output.picture);
+  } else if (output.json) {
+    write_json(volcano_json(file, volcano), out.text);
+  } else if (output.csv) {
+    CsvNames guard(output.for_spreadsheet);
+    out.text += volcano_csv(volcano, guard);
+    err += guard.take_warnings();
+  } else {
+    out.text += volcano_text(file, volcano);
+  }
+  for (const std::string& warning : volcano.warnings) {
+    if (output.json || output.csv || output.file == "-")
+      err += "kinex volcano: warning: " + warning + "\n";
+  }
+  return out.deliver() ? kExitOk : kExitFailed;
+}
+
+}  // namespace kinex

@@ -1,0 +1,99 @@
+// The energy-profile picture in three steps: what is shown (plot_scene.h),
+// where it goes (plot_layout.h), and the SVG document (plot_svg.h). Several
+// cycles overlaid are plot_overlay.h's.
+#include "figures/plot.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "figures/plot_layout.h"
+#include "figures/plot_overlay.h"
+#include "figures/plot_scene.h"
+#include "figures/plot_svg.h"
+#include "model/uncertainty.h"
+#include "outputs/format.h"
+
+namespace kinex {
+
+namespace plot {
+
+Fit fit_options(const PlotOptions& options) {
+  Fit fit;
+  fit.scale = options.font_size > 0 ? options.font_size / kLabelSize : 1.0;
+  if (options.width > 0) {
+    fit.layout.width = options.width / fit.scale;
+    if (fit.layout.width < kMinCanvas) {
+      // The text shrinks rather than the picture growing past the width.
+      fit.layout.width = kMinCanvas;
+      fit.scale = options.width / kMinCanvas;
+    }
+  }
+  // Larger text, not a wider picture: kMaxWidth on the page.
+  fit.layout.max_width = kMaxWidth / fit.scale;
+  if (options.height > 0) fit.layout.min_height = options.height / fit.scale;
+  fit.layout.no_title = options.no_title;
+  fit.layout.y_range = options.has_y_range;
+  fit.layout.y_from = std::min(options.y_from, options.y_to);
+  fit.layout.y_to = std::max(options.y_from, options.y_to);
+  return fit;
+}
+
+// The Monte Carlo of options.sigmas over the run's cycle.
+StateUncertainty state_uncertainty(const Run& run, const PlotOptions& options) {
+  StateUncertainty u;
+  UncertaintyModel model;
+  model.sigma = options.sigmas;
+  model.samples = options.sigma_samples;
+  model.seed = options.sigma_seed;
+  model.correlation = options.sigma_correlation;
+  u.sigma = model.sigma;
+  u.samples = model.samples;
+  u.seed = model.seed;
+  u.correlation = model.correlation;
+  Distribution d;
+  std::string reason;
+  if (sample_uncertainty(run.cycle, model, 0, d, reason)) {
+    u.TDI_probability = std::move(d.TDI_probability);
+    u.TDTS_probability = std::move(d.TDTS_probability);
+  } else {
+    u.reason = "The probabilities of TDI and TDTS are not shown: " + reason + ".";
+  }
+  return u;
+}
+
+}  // namespace plot
+
+std::string check_plot_sizes(const PlotOptions& options) {
+  const struct {
+    const char* what;
+    double value, largest;
+    const char* words;
+  } sizes[] = {{"width", options.width, kMaxPictureSize, "a picture is at most 100000 px wide"},
+               {"height", options.height, kMaxPictureSize, "a picture is at most 100000 px high"},
+               {"font size", options.font_size, kMaxFontSize, "a font is at most 1000 px"}};
+  for (const auto& size : sizes) {
+    if (std::isfinite(size.value) && size.value >= 0.0 && size.value <= size.largest) continue;
+    return std::string(size.what) + " " + shortest(size.value) + " px: " + size.words;
+  }
+  return {};
+}
+
+std::string render_profile_svg(const Run& run, const std::string& file_name,
+                               const PlotOptions& options) {
+  plot::Scene scene = plot::make_scene(run, file_name);
+  if (options.has_title) scene.texts.title.text = options.title;
+  if (!options.sigmas.empty()) {
+    plot::add_uncertainty(run, plot::state_uncertainty(run, options), scene);
+  }
+  const plot::Fit fit = plot::fit_options(options);
+  const plot::Layout layout = plot::lay_out(scene.states, scene.span, scene.texts, fit.layout);
+  const plot::SpanDrawing span = plot::place_span(scene.states, layout, scene.span, scene.texts);
+  return plot::write_svg(scene, layout, span, fit.scale);
+}
+
+std::string render_profiles_svg(const std::vector<const Run*>& runs, const PlotOptions& options) {
+  if (runs.size() == 1) return render_profile_svg(*runs.front(), runs.front()->input_name, options);
+  return plot::render_overlay(runs, options);
+}
+
+}  // namespace kinex

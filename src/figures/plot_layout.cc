@@ -1,0 +1,590 @@
+#include "figures/plot_layout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "figures/plot_text.h"
+
+namespace kinex::plot {
+namespace {
+
+// Columns. Horizontal labels need columns as wide as the widest label;
+// beyond kMaxFlatContent the labels are turned upright and the columns
+// narrowed.
+constexpr double kMaxFlatContent = 1500.0;  // px of columns with flat labels
+constexpr double kUprightPitch = 30.0;      // px between upright columns
+constexpr double kUprightBar = 20.0;        // px
+constexpr double kMinGap = 14.0;            // px between two bars
+constexpr double kMaxPitch = 110.0;         // px the columns are spread to at most
+constexpr double kMinFlatBar = 34.0;        // px
+constexpr double kBarOverhang = 6.0;        // px a flat bar is longer than its widest label
+constexpr double kMinBarShare = 0.6;        // of the pitch, when spread
+constexpr double kColumnsStart = 20.0;      // px from the axis to the first column
+constexpr double kColumnsEnd = 30.0;        // px from the last column to the canvas's margin
+
+// The canvas and the plot area.
+constexpr double kMinCanvasWidth = 620.0;     // px
+constexpr double kPlotHeight = 440.0;         // px
+constexpr double kUprightPlotHeight = 540.0;  // px: upright labels take more of it
+constexpr double kMinScale = 160.0;           // px at least for the energy range beside the labels
+constexpr int kBisectionSteps = 60;
+
+// Crowded columns.
+constexpr double kDenseLabelGap = 2.0;      // px between upright labels of neighbouring columns
+constexpr double kMinDenseLabelSize = 7.0;  // px: below that the canvas grows instead
+constexpr double kDenseBarShare = 0.7;      // of the pitch
+constexpr std::size_t kMaxTitleLines = 2;
+
+// Labels.
+constexpr double kLabelGap = 3.0;         // px between a bar's edge and its first label
+constexpr double kUprightLabelGap = 6.0;  // px between stacked upright labels
+
+// Under the plot.
+constexpr double kFootGap = 8.0;         // px above and below the non-finite states
+constexpr double kAxisTitleDrop = 28.0;  // px from the x axis to its title's baseline
+constexpr double kNotesDrop = 22.0;      // px from that to the first note's baseline
+constexpr double kBottomMargin = 24.0;   // px from the axis title to the notes' room
+
+// Ticks.
+constexpr double kMinTicks = 3.0;
+constexpr double kMaxTicks = 60.0;
+constexpr int kMaxTickDecimals = 6;
+constexpr double kGeneralTicksFrom = 1e7;  // kcal/mol steps written with 3 digits
+constexpr double kTickSlack = 0.5;         // px a tick may lie outside the plot area
+
+// The span's value.
+constexpr double kBarClearance = 2.0;      // px around a bar the value keeps off
+constexpr double kSpanLabelPadding = 6.0;  // px wider than its text
+constexpr double kSpanLabelOffset = 6.0;   // px from the arrow, beside it
+constexpr double kSpanLabelEndGap = 4.0;   // px from the arrow's end, beyond it
+constexpr double kSpanLabelInset = 4.0;    // px inside the axis and the canvas
+constexpr double kOutsideCost = 1e7;       // for a place outside the plot area
+constexpr double kCoverCost = 10.0;        // per px^2 covered
+constexpr double kCrossCost = 150.0;       // per line run through
+constexpr double kGuideSlackY = 1.0;       // px: an obstacle this close to the guide breaks it
+constexpr double kGuideGap = 2.0;          // px left free beside an obstacle
+
+// The effective span's arrow.
+constexpr double kEffectiveOffset = 16.0;     // px from the span arrow, wanted
+constexpr double kEffectiveMinOffset = 10.0;  // px from the span arrow: the heads stay apart
+constexpr double kEffectiveClearance = 4.0;   // px it keeps off labels and bars
+constexpr double kEffectiveStep = 2.0;        // px between the places tried
+constexpr double kLeftCost = 1.0;             // for the left of the span arrow
+constexpr double kLabelCrossCost = 1e5;       // per label run through
+constexpr double kBarCrossCost = 1e4;         // per bar run through
+constexpr double kLineCrossCost = 40.0;       // per line run through
+
+// How far from the span arrow the effective span's may stand: half a
+// column, or a few crowded columns when that is too little.
+double effective_reach(const Layout& L) {
+  return L.pitch / 2 >= kEffectiveMinOffset ? L.pitch / 2 : kEffectiveMinOffset + 4 * L.pitch;
+}
+
+double unit(const Layout& L, double e);
+
+// Whether the effective span's arrow is drawn: shown, both its ends in the
+// energy range drawn, and not among crowded columns, which leave no room
+// for a second arrow.
+bool effective_drawable(const std::vector<State>& states, const Span& span, const Layout& L) {
+  if (!span.known || !span.effective_shown || L.dense || span.tdi >= states.size() ||
+      span.tdts >= states.size() || !finite(states[span.tdi]) || !finite(states[span.tdts]))
+    return false;
+  const double level = states[span.tdi].energy + span.effective;
+  return std::isfinite(level) && level >= std::min(L.lo, L.hi) - 1e-9 &&
+         level <= std::max(L.lo, L.hi) + 1e-9;
+}
+
+double unit(const Layout& L, double e) { return (e / 2 - L.lo / 2) / (L.hi / 2 - L.lo / 2); }
+
+double label_length(const Label& l) { return text_width(l.text, l.size, l.bold); }
+
+// The energy range of the drawn bars and of `level` (when finite), widened
+// to at least 1 kcal/mol.
+void energy_range(const std::vector<State>& states, double level, Layout& L) {
+  double lo = INFINITY, hi = -INFINITY;
+  for (const State& s : states) {
+    if (!finite(s)) continue;
+    const double bar = std::isfinite(s.sigma) ? s.sigma : 0.0;  // the error bar's half
+    lo = std::min(lo, s.energy - bar);
+    hi = std::max(hi, s.energy + bar);
+  }
+  if (std::isfinite(level)) lo = std::min(lo, level), hi = std::max(hi, level);
+  if (lo > hi) lo = hi = 0.0;
+  // Error bars end a little inside the frame, not on it.
+  const bool error_bars = std::any_of(states.begin(), states.end(),
+                                      [](const State& s) { return finite(s) && s.sigma > 0.0; });
+  if (error_bars && hi > lo) {
+    const double margin = (hi / 2 - lo / 2) * 0.08;
+    lo -= margin;
+    hi += margin;
+  }
+  if (!(hi - lo >= 1.0)) {
+    const double mid = lo / 2 + hi / 2;
+    lo = mid - 0.5;
+    hi = mid + 0.5;
+    if (!(hi > lo)) {  // beyond the precision of a double at this magnitude
+      lo = mid - std::fabs(mid) * 1e-6;
+      hi = mid + std::fabs(mid) * 1e-6;
+    }
+  }
+  L.lo = lo;
+  L.hi = hi;
+}
+
+// The largest scale (pixels for the whole energy range) at which every bar
+// with its labels, and `level` (when finite), fits between L.top and
+// L.bottom, and the base line that goes with it. The height needed at scale
+// S, max(u*S + above) + max(below - u*S), is convex in S, so the feasible
+// scales form an interval from 0 and bisection finds its end.
+void fit_scale(const std::vector<State>& states, double level, bool whole_range, Layout& L) {
+  auto needed = [&](double S) {
+    double up = 0.0, down = 0.0;
+    if (std::isfinite(level)) up = unit(L, level) * S, down = -up;
+    if (whole_range) up = std::max(up, S), down = std::max(down, 0.0);
+    for (const State& s : states) {
+      if (!finite(s)) continue;
+      const double u = unit(L, s.energy);
+      up = std::max(up, u * S + s.above_extent);
+      down = std::max(down, s.below_extent - u * S);
+      if (s.sigma > 0.0) {  // the error bar's ends
+        up = std::max(up, unit(L, s.energy + s.sigma) * S);
+        down = std::max(down, -unit(L, s.energy - s.sigma) * S);
+      }
+    }
+    return up + down;
+  };
+  double height = L.bottom - L.top;
+  const double labels_only = needed(0.0);
+  if (labels_only + kMinScale > height) {
+    height = labels_only + kMinScale;
+    L.bottom = L.top + height;
+  }
+  double lo = 0.0, hi = height;
+  for (int k = 0; k < kBisectionSteps; ++k) {
+    const double mid = (lo + hi) / 2;
+    (needed(mid) <= height ? lo : hi) = mid;
+  }
+  L.scale = lo;
+  double base = L.bottom;
+  for (const State& s : states) {
+    if (finite(s)) base = std::min(base, L.bottom - s.below_extent + unit(L, s.energy) * L.scale);
+  }
+  L.base = base;
+}
+
+// Boxes of the labels of a state (its bar at s.y), nearest the bar first.
+void place_labels(State& s, const Layout& L) {
+  s.label_boxes.clear();
+  const double pad = finite(s) ? thickness(s.xtof) / 2 + kLabelGap : 0.0;
+  double edge = s.y - pad;
+  for (const Label& l : s.above) {
+    const double w = L.upright ? l.size * kUprightWidth : label_length(l);
+    const double h = L.upright ? label_length(l) : l.size * kLineHeight;
+    s.label_boxes.push_back({s.x - w / 2, edge - h, s.x + w / 2, edge});
+    edge -= h + (L.upright ? kUprightLabelGap : 0.0);
+  }
+  edge = s.y + pad;
+  for (const Label& l : s.below) {
+    const double w = L.upright ? l.size * kUprightWidth : label_length(l);
+    const double h = L.upright ? label_length(l) : l.size * kLineHeight;
+    s.label_boxes.push_back({s.x - w / 2, edge, s.x + w / 2, edge + h});
+    edge += h + (L.upright ? kUprightLabelGap : 0.0);
+  }
+}
+
+// The box of a text `w` wide beside the vertical line at x from y `a` to
+// `b`, or beyond one of its ends, where it covers the fewest labels, bars and
+// lines, inside the plot area when it can; the middle of the line first.
+Box label_place(double x, double a, double b, double w, const Layout& L,
+                const std::vector<Box>& obstacles, const std::vector<Segment>& lines) {
+  const double h = kSpanLabelHeight;
+  std::vector<Box> candidates;
+  const double y_lo = std::min(a, b), y_hi = std::max(a, b);
+  for (double f : {0.5, 0.4, 0.6, 0.3, 0.7, 0.2, 0.8, 0.1, 0.9}) {
+    const double cy = y_lo + (y_hi - y_lo) * f;
+    candidates.push_back({x + kSpanLabelOffset, cy - h / 2, x + kSpanLabelOffset + w, cy + h / 2});
+    candidates.push_back({x - kSpanLabelOffset - w, cy - h / 2, x - kSpanLabelOffset, cy + h / 2});
+  }
+  for (double cy : {y_hi + kSpanLabelEndGap + h / 2, y_lo - kSpanLabelEndGap - h / 2}) {
+    candidates.push_back({x - w / 2, cy - h / 2, x + w / 2, cy + h / 2});
+  }
+  double best = INFINITY;
+  Box place = candidates.front();
+  for (const Box& c : candidates) {
+    double cost = 0.0;
+    if (c.x0 < L.axis_x + kSpanLabelInset || c.x1 > L.width - kSpanLabelInset || c.y0 < L.top ||
+        c.y1 > L.bottom) {
+      cost += kOutsideCost;
+    }
+    for (const Box& o : obstacles) cost += kCoverCost * overlap(c, o);
+    for (const Segment& s : lines) cost += crosses(s, c) ? kCrossCost : 0.0;
+    if (cost < best) best = cost, place = c;
+  }
+  return place;
+}
+
+// Where the effective span's arrow stands, from d.from to d.effective_to:
+// beside the span arrow in the TDTS's column (column `tdts`) or in the gap
+// next to it, where it and its level mark run through the fewest `labels`,
+// bars (the arrow may cross the TDTS's) and `lines`, as near
+// kEffectiveOffset from the span arrow as that allows, right before left.
+// Fills d.effective_x and d.effective_side.
+void place_effective(const std::vector<State>& states, const Layout& L, std::size_t tdts,
+                     const std::vector<Box>& labels, const std::vector<Segment>& lines,
+                     SpanDrawing& d) {
+  const State& ts = states[tdts];
+  const double half = kArrowHeadHalfWidth + kEffectiveClearance;
+  const double y_lo = std::min(d.from, d.effective_to), y_hi = std::max(d.from, d.effective_to);
+  double best = INFINITY;
+  const double furthest = effective_reach(L);
+  for (double offset = kEffectiveMinOffset; offset <= furthest; offset += kEffectiveStep) {
+    for (double side : {1.0, -1.0}) {
+      const double x = ts.x + side * offset;
+      const double mark_end = x + side * (kEffectiveLevelMark + kEffectiveClearance);
+      const Box lanes[2] = {{x - half, y_lo, x + half, y_hi},
+                            {std::min(x, mark_end), d.effective_to - kEffectiveClearance,
+                             std::max(x, mark_end), d.effective_to + kEffectiveClearance}};
+      double cost = std::fabs(offset - kEffectiveOffset) + (side < 0 ? kLeftCost : 0.0);
+      for (const Box& lane : lanes) {
+        if (lane.x0 < L.axis_x + kSpanLabelInset || lane.x1 > L.width - kSpanLabelInset)
+          cost += kOutsideCost;
+        for (const Box& b : labels) cost += overlap(lane, b) > 0 ? kLabelCrossCost : 0.0;
+        for (std::size_t c = 0; c < states.size(); ++c) {
+          const State& s = states[c];
+          // The arrow may run through the TDTS's bar, the level mark not.
+          if ((c == tdts && &lane == &lanes[0]) || !finite(s)) continue;
+          const double bar_half = thickness(s.xtof) / 2;
+          const Box bar{s.x - L.bar / 2, s.y - bar_half, s.x + L.bar / 2, s.y + bar_half};
+          cost += overlap(lane, bar) > 0 ? kBarCrossCost : 0.0;
+        }
+        for (const Segment& s : lines) cost += crosses(s, lane) ? kLineCrossCost : 0.0;
+      }
+      if (cost < best) best = cost, d.effective_x = x, d.effective_side = side;
+    }
+  }
+}
+
+Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& texts,
+                    const LayoutOptions& options, double taller) {
+  Layout L;
+  // The far end of the effective span's arrow.
+  double level = span.known && span.effective_shown && span.tdi < states.size()
+                     ? states[span.tdi].energy + span.effective
+                     : std::nan("");
+  std::vector<std::string> extra_notes;
+  if (options.y_range) {
+    std::string outside;
+    for (State& s : states) {
+      if (!std::isfinite(s.energy) || (s.energy >= options.y_from && s.energy <= options.y_to))
+        continue;
+      s.off_range = true;
+      s.below.insert(s.below.begin(), s.above.begin(), s.above.end());
+      s.above.clear();
+      outside += (outside.empty() ? "" : ", ") + s.name;
+    }
+    if (!(level >= options.y_from && level <= options.y_to)) level = std::nan("");
+    if (!outside.empty()) {
+      extra_notes.push_back("Outside the energy range drawn (" + energy_text(options.y_from) +
+                            " to " + energy_text(options.y_to) +
+                            " kcal/mol), listed under the axis: " + outside + ".");
+    }
+  }
+  double widest = 0.0;
+  for (const State& s : states) {
+    for (const auto* side : {&s.above, &s.below}) {
+      for (const Label& l : *side) widest = std::max(widest, label_length(l));
+    }
+  }
+  const double flat_bar = std::max(kMinFlatBar, widest + kBarOverhang);
+  const double columns = static_cast<double>(states.size());
+
+  // Left margin: the axis title and the tick labels, as wide as the range's
+  // ends written with one decimal.
+  energy_range(states, level, L);
+  if (options.y_range) L.lo = options.y_from, L.hi = options.y_to;
+  const double tick_room = std::max(text_width(fixed_text(L.hi, 1), kTickLabelSize),
+                                    text_width(fixed_text(L.lo, 1), kTickLabelSize));
+  L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
+
+  const double most = options.width > 0       ? std::max(options.width, kMinCanvas)
+                      : options.max_width > 0 ? std::max(options.max_width, kMinCanvas)
+                                              : kMaxCanvas;
+  const double room = most - L.axis_x - kColumnsStart - kColumnsEnd;
+  L.upright = columns * (flat_bar + kMinGap) > std::min(room, kMaxFlatContent);
+  L.pitch = L.upright ? kUprightPitch : flat_bar + kMinGap;
+  L.bar = L.upright ? kUprightBar : flat_bar;
+  if (L.upright && columns * kUprightPitch > room) {
+    // Too many columns for the width: smaller labels, the energies only at
+    // the TDI and the TDTS, narrower bars.
+    L.dense = true;
+    double size = (room / columns - kDenseLabelGap) / kUprightWidth;
+    size = std::clamp(size, kMinDenseLabelSize, kLabelSize);
+    L.pitch = std::max(room / columns, size * kUprightWidth + kDenseLabelGap);
+    L.bar = L.pitch * kDenseBarShare;
+    bool dropped = false;
+    for (State& s : states) {
+      for (auto* side : {&s.above, &s.below}) {
+        const auto end = std::remove_if(side->begin(), side->end(), [](const Label& l) {
+          return !l.bold && l.role == std::string_view("energy");
+        });
+        dropped |= end != side->end();
+        side->erase(end, side->end());
+        for (Label& l : *side) l.size = std::min(l.size, size);
+      }
+    }
+    if (dropped) {
+      extra_notes.push_back(
+          "Too many states for the width to write every energy: only those of the TDI and the "
+          "TDTS are written (kinex report lists them all).");
+    }
+  }
+
+  // The head's texts widen the canvas up to the widest allowed; beyond
+  // that they are broken into lines.
+  const double head_width = std::max(options.no_title ? 0.0 : label_length(texts.title),
+                                     width(texts.figures, kFiguresSize)) /
+                                kTextRoomShare +
+                            2 * kMargin;
+  L.width = std::max({options.width > 0 ? options.width : std::min(head_width, most), kMinCanvas,
+                      L.axis_x + kColumnsStart + columns * L.pitch + kColumnsEnd,
+                      kLegendWidth + 2 * kMargin});
+  if (!L.upright) {
+    // Spread the columns over a canvas that the texts made wider.
+    const double spread =
+        (L.width - L.axis_x - (kColumnsStart + kColumnsEnd)) / std::max(1.0, columns);
+    L.pitch = std::clamp(spread, L.pitch, std::max(L.pitch, kMaxPitch));
+    L.bar = std::min(std::max(L.bar, kMinBarShare * L.pitch), L.pitch - kMinGap);
+  }
+
+  // The title in at most two lines, the figures broken where too wide.
+  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
+  if (!options.no_title && !texts.title.text.empty()) {
+    L.title_lines = wrap(texts.title.text, texts.title.size, line_room, true);
+    if (L.title_lines.size() > kMaxTitleLines) {
+      std::string rest;
+      for (std::size_t k = kMaxTitleLines - 1; k < L.title_lines.size(); ++k)
+        rest += (rest.empty() ? "" : " ") + L.title_lines[k];
+      L.title_lines.resize(kMaxTitleLines - 1);
+      L.title_lines.push_back(rest);
+    }
+    for (std::string& line : L.title_lines)
+      line = fit_width(line, texts.title.size, line_room, true);
+  }
+  // The figures in groups, each starting at four blanks, the groups in
+  // lines as wide as the room (a group too wide on its own gets its line).
+  std::vector<std::vector<Piece>> groups;
+  for (const Piece& p : texts.figures) {
+    if (groups.empty() || p.text.rfind("    ", 0) == 0) groups.emplace_back();
+    groups.back().push_back(p);
+  }
+  double used = 0.0;
+  for (std::vector<Piece>& group : groups) {
+    const double w = width(group, kFiguresSize);
+    if (!L.figures_lines.empty() && used + w <= line_room * (1 + 1e-9)) {
+      L.figures_lines.back().insert(L.figures_lines.back().end(), group.begin(), group.end());
+      used += w;
+      continue;
+    }
+    if (!L.figures_lines.empty()) group.front().text.erase(0, 4);
+    L.figures_lines.push_back(group);
+    used = width(group, kFiguresSize);
+  }
+  if (L.figures_lines.empty()) L.figures_lines.emplace_back();
+  const double title_room = kTitleLine * static_cast<double>(L.title_lines.size());
+  L.title_y = kTitleBaseline;
+  L.figures_y = kFiguresBaseline + title_room - kTitleLine;
+  const double shift = L.figures_y - kFiguresBaseline +
+                       kFiguresLine * static_cast<double>(L.figures_lines.size() - 1);
+
+  for (std::size_t c = 0; c < states.size(); ++c) {
+    State& s = states[c];
+    s.x = L.axis_x + kColumnsStart + L.pitch * (static_cast<double>(c) + 0.5);
+    s.y = 0.0;
+    place_labels(s, L);
+    s.above_extent = s.below_extent = 0.0;
+    for (const Box& b : s.label_boxes) {
+      s.above_extent = std::max(s.above_extent, -b.y0);
+      s.below_extent = std::max(s.below_extent, b.y1);
+    }
+  }
+
+  // The warning under the figures moves the legend and the plot down.
+  if (!texts.warning.empty()) {
+    L.warning_lines = wrap(texts.warning, kWarningSize, L.width - 2 * kMargin, true);
+  }
+  const double head = kWarningLine * static_cast<double>(L.warning_lines.size()) + shift;
+  L.legend_y = kLegendMiddle + head;
+  L.top = kPlotTop + head;
+  L.bottom = L.top + (L.upright ? kUprightPlotHeight : kPlotHeight) + taller;
+  fit_scale(states, level, options.y_range, L);
+  L.foot = L.bottom + kFootGap;
+  for (State& s : states) {
+    s.y = finite(s) ? to_y(L, s.energy) : L.foot;
+    place_labels(s, L);
+  }
+
+  // Under the plot: the states without a finite energy, the axis title and
+  // the notes, wrapped to the canvas.
+  double foot = 0.0;
+  for (const State& s : states) {
+    if (!finite(s)) foot = std::max(foot, s.below_extent + kFootGap);
+  }
+  L.axis_title_y = L.bottom + kAxisTitleDrop + foot;
+  L.notes_y = L.axis_title_y + kNotesDrop;
+  std::vector<std::string> notes;
+  for (std::size_t k = 0; k < texts.notes.size(); ++k) {
+    if (k == texts.effective_note && !effective_drawable(states, span, L)) {
+      notes.push_back("The effective span is not drawn here; the figures above state it.");
+    } else {
+      notes.push_back(texts.notes[k]);
+    }
+  }
+  notes.insert(notes.end(), extra_notes.begin(), extra_notes.end());
+  for (const std::string& note : notes) {
+    for (std::string& line : wrap(note, kNoteSize, L.width - 2 * kMargin)) {
+      L.note_lines.push_back(line);
+    }
+  }
+  L.height = L.axis_title_y + kBottomMargin + kNoteLine * static_cast<double>(L.note_lines.size());
+  return L;
+}
+
+}  // namespace
+
+double to_y(const Layout& L, double e) { return L.base - unit(L, e) * L.scale; }
+
+Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts,
+               const LayoutOptions& options) {
+  Layout L = lay_out_with(states, span, texts, options, 0.0);
+  // A canvas asked to be higher gets a taller plot area.
+  if (options.min_height > L.height)
+    L = lay_out_with(states, span, texts, options, options.min_height - L.height);
+  return L;
+}
+
+double nice_step(double wanted, double share) {
+  const double magnitude = std::pow(10.0, std::floor(std::log10(wanted)));
+  double step = magnitude;
+  for (double f : {1.0, 2.0, 5.0, 10.0}) {
+    step = f * magnitude;
+    if (step >= wanted * share) break;
+  }
+  return step;
+}
+
+int step_decimals(double step, int most) {
+  return step < 1.0 ? std::min(most, static_cast<int>(std::ceil(-std::log10(step) - 1e-9))) : 0;
+}
+
+std::vector<Tick> make_ticks(const Layout& L) {
+  std::vector<Tick> ticks;
+  const double per_pixel = (L.hi / 2 - L.lo / 2) / L.scale * 2;
+  const double e_bottom = L.lo + (L.base - L.bottom) * per_pixel;
+  const double e_top = L.lo + (L.base - L.top) * per_pixel;
+  const double range = e_top - e_bottom;
+  if (!std::isfinite(per_pixel) || !std::isfinite(range) || !(range > 0)) return ticks;
+  const double step = nice_step(range / std::max(kMinTicks, (L.bottom - L.top) / kTickSpacing));
+  const int decimals = step_decimals(step, kMaxTickDecimals);
+  const double first = std::ceil(e_bottom / step);
+  const double last = std::floor(e_top / step);
+  if (!(last - first < kMaxTicks)) return ticks;
+  for (double k = first; k <= last; k += 1.0) {
+    const double value = k * step;
+    const double y = to_y(L, value);
+    if (!(y >= L.top - kTickSlack && y <= L.bottom + kTickSlack)) continue;
+    ticks.push_back(
+        {value,
+         step >= kGeneralTicksFrom ? significant_text(value, 3) : fixed_text(value, decimals), y});
+  }
+  return ticks;
+}
+
+SpanDrawing place_span(const std::vector<State>& states, const Layout& L, const Span& span,
+                       const Texts& texts) {
+  SpanDrawing d;
+  if (!span.known || !finite(states[span.tdi]) || !finite(states[span.tdts])) return d;
+  d.drawn = true;
+  d.x = states[span.tdts].x;
+  d.from = states[span.tdi].y;
+  d.to = states[span.tdts].y;
+
+  std::vector<Box> obstacles;
+  std::vector<Segment> lines;
+  for (std::size_t c = 0; c < states.size(); ++c) {
+    const State& s = states[c];
+    obstacles.insert(obstacles.end(), s.label_boxes.begin(), s.label_boxes.end());
+    if (!finite(s)) continue;
+    const double half = thickness(s.xtof) / 2 + kBarClearance;
+    obstacles.push_back({s.x - L.bar / 2, s.y - half, s.x + L.bar / 2, s.y + half});
+    if (c + 1 < states.size() && finite(states[c + 1])) {
+      lines.push_back({s.x + L.bar / 2, s.y, states[c + 1].x - L.bar / 2, states[c + 1].y});
+    }
+  }
+  const double level = states[span.tdi].energy + span.effective;
+  d.effective_drawn = effective_drawable(states, span, L);
+  if (d.effective_drawn) d.effective_to = to_y(L, level);
+  // The guide reaches the effective span's arrow too, wherever that stands
+  // beside the span arrow: at most half a column further.
+  const Segment guide{states[span.tdi].x + L.bar / 2, d.from,
+                      d.x + (d.effective_drawn ? effective_reach(L) : 0.0), d.from};
+  lines.push_back(guide);
+
+  const double w = text_width(kSpanPrefix + texts.span_value + kEnergyUnit, kLabelSize, true) +
+                   kSpanLabelPadding;
+  d.label = label_place(d.x, d.from, d.to, w, L, obstacles, lines);
+  obstacles.push_back(d.label);
+  if (d.effective_drawn) {
+    std::vector<Box> labels = {d.label};
+    for (const State& s : states)
+      labels.insert(labels.end(), s.label_boxes.begin(), s.label_boxes.end());
+    place_effective(states, L, span.tdts, labels, lines, d);
+    lines.push_back({d.x, d.from, d.x, d.to});
+    lines.push_back({d.effective_x, d.from, d.effective_x, d.effective_to});
+    const double w_effective = width(texts.effective_label, kLabelSize, true) + kSpanLabelPadding;
+    d.effective_label =
+        label_place(d.effective_x, d.from, d.effective_to, w_effective, L, obstacles, lines);
+    obstacles.push_back(d.effective_label);
+  }
+
+  std::vector<std::pair<double, double>> gaps;
+  for (const Box& b : obstacles) {
+    if (b.y0 - kGuideSlackY <= d.from && d.from <= b.y1 + kGuideSlackY) {
+      gaps.push_back({b.x0 - kGuideGap, b.x1 + kGuideGap});
+    }
+  }
+  std::sort(gaps.begin(), gaps.end());
+  const double end = d.effective_drawn ? std::max(d.x, d.effective_x) : d.x;
+  double x = guide.x0;
+  for (const auto& [g0, g1] : gaps) {
+    if (g1 <= x) continue;
+    if (g0 >= end) break;
+    if (g0 > x) d.guides.push_back({x, d.from, g0, d.from});
+    x = std::max(x, g1);
+  }
+  if (x < end) d.guides.push_back({x, d.from, end, d.from});
+  return d;
+}
+
+std::vector<std::string> wrap(const std::string& text, double size, double width, bool bold) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    const std::string candidate = line.empty() ? word : line + " " + word;
+    if (!line.empty() && text_width(candidate, size, bold) > width) {
+      lines.push_back(line);
+      line = word;
+    } else {
+      line = candidate;
+    }
+    start = end + 1;
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace kinex::plot

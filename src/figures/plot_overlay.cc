@@ -1,0 +1,427 @@
+#include "figures/plot_overlay.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "figures/plot_scene.h"
+#include "figures/plot_svg.h"
+#include "figures/plot_text.h"
+#include "outputs/summary.h"
+
+namespace kinex::plot {
+namespace {
+
+// The Okabe-Ito colours, darkest first so that few cycles get the clearest;
+// the yellow, faint on white, comes last.
+constexpr const char* kColours[8] = {"#000000", "#e69f00", "#0072b2", "#009e73",
+                                     "#d55e00", "#56b4e9", "#cc79a7", "#f0e442"};
+constexpr const char* kDashes[8] = {"", "7,3", "2,2", "9,3,2,3", "4,4", "12,3", "5,2,1,2", "1,3"};
+
+constexpr double kLegendLine = 19.0;        // px between the legend's rows
+constexpr double kLegendSample = 44.0;      // px of the sample line
+constexpr double kLegendTextGap = 10.0;     // px from the sample to the name
+constexpr double kLegendFiguresGap = 14.0;  // px from the name to the figures
+constexpr double kLegendIndent = kLegendSample + kLegendTextGap;
+constexpr double kPlotGap = 18.0;    // px from the legend to the plot area
+constexpr double kBoldSlack = 1.15;  // a legend name's width over its estimate
+constexpr double kOverlayPlotHeight = 420.0;
+constexpr double kPad = 12.0;              // px inside the plot area above and below the levels
+constexpr double kMinPitch = 40.0;         // px between columns, wanted at least
+constexpr double kLevelWidth = 3.0;        // px
+constexpr double kMarkedWidth = 6.5;       // px: TDI and TDTS
+constexpr double kConnectorWidth = 1.4;    // px
+constexpr double kMarkerSize = 4.0;        // px from a marker's middle to its edge
+constexpr double kColumnLabelSize = 11.0;  // px
+constexpr double kMinColumnLabelSize = 7.0;
+constexpr double kColumnLabelGap = 6.0;  // px from the axis to the column labels
+constexpr double kAxisTitleGap = 22.0;   // px from the column labels to the axis title
+constexpr double kNotesGap = 22.0;
+constexpr double kBottom = 14.0;
+constexpr double kColumnsStart = 20.0, kColumnsEnd = 30.0;
+
+std::string number(double x) { return num(x); }
+
+// A marker shape centred at (x, y).
+std::string marker(int shape, double x, double y, const char* colour) {
+  const double r = kMarkerSize;
+  const std::string fill = " fill=\"" + std::string(colour) + "\" stroke=\"" + colour + "\"";
+  const std::string open =
+      " fill=\"#fff\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"";
+  auto poly = [&](std::initializer_list<std::pair<double, double>> pts, const std::string& style) {
+    std::string d = "<polygon class=\"marker\" points=\"";
+    bool first = true;
+    for (const auto& [dx, dy] : pts) {
+      d += first ? "" : " ";
+      d += number(x + dx * r);
+      d += ',';
+      d += number(y + dy * r);
+      first = false;
+    }
+    return d + "\"" + style + "/>\n";
+  };
+  switch (shape % kMarkers) {
+    case 0:
+      return "<circle class=\"marker\" cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"" +
+             number(r) + "\"" + fill + "/>\n";
+    case 1:
+      return poly({{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}, fill);
+    case 2:
+      return poly({{0, -1.2}, {1.1, 0.9}, {-1.1, 0.9}}, fill);
+    case 3:
+      return poly({{0, -1.3}, {1.3, 0}, {0, 1.3}, {-1.3, 0}}, fill);
+    case 4:
+      return "<circle class=\"marker\" cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"" +
+             number(r) + "\"" + open + "/>\n";
+    case 5:
+      return poly({{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}, open);
+    case 6:
+      return poly({{0, 1.2}, {1.1, -0.9}, {-1.1, -0.9}}, fill);
+    default:
+      return poly({{0, -1.3}, {1.3, 0}, {0, 1.3}, {-1.3, 0}}, open);
+  }
+}
+
+struct Cycle {
+  std::vector<std::string> names;  // I0, TS1, ..., I0′
+  std::vector<double> energies;
+  std::size_t tdi = 0, tdts = 0;  // columns; tdts in this turn
+  bool span_known = false;
+  std::string name;            // the legend's
+  std::vector<Piece> figures;  // TOF, span, TDI and TDTS
+};
+
+Cycle make_cycle(const Run& run) {
+  Cycle c;
+  const int64_t n = std::max<int64_t>(run.cycle.n, 0);
+  const StateNames names = names_or_defaults(run.names, n);
+  auto at = [](const std::vector<double>& v, int64_t k) {
+    return k >= 0 && static_cast<std::size_t>(k) < v.size() ? v[k] : std::nan("");
+  };
+  for (int64_t i = 1; i <= n; ++i) {
+    c.names.push_back(shorten_end(names.intermediate[i - 1], kMaxStateNameLength));
+    c.energies.push_back(at(run.cycle.G_int, i - 1));
+    c.names.push_back(shorten_end(names.transition[i], kMaxStateNameLength));
+    c.energies.push_back(at(run.cycle.G_ts, i));
+  }
+  if (n >= 1) {
+    c.names.push_back(shorten_end(final_state_name(names), kMaxStateNameLength));
+    c.energies.push_back(at(run.profile.G_int, n));
+  }
+  append_tof("TOF = ", run.results, c.figures);
+  if (run.results.TDI >= 1 && run.results.TDI <= n && run.results.TDTS >= 1 &&
+      run.results.TDTS <= n) {
+    c.span_known = true;
+    c.tdi = static_cast<std::size_t>(2 * (run.results.TDI - 1));
+    c.tdts = static_cast<std::size_t>(2 * run.results.TDTS - 1);
+    const double span = energetic_span(run);
+    c.figures.push_back({"   " + std::string(kSpanPrefix) + energy_text(span) +
+                         (std::isfinite(span) ? kEnergyUnit : "") + " (TDI " + c.names[c.tdi] +
+                         ", TDTS " + c.names[c.tdts] + ")"});
+  }
+  return c;
+}
+
+}  // namespace
+
+Look look(std::size_t k) {
+  return {kColours[k % 8], kDashes[(k + k / 8) % 8],
+          static_cast<int>((k + 2 * (k / 8)) % kMarkers)};
+}
+
+std::string render_overlay(const std::vector<const Run*>& runs, const PlotOptions& options) {
+  const Fit fit = fit_options(options);
+  std::vector<Cycle> cycles;
+  for (const Run* run : runs) {
+    cycles.push_back(make_cycle(*run));
+    cycles.back().name = run->input_name;
+  }
+  std::size_t columns = 0;
+  for (const Cycle& c : cycles) columns = std::max(columns, c.names.size());
+
+  // The columns' labels: the names all cycles give a column, else the
+  // default names.
+  std::vector<std::string> column_names(columns);
+  bool differ = false;
+  for (std::size_t k = 0; k < columns; ++k) {
+    for (const Cycle& c : cycles) {
+      // A shorter cycle's last level, its first intermediate of the next
+      // turn, stands where a longer one goes on.
+      if (k >= c.names.size() || (k + 1 == c.names.size() && k + 1 < columns)) continue;
+      if (column_names[k].empty()) column_names[k] = c.names[k];
+      differ |= column_names[k] != c.names[k];
+    }
+  }
+  if (differ) {
+    const StateNames defaults = default_names(static_cast<int64_t>(columns / 2));
+    for (std::size_t k = 0; k < columns; ++k) {
+      column_names[k] = k + 1 == columns ? final_state_name(defaults)
+                        : k % 2 == 0     ? defaults.intermediate[k / 2]
+                                         : defaults.transition[(k + 1) / 2];
+    }
+  }
+
+  // The energy range.
+  Layout L;
+  double lo = INFINITY, hi = -INFINITY;
+  std::size_t outside = 0;
+  for (const Cycle& c : cycles) {
+    for (double e : c.energies) {
+      if (!std::isfinite(e)) continue;
+      if (fit.layout.y_range && (e < fit.layout.y_from || e > fit.layout.y_to)) {
+        ++outside;
+        continue;
+      }
+      lo = std::min(lo, e), hi = std::max(hi, e);
+    }
+  }
+  if (fit.layout.y_range) lo = fit.layout.y_from, hi = fit.layout.y_to;
+  if (lo > hi) lo = hi = 0.0;
+  if (!(hi - lo >= 1.0)) {
+    const double mid = lo / 2 + hi / 2;
+    lo = mid - 0.5, hi = mid + 0.5;
+  }
+  L.lo = lo, L.hi = hi;
+  const double tick_room = std::max(text_width(fixed_text(hi, 1), kTickLabelSize),
+                                    text_width(fixed_text(lo, 1), kTickLabelSize));
+  L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
+
+  // Width and columns.
+  double widest = 0.0;
+  for (const std::string& name : column_names)
+    widest = std::max(widest, text_width(name, kColumnLabelSize));
+  const double cols = static_cast<double>(std::max<std::size_t>(columns, 1));
+  const double wanted = std::max(kMinPitch, widest + 8.0);
+  const double natural = L.axis_x + kColumnsStart + cols * wanted + kColumnsEnd;
+  L.width = fit.layout.width > 0
+                ? fit.layout.width
+                : std::clamp(natural, kMinCanvas, std::max(kMinCanvas, fit.layout.max_width));
+  L.pitch = (L.width - L.axis_x - kColumnsStart - kColumnsEnd) / cols;
+  L.bar = L.pitch * 0.6;
+  // Column labels flat, upright and smaller, or only every `every`-th.
+  L.upright = L.pitch < widest + 6.0;
+  double label_size = kColumnLabelSize;
+  std::size_t every = 1;
+  if (L.upright) {
+    label_size = std::clamp((L.pitch - 2.0) / kUprightWidth, kMinColumnLabelSize, kColumnLabelSize);
+    while (label_size * kUprightWidth + 2.0 > L.pitch * static_cast<double>(every)) ++every;
+  }
+  double label_extent = 0.0;
+  for (std::size_t k = 0; k < columns; k += every) {
+    label_extent = std::max(label_extent, L.upright ? text_width(column_names[k], label_size)
+                                                    : label_size * kLineHeight);
+  }
+
+  // Head: the title, then a legend row per cycle.
+  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
+  std::vector<std::string> title_lines;
+  if (!options.no_title) {
+    const std::string title =
+        options.has_title ? options.title
+                          : "Gibbs energy profiles of " + std::to_string(runs.size()) + " cycles";
+    title_lines = wrap(title, kTitleSize, line_room, true);
+    if (title_lines.size() > 2) {
+      for (std::size_t k = 2; k < title_lines.size(); ++k) title_lines[1] += " " + title_lines[k];
+      title_lines.resize(2);
+    }
+    for (std::string& line : title_lines) line = fit_width(line, kTitleSize, line_room, true);
+  }
+  double y = title_lines.empty()
+                 ? kMargin
+                 : kTitleBaseline + kTitleLine * static_cast<double>(title_lines.size() - 1) + 8.0;
+  struct Row {
+    double y;
+    std::string name;
+    bool figures_below;
+  };
+  std::vector<Row> rows;
+  const double text_room = line_room - kLegendIndent;
+  for (const Cycle& c : cycles) {
+    const double figures = width(c.figures, kLegendSize);
+    y += kLegendLine;
+    Row row{y, "", false};
+    // The name is measured with kBoldSlack to spare: long bold names are
+    // drawn wider than the estimate in some faces.
+    const double name_room = (text_room - figures - kLegendFiguresGap) / kBoldSlack;
+    if (name_room >= text_width("\u2026ab.txt", kLegendSize, true) &&
+        text_width(shorten(c.name, kMaxNameLength), kLegendSize, true) <= name_room) {
+      row.name = shorten(c.name, kMaxNameLength);
+    } else if (name_room >= text_room / 2) {
+      row.name = fit_width(shorten(c.name, kMaxNameLength), kLegendSize, name_room, true);
+    } else {
+      row.name = fit_width(shorten(c.name, kMaxNameLength), kLegendSize, text_room, true);
+      row.figures_below = true;
+      y += kLegendLine;
+    }
+    rows.push_back(row);
+  }
+  L.top = y + kPlotGap;
+  L.bottom = L.top + kOverlayPlotHeight;
+  std::vector<std::string> notes = {
+      "Energies in kcal/mol. The thick levels are each cycle's TDI and TDTS, named in the "
+      "legend; each cycle's last level is its first intermediate of the next turn."};
+  if (differ)
+    notes.push_back(
+        "The cycles name their states differently; the columns bear the default names.");
+  if (every > 1)
+    notes.push_back("Only every " + std::to_string(every) +
+                    "th column is named: too many for the width.");
+  if (outside > 0) {
+    notes.push_back(std::to_string(outside) + " state" + (outside == 1 ? "" : "s") +
+                    " outside the energy range drawn (" + energy_text(lo) + " to " +
+                    energy_text(hi) + " kcal/mol) cut off at the plot's edge.");
+  }
+  std::vector<std::string> note_lines;
+  for (const std::string& note : notes)
+    for (std::string& line : wrap(note, kNoteSize, line_room)) note_lines.push_back(line);
+  auto finish = [&]() {
+    L.axis_title_y = L.bottom + kColumnLabelGap + label_extent + kAxisTitleGap;
+    L.notes_y = L.axis_title_y + kNotesGap;
+    L.height = L.notes_y + kNoteLine * static_cast<double>(note_lines.size()) + kBottom;
+  };
+  finish();
+  if (fit.layout.min_height > L.height) {
+    L.bottom += fit.layout.min_height - L.height;
+    finish();
+  }
+  L.base = L.bottom - kPad;
+  L.scale = L.bottom - L.top - 2 * kPad;
+
+  std::string out;
+  std::string description;
+  for (const Cycle& c : cycles) description += c.name + ": " + plain(c.figures) + "\n";
+  write_document_head(out, L.width, L.height, fit.scale,
+                      title_lines.empty() ? std::string("Gibbs energy profiles") : title_lines[0],
+                      description);
+  for (std::size_t k = 0; k < title_lines.size(); ++k) {
+    out += "<text" + std::string(k == 0 ? " id=\"title\"" : "") + " class=\"title\" x=\"" +
+           num(kMargin) + "\" y=\"" + num(kTitleBaseline + kTitleLine * static_cast<double>(k)) +
+           "\" font-size=\"" + num(kTitleSize) + "\" font-weight=\"bold\">" +
+           xml_escape(title_lines[k]) + "</text>\n";
+  }
+  // The legend.
+  out += "<g id=\"legend\">\n";
+  for (std::size_t k = 0; k < cycles.size(); ++k) {
+    const Look lk = look(k);
+    const Row& row = rows[k];
+    const double mid = row.y - kMiddleToBaseline;
+    out += "<line class=\"sample\" x1=\"" + num(kMargin) + "\" y1=\"" + num(mid) + "\" x2=\"" +
+           num(kMargin + kLegendSample) + "\" y2=\"" + num(mid) + "\" stroke=\"" + lk.colour +
+           "\" stroke-width=\"2\"" +
+           (*lk.dash ? std::string(" stroke-dasharray=\"") + lk.dash + "\"" : std::string()) +
+           "/>\n";
+    out += marker(lk.marker, kMargin + kLegendSample / 2, mid, lk.colour);
+    const double x = kMargin + kLegendIndent;
+    out += "<text class=\"legend-name\" x=\"" + num(x) + "\" y=\"" + num(row.y) +
+           "\" font-size=\"" + num(kLegendSize) + "\" font-weight=\"bold\">" +
+           xml_escape(row.name) + "</text>\n";
+    const double fx = row.figures_below ? x
+                                        : x + kBoldSlack * text_width(row.name, kLegendSize, true) +
+                                              kLegendFiguresGap;
+    const double fy = row.figures_below ? row.y + kLegendLine : row.y;
+    out += "<text class=\"legend-figures\" x=\"" + num(fx) + "\" y=\"" + num(fy) +
+           "\" font-size=\"" + num(kLegendSize) + "\" xml:space=\"preserve\" fill=\"" +
+           kLegendColour + "\">";
+    double level = 0.0;
+    for (const Piece& p : cycles[k].figures) {
+      const double target = p.shift == Shift::up ? -kExponentRise : 0.0;
+      if (target == level && p.shift == Shift::none) {
+        out += xml_escape(p.text);
+        continue;
+      }
+      out += "<tspan";
+      if (target != level) out += " dy=\"" + num(target - level) + "\"";
+      if (p.shift != Shift::none) out += " font-size=\"" + num(kExponentSize) + "\"";
+      out += '>';
+      out += xml_escape(p.text);
+      out += "</tspan>";
+      level = target;
+    }
+    out += "</text>\n";
+  }
+  out += "</g>\n";
+
+  // Axes, ticks and column labels.
+  const std::string stroke = "stroke=\"#000\" stroke-width=\"1\"";
+  out += "<g id=\"axis\" font-size=\"" + num(kTickLabelSize) + "\">\n";
+  out += "<line x1=\"" + num(L.axis_x) + "\" y1=\"" + num(L.top) + "\" x2=\"" + num(L.axis_x) +
+         "\" y2=\"" + num(L.bottom) + "\" " + stroke + "/>\n";
+  out += "<line x1=\"" + num(L.axis_x) + "\" y1=\"" + num(L.bottom) + "\" x2=\"" +
+         num(L.width - kMargin) + "\" y2=\"" + num(L.bottom) + "\" " + stroke + "/>\n";
+  for (const Tick& t : make_ticks(L)) {
+    out += "<line class=\"tick\" x1=\"" + num(L.axis_x - kTickLength) + "\" y1=\"" + num(t.y) +
+           "\" x2=\"" + num(L.axis_x) + "\" y2=\"" + num(t.y) + "\" " + stroke + "/>\n";
+    out += "<text class=\"tick-label\" x=\"" + num(L.axis_x - kTickLabelGap) + "\" y=\"" +
+           num(t.y + kMiddleToBaseline) + "\" text-anchor=\"end\">" + xml_escape(t.text) +
+           "</text>\n";
+  }
+  out += "<text transform=\"translate(" + num(kAxisTitleX) + "," + num((L.top + L.bottom) / 2) +
+         ") rotate(-90)\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) +
+         "\">Gibbs energy (kcal/mol)</text>\n";
+  auto column_x = [&](std::size_t k) {
+    return L.axis_x + kColumnsStart + L.pitch * (static_cast<double>(k) + 0.5);
+  };
+  for (std::size_t k = 0; k < columns; k += every) {
+    const double x = column_x(k);
+    const double top = L.bottom + kColumnLabelGap;
+    if (L.upright) {
+      out += "<text class=\"column\" transform=\"translate(" + num(x + label_size * kUprightShift) +
+             "," + num(top) + ") rotate(-90)\" text-anchor=\"end\" font-size=\"" + num(label_size) +
+             "\">" + xml_escape(column_names[k]) + "</text>\n";
+    } else {
+      out += "<text class=\"column\" x=\"" + num(x) + "\" y=\"" +
+             num(top + label_size * (kLineHeight - kDescent)) +
+             "\" text-anchor=\"middle\" font-size=\"" + num(label_size) + "\">" +
+             xml_escape(column_names[k]) + "</text>\n";
+    }
+  }
+  out += "<text x=\"" + num((L.axis_x + L.width - kMargin) / 2) + "\" y=\"" + num(L.axis_title_y) +
+         "\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) +
+         "\">Reaction coordinate \u2192</text>\n";
+  out += "</g>\n";
+
+  // The profiles, clipped to the plot area.
+  out += "<clipPath id=\"plot-area\"><rect x=\"" + num(L.axis_x) + "\" y=\"" + num(L.top) +
+         "\" width=\"" + num(L.width - kMargin - L.axis_x) + "\" height=\"" +
+         num(L.bottom - L.top) + "\"/></clipPath>\n";
+  out += "<g id=\"profiles\" clip-path=\"url(#plot-area)\">\n";
+  const double n_cycles = static_cast<double>(cycles.size());
+  for (std::size_t k = 0; k < cycles.size(); ++k) {
+    const Cycle& c = cycles[k];
+    const Look lk = look(k);
+    out += "<g class=\"cycle\" id=\"cycle-" + std::to_string(k + 1) + "\" stroke=\"" + lk.colour +
+           "\">\n";
+    for (std::size_t s = 0; s + 1 < c.energies.size(); ++s) {
+      if (!std::isfinite(c.energies[s]) || !std::isfinite(c.energies[s + 1])) continue;
+      out += "<line class=\"connector\" x1=\"" + num(column_x(s) + L.bar / 2) + "\" y1=\"" +
+             num(to_y(L, c.energies[s])) + "\" x2=\"" + num(column_x(s + 1) - L.bar / 2) +
+             "\" y2=\"" + num(to_y(L, c.energies[s + 1])) + "\" stroke-width=\"" +
+             num(kConnectorWidth) + "\"" +
+             (*lk.dash ? std::string(" stroke-dasharray=\"") + lk.dash + "\"" : std::string()) +
+             "/>\n";
+    }
+    for (std::size_t s = 0; s < c.energies.size(); ++s) {
+      if (!std::isfinite(c.energies[s])) continue;
+      const bool marked = c.span_known && (s == c.tdi || s == c.tdts);
+      const double x = column_x(s), ys = to_y(L, c.energies[s]);
+      out += "<line class=\"level" + std::string(marked ? " marked" : "") + "\" x1=\"" +
+             num(x - L.bar / 2) + "\" y1=\"" + num(ys) + "\" x2=\"" + num(x + L.bar / 2) +
+             "\" y2=\"" + num(ys) + "\" stroke-width=\"" +
+             num(marked ? kMarkedWidth : kLevelWidth) + "\"/>\n";
+      const double mx = x - L.bar / 2 + L.bar * (static_cast<double>(k) + 0.5) / n_cycles;
+      out += marker(lk.marker, mx, ys, lk.colour);
+    }
+    out += "</g>\n";
+  }
+  out += "</g>\n";
+  out += "<g id=\"notes\" font-size=\"" + num(kNoteSize) + "\" fill=\"#444\">\n";
+  double ny = L.notes_y;
+  for (const std::string& line : note_lines) {
+    out +=
+        "<text x=\"" + num(kMargin) + "\" y=\"" + num(ny) + "\">" + xml_escape(line) + "</text>\n";
+    ny += kNoteLine;
+  }
+  out += "</g>\n</svg>\n";
+  return out;
+}
+
+}  // namespace kinex::plot

@@ -1,0 +1,60 @@
+// What to look at in a cycle before it goes into a screening or a paper:
+// the reader's warnings and what the evaluated cycle shows (a temperature or
+// concentration that cannot be meant, a negative barrier, a TOF above
+// k_B T/h, no driving force, results that are not finite). `kinex check`
+// lists them; json and csv state them, and --strict refuses a file that has
+// any.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "input/warnings.h"
+#include "model/run.h"
+#include "text/shown_name.h"
+
+namespace kinex {
+
+// Codes of the findings about the evaluated cycle, as the outputs of kinex
+// name them (those of the reader are in input/warnings.h).
+inline constexpr const char* kTemperatureNotPositive = "temperature-not-positive";
+inline constexpr const char* kConcentrationNotPositive = "concentration-not-positive";
+inline constexpr const char* kConcentrationNotFinite = "concentration-not-finite";
+inline constexpr const char* kNegativeBarrier = "negative-barrier";
+inline constexpr const char* kTofAboveLimit = "TOF-above-limit";
+inline constexpr const char* kNoDrivingForce = "no-driving-force";
+inline constexpr const char* kResultNotFinite = "result-not-finite";
+
+// Every finding about the cycle `evaluated` (read with `notes`, then taken
+// through evaluate_cycle with Use::outputs):
+// - the reading warnings of `notes`, as they are;
+// - temperature-not-positive: T not above 0 K (NaN included), on T's line;
+// - concentration-not-positive (NaN included) and concentration-not-finite:
+//   one per given reactant or product concentration, on its step's line;
+// - negative-barrier: one per transition state below the intermediate
+//   before it (that of its own step) or after it (that of the next step; for
+//   the last step the first intermediate of the next turn, G_int[0] +
+//   DeltaG), on the step's line; "TS2 (8.0 kcal/mol) lies below I2
+//   (10.0 kcal/mol) after it: a negative barrier";
+// - TOF-above-limit: log10 TOF above log10 k_B T/h with a forward TOF;
+// - no-driving-force: the report's warning, its lines joined, on DeltaG's line;
+// - result-not-finite: one for a TOF that is not finite, one for all the
+//   degrees of TOF control (intermediates, transition states, given
+//   reactants and products) that are not finite.
+// Ordered by line, those without a line (0) last; the model's findings have
+// no shown line. Empty for a clean cycle. States are named by the run's
+// names (I0.., TS1.. where it has none; the final state I0′ "of the next
+// turn"), control characters escaped as text::shown_name() does;
+// concentrations by their step.
+std::vector<InputWarning> findings(const Run& evaluated, const ReadNotes& notes);
+
+// One finding as `kinex check` lists it: "FILE:LINE: warning: TEXT\n" (no
+// ":LINE" where none applies), without the shown line. `file` as the
+// diagnostics show it.
+std::string finding_line(const std::string& file, const InputWarning& finding);
+
+// "no warnings", "1 warning", "2 warnings", ...
+std::string warning_count(std::size_t count);
+
+}  // namespace kinex

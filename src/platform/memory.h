@@ -1,0 +1,26 @@
+// The memory this process may have: what the machine has and what the
+// limits set on the process leave it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kinex {
+
+// What the system lets a run have, in bytes. SIZE_MAX stands for a figure
+// that is unknown or unlimited.
+struct MemoryRoom {
+  std::size_t physical = SIZE_MAX;       // memory installed
+  std::size_t available = SIZE_MAX;      // memory to be had now without swapping
+  std::size_t address_limit = SIZE_MAX;  // RLIMIT_AS
+  std::size_t address_used = 0;          // the process's address space now
+  std::size_t data_limit = SIZE_MAX;     // RLIMIT_DATA
+  std::size_t data_used = 0;             // the process's data now
+  std::size_t group_limit = SIZE_MAX;    // the memory limit of the process's control group
+  std::size_t group_used = 0;            // what that group uses now
+};
+
+// The room of this process now, read from the system.
+MemoryRoom current_memory_room();
+
+}  // namespace kinex

@@ -1,0 +1,48 @@
+#include "platform/output.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace kinex {
+
+bool write_all(int fd, std::string_view text, int& error) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      error = written < 0 && errno != 0 ? errno : EIO;
+      return false;
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool Output::deliver() {
+  if (failed) {
+    text.clear();
+    return false;
+  }
+  if (messages != nullptr && messages_fd >= 0 && !messages->empty()) {
+    if (before_write) before_write();
+    int ignored = 0;  // a message that cannot be written is no reason to stop
+    write_all(messages_fd, *messages, ignored);
+    messages->clear();
+  }
+  if (fd < 0 || text.empty()) return true;
+  if (before_write) before_write();
+  if (!write_all(fd, text, error)) failed = true;
+  text.clear();
+  return !failed;
+}
+
+std::string output_error(std::string_view program, int error) {
+  std::string line(program);
+  line += ": error writing standard output: ";
+  line += std::strerror(error);
+  return line + "\n";
+}
+
+}  // namespace kinex

@@ -1,0 +1,279 @@
+// Figures for a paper, read back by a real XML parser: every text inside the
+// picture and no two texts on top of each other, whatever the cycle, the
+// number of cycles, the font size, the width and the title; the .svg name
+// of the output; rsvg-convert renders them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "common/cycle_files.h"
+#include "figures/plot.h"
+#include "figures/plot_overlay.h"
+
+namespace kinex {
+namespace {
+
+using cycle_files::kinex_run;
+using nlohmann::json;
+
+// The box of every text, from its position, anchor, rotation, font size and
+// weight (inherited from the groups too) and the width estimate of
+// plot_text.cc (text_width): {"width", "height", "boxes": [[x0, y0, x1, y1,
+// text], ...]}.
+constexpr const char* kBoxes = R"PY(
+import json, sys, re, xml.etree.ElementTree as ET
+NS = '{http://www.w3.org/2000/svg}'
+NARROW = "iljtfI.,:;'|!()[]"
+def em(c):
+    if c == ' ': return 0.30
+    if '0' <= c <= '9': return 0.58
+    if c in 'MWmw': return 0.88
+    if 'A' <= c <= 'Z': return 0.70
+    if c in NARROW: return 0.32
+    if 'a' <= c <= 'z': return 0.56
+    return 0.62
+def width(s, size, bold): return sum(em(c) for c in s) * size * (1.08 if bold else 1.0)
+root = ET.parse(sys.argv[1]).getroot()
+vb = [float(v) for v in root.get('viewBox').split()]
+boxes = []
+def walk(e, size, bold):
+    size = float(e.get('font-size', size))
+    bold = bold or e.get('font-weight') == 'bold'
+    if e.tag == NS + 'text':
+        w = width(e.text or '', size, bold)
+        for t in e:
+            w += width(t.text or '', float(t.get('font-size', size)), bold)
+            w += width(t.tail or '', size, bold)
+        anchor = {'start': 0.0, 'middle': 0.5, 'end': 1.0}[e.get('text-anchor', 'start')]
+        m = re.match(r'translate\(([-\d.]+),([-\d.]+)\) rotate\(-90\)', e.get('transform', ''))
+        if m:
+            x, y = float(m.group(1)), float(m.group(2))
+            box = [x - 0.94 * size, y - (1 - anchor) * w, x + 0.26 * size, y + anchor * w]
+        else:
+            x, y = float(e.get('x')), float(e.get('y'))
+            box = [x - anchor * w, y - 0.94 * size, x + (1 - anchor) * w, y + 0.26 * size]
+        boxes.append(box + [''.join(e.itertext())])
+        return
+    for c in e: walk(c, size, bold)
+walk(root, 16.0, False)
+print(json.dumps({'width': vb[2], 'height': vb[3], 'boxes': boxes}))
+)PY";
+
+bool have(const char* program) {
+  return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+json boxes_of(const std::string& svg) { return cycle_files::python_on_picture(kBoxes, svg); }
+
+// Every text inside the canvas, no two overlapping (by more than half a
+// pixel either way, for rounding).
+void expect_clear(const std::string& svg) {
+  const json p = boxes_of(svg);
+  if (!p.contains("boxes")) return;
+  const double w = p["width"], h = p["height"];
+  const json& b = p["boxes"];
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    const double x0 = b[i][0], y0 = b[i][1], x1 = b[i][2], y1 = b[i][3];
+    EXPECT_TRUE(x0 >= 0 && y0 >= 0 && x1 <= w && y1 <= h)
+        << "outside " << w << "x" << h << ": " << b[i].dump();
+    for (std::size_t j = i + 1; j < b.size(); ++j) {
+      const double ox = std::min(x1, b[j][2].get<double>()) - std::max(x0, b[j][0].get<double>());
+      const double oy = std::min(y1, b[j][3].get<double>()) - std::max(y0, b[j][1].get<double>());
+      EXPECT_FALSE(ox > 0.5 && oy > 0.5) << "overlap: " << b[i].dump() << " " << b[j].dump();
+    }
+  }
+}
+
+struct Case {
+  const char* name;
+  PlotOptions options;
+};
+
+std::vector<Case> looks() {
+  std::vector<Case> out = {{"default", {}}};
+  out.push_back({"font 8", {}});
+  out.back().options.font_size = 8;
+  out.push_back({"font 20", {}});
+  out.back().options.font_size = 20;
+  out.push_back({"width 500", {}});
+  out.back().options.width = 500;
+  out.push_back({"width 1600, height 900", {}});
+  out.back().options.width = 1600;
+  out.back().options.height = 900;
+  out.push_back({"y range cutting states off", {}});
+  out.back().options.has_y_range = true;
+  out.back().options.y_from = -3;
+  out.back().options.y_to = 8;
+  return out;
+}
+
+TEST(PlotFigures, OneCycleOfOneToFortyStepsKeepsItsTextsApart) {
+  if (!have("/usr/bin/python3")) GTEST_SKIP() << "python3 reads the SVG back";
+  unsigned seed = 40;
+  for (int n : {1, 2, 3, 8, 21, 40}) {
+    const kinex::Run run =
+        cycle_files::evaluated_text(cycle_files::generated_cycle(n, 9.0, ++seed, 0.1));
+    for (const Case& look : looks()) {
+      SCOPED_TRACE(std::to_string(n) + " steps, " + look.name);
+      const std::string svg = render_profile_svg(run, "cycle.txt", look.options);
+      expect_clear(svg);
+      if (look.options.width == 0 && look.options.font_size == 0 && n >= 21) {
+        // A page's width at most, however many steps.
+        EXPECT_NE(svg.find(" width=\"1200\""), std::string::npos) << svg.substr(0, 300);
+      }
+      if (look.options.has_y_range && n >= 3) {
+        EXPECT_NE(svg.find("Outside the energy range drawn"), std::string::npos);
+      }
+    }
+  }
+}
+
+TEST(PlotFigures, SeveralCyclesKeepTheirTextsApartAndEachItsLook) {
+  if (!have("/usr/bin/python3")) GTEST_SKIP() << "python3 reads the SVG back";
+  std::vector<kinex::Run> runs;
+  for (unsigned k = 0; k < 8; ++k) {
+    runs.push_back(cycle_files::evaluated_text(
+        cycle_files::generated_cycle(2 + static_cast<int>(k % 4), 8.0, 90 + k, 0.1)));
+    runs.back().input_name =
+        k == 5 ? "/data/screening/2026/catalysts/ni_bipyridine_with_long_ligand_name.txt"
+               : "cat" + std::to_string(k + 1) + ".txt";
+  }
+  for (std::size_t count : {2u, 3u, 8u}) {
+    std::vector<const kinex::Run*> some;
+    for (std::size_t k = 0; k < count; ++k) some.push_back(&runs[k]);
+    for (const Case& look : looks()) {
+      SCOPED_TRACE(std::to_string(count) + " cycles, " + look.name);
+      const std::string svg = render_profiles_svg(some, look.options);
+      expect_clear(svg);
+      for (std::size_t k = 1; k <= count; ++k)
+        EXPECT_NE(svg.find("id=\"cycle-" + std::to_string(k) + "\""), std::string::npos);
+    }
+  }
+  // Colours, dashes and markers: no two of the first eight cycles alike in
+  // any of them, so that greyscale and colour-blind readers tell them apart.
+  for (std::size_t a = 0; a < 8; ++a) {
+    for (std::size_t b = a + 1; b < 8; ++b) {
+      EXPECT_STRNE(plot::look(a).colour, plot::look(b).colour);
+      EXPECT_STRNE(plot::look(a).dash, plot::look(b).dash);
+      EXPECT_NE(plot::look(a).marker, plot::look(b).marker);
+    }
+  }
+}
+
+TEST(PlotFigures, LongAndHostileTitlesWrapOrShortenInsideThePicture) {
+  if (!have("/usr/bin/python3")) GTEST_SKIP() << "python3 reads the SVG back";
+  const kinex::Run run =
+      cycle_files::evaluated_text(test::read_file(KINEX_EXAMPLES "/three_step.txt"));
+  const std::string forty_five(45, 'n');
+  const char* titles[] = {
+      "<svg> & \"quotes\" 'apostrophes' ]]> <!-- not a comment -->",
+      "Ni\u2013Pd \u00fcber \u03b4E \u2192 \u4e2d\u6587 \U0001F600 and \xff\xfe bytes",
+      "A title long enough to need a second line and then a third one, which the picture "
+      "shortens with an ellipsis rather than letting it run off the edge of the page",
+      "no_blanks_at_all_in_this_very_long_title_that_cannot_be_broken_anywhere_at_all_ever"};
+  for (const char* title : titles) {
+    for (const Case& look : looks()) {
+      SCOPED_TRACE(std::string(title) + ", " + look.name);
+      PlotOptions options = look.options;
+      options.has_title = true;
+      options.title = title;
+      expect_clear(render_profile_svg(run, "cycle.txt", options));
+    }
+  }
+  // A long file name in the default title.
+  expect_clear(render_profile_svg(run, "/home/someone/" + forty_five + ".txt"));
+  PlotOptions none;
+  none.no_title = true;
+  EXPECT_EQ(render_profile_svg(run, "cycle.txt", none).find("id=\"title\""), std::string::npos);
+}
+
+// The run's names label the states, escaped, shortened when long, the
+// final state's own name or the first intermediate's with a prime; names
+// that do not fit the cycle give the defaults.
+TEST(PlotFigures, StatesBearTheRunsNames) {
+  if (!have("/usr/bin/python3")) GTEST_SKIP() << "python3 reads the SVG back";
+  kinex::Run run = cycle_files::evaluated_text(test::read_file(KINEX_EXAMPLES "/three_step.txt"));
+  const std::string long_name = "Ni(bipy)(OAc)-with-a-very-long-ligand-name";
+  run.names.intermediate = {"Ni-OAc", "<I&1>", long_name};
+  run.names.transition = {"", "TS-OA", "TS\u2013\u03b2", "\"TS3\""};
+  const struct {
+    const char* final_state;
+    std::vector<std::string> expected;
+  } cases[] = {{"Product",
+                {"Ni-OAc", "TS-OA", "<I&1>", "TS\u2013\u03b2", "Ni(bipy)(OAc)-with-a-ve\u2026",
+                 "\"TS3\"", "Product"}},
+               {"", {"Ni-OAc", "TS-OA", "<I&1>"}}};
+  for (const auto& c : cases) {
+    run.names.final_state = c.final_state;
+    for (const Case& look : looks()) {
+      SCOPED_TRACE(std::string(c.final_state) + ", " + look.name);
+      const std::string svg = render_profile_svg(run, "cycle.txt", look.options);
+      expect_clear(svg);
+      std::vector<std::string> texts;
+      const json boxes = boxes_of(svg);
+      for (const json& b : boxes.at("boxes")) texts.push_back(b[4]);
+      for (const std::string& name : c.expected) {
+        EXPECT_NE(std::find(texts.begin(), texts.end(), name), texts.end()) << name;
+      }
+      if (*c.final_state == '\0') {
+        EXPECT_NE(std::find(texts.begin(), texts.end(), "Ni-OAc\u2032"), texts.end());
+      }
+    }
+  }
+  run.names.transition.pop_back();  // no longer a cycle of three steps
+  const std::string svg = render_profile_svg(run, "cycle.txt");
+  EXPECT_NE(svg.find(">TS3<"), std::string::npos);
+  EXPECT_EQ(svg.find("Ni-OAc"), std::string::npos);
+}
+
+// Only .svg, in any case, or standard output.
+TEST(PlotFigures, OutputMustBeNamedSvg) {
+  test::ScratchDir dir;
+  const std::string input =
+      dir.write("cycle.txt", test::read_file(KINEX_EXAMPLES "/three_step.txt"));
+  const struct {
+    std::string output;
+    bool written;
+  } cases[] = {{dir.file("a.svg"), true},     {dir.file("B.SVG"), true},  {dir.file("c.Svg"), true},
+               {dir.file("d.png"), false},    {dir.file("e.pdf"), false}, {dir.file("svg"), false},
+               {dir.file("f.svg.png"), false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    const test::Outcome o = kinex_run({"plot", input, "-o", c.output});
+    EXPECT_EQ(o.status, c.written ? 0 : 2);
+    std::FILE* f = std::fopen(c.output.c_str(), "r");
+    EXPECT_EQ(f != nullptr, c.written);
+    if (f != nullptr) std::fclose(f);
+    if (!c.written) {
+      EXPECT_NE(o.err.find("only SVG is written"), std::string::npos) << o.err;
+    }
+  }
+  const test::Outcome out = kinex_run({"plot", input, "-o", "-"});
+  EXPECT_EQ(out.status, 0);
+  EXPECT_EQ(out.out.rfind("<?xml", 0), 0u);
+  // Several files, a y range, and a y range that is not one.
+  EXPECT_EQ(kinex_run({"plot", input, input, "--y-range=-5:10"}).status, 0);
+  EXPECT_EQ(kinex_run({"plot", input, "--y-range", "10:5"}).status, 2);
+  EXPECT_EQ(kinex_run({"plot", input, "--y-range", "x"}).status, 2);
+}
+
+TEST(PlotFigures, RsvgConvertRendersThem) {
+  if (!have("rsvg-convert")) GTEST_SKIP() << "rsvg-convert is not installed";
+  const kinex::Run run = cycle_files::evaluated_text(cycle_files::generated_cycle(40, 9.0, 5, 0.1));
+  const kinex::Run other =
+      cycle_files::evaluated_text(test::read_file(KINEX_EXAMPLES "/three_step.txt"));
+  test::ScratchDir dir;
+  for (const std::string& svg :
+       {render_profile_svg(run, "forty.txt"), render_profiles_svg({&run, &other})}) {
+    const std::string file = dir.write("p.svg", svg);
+    EXPECT_EQ(std::system(("rsvg-convert -o " + dir.file("p.png") + " " + file).c_str()), 0);
+  }
+}
+
+}  // namespace
+}  // namespace kinex
