@@ -2,8 +2,7 @@
 // pays per cycle, against which the Python package's call is measured
 // (bench/python_bench.py).
 #include <benchmark/benchmark.h>
-
-#include "api/kinex.h"
+#include <kinex/kinex.h>
 
 namespace {
 

@@ -13,6 +13,7 @@
 //   build/bench/kinex_bench --benchmark_filter=Uncertainty
 //   /usr/bin/python3 bench/uncertainty_numpy.py
 #include <benchmark/benchmark.h>
+#include <kinex/kinex.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,7 +21,6 @@
 #include <string>
 #include <vector>
 
-#include "api/kinex.h"
 #include "model/run.h"
 #include "model/uncertainty.h"
 

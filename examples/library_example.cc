@@ -1,9 +1,9 @@
 // The three-step example cycle built in memory, evaluated with the library
 // behind KINEX.exe, and compared with the same cycle read from its file.
+#include <kinex/kinex.h>
+
 #include <cstdio>
 #include <string>
-
-#include "api/kinex.h"
 
 int main() {
   kinex::Cycle cycle;

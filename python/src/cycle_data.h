@@ -11,7 +11,7 @@
 
 #include "input/table.h"
 #include "input/warnings.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/run.h"
 #include "model/uncertainty.h"
 #include "volcano/volcano.h"

@@ -2,6 +2,7 @@
 // pictures and scans over the library of KINEX.exe and kinex, so that every
 // number is the one behind the report. The package kinex (python/kinex)
 // wraps it with what is plain Python.
+#include <kinex/kinex.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -15,7 +16,6 @@
 #include <optional>
 #include <thread>
 
-#include "api/kinex.h"
 #include "driver/driver.h"
 #include "figures/plot.h"
 #include "figures/volcano_svg.h"

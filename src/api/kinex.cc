@@ -1,4 +1,4 @@
-#include "api/kinex.h"
+#include <kinex/kinex.h>
 
 #include <cmath>
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include "model/evaluate.h"
 #include "model/storage.h"
 #include "report/line_writer.h"
+#include "report/sections.h"
 #include "text/shown_name.h"
 
 namespace kinex {

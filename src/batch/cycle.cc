@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "input/reader.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "report/sections.h"
 #include "text/shown_name.h"
 

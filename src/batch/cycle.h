@@ -6,8 +6,8 @@
 #include <string>
 
 #include "input/warnings.h"
+#include "kinex/types.h"
 #include "model/evaluate.h"
-#include "model/failure.h"
 #include "model/run.h"
 
 namespace kinex {

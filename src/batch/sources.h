@@ -10,7 +10,7 @@
 
 #include "input/table.h"
 #include "input/warnings.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/run.h"
 #include "platform/progress.h"
 

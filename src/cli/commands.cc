@@ -8,7 +8,7 @@
 
 #include "cli/shared.h"
 #include "cli/subcommand.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "text/shown_name.h"
 
 namespace kinex {

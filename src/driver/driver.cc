@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "input/reader.h"
+#include "kinex/types.h"
 #include "model/evaluate.h"
-#include "model/failure.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
 #include "text/shown_name.h"

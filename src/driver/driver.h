@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "input/warnings.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/run.h"
 #include "platform/progress.h"
 #include "report/sections.h"

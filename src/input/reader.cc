@@ -12,7 +12,7 @@
 #include "input/remarks.h"
 #include "input/scanner.h"
 #include "input/warnings.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/storage.h"
 #include "text/shown_name.h"
 #include "text/strings.h"

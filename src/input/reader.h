@@ -5,7 +5,7 @@
 #include <string>
 
 #include "input/warnings.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/run.h"
 
 namespace kinex {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/run.h"
 #include "text/text_file.h"
 

@@ -7,15 +7,9 @@
 #include <utility>
 #include <vector>
 
-namespace kinex {
+#include "kinex/types.h"
 
-struct StateNames {
-  std::vector<std::string> intermediate;  // 0..n-1: the intermediate that starts step i+1
-  std::vector<std::string> transition;    // 1..n; element 0 unused
-  // The first intermediate of the next turn (a table's last column, often
-  // "Product"); empty: the first intermediate's name with a prime (I0′).
-  std::string final_state;
-};
+namespace kinex {
 
 // I0 .. I(n-1), TS1 .. TSn, no final name.
 inline StateNames default_names(int64_t n) {
@@ -45,9 +39,5 @@ inline std::string final_state_name(const StateNames& names) {
 }
 
 // A value that travels with a cycle from a table's descriptor column.
-struct Descriptor {
-  std::string name;
-  double value = 0.0;
-};
 
 }  // namespace kinex

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "text/shown_name.h"
 
 namespace kinex {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/run.h"
 #include "platform/memory.h"
 

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "kinex/types.h"
 #include "model/control.h"
 #include "model/evaluate.h"
-#include "model/failure.h"
 #include "model/log_space.h"
 #include "model/parallel.h"
 #include "model/profile.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "platform/files.h"
 #include "platform/output.h"
 #include "platform/progress.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "platform/output.h"
 #include "platform/progress.h"
 

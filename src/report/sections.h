@@ -28,17 +28,6 @@ std::string xtof_cell(bool has_conc, double xtof);
 // the closing pair; nothing when the span names no such step.
 void write_advice(const Results& results, std::string& out);
 
-// The parts of the report to write; the option letters of the command line
-// clear them (i, d, a, t, h, l in this order).
-struct Switches {
-  bool input = true;     // the repeat of the input
-  bool degrees = true;   // the degrees of TOF control
-  bool analysis = true;  // the analysis of the cycle
-  bool tof = true;       // the calculated TOF
-  bool headings = true;  // the boxed heading of each of those four sections
-  bool banner = true;    // the banner at the head of the report
-};
-
 // The whole report in its order, each section under its switch: the head
 // (empty line, banner, input-file name and an empty line), the repeat of the
 // input, the degrees of TOF control, the analysis of the cycle and the TOF.

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "batch/cycle.h"
+#include "kinex/types.h"
 #include "model/evaluate.h"
-#include "model/failure.h"
 #include "model/profile.h"
 #include "outputs/format.h"
 #include "outputs/state_names.h"

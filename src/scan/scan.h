@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/run.h"
 #include "outputs/format.h"
 #include "platform/progress.h"

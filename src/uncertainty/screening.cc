@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "input/table.h"
+#include "kinex/types.h"
 #include "model/evaluate.h"
-#include "model/failure.h"
 #include "outputs/format.h"
 #include "outputs/state_names.h"
 #include "outputs/summary.h"

@@ -1,5 +1,7 @@
 #include "volcano/volcano.h"
 
+#include <kinex/kinex.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -7,8 +9,7 @@
 #include <random>
 #include <thread>
 
-#include "api/kinex.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/figures.h"
 #include "model/parallel.h"
 #include "model/profile.h"

@@ -2,13 +2,13 @@
 // cycle built or read gives the numbers and the report of KINEX.exe bit for
 // bit; the README's example is this project's own, compiled and run.
 #include <gtest/gtest.h>
+#include <kinex/kinex.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "api/kinex.h"
 #include "common/support.h"
 
 namespace kinex {

@@ -8,7 +8,7 @@
 
 #include "cli/commands.h"
 #include "common/cycle_files.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "outputs/json_output.h"
 
 namespace kinex {

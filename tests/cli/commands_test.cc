@@ -14,7 +14,7 @@
 #include "batch/cycle.h"
 #include "common/cycle_files.h"
 #include "figures/plot.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 
 namespace kinex {
 namespace {

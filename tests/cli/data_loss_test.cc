@@ -12,7 +12,7 @@
 
 #include "common/cycle_files.h"
 #include "figures/plot_svg.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "platform/files.h"
 
 namespace kinex {

@@ -14,7 +14,7 @@
 
 #include "cli/commands.h"
 #include "common/cycle_files.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "model/profile.h"
 #include "outputs/format.h"
 #include "outputs/json_output.h"

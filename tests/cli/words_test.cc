@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/cycle_files.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 
 namespace kinex {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "common/support.h"
 #include "driver/driver.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "platform/output.h"
 #include "platform/progress.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/support.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "report/sections.h"
 
 namespace kinex {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "model/failure.h"
+#include "kinex/types.h"
 
 namespace kinex {
 namespace {

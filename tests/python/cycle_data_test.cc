@@ -4,10 +4,10 @@
 #include "python/src/cycle_data.h"
 
 #include <gtest/gtest.h>
+#include <kinex/kinex.h>
 
 #include <random>
 
-#include "api/kinex.h"
 #include "figures/volcano_svg.h"
 #include "outputs/json_output.h"
 #include "volcano/volcano.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/support.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 
 namespace kinex {
 namespace {

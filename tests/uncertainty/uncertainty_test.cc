@@ -9,7 +9,7 @@
 
 #include "cli/commands.h"
 #include "common/cycle_files.h"
-#include "model/failure.h"
+#include "kinex/types.h"
 #include "outputs/format.h"
 #include "uncertainty/screening.h"
 

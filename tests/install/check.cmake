@@ -1,0 +1,22 @@
+# Installs the library into WORK/prefix, builds tests/install against it and
+# runs what it built. Fails at the first step that fails.
+function(step)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${ARGN}\n${out}${err}")
+  endif()
+  set(output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+step(${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/prefix --component library)
+step(${CMAKE_COMMAND} -S ${SOURCE}/tests/install -B ${WORK}/build
+     -DCMAKE_PREFIX_PATH=${WORK}/prefix -DCMAKE_BUILD_TYPE=Release
+     -DKINEX_EXAMPLE=${SOURCE}/examples/library_example.cc
+     -DKINEX_EXAMPLES=${SOURCE}/examples)
+step(${CMAKE_COMMAND} --build ${WORK}/build)
+step(${WORK}/build/alone)
+step(${WORK}/build/library_example)
+if(NOT output MATCHES "the same as from the file: yes")
+  message(FATAL_ERROR "the installed library's example says:\n${output}")
+endif()
