@@ -265,83 +265,80 @@ void place_effective(const std::vector<State>& states, const Layout& L, std::siz
   }
 }
 
-Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& texts,
-                    const LayoutOptions& options, double taller) {
-  Layout L;
-  // The far end of the effective span's arrow.
-  double level = span.known && span.effective_shown && span.tdi < states.size()
-                     ? states[span.tdi].energy + span.effective
-                     : std::nan("");
-  std::vector<std::string> extra_notes;
-  if (options.y_range) {
-    std::string outside;
-    for (State& s : states) {
-      if (!std::isfinite(s.energy) || (s.energy >= options.y_from && s.energy <= options.y_to))
-        continue;
-      s.off_range = true;
-      s.below.insert(s.below.begin(), s.above.begin(), s.above.end());
-      s.above.clear();
-      outside += (outside.empty() ? "" : ", ") + s.name;
-    }
-    if (!(level >= options.y_from && level <= options.y_to)) level = std::nan("");
-    if (!outside.empty()) {
-      extra_notes.push_back("Outside the energy range drawn (" + energy_text(options.y_from) +
-                            " to " + energy_text(options.y_to) +
-                            " kcal/mol), listed under the axis: " + outside + ".");
-    }
+// With a y range: the states outside it get their labels under their bars,
+// listed under the axis, and are marked off_range; a note names them.
+// `level` is cleared when it lies outside the range.
+void cut_to_range(std::vector<State>& states, const LayoutOptions& options, double& level,
+                  std::vector<std::string>& notes) {
+  if (!options.y_range) return;
+  std::string outside;
+  for (State& s : states) {
+    if (!std::isfinite(s.energy) || (s.energy >= options.y_from && s.energy <= options.y_to))
+      continue;
+    s.off_range = true;
+    s.below.insert(s.below.begin(), s.above.begin(), s.above.end());
+    s.above.clear();
+    outside += (outside.empty() ? "" : ", ") + s.name;
   }
+  if (!(level >= options.y_from && level <= options.y_to)) level = std::nan("");
+  if (!outside.empty()) {
+    notes.push_back("Outside the energy range drawn (" + energy_text(options.y_from) + " to " +
+                    energy_text(options.y_to) + " kcal/mol), listed under the axis: " + outside +
+                    ".");
+  }
+}
+
+// The width of the widest label of any state, above or below its bar.
+double widest_label(const std::vector<State>& states) {
   double widest = 0.0;
   for (const State& s : states) {
     for (const auto* side : {&s.above, &s.below}) {
       for (const Label& l : *side) widest = std::max(widest, label_length(l));
     }
   }
-  const double flat_bar = std::max(kMinFlatBar, widest + kBarOverhang);
+  return widest;
+}
+
+// Sets the columns' pitch and bars, and turns the labels upright when flat
+// columns of `flat_bar` would not fit `room` px. When even upright columns
+// do not fit, they are crowded (L.dense): smaller labels, the energies only
+// at the TDI and the TDTS, narrower bars, with a note when energies are
+// dropped.
+void size_columns(std::vector<State>& states, double flat_bar, double room, Layout& L,
+                  std::vector<std::string>& notes) {
   const double columns = static_cast<double>(states.size());
-
-  // Left margin: the axis title and the tick labels, as wide as the range's
-  // ends written with one decimal.
-  energy_range(states, level, L);
-  if (options.y_range) L.lo = options.y_from, L.hi = options.y_to;
-  const double tick_room = std::max(text_width(fixed_text(L.hi, 1), kTickLabelSize),
-                                    text_width(fixed_text(L.lo, 1), kTickLabelSize));
-  L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
-
-  const double most = options.width > 0       ? std::max(options.width, kMinCanvas)
-                      : options.max_width > 0 ? std::max(options.max_width, kMinCanvas)
-                                              : kMaxCanvas;
-  const double room = most - L.axis_x - kColumnsStart - kColumnsEnd;
   L.upright = columns * (flat_bar + kMinGap) > std::min(room, kMaxFlatContent);
   L.pitch = L.upright ? kUprightPitch : flat_bar + kMinGap;
   L.bar = L.upright ? kUprightBar : flat_bar;
-  if (L.upright && columns * kUprightPitch > room) {
-    // Too many columns for the width: smaller labels, the energies only at
-    // the TDI and the TDTS, narrower bars.
-    L.dense = true;
-    double size = (room / columns - kDenseLabelGap) / kUprightWidth;
-    size = std::clamp(size, kMinDenseLabelSize, kLabelSize);
-    L.pitch = std::max(room / columns, size * kUprightWidth + kDenseLabelGap);
-    L.bar = L.pitch * kDenseBarShare;
-    bool dropped = false;
-    for (State& s : states) {
-      for (auto* side : {&s.above, &s.below}) {
-        const auto end = std::remove_if(side->begin(), side->end(), [](const Label& l) {
-          return !l.bold && l.role == std::string_view("energy");
-        });
-        dropped |= end != side->end();
-        side->erase(end, side->end());
-        for (Label& l : *side) l.size = std::min(l.size, size);
-      }
-    }
-    if (dropped) {
-      extra_notes.push_back(
-          "Too many states for the width to write every energy: only those of the TDI and the "
-          "TDTS are written (kinex report lists them all).");
+  if (!L.upright || !(columns * kUprightPitch > room)) return;
+  L.dense = true;
+  double size = (room / columns - kDenseLabelGap) / kUprightWidth;
+  size = std::clamp(size, kMinDenseLabelSize, kLabelSize);
+  L.pitch = std::max(room / columns, size * kUprightWidth + kDenseLabelGap);
+  L.bar = L.pitch * kDenseBarShare;
+  bool dropped = false;
+  for (State& s : states) {
+    for (auto* side : {&s.above, &s.below}) {
+      const auto end = std::remove_if(side->begin(), side->end(), [](const Label& l) {
+        return !l.bold && l.role == std::string_view("energy");
+      });
+      dropped |= end != side->end();
+      side->erase(end, side->end());
+      for (Label& l : *side) l.size = std::min(l.size, size);
     }
   }
+  if (dropped) {
+    notes.push_back(
+        "Too many states for the width to write every energy: only those of the TDI and the "
+        "TDTS are written (kinex report lists them all).");
+  }
+}
 
-  // The head's texts widen the canvas up to the widest allowed; beyond
-  // that they are broken into lines.
+// Sets the canvas's width: as asked, else as wide as the head's texts want
+// up to `most`, and at least as wide as the columns and the legend need.
+// Flat columns are spread over a canvas that the texts made wider.
+void set_width(const Texts& texts, const LayoutOptions& options, double most, double columns,
+               Layout& L) {
   const double head_width = std::max(options.no_title ? 0.0 : label_length(texts.title),
                                      width(texts.figures, kFiguresSize)) /
                                 kTextRoomShare +
@@ -350,29 +347,33 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
                       L.axis_x + kColumnsStart + columns * L.pitch + kColumnsEnd,
                       kLegendWidth + 2 * kMargin});
   if (!L.upright) {
-    // Spread the columns over a canvas that the texts made wider.
     const double spread =
         (L.width - L.axis_x - (kColumnsStart + kColumnsEnd)) / std::max(1.0, columns);
     L.pitch = std::clamp(spread, L.pitch, std::max(L.pitch, kMaxPitch));
     L.bar = std::min(std::max(L.bar, kMinBarShare * L.pitch), L.pitch - kMinGap);
   }
+}
 
-  // The title in at most two lines, the figures broken where too wide.
-  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
-  if (!options.no_title && !texts.title.text.empty()) {
-    L.title_lines = wrap(texts.title.text, texts.title.size, line_room, true);
-    if (L.title_lines.size() > kMaxTitleLines) {
-      std::string rest;
-      for (std::size_t k = kMaxTitleLines - 1; k < L.title_lines.size(); ++k)
-        rest += (rest.empty() ? "" : " ") + L.title_lines[k];
-      L.title_lines.resize(kMaxTitleLines - 1);
-      L.title_lines.push_back(rest);
-    }
-    for (std::string& line : L.title_lines)
-      line = fit_width(line, texts.title.size, line_room, true);
+// Sets the title's lines: at most kMaxTitleLines of `line_room` px, the
+// last holding the rest; none when there is no title.
+void break_title(const Texts& texts, const LayoutOptions& options, double line_room, Layout& L) {
+  if (options.no_title || texts.title.text.empty()) return;
+  L.title_lines = wrap(texts.title.text, texts.title.size, line_room, true);
+  if (L.title_lines.size() > kMaxTitleLines) {
+    std::string rest;
+    for (std::size_t k = kMaxTitleLines - 1; k < L.title_lines.size(); ++k)
+      rest += (rest.empty() ? "" : " ") + L.title_lines[k];
+    L.title_lines.resize(kMaxTitleLines - 1);
+    L.title_lines.push_back(rest);
   }
-  // The figures in groups, each starting at four blanks, the groups in
-  // lines as wide as the room (a group too wide on its own gets its line).
+  for (std::string& line : L.title_lines) line = fit_width(line, texts.title.size, line_room, true);
+}
+
+// Sets the figures' lines: the figures in groups, each starting at four
+// blanks, the groups in lines as wide as `line_room` (a group too wide on
+// its own gets its line, a line's first group without its blanks); one
+// line at least.
+void break_figures(const Texts& texts, double line_room, Layout& L) {
   std::vector<std::vector<Piece>> groups;
   for (const Piece& p : texts.figures) {
     if (groups.empty() || p.text.rfind("    ", 0) == 0) groups.emplace_back();
@@ -391,12 +392,11 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
     used = width(group, kFiguresSize);
   }
   if (L.figures_lines.empty()) L.figures_lines.emplace_back();
-  const double title_room = kTitleLine * static_cast<double>(L.title_lines.size());
-  L.title_y = kTitleBaseline;
-  L.figures_y = kFiguresBaseline + title_room - kTitleLine;
-  const double shift = L.figures_y - kFiguresBaseline +
-                       kFiguresLine * static_cast<double>(L.figures_lines.size() - 1);
+}
 
+// Every state's column, its labels' boxes about a bar at y 0 and their
+// extents above and below it.
+void place_columns(std::vector<State>& states, const Layout& L) {
   for (std::size_t c = 0; c < states.size(); ++c) {
     State& s = states[c];
     s.x = L.axis_x + kColumnsStart + L.pitch * (static_cast<double>(c) + 0.5);
@@ -408,24 +408,14 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
       s.below_extent = std::max(s.below_extent, b.y1);
     }
   }
+}
 
-  // The warning under the figures moves the legend and the plot down.
-  if (!texts.warning.empty()) {
-    L.warning_lines = wrap(texts.warning, kWarningSize, L.width - 2 * kMargin, true);
-  }
-  const double head = kWarningLine * static_cast<double>(L.warning_lines.size()) + shift;
-  L.legend_y = kLegendMiddle + head;
-  L.top = kPlotTop + head;
-  L.bottom = L.top + (L.upright ? kUprightPlotHeight : kPlotHeight) + taller;
-  fit_scale(states, level, options.y_range, L);
-  L.foot = L.bottom + kFootGap;
-  for (State& s : states) {
-    s.y = finite(s) ? to_y(L, s.energy) : L.foot;
-    place_labels(s, L);
-  }
-
-  // Under the plot: the states without a finite energy, the axis title and
-  // the notes, wrapped to the canvas.
+// Under the plot (L.bottom set, the states placed): the baselines of the
+// axis title, under the states without a finite energy, and of the notes,
+// wrapped to the canvas (`extra_notes` after the scene's), and the
+// canvas's height.
+void lay_out_foot(const std::vector<State>& states, const Span& span, const Texts& texts,
+                  const std::vector<std::string>& extra_notes, Layout& L) {
   double foot = 0.0;
   for (const State& s : states) {
     if (!finite(s)) foot = std::max(foot, s.below_extent + kFootGap);
@@ -447,6 +437,61 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
     }
   }
   L.height = L.axis_title_y + kBottomMargin + kNoteLine * static_cast<double>(L.note_lines.size());
+}
+
+// The layout of lay_out with the plot area `taller` px taller.
+Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& texts,
+                    const LayoutOptions& options, double taller) {
+  Layout L;
+  // The far end of the effective span's arrow.
+  double level = span.known && span.effective_shown && span.tdi < states.size()
+                     ? states[span.tdi].energy + span.effective
+                     : std::nan("");
+  std::vector<std::string> extra_notes;
+  cut_to_range(states, options, level, extra_notes);
+  const double flat_bar = std::max(kMinFlatBar, widest_label(states) + kBarOverhang);
+  const double columns = static_cast<double>(states.size());
+
+  // Left margin: the axis title and the tick labels, as wide as the range's
+  // ends written with one decimal.
+  energy_range(states, level, L);
+  if (options.y_range) L.lo = options.y_from, L.hi = options.y_to;
+  const double tick_room = std::max(text_width(fixed_text(L.hi, 1), kTickLabelSize),
+                                    text_width(fixed_text(L.lo, 1), kTickLabelSize));
+  L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
+
+  const double most = options.width > 0       ? std::max(options.width, kMinCanvas)
+                      : options.max_width > 0 ? std::max(options.max_width, kMinCanvas)
+                                              : kMaxCanvas;
+  size_columns(states, flat_bar, most - L.axis_x - kColumnsStart - kColumnsEnd, L, extra_notes);
+  // The head's texts widen the canvas up to the widest allowed; beyond
+  // that they are broken into lines.
+  set_width(texts, options, most, columns, L);
+  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
+  break_title(texts, options, line_room, L);
+  break_figures(texts, line_room, L);
+  const double title_room = kTitleLine * static_cast<double>(L.title_lines.size());
+  L.title_y = kTitleBaseline;
+  L.figures_y = kFiguresBaseline + title_room - kTitleLine;
+  const double shift = L.figures_y - kFiguresBaseline +
+                       kFiguresLine * static_cast<double>(L.figures_lines.size() - 1);
+  place_columns(states, L);
+
+  // The warning under the figures moves the legend and the plot down.
+  if (!texts.warning.empty()) {
+    L.warning_lines = wrap(texts.warning, kWarningSize, L.width - 2 * kMargin, true);
+  }
+  const double head = kWarningLine * static_cast<double>(L.warning_lines.size()) + shift;
+  L.legend_y = kLegendMiddle + head;
+  L.top = kPlotTop + head;
+  L.bottom = L.top + (L.upright ? kUprightPlotHeight : kPlotHeight) + taller;
+  fit_scale(states, level, options.y_range, L);
+  L.foot = L.bottom + kFootGap;
+  for (State& s : states) {
+    s.y = finite(s) ? to_y(L, s.energy) : L.foot;
+    place_labels(s, L);
+  }
+  lay_out_foot(states, span, texts, extra_notes, L);
   return L;
 }
 

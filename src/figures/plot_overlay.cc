@@ -121,26 +121,29 @@ Cycle make_cycle(const Run& run) {
   return c;
 }
 
-}  // namespace
-
-Look look(std::size_t k) {
-  return {kColours[k % 8], kDashes[(k + k / 8) % 8],
-          static_cast<int>((k + 2 * (k / 8)) % kMarkers)};
-}
-
-std::string render_overlay(const std::vector<const Run*>& runs, const PlotOptions& options) {
-  const Fit fit = fit_options(options);
+// The cycles drawn, in the order given, each named by its input file.
+std::vector<Cycle> make_cycles(const std::vector<const Run*>& runs) {
   std::vector<Cycle> cycles;
   for (const Run* run : runs) {
     cycles.push_back(make_cycle(*run));
     cycles.back().name = run->input_name;
   }
+  return cycles;
+}
+
+// The columns' labels: the names all cycles give a column, else (`differ`)
+// the default names. As many as the longest cycle has levels.
+struct Columns {
+  std::vector<std::string> names;
+  bool differ = false;
+};
+
+Columns name_columns(const std::vector<Cycle>& cycles) {
   std::size_t columns = 0;
   for (const Cycle& c : cycles) columns = std::max(columns, c.names.size());
-
-  // The columns' labels: the names all cycles give a column, else the
-  // default names.
-  std::vector<std::string> column_names(columns);
+  Columns result;
+  std::vector<std::string>& column_names = result.names;
+  column_names.resize(columns);
   bool differ = false;
   for (std::size_t k = 0; k < columns; ++k) {
     for (const Cycle& c : cycles) {
@@ -159,22 +162,29 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
                                          : defaults.transition[(k + 1) / 2];
     }
   }
+  result.differ = differ;
+  return result;
+}
 
-  // The energy range.
-  Layout L;
+// Sets the energy range (L.lo, L.hi: the finite energies, or the range
+// asked for, at least 1 kcal/mol wide) and the axis's x, which leaves room
+// for the tick labels. Returns the number of energies outside the range
+// asked for.
+std::size_t set_energy_range(const std::vector<Cycle>& cycles, const LayoutOptions& options,
+                             Layout& L) {
   double lo = INFINITY, hi = -INFINITY;
   std::size_t outside = 0;
   for (const Cycle& c : cycles) {
     for (double e : c.energies) {
       if (!std::isfinite(e)) continue;
-      if (fit.layout.y_range && (e < fit.layout.y_from || e > fit.layout.y_to)) {
+      if (options.y_range && (e < options.y_from || e > options.y_to)) {
         ++outside;
         continue;
       }
       lo = std::min(lo, e), hi = std::max(hi, e);
     }
   }
-  if (fit.layout.y_range) lo = fit.layout.y_from, hi = fit.layout.y_to;
+  if (options.y_range) lo = options.y_from, hi = options.y_to;
   if (lo > hi) lo = hi = 0.0;
   if (!(hi - lo >= 1.0)) {
     const double mid = lo / 2 + hi / 2;
@@ -184,55 +194,78 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
   const double tick_room = std::max(text_width(fixed_text(hi, 1), kTickLabelSize),
                                     text_width(fixed_text(lo, 1), kTickLabelSize));
   L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
+  return outside;
+}
 
-  // Width and columns.
+// How the columns' labels are written: at `size`, every `every`-th of
+// them, reaching `extent` px under the axis.
+struct ColumnLabels {
+  double size = kColumnLabelSize;
+  std::size_t every = 1;
+  double extent = 0.0;
+};
+
+// Sets the canvas's width, the columns' pitch and bars, and whether their
+// labels stand upright (L.axis_x set); the labels flat, upright and
+// smaller, or only every `every`-th, so that none overlaps the next.
+ColumnLabels size_columns(const std::vector<std::string>& column_names,
+                          const LayoutOptions& options, Layout& L) {
+  const std::size_t columns = column_names.size();
   double widest = 0.0;
   for (const std::string& name : column_names)
     widest = std::max(widest, text_width(name, kColumnLabelSize));
   const double cols = static_cast<double>(std::max<std::size_t>(columns, 1));
   const double wanted = std::max(kMinPitch, widest + 8.0);
   const double natural = L.axis_x + kColumnsStart + cols * wanted + kColumnsEnd;
-  L.width = fit.layout.width > 0
-                ? fit.layout.width
-                : std::clamp(natural, kMinCanvas, std::max(kMinCanvas, fit.layout.max_width));
+  L.width = options.width > 0
+                ? options.width
+                : std::clamp(natural, kMinCanvas, std::max(kMinCanvas, options.max_width));
   L.pitch = (L.width - L.axis_x - kColumnsStart - kColumnsEnd) / cols;
   L.bar = L.pitch * 0.6;
-  // Column labels flat, upright and smaller, or only every `every`-th.
   L.upright = L.pitch < widest + 6.0;
-  double label_size = kColumnLabelSize;
-  std::size_t every = 1;
+  ColumnLabels labels;
   if (L.upright) {
-    label_size = std::clamp((L.pitch - 2.0) / kUprightWidth, kMinColumnLabelSize, kColumnLabelSize);
-    while (label_size * kUprightWidth + 2.0 > L.pitch * static_cast<double>(every)) ++every;
+    labels.size =
+        std::clamp((L.pitch - 2.0) / kUprightWidth, kMinColumnLabelSize, kColumnLabelSize);
+    while (labels.size * kUprightWidth + 2.0 > L.pitch * static_cast<double>(labels.every))
+      ++labels.every;
   }
-  double label_extent = 0.0;
-  for (std::size_t k = 0; k < columns; k += every) {
-    label_extent = std::max(label_extent, L.upright ? text_width(column_names[k], label_size)
-                                                    : label_size * kLineHeight);
+  for (std::size_t k = 0; k < columns; k += labels.every) {
+    labels.extent = std::max(labels.extent, L.upright ? text_width(column_names[k], labels.size)
+                                                      : labels.size * kLineHeight);
   }
+  return labels;
+}
 
-  // Head: the title, then a legend row per cycle.
-  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
-  std::vector<std::string> title_lines;
-  if (!options.no_title) {
-    const std::string title =
-        options.has_title ? options.title
-                          : "Gibbs energy profiles of " + std::to_string(runs.size()) + " cycles";
-    title_lines = wrap(title, kTitleSize, line_room, true);
-    if (title_lines.size() > 2) {
-      for (std::size_t k = 2; k < title_lines.size(); ++k) title_lines[1] += " " + title_lines[k];
-      title_lines.resize(2);
-    }
-    for (std::string& line : title_lines) line = fit_width(line, kTitleSize, line_room, true);
+// The title in at most two lines of `line_room` px; none when not asked.
+std::vector<std::string> title_lines(const PlotOptions& options, std::size_t cycles,
+                                     double line_room) {
+  std::vector<std::string> lines;
+  if (options.no_title) return lines;
+  const std::string title = options.has_title
+                                ? options.title
+                                : "Gibbs energy profiles of " + std::to_string(cycles) + " cycles";
+  lines = wrap(title, kTitleSize, line_room, true);
+  if (lines.size() > 2) {
+    for (std::size_t k = 2; k < lines.size(); ++k) lines[1] += " " + lines[k];
+    lines.resize(2);
   }
-  double y = title_lines.empty()
-                 ? kMargin
-                 : kTitleBaseline + kTitleLine * static_cast<double>(title_lines.size() - 1) + 8.0;
-  struct Row {
-    double y;
-    std::string name;
-    bool figures_below;
-  };
+  for (std::string& line : lines) line = fit_width(line, kTitleSize, line_room, true);
+  return lines;
+}
+
+// A cycle's row of the legend: its name's baseline, the name as written,
+// and whether its figures go on a line of their own under it.
+struct Row {
+  double y;
+  std::string name;
+  bool figures_below;
+};
+
+// The legend's rows, the first a line under `y`; moves `y` to the last
+// line's baseline. A name that leaves the figures too little room is
+// shortened, or gets the line to itself.
+std::vector<Row> legend_rows(const std::vector<Cycle>& cycles, double line_room, double& y) {
   std::vector<Row> rows;
   const double text_room = line_room - kLegendIndent;
   for (const Cycle& c : cycles) {
@@ -254,8 +287,14 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
     }
     rows.push_back(row);
   }
-  L.top = y + kPlotGap;
-  L.bottom = L.top + kOverlayPlotHeight;
+  return rows;
+}
+
+// The notes under the plot, wrapped to `line_room` px: what the thick
+// levels mean, then why the columns bear default names, why some are not
+// named, and how many states lie outside the range drawn.
+std::vector<std::string> note_lines(bool differ, std::size_t every, std::size_t outside,
+                                    const Layout& L, double line_room) {
   std::vector<std::string> notes = {
       "Energies in kcal/mol. The thick levels are each cycle's TDI and TDTS, named in the "
       "legend; each cycle's last level is its first intermediate of the next turn."};
@@ -267,38 +306,106 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
                     "th column is named: too many for the width.");
   if (outside > 0) {
     notes.push_back(std::to_string(outside) + " state" + (outside == 1 ? "" : "s") +
-                    " outside the energy range drawn (" + energy_text(lo) + " to " +
-                    energy_text(hi) + " kcal/mol) cut off at the plot's edge.");
+                    " outside the energy range drawn (" + energy_text(L.lo) + " to " +
+                    energy_text(L.hi) + " kcal/mol) cut off at the plot's edge.");
   }
-  std::vector<std::string> note_lines;
+  std::vector<std::string> lines;
   for (const std::string& note : notes)
-    for (std::string& line : wrap(note, kNoteSize, line_room)) note_lines.push_back(line);
+    for (std::string& line : wrap(note, kNoteSize, line_room)) lines.push_back(line);
+  return lines;
+}
+
+// Sets the plot area's bottom, the axis title's and the notes' baselines,
+// the canvas's height (at least `min_height`; a taller canvas gets a
+// taller plot area) and the energy scale, L.top set.
+void set_heights(double label_extent, std::size_t note_lines, double min_height, Layout& L) {
+  L.bottom = L.top + kOverlayPlotHeight;
   auto finish = [&]() {
     L.axis_title_y = L.bottom + kColumnLabelGap + label_extent + kAxisTitleGap;
     L.notes_y = L.axis_title_y + kNotesGap;
-    L.height = L.notes_y + kNoteLine * static_cast<double>(note_lines.size()) + kBottom;
+    L.height = L.notes_y + kNoteLine * static_cast<double>(note_lines) + kBottom;
   };
   finish();
-  if (fit.layout.min_height > L.height) {
-    L.bottom += fit.layout.min_height - L.height;
+  if (min_height > L.height) {
+    L.bottom += min_height - L.height;
     finish();
   }
   L.base = L.bottom - kPad;
   L.scale = L.bottom - L.top - 2 * kPad;
+}
 
-  std::string out;
-  std::string description;
-  for (const Cycle& c : cycles) description += c.name + ": " + plain(c.figures) + "\n";
-  write_document_head(out, L.width, L.height, fit.scale,
-                      title_lines.empty() ? std::string("Gibbs energy profiles") : title_lines[0],
-                      description);
+// Everything the overlay draws, laid out.
+struct Overlay {
+  std::vector<Cycle> cycles;
+  Columns columns;
+  ColumnLabels column_labels;
+  Layout L;
+  std::vector<std::string> title_lines;
+  std::vector<Row> rows;
+  std::vector<std::string> note_lines;
+};
+
+// The overlay of `runs` laid out: `asked` are the layout's options, `options`
+// say what title it bears.
+Overlay lay_out_overlay(const std::vector<const Run*>& runs, const PlotOptions& options,
+                        const LayoutOptions& asked) {
+  Overlay o;
+  o.cycles = make_cycles(runs);
+  o.columns = name_columns(o.cycles);
+  Layout& L = o.L;
+  const std::size_t outside = set_energy_range(o.cycles, asked, L);
+  o.column_labels = size_columns(o.columns.names, asked, L);
+  // Head: the title, then a legend row per cycle.
+  const double line_room = (L.width - 2 * kMargin) * kTextRoomShare;
+  o.title_lines = title_lines(options, runs.size(), line_room);
+  double y =
+      o.title_lines.empty()
+          ? kMargin
+          : kTitleBaseline + kTitleLine * static_cast<double>(o.title_lines.size() - 1) + 8.0;
+  o.rows = legend_rows(o.cycles, line_room, y);
+  L.top = y + kPlotGap;
+  o.note_lines = note_lines(o.columns.differ, o.column_labels.every, outside, L, line_room);
+  set_heights(o.column_labels.extent, o.note_lines.size(), asked.min_height, L);
+  return o;
+}
+
+std::string dash_attribute(const Look& lk) {
+  return *lk.dash ? std::string(" stroke-dasharray=\"") + lk.dash + "\"" : std::string();
+}
+
+// The title's lines, the first with the id "title".
+void write_title(std::string& out, const std::vector<std::string>& title_lines) {
   for (std::size_t k = 0; k < title_lines.size(); ++k) {
     out += "<text" + std::string(k == 0 ? " id=\"title\"" : "") + " class=\"title\" x=\"" +
            num(kMargin) + "\" y=\"" + num(kTitleBaseline + kTitleLine * static_cast<double>(k)) +
            "\" font-size=\"" + num(kTitleSize) + "\" font-weight=\"bold\">" +
            xml_escape(title_lines[k]) + "</text>\n";
   }
-  // The legend.
+}
+
+// The figures' text, exponents raised and smaller.
+void write_pieces(std::string& out, const std::vector<Piece>& pieces) {
+  double level = 0.0;
+  for (const Piece& p : pieces) {
+    const double target = p.shift == Shift::up ? -kExponentRise : 0.0;
+    if (target == level && p.shift == Shift::none) {
+      out += xml_escape(p.text);
+      continue;
+    }
+    out += "<tspan";
+    if (target != level) out += " dy=\"" + num(target - level) + "\"";
+    if (p.shift != Shift::none) out += " font-size=\"" + num(kExponentSize) + "\"";
+    out += '>';
+    out += xml_escape(p.text);
+    out += "</tspan>";
+    level = target;
+  }
+}
+
+// The legend: per cycle its sample line and marker, its name in bold and
+// its figures, beside the name or under it.
+void write_legend(std::string& out, const std::vector<Cycle>& cycles,
+                  const std::vector<Row>& rows) {
   out += "<g id=\"legend\">\n";
   for (std::size_t k = 0; k < cycles.size(); ++k) {
     const Look lk = look(k);
@@ -306,9 +413,7 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
     const double mid = row.y - kMiddleToBaseline;
     out += "<line class=\"sample\" x1=\"" + num(kMargin) + "\" y1=\"" + num(mid) + "\" x2=\"" +
            num(kMargin + kLegendSample) + "\" y2=\"" + num(mid) + "\" stroke=\"" + lk.colour +
-           "\" stroke-width=\"2\"" +
-           (*lk.dash ? std::string(" stroke-dasharray=\"") + lk.dash + "\"" : std::string()) +
-           "/>\n";
+           "\" stroke-width=\"2\"" + dash_attribute(lk) + "/>\n";
     out += marker(lk.marker, kMargin + kLegendSample / 2, mid, lk.colour);
     const double x = kMargin + kLegendIndent;
     out += "<text class=\"legend-name\" x=\"" + num(x) + "\" y=\"" + num(row.y) +
@@ -321,26 +426,40 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
     out += "<text class=\"legend-figures\" x=\"" + num(fx) + "\" y=\"" + num(fy) +
            "\" font-size=\"" + num(kLegendSize) + "\" xml:space=\"preserve\" fill=\"" +
            kLegendColour + "\">";
-    double level = 0.0;
-    for (const Piece& p : cycles[k].figures) {
-      const double target = p.shift == Shift::up ? -kExponentRise : 0.0;
-      if (target == level && p.shift == Shift::none) {
-        out += xml_escape(p.text);
-        continue;
-      }
-      out += "<tspan";
-      if (target != level) out += " dy=\"" + num(target - level) + "\"";
-      if (p.shift != Shift::none) out += " font-size=\"" + num(kExponentSize) + "\"";
-      out += '>';
-      out += xml_escape(p.text);
-      out += "</tspan>";
-      level = target;
-    }
+    write_pieces(out, cycles[k].figures);
     out += "</text>\n";
   }
   out += "</g>\n";
+}
 
-  // Axes, ticks and column labels.
+// The middle of column k.
+double column_x(const Layout& L, std::size_t k) {
+  return L.axis_x + kColumnsStart + L.pitch * (static_cast<double>(k) + 0.5);
+}
+
+// The column labels, every `every`-th, flat or upright.
+void write_column_labels(std::string& out, const std::vector<std::string>& column_names,
+                         const ColumnLabels& labels, const Layout& L) {
+  for (std::size_t k = 0; k < column_names.size(); k += labels.every) {
+    const double x = column_x(L, k);
+    const double top = L.bottom + kColumnLabelGap;
+    if (L.upright) {
+      out += "<text class=\"column\" transform=\"translate(" +
+             num(x + labels.size * kUprightShift) + "," + num(top) +
+             ") rotate(-90)\" text-anchor=\"end\" font-size=\"" + num(labels.size) + "\">" +
+             xml_escape(column_names[k]) + "</text>\n";
+    } else {
+      out += "<text class=\"column\" x=\"" + num(x) + "\" y=\"" +
+             num(top + labels.size * (kLineHeight - kDescent)) +
+             "\" text-anchor=\"middle\" font-size=\"" + num(labels.size) + "\">" +
+             xml_escape(column_names[k]) + "</text>\n";
+    }
+  }
+}
+
+// The axes with their ticks and titles, and the column labels.
+void write_axes(std::string& out, const Overlay& o) {
+  const Layout& L = o.L;
   const std::string stroke = "stroke=\"#000\" stroke-width=\"1\"";
   out += "<g id=\"axis\" font-size=\"" + num(kTickLabelSize) + "\">\n";
   out += "<line x1=\"" + num(L.axis_x) + "\" y1=\"" + num(L.top) + "\" x2=\"" + num(L.axis_x) +
@@ -357,62 +476,54 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
   out += "<text transform=\"translate(" + num(kAxisTitleX) + "," + num((L.top + L.bottom) / 2) +
          ") rotate(-90)\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) +
          "\">Gibbs energy (kcal/mol)</text>\n";
-  auto column_x = [&](std::size_t k) {
-    return L.axis_x + kColumnsStart + L.pitch * (static_cast<double>(k) + 0.5);
-  };
-  for (std::size_t k = 0; k < columns; k += every) {
-    const double x = column_x(k);
-    const double top = L.bottom + kColumnLabelGap;
-    if (L.upright) {
-      out += "<text class=\"column\" transform=\"translate(" + num(x + label_size * kUprightShift) +
-             "," + num(top) + ") rotate(-90)\" text-anchor=\"end\" font-size=\"" + num(label_size) +
-             "\">" + xml_escape(column_names[k]) + "</text>\n";
-    } else {
-      out += "<text class=\"column\" x=\"" + num(x) + "\" y=\"" +
-             num(top + label_size * (kLineHeight - kDescent)) +
-             "\" text-anchor=\"middle\" font-size=\"" + num(label_size) + "\">" +
-             xml_escape(column_names[k]) + "</text>\n";
-    }
-  }
+  write_column_labels(out, o.columns.names, o.column_labels, L);
   out += "<text x=\"" + num((L.axis_x + L.width - kMargin) / 2) + "\" y=\"" + num(L.axis_title_y) +
          "\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) +
          "\">Reaction coordinate \u2192</text>\n";
   out += "</g>\n";
+}
 
-  // The profiles, clipped to the plot area.
+// Cycle k of `n_cycles`: its connectors, then its levels (its TDI and TDTS
+// thick), each with the cycle's marker, the markers of the cycles side by
+// side along the level.
+void write_cycle(std::string& out, const Cycle& c, std::size_t k, double n_cycles,
+                 const Layout& L) {
+  const Look lk = look(k);
+  out += "<g class=\"cycle\" id=\"cycle-" + std::to_string(k + 1) + "\" stroke=\"" + lk.colour +
+         "\">\n";
+  for (std::size_t s = 0; s + 1 < c.energies.size(); ++s) {
+    if (!std::isfinite(c.energies[s]) || !std::isfinite(c.energies[s + 1])) continue;
+    out += "<line class=\"connector\" x1=\"" + num(column_x(L, s) + L.bar / 2) + "\" y1=\"" +
+           num(to_y(L, c.energies[s])) + "\" x2=\"" + num(column_x(L, s + 1) - L.bar / 2) +
+           "\" y2=\"" + num(to_y(L, c.energies[s + 1])) + "\" stroke-width=\"" +
+           num(kConnectorWidth) + "\"" + dash_attribute(lk) + "/>\n";
+  }
+  for (std::size_t s = 0; s < c.energies.size(); ++s) {
+    if (!std::isfinite(c.energies[s])) continue;
+    const bool marked = c.span_known && (s == c.tdi || s == c.tdts);
+    const double x = column_x(L, s), ys = to_y(L, c.energies[s]);
+    out += "<line class=\"level" + std::string(marked ? " marked" : "") + "\" x1=\"" +
+           num(x - L.bar / 2) + "\" y1=\"" + num(ys) + "\" x2=\"" + num(x + L.bar / 2) +
+           "\" y2=\"" + num(ys) + "\" stroke-width=\"" + num(marked ? kMarkedWidth : kLevelWidth) +
+           "\"/>\n";
+    const double mx = x - L.bar / 2 + L.bar * (static_cast<double>(k) + 0.5) / n_cycles;
+    out += marker(lk.marker, mx, ys, lk.colour);
+  }
+  out += "</g>\n";
+}
+
+// The profiles, clipped to the plot area.
+void write_profiles(std::string& out, const std::vector<Cycle>& cycles, const Layout& L) {
   out += "<clipPath id=\"plot-area\"><rect x=\"" + num(L.axis_x) + "\" y=\"" + num(L.top) +
          "\" width=\"" + num(L.width - kMargin - L.axis_x) + "\" height=\"" +
          num(L.bottom - L.top) + "\"/></clipPath>\n";
   out += "<g id=\"profiles\" clip-path=\"url(#plot-area)\">\n";
   const double n_cycles = static_cast<double>(cycles.size());
-  for (std::size_t k = 0; k < cycles.size(); ++k) {
-    const Cycle& c = cycles[k];
-    const Look lk = look(k);
-    out += "<g class=\"cycle\" id=\"cycle-" + std::to_string(k + 1) + "\" stroke=\"" + lk.colour +
-           "\">\n";
-    for (std::size_t s = 0; s + 1 < c.energies.size(); ++s) {
-      if (!std::isfinite(c.energies[s]) || !std::isfinite(c.energies[s + 1])) continue;
-      out += "<line class=\"connector\" x1=\"" + num(column_x(s) + L.bar / 2) + "\" y1=\"" +
-             num(to_y(L, c.energies[s])) + "\" x2=\"" + num(column_x(s + 1) - L.bar / 2) +
-             "\" y2=\"" + num(to_y(L, c.energies[s + 1])) + "\" stroke-width=\"" +
-             num(kConnectorWidth) + "\"" +
-             (*lk.dash ? std::string(" stroke-dasharray=\"") + lk.dash + "\"" : std::string()) +
-             "/>\n";
-    }
-    for (std::size_t s = 0; s < c.energies.size(); ++s) {
-      if (!std::isfinite(c.energies[s])) continue;
-      const bool marked = c.span_known && (s == c.tdi || s == c.tdts);
-      const double x = column_x(s), ys = to_y(L, c.energies[s]);
-      out += "<line class=\"level" + std::string(marked ? " marked" : "") + "\" x1=\"" +
-             num(x - L.bar / 2) + "\" y1=\"" + num(ys) + "\" x2=\"" + num(x + L.bar / 2) +
-             "\" y2=\"" + num(ys) + "\" stroke-width=\"" +
-             num(marked ? kMarkedWidth : kLevelWidth) + "\"/>\n";
-      const double mx = x - L.bar / 2 + L.bar * (static_cast<double>(k) + 0.5) / n_cycles;
-      out += marker(lk.marker, mx, ys, lk.colour);
-    }
-    out += "</g>\n";
-  }
+  for (std::size_t k = 0; k < cycles.size(); ++k) write_cycle(out, cycles[k], k, n_cycles, L);
   out += "</g>\n";
+}
+
+void write_notes(std::string& out, const std::vector<std::string>& note_lines, const Layout& L) {
   out += "<g id=\"notes\" font-size=\"" + num(kNoteSize) + "\" fill=\"#444\">\n";
   double ny = L.notes_y;
   for (const std::string& line : note_lines) {
@@ -420,7 +531,31 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
         "<text x=\"" + num(kMargin) + "\" y=\"" + num(ny) + "\">" + xml_escape(line) + "</text>\n";
     ny += kNoteLine;
   }
-  out += "</g>\n</svg>\n";
+  out += "</g>\n";
+}
+
+}  // namespace
+
+Look look(std::size_t k) {
+  return {kColours[k % 8], kDashes[(k + k / 8) % 8],
+          static_cast<int>((k + 2 * (k / 8)) % kMarkers)};
+}
+
+std::string render_overlay(const std::vector<const Run*>& runs, const PlotOptions& options) {
+  const Fit fit = fit_options(options);
+  const Overlay o = lay_out_overlay(runs, options, fit.layout);
+  std::string out;
+  std::string description;
+  for (const Cycle& c : o.cycles) description += c.name + ": " + plain(c.figures) + "\n";
+  write_document_head(
+      out, o.L.width, o.L.height, fit.scale,
+      o.title_lines.empty() ? std::string("Gibbs energy profiles") : o.title_lines[0], description);
+  write_title(out, o.title_lines);
+  write_legend(out, o.cycles, o.rows);
+  write_axes(out, o);
+  write_profiles(out, o.cycles, o.L);
+  write_notes(out, o.note_lines, o.L);
+  out += "</svg>\n";
   return out;
 }
 

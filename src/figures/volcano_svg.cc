@@ -1,14 +1,14 @@
 // The picture of a volcano (kinex/volcano.h): a column-wide SVG of one
 // curve with its band, the regions of equal TDI and TDTS behind it, the
-// catalysts as labelled points and the top of the volcano.
+// catalysts as labelled points and the top of the volcano. Where the
+// catalysts' names go is worked out in volcano_names.cc.
 #include "figures/volcano_svg.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <iterator>
-#include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "figures/plot_geometry.h"
@@ -16,6 +16,7 @@
 #include "figures/plot_style.h"
 #include "figures/plot_svg.h"
 #include "figures/plot_text.h"
+#include "figures/volcano_names.h"
 #include "volcano/volcano.h"
 
 namespace kinex {
@@ -26,6 +27,14 @@ using plot::num;
 using plot::Segment;
 using plot::text_width;
 using plot::xml_escape;
+using volcano_figure::Frame;
+using volcano_figure::kMarkerRadius;
+using volcano_figure::kNameSize;
+using volcano_figure::Name;
+using volcano_figure::Naming;
+using volcano_figure::Obstacles;
+using volcano_figure::Placed;
+using volcano_figure::Range;
 
 // The page, in user units (px): 340 wide is a paper's column of 3.4 in at
 // 100 px per inch, so a 10 px text prints at about 7 pt.
@@ -39,12 +48,10 @@ constexpr double kLegendSize = 10.0;
 constexpr double kLegendLine = 14.0;
 constexpr double kAxisTitleSize = 11.0;
 constexpr double kTickSize = 10.0;
-constexpr double kNameSize = 10.0;    // the catalysts' names
 constexpr double kRegionSize = 10.0;  // the regions' TDI and TDTS
 constexpr double kKeySize = 10.0;     // the regions named under the plot
 constexpr double kKeyLine = 13.0;
 constexpr double kTickLength = 4.0;
-constexpr double kMarkerRadius = 3.0;
 constexpr std::size_t kMaxName = 28;     // code points of a catalyst's or state's name shown
 constexpr std::size_t kMaxKeyName = 60;  // in the key under the plot
 
@@ -97,33 +104,6 @@ Drawn drawn_of(const Volcano& v, VolcanoCurve which) {
   return d;
 }
 
-// A range [lo, hi] grown to hold finite values.
-struct Range {
-  double lo = std::numeric_limits<double>::infinity();
-  double hi = -std::numeric_limits<double>::infinity();
-  void add(double v) {
-    if (!finite(v)) return;
-    lo = std::min(lo, v);
-    hi = std::max(hi, v);
-  }
-  // With `pad` of the width added on each side; a single value or none
-  // gets a width of its own.
-  // `pad` of the width added on each side; a range of (almost) no width,
-  // where `tiny` does not allow it, widened to +-1 or 10 % about it.
-  Range padded(double pad, bool tiny = false) const {
-    Range r = *this;
-    if (!(r.lo <= r.hi)) r = {0.0, 1.0};
-    const double least = tiny ? 0.0 : 1e-9 * std::max(1.0, std::fabs(r.lo));
-    if (!(r.hi - r.lo > least) || !finite(r.hi - r.lo)) {
-      const double half = std::max(1.0, std::fabs(r.lo) * 0.1);
-      if (!finite(half)) return {-1.0, 1.0};
-      return {r.lo - half, r.lo + half};
-    }
-    const double w = r.hi - r.lo;
-    return {r.lo - pad * w, r.hi + pad * w};
-  }
-};
-
 // Ticks at 1, 2 or 5 times a power of ten, about `count` of them, within
 // [lo, hi]; their texts with as many decimals as the step needs.
 struct Ticks {
@@ -147,16 +127,6 @@ Ticks nice_ticks(double lo, double hi, double count) {
   return t;
 }
 
-// Where everything goes.
-struct Frame {
-  double left = 0, right = 0, top = 0, bottom = 0;  // the plot area
-  double strip_top = 0;                             // the regions' labels above it
-  Range x, y;
-  double sx(double v) const { return left + (v - x.lo) / (x.hi - x.lo) * (right - left); }
-  double sy(double v) const { return bottom - (v - y.lo) / (y.hi - y.lo) * (bottom - top); }
-  Box area() const { return {left, top, right, bottom}; }
-};
-
 void text(std::string& out, double x, double y, double size, const std::string& words,
           const char* anchor, const std::string& extra = "") {
   out += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(size) +
@@ -170,226 +140,6 @@ Box text_box(double x, double y, double width, double size, const char* anchor) 
   const double x0 = a == "start" ? x : a == "middle" ? x - width / 2 : x - width;
   const double bottom = y + plot::kDescent * size;
   return {x0, bottom - plot::kLineHeight * size, x0 + width, bottom};
-}
-
-bool inside(const Box& inner, const Box& outer) {
-  return inner.x0 >= outer.x0 && inner.x1 <= outer.x1 && inner.y0 >= outer.y0 &&
-         inner.y1 <= outer.y1;
-}
-
-// The curve as pixel segments, broken where a value is not finite.
-std::vector<Segment> curve_segments(const Frame& f, const std::vector<double>& x,
-                                    const std::vector<double>& y) {
-  std::vector<Segment> s;
-  for (std::size_t k = 1; k < x.size() && k < y.size(); ++k) {
-    if (finite(y[k - 1]) && finite(y[k]))
-      s.push_back({f.sx(x[k - 1]), f.sy(y[k - 1]), f.sx(x[k]), f.sy(y[k])});
-  }
-  return s;
-}
-
-// A name placed next to its marker: its box (the text starts at its left
-// edge), with a leader from the marker when it is not right next to it.
-struct Placed {
-  bool shown = false;
-  Box box{0, 0, 0, 0};
-  bool leader = false;
-  Segment line{0, 0, 0, 0};
-  double cost = 0;
-};
-
-// What a label must keep clear of: the markers, the labels placed and their
-// leader lines.
-struct Obstacles {
-  std::vector<Box> markers, labels;
-  std::vector<Segment> leaders;
-};
-
-constexpr double kLabelPad = 3.0;     // px kept between a label and anything else
-constexpr double kLeaderStart = 6.0;  // px from its marker where a leader may cross the curve
-// The cost of a name's place, against 3 for each ring further out: per px
-// of the curve under the name, and for a leader across the curve.
-constexpr double kCurveUnder = 0.25;
-constexpr double kLeaderOverCurve = 6.0;
-constexpr double kCrowd = 30.0;  // px: markers nearer than this are neighbours
-
-Box grown(const Box& b, double by) { return {b.x0 - by, b.y0 - by, b.x1 + by, b.y1 + by}; }
-
-// Whether two segments share a point (collinear overlaps aside).
-bool cross(const Segment& a, const Segment& b) {
-  const auto side = [](double x0, double y0, double x1, double y1, double x, double y) {
-    const double c = (x1 - x0) * (y - y0) - (y1 - y0) * (x - x0);
-    return c > 0 ? 1 : c < 0 ? -1 : 0;
-  };
-  const int a0 = side(a.x0, a.y0, a.x1, a.y1, b.x0, b.y0);
-  const int a1 = side(a.x0, a.y0, a.x1, a.y1, b.x1, b.y1);
-  const int b0 = side(b.x0, b.y0, b.x1, b.y1, a.x0, a.y0);
-  const int b1 = side(b.x0, b.y0, b.x1, b.y1, a.x1, a.y1);
-  return a0 * a1 <= 0 && b0 * b1 <= 0 && !(a0 == 0 && a1 == 0);
-}
-
-// The distance from (x, y) to the box `b` (0 inside).
-double distance(const Box& b, double x, double y) {
-  return std::hypot(x - std::clamp(x, b.x0, b.x1), y - std::clamp(y, b.y0, b.y1));
-}
-
-// Whether the label `b` with its leader `line` (when it has one) from the
-// marker at (cx, cy) keeps clear of everything placed, leaders included;
-// without a leader, no other marker may be as near to it as its own.
-bool clear(const Box& b, bool leader, const Segment& line, double cx, double cy,
-           const Obstacles& o) {
-  const Box padded = grown(b, kLabelPad);
-  for (const Box& t : o.labels)
-    if (plot::overlap(padded, t) > 0.0 || (leader && plot::crosses(line, t))) return false;
-  const double own_distance = distance(b, cx, cy);
-  for (const Box& m : o.markers) {
-    if (plot::overlap(padded, m) > 0.0) return false;
-    const bool own = cx >= m.x0 && cx <= m.x1 && cy >= m.y0 && cy <= m.y1;
-    if (own) continue;
-    if (leader && plot::crosses(line, m)) return false;
-    if (!leader && distance(b, (m.x0 + m.x1) / 2, (m.y0 + m.y1) / 2) <= own_distance) return false;
-  }
-  for (const Segment& s : o.leaders)
-    if (plot::crosses(s, b) || (leader && cross(s, line))) return false;
-  return true;
-}
-
-// The places a name of `width` may take around the marker at (cx, cy), at
-// distance g from it: right, left, above, below, the diagonals, then
-// (`all_round`) the sixteenths of a turn between them, at a hundredth each
-// in that order; above and below also slid to start or end at the marker,
-// at 0.5 more (a sixth of a ring).
-struct Spot {
-  Box box;
-  double cost;
-};
-
-std::vector<Spot> spots(double cx, double cy, double width, double g, bool all_round) {
-  static constexpr int kOrder[16] = {0, 8, 12, 4, 14, 10, 2, 6, 15, 9, 1, 7, 13, 11, 3, 5};
-  const double h = plot::kLineHeight * kNameSize;
-  std::vector<Spot> found;
-  for (int k = 0; k < (all_round ? 16 : 8); ++k) {
-    const double order = 0.01 * k;
-    const double angle = kOrder[k] * 3.14159265358979 / 8.0;  // from the right, y down
-    const double ux = std::cos(angle), uy = std::sin(angle);
-    const double y0 = uy > 0.3 ? cy + g * uy : uy < -0.3 ? cy + g * uy - h : cy - h / 2;
-    if (std::fabs(ux) > 0.3) {
-      const double x0 = ux > 0 ? cx + g * ux : cx + g * ux - width;
-      found.push_back({{x0, y0, x0 + width, y0 + h}, order});
-      continue;
-    }
-    const double middle = cx - width / 2, start = cx - kMarkerRadius;
-    const double end = cx + kMarkerRadius - width;
-    found.push_back({{middle, y0, middle + width, y0 + h}, order});
-    found.push_back({{start, y0, start + width, y0 + h}, order + 0.5});
-    found.push_back({{end, y0, end + width, y0 + h}, order + 0.5});
-  }
-  return found;
-}
-
-// What a name's place costs besides its distance: the length of the curve
-// under the name, and its leader (from a little off the marker, which may
-// sit on the curve) across the curve.
-double curve_cost(const Box& b, bool leader, const Segment& line,
-                  const std::vector<Segment>& curve) {
-  const double length = std::hypot(line.x1 - line.x0, line.y1 - line.y0);
-  const double t = length > 0 ? std::min(0.9, kLeaderStart / length) : 0.0;
-  const Segment off{line.x0 + t * (line.x1 - line.x0), line.y0 + t * (line.y1 - line.y0), line.x1,
-                    line.y1};
-  double cost = 0;
-  for (const Segment& seg : curve) {
-    if (plot::crosses(seg, b)) cost += kCurveUnder * std::hypot(seg.x1 - seg.x0, seg.y1 - seg.y0);
-    if (leader && cross(seg, off)) cost += kLeaderOverCurve;
-  }
-  return cost;
-}
-
-// The cheapest place for a name of `width` by the marker at (cx, cy): in
-// the plot area, clear of every marker, name and leader placed; 3 for each
-// ring further out, plus the spot's and the curve's cost. None when every
-// place is taken.
-Placed place_label(double cx, double cy, double width, const Frame& f, const Obstacles& o,
-                   const std::vector<Segment>& curve) {
-  // px beyond the nearest ring, which keeps clear of its own marker
-  static constexpr double kRings[] = {0, 8, 16, 24, 36, 50, 70, 95, 125};
-  Placed best;
-  best.cost = std::numeric_limits<double>::infinity();
-  for (std::size_t ring = 0; ring < std::size(kRings); ++ring) {
-    const double g = kMarkerRadius + 1.5 + kLabelPad + 1.0 + kRings[ring];
-    for (const Spot& spot : spots(cx, cy, width, g, ring > 0)) {
-      const Box& b = spot.box;
-      if (!inside({b.x0 - kLabelPad, b.y0 - 1, b.x1 + kLabelPad, b.y1 + 1}, f.area())) continue;
-      const bool leader = ring > 0;
-      const Segment line{cx, cy, std::clamp(cx, b.x0, b.x1), std::clamp(cy, b.y0, b.y1)};
-      if (!clear(b, leader, line, cx, cy, o)) continue;
-      const double cost =
-          3.0 * static_cast<double>(ring) + spot.cost + curve_cost(b, leader, line, curve);
-      if (cost < best.cost) best = {true, b, leader, line, cost};
-    }
-    if (best.cost < 3.0 * static_cast<double>(ring + 1)) break;  // none further out is cheaper
-  }
-  return best;
-}
-
-// A name to place: its marker's centre and the name's width.
-struct Name {
-  std::size_t point;
-  double cx, cy, width;
-};
-
-// The names placed one by one in `order` (indices into `names`), each
-// clear of the markers and the names before it.
-struct Naming {
-  std::vector<Placed> at;  // per name
-  std::size_t shown = 0;
-  double cost = 0;
-};
-
-Naming place_names(const std::vector<Name>& names, const std::vector<std::size_t>& order,
-                   const Frame& f, Obstacles o, const std::vector<Segment>& curve) {
-  Naming n;
-  n.at.resize(names.size());
-  for (std::size_t k : order) {
-    const Placed at = place_label(names[k].cx, names[k].cy, names[k].width, f, o, curve);
-    if (!at.shown) continue;
-    n.at[k] = at;
-    ++n.shown;
-    n.cost += at.cost;
-    o.labels.push_back(at.box);
-    if (at.leader) o.leaders.push_back(at.line);
-  }
-  return n;
-}
-
-// The best of the names placed in table order, from left to right and most
-// crowded first (a marker among many then gets the places next to it): the
-// most names shown, then the cheapest.
-Naming name_points(const std::vector<Name>& names, const Frame& f, const Obstacles& o,
-                   const std::vector<Segment>& curve) {
-  std::vector<std::size_t> in_table(names.size());
-  for (std::size_t k = 0; k < names.size(); ++k) in_table[k] = k;
-  std::vector<std::size_t> by_x = in_table, by_crowd = in_table;
-  std::stable_sort(by_x.begin(), by_x.end(),
-                   [&](std::size_t a, std::size_t b) { return names[a].cx < names[b].cx; });
-  std::vector<std::size_t> crowd(names.size(), 0);
-  for (std::size_t k = 0; k < names.size(); ++k)
-    for (const Name& other : names)
-      crowd[k] += std::hypot(other.cx - names[k].cx, other.cy - names[k].cy) < kCrowd ? 1 : 0;
-  std::stable_sort(by_crowd.begin(), by_crowd.end(),
-                   [&](std::size_t a, std::size_t b) { return crowd[a] > crowd[b]; });
-  Naming best;
-  for (const auto* order : {&in_table, &by_x, &by_crowd}) {
-    Naming n = place_names(names, *order, f, o, curve);
-    if (order == &in_table || n.shown > best.shown || (n.shown == best.shown && n.cost < best.cost))
-      best = std::move(n);
-  }
-  return best;
-}
-
-// The room taken by the marker at (cx, cy).
-Box marker_box(double cx, double cy) {
-  const double r = kMarkerRadius + 1.5;
-  return {cx - r, cy - r, cx + r, cy + r};
 }
 
 void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, bool top, double y0,
@@ -611,58 +361,70 @@ double y_labels_width(const Range& y, double plot_height) {
   return w;
 }
 
-}  // namespace
-
-std::string volcano_svg(const std::string& file, const Volcano& volcano,
-                        const VolcanoPicture& picture) {
-  const Drawn d = drawn_of(volcano, picture.curve);
+// Whether the band has a width somewhere along the curve.
+bool band_shown(const Drawn& d) {
   const std::vector<double>& curve = *d.curve;
-  bool band_shown = false;
+  bool shown = false;
   for (std::size_t k = 0; k < d.band->low.size() && k < d.band->high.size() && k < curve.size();
        ++k) {
-    band_shown = band_shown || (finite(d.band->low[k]) && finite(d.band->high[k]) &&
-                                d.band->high[k] - d.band->low[k] > 1e-12);
+    shown = shown || (finite(d.band->low[k]) && finite(d.band->high[k]) &&
+                      d.band->high[k] - d.band->low[k] > 1e-12);
   }
+  return shown;
+}
+
+bool any_outlier(const Volcano& v) {
   bool outliers = false;
-  for (const VolcanoPoint& p : volcano.points) outliers = outliers || p.outlier;
+  for (const VolcanoPoint& p : v.points) outliers = outliers || p.outlier;
+  return outliers;
+}
 
-  // The texts above the plot.
-  const double room = kWidth - 2 * kMargin;
-  const double line_room = room * plot::kTextRoomShare;  // for faces wider than the estimate
-  // The title keeps its word; a long file name gives up its start.
-  std::string title = "Volcano: ";
-  title += plot::fit_width(plot::shorten(file, plot::kMaxNameLength), kTitleSize,
-                           line_room - text_width(title, kTitleSize, true), true);
-  std::string figures = "T = " + plot::shortest_text(volcano.fits.conditions.T) + " K";
-  // The top of the volcano (the highest log10 TOF) with the drawn curve's
-  // value there; none where log10 TOF still rises at an end of the range.
-  const double top_x = volcano.top_x;
-  const double top_y = picture.curve == VolcanoCurve::log10_TOF ? volcano.top_log10_TOF
-                       : picture.curve == VolcanoCurve::energetic_span
-                           ? volcano.top_energetic_span
-                           : volcano.top_endergonic_step;
-  const bool has_top = volcano.top_inside && finite(top_x) && finite(top_y);
-  if (has_top) {
-    figures += "    top: " + d.top_words + " = " + plot::fixed_text(top_y, 2) + " at " +
-               top_descriptor_text(top_x, volcano.from, volcano.to);
+// The texts above the plot, and the top of the volcano (the highest log10
+// TOF) with the drawn curve's value there, when it has one.
+struct Head {
+  std::string title, figures;
+  bool has_top = false;
+  double top_x = 0, top_y = 0;
+};
+
+// The title and the figures line, each fitted to `line_room` px: the title
+// keeps its word and a long file name gives up its start; the figures give
+// the temperature and the top, or say there is none inside the range
+// (where log10 TOF still rises at an end of it).
+Head head_of(const std::string& file, const Volcano& volcano, VolcanoCurve curve, const Drawn& d,
+             double line_room) {
+  Head h;
+  h.title = "Volcano: ";
+  h.title += plot::fit_width(plot::shorten(file, plot::kMaxNameLength), kTitleSize,
+                             line_room - text_width(h.title, kTitleSize, true), true);
+  h.figures = "T = " + plot::shortest_text(volcano.fits.conditions.T) + " K";
+  h.top_x = volcano.top_x;
+  h.top_y = curve == VolcanoCurve::log10_TOF        ? volcano.top_log10_TOF
+            : curve == VolcanoCurve::energetic_span ? volcano.top_energetic_span
+                                                    : volcano.top_endergonic_step;
+  h.has_top = volcano.top_inside && finite(h.top_x) && finite(h.top_y);
+  if (h.has_top) {
+    h.figures += "    top: " + d.top_words + " = " + plot::fixed_text(h.top_y, 2) + " at " +
+                 top_descriptor_text(h.top_x, volcano.from, volcano.to);
   } else {
-    figures += "    no top inside the range";
+    h.figures += "    no top inside the range";
   }
-  figures = plot::fit_width(figures, kFiguresSize, line_room, false, true);
+  h.figures = plot::fit_width(h.figures, kFiguresSize, line_room, false, true);
+  return h;
+}
 
-  std::string body;
-  double legend_bottom = 0;
-  write_legend(body, d, band_shown, outliers, has_top, 48.0, legend_bottom);
-
-  // The frame: x over the curve and the catalysts, y over the curve, its
-  // band and the catalysts' values.
+// The frame under the legend (its last baseline at `legend_bottom`), with
+// a strip for the regions' labels when there are regions: x over the curve
+// and the catalysts, y over the curve, its band and the catalysts' values,
+// the plot area leaving room for the y axis's labels and title.
+Frame frame_of(const Volcano& volcano, const Drawn& d, double legend_bottom) {
   Frame f;
   Range x, y;
   x.add(volcano.from);
   x.add(volcano.to);
   for (double v : volcano.x) x.add(v);
   for (const VolcanoPoint& p : volcano.points) x.add(p.x);
-  for (double v : curve) y.add(v);
+  for (double v : *d.curve) y.add(v);
   for (double v : d.band->low) y.add(v);
   for (double v : d.band->high) y.add(v);
   for (double v : d.points) y.add(v);
@@ -673,38 +435,15 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   f.bottom = f.top + kPlotHeight;
   f.left = kMargin + kAxisTitleSize + 6.0 + y_labels_width(f.y, kPlotHeight) + kTickLength + 3.0;
   f.right = kWidth - kMargin - 12.0;
+  return f;
+}
 
-  std::vector<std::string> key = write_regions(body, volcano, f);
-  if (band_shown) write_band(body, volcano, *d.band, f);
-  write_curve(body, volcano, curve, f);
-
-  // The catalysts and the top, their labels placed greedily, the top's first.
-  const std::vector<Segment> segments = curve_segments(f, volcano.x, curve);
-  Obstacles obstacles;
-  for (std::size_t k = 0; k < volcano.points.size(); ++k) {
-    if (finite(volcano.points[k].x) && finite(d.points[k]))
-      obstacles.markers.push_back(marker_box(f.sx(volcano.points[k].x), f.sy(d.points[k])));
-  }
+// The names placed (`naming` of `names`): each shown one's leader, if it
+// has one, and its text, an outlier's in red. Marks the catalysts named in
+// `labelled`.
+std::string write_names(const Volcano& volcano, const std::vector<Name>& names,
+                        const Naming& naming, std::vector<bool>& labelled) {
   std::string labels;
-  if (has_top) {
-    const double cx = f.sx(top_x), cy = f.sy(top_y);
-    body += "<path id=\"top\" d=\"M" + num(cx) + "," + num(cy - 6) + " L" + num(cx + 5) + "," +
-            num(cy + 3) + " L" + num(cx - 5) + "," + num(cy + 3) + " Z\" fill=\"" + kTopColour +
-            "\"/>\n";
-    obstacles.markers.push_back({cx - 5, cy - 6, cx + 5, cy + 3});
-  }
-  // The markers in table order, then their names where they fit best.
-  std::vector<bool> labelled(volcano.points.size(), false);
-  std::vector<Name> names;
-  for (std::size_t k = 0; k < volcano.points.size(); ++k) {
-    const VolcanoPoint& p = volcano.points[k];
-    if (!finite(p.x) || !finite(d.points[k])) continue;
-    const double cx = f.sx(p.x), cy = f.sy(d.points[k]);
-    body += marker(p, cx, cy);
-    const std::string name = plot::shorten_end(p.name, kMaxName);
-    names.push_back({k, cx, cy, text_width(name, kNameSize)});
-  }
-  const Naming naming = name_points(names, f, obstacles, segments);
   for (std::size_t j = 0; j < names.size(); ++j) {
     const Placed& at = naming.at[j];
     if (!at.shown) continue;
@@ -720,17 +459,53 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
          std::string(" class=\"point-label\"") +
              (p.outlier ? " fill=\"" + std::string(plot::kHighlight) + "\"" : ""));
   }
+  return labels;
+}
+
+// The top of the volcano (when it has one), the catalysts' markers in table
+// order, then their names where they fit best, placed greedily, the top's
+// first. Returns the names of the catalysts left unlabelled, for want of
+// room or of a value.
+std::vector<std::string> write_points(std::string& body, const Volcano& volcano, const Drawn& d,
+                                      const Head& head, const Frame& f) {
+  const std::vector<Segment> segments = volcano_figure::curve_segments(f, volcano.x, *d.curve);
+  Obstacles obstacles;
+  for (std::size_t k = 0; k < volcano.points.size(); ++k) {
+    if (finite(volcano.points[k].x) && finite(d.points[k]))
+      obstacles.markers.push_back(
+          volcano_figure::marker_box(f.sx(volcano.points[k].x), f.sy(d.points[k])));
+  }
+  if (head.has_top) {
+    const double cx = f.sx(head.top_x), cy = f.sy(head.top_y);
+    body += "<path id=\"top\" d=\"M" + num(cx) + "," + num(cy - 6) + " L" + num(cx + 5) + "," +
+            num(cy + 3) + " L" + num(cx - 5) + "," + num(cy + 3) + " Z\" fill=\"" + kTopColour +
+            "\"/>\n";
+    obstacles.markers.push_back({cx - 5, cy - 6, cx + 5, cy + 3});
+  }
+  std::vector<Name> names;
+  for (std::size_t k = 0; k < volcano.points.size(); ++k) {
+    const VolcanoPoint& p = volcano.points[k];
+    if (!finite(p.x) || !finite(d.points[k])) continue;
+    const double cx = f.sx(p.x), cy = f.sy(d.points[k]);
+    body += marker(p, cx, cy);
+    const std::string name = plot::shorten_end(p.name, kMaxName);
+    names.push_back({k, cx, cy, text_width(name, kNameSize)});
+  }
+  const Naming naming = volcano_figure::name_points(names, f, obstacles, segments);
+  std::vector<bool> labelled(volcano.points.size(), false);
+  body += write_names(volcano, names, naming, labelled);
   std::vector<std::string> unlabelled;
   for (std::size_t k = 0; k < volcano.points.size(); ++k)
     if (!labelled[k]) unlabelled.push_back(volcano.points[k].name);
-  body += labels;
+  return unlabelled;
+}
 
-  double axes_bottom = 0;
-  std::string x_title = volcano.fits.descriptor;
-  if (volcano.fits.descriptor_is_state) x_title += " (kcal/mol)";
-  write_axes(body, f, x_title, d.axis_title, axes_bottom);
-
-  // The key of the regions marked by number, and the catalysts without a label.
+// The lines under the plot, each at most `line_room` px: the key of the
+// regions marked by number, the catalysts without a label, and the
+// warnings (poor fits, extrapolation, no driving force, ...).
+std::vector<std::string> note_lines(const std::vector<std::string>& key,
+                                    const std::vector<std::string>& unlabelled,
+                                    const std::vector<std::string>& warnings, double line_room) {
   std::vector<std::string> notes;
   if (!key.empty()) {
     std::string line = "Regions: ";
@@ -743,14 +518,39 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
       line += (k ? ", " : "") + plot::shorten_end(unlabelled[k], kMaxName);
     for (const std::string& l : plot::wrap(line, kKeySize, line_room)) notes.push_back(l);
   }
-  // The warnings: poor fits, extrapolation, no driving force, ...
-  for (const std::string& warning : volcano.warnings) {
+  for (const std::string& warning : warnings) {
     for (const std::string& l : plot::wrap("Warning: " + warning, kKeySize, line_room)) {
       notes.push_back(l);
     }
   }
+  return notes;
+}
+
+}  // namespace
+
+std::string volcano_svg(const std::string& file, const Volcano& volcano,
+                        const VolcanoPicture& picture) {
+  const Drawn d = drawn_of(volcano, picture.curve);
+  const double room = kWidth - 2 * kMargin;
+  const double line_room = room * plot::kTextRoomShare;  // for faces wider than the estimate
+  const Head head = head_of(file, volcano, picture.curve, d, line_room);
+  const bool band = band_shown(d);
+
+  std::string body;
+  double legend_bottom = 0;
+  write_legend(body, d, band, any_outlier(volcano), head.has_top, 48.0, legend_bottom);
+  const Frame f = frame_of(volcano, d, legend_bottom);
+  const std::vector<std::string> key = write_regions(body, volcano, f);
+  if (band) write_band(body, volcano, *d.band, f);
+  write_curve(body, volcano, *d.curve, f);
+  const std::vector<std::string> unlabelled = write_points(body, volcano, d, head, f);
+
+  double axes_bottom = 0;
+  std::string x_title = volcano.fits.descriptor;
+  if (volcano.fits.descriptor_is_state) x_title += " (kcal/mol)";
+  write_axes(body, f, x_title, d.axis_title, axes_bottom);
   double y_note = axes_bottom + 4.0;
-  for (const std::string& line : notes) {
+  for (const std::string& line : note_lines(key, unlabelled, volcano.warnings, line_room)) {
     y_note += kKeyLine;
     text(body, kMargin, y_note, kKeySize, plot::fit_width(line, kKeySize, room), "start",
          " class=\"key\"");
@@ -758,10 +558,11 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   const double height = y_note + 10.0;
 
   std::string out;
-  std::string description = d.axis_title + " along " + volcano.fits.descriptor + ", " + figures;
-  plot::write_document_head(out, kWidth, height, 1.0, title, description);
-  text(out, kMargin, 18.0, kTitleSize, title, "start", " id=\"title\" font-weight=\"bold\"");
-  text(out, kMargin, 33.0, kFiguresSize, figures, "start",
+  std::string description =
+      d.axis_title + " along " + volcano.fits.descriptor + ", " + head.figures;
+  plot::write_document_head(out, kWidth, height, 1.0, head.title, description);
+  text(out, kMargin, 18.0, kTitleSize, head.title, "start", " id=\"title\" font-weight=\"bold\"");
+  text(out, kMargin, 33.0, kFiguresSize, head.figures, "start",
        " id=\"figures\" xml:space=\"preserve\"");
   out += body;
   out += "</svg>\n";
