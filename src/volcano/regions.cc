@@ -1,6 +1,5 @@
 // The regions of equal TDI and TDTS along the curve, and its top.
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <string>

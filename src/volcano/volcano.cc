@@ -1,10 +1,7 @@
 #include "volcano/volcano.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <numbers>
-#include <random>
 #include <thread>
 
 #include "api/kinex.h"
