@@ -264,5 +264,31 @@ TEST(Reader, FailurePlaceHasLineColumnAndReason) {
   }
 }
 
+// The Celsius hint names the temperature in kelvin that the remark meant.
+TEST(Reader, CelsiusHintGivesTheTemperatureInKelvin) {
+  const std::string celsius =
+      "\xc2\xb0"
+      "C";
+  const struct {
+    std::string temperature, kelvin;
+  } cases[] = {{"25", "298.15"}, {"0", "273.15"}, {"-5", "268.15"}, {"37.5", "310.65"}};
+  for (const auto& c : cases) {
+    std::FILE* file = test::file_with(c.temperature + " " + celsius + "\n1\n0 15 x x\n-10\n");
+    kinex::Run run;
+    run.input_name = "in.txt";
+    run.memory_limit = std::size_t{1} << 28;
+    Failure failure;
+    ReadNotes notes;
+    const bool ok = read_input(run, file, failure, notes);
+    std::fclose(file);
+    ASSERT_TRUE(ok) << failure.message;
+    ASSERT_EQ(notes.warnings.size(), 1u) << c.temperature;
+    EXPECT_EQ(notes.warnings[0].text,
+              "the temperature is read as " + c.temperature + " K, but its remark `" + celsius +
+                  "` names degrees Celsius. KINEX takes the temperature in kelvin: for " +
+                  c.temperature + " " + celsius + " write " + c.kelvin + ".");
+  }
+}
+
 }  // namespace
 }  // namespace kinex

@@ -139,6 +139,24 @@ TEST(PickledState, BytesNotWrittenByItAreRefused) {
   }
 }
 
+// A cycle's state whose arrays fit its number of steps is refused all the
+// same when that number is below 1: no cycle has no steps.
+TEST(PickledState, ACycleOfNoStepsIsRefused) {
+  for (const int64_t n : {1, 0}) {
+    CycleData data;
+    std::string error;
+    ASSERT_TRUE(build_cycle(298.15, {{0.0, 15.2, {}, {}}}, -10.0, data.cycle, error)) << error;
+    Cycle& c = data.cycle;
+    c.n = n;
+    const auto size = static_cast<std::size_t>(n);
+    c.G_int.resize(size);
+    c.G_ts.resize(size + 1), c.conc_reac.resize(size + 1), c.conc_prod.resize(size + 1);
+    c.has_reac.resize(size + 1), c.has_prod.resize(size + 1);
+    CycleData back;
+    EXPECT_EQ(from_bytes(to_bytes(data), back), n == 1) << n;
+  }
+}
+
 // A volcano with a band, a row left out, an outlier and warnings.
 VolcanoData full_volcano() {
   const std::string table =

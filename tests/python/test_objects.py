@@ -85,6 +85,43 @@ def test_dataframes_of_results_and_scans():
     assert isinstance(kinex.to_dataframe([]), pandas.DataFrame)
 
 
+def test_each_column_of_a_results_frame_holds_its_own_quantity():
+    built = [  # name, T, energies of the intermediates and transition states, DeltaG
+        ("three", 298.15, [0.0, -5.1, -2.0], [15.2, 20.3, 12.0], -10.0),
+        ("cold", 10.0, [0.0], [0.5], -15.0),  # beyond the range of doubles
+        ("uphill", 350.0, [0.0, 3.0], [12.0, 25.0], 2.0),  # no driving force
+    ]
+    cycles = [kinex.Cycle(T, G_int, G_ts, DeltaG, reactant=[0.5] + [None] * (len(G_int) - 1),
+                          names=[f"{name}{k}" for k in range(2 * len(G_int))], name=name)
+              for name, T, G_int, G_ts, DeltaG in built]
+    results = kinex.evaluate_many(cycles)
+    frame = kinex.to_dataframe(results)
+    expected = {
+        "file": [b[0] for b in built], "T": [b[1] for b in built],
+        "n": [len(b[2]) for b in built], "DeltaG": [b[4] for b in built],
+        "TOF_per_s": [r.tof for r in results],
+        "log10_TOF": [math.log10(abs(r.tof)) for r in results],
+        "TDI": [r.tdi_step for r in results], "TDTS": [r.tdts_step for r in results],
+        "TDI_state": [r.tdi for r in results], "TDTS_state": [r.tdts for r in results],
+        "energetic_span": [r.energetic_span for r in results],
+        "effective_span": [r.effective_span for r in results],
+        "apparent_barrier": [r.apparent_barrier for r in results],
+        "warning": [r.driving_force_warning is not None for r in results],
+        "evaluation": [r.evaluation for r in results],
+        "warnings": [len(r.warnings) for r in results],
+    }
+    assert sorted(expected) == sorted(frame.columns)
+    for column, values in expected.items():
+        if frame[column].dtype.kind == "f":
+            np.testing.assert_allclose(frame[column], values, rtol=1e-12, err_msg=column)
+        else:
+            assert frame[column].tolist() == values, column
+    # No two columns alike, so that any two swapped differ from the above.
+    for a in frame.columns:
+        for b in frame.columns:
+            assert a == b or not frame[a].equals(frame[b]), (a, b)
+
+
 def test_pictures_and_tables_for_notebooks(tmp_path):
     hostile = kinex.Cycle(298.15, [0.0, -5.0], [15.0, 12.0], -10.0,
                           names=["<b>&A", "TS\"1", "B", "TS2", "P<"], name="<script>x</script>")

@@ -120,6 +120,28 @@ def test_the_lines_are_numpys_least_squares_and_the_outliers_its_residuals(noisy
     assert {p.name: p.outlier_states for p in v.points if p.outlier} == outliers
 
 
+def test_an_outlier_is_flagged_from_where_students_t_of_m_minus_3_degrees_says(noisy, tmp_path):
+    """cat5's TS1 moved off its line in steps of 0.1 kcal/mol: flagged from
+    the same step as the leave-one-out t test with m - 3 degrees of freedom
+    says (a test of m - 2 or m - 4 degrees would flip 0.2 to 0.4 away)."""
+    _, d, G = noisy
+    G[5, 1] -= 3.0  # back on its line, with its noise
+    tested = 4 * len(d)  # TS1, Int1, Int2 and TS-RE have scatter
+    flags = []
+    for offset in np.arange(1.0, 3.05, 0.1):
+        E = G.copy()
+        E[5, 1] += offset
+        rows = [[f"cat{r}", repr(float(d[r]))] + [repr(float(e)) for e in E[r]] + [0.5]
+                for r in range(len(d))]
+        v = kinex.volcano(write_table(tmp_path, rows, name="moved.csv"), samples=0)
+        slope, intercept = np.polyfit(d, E[:, 1], 1)
+        expected = abs(E[5, 1] - intercept - slope * d[5]) >= 1.0 and \
+            student_tail(leave_one_out_t(d, E[:, 1], 5), len(d) - 3) * tested < 0.05
+        assert ("TS1" in v.points[5].outlier_states) == expected, offset
+        flags.append(expected)
+    assert not flags[0] and flags[-1]  # the steps cross from kept to flagged
+
+
 def test_the_curve_is_the_fitted_cycle_evaluated_here(noisy):
     path, _, _ = noisy
     v = kinex.volcano(path, points=41, samples=0)

@@ -188,6 +188,30 @@ TEST(UncertaintyCommand, EnsembleMessagesNameTheRowsInPlainWords) {
   EXPECT_NE(alone.out.find("an ensemble of 1 member\n"), std::string::npos) << alone.out;
 }
 
+// The text's first line names the sigma: one for every state, or "per
+// state" when a sigmas file gives the states different ones.
+TEST(UncertaintyCommand, TextHeadingNamesTheSigma) {
+  ScratchDir dir;
+  const std::string file = kExamples + "/three_step.txt";
+  const struct {
+    std::vector<std::string> sigma;
+    std::string heading;
+  } cases[] = {
+      {{"--sigma", "1.5"}, "sigma 1.500 kcal/mol"},
+      {{"--sigmas", dir.write("same.txt", "TS2 1.5\n"), "--sigma", "1.5"}, "sigma 1.500 kcal/mol"},
+      {{"--sigmas", dir.write("apart.txt", "TS2 2.5\n"), "--sigma", "1"}, "sigma per state"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"uncertainty", file, "--samples", "100", "--seed", "3"};
+    args.insert(args.end(), c.sigma.begin(), c.sigma.end());
+    const test::Outcome o = kinex_run(args);
+    ASSERT_EQ(o.status, kExitOk) << o.err;
+    EXPECT_EQ(o.out.substr(0, o.out.find('\n')),
+              file + ": 100 samples of the energies, " + c.heading + ", correlation 0.0, seed 3")
+        << c.heading;
+  }
+}
+
 struct BadLine {
   const char* name;
   std::vector<std::string> args;  // after "kinex uncertainty"
