@@ -13,7 +13,10 @@ step(${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/prefix --component lib
 step(${CMAKE_COMMAND} -S ${SOURCE}/tests/install -B ${WORK}/build
      -DCMAKE_PREFIX_PATH=${WORK}/prefix -DCMAKE_BUILD_TYPE=Release
      -DKINEX_EXAMPLE=${SOURCE}/examples/library_example.cc
-     -DKINEX_EXAMPLES=${SOURCE}/examples)
+     -DKINEX_EXAMPLES=${SOURCE}/examples
+     # The flags of the build the library comes from (a sanitizer build's
+     # libraries need its runtime).
+     "-DCMAKE_CXX_FLAGS=${FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
 step(${CMAKE_COMMAND} --build ${WORK}/build)
 step(${WORK}/build/alone)
 step(${WORK}/build/library_example)
