@@ -320,7 +320,7 @@ CycleHandle read_file(const std::string& path) {
 class TableRows {
  public:
   TableRows(const std::string& path, double T) : path_(path) {
-    if (!reader_.open_file(path, T, TextLimits{1 << 20, 0})) {
+    if (!reader_.open_file(path, T, kRowByRow)) {
       raise_input_error(reader_.error(), reader_.place());
     }
   }

@@ -7,12 +7,6 @@
 #include "text/shown_name.h"
 
 namespace kinex {
-namespace {
-
-// A table read row by row: lines bounded, the whole not (it is never held).
-constexpr TextLimits kStreamed{1 << 20, 0};
-
-}  // namespace
 
 std::string source_name(const Source& source) {
   if (!source.from_table || !source.error.empty()) return source.file;
@@ -33,7 +27,7 @@ bool SourceStream::open_table(std::size_t k) {
     kept_[k].reset();
     return !reader_.failed();
   }
-  return reader_.open_file(args_[k], default_T_, kStreamed);
+  return reader_.open_file(args_[k], default_T_, kRowByRow);
 }
 
 bool SourceStream::next(Source& source) {
@@ -78,7 +72,7 @@ std::vector<std::string> SourceStream::descriptor_names() {
     const TableReader* header = kept_[k].get();
     TableReader reader;
     if (header == nullptr) {
-      reader.open_file(args_[k], default_T_, kStreamed);
+      reader.open_file(args_[k], default_T_, kRowByRow);
       header = &reader;
       if (!reader.regular_file()) {
         kept_[k] = std::make_unique<TableReader>(std::move(reader));

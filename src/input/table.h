@@ -49,6 +49,10 @@ struct TableRow {
 // Whether `path` names a table: it ends in ".csv" or ".tsv" (any case).
 bool is_table_name(const std::string& path);
 
+// The bounds of a table read row by row, as the streaming commands and
+// Python read one: lines bounded, the whole not (it is never held).
+inline constexpr TextLimits kRowByRow{1 << 20, 0};
+
 // A table read row by row: one record in memory at a time, so that a table
 // of any length, or a pipe whose rows never end, is read in bounded memory
 // and its rows can be answered as they come.

@@ -29,16 +29,13 @@ bool is_table_name(const std::string& path) {
 struct TableReader::State {
   std::string path;
   double default_T = 0.0;
-  TextLimits limits;
+  TextBounds bounds;     // the bounds of the bytes taken, and their line
   int fd = -1;           // the file; -1 for a text
   bool regular = false;  // the file is a regular file
   int64_t size = 0;      // its size when regular
   std::string buffer;    // bytes read and not yet taken, from `at`
   std::size_t at = 0;
-  bool ended = false;       // nothing more to read
-  int64_t taken = 0;        // bytes taken so far
-  int64_t line = 1;         // the line of the next byte
-  int64_t line_length = 0;  // bytes taken on this line so far
+  bool ended = false;  // nothing more to read
   bool tsv = false;
   Layout layout;
   std::vector<std::string> descriptors;
@@ -92,22 +89,8 @@ struct TableReader::State {
     const int c = peek();
     if (c < 0 || has_failed) return -1;
     ++at;
-    ++taken;
-    if (limits.file_bytes > 0 && taken > limits.file_bytes) {
-      return fail(0, 0, "is larger than " + std::to_string(limits.file_bytes) + " bytes"), -1;
-    }
-    if (c == '\n') {
-      ++line;
-      line_length = 0;
-      return c;
-    }
-    if (c == '\0') return fail(line, 0, "holds a NUL byte; this is no text file"), -1;
-    if (++line_length > limits.line_bytes) {
-      return fail(line, 0,
-                  "is longer than " + std::to_string(limits.line_bytes) +
-                      " bytes; no line of such a file is"),
-             -1;
-    }
+    TextFault fault;
+    if (!bounds.take(static_cast<char>(c), fault)) return fail(fault.line, 0, fault.reason), -1;
     return c;
   }
 
@@ -116,7 +99,7 @@ struct TableReader::State {
   bool first_line_has_tab() {
     std::size_t end = std::string::npos;
     while ((end = buffer.find('\n', at)) == std::string::npos &&
-           static_cast<int64_t>(buffer.size() - at) <= limits.line_bytes && read_more()) {
+           static_cast<int64_t>(buffer.size() - at) <= bounds.limits().line_bytes && read_more()) {
     }
     return buffer.find('\t', at) < std::min(end, buffer.size());
   }
@@ -131,12 +114,12 @@ struct TableReader::State {
     bool quoted = false, any = false;
     int64_t open_line = 0, open_column = 0, bytes = 0;
     const char separator = tsv ? '\t' : ',';
-    record.line = line;
+    record.line = bounds.line();
     for (;;) {
       const int c = take();
       if (c < 0) break;
       if (quoted) {
-        if (++bytes > limits.line_bytes) break;
+        if (++bytes > bounds.limits().line_bytes) break;
         if (c == '"' && peek() == '"') {
           take();
           cell += '"';
@@ -150,12 +133,12 @@ struct TableReader::State {
       if (c == '\r' && peek() == '\n') continue;
       if (c == '\n') {
         if (any || !cell.empty() || !record.cells.empty()) break;
-        record.line = line;  // an empty line: the record begins on the next
+        record.line = bounds.line();  // an empty line: the record begins on the next
         continue;
       }
       if (!tsv && c == '"' && cell.empty()) {
         quoted = any = true;
-        open_line = line;
+        open_line = bounds.line();
         open_column = static_cast<int64_t>(record.cells.size()) + 1;
       } else if (c == separator) {
         record.cells.push_back(std::move(cell));
@@ -209,7 +192,7 @@ bool TableReader::open_file(const std::string& path, double default_T, const Tex
   State& s = *state_;
   s.path = path;
   s.default_T = default_T;
-  s.limits = limits;
+  s.bounds = TextBounds(limits);
   do {
     s.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (s.fd < 0 && errno == EINTR);
@@ -227,8 +210,7 @@ bool TableReader::open_text(const std::string& path, std::string text, double de
   State& s = *state_;
   s.path = path;
   s.default_T = default_T;
-  s.limits.file_bytes = 0;
-  s.limits.line_bytes = std::numeric_limits<int64_t>::max();
+  s.bounds = TextBounds({std::numeric_limits<int64_t>::max(), 0});
   s.buffer = std::move(text);
   return s.start();
 }
@@ -275,7 +257,7 @@ bool TableReader::regular_file() const { return state_->regular; }
 double TableReader::fraction() const {
   const State& s = *state_;
   if (s.size <= 0) return 0.0;
-  return std::min(1.0, static_cast<double>(s.taken) / static_cast<double>(s.size));
+  return std::min(1.0, static_cast<double>(s.bounds.bytes()) / static_cast<double>(s.size));
 }
 
 namespace {

@@ -6,6 +6,29 @@
 
 namespace kinex {
 
+bool TextBounds::take(char c, TextFault& fault) {
+  ++bytes_;
+  if (limits_.file_bytes > 0 && bytes_ > limits_.file_bytes) {
+    fault = {0, "is larger than " + std::to_string(limits_.file_bytes) + " bytes"};
+    return false;
+  }
+  if (c == '\n') {
+    ++line_;
+    line_length_ = 0;
+    return true;
+  }
+  if (c == '\0') {
+    fault = {line_, "holds a NUL byte; this is no text file"};
+    return false;
+  }
+  if (++line_length_ > limits_.line_bytes) {
+    fault = {line_, "is longer than " + std::to_string(limits_.line_bytes) +
+                        " bytes; no line of such a file is"};
+    return false;
+  }
+  return true;
+}
+
 bool read_text_file(const std::string& path, const TextLimits& limits, std::string& text,
                     TextFault& fault) {
   text.clear();
@@ -16,30 +39,12 @@ bool read_text_file(const std::string& path, const TextLimits& limits, std::stri
     fault.reason = "cannot be opened";
     return false;
   }
-  int64_t line = 1, line_length = 0;
+  TextBounds bounds(limits);
   char buffer[65536];
   for (;;) {
     const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
     for (std::size_t k = 0; k < got; ++k) {
-      const char c = buffer[k];
-      if (c == '\n') {
-        ++line;
-        line_length = 0;
-        continue;
-      }
-      if (c == '\0') {
-        fault = {line, "holds a NUL byte; this is no text file"};
-        return false;
-      }
-      if (++line_length > limits.line_bytes) {
-        fault = {line, "is longer than " + std::to_string(limits.line_bytes) +
-                           " bytes; no line of such a file is"};
-        return false;
-      }
-    }
-    if (static_cast<int64_t>(text.size() + got) > limits.file_bytes) {
-      fault = {0, "is larger than " + std::to_string(limits.file_bytes) + " bytes"};
-      return false;
+      if (!bounds.take(buffer[k], fault)) return false;
     }
     text.append(buffer, got);
     if (got < sizeof buffer) break;
