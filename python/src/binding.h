@@ -131,12 +131,35 @@ std::string report_of(const EvaluatedData& evaluated, const std::string& options
 // from state names ("final" for the final state) to sigmas.
 std::vector<double> sigmas_of(const py::handle& sigma, const CycleData& data);
 
+// The energy profile of `self` (a Cycle or a Result), as kinex.plot draws it.
+py::object plot_method(const py::object& self, const py::object& title, const py::object& width,
+                       const py::object& height, const py::object& font_size,
+                       const py::object& y_range, const py::object& sigma,
+                       const py::object& samples, const py::object& seed,
+                       const py::object& correlation);
+
+// The HTML a notebook shows for a Result.
+py::object result_html(const py::object& result);
+
+// Adds plot() and the notebook's HTML to the Cycle or Result class `c`;
+// `evaluated` turns its object into a Result for the HTML.
+template <class Class, class Evaluated>
+void def_profile_faces(Class& c, const char* plot_doc, const char* html_doc, Evaluated evaluated) {
+  c.def("plot", &plot_method, py::arg("title") = py::none(), py::arg("width") = py::none(),
+        py::arg("height") = py::none(), py::arg("font_size") = py::none(),
+        py::arg("y_range") = py::none(), py::arg("sigma") = py::none(), py::arg("samples") = 10000,
+        py::arg("seed") = 0, py::arg("correlation") = 0.0, plot_doc);
+  c.def(
+      "_repr_html_", [evaluated](const py::object& self) { return result_html(evaluated(self)); },
+      html_doc);
+}
+
 // --- the binders, one per class or group ---------------------------------------
 
 void bind_finding(py::module_& m);
 void bind_cycle(py::module_& m, py::class_<CycleHandle>& cycle_class);
 void bind_result(py::module_& m, py::class_<ResultHandle>& result_class);
-void bind_uncertainty(py::module_& m);
+void bind_uncertainty(py::module_& m, py::class_<CycleHandle>& cycle_class);
 void bind_volcano(py::module_& m);
 void bind_pictures(py::module_& m);
 void bind_scans(py::module_& m);

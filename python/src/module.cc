@@ -18,7 +18,7 @@ void bind(py::module_& m) {
   py::class_<ResultHandle> result_class(m, "Result", docs::kResult);
   bind_cycle(m, cycle_class);
   bind_result(m, result_class);
-  bind_uncertainty(m);
+  bind_uncertainty(m, cycle_class);
   bind_volcano(m);
   bind_pictures(m);
   bind_scans(m);

@@ -49,6 +49,21 @@ std::string plot_results(const std::vector<ResultHandle>& results, const PlotOpt
 
 }  // namespace
 
+py::object plot_method(const py::object& self, const py::object& title, const py::object& width,
+                       const py::object& height, const py::object& font_size,
+                       const py::object& y_range, const py::object& sigma,
+                       const py::object& samples, const py::object& seed,
+                       const py::object& correlation) {
+  return py::module_::import("kinex").attr("plot")(
+      self, py::arg("title") = title, py::arg("width") = width, py::arg("height") = height,
+      py::arg("font_size") = font_size, py::arg("y_range") = y_range, py::arg("sigma") = sigma,
+      py::arg("samples") = samples, py::arg("seed") = seed, py::arg("correlation") = correlation);
+}
+
+py::object result_html(const py::object& result) {
+  return py::module_::import("kinex._html").attr("result_html")(result);
+}
+
 void bind_pictures(py::module_& m) {
   m.def(
       "_replace_file",

@@ -244,7 +244,20 @@ std::vector<double> sigmas_of(const py::handle& sigma, const CycleData& data) {
   return list;
 }
 
-void bind_uncertainty(py::module_& m) {
+void bind_uncertainty(py::module_& m, py::class_<CycleHandle>& cycle_class) {
+  // The counts are checked as kinex.uncertainty_many checks them.
+  cycle_class.def(
+      "uncertainty",
+      [](const py::object& self, const py::object& sigma, const py::object& samples,
+         const py::object& seed, const py::object& correlation, const py::object& threads) {
+        const py::list counts =
+            py::module_::import("kinex._checks").attr("counts")(samples, seed, threads);
+        return py::module_::import("kinex._kinex")
+            .attr("_uncertainty")(self, sigma, counts[0], counts[1], py::float_(correlation), 0.0,
+                                  0, counts[2]);
+      },
+      py::arg("sigma") = py::none(), py::arg("samples") = 10000, py::arg("seed") = 0,
+      py::arg("correlation") = 0.0, py::arg("threads") = 0, docs::kCycleUncertainty);
   using U = const UncertaintyHandle&;
   py::class_<UncertaintyHandle> uncertainty_class(m, "Uncertainty", docs::kUncertainty);
   uncertainty_class

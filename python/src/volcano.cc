@@ -287,11 +287,15 @@ void bind_volcano(py::module_& m) {
           "text", [](V v) { return volcano_text(v.data->file, v.data->volcano); },
           "text() -> str\n\nThe text of kinex volcano.")
       .def(
-          "_svg",
+          "plot",
           [](V v, const std::string& curve) {
-            return volcano_svg(v.data->file, v.data->volcano, VolcanoPicture{volcano_curve(curve)});
+            const std::string svg =
+                volcano_svg(v.data->file, v.data->volcano, VolcanoPicture{volcano_curve(curve)});
+            // The table is never overwritten by Picture.save.
+            return py::module_::import("kinex._picture")
+                .attr("Picture")(svg, py::make_tuple(v.data->file));
           },
-          py::arg("curve"))
+          py::arg("curve") = "tof", docs::kVolcanoPlot)
       .def("__len__", [](V v) { return v.data->volcano.x.size(); })
       .def("__repr__", [](V v) { return volcano_repr(*v.data); })
       .def(py::pickle(
