@@ -19,7 +19,7 @@ def without_date(text):
 
 
 def main(out):
-    subprocess.run([sys.executable, "-m", "sphinx", "-W", "--keep-going", "-q", "-b", "man",
+    subprocess.run([sys.executable, "-m", "sphinx", "-E", "-W", "--keep-going", "-q", "-b", "man",
                     "-d", str(Path(out) / ".doctrees"), str(DOCS), out], check=True)
     stale = []
     for page in PAGES:

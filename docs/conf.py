@@ -43,7 +43,7 @@ def _as_written(app, what, name, obj, options, lines):
     while text and not text[-1]:
         text.pop()
     if text:
-        lines[:] = ["::", ""] + ["   " + line for line in text] + [""]
+        lines[:] = [".. code-block:: text", ""] + ["   " + line for line in text] + [""]
 
 
 def setup(app):
