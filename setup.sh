@@ -3,8 +3,10 @@
 # the compiler and CMake, GoogleTest and Google Benchmark, the JSON and
 # command-line libraries of kinex, and for CI's stages clang-format, clang
 # with its fuzzing runtime, xmllint, python3 and rsvg-convert (the plot
-# tests render the pictures), and what the Python package needs. Installs only what is
-# missing; run as root (or through sudo). Safe to run again.
+# tests render the pictures), what the Python package needs, and Sphinx with
+# its MyST parser and theme for the documentation (docs/, its tests and the
+# manual pages). Installs only what is missing; run as root (or through
+# sudo). Safe to run again.
 set -euo pipefail
 
 missing=()
@@ -41,6 +43,11 @@ need python3-setuptools /usr/bin/python3 -c "import setuptools"
 need python3-wheel /usr/bin/python3 -c "import wheel"
 need python3-venv /usr/bin/python3 -c "import ensurepip"
 need python3-pip /usr/bin/python3 -m pip --version
+# The documentation, for the same interpreter: Sphinx, MyST Markdown and the
+# Furo theme.
+need python3-sphinx /usr/bin/python3 -c "import sphinx"
+need python3-myst-parser /usr/bin/python3 -c "import myst_parser"
+need furo /usr/bin/python3 -c "import furo"
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup.sh: everything needed is installed"

@@ -1,5 +1,5 @@
 """The Python package in a few lines, as a notebook would use it (run from the
-project folder; the README shows it and what it prints)."""
+project folder; the documentation shows it and what it prints)."""
 
 import numpy as np
 import kinex

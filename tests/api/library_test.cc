@@ -125,22 +125,22 @@ TEST(Library, ReadingGivesTheWarnings) {
   EXPECT_TRUE(warnings.empty());
 }
 
-// The README shows examples/library_example.cc; the example must be that
-// file, and it must build (it is a target of this project) and run.
-TEST(Library, ReadmeExampleIsTheCompiledOneAndRuns) {
-  const std::string readme = test::read_file(KINEX_SOURCE "/README.md");
-  std::string indented;
-  for (const std::string& line :
-       test::lines_of(test::read_file(KINEX_EXAMPLES "/library_example.cc"))) {
-    indented += line.empty() ? "\n" : "    " + line + "\n";
-  }
-  EXPECT_NE(readme.find(indented), std::string::npos) << "README lacks the example as it is";
+// The library's page shows examples/library_example.cc (included whole)
+// and what it prints; the example must build (it is a target of this
+// project) and print that.
+TEST(Library, DocumentedExampleIsTheCompiledOneAndRuns) {
+  const std::string page = test::read_file(KINEX_SOURCE "/docs/library.md");
+  const std::string printed =
+      "TOF = 7.4806e-07 s^-1, TDI 2, TDTS 2, X_TOF of the reactant of step 2 = 1.00\n"
+      "the same as from the file: yes\n";
+  EXPECT_NE(page.find("```{literalinclude} ../examples/library_example.cc\n"), std::string::npos)
+      << "docs/library.md does not include the example";
+  EXPECT_NE(page.find("It prints:\n\n```text\n" + printed + "```"), std::string::npos)
+      << "docs/library.md does not show what the example prints";
   test::ScratchDir dir;
   const test::Outcome o = test::spawn(dir, KINEX_LIBRARY_EXAMPLE, {});
   EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out,
-            "TOF = 7.4806e-07 s^-1, TDI 2, TDTS 2, X_TOF of the reactant of step 2 = 1.00\n"
-            "the same as from the file: yes\n");
+  EXPECT_EQ(o.out, printed);
 }
 
 }  // namespace
