@@ -18,12 +18,12 @@ the report::
 Energies are Gibbs energies in kcal/mol, temperatures in K, TOFs in 1/s.
 """
 
-import html as _html
 import os as _os
 import warnings as _warnings
 
 from typing import Iterable, Iterator, Optional, Sequence, Union
 
+from ._checks import counts as _counts, path_text as _path_text
 from ._errors import InputError, InputWarning
 
 try:
@@ -36,6 +36,7 @@ except ImportError as error:  # the sources alone, not the built package
     ) from error
 from ._kinex import (Cycle, Finding, Result, Uncertainty, Volcano, VolcanoBand, VolcanoFit,
                      VolcanoPoint, VolcanoRegion, ensemble, evaluate_many)
+from ._picture import Picture
 
 __all__ = [
     "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
@@ -44,13 +45,6 @@ __all__ = [
     "volcano", "Volcano", "VolcanoBand", "VolcanoFit", "VolcanoPoint", "VolcanoRegion",
 ]
 __version__ = "1.0"
-
-
-def _path_text(path) -> str:
-    """A path as text, whether given as str, bytes or os.PathLike (one rule
-    for every path the package takes)."""
-    path = _os.fspath(path)
-    return path if isinstance(path, str) else _os.fsdecode(path)
 
 
 def read(path: Union[str, "os.PathLike[str]"]) -> Cycle:
@@ -194,53 +188,6 @@ def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = N
     for warning in made.warnings:
         _warnings.warn(f"{path}: {warning}", InputWarning, stacklevel=2)
     return made
-
-
-def _volcano_plot(self, curve: str = "tof") -> "Picture":
-    """The volcano as a kinex.Picture: curve 'tof' (log10 TOF), 'span' (the
-    energetic span) or 'step' (the most endergonic step) with its band, the
-    regions of equal TDI and TDTS, and the catalysts as points."""
-    return Picture(self._svg(curve), [self.file])
-
-
-Volcano.plot = _volcano_plot
-
-
-class Picture:
-    """An SVG picture: ``str(picture)`` is the document, a notebook shows it,
-    ``save(path)`` writes it."""
-
-    def __init__(self, svg: str, sources: Sequence[str] = ()):
-        self.svg = svg
-        self._sources = tuple(sources)  # the files drawn from, never overwritten
-
-    def __str__(self) -> str:
-        return self.svg
-
-    def __repr__(self) -> str:
-        return f"<kinex.Picture: {len(self.svg)} bytes of SVG>"
-
-    def _repr_svg_(self) -> str:
-        return self.svg
-
-    def save(self, path: Union[str, "os.PathLike[str]"]) -> None:
-        """Writes the picture to ``path``, whole or not at all (a temporary
-        file in the same folder, then a rename)."""
-        path = _path_text(path)
-        if not path.lower().endswith(".svg"):
-            raise ValueError(f"{path}: only SVG is written; name the file .svg")
-        for source in self._sources:
-            try:
-                same = _os.path.samefile(path, source)
-            except OSError:
-                same = False
-            if same:
-                raise ValueError(f"{path} is the input file {source}; it is not overwritten. "
-                                 "Name another output file.")
-        # As kinex plot -o writes it: whole or not at all, the permissions
-        # and symbolic links of a file it replaces kept, an error naming
-        # the file asked for.
-        _kinex._replace_file(path, self.svg)
 
 
 def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
@@ -418,45 +365,6 @@ def to_dataframe(results) -> "pandas.DataFrame":
     return frame
 
 
-def _uncertainty(self, sigma=None, samples: int = 10000, seed: int = 0, correlation: float = 0.0,
-                 threads: int = 0) -> Uncertainty:
-    """The uncertainty of the energies carried into the TOF, TDI, TDTS and
-    every X_TOF: a Monte Carlo of `samples` samples of the energies, each
-    evaluated over the logarithms (never NaN, Inf or 0).
-
-    sigma: the sd of the Gibbs energies (kcal/mol): one number for every
-        state; a sequence of 2n+1 in the order I0, TS1, I1, ..., TSn and the
-        final state (I0 of the next turn, whose error and I0's move DeltaG);
-        or a dict {state name: sigma} naming every state ("final" for the
-        final state); None: those of the table row's sigma columns.
-    correlation: RHO in 0..1, the share of each state's variance common to
-        all states (1 with equal sigmas: one shift of the whole profile).
-    seed: the same seed gives the same numbers, bit for bit, on any number
-        of threads (0: one per core); the GIL is released meanwhile.
-
-    The numbers are those of `kinex uncertainty` with the same arguments.
-    """
-    samples, seed, threads = _counts(samples, seed, threads)
-    return _kinex._uncertainty(self, sigma, samples, seed, float(correlation), 0.0, 0, threads)
-
-
-def _counts(samples, seed, threads):
-    """samples, seed and threads as whole numbers, each checked."""
-    checked = []
-    for name, value, least in (("samples", samples, 1), ("seed", seed, 0), ("threads", threads, 0)):
-        if isinstance(value, bool) or int(value) != value:
-            raise TypeError(f"{name}: {value!r} is not a whole number")
-        if int(value) < least:
-            raise ValueError(f"{name}: {int(value)} is below {least}")
-        checked.append(int(value))
-    if checked[1] >= 2 ** 64:
-        raise ValueError(f"seed: {checked[1]} is above 18446744073709551615")
-    return checked
-
-
-Cycle.uncertainty = _uncertainty
-
-
 class UncertaintyScreening:
     """The uncertainty of several catalysts sampled together (see
     uncertainty_many): one kinex.Uncertainty per cycle in `results`, and how
@@ -524,46 +432,3 @@ def uncertainty_many(cycles: Sequence[Cycle], sigma, samples: int = 10000, seed:
                                    k + 1, threads)
                for k, c in enumerate(cycles)]
     return UncertaintyScreening(results)
-
-
-def _fmt(x, digits=4):
-    return "—" if x != x else f"{x:.{digits}g}"
-
-
-def _result_html(result):
-    e = _html.escape
-    head = [
-        ("TOF", f"{_fmt(result.tof)} s⁻¹"),
-        ("log₁₀ TOF", _fmt(result.log10_tof, 6)),
-        ("TDI", e(result.tdi)), ("TDTS", e(result.tdts)),
-        ("energetic span", f"{_fmt(result.energetic_span)} kcal/mol"),
-        ("effective span", f"{_fmt(result.effective_span)} kcal/mol"),
-        ("evaluation", e(result.evaluation)),
-    ]
-    if result.driving_force_warning:
-        head.append(("warning", e(result.driving_force_warning)))
-    rows = "".join(f"<tr><th style='text-align:left'>{k}</th><td>{v}</td></tr>" for k, v in head)
-    names = result.cycle.names
-    n = result.cycle.n
-    x = [result.xtof_int[k // 2] if k % 2 == 0 else result.xtof_ts[k // 2] for k in range(2 * n)]
-    g = [result.cycle.G_int[k // 2] if k % 2 == 0 else result.cycle.G_ts[k // 2]
-         for k in range(2 * n)]
-    states = "".join(f"<tr><td>{e(names[k])}</td><td>{_fmt(g[k])}</td><td>{_fmt(x[k], 3)}</td></tr>"
-                     for k in range(2 * n))
-    return (f"<div><b>{e(result.name)}</b><table>{rows}</table>"
-            "<table><tr><th>state</th><th>G (kcal/mol)</th><th>X<sub>TOF</sub></th></tr>"
-            f"{states}</table></div>")
-
-
-def _cycle_plot(self, title=None, width=None, height=None, font_size=None, y_range=None,
-                sigma=None, samples=10000, seed=0, correlation=0.0):
-    """The energy profile as a kinex.Picture (see kinex.plot), with error bars
-    and TDI/TDTS probabilities when `sigma` is given."""
-    return plot(self, title=title, width=width, height=height, font_size=font_size,
-                y_range=y_range, sigma=sigma, samples=samples, seed=seed, correlation=correlation)
-
-
-Result._repr_html_ = _result_html
-Result.plot = _cycle_plot
-Cycle.plot = _cycle_plot
-Cycle._repr_html_ = lambda self: _result_html(self.evaluate())

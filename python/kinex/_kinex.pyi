@@ -1,15 +1,20 @@
-"""Types of the extension module kinex._kinex (use it through `import kinex`)."""
+"""Types of the extension module kinex._kinex (use it through `import kinex`).
+
+The docstrings are the module's own (help() shows them); test_stub.py
+checks that this stub names the same classes, members and arguments."""
 
 from typing import Mapping, Optional, Sequence, Union
 
 import numpy as np
 import numpy.typing as npt
 
+from ._picture import Picture
+
 _Reals = Union[Sequence[float], npt.ArrayLike]
 _Concentrations = Union[None, Sequence[Optional[float]], npt.ArrayLike, Mapping[int, float]]
+_Sigma = Union[None, float, Sequence[float], Mapping[str, float]]
 
 class Finding:
-    """A warning about a cycle, as kinex check lists it."""
     @property
     def code(self) -> str: ...
     @property
@@ -18,14 +23,9 @@ class Finding:
     def text(self) -> str: ...
 
 class Cycle:
-    """A catalytic cycle; kinex.Cycle(...), kinex.read() or kinex.read_table()."""
     def __init__(self, T: float, G_int: _Reals, G_ts: _Reals, DeltaG: float,
                  reactant: _Concentrations = None, product: _Concentrations = None,
-                 names: Optional[Sequence[str]] = None, name: str = "cycle") -> None:
-        """T in K; G_int[i] starts step i+1 and G_ts[i] is its transition state
-        (kcal/mol); DeltaG of one turn (kcal/mol); reactant/product: one value
-        per step (None or NaN where none) or {step: concentration}; names: 2n
-        states in cycle order (I0, TS1, ..., TSn), or 2n+1 with the final state."""
+                 names: Optional[Sequence[str]] = None, name: str = "cycle") -> None: ...
     @property
     def T(self) -> float: ...
     @property
@@ -48,21 +48,18 @@ class Cycle:
     def descriptors(self) -> dict[str, float]: ...
     @property
     def warnings(self) -> list[Finding]: ...
-    def evaluate(self, threads: int = 0) -> Result:
-        """The TOF, TDI, TDTS, spans and degrees of TOF control (releases the GIL)."""
-    def report(self, options: str = "") -> str:
-        """The report of KINEX.exe, byte for byte; options: letters i d a t h l."""
+    def evaluate(self, threads: int = 0) -> Result: ...
+    def report(self, options: str = "") -> str: ...
     def plot(self, title: Optional[str] = None, width: Optional[float] = None,
              height: Optional[float] = None, font_size: Optional[float] = None,
-             y_range: Optional[tuple[float, float]] = None) -> "kinex.Picture":  # type: ignore[name-defined]
-        """The energy profile as an SVG picture."""
-    def uncertainty(self, sigma: Union[None, float, Sequence[float], Mapping[str, float]] = None,
+             y_range: Optional[tuple[float, float]] = None, sigma: _Sigma = None,
+             samples: int = 10000, seed: int = 0, correlation: float = 0.0) -> Picture: ...
+    def _repr_html_(self) -> str: ...
+    def uncertainty(self, sigma: _Sigma = None,
                     samples: int = 10000, seed: int = 0, correlation: float = 0.0,
-                    threads: int = 0) -> Uncertainty:
-        """The Monte Carlo over the energies' errors (sigma in kcal/mol)."""
+                    threads: int = 0) -> Uncertainty: ...
 
 class Uncertainty:
-    """The TOF, TDI, TDTS and X_TOF as distributions over the energies' errors."""
     @property
     def name(self) -> str: ...
     @property
@@ -88,6 +85,10 @@ class Uncertainty:
     @property
     def interval_95(self) -> tuple[float, float]: ...
     @property
+    def backward_share(self) -> float: ...
+    @property
+    def tof_signs(self) -> npt.NDArray[np.int8]: ...
+    @property
     def central_log10_tof(self) -> float: ...
     @property
     def tdi_probability(self) -> dict[str, float]: ...
@@ -111,16 +112,12 @@ class Uncertainty:
     def xtof_product_sd(self) -> npt.NDArray[np.float64]: ...
     @property
     def sigma(self) -> Optional[npt.NDArray[np.float64]]: ...
-    def to_dict(self) -> dict:
-        """The document of kinex uncertainty --json."""
-    def text(self) -> str:
-        """The text of kinex uncertainty."""
+    def to_dict(self) -> dict: ...
+    def text(self) -> str: ...
 
-def ensemble(cycles: Sequence[Cycle]) -> Uncertainty:
-    """The distribution over an ensemble of the same cycle, each member evaluated exactly."""
+def ensemble(cycles: Sequence[Cycle]) -> Uncertainty: ...
 
 class Result:
-    """What the model finds for a cycle."""
     @property
     def cycle(self) -> Cycle: ...
     @property
@@ -179,21 +176,17 @@ class Result:
     def warnings(self) -> list[Finding]: ...
     @property
     def input_warnings(self) -> list[Finding]: ...
-    def to_dict(self) -> dict:
-        """The document of kinex json, same keys, same numbers."""
-    def report(self, options: str = "") -> str:
-        """The report of KINEX.exe, byte for byte."""
+    def to_dict(self) -> dict: ...
+    def report(self, options: str = "") -> str: ...
     def plot(self, title: Optional[str] = None, width: Optional[float] = None,
              height: Optional[float] = None, font_size: Optional[float] = None,
-             y_range: Optional[tuple[float, float]] = None) -> "kinex.Picture":  # type: ignore[name-defined]
-        """The energy profile as an SVG picture."""
+             y_range: Optional[tuple[float, float]] = None, sigma: _Sigma = None,
+             samples: int = 10000, seed: int = 0, correlation: float = 0.0) -> Picture: ...
     def _repr_html_(self) -> str: ...
 
-def evaluate_many(cycles: Sequence[Cycle], threads: int = 0) -> list[Result]:
-    """Every cycle evaluated on `threads` threads (0: one per core), GIL released."""
+def evaluate_many(cycles: Sequence[Cycle], threads: int = 0) -> list[Result]: ...
 
 class VolcanoFit:
-    """One state's line G = intercept + slope * x over a volcano's rows."""
     @property
     def state(self) -> str: ...
     @property
@@ -212,7 +205,6 @@ class VolcanoFit:
     def warning(self) -> Optional[str]: ...
 
 class VolcanoRegion:
-    """A run of curve points with the same TDI and TDTS."""
     @property
     def tdi(self) -> str: ...
     @property
@@ -231,7 +223,6 @@ class VolcanoRegion:
     def last(self) -> int: ...
 
 class VolcanoPoint:
-    """A catalyst at its own descriptor value, with its own cycle's figures."""
     @property
     def name(self) -> str: ...
     @property
@@ -262,7 +253,6 @@ class VolcanoPoint:
 _Band = tuple[npt.NDArray[np.float64], npt.NDArray[np.float64]]
 
 class VolcanoBand:
-    """The 95 % band of a volcano's curves, (low, high) per curve."""
     @property
     def log10_tof(self) -> _Band: ...
     @property
@@ -277,7 +267,6 @@ class VolcanoBand:
     def level(self) -> float: ...
 
 class Volcano:
-    """A table of catalysts fitted along one descriptor; kinex.volcano()."""
     @property
     def file(self) -> str: ...
     @property
@@ -326,12 +315,8 @@ class Volcano:
     def points(self) -> list[VolcanoPoint]: ...
     @property
     def warnings(self) -> list[str]: ...
-    def to_dict(self) -> dict:
-        """The document of kinex volcano --json, same keys, same numbers."""
-    def csv(self) -> str:
-        """The text of kinex volcano --csv."""
-    def text(self) -> str:
-        """The text of kinex volcano."""
-    def plot(self, curve: str = "tof") -> "kinex.Picture":  # type: ignore[name-defined]
-        """The volcano as an SVG picture: curve 'tof', 'span' or 'step'."""
+    def to_dict(self) -> dict: ...
+    def csv(self) -> str: ...
+    def text(self) -> str: ...
+    def plot(self, curve: str = "tof") -> Picture: ...
     def __len__(self) -> int: ...

@@ -124,4 +124,40 @@ inline constexpr const char* kVolcanoBand =
     "lines: each curve's (low, high), the 2.5 % and 97.5 % quantiles at\n"
     "every point, as numpy arrays.";
 
+inline constexpr const char* kProfilePlot =
+    "plot(title=None, width=None, height=None, font_size=None, y_range=None,\n"
+    "     sigma=None, samples=10000, seed=0, correlation=0.0) -> Picture\n"
+    "\n"
+    "The energy profile as a kinex.Picture (see kinex.plot), with error bars\n"
+    "and TDI/TDTS probabilities when `sigma` is given.";
+
+inline constexpr const char* kHtml = "The HTML a notebook shows: the numbers and every state.";
+
+inline constexpr const char* kCycleUncertainty =
+    "uncertainty(sigma=None, samples=10000, seed=0, correlation=0.0, threads=0)\n"
+    "    -> Uncertainty\n"
+    "\n"
+    "The uncertainty of the energies carried into the TOF, TDI, TDTS and\n"
+    "every X_TOF: a Monte Carlo of `samples` samples of the energies, each\n"
+    "evaluated over the logarithms (never NaN, Inf or 0).\n"
+    "\n"
+    "sigma: the sd of the Gibbs energies (kcal/mol): one number for every\n"
+    "    state; a sequence of 2n+1 in the order I0, TS1, I1, ..., TSn and the\n"
+    "    final state (I0 of the next turn, whose error and I0's move DeltaG);\n"
+    "    or a dict {state name: sigma} naming every state (\"final\" for the\n"
+    "    final state); None: those of the table row's sigma columns.\n"
+    "correlation: RHO in 0..1, the share of each state's variance common to\n"
+    "    all states (1 with equal sigmas: one shift of the whole profile).\n"
+    "seed: the same seed gives the same numbers, bit for bit, on any number\n"
+    "    of threads (0: one per core); the GIL is released meanwhile.\n"
+    "\n"
+    "The numbers are those of `kinex uncertainty` with the same arguments.";
+
+inline constexpr const char* kVolcanoPlot =
+    "plot(curve='tof') -> Picture\n"
+    "\n"
+    "The volcano as a kinex.Picture: curve 'tof' (log10 TOF), 'span' (the\n"
+    "energetic span) or 'step' (the most endergonic step) with its band, the\n"
+    "regions of equal TDI and TDTS, and the catalysts as points.";
+
 }  // namespace kinex::python::docs

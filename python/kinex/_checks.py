@@ -1,0 +1,25 @@
+"""The checks of arguments that the package's functions and the extension
+module's methods share (one rule, one place)."""
+
+import os as _os
+
+
+def path_text(path) -> str:
+    """A path as text, whether given as str, bytes or os.PathLike (one rule
+    for every path the package takes)."""
+    path = _os.fspath(path)
+    return path if isinstance(path, str) else _os.fsdecode(path)
+
+
+def counts(samples, seed, threads):
+    """samples, seed and threads as whole numbers, each checked."""
+    checked = []
+    for name, value, least in (("samples", samples, 1), ("seed", seed, 0), ("threads", threads, 0)):
+        if isinstance(value, bool) or int(value) != value:
+            raise TypeError(f"{name}: {value!r} is not a whole number")
+        if int(value) < least:
+            raise ValueError(f"{name}: {int(value)} is below {least}")
+        checked.append(int(value))
+    if checked[1] >= 2 ** 64:
+        raise ValueError(f"seed: {checked[1]} is above 18446744073709551615")
+    return checked

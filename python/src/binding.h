@@ -1,0 +1,167 @@
+// What the files of the extension module share: the handles the Python
+// objects hold, errors raised as Python's, conversions between Python
+// values and C++ ones, and one binder per class or group of functions.
+#pragma once
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "outputs/json_output.h"
+#include "python/src/cycle_data.h"
+
+namespace kinex::python {
+
+namespace py = pybind11;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct CycleHandle {
+  std::shared_ptr<const CycleData> data;
+};
+struct ResultHandle {
+  std::shared_ptr<const EvaluatedData> data;
+};
+struct UncertaintyHandle {
+  std::shared_ptr<const UncertaintyData> data;
+};
+struct VolcanoHandle {
+  std::shared_ptr<const VolcanoData> data;
+};
+// The band of a volcano, a view of it.
+struct BandHandle {
+  std::shared_ptr<const VolcanoData> data;
+};
+
+// --- errors -----------------------------------------------------------------
+
+// A 1-based line or column, None for 0 (none applies).
+py::object finding_line(int64_t line);
+
+// A kinex.InputError (defined in python/kinex/_errors.py) for the input
+// `place` names, with the whole diagnostic as its text.
+py::object input_error(const std::string& message, const ErrorPlace& place);
+
+[[noreturn]] void raise_input_error(const py::object& error);
+[[noreturn]] void raise_input_error(const std::string& message, const ErrorPlace& place);
+// A MemoryError with the failure's message.
+[[noreturn]] void raise_memory(const Failure& failure);
+
+// --- numbers in and out -----------------------------------------------------
+
+py::array_t<double> array_of(const double* begin, std::size_t count);
+py::array_t<double> array_of(const std::vector<double>& values);
+py::array_t<int32_t> int_array(const std::vector<int32_t>& v);
+
+// Steps 1..n of a per-step vector; NaN where `has` is false.
+py::array_t<double> per_step(const std::vector<double>& values, const std::vector<bool>* has,
+                             int64_t n);
+
+// The repr of `item`, for messages.
+std::string described(const py::handle& item);
+
+// `item` as a real number; TypeError naming `what` otherwise. A bool is
+// no number here (True would be taken as 1 K, or 1 kcal/mol).
+double real_of(const py::handle& item, const std::string& what);
+
+// `item` as text (UTF-8); TypeError when it is no str, ValueError when it
+// holds what UTF-8 cannot (a lone surrogate).
+std::string text_of(const py::handle& item, const std::string& what);
+
+// A number of threads: 0 (as many as pay off) or more; ValueError otherwise.
+int threads_of(int threads);
+
+// The items of a sequence (a list, a tuple, a numpy array, ...), not a
+// string or a mapping; TypeError naming `argument` otherwise.
+std::vector<py::object> items_of(const py::handle& sequence, const char* argument);
+
+// A JSON document as Python values (dicts keep the document's order).
+py::object python_of(const Json& value);
+
+// Whether Ctrl-C (or another signal Python handles) came in, asked from
+// C++ work that released the GIL, on the thread that called it: at most
+// every 0.1 s it takes the GIL and lets Python run its signal handlers.
+// Once one raised, its exception stands until the caller, back under the
+// GIL, raises it with py::error_already_set.
+class Interrupts {
+ public:
+  bool operator()() {
+    if (raised_) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(100)) return false;
+    last_ = now;
+    py::gil_scoped_acquire held;
+    raised_ = PyErr_CheckSignals() != 0;
+    return raised_;
+  }
+  bool raised() const { return raised_; }
+
+ private:
+  bool raised_ = false;
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+template <class Handle, class Data>
+Handle unpickled(const py::bytes& state) {
+  auto data = std::make_shared<Data>();
+  if (!from_bytes(std::string(state), *data)) {
+    throw py::value_error("not the state of a kinex object of this version");
+  }
+  return {std::move(data)};
+}
+
+// --- shared by the classes ----------------------------------------------------
+
+// `cycle` evaluated on `threads` threads, the GIL released meanwhile.
+ResultHandle evaluate(const CycleHandle& cycle, int threads);
+
+// The report of KINEX.exe for `evaluated`, with `options` as its letters.
+std::string report_of(const EvaluatedData& evaluated, const std::string& options);
+
+// The sigma of every state from `sigma`: one number for all, a sequence in
+// the model's order (I0, TS1, I1, ..., TSn, the final state), or a mapping
+// from state names ("final" for the final state) to sigmas.
+std::vector<double> sigmas_of(const py::handle& sigma, const CycleData& data);
+
+// The energy profile of `self` (a Cycle or a Result), as kinex.plot draws it.
+py::object plot_method(const py::object& self, const py::object& title, const py::object& width,
+                       const py::object& height, const py::object& font_size,
+                       const py::object& y_range, const py::object& sigma,
+                       const py::object& samples, const py::object& seed,
+                       const py::object& correlation);
+
+// The HTML a notebook shows for a Result.
+py::object result_html(const py::object& result);
+
+// Adds plot() and the notebook's HTML to the Cycle or Result class `c`;
+// `evaluated` turns its object into a Result for the HTML.
+template <class Class, class Evaluated>
+void def_profile_faces(Class& c, const char* plot_doc, const char* html_doc, Evaluated evaluated) {
+  c.def("plot", &plot_method, py::arg("title") = py::none(), py::arg("width") = py::none(),
+        py::arg("height") = py::none(), py::arg("font_size") = py::none(),
+        py::arg("y_range") = py::none(), py::arg("sigma") = py::none(), py::arg("samples") = 10000,
+        py::arg("seed") = 0, py::arg("correlation") = 0.0, plot_doc);
+  c.def(
+      "_repr_html_", [evaluated](const py::object& self) { return result_html(evaluated(self)); },
+      html_doc);
+}
+
+// --- the binders, one per class or group ---------------------------------------
+
+void bind_finding(py::module_& m);
+void bind_cycle(py::module_& m, py::class_<CycleHandle>& cycle_class);
+void bind_result(py::module_& m, py::class_<ResultHandle>& result_class);
+void bind_uncertainty(py::module_& m, py::class_<CycleHandle>& cycle_class);
+void bind_volcano(py::module_& m);
+void bind_pictures(py::module_& m);
+void bind_scans(py::module_& m);
+
+}  // namespace kinex::python

@@ -1,0 +1,164 @@
+// Python errors from the library's failures, and numbers, texts and JSON
+// between Python and C++.
+#include <algorithm>
+#include <cmath>
+
+#include "python/src/binding.h"
+
+namespace kinex::python {
+// --- errors -----------------------------------------------------------------
+
+// A 1-based line or column, None for 0 (none applies).
+py::object finding_line(int64_t line) {
+  return line > 0 ? py::object(py::int_(line)) : py::object(py::none());
+}
+
+// A kinex.InputError (defined in python/kinex/_errors.py) for the input
+// `place` names, with the whole diagnostic as its text.
+py::object input_error(const std::string& message, const ErrorPlace& place) {
+  // A file in another encoding (Latin-1) is quoted in the text: shown as
+  // kinex's JSON shows it, U+FFFD for what is no UTF-8.
+  std::string text = utf8_repaired(message);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  const py::object type = py::module_::import("kinex._errors").attr("InputError");
+  return type(text, utf8_repaired(place.file), finding_line(place.line), finding_line(place.column),
+              utf8_repaired(place.reason));
+}
+
+[[noreturn]] void raise_input_error(const py::object& error) {
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+  throw py::error_already_set();
+}
+
+[[noreturn]] void raise_input_error(const std::string& message, const ErrorPlace& place) {
+  raise_input_error(input_error(message, place));
+}
+
+[[noreturn]] void raise_memory(const Failure& failure) {
+  std::string text = failure.message;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  PyErr_SetString(PyExc_MemoryError, text.c_str());
+  throw py::error_already_set();
+}
+
+// --- numbers in and out -----------------------------------------------------
+
+py::array_t<double> array_of(const double* begin, std::size_t count) {
+  py::array_t<double> array(static_cast<py::ssize_t>(count));
+  std::copy(begin, begin + count, array.mutable_data());
+  return array;
+}
+
+// Steps 1..n of a per-step vector; NaN where `has` is false.
+py::array_t<double> per_step(const std::vector<double>& values, const std::vector<bool>* has,
+                             int64_t n) {
+  py::array_t<double> array(static_cast<py::ssize_t>(n));
+  double* out = array.mutable_data();
+  for (int64_t i = 1; i <= n; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    out[i - 1] = (has == nullptr || (*has)[at]) ? values[at] : kNaN;
+  }
+  return array;
+}
+
+std::string described(const py::handle& item) { return py::repr(item).cast<std::string>(); }
+
+// `item` as a real number; TypeError naming `what` otherwise. A bool is
+// no number here (True would be taken as 1 K, or 1 kcal/mol).
+double real_of(const py::handle& item, const std::string& what) {
+  if (PyBool_Check(item.ptr())) {
+    throw py::type_error(what + ": " + described(item) + " is not a number");
+  }
+  if (PyFloat_Check(item.ptr()) || PyLong_Check(item.ptr()) || py::isinstance<py::float_>(item) ||
+      PyNumber_Check(item.ptr())) {
+    if (!PyUnicode_Check(item.ptr()) && !PyBytes_Check(item.ptr())) {
+      const double x = PyFloat_AsDouble(item.ptr());
+      if (!(x == -1.0 && PyErr_Occurred())) return x;
+      PyErr_Clear();
+    }
+  }
+  throw py::type_error(what + ": " + described(item) + " is not a number");
+}
+
+// The items of a sequence (a list, a tuple, a numpy array, ...), not a
+// string or a mapping.
+// `item` as text (UTF-8); TypeError when it is no str, ValueError when it
+// holds what UTF-8 cannot (a lone surrogate).
+std::string text_of(const py::handle& item, const std::string& what) {
+  if (!PyUnicode_Check(item.ptr())) {
+    throw py::type_error(what + ": " + described(item) + " is not a string");
+  }
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(item.ptr(), &size);
+  if (text == nullptr) {
+    PyErr_Clear();
+    throw py::value_error(what + ": " + described(item) +
+                          " is no text that can be written (it holds a lone surrogate)");
+  }
+  return std::string(text, static_cast<std::size_t>(size));
+}
+
+// A number of threads: 0 (as many as pay off) or more; ValueError otherwise.
+int threads_of(int threads) {
+  if (threads < 0) throw py::value_error("threads: " + std::to_string(threads) + " is below 0");
+  return threads;
+}
+
+std::vector<py::object> items_of(const py::handle& sequence, const char* argument) {
+  if (PyUnicode_Check(sequence.ptr()) || PyBytes_Check(sequence.ptr()) ||
+      PyDict_Check(sequence.ptr()) || !py::isinstance<py::iterable>(sequence)) {
+    throw py::type_error(std::string(argument) + ": a sequence of numbers, one per step, not " +
+                         described(py::type::handle_of(sequence)));
+  }
+  std::vector<py::object> items;
+  for (const py::handle item : sequence) items.push_back(py::reinterpret_borrow<py::object>(item));
+  return items;
+}
+
+py::array_t<double> array_of(const std::vector<double>& values) {
+  return array_of(values.data(), values.size());
+}
+
+py::array_t<int32_t> int_array(const std::vector<int32_t>& v) {
+  py::array_t<int32_t> array(static_cast<py::ssize_t>(v.size()));
+  std::copy(v.begin(), v.end(), array.mutable_data());
+  return array;
+}
+
+// --- JSON to Python ---------------------------------------------------------
+
+py::object python_of(const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::null:
+      return py::none();
+    case Json::value_t::boolean:
+      return py::bool_(value.get<bool>());
+    case Json::value_t::number_integer:
+      return py::int_(value.get<int64_t>());
+    case Json::value_t::number_unsigned:
+      return py::int_(value.get<uint64_t>());
+    case Json::value_t::number_float:
+      return py::float_(value.get<double>());
+    case Json::value_t::string: {
+      const std::string& text = value.get_ref<const std::string&>();
+      return py::reinterpret_steal<py::object>(
+          PyUnicode_DecodeUTF8(text.data(), static_cast<py::ssize_t>(text.size()), "replace"));
+    }
+    case Json::value_t::array: {
+      py::list list;
+      for (const Json& item : value) list.append(python_of(item));
+      return list;
+    }
+    case Json::value_t::object: {
+      py::dict dict;
+      for (auto it = value.begin(); it != value.end(); ++it) {
+        dict[py::str(it.key())] = python_of(it.value());
+      }
+      return dict;
+    }
+    default:
+      return py::none();
+  }
+}
+
+}  // namespace kinex::python

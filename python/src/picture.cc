@@ -1,0 +1,113 @@
+// Energy profiles as SVG, and writing a picture whole or not at all.
+#include <cmath>
+#include <optional>
+
+#include "figures/plot.h"
+#include "model/uncertainty.h"
+#include "platform/files.h"
+#include "python/src/binding.h"
+
+namespace kinex::python {
+namespace {
+
+PlotOptions plot_options(const std::optional<std::string>& title, bool no_title, double width,
+                         double height, double font_size,
+                         const std::optional<std::pair<double, double>>& y_range) {
+  PlotOptions options;
+  if (title) options.has_title = true, options.title = *title;
+  options.no_title = no_title;
+  auto positive = [](const char* what, double x) {
+    if (!(x >= 0.0) || !std::isfinite(x)) {
+      throw py::value_error(std::string(what) + ": " + std::to_string(x) +
+                            " is not a size in px (a finite number above 0)");
+    }
+    return x;
+  };
+  options.width = positive("width", width);
+  options.height = positive("height", height);
+  options.font_size = positive("font_size", font_size);
+  if (const std::string problem = check_plot_sizes(options); !problem.empty()) {
+    throw py::value_error(problem);
+  }
+  if (y_range) {
+    const auto [from, to] = *y_range;
+    if (!std::isfinite(from) || !std::isfinite(to) || !(from < to)) {
+      throw py::value_error("y_range: (" + std::to_string(from) + ", " + std::to_string(to) +
+                            ") is not a range FROM < TO of finite energies (kcal/mol)");
+    }
+    options.has_y_range = true, options.y_from = from, options.y_to = to;
+  }
+  return options;
+}
+
+std::string plot_results(const std::vector<ResultHandle>& results, const PlotOptions& options) {
+  std::vector<const Run*> runs;
+  for (const ResultHandle& r : results) runs.push_back(&r.data->run);
+  if (runs.size() == 1) return render_profile_svg(*runs[0], runs[0]->input_name, options);
+  return render_profiles_svg(runs, options);
+}
+
+}  // namespace
+
+py::object plot_method(const py::object& self, const py::object& title, const py::object& width,
+                       const py::object& height, const py::object& font_size,
+                       const py::object& y_range, const py::object& sigma,
+                       const py::object& samples, const py::object& seed,
+                       const py::object& correlation) {
+  return py::module_::import("kinex").attr("plot")(
+      self, py::arg("title") = title, py::arg("width") = width, py::arg("height") = height,
+      py::arg("font_size") = font_size, py::arg("y_range") = y_range, py::arg("sigma") = sigma,
+      py::arg("samples") = samples, py::arg("seed") = seed, py::arg("correlation") = correlation);
+}
+
+py::object result_html(const py::object& result) {
+  return py::module_::import("kinex._html").attr("result_html")(result);
+}
+
+void bind_pictures(py::module_& m) {
+  m.def(
+      "_replace_file",
+      [](const std::string& path, const std::string& text) {
+        std::string reason;
+        bool ok = false;
+        {
+          py::gil_scoped_release unlocked;
+          ok = replace_file(path, text, reason);
+        }
+        if (!ok) {
+          PyErr_SetString(PyExc_OSError, (path + ": " + reason).c_str());
+          throw py::error_already_set();
+        }
+      },
+      py::arg("path"), py::arg("text"));
+  m.def(
+      "_plot",
+      [](const std::vector<ResultHandle>& results, const std::optional<std::string>& title,
+         bool no_title, double width, double height, double font_size,
+         const std::optional<std::pair<double, double>>& y_range, const py::handle& sigma,
+         int64_t samples, uint64_t seed, double correlation) {
+        PlotOptions options = plot_options(title, no_title, width, height, font_size, y_range);
+        if (!sigma.is_none()) {
+          if (results.size() != 1) {
+            throw py::value_error("sigma: error bars are drawn for one cycle, and " +
+                                  std::to_string(results.size()) + " are given");
+          }
+          options.sigmas = sigmas_of(sigma, *results[0].data->source);
+          UncertaintyModel model;
+          model.sigma = options.sigmas;
+          model.samples = samples;
+          model.correlation = correlation;
+          const std::string error = check_uncertainty_model(model, results[0].data->run.cycle.n);
+          if (!error.empty()) throw py::value_error(error);
+          options.sigma_samples = samples;
+          options.sigma_seed = seed;
+          options.sigma_correlation = correlation;
+        }
+        return plot_results(results, options);
+      },
+      py::arg("results"), py::arg("title"), py::arg("no_title"), py::arg("width"),
+      py::arg("height"), py::arg("font_size"), py::arg("y_range"), py::arg("sigma"),
+      py::arg("samples"), py::arg("seed"), py::arg("correlation"));
+}
+
+}  // namespace kinex::python
