@@ -3,6 +3,7 @@
 // values and C++ ones, and one binder per class or group of functions.
 #pragma once
 
+#include <kinex/json.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -10,13 +11,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "outputs/json_output.h"
-#include "python/src/cycle_data.h"
+#include "cycle_data.h"
 
 namespace kinex::python {
 
@@ -83,8 +84,9 @@ int threads_of(int threads);
 // string or a mapping; TypeError naming `argument` otherwise.
 std::vector<py::object> items_of(const py::handle& sequence, const char* argument);
 
-// A JSON document as Python values (dicts keep the document's order).
-py::object python_of(const Json& value);
+// The JSON document `write` hands to its visitor as Python values (dicts
+// keep the document's order).
+py::object python_of(const std::function<void(JsonVisitor&)>& write);
 
 // Whether Ctrl-C (or another signal Python handles) came in, asked from
 // C++ work that released the GIL, on the thread that called it: at most

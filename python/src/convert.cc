@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "python/src/binding.h"
+#include "binding.h"
 
 namespace kinex::python {
 // --- errors -----------------------------------------------------------------
@@ -127,38 +127,61 @@ py::array_t<int32_t> int_array(const std::vector<int32_t>& v) {
 
 // --- JSON to Python ---------------------------------------------------------
 
-py::object python_of(const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::null:
-      return py::none();
-    case Json::value_t::boolean:
-      return py::bool_(value.get<bool>());
-    case Json::value_t::number_integer:
-      return py::int_(value.get<int64_t>());
-    case Json::value_t::number_unsigned:
-      return py::int_(value.get<uint64_t>());
-    case Json::value_t::number_float:
-      return py::float_(value.get<double>());
-    case Json::value_t::string: {
-      const std::string& text = value.get_ref<const std::string&>();
-      return py::reinterpret_steal<py::object>(
-          PyUnicode_DecodeUTF8(text.data(), static_cast<py::ssize_t>(text.size()), "replace"));
-    }
-    case Json::value_t::array: {
-      py::list list;
-      for (const Json& item : value) list.append(python_of(item));
-      return list;
-    }
-    case Json::value_t::object: {
-      py::dict dict;
-      for (auto it = value.begin(); it != value.end(); ++it) {
-        dict[py::str(it.key())] = python_of(it.value());
-      }
-      return dict;
-    }
-    default:
-      return py::none();
+namespace {
+
+// Python values built from a document's values: None, bool, int, float,
+// str (invalid UTF-8 replaced by U+FFFD), list and dict.
+class PythonValues : public JsonVisitor {
+ public:
+  py::object result;
+
+  void null() override { add(py::none()); }
+  void boolean(bool value) override { add(py::bool_(value)); }
+  void integer(int64_t value) override { add(py::int_(value)); }
+  void unsigned_integer(uint64_t value) override { add(py::int_(value)); }
+  void real(double value) override { add(py::float_(value)); }
+  void text(const std::string& value) override {
+    add(py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeUTF8(value.data(), static_cast<py::ssize_t>(value.size()), "replace")));
   }
+  void begin_array() override { open_.push_back({py::list(), py::object(), false}); }
+  void end_array() override { close(); }
+  void begin_object() override { open_.push_back({py::dict(), py::object(), true}); }
+  void key(const std::string& name) override { open_.back().key = py::str(name); }
+  void end_object() override { close(); }
+
+ private:
+  // A list or dict being filled, and the key of a dict's next value.
+  struct Open {
+    py::object container;
+    py::object key;
+    bool dict;
+  };
+
+  void add(py::object value) {
+    if (open_.empty()) {
+      result = std::move(value);
+    } else if (open_.back().dict) {
+      py::reinterpret_borrow<py::dict>(open_.back().container)[open_.back().key] = value;
+    } else {
+      py::reinterpret_borrow<py::list>(open_.back().container).append(value);
+    }
+  }
+  void close() {
+    py::object done = std::move(open_.back().container);
+    open_.pop_back();
+    add(std::move(done));
+  }
+
+  std::vector<Open> open_;
+};
+
+}  // namespace
+
+py::object python_of(const std::function<void(JsonVisitor&)>& write) {
+  PythonValues values;
+  write(values);
+  return values.result;
 }
 
 }  // namespace kinex::python
