@@ -127,61 +127,50 @@ py::array_t<int32_t> int_array(const std::vector<int32_t>& v) {
 
 // --- JSON to Python ---------------------------------------------------------
 
-namespace {
+void PythonValues::null() { add(py::none()); }
+void PythonValues::boolean(bool value) { add(py::bool_(value)); }
+void PythonValues::integer(int64_t value) { add(py::int_(value)); }
+void PythonValues::unsigned_integer(uint64_t value) { add(py::int_(value)); }
+void PythonValues::real(double value) { add(py::float_(value)); }
+void PythonValues::text(const std::string& value) {
+  add(py::reinterpret_steal<py::object>(
+      PyUnicode_DecodeUTF8(value.data(), static_cast<py::ssize_t>(value.size()), "replace")));
+}
+void PythonValues::begin_array(std::size_t items) {
+  open_.push_back({py::list(static_cast<py::ssize_t>(items)), py::object(), false});
+}
+void PythonValues::end_array() { close(); }
+void PythonValues::begin_object() { open_.push_back({py::dict(), py::object(), true}); }
+void PythonValues::key(const std::string& name) { open_.back().key = py::str(name); }
+void PythonValues::end_object() { close(); }
 
-// Python values built from a document's values: None, bool, int, float,
-// str (invalid UTF-8 replaced by U+FFFD), list and dict.
-class PythonValues : public JsonVisitor {
- public:
-  py::object result;
-
-  void null() override { add(py::none()); }
-  void boolean(bool value) override { add(py::bool_(value)); }
-  void integer(int64_t value) override { add(py::int_(value)); }
-  void unsigned_integer(uint64_t value) override { add(py::int_(value)); }
-  void real(double value) override { add(py::float_(value)); }
-  void text(const std::string& value) override {
-    add(py::reinterpret_steal<py::object>(
-        PyUnicode_DecodeUTF8(value.data(), static_cast<py::ssize_t>(value.size()), "replace")));
+void PythonValues::add(py::object value) {
+  if (open_.empty()) {
+    result = std::move(value);
+    return;
   }
-  void begin_array() override { open_.push_back({py::list(), py::object(), false}); }
-  void end_array() override { close(); }
-  void begin_object() override { open_.push_back({py::dict(), py::object(), true}); }
-  void key(const std::string& name) override { open_.back().key = py::str(name); }
-  void end_object() override { close(); }
-
- private:
-  // A list or dict being filled, and the key of a dict's next value.
-  struct Open {
-    py::object container;
-    py::object key;
-    bool dict;
-  };
-
-  void add(py::object value) {
-    if (open_.empty()) {
-      result = std::move(value);
-    } else if (open_.back().dict) {
-      py::reinterpret_borrow<py::dict>(open_.back().container)[open_.back().key] = value;
-    } else {
-      py::reinterpret_borrow<py::list>(open_.back().container).append(value);
-    }
+  Open& into = open_.back();
+  PyObject* container = into.container.ptr();
+  if (into.dict) {
+    if (PyDict_SetItem(container, into.key.ptr(), value.ptr()) != 0) throw py::error_already_set();
+  } else if (into.next < PyList_GET_SIZE(container)) {
+    PyList_SET_ITEM(container, into.next++, value.release().ptr());  // the list takes it
+  } else if (PyList_Append(container, value.ptr()) != 0) {
+    throw py::error_already_set();
   }
-  void close() {
-    py::object done = std::move(open_.back().container);
-    open_.pop_back();
-    add(std::move(done));
+}
+
+void PythonValues::close() {
+  Open& into = open_.back();
+  // A list given fewer items than it was made for keeps only those.
+  if (!into.dict && into.next < PyList_GET_SIZE(into.container.ptr()) &&
+      PyList_SetSlice(into.container.ptr(), into.next, PyList_GET_SIZE(into.container.ptr()),
+                      nullptr) != 0) {
+    throw py::error_already_set();
   }
-
-  std::vector<Open> open_;
-};
-
-}  // namespace
-
-py::object python_of(const std::function<void(JsonVisitor&)>& write) {
-  PythonValues values;
-  write(values);
-  return values.result;
+  py::object done = std::move(into.container);
+  open_.pop_back();
+  add(std::move(done));
 }
 
 }  // namespace kinex::python

@@ -23,7 +23,7 @@ void visit_json(const Json& doc, JsonVisitor& to) {
       to.text(doc.get_ref<const std::string&>());
       return;
     case Json::value_t::array:
-      to.begin_array();
+      to.begin_array(doc.size());
       for (const Json& item : doc) visit_json(item, to);
       to.end_array();
       return;

@@ -22,7 +22,7 @@ class Counter : public kinex::JsonVisitor {
   void unsigned_integer(uint64_t) override { ++values; }
   void real(double) override { ++values; }
   void text(const std::string&) override { ++values; }
-  void begin_array() override { ++depth; }
+  void begin_array(std::size_t) override { ++depth; }
   void end_array() override { --depth; }
   void begin_object() override { ++depth; }
   void key(const std::string& name) override {

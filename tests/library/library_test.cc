@@ -34,7 +34,7 @@ class Rebuilt : public JsonVisitor {
   void unsigned_integer(uint64_t value) override { add(value); }
   void real(double value) override { add(value); }
   void text(const std::string& value) override { add(value); }
-  void begin_array() override { open_.push_back(add(Json::array())); }
+  void begin_array(std::size_t) override { open_.push_back(add(Json::array())); }
   void end_array() override { open_.pop_back(); }
   void begin_object() override { open_.push_back(add(Json::object())); }
   void key(const std::string& name) override { key_ = name; }
