@@ -3,6 +3,7 @@
 // values and C++ ones, and one binder per class or group of functions.
 #pragma once
 
+#include <kinex/json.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -15,8 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "outputs/json_output.h"
-#include "python/src/cycle_data.h"
+#include "cycle_data.h"
 
 namespace kinex::python {
 
@@ -83,8 +83,47 @@ int threads_of(int threads);
 // string or a mapping; TypeError naming `argument` otherwise.
 std::vector<py::object> items_of(const py::handle& sequence, const char* argument);
 
-// A JSON document as Python values (dicts keep the document's order).
-py::object python_of(const Json& value);
+// Python values built from a document's values: None, bool, int, float,
+// str (invalid UTF-8 replaced by U+FFFD), list and dict (in the document's
+// order); `result` holds the document once it has been visited.
+class PythonValues : public JsonVisitor {
+ public:
+  py::object result;
+
+  void null() override;
+  void boolean(bool value) override;
+  void integer(int64_t value) override;
+  void unsigned_integer(uint64_t value) override;
+  void real(double value) override;
+  void text(const std::string& value) override;
+  void begin_array(std::size_t items) override;
+  void end_array() override;
+  void begin_object() override;
+  void key(const std::string& name) override;
+  void end_object() override;
+
+ private:
+  // A list (made with room for its items) or dict being filled: the place
+  // of a list's next item, the key of a dict's next value.
+  struct Open {
+    py::object container;
+    py::object key;
+    bool dict;
+    Py_ssize_t next = 0;
+  };
+  void add(py::object value);
+  void close();
+
+  std::vector<Open> open_;
+};
+
+// The JSON document `write(visitor)` hands to its visitor, as Python values.
+template <class Write>
+py::object python_of(const Write& write) {
+  PythonValues values;
+  write(values);
+  return std::move(values.result);
+}
 
 // Whether Ctrl-C (or another signal Python handles) came in, asked from
 // C++ work that released the GIL, on the thread that called it: at most

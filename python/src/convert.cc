@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "python/src/binding.h"
+#include "binding.h"
 
 namespace kinex::python {
 // --- errors -----------------------------------------------------------------
@@ -127,38 +127,50 @@ py::array_t<int32_t> int_array(const std::vector<int32_t>& v) {
 
 // --- JSON to Python ---------------------------------------------------------
 
-py::object python_of(const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::null:
-      return py::none();
-    case Json::value_t::boolean:
-      return py::bool_(value.get<bool>());
-    case Json::value_t::number_integer:
-      return py::int_(value.get<int64_t>());
-    case Json::value_t::number_unsigned:
-      return py::int_(value.get<uint64_t>());
-    case Json::value_t::number_float:
-      return py::float_(value.get<double>());
-    case Json::value_t::string: {
-      const std::string& text = value.get_ref<const std::string&>();
-      return py::reinterpret_steal<py::object>(
-          PyUnicode_DecodeUTF8(text.data(), static_cast<py::ssize_t>(text.size()), "replace"));
-    }
-    case Json::value_t::array: {
-      py::list list;
-      for (const Json& item : value) list.append(python_of(item));
-      return list;
-    }
-    case Json::value_t::object: {
-      py::dict dict;
-      for (auto it = value.begin(); it != value.end(); ++it) {
-        dict[py::str(it.key())] = python_of(it.value());
-      }
-      return dict;
-    }
-    default:
-      return py::none();
+void PythonValues::null() { add(py::none()); }
+void PythonValues::boolean(bool value) { add(py::bool_(value)); }
+void PythonValues::integer(int64_t value) { add(py::int_(value)); }
+void PythonValues::unsigned_integer(uint64_t value) { add(py::int_(value)); }
+void PythonValues::real(double value) { add(py::float_(value)); }
+void PythonValues::text(const std::string& value) {
+  add(py::reinterpret_steal<py::object>(
+      PyUnicode_DecodeUTF8(value.data(), static_cast<py::ssize_t>(value.size()), "replace")));
+}
+void PythonValues::begin_array(std::size_t items) {
+  open_.push_back({py::list(static_cast<py::ssize_t>(items)), py::object(), false});
+}
+void PythonValues::end_array() { close(); }
+void PythonValues::begin_object() { open_.push_back({py::dict(), py::object(), true}); }
+void PythonValues::key(const std::string& name) { open_.back().key = py::str(name); }
+void PythonValues::end_object() { close(); }
+
+void PythonValues::add(py::object value) {
+  if (open_.empty()) {
+    result = std::move(value);
+    return;
   }
+  Open& into = open_.back();
+  PyObject* container = into.container.ptr();
+  if (into.dict) {
+    if (PyDict_SetItem(container, into.key.ptr(), value.ptr()) != 0) throw py::error_already_set();
+  } else if (into.next < PyList_GET_SIZE(container)) {
+    PyList_SET_ITEM(container, into.next++, value.release().ptr());  // the list takes it
+  } else if (PyList_Append(container, value.ptr()) != 0) {
+    throw py::error_already_set();
+  }
+}
+
+void PythonValues::close() {
+  Open& into = open_.back();
+  // A list given fewer items than it was made for keeps only those.
+  if (!into.dict && into.next < PyList_GET_SIZE(into.container.ptr()) &&
+      PyList_SetSlice(into.container.ptr(), into.next, PyList_GET_SIZE(into.container.ptr()),
+                      nullptr) != 0) {
+    throw py::error_already_set();
+  }
+  py::object done = std::move(into.container);
+  open_.pop_back();
+  add(std::move(done));
 }
 
 }  // namespace kinex::python

@@ -1,12 +1,13 @@
 // kinex.Cycle: built from Python values or read from files and tables.
 #include <kinex/kinex.h>
+#include <kinex/table.h>
+#include <kinex/uncertainty.h>
 
 #include <cmath>
 #include <optional>
 
-#include "python/src/binding.h"
-#include "python/src/docs.h"
-#include "uncertainty/screening.h"
+#include "binding.h"
+#include "docs.h"
 
 namespace kinex::python {
 namespace {
@@ -140,7 +141,7 @@ CycleHandle read_file(const std::string& path) {
 class TableRows {
  public:
   TableRows(const std::string& path, double T) : path_(path) {
-    if (!reader_.open_file(path, T, kRowByRow)) {
+    if (!reader_.open(path, T)) {
       raise_input_error(reader_.error(), reader_.place());
     }
   }
@@ -170,7 +171,7 @@ class TableRows {
 
  private:
   std::string path_;
-  TableReader reader_;
+  features::TableRows reader_;
 };
 
 // --- the objects' faces -------------------------------------------------------
@@ -256,7 +257,7 @@ void bind_cycle(py::module_& m, py::class_<CycleHandle>& cycle_class) {
       .def_property_readonly(
           "names",
           [](const CycleHandle& c) {
-            return uncertainty_state_names(c.data->names, c.data->cycle.n);
+            return features::uncertainty_state_names(c.data->names, c.data->cycle.n);
           },
           "The states in cycle order (I0, TS1, I1, ..., TSn), the final state last.")
       .def_property_readonly(

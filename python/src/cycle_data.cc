@@ -1,19 +1,18 @@
-#include "python/src/cycle_data.h"
+#include "cycle_data.h"
+
+#include <kinex/outputs.h>
+#include <kinex/run.h>
 
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
-
-#include "model/evaluate.h"
-#include "model/storage.h"
-#include "outputs/check.h"
 
 namespace kinex::python {
 
 bool prepared_run(const CycleData& data, Run& run, Failure& failure) {
   run.input_name = data.name;
   run.cycle.n = data.cycle.n;
-  if (!allocate_storage(run, failure)) return false;
+  if (!features::allocate_storage(run, failure)) return false;
   run.cycle = data.cycle;
   run.names = data.names;
   run.descriptors = data.descriptors;
@@ -24,9 +23,9 @@ bool evaluate_data(const std::shared_ptr<const CycleData>& data, int threads,
                    EvaluatedData& evaluated, Failure& failure) {
   evaluated.source = data;
   if (!prepared_run(*data, evaluated.run, failure)) return false;
-  evaluate_cycle(evaluated.run, threads, Use::outputs);
+  features::evaluate_for_outputs(evaluated.run, threads);
   evaluated.run.terms.complete_matrix.reset();  // n^2 numbers no output reads
-  evaluated.findings = findings(evaluated.run, data->notes);
+  evaluated.findings = features::findings(evaluated.run, data->notes);
   return true;
 }
 

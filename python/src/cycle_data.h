@@ -4,17 +4,16 @@
 // each as bytes for pickling.
 #pragma once
 
+#include <kinex/run.h>
+#include <kinex/table.h>
+#include <kinex/types.h>
+#include <kinex/uncertainty.h>
+#include <kinex/volcano.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "input/table.h"
-#include "input/warnings.h"
-#include "kinex/types.h"
-#include "model/run.h"
-#include "model/uncertainty.h"
-#include "volcano/volcano.h"
 
 namespace kinex::python {
 

@@ -1,7 +1,7 @@
 // The extension module kinex._kinex: its classes and functions, each bound
 // in its own file (see binding.h).
-#include "python/src/binding.h"
-#include "python/src/docs.h"
+#include "binding.h"
+#include "docs.h"
 
 namespace kinex::python {
 namespace {

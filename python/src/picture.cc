@@ -1,11 +1,12 @@
 // Energy profiles as SVG, and writing a picture whole or not at all.
+#include <kinex/outputs.h>
+#include <kinex/pictures.h>
+#include <kinex/uncertainty.h>
+
 #include <cmath>
 #include <optional>
 
-#include "figures/plot.h"
-#include "model/uncertainty.h"
-#include "platform/files.h"
-#include "python/src/binding.h"
+#include "binding.h"
 
 namespace kinex::python {
 namespace {
@@ -26,7 +27,7 @@ PlotOptions plot_options(const std::optional<std::string>& title, bool no_title,
   options.width = positive("width", width);
   options.height = positive("height", height);
   options.font_size = positive("font_size", font_size);
-  if (const std::string problem = check_plot_sizes(options); !problem.empty()) {
+  if (const std::string problem = features::check_plot_sizes(options); !problem.empty()) {
     throw py::value_error(problem);
   }
   if (y_range) {
@@ -43,8 +44,8 @@ PlotOptions plot_options(const std::optional<std::string>& title, bool no_title,
 std::string plot_results(const std::vector<ResultHandle>& results, const PlotOptions& options) {
   std::vector<const Run*> runs;
   for (const ResultHandle& r : results) runs.push_back(&r.data->run);
-  if (runs.size() == 1) return render_profile_svg(*runs[0], runs[0]->input_name, options);
-  return render_profiles_svg(runs, options);
+  if (runs.size() == 1) return features::render_profile_svg(*runs[0], runs[0]->input_name, options);
+  return features::render_profiles_svg(runs, options);
 }
 
 }  // namespace
@@ -72,7 +73,7 @@ void bind_pictures(py::module_& m) {
         bool ok = false;
         {
           py::gil_scoped_release unlocked;
-          ok = replace_file(path, text, reason);
+          ok = features::replace_file(path, text, reason);
         }
         if (!ok) {
           PyErr_SetString(PyExc_OSError, (path + ": " + reason).c_str());
@@ -97,7 +98,8 @@ void bind_pictures(py::module_& m) {
           model.sigma = options.sigmas;
           model.samples = samples;
           model.correlation = correlation;
-          const std::string error = check_uncertainty_model(model, results[0].data->run.cycle.n);
+          const std::string error =
+              features::check_uncertainty_model(model, results[0].data->run.cycle.n);
           if (!error.empty()) throw py::value_error(error);
           options.sigma_samples = samples;
           options.sigma_seed = seed;

@@ -1,18 +1,14 @@
 // kinex.Result: a cycle evaluated, one at a time or many on all cores.
 #include <kinex/kinex.h>
+#include <kinex/outputs.h>
+#include <kinex/run.h>
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include "driver/driver.h"
-#include "model/parallel.h"
-#include "model/storage.h"
-#include "outputs/state_names.h"
-#include "outputs/summary.h"
-#include "python/src/binding.h"
-#include "python/src/docs.h"
-#include "text/strings.h"
+#include "binding.h"
+#include "docs.h"
 
 namespace kinex::python {
 namespace {
@@ -43,7 +39,7 @@ std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
     // no more run at once than the memory has room for.
     int64_t largest = 0;
     for (const CycleHandle& c : cycles) largest = std::max(largest, c.data->cycle.n);
-    const int64_t room = runs_with_room(largest);
+    const int64_t room = features::runs_with_room(largest);
     const int wanted = threads > 0 ? threads : machine;
     const int at_once = room < wanted ? static_cast<int>(room) : wanted;
     std::atomic<bool> stop{false};
@@ -54,7 +50,7 @@ std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
       ok[k] = evaluate_data(cycles[k].data, 1, *done[k], failures[k]) ? 1 : 0;
       if (!ok[k]) done[k].reset();
     };
-    parallel_for(static_cast<int64_t>(count), at_once, evaluate_one, [&](int64_t) {
+    features::parallel_for(static_cast<int64_t>(count), at_once, evaluate_one, [&](int64_t) {
       if (interrupted()) stop.store(true);
     });
     // A cycle that found no room beside the others is tried again alone.
@@ -72,7 +68,9 @@ std::vector<ResultHandle> evaluate_many(const py::handle& given, int threads) {
   return results;
 }
 
-report::Switches report_switches(const std::string& name, const std::string& options) {
+// The command line of KINEX.exe for the report: `name`, then the words of
+// `options`.
+std::vector<std::string> report_args(const std::string& name, const std::string& options) {
   std::vector<std::string> args{name};
   std::size_t at = 0;
   while (at < options.size()) {
@@ -82,24 +80,29 @@ report::Switches report_switches(const std::string& name, const std::string& opt
     args.push_back(options.substr(begin, end - begin));
     at = end;
   }
-  return read_command_line(args).show;
+  return args;
 }
 
 py::dict dict_of(const EvaluatedData& evaluated) {
   const CycleData& source = *evaluated.source;
-  Json doc = cycle_json(evaluated.run,
-                        {"kinex", "json", source.from_table ? source.table_file : source.name},
-                        evaluated.findings);
-  if (source.from_table) doc = with_table(doc, source.table_file, source.table_row);
-  return python_of(doc);
+  const std::vector<std::string> command_line{"kinex", "json",
+                                              source.from_table ? source.table_file : source.name};
+  return python_of([&](JsonVisitor& to) {
+    if (source.from_table) {
+      features::table_row_json(evaluated.run, command_line, evaluated.findings, source.table_file,
+                               source.table_row, to);
+    } else {
+      features::cycle_json(evaluated.run, command_line, evaluated.findings, to);
+    }
+  });
 }
 
 std::string result_repr(const EvaluatedData& e) {
-  const StateNames names = run_names(e.run);
+  const StateNames names = features::run_names(e.run);
   return "<kinex.Result " + described(py::str(e.run.input_name)) +
          ": TOF = " + described(py::float_(e.run.results.TOF)) +
-         " 1/s, TDI = " + tdi_state(names, e.run.results.TDI) +
-         ", TDTS = " + tdts_state(names, e.run.results.TDTS) + ">";
+         " 1/s, TDI = " + features::tdi_state(names, e.run.results.TDI) +
+         ", TDTS = " + features::tdts_state(names, e.run.results.TDTS) + ">";
 }
 
 // The degrees of TOF control, the advice and findings, and the methods.
@@ -133,15 +136,15 @@ void bind_result_control(py::class_<ResultHandle>& result_class) {
           },
           "The degree of TOF control of each step's product concentration (NaN where none).")
       .def_property_readonly(
-          "advice", [](const ResultHandle& r) { return advice_text(r.data->run); },
+          "advice", [](const ResultHandle& r) { return features::advice_text(r.data->run); },
           "The report's advice on concentrations ('' where it names no step).")
       .def_property_readonly(
           "advice_reactant_steps",
-          [](const ResultHandle& r) { return advice_reactant_steps(r.data->run); },
+          [](const ResultHandle& r) { return features::advice_reactant_steps(r.data->run); },
           "The steps whose reactants the advice says to give in high concentration.")
       .def_property_readonly(
           "advice_product_steps",
-          [](const ResultHandle& r) { return advice_product_steps(r.data->run); },
+          [](const ResultHandle& r) { return features::advice_product_steps(r.data->run); },
           "The steps whose products the advice says to remove.")
       .def_property_readonly(
           "warnings", [](const ResultHandle& r) { return r.data->findings; },
@@ -168,13 +171,7 @@ void bind_result_control(py::class_<ResultHandle>& result_class) {
 }  // namespace
 
 std::string report_of(const EvaluatedData& evaluated, const std::string& options) {
-  Evaluation evaluation;
-  evaluation.cycle = evaluated.run.cycle;
-  evaluation.profile = evaluated.run.profile;
-  evaluation.results = evaluated.run.results;
-  const std::string& name = evaluated.run.input_name;
-  return report_text(std::string(text::trim_right(name)), evaluation,
-                     report_switches(name, options));
+  return features::report_of(evaluated.run, report_args(evaluated.run.input_name, options));
 }
 
 void bind_result(py::module_& m, py::class_<ResultHandle>& result_class) {
@@ -208,26 +205,26 @@ void bind_result(py::module_& m, py::class_<ResultHandle>& result_class) {
       .def_property_readonly(
           "tdi",
           [](const ResultHandle& r) {
-            return tdi_state(run_names(r.data->run), r.data->run.results.TDI);
+            return features::tdi_state(features::run_names(r.data->run), r.data->run.results.TDI);
           },
           "The TOF-determining intermediate, by name.")
       .def_property_readonly(
           "tdts",
           [](const ResultHandle& r) {
-            return tdts_state(run_names(r.data->run), r.data->run.results.TDTS);
+            return features::tdts_state(features::run_names(r.data->run), r.data->run.results.TDTS);
           },
           "The TOF-determining transition state, by name.")
       .def_property_readonly(
           "tdi_ties",
           [](const ResultHandle& r) {
-            return tdi_tie_states(run_names(r.data->run), r.data->run.results);
+            return features::tdi_tie_states(features::run_names(r.data->run), r.data->run.results);
           },
           "The intermediates whose terms tie with the TDI's (within a relative 1e-12), by "
           "name; the TDI is the earliest of them in cycle order.")
       .def_property_readonly(
           "tdts_ties",
           [](const ResultHandle& r) {
-            return tdts_tie_states(run_names(r.data->run), r.data->run.results);
+            return features::tdts_tie_states(features::run_names(r.data->run), r.data->run.results);
           },
           "The transition states whose terms tie with the TDTS's (within a relative 1e-12), "
           "by name; the TDTS is the earliest of them in cycle order.")
@@ -238,7 +235,8 @@ void bind_result(py::module_& m, py::class_<ResultHandle>& result_class) {
           "tdts_step", [](const ResultHandle& r) { return r.data->run.results.TDTS; },
           "The step (1..n) whose transition state is the TDTS.")
       .def_property_readonly(
-          "energetic_span", [](const ResultHandle& r) { return energetic_span(r.data->run); },
+          "energetic_span",
+          [](const ResultHandle& r) { return features::energetic_span(r.data->run); },
           "The energetic span (kcal/mol).")
       .def_property_readonly(
           "effective_span",
@@ -258,7 +256,7 @@ void bind_result(py::module_& m, py::class_<ResultHandle>& result_class) {
       .def_property_readonly(
           "driving_force_warning",
           [](const ResultHandle& r) -> py::object {
-            const std::string text = warning_text(r.data->run);
+            const std::string text = features::warning_text(r.data->run);
             return text.empty() ? py::object(py::none()) : py::object(py::str(text));
           },
           "The report's warning when there is no positive driving force, else None.");

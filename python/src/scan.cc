@@ -1,10 +1,10 @@
 // Scans of a cycle over temperatures or one step's concentration.
-#include "scan/scan.h"
+#include <kinex/outputs.h>
+#include <kinex/scan.h>
 
 #include <cmath>
 
-#include "outputs/state_names.h"
-#include "python/src/binding.h"
+#include "binding.h"
 
 namespace kinex::python {
 namespace {
@@ -40,17 +40,17 @@ py::dict scan(const CycleHandle& cycle, Sweep::Kind kind, int64_t step, const py
   bool ok = prepared_run(*cycle.data, run, failure);
   if (ok) {
     py::gil_scoped_release unlocked;
-    ok = run_scan(
+    ok = features::run_scan(
         run, sweep, values,
         [&rows](const ScanRow& row) {
           rows.push_back(row);
           return true;
         },
-        {}, failure);
+        failure);
   }
   if (!ok) raise_memory(failure);
 
-  const StateNames names = run_names(run);
+  const StateNames names = features::run_names(run);
   const auto count = static_cast<py::ssize_t>(rows.size());
   py::array_t<double> tof(count), log10_tof(count), energetic(count), effective(count),
       barrier(count), activation(count);
@@ -68,8 +68,8 @@ py::dict scan(const CycleHandle& cycle, Sweep::Kind kind, int64_t step, const py
     tdi.mutable_at(k) = row.TDI;
     tdts.mutable_at(k) = row.TDTS;
     warning.mutable_at(k) = row.warning;
-    tdi_names.append(tdi_state(names, row.TDI));
-    tdts_names.append(tdts_state(names, row.TDTS));
+    tdi_names.append(features::tdi_state(names, row.TDI));
+    tdts_names.append(features::tdts_state(names, row.TDTS));
     evaluation.append(evaluation_name(row.evaluation));
   }
   py::dict columns;

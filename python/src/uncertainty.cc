@@ -1,11 +1,10 @@
 // kinex.Uncertainty: the Monte Carlo over the energies' errors, and ensembles.
-#include "model/uncertainty.h"
+#include <kinex/uncertainty.h>
 
 #include <algorithm>
 
-#include "python/src/binding.h"
-#include "python/src/docs.h"
-#include "uncertainty/screening.h"
+#include "binding.h"
+#include "docs.h"
 
 namespace kinex::python {
 namespace {
@@ -15,7 +14,7 @@ namespace {
 void checked_sigmas(const std::vector<double>& sigma, const CycleData& data, bool common) {
   for (std::size_t s = 0; s < sigma.size(); ++s) {
     if (is_sigma(sigma[s])) continue;
-    const std::string state = uncertainty_state_names(data.names, data.cycle.n)[s];
+    const std::string state = features::uncertainty_state_names(data.names, data.cycle.n)[s];
     throw py::value_error(std::string("sigma") +
                           (common ? "" : "[" + std::to_string(s) + "] (" + state + ")") + ": " +
                           described(py::float_(sigma[s])) +
@@ -33,7 +32,7 @@ UncertaintyHandle uncertainty(const CycleHandle& cycle, const py::handle& sigma,
   data->model.correlation = correlation;
   data->model.shared = shared;
   data->model.stream = stream;
-  std::string error = check_uncertainty_model(data->model, cycle.data->cycle.n);
+  std::string error = features::check_uncertainty_model(data->model, cycle.data->cycle.n);
   if (!error.empty()) throw py::value_error(error);
   auto central = std::make_shared<EvaluatedData>();
   Failure failure;
@@ -42,8 +41,8 @@ UncertaintyHandle uncertainty(const CycleHandle& cycle, const py::handle& sigma,
   {
     py::gil_scoped_release unlocked;
     ok = evaluate_data(cycle.data, threads, *central, failure) &&
-         sample_uncertainty(cycle.data->cycle, data->model, threads, data->d, error,
-                            std::ref(interrupted));
+         features::sample_uncertainty(cycle.data->cycle, data->model, threads, data->d, error,
+                                      std::ref(interrupted));
   }
   if (interrupted.raised()) throw py::error_already_set();
   if (!failure.message.empty()) raise_memory(failure);
@@ -79,7 +78,7 @@ UncertaintyHandle ensemble(const py::handle& given) {
   {
     py::gil_scoped_release unlocked;
     ok = evaluate_data(cycles[0], 1, *central, failure) &&
-         ensemble_uncertainty(members, data->d, error, row_names);
+         features::ensemble_uncertainty(members, data->d, error, row_names);
   }
   if (!failure.message.empty()) raise_memory(failure);
   if (!ok) throw py::value_error("cycles: " + error);
@@ -102,8 +101,10 @@ UncertaintySource source_of(const UncertaintyData& u) {
 // cycle order, as kinex uncertainty --json keys them.
 py::object probability_by_state(const UncertaintyData& u, bool tdi) {
   const Run& run = u.central->run;
-  return python_of(state_probabilities(uncertainty_state_names(run.names, run.cycle.n),
-                                       tdi ? u.d.TDI_probability : u.d.TDTS_probability, tdi));
+  return python_of([&](JsonVisitor& to) {
+    features::state_probabilities(features::uncertainty_state_names(run.names, run.cycle.n),
+                                  tdi ? u.d.TDI_probability : u.d.TDTS_probability, tdi, to);
+  });
 }
 
 // How likely each state is the TDI and the TDTS, the X_TOF's spread, and
@@ -169,10 +170,15 @@ void bind_uncertainty_states(py::class_<UncertaintyHandle>& uncertainty_class) {
           },
           "The sigma of every state (I0, TS1, ..., TSn, the final state), None for an ensemble.")
       .def(
-          "to_dict", [](U u) { return python_of(uncertainty_json(source_of(*u.data), u.data->d)); },
+          "to_dict",
+          [](U u) {
+            return python_of([&](JsonVisitor& to) {
+              features::uncertainty_json(source_of(*u.data), u.data->d, to);
+            });
+          },
           "to_dict() -> dict\n\nThe document of kinex uncertainty --json.")
       .def(
-          "text", [](U u) { return uncertainty_text(source_of(*u.data), u.data->d); },
+          "text", [](U u) { return features::uncertainty_text(source_of(*u.data), u.data->d); },
           "text() -> str\n\nThe text of kinex uncertainty.")
       .def("__repr__",
            [](U u) {
@@ -237,7 +243,7 @@ std::vector<double> sigmas_of(const py::handle& sigma, const CycleData& data) {
   }
   std::vector<double> list;
   std::string error;
-  if (!resolve_sigmas(spec, data.names, n, list, error)) {
+  if (!features::resolve_sigmas(spec, data.names, n, list, error)) {
     throw py::value_error("sigma: " + error);
   }
   checked_sigmas(list, data, spec.named.empty() && spec.has_common);

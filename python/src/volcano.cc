@@ -1,11 +1,12 @@
 // kinex.Volcano and its parts: fits, regions, points and the band.
-#include "volcano/volcano.h"
+#include <kinex/pictures.h>
+#include <kinex/table.h>
+#include <kinex/volcano.h>
 
 #include <optional>
 
-#include "figures/volcano_svg.h"
-#include "python/src/binding.h"
-#include "python/src/docs.h"
+#include "binding.h"
+#include "docs.h"
 
 namespace kinex::python {
 namespace {
@@ -20,7 +21,7 @@ py::tuple make_volcano(const std::string& path, double T, bool warn, const std::
   std::vector<TableRow> rows;
   std::string error;
   ErrorPlace place;
-  if (!read_table(path, T, rows, error, place)) raise_input_error(error, place);
+  if (!features::read_table(path, T, rows, error, place)) raise_input_error(error, place);
   std::vector<TableRow> good;
   py::list left_out;
   for (TableRow& row : rows) {
@@ -47,7 +48,7 @@ py::tuple make_volcano(const std::string& path, double T, bool warn, const std::
   options.stop = std::ref(interrupted);
   {
     py::gil_scoped_release unlocked;
-    ok = build_volcano(good, options, data->volcano, error);
+    ok = features::build_volcano(good, options, data->volcano, error);
   }
   if (interrupted.raised()) throw py::error_already_set();
   if (!ok) {
@@ -278,19 +279,24 @@ void bind_volcano(py::module_& m) {
           "warnings", [](V v) { return v.data->volcano.warnings; },
           "The fits' and the curve's warnings.")
       .def(
-          "to_dict", [](V v) { return python_of(volcano_json(v.data->file, v.data->volcano)); },
+          "to_dict",
+          [](V v) {
+            return python_of([&](JsonVisitor& to) {
+              features::volcano_json(v.data->file, v.data->volcano, to);
+            });
+          },
           "to_dict() -> dict\n\nThe document of kinex volcano --json, the same keys and numbers.")
       .def(
-          "csv", [](V v) { return volcano_csv(v.data->volcano); },
+          "csv", [](V v) { return features::volcano_csv(v.data->volcano); },
           "csv() -> str\n\nThe text of kinex volcano --csv: the curve, a row per point.")
       .def(
-          "text", [](V v) { return volcano_text(v.data->file, v.data->volcano); },
+          "text", [](V v) { return features::volcano_text(v.data->file, v.data->volcano); },
           "text() -> str\n\nThe text of kinex volcano.")
       .def(
           "plot",
           [](V v, const std::string& curve) {
-            const std::string svg =
-                volcano_svg(v.data->file, v.data->volcano, VolcanoPicture{volcano_curve(curve)});
+            const std::string svg = features::volcano_svg(v.data->file, v.data->volcano,
+                                                          VolcanoPicture{volcano_curve(curve)});
             // The table is never overwritten by Picture.save.
             return py::module_::import("kinex._picture")
                 .attr("Picture")(svg, py::make_tuple(v.data->file));

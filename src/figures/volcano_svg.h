@@ -3,17 +3,10 @@
 
 #include <string>
 
+#include "kinex/pictures.h"
 #include "volcano/volcano.h"
 
 namespace kinex {
-
-// Which curve a picture draws, with the catalysts' own values of it.
-enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
-
-// What the picture is asked for.
-struct VolcanoPicture {
-  VolcanoCurve curve = VolcanoCurve::log10_TOF;
-};
 
 // The SVG of a volcano: the curve with its band, the regions of equal TDI
 // and TDTS shaded and labelled, the catalysts as labelled points (outliers

@@ -19,32 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "kinex/table.h"
 #include "kinex/types.h"
 #include "model/run.h"
 #include "text/text_file.h"
 
 namespace kinex {
-
-// The sigma of a state's Gibbs energy (kcal/mol) from a table's column
-// "sigma(NAME)" or "\u03c3(NAME)", the state named by its header; from a
-// column "sigma" or "\u03c3" every state's (`state` empty).
-struct StateSigma {
-  std::string state;
-  double sigma = 0.0;
-};
-
-// One row of a table, read.
-struct TableRow {
-  int64_t row = 0;                      // the 1-based line of the file on which the row begins
-  std::string name;                     // column 1
-  bool ok = false;                      // false: `error` says why, the rest is not filled
-  std::string error;                    // "FILE:ROW:COLUMN: reason" (COLUMN the 1-based column)
-  ErrorPlace place;                     // of a bad row: the path, ROW, COLUMN and reason of `error`
-  Cycle cycle;                          // arrays sized as the reader's, 1.0 where no concentration
-  StateNames names;                     // from the header; implied transition states "TS(A->B)"
-  std::vector<Descriptor> descriptors;  // those of the row's non-empty cells
-  std::vector<StateSigma> sigmas;       // those of the row's non-empty sigma cells
-};
 
 // Whether `path` names a table: it ends in ".csv" or ".tsv" (any case).
 bool is_table_name(const std::string& path);

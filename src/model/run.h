@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "kinex/run.h"
 #include "kinex/types.h"
 #include "model/names.h"
 
@@ -48,37 +49,5 @@ inline ConditionDifference condition_difference(const Cycle& a, const Cycle& b) 
   }
   return {};
 }
-
-// The terms M(a,b) of the TOF's denominator, a, b = 1..n, element (a,b)
-// stored at (a-1)*n + (b-1). Allocated (uninitialised) together with the
-// other arrays right after n is read.
-struct Terms {
-  std::unique_ptr<double[]> complete_matrix;
-};
-
-// One run: the file's name, its limits and the values of each phase.
-struct Run {
-  // The input file's name as the report and the diagnostics show it:
-  // argument 1 in full, trailing blanks removed.
-  std::string input_name;
-  // Largest number of bytes the run's storage may take; 0 means "what the
-  // machine and the process's limits have room for". Tests and the fuzzer
-  // set a small value.
-  std::size_t memory_limit = 0;
-  // Called on the calling thread now and then (at most about 200 times a
-  // run) with the share of the model's work done so far, 0..1; empty: not
-  // called.
-  std::function<void(double)> progress;
-
-  // The names of the states (empty: I0.., TS1..; see model/names.h) and
-  // the descriptors of a table's row; the model does not read them.
-  StateNames names;
-  std::vector<Descriptor> descriptors;
-
-  Cycle cycle;      // the reader's
-  Profile profile;  // compute_profile's
-  Terms terms;      // compute_tof's
-  Results results;  // compute_tof's and compute_control's
-};
 
 }  // namespace kinex

@@ -18,34 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "kinex/uncertainty.h"
 #include "model/run.h"
 
 namespace kinex {
-
-// Whether `sigma` is the sigma of a Gibbs energy: a finite number of
-// kcal/mol, at least 0. The one rule for every sigma kinex takes, from a
-// command line, a file of sigmas, a table's column or Python.
-inline bool is_sigma(double sigma) { return std::isfinite(sigma) && sigma >= 0.0; }
-
-// State numbering of the uncertainty model: s = 2k is intermediate k (k = 0..n-1),
-// s = 2i-1 the transition state of step i (i = 1..n), s = 2n the final state
-// (the first intermediate of the next turn, at G_int[0] + DeltaG).
-inline int64_t uncertainty_states(int64_t n) { return 2 * n + 1; }
-
-struct UncertaintyModel {
-  // kcal/mol, uncertainty_states(n) values, each finite and >= 0.
-  std::vector<double> sigma;
-  // RHO in [0, 1]: the share of each state's variance common to all states.
-  double correlation = 0.0;
-  int64_t samples = 10000;  // 1 .. 100'000'000
-  uint64_t seed = 0;
-  // [0, 1]: the share of each state's error common to all catalysts of a
-  // screening (state s of one catalyst with state s of another).
-  double shared = 0.0;
-  // Which catalyst of a screening: its own (not shared) errors come from
-  // this stream.
-  uint64_t stream = 0;
-};
 
 // The largest number of samples a model may ask for.
 constexpr int64_t kMaxUncertaintySamples = 100'000'000;
@@ -67,40 +43,6 @@ std::string check_uncertainty_cycle(const Cycle& cycle);
 // overflow; else the reason, naming the first sigma too large and the
 // largest that can be sampled there.
 std::string check_sigma_range(const Cycle& cycle, const UncertaintyModel& model);
-
-struct Distribution {
-  int64_t samples = 0;
-  std::vector<double> log10_TOF;   // every sample's log10 |TOF| (TOF in 1/s), in sample order
-  std::vector<int32_t> TDI, TDTS;  // every sample's, steps 1..n
-  // Every sample's direction: +1 forward, -1 backward (a negative TOF: the
-  // products favoured), 0 without a net flux; and the share of the samples
-  // that run backward. log10_TOF is of |TOF| either way.
-  std::vector<int8_t> TOF_sign;
-  double backward_share = Results::kNone;
-  // Of log10 TOF (sd with N-1; 0 for one sample).
-  double mean = Results::kNone, sd = Results::kNone;
-  // Quantiles of log10 TOF at 50 %, 15.8655 %, 84.1345 %, 2.5 % and 97.5 %:
-  // of the sorted values x[0..N-1], the one at h = (N-1) p, interpolated
-  // linearly between x[floor h] and x[floor h + 1] (x[floor h] where h is
-  // whole).
-  double median = Results::kNone, low68 = Results::kNone, high68 = Results::kNone;
-  double low95 = Results::kNone, high95 = Results::kNone;
-  std::vector<double> TDI_probability, TDTS_probability;  // 1..n (index 0 unused): share of samples
-  std::vector<double> xtof_int_mean, xtof_int_sd;         // 0..n-1
-  std::vector<double> xtof_ts_mean, xtof_ts_sd;           // 1..n
-  // 1..n, NaN where the step has no reactant (product) concentration.
-  std::vector<double> xtof_reac_mean, xtof_reac_sd;
-  std::vector<double> xtof_prod_mean, xtof_prod_sd;
-  // The first-order estimate at the central (unperturbed) energies: the sd of log10 TOF
-  // = sqrt((1-RHO) Σ (g_s σ_s)^2 + RHO (Σ g_s σ_s)^2) / ln 10 with g_s = ∂ ln TOF / ∂ G_s
-  // (see first_order_gradient). NaN for an ensemble, and where the central cycle has no net
-  // driving force.
-  double first_order_sd = Results::kNone;
-  // Of the unperturbed cycle, by the same evaluation as the samples.
-  double central_log10_TOF = Results::kNone;
-  int64_t central_TDI = 0, central_TDTS = 0;
-  int central_TOF_sign = 0;
-};
 
 // The quantiles at the ascending shares `p` of `values` (at least one; they
 // are reordered): each interpolated linearly between the order statistics

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kinex/scan.h"
 #include "kinex/types.h"
 #include "model/run.h"
 #include "outputs/format.h"
@@ -16,26 +17,6 @@
 #include "text/shown_name.h"
 
 namespace kinex {
-
-// A number as typed, digits * 10^exponent, when that is exact: a plain
-// decimal number of at most 19 significant digits; otherwise `exact` is false.
-struct TypedDecimal {
-  uint64_t digits = 0;
-  int64_t exponent = 0;
-  bool exact = false;
-};
-
-struct Sweep {
-  enum class Kind { Temperature, Reactant, Product };
-  Kind kind = Kind::Temperature;
-  int64_t step = 0;  // the step whose concentration is swept
-  double from = 0.0;
-  double to = 0.0;
-  double by = 0.0;  // temperature: the increment in K; concentration: the factor
-  // FROM and STEP (or FACTOR) as typed, so that the values are the decimal
-  // numbers asked for; without them (exact false) they follow from the doubles.
-  TypedDecimal from_typed, by_typed;
-};
 
 // More rows than this are refused rather than computed.
 inline constexpr std::size_t kMaxScanRows = 100000;
@@ -56,29 +37,6 @@ bool parse_sweep(Sweep::Kind kind, std::string_view text, Sweep& sweep, std::str
 // (FACTOR 1.5 to a high power) it is computed in doubles from FROM directly.
 // A last value within a relative 1e-9 of TO is TO itself.
 std::vector<double> sweep_values(const Sweep& sweep);
-
-struct ScanRow {
-  double value = 0.0;  // the swept value of this row
-  double TOF = 0.0;    // s^-1
-  int64_t TDI = 0;
-  int64_t TDTS = 0;
-  double energetic_span = 0.0;  // kcal/mol
-  bool warning = false;         // the driving force is not positive
-  bool tdi_changed = false;     // against the row before; never in the first row
-  bool tdts_changed = false;
-  // As the results of the model state them (see Results): log10 |TOF| from
-  // the logarithms, the evaluation that gave the row, and in kcal/mol the
-  // effective span, the apparent barrier and, in temperature scans only
-  // (NaN otherwise), the apparent activation energy.
-  double log10_TOF = Results::kNone;
-  EvaluationMethod evaluation = EvaluationMethod::direct;
-  double effective_span = Results::kNone;
-  double apparent_barrier = Results::kNone;
-  double apparent_activation_energy = Results::kNone;
-  // The steps of the states tied with the TDI and the TDTS (see
-  // Results::TDI_ties); a move between tied states is no change.
-  std::vector<int64_t> TDI_ties, TDTS_ties;
-};
 
 // Evaluates `cycle` (read, not yet evaluated) once per value with the swept
 // quantity replaced: T, or the step's concentration, which then counts as

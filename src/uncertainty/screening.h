@@ -18,21 +18,6 @@
 
 namespace kinex {
 
-// The sigmas the user gives: one for every state (--sigma), and per state
-// by name (a file of name-sigma pairs); a state named in the file takes its
-// own, every other one the common sigma.
-struct SigmaSpec {
-  bool has_common = false;
-  double common = 0.0;  // kcal/mol
-  struct Named {
-    std::string name;
-    double sigma = 0.0;
-    int64_t line = 0;  // in `file`
-  };
-  std::vector<Named> named;
-  std::string file;  // the file of the pairs, for the diagnostics
-};
-
 // Reads a file of name-sigma pairs into spec.named: a pair a line, the name
 // and the sigma (kcal/mol) separated by a comma, a tab or blanks (the name
 // may hold blanks when a comma or tab separates, and may be in double
@@ -72,14 +57,6 @@ std::vector<std::string> uncertainty_state_names(const StateNames& names, int64_
 // names of `states` (uncertainty_state_names), in cycle order.
 Json state_probabilities(const std::vector<std::string>& states, const std::vector<double>& p,
                          bool intermediates);
-
-// What an output says about where a distribution comes from.
-struct UncertaintySource {
-  std::string name;                         // the cycle's (FILE, FILE:NAME) or the ensemble's table
-  const Run* central = nullptr;             // the cycle at its own energies (names, concentrations)
-  const UncertaintyModel* model = nullptr;  // the Monte Carlo's; nullptr for an ensemble
-  std::vector<std::string> members;         // an ensemble's member names (its rows)
-};
 
 // The JSON document of one distribution: "file", "method" ("monte-carlo" or
 // "ensemble"), the model (samples, seed, correlation, "sigma" {state: kcal/mol})

@@ -1,0 +1,67 @@
+// The pictures of kinex plot and kinex volcano, standalone SVG documents:
+// the energy profile of one evaluated cycle or of several overlaid, and a
+// volcano's curve.
+#pragma once
+
+#include <kinex/run.h>
+#include <kinex/volcano.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kinex {
+
+// What the user may change about the picture. Zero or empty: the default.
+struct PlotOptions {
+  bool has_title = false;  // `title` replaces the default title
+  std::string title;
+  bool no_title = false;     // no title line at all
+  double width = 0.0;        // px of the picture; 0: as the content needs, at most kMaxWidth
+  double height = 0.0;       // px of the picture at least; 0: as the content needs
+  double font_size = 0.0;    // px of the state labels (all text scales with it); 0: 12
+  bool has_y_range = false;  // the energy axis from y_from to y_to (kcal/mol)
+  double y_from = 0.0;
+  double y_to = 0.0;
+  // Not empty: error bars of +-sigmas[s] (kcal/mol) on the states of one
+  // cycle (the order of kinex/uncertainty.h: I0, TS1, ..., TSn, the final
+  // state), and how likely each state is the TDI and the TDTS from a Monte
+  // Carlo over the energies with these samples, seed and correlation.
+  std::vector<double> sigmas;
+  int64_t sigma_samples = 10000;
+  uint64_t sigma_seed = 0;
+  double sigma_correlation = 0.0;
+};
+
+// Which curve a picture draws, with the catalysts' own values of it.
+enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
+
+// What the picture is asked for.
+struct VolcanoPicture {
+  VolcanoCurve curve = VolcanoCurve::log10_TOF;
+};
+
+namespace features {
+
+// "" when the width, height and font size of `options` (0: the default)
+// can be drawn, else the reason, naming the value ("width 1e+100 px: a
+// picture is at most 100000 px wide").
+std::string check_plot_sizes(const PlotOptions& options);
+
+// The picture of kinex plot for the evaluated `run`, `file_name` shown in
+// its title line as given (every text escaped for XML).
+std::string render_profile_svg(const Run& run, const std::string& file_name,
+                               const PlotOptions& options);
+
+// The profiles of several evaluated runs in one picture, each named in a
+// legend by its input_name; one run gives the picture of
+// render_profile_svg.
+std::string render_profiles_svg(const std::vector<const Run*>& runs, const PlotOptions& options);
+
+// The picture of kinex volcano --svg of the volcano of the table `file`.
+std::string volcano_svg(const std::string& file, const Volcano& volcano,
+                        const VolcanoPicture& picture);
+
+}  // namespace features
+
+}  // namespace kinex
