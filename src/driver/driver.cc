@@ -35,6 +35,18 @@ int write_usage(std::string& out) {
   return kExitFailed;
 }
 
+// What `KINEX.exe --help` (or -h) prints: the usage and the option letters.
+int write_help(std::string& out) {
+  for (const char* line : {"Program usage: KINEX.exe inputfile [options]",
+                           "Each option string's letters leave out a part of the report:",
+                           "  i  the repeat of the input", "  d  the degrees of TOF control",
+                           "  a  the analysis of the cycle", "  t  the TOF",
+                           "  h  the boxed headings", "  l  the banner"}) {
+    report::write_free(out, {line});
+  }
+  return kExitOk;
+}
+
 int fail_system(const std::string& name, int error, std::string& err) {
   err += kProgram + text::shown_name(name) + ": " + std::strerror(error) + "\n";
   return kExitFailed;
@@ -93,6 +105,10 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
   struct stat status;
   if (!args.empty() && args[0] != path && stat(args[0].c_str(), &status) == 0) path = args[0];
   if (path.empty()) return write_usage(out);
+  // Asked for help, unless a file has that name.
+  if ((path == "-h" || path == "--help") && stat(path.c_str(), &status) != 0) {
+    return write_help(out);
+  }
   if (path == run.input_name && stat(path.c_str(), &status) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) return write_usage(out);
     return fail_system(run.input_name, errno, err);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -72,8 +73,14 @@ constexpr const char* kByteOrderMarkNote =
     "editors write when they save and do not show; KINEX reads plain text. Save the file as "
     "\"UTF-8\" without BOM, or as plain text (ASCII), and run again.\n";
 
-bool fail(const Run& run, Source& source, const ScanFailure& scan, Failure& failure) {
+// `ended` names what was being read, for a file that ends before it: a
+// second line after "End of file".
+bool fail(const Run& run, Source& source, const ScanFailure& scan, Failure& failure,
+          const std::function<std::string(int64_t item)>& ended = {}) {
   begin_failure(run, scan, scan.place, failure);
+  if (scan.fault == input::Fault::EndOfFile && ended) {
+    failure.message += "The file ends before " + ended(scan.item) + ".\n";
+  }
   if (names_line(scan)) {
     const input::LineExcerpt excerpt = input::line_excerpt(source, scan.place.line);
     failure.message += input::show_column(excerpt, scan.place.column);
@@ -103,12 +110,23 @@ struct RecordEnd {
 // last record.
 template <std::size_t N>
 bool read_record(const Run& run, Source& source, const std::array<Kind, N>& kinds,
-                 std::array<input::Value, N>& values, bool last, RecordEnd& end, Failure& failure) {
+                 std::array<input::Value, N>& values, bool last, RecordEnd& end, Failure& failure,
+                 const std::function<std::string(int64_t item)>& ended) {
   ScanFailure scan;
-  if (!input::read_list(source, kinds, values, scan)) return fail(run, source, scan, failure);
+  if (!input::read_list(source, kinds, values, scan)) {
+    return fail(run, source, scan, failure, ended);
+  }
   end = {source.line, source.column};
   if (!last && !input::skip_rest_of_line(source)) return fail_read_error(run, source, failure);
   return true;
+}
+
+// Item `item` (1..4) of a step record, in words.
+std::string step_item(int64_t item) {
+  static constexpr const char* kItems[] = {
+      "the intermediate's Gibbs energy (item 1)", "the transition state's Gibbs energy (item 2)",
+      "the reactant's concentration or x (item 3)", "the product's concentration or x (item 4)"};
+  return item >= 1 && item <= 4 ? kItems[item - 1] : "item " + std::to_string(item);
 }
 
 // ---------------------------------------------------------------------------
@@ -284,7 +302,8 @@ bool read_file(Run& run, std::FILE* file, Failure& failure, ReadNotes& notes) {
   std::array<input::Value, 1> one;
 
   RecordEnd temperature_end;
-  if (!read_record(run, source, std::array{Kind::Real}, one, false, temperature_end, failure)) {
+  if (!read_record(run, source, std::array{Kind::Real}, one, false, temperature_end, failure,
+                   [](int64_t) { return std::string("the temperature, its first value"); })) {
     return false;
   }
   run.cycle.T = one[0].real;
@@ -293,7 +312,8 @@ bool read_file(Run& run, std::FILE* file, Failure& failure, ReadNotes& notes) {
 
   ScanFailure scan;
   if (!input::read_list(source, std::array{Kind::Integer}, one, scan)) {
-    return fail(run, source, scan, failure);
+    return fail(run, source, scan, failure,
+                [](int64_t) { return std::string("the number of steps, its second value"); });
   }
   run.cycle.n = one[0].integer;
   notes.lines.n = one[0].place.line;
@@ -321,7 +341,12 @@ bool read_file(Run& run, std::FILE* file, Failure& failure, ReadNotes& notes) {
   notes.lines.step.assign(static_cast<std::size_t>(run.cycle.n) + 1, 0);
   for (int64_t i = 1; i <= run.cycle.n; ++i) {
     RecordEnd end;
-    if (!read_record(run, source, kinds, step, false, end, failure)) return false;
+    if (!read_record(run, source, kinds, step, false, end, failure, [&](int64_t item) {
+          return step_item(item) + " of the record of step " + std::to_string(i) + " of " +
+                 std::to_string(run.cycle.n);
+        })) {
+      return false;
+    }
     const auto at = static_cast<std::size_t>(i);
     notes.lines.step[at] = step[0].place.line;
     run.cycle.G_int[at - 1] = step[0].real;
@@ -337,7 +362,11 @@ bool read_file(Run& run, std::FILE* file, Failure& failure, ReadNotes& notes) {
   }
 
   RecordEnd deltag_end;
-  if (!read_record(run, source, std::array{Kind::Real}, one, true, deltag_end, failure)) {
+  if (!read_record(run, source, std::array{Kind::Real}, one, true, deltag_end, failure,
+                   [&](int64_t) {
+                     return "DeltaG, the value after the " + std::to_string(run.cycle.n) +
+                            (run.cycle.n == 1 ? " step record" : " step records");
+                   })) {
     return false;
   }
   run.cycle.DeltaG = one[0].real;

@@ -83,6 +83,18 @@ TEST(Driver, FilesThatCannotBeRead) {
   std::remove(unreadable.c_str());
 }
 
+TEST(Driver, HelpPrintsTheUsageAndTheOptionLetters) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"-h"}, {"--help"}, {"--help  ", "i"}}) {
+    const test::Outcome o = test::run_kinex_exe(args);
+    EXPECT_EQ(o.status, kExitOk) << args[0];
+    EXPECT_EQ(o.out.rfind(" Program usage: KINEX.exe inputfile [options]\n", 0), 0u) << o.out;
+    EXPECT_NE(o.out.find("  l  the banner\n"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("does not exist"), std::string::npos) << o.out;
+    EXPECT_EQ(o.err, "");
+  }
+}
+
 TEST(Driver, NameWithTrailingBlanksOpensTheFile) {
   const std::string name = std::string(KINEX_EXAMPLES) + "/three_step.txt";
   const test::Outcome o = test::run_kinex_exe({name + "   ", "l"});
