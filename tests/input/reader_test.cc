@@ -184,15 +184,23 @@ const std::string kNoRoom = "in.txt: cannot hold the arrays for n = ";
 INSTANTIATE_TEST_SUITE_P(
     Reader, Failures,
     ::testing::ValuesIn(std::vector<FailureCase>{
-        {"EmptyFile", "", kEnd},
-        {"OnlyBlanks", "  \n\t\n   ", kEnd},
+        {"EmptyFile", "", kEnd + "The file ends before the temperature, its first value.\n"},
+        {"OnlyBlanks", "  \n\t\n   ",
+         kEnd + "The file ends before the temperature, its first value.\n"},
         {"UnitJoinedToTemperature", "298.15K\n",
          kBad + "1: Bad real number in item 1 of list input\n298.15K\n^\n"},
         {"StepCountInWords", "298.15\n  three\n",
          kBad + "2: Bad integer for item 1 in list input\n  three\n  ^\n"},
         {"NoSteps", "298.15\n0\n-10\n", kBad + kAtLeastOne + "0\n^\n"},
         {"NegativeStepCount", "298.15\n-3\n", kBad + kAtLeastOne + "-3\n^\n"},
-        {"StepCutShort", kHead + "0 10 x\n", kEnd},
+        {"NoNumberOfSteps", "298.15\n",
+         kEnd + "The file ends before the number of steps, its second value.\n"},
+        {"SecondStepMissing", "298.15\n2\n0 10 x x\n-1\n",
+         kEnd + "The file ends before the transition state's Gibbs energy (item 2) of the "
+                "record of step 2 of 2.\n"},
+        {"StepCutShort", kHead + "0 10 x\n",
+         kEnd + "The file ends before the product's concentration or x (item 4) of the record "
+                "of step 1 of 1.\n"},
         {"TwoCommasInAStep", kHead + "0\n\n  10,,x x\n-1\n",
          kBad + "5: No value for item 3 of list input\n  10,,x x\n     ^\n"},
         {"SlashBeforeLastItem", kHead + "0 10 x/\n-1\n",
@@ -209,7 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"UnitJoinedToConcentration", kHead + "0 10 300K x\n-1\n",
          kBad + "3: Bad real number in item 1 of list input\n0 10 300K x\n     ^\n"},
         // A failure of the file itself comes before one of a field.
-        {"EndOfFileBeforeBadField", kHead + "0 10 300K x\n", kEnd},
+        {"EndOfFileBeforeBadField", kHead + "0 10 300K x\n",
+         kEnd + "The file ends before DeltaG, the value after the 1 step record.\n"},
         {"FirstOfTwoBadFields", "300\n2\n0 10 xx x\n0 10 x 1e\n-1\n",
          kBad + "3: Bad real number in item 1 of list input\n0 10 xx x\n     ^\n"},
         // Unprintable input is shown escaped, never raw.
