@@ -9,7 +9,8 @@ inline constexpr const char* kModule =
 inline constexpr const char* kFinding =
     "A warning about a cycle: how its input file reads (leftover-values,\n"
     "values-after-DeltaG, celsius-temperature) or what its evaluation shows\n"
-    "(temperature-not-positive, concentration-not-positive,\n"
+    "(temperature-not-positive, temperature-looks-celsius, energies-look-kJ,\n"
+    "concentration-not-positive,\n"
     "concentration-not-finite, negative-barrier, TOF-above-limit,\n"
     "no-driving-force, result-not-finite), as kinex check lists them.";
 

@@ -23,8 +23,35 @@ void add(std::vector<InputWarning>& found, const char* code, int64_t line, std::
   found.push_back({code, line, std::move(text), {}});
 }
 
+// A temperature that a chemist gives in kelvin is hardly below 200 K; one
+// in degrees Celsius without its unit is.
+void check_celsius_like(double T, const ReadNotes& notes, std::vector<InputWarning>& found) {
+  if (!(T > 0.0 && T < kLowestLikelyTemperature)) return;
+  for (const InputWarning& w : notes.warnings) {
+    if (w.code == std::string(kCelsiusTemperature)) return;
+  }
+  add(found, kTemperatureLooksCelsius, notes.lines.T,
+      "the temperature is " + shortest(T) + " K, below " + shortest(kLowestLikelyTemperature) +
+          " K: if it is in \u00b0C, write " + shortest(T + 273.15) +
+          "; KINEX takes the temperature in kelvin.");
+}
+
+// A span no catalyst turns over at is most often energies in kJ/mol.
+void check_kilojoule_like(const Run& run, const ReadNotes& notes,
+                          std::vector<InputWarning>& found) {
+  const double span = energetic_span(run);
+  if (!(span >= kLargestLikelySpan) || !std::isfinite(span)) return;
+  const auto tdts = static_cast<std::size_t>(run.results.TDTS);
+  const int64_t line = tdts < notes.lines.step.size() ? notes.lines.step[tdts] : 0;
+  add(found, kEnergiesLookKilojoules, line,
+      "the energetic span is " + energy(span) + ", " + energy(kLargestLikelySpan) +
+          " or more: are the energies in kJ/mol? KINEX takes kcal/mol (1 kcal/mol = 4.184 "
+          "kJ/mol).");
+}
+
 void check_temperature(const Run& run, const ReadNotes& notes, std::vector<InputWarning>& found) {
   const double T = run.cycle.T;
+  check_celsius_like(T, notes, found);
   if (T > 0.0) return;
   std::string text = "the temperature is " + shortest(T) + " K, not above 0 K";
   text += "; KINEX takes the temperature in kelvin.";
@@ -155,8 +182,13 @@ std::vector<InputWarning> findings(const Run& evaluated, const ReadNotes& notes)
     check_barriers(run, names, i, line, found);
   }
   check_tof_limit(run, found);
+  check_kilojoule_like(run, notes, found);
   if (needs_driving_force_warning(run.profile)) {
-    add(found, kNoDrivingForce, notes.lines.DeltaG, warning_text(run));
+    // The report's words, without its "WARNING! ": a finding is shown as
+    // a warning already.
+    std::string text = warning_text(run);
+    if (text.starts_with("WARNING! ")) text.erase(0, 9);
+    add(found, kNoDrivingForce, notes.lines.DeltaG, text);
   }
   check_results(run, found);
 

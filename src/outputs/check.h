@@ -25,11 +25,24 @@ inline constexpr const char* kNegativeBarrier = "negative-barrier";
 inline constexpr const char* kTofAboveLimit = "TOF-above-limit";
 inline constexpr const char* kNoDrivingForce = "no-driving-force";
 inline constexpr const char* kResultNotFinite = "result-not-finite";
+inline constexpr const char* kTemperatureLooksCelsius = "temperature-looks-celsius";
+inline constexpr const char* kEnergiesLookKilojoules = "energies-look-kJ";
+
+// Below this temperature (K) a finding asks whether it is in degrees
+// Celsius; from this energetic span (kcal/mol) on, whether the energies are
+// in kJ/mol.
+inline constexpr double kLowestLikelyTemperature = 200.0;
+inline constexpr double kLargestLikelySpan = 60.0;
 
 // Every finding about the cycle `evaluated` (read with `notes`, then taken
 // through evaluate_cycle with Use::outputs):
 // - the reading warnings of `notes`, as they are;
 // - temperature-not-positive: T not above 0 K (NaN included), on T's line;
+// - temperature-looks-celsius: T above 0 but below 200 K (a temperature in
+//   degrees Celsius without its unit), on T's line, unless the reader's
+//   celsius-temperature warning names it already;
+// - energies-look-kJ: an energetic span of 60 kcal/mol or more (energies in
+//   kJ/mol by mistake), on the TDTS's step's line;
 // - concentration-not-positive (NaN included) and concentration-not-finite:
 //   one per given reactant or product concentration, on its step's line;
 // - negative-barrier: one per transition state below the intermediate

@@ -82,12 +82,32 @@ TEST(Check, EachHazardWithItsCodeAndLine) {
        "298.15\n2\n0 15 x x\n-5 20 x -1e-3\n-10\n",
        {{"concentration-not-positive", 4}}},
       {"no driving force", "298.15\n2\n0 15 x x\n-5 20 x x\n5\n", {{"no-driving-force", 5}}},
+      {"degrees Celsius without the unit",
+       "25\n2\n0 15 x x\n-5 20 x x\n-10\n",
+       {{"temperature-looks-celsius", 1}}},
+      {"199 K, but not 200 K", "199\n1\n0 15 x x\n-10\n", {{"temperature-looks-celsius", 1}}},
+      {"energies in kJ/mol", "298.15\n2\n0 63 x x\n-21 84 x x\n-42\n", {{"energies-look-kJ", 4}}},
   };
   ScratchDir dir;
   for (const Hazard& hazard : hazards) {
     SCOPED_TRACE(hazard.name);
     EXPECT_EQ(checked(dir.write("cycle.txt", hazard.input), kExitWarned), hazard.expected);
   }
+}
+
+// A finding is shown as a warning once: the report's "WARNING! " is not
+// repeated after "warning: "; the limits of the unit findings themselves
+// find nothing.
+TEST(Check, WordsOfTheFindingsAndTheirLimits) {
+  ScratchDir dir;
+  const std::string uphill = dir.write("uphill.txt", "298.15\n2\n0 15 x x\n-5 20 x x\n5\n");
+  EXPECT_EQ(kinex_run({"check", uphill}).out,
+            uphill +
+                ":5: warning: There is no positive driving force. That's because DeltaG is "
+                "not negative.\n" +
+                uphill + ": 1 warning\n");
+  const std::string limits = dir.write("limits.txt", "200\n2\n0 59.9 x x\n-5 20 x x\n-10\n");
+  EXPECT_EQ(kinex_run({"check", limits}).out, limits + ": no warnings\n");
 }
 
 TEST(Check, NamesTheStatesByNameAndKeepsTheLines) {
