@@ -26,7 +26,7 @@ std::string plain_number(double x) {
 // A value of type T from `low` to `high` (NaN is none), said in the user's
 // words: "'TEXT' is not a KIND from LOW to HIGH".
 template <class T>
-CLI::Validator in_range(T low, T high, const std::string& kind, const std::string& tag) {
+CLI::Validator in_range(T low, T high, const std::string& kind) {
   const auto bound = [](T x) {
     if constexpr (std::is_integral_v<T>) {
       return std::to_string(x);
@@ -43,7 +43,9 @@ CLI::Validator in_range(T low, T high, const std::string& kind, const std::strin
         if (ec == std::errc() && at == end && x >= low && x <= high) return "";
         return "'" + text + "' is not a " + kind + " from " + range;
       },
-      tag + " in [" + bound(low) + " - " + bound(high) + "]");
+      // No description: the help shows the option's own value name alone
+      // ("--samples N"), its range said when a value is refused.
+      "");
 }
 
 }  // namespace
@@ -66,7 +68,7 @@ const CLI::Validator kSigmaValue(
       }
       return "";
     },
-    "S");
+    "");
 
 // A seed: a whole number from 0 to 18446744073709551615.
 const CLI::Validator kSeedValue(
@@ -79,14 +81,14 @@ const CLI::Validator kSeedValue(
       }
       return "";
     },
-    "K");
+    "");
 
 CLI::Validator whole_number(int64_t low, int64_t high) {
-  return in_range(low, high, "whole number", "INT");
+  return in_range(low, high, "whole number");
 }
 
 CLI::Validator number_from(double low, double high) {
-  return in_range(low, high, "number", "FLOAT");
+  return in_range(low, high, "number");
 }
 
 SamplingOptions add_sampling_options(CLI::App& app, SigmaSpec& sigmas, std::string& sigma_file,

@@ -38,6 +38,18 @@ TEST(Words, OptionValuesAreRefusedInTheUsersTerms) {
   }
 }
 
+// Every option's value is named once, in plain words: "--sigma S", not
+// "--sigma S:S" or "--samples N:INT in [1 - 100000000]".
+TEST(Words, HelpNamesEachValueOnce) {
+  for (const char* command : {"json", "csv", "check", "scan", "plot", "uncertainty", "volcano"}) {
+    const test::Outcome o = kinex_run({command, "--help"});
+    EXPECT_EQ(o.status, kExitOk) << command;
+    for (const char* noise : {"S:S", "K:K", ":INT", ":FLOAT", " in ["}) {
+      EXPECT_EQ(o.out.find(noise), std::string::npos) << command << " --help shows " << noise;
+    }
+  }
+}
+
 // The README's word: a device such as /dev/stdout takes the picture as it is,
 // whatever its name.
 TEST(Words, PictureToADeviceIsWrittenAsTheReadmeSays) {
