@@ -87,9 +87,7 @@ CLI::Validator whole_number(int64_t low, int64_t high) {
   return in_range(low, high, "whole number");
 }
 
-CLI::Validator number_from(double low, double high) {
-  return in_range(low, high, "number");
-}
+CLI::Validator number_from(double low, double high) { return in_range(low, high, "number"); }
 
 SamplingOptions add_sampling_options(CLI::App& app, SigmaSpec& sigmas, std::string& sigma_file,
                                      const SamplingDraws& draws, const SamplingHelp& help) {
