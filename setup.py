@@ -32,16 +32,39 @@ except ImportError:
         "  ~/kinex-env/bin/pip install --no-build-isolation .")
 
 
+def reusable_build():
+    """The Quick start's CMake build folder (ROOT/build) when it builds the
+    module for this very interpreter, else None."""
+    cache = ROOT / "build" / "CMakeCache.txt"
+    if not cache.is_file():
+        return None
+    values = {}
+    for line in cache.read_text(errors="replace").splitlines():
+        name, _, value = line.partition("=")
+        values[name.split(":")[0]] = value
+    python = values.get("KINEX_PYTHON", "")
+    same = python and os.path.realpath(python) == os.path.realpath(sys.executable)
+    return ROOT / "build" if values.get("KINEX_BUILD_PYTHON") == "ON" and same else None
+
+
 class CMakeBuild(build_ext):
     def build_extension(self, ext):
-        build = Path(self.build_temp).resolve() / "cmake"
-        configure = [
-            "cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
-            "-DKINEX_BUILD_TESTS=OFF", "-DKINEX_BUILD_BENCHMARKS=OFF",
-            "-DKINEX_BUILD_PYTHON=ON", f"-DKINEX_PYTHON={sys.executable}",
-        ]
-        subprocess.run(configure, check=True)
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", str(os.cpu_count() or 1))
+        build = reusable_build()
+        if build is not None:
+            print(f"kinex: the module of the CMake build in {build}, brought up to date",
+                  flush=True)
+        else:
+            build = Path(self.build_temp).resolve() / "cmake"
+            print("kinex: building the extension module with CMake (a few minutes on two "
+                  "cores; a CMake build in ./build for this Python is reused instead)",
+                  flush=True)
+            configure = [
+                "cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
+                "-DKINEX_BUILD_TESTS=OFF", "-DKINEX_BUILD_BENCHMARKS=OFF",
+                "-DKINEX_BUILD_PYTHON=ON", f"-DKINEX_PYTHON={sys.executable}",
+            ]
+            subprocess.run(configure, check=True)
         subprocess.run(["cmake", "--build", str(build), "--target", "kinex_python", "-j", jobs],
                        check=True)
         built = sorted((build / "python" / "kinex").glob("_kinex*.so"))
