@@ -18,73 +18,29 @@ namespace kinex {
 namespace {
 
 constexpr const char* kJsonFooter =
-    "Each document holds the program version, the command that gives it alone\n"
-    "(program, json, its file), the input as read (null for a step without\n"
-    "that concentration), the constants, and the results: TOF per second, hour\n"
-    "and day, log10_TOF (of |TOF|, from the logarithms of the terms, so right\n"
-    "far beyond the range of doubles), evaluation (direct, or log-space where\n"
-    "the direct numbers overflow or underflow), driving force and warning,\n"
-    "TDI, TDTS, energetic span, effective span (which counts the\n"
-    "concentrations) and apparent barrier (kcal/mol), every X_TOF and the\n"
-    "advice. States are named I0.., TS1.. (the first intermediate of the next\n"
-    "turn I0\u2032): input/states lists them in cycle order with their energies;\n"
-    "TDI and TDTS stay step numbers, TDI_state and TDTS_state name them;\n"
-    "largest_X_TOF names the intermediate and the transition state with the\n"
-    "largest X_TOF; X_TOF_by_state keys the X_TOF by state name (reactants\n"
-    "and products by step). Reals are written in shortest round-trip form; a\n"
-    "non-finite one is null and listed under its JSON pointer in\n"
-    "\"non_finite\". Last,\n"
-    "\"warnings\" lists what kinex check finds: {code, line (null where none),\n"
-    "text}. A table's row adds \"table\" {file, row, name} and \"descriptors\"\n"
-    "{name: value} after \"file\". Several files, or a table, give an array.\n"
-    "A file (or a table's row) that cannot be read gets its diagnostic on\n"
-    "standard error and is left out; the others are still written, and the\n"
-    "exit status is 2. The reading warnings go to standard error as well;\n"
-    "--strict treats a file with any warning as one that cannot be read. Every argument from the "
-    "first file on is a file, so --strict\n"
-    "comes before them; put -- before a first file whose name starts with '-'.\n"
+    "The input, the constants and every result of each file as one JSON\n"
+    "document (an array for several files or a table): TOF, log10_TOF, TDI and\n"
+    "TDTS, the spans, every X_TOF, the advice and what kinex check finds. A file\n"
+    "that cannot be read gets its diagnostic on standard error and is left out\n"
+    "(exit status 2). Put -- before a first file whose name starts with '-'.\n"
     "Example:\n"
     "  kinex json catalyst_*.txt > results.json";
 
 constexpr const char* kCsvFooter =
-    "Columns: file, T (K), n, DeltaG (kcal/mol), TOF_per_s, TDI, TDTS,\n"
-    "energetic_span (kcal/mol), warning (1: no positive driving force),\n"
-    "log10_TOF (of |TOF|, from the logarithms, right beyond the range of\n"
-    "doubles), evaluation (direct or log-space), effective_span and\n"
-    "apparent_barrier (kcal/mol; NaN where not defined), warnings (how many\n"
-    "kinex check lists for the file), then by name (I0.., TS1..) TDI_state,\n"
-    "TDTS_state, largest_X_TOF_intermediate and largest_X_TOF_transition_state\n"
-    "(the states with the largest X_TOF); then, when a table has descriptor\n"
-    "columns, one column per descriptor (empty for a cycle without it).\n"
-    "Fields are quoted as RFC 4180 has it, lines end in a line feed. A file\n"
-    "that cannot be read gets its diagnostic on standard error and no row; the\n"
-    "exit status is then 2. The reading warnings go to standard error;\n"
-    "--strict treats a file with any warning as one that cannot be read. Names\n"
-    "are written as they are; one that a spreadsheet would take for a formula\n"
-    "(starting with =, +, -, @, a tab or a carriage return) is warned about,\n"
-    "and --spreadsheet writes it with a leading ' instead. Every argument from\n"
-    "the first file on is a file, so the options come before them; put -- before\n"
-    "a first file whose name starts with '-'.\n"
+    "One CSV row per file or table row: file, T, n, DeltaG, TOF_per_s, TDI,\n"
+    "TDTS, the spans, log10_TOF, the warnings and the states by name, then the\n"
+    "table's descriptors. A file that cannot be read gets its diagnostic on\n"
+    "standard error and no row (exit status 2); --spreadsheet guards names a\n"
+    "spreadsheet would take for formulas.\n"
     "Example:\n"
     "  kinex csv catalyst_*.txt > screening.csv";
 
 constexpr const char* kCheckFooter =
-    "Lists what to look at in each cycle before it goes into a screening or a\n"
-    "paper: a line per warning (FILE:LINE: warning: TEXT; no LINE where none\n"
-    "applies) and a summary line per file. The codes: leftover-values,\n"
-    "values-after-DeltaG and celsius-temperature (how the file reads),\n"
-    "temperature-not-positive, concentration-not-positive,\n"
-    "concentration-not-finite, negative-barrier (a transition state below the\n"
-    "intermediate before or after it: TS2 (8.0 kcal/mol) lies below I2 ...),\n"
-    "TOF-above-limit (a TOF above k_B T/h),\n"
-    "no-driving-force and result-not-finite. --json writes one array with an\n"
-    "object per file: file, read (false when it cannot be read) and warnings,\n"
-    "each {code, line (null where none), text}. A file that cannot be read\n"
-    "gets its diagnostic on standard error.\n"
-    "Exit status: 0 when every file is clean, 1 when every file was read and\n"
-    "some have warnings, 2 when a file cannot be read or the command line is\n"
-    "wrong. Every argument from the first file on is a file; put -- before a\n"
-    "first file whose name starts with '-'.\n"
+    "A line per warning (FILE:LINE: warning: TEXT) and a summary per file:\n"
+    "how the file reads, temperatures and concentrations that cannot be meant\n"
+    "or look like the wrong unit, negative barriers, a TOF above k_B T/h, no\n"
+    "driving force, results that are not finite. Exit status: 0 when every file\n"
+    "is clean, 1 when some have warnings, 2 when a file cannot be read.\n"
     "Example:\n"
     "  kinex check catalyst_*.txt";
 
@@ -116,7 +72,7 @@ class JsonSubcommand : public Subcommand {
     app_->add_flag(kStrictFlag, strict_, kStrictHelp);
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
     app_->formatter(std::make_shared<FixedUsage>("Usage: kinex json [OPTIONS] [--] FILE...\n"));
-    app_->footer(kJsonFooter);
+    app_->footer(with_reference(kJsonFooter));
   }
   int run(const Call& call) override {
     if (!table_temperature_ok(tables_, call.err)) return kExitFailed;
@@ -139,7 +95,7 @@ class CsvSubcommand : public Subcommand {
     app_->add_flag(kStrictFlag, strict_, kStrictHelp);
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
     app_->formatter(std::make_shared<FixedUsage>("Usage: kinex csv [OPTIONS] [--] FILE...\n"));
-    app_->footer(kCsvFooter);
+    app_->footer(with_reference(kCsvFooter));
   }
   int run(const Call& call) override {
     if (!table_temperature_ok(tables_, call.err)) return kExitFailed;
@@ -162,7 +118,7 @@ class CheckSubcommand : public Subcommand {
     app_->add_flag(kJsonFlag, as_json_, "One JSON array instead of the text lines");
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
     app_->formatter(std::make_shared<FixedUsage>("Usage: kinex check [OPTIONS] [--] FILE...\n"));
-    app_->footer(kCheckFooter);
+    app_->footer(with_reference(kCheckFooter));
   }
   int run(const Call& call) override {
     if (!table_temperature_ok(tables_, call.err)) return kExitFailed;

@@ -20,7 +20,8 @@ constexpr const char* kDescription =
     "the same model, so every number is the one behind the report.";
 
 constexpr const char* kFooter =
-    "Run 'kinex SUBCOMMAND --help' for what each one writes; see also kinex(1).\n"
+    "Run 'kinex SUBCOMMAND --help' for what each one writes; the whole reference:\n"
+    "man kinex (docs/reference/kinex.md in the sources).\n"
     "Exit status: 0 when every file was read and its result written, 2 when\n"
     "any file failed or the command line is wrong (kinex report keeps the\n"
     "statuses of KINEX.exe; kinex check gives 1 for files with warnings).";

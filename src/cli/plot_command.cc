@@ -17,23 +17,12 @@ namespace kinex {
 namespace {
 
 constexpr const char* kPlotFooter =
-    "Bars for the intermediates and transition states along the reaction\n"
-    "coordinate, labelled with their names, the TDI and TDTS marked with the\n"
-    "energetic span between them; a dashed arrow for the effective span where\n"
-    "the concentrations move it, and the driving-force warning when there is\n"
-    "no positive driving force. Several files are overlaid in one picture, each\n"
-    "cycle in a colour, dash pattern and marker of its own, named in a legend.\n"
-    "Long titles wrap; a picture is at most 1200 px wide unless --width says\n"
-    "otherwise (long cycles get smaller labels and fewer energies, with a note).\n"
-    "Only SVG is written: OUT must end in .svg; convert it, e.g.\n"
-    "rsvg-convert -f pdf -o out.pdf out.svg. A file starting with '-' goes\n"
-    "after '--'.\n"
-    "OUT is replaced whole or not at all (a temporary file, then a rename); an\n"
-    "OUT that is the input file itself is refused. The reading warnings go to\n"
-    "standard error; --strict refuses a file with warnings (see kinex check).\n"
+    "The energy profile as SVG, the TDI, TDTS and energetic span marked;\n"
+    "several files are overlaid in one picture. OUT (.svg) is replaced whole or\n"
+    "not at all, and never when it is an input file.\n"
     "Examples:\n"
     "  kinex plot cycle.txt -o cycle.svg\n"
-    "  kinex plot a.txt b.txt c.txt --title 'Three ligands' --width 800 -o abc.svg";
+    "  kinex plot a.txt b.txt c.txt --title 'Three ligands' -o abc.svg";
 
 // "FROM:TO" in kcal/mol, FROM below TO.
 bool parse_y_range(const std::string& text, PlotOptions& options, std::string& err) {
@@ -90,7 +79,7 @@ class PlotSubcommand : public Subcommand {
     app_->add_flag(kStrictFlag, strict_, kStrictHelp);
     app_->add_option("--row", tables_.row, kRowHelp)->type_name("NAME");
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
-    app_->footer(kPlotFooter);
+    app_->footer(with_reference(kPlotFooter));
   }
 
   int run(const Call& call) override {

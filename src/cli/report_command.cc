@@ -25,7 +25,7 @@ class ReportSubcommand : public Subcommand {
             "report", "The report of KINEX.exe, byte for byte, with its statuses")) {
     app_->prefix_command();
     app_->formatter(std::make_shared<FixedUsage>("Usage: kinex report FILE [OPTIONS...]\n"));
-    app_->footer(kReportFooter);
+    app_->footer(with_reference(kReportFooter));
   }
   int run(const Call& call) override {
     const int status = command_report(app_->remaining(), call.out.text, call.err, call.progress);

@@ -17,24 +17,10 @@ namespace kinex {
 namespace {
 
 constexpr const char* kScanFooter =
-    "Each row is the cycle evaluated with the swept value in place of the\n"
-    "file's: the temperature, or the concentration of the step, which then\n"
-    "counts as given. The values run FROM, FROM+STEP, ... (FROM*FACTOR, ...\n"
-    "for concentrations) up to TO, which is included when it lies on the grid;\n"
-    "each is the decimal number asked for (250:600:0.1 reaches 599.9).\n"
-    "Temperatures and concentrations must be above 0, FROM not above TO, STEP\n"
-    "above 0, FACTOR above 1, and the scan at most 100000 rows.\n"
-    "Columns: the value, TOF (s^-1), log10 TOF, TDI and TDTS by name (I0..,\n"
-    "TS1..), energetic and effective span (kcal/mol) and, in temperature\n"
-    "scans, the apparent activation energy Ea (kcal/mol), with four\n"
-    "significant digits; --csv gives them in shortest round-trip form with the\n"
-    "TDI and TDTS as step numbers, the evaluation and the apparent barrier, and\n"
-    "TDI_state and TDTS_state last. Notes mark the rows where the TDI or the\n"
-    "TDTS switches (TDTS TS1 -> TS2), those without a positive driving force,\n"
-    "and those evaluated in log space (over the logarithms of the terms, where\n"
-    "the direct numbers would overflow or underflow). The reading warnings go\n"
-    "to standard error; --strict refuses a file that has warnings as it stands\n"
-    "(see kinex check).\n"
+    "The cycle evaluated over a range of temperatures or of one step's\n"
+    "concentration, a row per value: TOF, log10 TOF, TDI and TDTS, the spans\n"
+    "and, over temperatures, the apparent activation energy; notes mark where\n"
+    "the TDI or TDTS switches.\n"
     "Examples:\n"
     "  kinex scan cycle.txt --temperature 250:450:10\n"
     "  kinex scan cycle.txt --reactant 2=1e-3:10:10 --csv";
@@ -58,7 +44,7 @@ class ScanSubcommand : public Subcommand {
     app_->add_flag(kSpreadsheetFlag, for_spreadsheet_, kSpreadsheetHelp);
     app_->add_flag(kStrictFlag, strict_, kStrictHelp);
     app_->add_option("--row", tables_.row, kRowHelp)->type_name("NAME");
-    app_->footer(kScanFooter);
+    app_->footer(with_reference(kScanFooter));
   }
 
   int run(const Call& call) override {

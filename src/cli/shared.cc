@@ -83,6 +83,11 @@ const CLI::Validator kSeedValue(
     },
     "");
 
+std::string with_reference(const char* text) {
+  return std::string(text) +
+         "\nThe whole reference: man kinex (docs/reference/kinex.md in the sources).";
+}
+
 CLI::Validator whole_number(int64_t low, int64_t high) {
   return in_range(low, high, "whole number");
 }

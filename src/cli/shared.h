@@ -51,6 +51,10 @@ extern const CLI::Validator kSeedValue;
 
 // A whole number, or a number, from `low` to `high`: "'TEXT' is not a whole
 // number from 0 to 1024".
+// A subcommand's --help footer: `text` (what it writes, examples), then
+// where the whole reference is, which the footers do not repeat.
+std::string with_reference(const char* text);
+
 CLI::Validator whole_number(int64_t low, int64_t high);
 CLI::Validator number_from(double low, double high);
 

@@ -19,24 +19,13 @@ namespace kinex {
 namespace {
 
 constexpr const char* kUncertaintyFooter =
-    "Carries the uncertainty of the energies into the TOF, the TDI and TDTS\n"
-    "and every X_TOF: N samples of the energies, each state's error normal with\n"
-    "its sigma, a share RHO of each state's variance common to all states\n"
-    "(--correlation: 0 independent errors, 1 one shift of the whole profile,\n"
-    "which changes nothing), every sample evaluated over the logarithms (never\n"
-    "NaN, Inf or 0). The final state (I0 of the next turn) counts as a state:\n"
-    "its error and that of I0 move DeltaG. --sigmas FILE gives states their\n"
-    "own sigmas, a line each (NAME SIGMA, or NAME,SIGMA; the final state also\n"
-    "as final); --sigma S is every other state's. Writes the median TOF with its\n"
-    "68 % and 95 % intervals, mean and sd of log10 TOF beside the first-order\n"
-    "estimate from the degrees of TOF control, how likely each state is the TDI\n"
-    "and the TDTS, and every X_TOF as mean and sd. The same seed gives the same\n"
-    "numbers, bit for bit, on any number of threads. --ensemble takes tables\n"
-    "whose rows are members of one ensemble (the energies of several\n"
-    "functionals), each evaluated exactly.\n"
+    "A Monte Carlo over the errors of the energies (normal, sigma per state,\n"
+    "a share RHO common to all states): the median TOF with its 68 % and 95 %\n"
+    "intervals, how likely each state is the TDI and the TDTS, and every X_TOF\n"
+    "as mean and sd; the same seed gives the same numbers on any number of\n"
+    "threads. --ensemble takes a table's rows as the members of an ensemble.\n"
     "Examples:\n"
     "  kinex uncertainty cycle.txt --sigma 1.5\n"
-    "  kinex uncertainty screening.csv --sigma 2 --correlation 0.5 --csv\n"
     "  kinex uncertainty functionals.csv --ensemble --json";
 
 // Writes one distribution in the chosen form; `index` counts those written.
@@ -97,7 +86,7 @@ class UncertaintySubcommand : public Subcommand {
                                   sampling_.seed, sampling_.correlation}) {
       sampling->excludes(as_ensemble);
     }
-    app_->footer(kUncertaintyFooter);
+    app_->footer(with_reference(kUncertaintyFooter));
   }
 
   int run(const Call& call) override {

@@ -21,31 +21,12 @@ namespace kinex {
 namespace {
 
 constexpr const char* kVolcanoFooter =
-    "Fits every state's Gibbs energy in a table of catalysts as a straight line\n"
-    "of one descriptor (least squares over the rows), then evaluates the cycle of\n"
-    "the fitted energies along the descriptor: log10 TOF, the energetic and\n"
-    "effective spans, the most endergonic step (the largest G of an\n"
-    "intermediate less that of the one before it, the final state after the\n"
-    "last), TDI and TDTS, and the regions where they hold. The descriptor is a\n"
-    "Descriptor column or a state column by its header; auto takes the state\n"
-    "against which the others fit best (mean R2); without --descriptor, the\n"
-    "table's only Descriptor column, else auto. An implied transition state\n"
-    "TS(A->B) is the higher of A and B. The 95 % band comes from N joint draws\n"
-    "of all lines (the residuals' covariance across states, with a Student-t\n"
-    "scale for its estimate), each evaluated exactly; the same seed gives the\n"
-    "same band, bit for bit, on any --threads. The range is the rows' with\n"
-    "10 % added on each side unless --range says otherwise. A row is an\n"
-    "outlier when a state's studentized residual fails a Bonferroni test at\n"
-    "5 %. All rows must be read and share the temperature and\n"
-    "concentrations. Without --json or --csv: the fits, the\n"
-    "regions, the top of the volcano and the catalysts. -o OUT.svg draws the\n"
-    "volcano as well, a column wide, and the text, JSON or CSV still goes to\n"
-    "standard output: the curve --curve names with its band, the regions\n"
-    "shaded and labelled by TDI and TDTS, the catalysts as points at their own\n"
-    "values (outliers of the fits open and red) and the top.\n"
+    "Fits every state's Gibbs energy in a table of catalysts as a line of one\n"
+    "descriptor and evaluates the cycle of the fitted energies along it: log10\n"
+    "TOF, the spans, the most endergonic step, TDI and TDTS with their regions,\n"
+    "a 95 % band, and the catalysts themselves with their outliers.\n"
     "Examples:\n"
     "  kinex volcano screening.csv --descriptor 'Descriptor G(O)'\n"
-    "  kinex volcano screening.csv --descriptor auto --range=-2:3 --csv\n"
     "  kinex volcano screening.csv -o volcano.svg --curve span";
 
 // "FROM:TO" with FROM below TO, both finite, into `options`.
@@ -96,7 +77,7 @@ class VolcanoSubcommand : public Subcommand {
                      "With -o: log10 TOF, energetic span or most endergonic step (default tof)")
         ->type_name("tof|span|step");
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
-    app_->footer(kVolcanoFooter);
+    app_->footer(with_reference(kVolcanoFooter));
   }
 
   int run(const Call& call) override {

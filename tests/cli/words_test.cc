@@ -2,6 +2,7 @@
 // terms, and the README and the program agreeing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -39,11 +40,15 @@ TEST(Words, OptionValuesAreRefusedInTheUsersTerms) {
 }
 
 // Every option's value is named once, in plain words: "--sigma S", not
-// "--sigma S:S" or "--samples N:INT in [1 - 100000000]".
-TEST(Words, HelpNamesEachValueOnce) {
-  for (const char* command : {"json", "csv", "check", "scan", "plot", "uncertainty", "volcano"}) {
+// "--sigma S:S" or "--samples N:INT in [1 - 100000000]"; the help is short
+// and sends the reader to the one reference rather than repeating it.
+TEST(Words, HelpIsShortNamesEachValueOnceAndPointsToTheReference) {
+  for (const char* command :
+       {"report", "json", "csv", "check", "scan", "plot", "uncertainty", "volcano"}) {
     const test::Outcome o = kinex_run({command, "--help"});
     EXPECT_EQ(o.status, kExitOk) << command;
+    EXPECT_NE(o.out.find("The whole reference: man kinex"), std::string::npos) << command;
+    EXPECT_LE(std::count(o.out.begin(), o.out.end(), '\n'), 40) << command;
     for (const char* noise : {"S:S", "K:K", ":INT", ":FLOAT", " in ["}) {
       EXPECT_EQ(o.out.find(noise), std::string::npos) << command << " --help shows " << noise;
     }
