@@ -23,7 +23,8 @@ import warnings as _warnings
 
 from typing import Iterable, Iterator, Optional, Sequence, Union
 
-from ._checks import counts as _counts, path_text as _path_text
+from ._checks import counts as _counts, errors_choice as _errors_choice, kelvin as _kelvin
+from ._checks import path_text as _path_text, whole as _whole
 from ._errors import InputError, InputWarning
 
 try:
@@ -99,12 +100,8 @@ def iter_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
 
 def _table_cycles(path, T, errors, stacklevel):
     """The checked arguments' table rows, as a generator over its cycles."""
-    if errors not in ("raise", "warn"):
-        raise ValueError(f"errors: {errors!r} is neither 'raise' nor 'warn'")
-    T = float(T)
-    if not (0.0 < T < float("inf")):
-        raise ValueError(f"T: {T!r} is not a temperature in K (finite and above 0)")
-    rows = _kinex._TableRows(_path_text(path), T)
+    _errors_choice(errors)
+    rows = _kinex._TableRows(_path_text(path), _kelvin(T))
 
     def cycles():
         for row in rows:
@@ -115,19 +112,6 @@ def _table_cycles(path, T, errors, stacklevel):
             else:
                 yield row
     return cycles()
-
-
-def _whole(name, value, least, most):
-    """`value` as a whole number from `least` to `most`, else TypeError or ValueError."""
-    try:
-        whole = None if isinstance(value, (bool, str)) else int(value)
-    except (TypeError, ValueError, OverflowError):
-        whole = None
-    if whole is None or whole != value:
-        raise TypeError(f"{name}: {value!r} is not a whole number")
-    if not least <= whole <= most:
-        raise ValueError(f"{name}: {whole} is not from {least} to {most}")
-    return whole
 
 
 def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = None,
@@ -162,11 +146,8 @@ def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = N
     path = _path_text(table)
     if not path.lower().endswith((".csv", ".tsv")):
         raise ValueError(f"{path} is no table; a volcano takes a table of catalysts (.csv, .tsv)")
-    if errors not in ("raise", "warn"):
-        raise ValueError(f"errors: {errors!r} is neither 'raise' nor 'warn'")
-    T = 298.15 if T is None else float(T)
-    if not (0.0 < T < float("inf")):
-        raise ValueError(f"T: {T!r} is not a temperature in K (finite and above 0)")
+    _errors_choice(errors)
+    T = _kelvin(298.15 if T is None else T)
     if descriptor is not None and not isinstance(descriptor, str):
         raise TypeError(f"descriptor: {descriptor!r} is not a column's header, 'auto' or None")
     if range is not None:

@@ -23,3 +23,31 @@ def counts(samples, seed, threads):
     if checked[1] >= 2 ** 64:
         raise ValueError(f"seed: {checked[1]} is above 18446744073709551615")
     return checked
+
+
+def whole(name, value, least, most):
+    """`value` as a whole number from `least` to `most`, else TypeError or ValueError."""
+    try:
+        number = None if isinstance(value, (bool, str)) else int(value)
+    except (TypeError, ValueError, OverflowError):
+        number = None
+    if number is None or number != value:
+        raise TypeError(f"{name}: {value!r} is not a whole number")
+    if not least <= number <= most:
+        raise ValueError(f"{name}: {number} is not from {least} to {most}")
+    return number
+
+
+def errors_choice(errors):
+    """`errors` as the table readers take it, 'raise' or 'warn'; ValueError otherwise."""
+    if errors not in ("raise", "warn"):
+        raise ValueError(f"errors: {errors!r} is neither 'raise' nor 'warn'")
+    return errors
+
+
+def kelvin(T) -> float:
+    """`T` as a temperature in K, finite and above 0; ValueError otherwise."""
+    T = float(T)
+    if not (0.0 < T < float("inf")):
+        raise ValueError(f"T: {T!r} is not a temperature in K (finite and above 0)")
+    return T

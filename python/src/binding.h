@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cycle_data.h"
+#include "docs.h"
 
 namespace kinex::python {
 
@@ -183,14 +184,14 @@ py::object result_html(const py::object& result);
 // Adds plot() and the notebook's HTML to the Cycle or Result class `c`;
 // `evaluated` turns its object into a Result for the HTML.
 template <class Class, class Evaluated>
-void def_profile_faces(Class& c, const char* plot_doc, const char* html_doc, Evaluated evaluated) {
+void def_profile_faces(Class& c, Evaluated evaluated) {
   c.def("plot", &plot_method, py::arg("title") = py::none(), py::arg("width") = py::none(),
         py::arg("height") = py::none(), py::arg("font_size") = py::none(),
         py::arg("y_range") = py::none(), py::arg("sigma") = py::none(), py::arg("samples") = 10000,
-        py::arg("seed") = 0, py::arg("correlation") = 0.0, plot_doc);
+        py::arg("seed") = 0, py::arg("correlation") = 0.0, docs::kProfilePlot);
   c.def(
       "_repr_html_", [evaluated](const py::object& self) { return result_html(evaluated(self)); },
-      html_doc);
+      docs::kHtml);
 }
 
 // --- the binders, one per class or group ---------------------------------------

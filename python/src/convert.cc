@@ -80,8 +80,6 @@ double real_of(const py::handle& item, const std::string& what) {
   throw py::type_error(what + ": " + described(item) + " is not a number");
 }
 
-// The items of a sequence (a list, a tuple, a numpy array, ...), not a
-// string or a mapping.
 // `item` as text (UTF-8); TypeError when it is no str, ValueError when it
 // holds what UTF-8 cannot (a lone surrogate).
 std::string text_of(const py::handle& item, const std::string& what) {

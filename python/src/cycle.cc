@@ -282,8 +282,7 @@ void bind_cycle(py::module_& m, py::class_<CycleHandle>& cycle_class) {
       .def(py::pickle(
           [](const CycleHandle& c) { return py::bytes(to_bytes(*c.data)); },
           [](const py::bytes& state) { return unpickled<CycleHandle, CycleData>(state); }));
-  def_profile_faces(cycle_class, docs::kProfilePlot, docs::kHtml,
-                    [](const py::object& self) { return self.attr("evaluate")(); });
+  def_profile_faces(cycle_class, [](const py::object& self) { return self.attr("evaluate")(); });
 
   m.def("_read", &read_file, py::arg("path"));
   py::class_<TableRows>(m, "_TableRows")

@@ -164,8 +164,7 @@ void bind_result_control(py::class_<ResultHandle>& result_class) {
       .def(py::pickle(
           [](const ResultHandle& r) { return py::bytes(to_bytes(*r.data)); },
           [](const py::bytes& state) { return unpickled<ResultHandle, EvaluatedData>(state); }));
-  def_profile_faces(result_class, docs::kProfilePlot, docs::kHtml,
-                    [](const py::object& self) { return self; });
+  def_profile_faces(result_class, [](const py::object& self) { return self; });
 }
 
 }  // namespace
