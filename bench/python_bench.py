@@ -28,7 +28,7 @@ def main():
     cycle = kinex.read(os.path.join(EXAMPLES, "five_step.txt"))
     print(f"5-step cycle, cycle.evaluate():         {per_call(cycle.evaluate, 20000):7.2f} us/call")
     result = cycle.evaluate()
-    print(f"5-step cycle, result.tof:               {per_call(lambda: result.tof, 200000):7.3f} us/call")
+    print(f"5-step cycle, result.tof_per_s:             {per_call(lambda: result.tof_per_s, 200000):7.3f} us/call")
     print(f"5-step cycle, result.to_dict():         {per_call(result.to_dict, 5000):7.2f} us/call")
     g = [0.0, 0.0, 0.0, -15.0, 0.0]
     t = [5.0, 20.0, 5.0, 5.0, 5.0]

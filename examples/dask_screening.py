@@ -56,9 +56,9 @@ def main(argv=None):
         with local_cluster(args.workers) as cluster, Client(cluster) as client:
             results = screen(cycles, client, args.chunk)
     out = csv.writer(sys.stdout, lineterminator="\n")
-    out.writerow(["name", "TOF_per_s", "log10_TOF", "TDI", "TDTS"])
+    out.writerow(["name", "tof_per_s", "log10_tof", "tdi", "tdts"])
     for r in results:
-        out.writerow([r.name, repr(r.tof), repr(r.log10_tof), r.tdi, r.tdts])
+        out.writerow([r.name, repr(r.tof_per_s), repr(r.log10_tof), r.tdi, r.tdts])
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@ import kinex
 
 cycle = kinex.read("examples/three_step.txt")
 result = cycle.evaluate()
-print(f"TOF = {result.tof:.4e} 1/s, TDI = {result.tdi}, TDTS = {result.tdts}")
+print(f"TOF = {result.tof_per_s:.4e} 1/s, TDI = {result.tdi}, TDTS = {result.tdts}")
 print("X_TOF of the transition states:", result.xtof_ts.round(3))
 print("X_TOF of the reactants:", result.xtof_reactant.round(3))
 print(result.advice)
@@ -19,4 +19,4 @@ print(scan.log10_tof.round(3), scan.tdts)
 
 cycles = kinex.read_table("examples/screening.csv")
 table = kinex.to_dataframe(kinex.evaluate_many(cycles))
-print(table[["file", "TOF_per_s", "TDI_state", "TDTS_state"]])
+print(table[["file", "tof_per_s", "tdi", "tdts"]])

@@ -6,7 +6,7 @@ the report::
     import kinex
     cycle = kinex.read("examples/three_step.txt")
     result = cycle.evaluate()
-    result.tof, result.tdi, result.tdts, result.xtof_ts
+    result.tof_per_s, result.tdi, result.tdts, result.xtof_ts
     print(cycle.report())
     cycle.plot()                      # shown in a notebook
     scan = kinex.scan_temperature(cycle, numpy.linspace(250, 400, 31))
@@ -212,12 +212,12 @@ class Scan:
 
     quantity -- 'T', 'reactant_STEP' or 'product_STEP'
     values   -- the swept values (K or concentration)
-    tof, log10_tof, tdi_step, tdts_step, tdi, tdts, energetic_span,
+    tof_per_s, log10_tof, tdi_step, tdts_step, tdi, tdts, energetic_span,
     effective_span, apparent_barrier, apparent_activation_energy (NaN but
     for temperature scans), evaluation, warning -- per row, as in Result
     """
 
-    _columns = ("values", "tof", "log10_tof", "tdi_step", "tdts_step", "tdi", "tdts",
+    _columns = ("values", "tof_per_s", "log10_tof", "tdi_step", "tdts_step", "tdi", "tdts",
                 "energetic_span", "effective_span", "apparent_barrier",
                 "apparent_activation_energy", "evaluation", "warning")
 
@@ -231,6 +231,13 @@ class Scan:
 
     def __repr__(self):
         return f"<kinex.Scan over {self.quantity}: {len(self)} rows>"
+
+    @property
+    def tof(self):
+        """Deprecated: the old name of tof_per_s."""
+        _warnings.warn("kinex: tof is now called tof_per_s; the old name will go in a later "
+                       "version", DeprecationWarning, stacklevel=2)
+        return self.tof_per_s
 
     def to_dict(self) -> dict:
         """The columns as a dict, the swept values under the quantity's name."""
@@ -255,21 +262,21 @@ def scan_concentration(cycle: Cycle, step: int, values: Iterable[float],
     return Scan(_kinex._scan_concentration(cycle, int(step), values, species))
 
 
-_FRAME_COLUMNS = ("file", "T", "n", "DeltaG", "TOF_per_s", "TDI", "TDTS", "energetic_span",
-                  "warning", "log10_TOF", "evaluation", "effective_span", "apparent_barrier",
-                  "warnings", "TDI_state", "TDTS_state")
+_FRAME_COLUMNS = ("file", "T", "n", "DeltaG", "tof_per_s", "tdi_step", "tdts_step",
+                  "energetic_span", "warning", "log10_tof", "evaluation", "effective_span",
+                  "apparent_barrier", "warning_count", "tdi", "tdts")
 
 
 def _row(result):
     c = result.cycle
     row = {
         "file": result.name, "T": c.T, "n": c.n, "DeltaG": c.DeltaG,
-        "TOF_per_s": result.tof, "TDI": result.tdi_step, "TDTS": result.tdts_step,
-        "energetic_span": result.energetic_span,
-        "warning": result.driving_force_warning is not None,
-        "log10_TOF": result.log10_tof, "evaluation": result.evaluation,
-        "effective_span": result.effective_span, "apparent_barrier": result.apparent_barrier,
-        "warnings": len(result.warnings), "TDI_state": result.tdi, "TDTS_state": result.tdts,
+        "tof_per_s": result.tof_per_s, "tdi_step": result.tdi_step,
+        "tdts_step": result.tdts_step, "energetic_span": result.energetic_span,
+        "warning": result.warning, "log10_tof": result.log10_tof,
+        "evaluation": result.evaluation, "effective_span": result.effective_span,
+        "apparent_barrier": result.apparent_barrier, "warning_count": len(result.warnings),
+        "tdi": result.tdi, "tdts": result.tdts,
     }
     row.update(c.descriptors)
     return row
@@ -288,13 +295,16 @@ def _uncertainty_row(u):
         "seed": doc.get("seed"), "correlation": doc.get("correlation"),
         "sigma": None if sigma is None else (
             float(sigma[0]) if (sigma == sigma[0]).all() else "per-state"),
-        "central_log10_TOF": u.central_log10_tof, "log10_TOF_median": u.median,
-        "log10_TOF_low68": u.interval_68[0], "log10_TOF_high68": u.interval_68[1],
-        "log10_TOF_low95": u.interval_95[0], "log10_TOF_high95": u.interval_95[1],
-        "log10_TOF_mean": u.mean, "log10_TOF_sd": u.sd, "first_order_sd": u.first_order_sd,
-        "TDI_likeliest": tdi[0], "TDI_probability": tdi[1],
-        "TDTS_likeliest": tdts[0], "TDTS_probability": tdts[1],
-        "central_TDI": doc["central"]["TDI_state"], "central_TDTS": doc["central"]["TDTS_state"],
+        "central_log10_tof": u.central_log10_tof, "log10_tof_median": u.log10_tof_median,
+        "log10_tof_interval_68_low": u.log10_tof_interval_68[0],
+        "log10_tof_interval_68_high": u.log10_tof_interval_68[1],
+        "log10_tof_interval_95_low": u.log10_tof_interval_95[0],
+        "log10_tof_interval_95_high": u.log10_tof_interval_95[1],
+        "log10_tof_mean": u.log10_tof_mean, "log10_tof_sd": u.log10_tof_sd,
+        "log10_tof_first_order_sd": u.log10_tof_first_order_sd,
+        "tdi_likeliest": tdi[0], "tdi_likeliest_probability": tdi[1],
+        "tdts_likeliest": tdts[0], "tdts_likeliest_probability": tdts[1],
+        "central_tdi": doc["central_tdi"], "central_tdts": doc["central_tdts"],
         "backward_share": u.backward_share,
     }
 
@@ -303,14 +313,14 @@ def _volcano_columns(v):
     """The columns of kinex volcano --csv, by the same names."""
     b = v.band
     return {
-        "descriptor": v.x, "log10_TOF": v.log10_tof,
-        "log10_TOF_low": b.log10_tof[0], "log10_TOF_high": b.log10_tof[1],
+        "x": v.x, "log10_tof": v.log10_tof,
+        "log10_tof_low": b.log10_tof[0], "log10_tof_high": b.log10_tof[1],
         "energetic_span": v.energetic_span,
         "energetic_span_low": b.energetic_span[0], "energetic_span_high": b.energetic_span[1],
         "effective_span": v.effective_span, "most_endergonic_step": v.most_endergonic_step,
         "most_endergonic_step_low": b.most_endergonic_step[0],
         "most_endergonic_step_high": b.most_endergonic_step[1],
-        "TDI": v.tdi, "TDTS": v.tdts,
+        "tdi": v.tdi, "tdts": v.tdts,
     }
 
 

@@ -11,15 +11,15 @@ def result_html(result):
     """The result as an HTML table of its numbers and of every state."""
     e = _html.escape
     head = [
-        ("TOF", f"{_fmt(result.tof)} s⁻¹"),
+        ("TOF", f"{_fmt(result.tof_per_s)} s⁻¹"),
         ("log₁₀ TOF", _fmt(result.log10_tof, 6)),
         ("TDI", e(result.tdi)), ("TDTS", e(result.tdts)),
         ("energetic span", f"{_fmt(result.energetic_span)} kcal/mol"),
         ("effective span", f"{_fmt(result.effective_span)} kcal/mol"),
         ("evaluation", e(result.evaluation)),
     ]
-    if result.driving_force_warning:
-        head.append(("warning", e(result.driving_force_warning)))
+    if result.warning_text:
+        head.append(("warning", e(result.warning_text)))
     rows = "".join(f"<tr><th style='text-align:left'>{k}</th><td>{v}</td></tr>" for k, v in head)
     names = result.cycle.names
     n = result.cycle.n

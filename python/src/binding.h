@@ -194,6 +194,21 @@ void def_profile_faces(Class& c, Evaluated evaluated) {
       docs::kHtml);
 }
 
+// A name an earlier version used, kept for old scripts: the property
+// `old_name` gives `new_name` with a DeprecationWarning that says the new
+// name. Its docstring starts with "Deprecated", which keeps it out of the
+// stub and the docs.
+py::object renamed_attribute(const py::object& self, const char* old_name, const char* new_name);
+template <class Class>
+void def_renamed(Class& c, const char* old_name, const char* new_name) {
+  c.def_property_readonly(
+      old_name,
+      [old_name, new_name](const py::object& self) {
+        return renamed_attribute(self, old_name, new_name);
+      },
+      (std::string("Deprecated: the old name of ") + new_name + ".").c_str());
+}
+
 // --- the binders, one per class or group ---------------------------------------
 
 void bind_finding(py::module_& m);

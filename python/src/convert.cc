@@ -171,4 +171,13 @@ void PythonValues::close() {
   add(std::move(done));
 }
 
+py::object renamed_attribute(const py::object& self, const char* old_name, const char* new_name) {
+  const std::string message = std::string("kinex: ") + old_name + " is now called " + new_name +
+                              "; the old name will go in a later version";
+  if (PyErr_WarnEx(PyExc_DeprecationWarning, message.c_str(), 2) != 0) {
+    throw py::error_already_set();
+  }
+  return self.attr(new_name);
+}
+
 }  // namespace kinex::python

@@ -82,8 +82,9 @@ inline constexpr const char* kEvaluateMany =
 inline constexpr const char* kUncertainty =
     "The TOF, TDI, TDTS and every X_TOF as distributions over the errors of\n"
     "the energies: made by Cycle.uncertainty(), kinex.uncertainty_many() and\n"
-    "kinex.ensemble(). log10_tof holds every sample; median, interval_68,\n"
-    "interval_95, mean, sd and first_order_sd summarise it (log10 of 1/s);\n"
+    "kinex.ensemble(). log10_tof holds every sample; log10_tof_median,\n"
+    "log10_tof_interval_68, _interval_95, _mean, _sd and _first_order_sd\n"
+    "summarise it (log10 of 1/s);\n"
     "tdi_probability and tdts_probability say how likely each state is the\n"
     "TDI and the TDTS; to_dict() is the document of kinex uncertainty --json.";
 

@@ -181,13 +181,10 @@ void bind_result(py::module_& m, py::class_<ResultHandle>& result_class) {
       .def_property_readonly(
           "name", [](const ResultHandle& r) { return r.data->run.input_name; }, "The cycle's name.")
       .def_property_readonly(
-          "tof", [](const ResultHandle& r) { return r.data->run.results.TOF; },
-          "The TOF per second (1/s); the same as tof_per_second.")
-      .def_property_readonly(
-          "tof_per_second", [](const ResultHandle& r) { return r.data->run.results.TOF; },
+          "tof_per_s", [](const ResultHandle& r) { return r.data->run.results.TOF; },
           "The TOF per second (1/s).")
       .def_property_readonly(
-          "tof_per_hour", [](const ResultHandle& r) { return r.data->run.results.TOF * 3600.0; },
+          "tof_per_h", [](const ResultHandle& r) { return r.data->run.results.TOF * 3600.0; },
           "The TOF per hour (1/h).")
       .def_property_readonly(
           "tof_per_day",
@@ -253,12 +250,22 @@ void bind_result(py::module_& m, py::class_<ResultHandle>& result_class) {
           "driving_force", [](const ResultHandle& r) { return r.data->run.profile.driving_force; },
           "The driving force of the numerator, 1 - exp(DeltaG/RT) with the concentrations.")
       .def_property_readonly(
-          "driving_force_warning",
+          "warning",
+          [](const ResultHandle& r) { return !features::warning_text(r.data->run).empty(); },
+          "True when the driving force is not positive (the report then warns).")
+      .def_property_readonly(
+          "warning_text",
           [](const ResultHandle& r) -> py::object {
             const std::string text = features::warning_text(r.data->run);
             return text.empty() ? py::object(py::none()) : py::object(py::str(text));
           },
           "The report's warning when there is no positive driving force, else None.");
+  for (const auto& [old_name, new_name] :
+       {std::pair{"tof", "tof_per_s"}, std::pair{"tof_per_second", "tof_per_s"},
+        std::pair{"tof_per_hour", "tof_per_h"},
+        std::pair{"driving_force_warning", "warning_text"}}) {
+    def_renamed(result_class, old_name, new_name);
+  }
   bind_result_control(result_class);
   m.def("evaluate_many", &evaluate_many, py::arg("cycles"), py::arg("threads") = 0,
         docs::kEvaluateMany);

@@ -77,7 +77,7 @@ py::dict scan(const CycleHandle& cycle, Sweep::Kind kind, int64_t step, const py
                                     : (kind == Sweep::Kind::Reactant ? "reactant_" : "product_") +
                                           std::to_string(step);
   columns["values"] = array_of(values.data(), values.size());
-  columns["tof"] = tof;
+  columns["tof_per_s"] = tof;
   columns["log10_tof"] = log10_tof;
   columns["tdi_step"] = tdi;
   columns["tdts_step"] = tdts;

@@ -286,20 +286,22 @@ void bind_uncertainty(py::module_& m, py::class_<CycleHandle>& cycle_class) {
           "tdts_steps", [](U u) { return int_array(u.data->d.TDTS); },
           "Every sample's TDTS (step 1..n).")
       .def_property_readonly(
-          "median", [](U u) { return u.data->d.median; }, "The median of log10 TOF.")
+          "log10_tof_median", [](U u) { return u.data->d.median; }, "The median of log10 TOF.")
       .def_property_readonly(
-          "mean", [](U u) { return u.data->d.mean; }, "The mean of log10 TOF.")
+          "log10_tof_mean", [](U u) { return u.data->d.mean; }, "The mean of log10 TOF.")
       .def_property_readonly(
-          "sd", [](U u) { return u.data->d.sd; }, "The sd of log10 TOF.")
+          "log10_tof_sd", [](U u) { return u.data->d.sd; }, "The sd of log10 TOF.")
       .def_property_readonly(
-          "first_order_sd", [](U u) { return u.data->d.first_order_sd; },
+          "log10_tof_first_order_sd", [](U u) { return u.data->d.first_order_sd; },
           "The sd of log10 TOF from the degrees of TOF control at the energies as given "
           "(NaN for an ensemble).")
       .def_property_readonly(
-          "interval_68", [](U u) { return std::make_pair(u.data->d.low68, u.data->d.high68); },
+          "log10_tof_interval_68",
+          [](U u) { return std::make_pair(u.data->d.low68, u.data->d.high68); },
           "The central 68 % of log10 TOF (15.87 % and 84.13 % quantiles).")
       .def_property_readonly(
-          "interval_95", [](U u) { return std::make_pair(u.data->d.low95, u.data->d.high95); },
+          "log10_tof_interval_95",
+          [](U u) { return std::make_pair(u.data->d.low95, u.data->d.high95); },
           "The central 95 % of log10 TOF (2.5 % and 97.5 % quantiles).")
       .def_property_readonly(
           "backward_share", [](U u) { return u.data->d.backward_share; },
@@ -316,6 +318,13 @@ void bind_uncertainty(py::module_& m, py::class_<CycleHandle>& cycle_class) {
           "central_log10_tof", [](U u) { return u.data->d.central_log10_TOF; },
           "log10 TOF at the energies as given.");
   bind_uncertainty_states(uncertainty_class);
+  for (const auto& [old_name, new_name] :
+       {std::pair{"median", "log10_tof_median"}, std::pair{"mean", "log10_tof_mean"},
+        std::pair{"sd", "log10_tof_sd"}, std::pair{"first_order_sd", "log10_tof_first_order_sd"},
+        std::pair{"interval_68", "log10_tof_interval_68"},
+        std::pair{"interval_95", "log10_tof_interval_95"}}) {
+    def_renamed(uncertainty_class, old_name, new_name);
+  }
   m.def("_uncertainty", &uncertainty, py::arg("cycle"), py::arg("sigma"), py::arg("samples"),
         py::arg("seed"), py::arg("correlation"), py::arg("shared"), py::arg("stream"),
         py::arg("threads"));

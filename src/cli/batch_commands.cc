@@ -19,19 +19,20 @@ namespace {
 
 constexpr const char* kJsonFooter =
     "The input, the constants and every result of each file as one JSON\n"
-    "document (an array for several files or a table): TOF, log10_TOF, TDI and\n"
-    "TDTS, the spans, every X_TOF, the advice and what kinex check finds. A file\n"
+    "document (an array for several files or a table): tof_per_s, log10_tof,\n"
+    "tdi and tdts, the spans, every X_TOF, the advice and what kinex check finds\n"
+    "(schema_version 2; the keys in docs/reference/vocabulary.md). A file\n"
     "that cannot be read gets its diagnostic on standard error and is left out\n"
     "(exit status 2). Put -- before a first file whose name starts with '-'.\n"
     "Example:\n"
     "  kinex json catalyst_*.txt > results.json";
 
 constexpr const char* kCsvFooter =
-    "One CSV row per file or table row: file, T, n, DeltaG, TOF_per_s, TDI,\n"
-    "TDTS, the spans, log10_TOF, the warnings and the states by name, then the\n"
-    "table's descriptors. A file that cannot be read gets its diagnostic on\n"
-    "standard error and no row (exit status 2); --spreadsheet guards names a\n"
-    "spreadsheet would take for formulas.\n"
+    "One CSV row per file or table row: file, T, n, DeltaG, tof_per_s, the\n"
+    "TDI's and TDTS's steps, the spans, log10_tof, the warnings and the states\n"
+    "by name, then the table's descriptors. A file that cannot be read gets its\n"
+    "diagnostic on standard error and no row (exit status 2); --spreadsheet\n"
+    "guards names a spreadsheet would take for formulas.\n"
     "Example:\n"
     "  kinex csv catalyst_*.txt > screening.csv";
 
@@ -158,11 +159,7 @@ int command_check(const std::vector<std::string>& files, bool as_json, Output& o
     warned = warned || !found.empty();
     const std::string name = source_name(source);
     if (as_json) {
-      Json doc;
-      doc["file"] = name;
-      doc["read"] = read;
-      doc["warnings"] = warnings_json(found);
-      write_json_element(doc, count, out.text);
+      write_json_element(check_json(name, read, found), count, out.text);
     } else {
       const std::string shown = text::shown_name(name);
       for (const InputWarning& finding : found) out.text += finding_line(shown, finding);

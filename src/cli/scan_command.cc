@@ -22,7 +22,7 @@ constexpr const char* kScanFooter =
     "and, over temperatures, the apparent activation energy; notes mark where\n"
     "the TDI or TDTS switches.\n"
     "Examples:\n"
-    "  kinex scan cycle.txt --temperature 250:450:10\n"
+    "  kinex scan cycle.txt --temperatures 250:450:10\n"
     "  kinex scan cycle.txt --reactant 2=1e-3:10:10 --csv";
 
 class ScanSubcommand : public Subcommand {
@@ -32,7 +32,7 @@ class ScanSubcommand : public Subcommand {
             "scan", "The cycle over a range of temperatures or of a concentration")) {
     app_->add_option("FILE", file_, "Input file of KINEX.exe or table (.csv, .tsv)")->required();
     CLI::App* sweep = app_->add_option_group("sweep", "What to sweep (exactly one)");
-    by_temperature_ = sweep->add_option("--temperature", temperature_, "The temperature in K")
+    by_temperature_ = sweep->add_option("--temperatures", temperature_, "The temperatures in K")
                           ->type_name("FROM:TO:STEP");
     by_reactant_ =
         sweep->add_option("--reactant", reactant_, "The reactant concentration of step STEP")
@@ -44,6 +44,17 @@ class ScanSubcommand : public Subcommand {
     app_->add_flag(kSpreadsheetFlag, for_spreadsheet_, kSpreadsheetHelp);
     app_->add_flag(kStrictFlag, strict_, kStrictHelp);
     app_->add_option("--row", tables_.row, kRowHelp)->type_name("NAME");
+    // As in every subcommand, -T is the temperature of table rows without
+    // one; the sweep over temperatures is --temperatures.
+    app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)
+        ->type_name("K")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+              return value.find(':') == std::string::npos
+                         ? std::string()
+                         : "one temperature in K; sweep temperatures with --temperatures " + value;
+            },
+            ""));
     app_->footer(with_reference(kScanFooter));
   }
 

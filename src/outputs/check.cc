@@ -215,4 +215,12 @@ std::string warning_count(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " warning" : " warnings");
 }
 
+Json check_json(const std::string& name, bool read, const std::vector<InputWarning>& found) {
+  Json doc = document_head("check");
+  doc["file"] = name;
+  doc["read"] = read;
+  doc["warnings"] = warnings_json(found);
+  return doc;
+}
+
 }  // namespace kinex

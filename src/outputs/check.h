@@ -12,6 +12,7 @@
 
 #include "input/warnings.h"
 #include "model/run.h"
+#include "outputs/json_output.h"
 #include "text/shown_name.h"
 
 namespace kinex {
@@ -69,5 +70,10 @@ std::string finding_line(const std::string& file, const InputWarning& finding);
 
 // "no warnings", "1 warning", "2 warnings", ...
 std::string warning_count(std::size_t count);
+
+// The "check" document of one file (document_head first): "file" (`name`),
+// "read" (false when it could not be read), "warnings" (`found`, as
+// warnings_json() writes them).
+Json check_json(const std::string& name, bool read, const std::vector<InputWarning>& found);
 
 }  // namespace kinex

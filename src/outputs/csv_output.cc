@@ -7,9 +7,9 @@
 
 namespace kinex {
 std::string csv_header() {
-  return "file,T,n,DeltaG,TOF_per_s,TDI,TDTS,energetic_span,warning,log10_TOF,evaluation,"
-         "effective_span,apparent_barrier,warnings,TDI_state,TDTS_state,"
-         "largest_X_TOF_intermediate,largest_X_TOF_transition_state,TDI_ties,TDTS_ties\n";
+  return "file,T,n,DeltaG,tof_per_s,tdi_step,tdts_step,energetic_span,warning,log10_tof,"
+         "evaluation,effective_span,apparent_barrier,warning_count,tdi,tdts,"
+         "largest_xtof_int,largest_xtof_ts,tdi_tie_steps,tdts_tie_steps\n";
 }
 
 std::string csv_row(const Run& run, CsvNames& guard, std::size_t warnings) {
@@ -27,7 +27,7 @@ std::string csv_row(const Run& run, CsvNames& guard, std::size_t warnings) {
          std::to_string(run.cycle.n) + ',' + shortest(run.cycle.DeltaG) + ',' +
          shortest(run.results.TOF) + ',' + std::to_string(run.results.TDI) + ',' +
          std::to_string(run.results.TDTS) + ',' + shortest(energetic_span(run)) + ',' +
-         (needs_driving_force_warning(run.profile) ? "1" : "0") + ',' +
+         csv_bool(needs_driving_force_warning(run.profile)) + ',' +
          shortest(run.results.log10_TOF) + ',' + evaluation_name(run.results.evaluation) + ',' +
          shortest(run.results.effective_span) + ',' + shortest(run.results.apparent_barrier) + ',' +
          std::to_string(warnings) + states + ',' + step_list(run.results.TDI_ties) + ',' +

@@ -64,6 +64,10 @@ class CsvNames {
 // when it holds a comma, a quote, a carriage return or a line feed.
 std::string csv_field(std::string_view text);
 
+// A flag as every CSV of kinex writes it: "true" or "false", the words of
+// its JSON.
+inline const char* csv_bool(bool flag) { return flag ? "true" : "false"; }
+
 // Whether a spreadsheet would take a field of this text as a formula: it
 // starts with '=', '+', '-', '@', a tab or a carriage return.
 bool formula_like(std::string_view text);

@@ -105,10 +105,10 @@ Json xtof_by_state(const Run& run, const StateNames& names) {
     if (run.cycle.has_prod[at]) products[std::to_string(i)] = results.xtof_prod[at];
   }
   Json by_state;
-  by_state["intermediates"] = std::move(intermediates);
-  by_state["transition_states"] = std::move(transition_states);
-  by_state["reactants"] = std::move(reactants);
-  by_state["products"] = std::move(products);
+  by_state["int"] = std::move(intermediates);
+  by_state["ts"] = std::move(transition_states);
+  by_state["reactant"] = std::move(reactants);
+  by_state["product"] = std::move(products);
   return by_state;
 }
 
@@ -169,7 +169,7 @@ void write_value(const Json& value, int depth, std::string& out) {
 Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
                 const std::vector<InputWarning>& warnings) {
   const int64_t n = run.cycle.n;
-  Json doc;
+  Json doc = document_head("result");
   doc["program"] = "kinex";
   doc["version"] = KINEX_VERSION;
   doc["command_line"] = command_line;
@@ -197,50 +197,54 @@ Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
   // Scaled as the report scales them: the per-day figure is the per-hour
   // figure times 24.
   const double per_hour = run.results.TOF * 3600.0;
-  results["TOF"] = {
-      {"per_second", run.results.TOF}, {"per_hour", per_hour}, {"per_day", per_hour * 24.0}};
-  results["log10_TOF"] = run.results.log10_TOF;
+  results["tof_per_s"] = run.results.TOF;
+  results["tof_per_h"] = per_hour;
+  results["tof_per_day"] = per_hour * 24.0;
+  results["log10_tof"] = run.results.log10_TOF;
   results["evaluation"] = evaluation_name(run.results.evaluation);
   results["driving_force"] = run.profile.driving_force;
   const bool warning = needs_driving_force_warning(run.profile);
   results["warning"] = warning;
   results["warning_text"] = warning ? Json(warning_text(run)) : Json(nullptr);
-  results["TDI"] = run.results.TDI;
-  results["TDTS"] = run.results.TDTS;
   const auto is_step = [n](int64_t i) { return i >= 1 && i <= n; };
-  results["TDI_state"] = name_or_null(tdi_state(names, run.results.TDI), is_step(run.results.TDI));
-  results["TDTS_state"] =
-      name_or_null(tdts_state(names, run.results.TDTS), is_step(run.results.TDTS));
+  results["tdi"] = name_or_null(tdi_state(names, run.results.TDI), is_step(run.results.TDI));
+  results["tdts"] = name_or_null(tdts_state(names, run.results.TDTS), is_step(run.results.TDTS));
+  results["tdi_step"] = run.results.TDI;
+  results["tdts_step"] = run.results.TDTS;
   // The states whose terms tie with the dominant one (they give the same
   // TOF share to within 1e-12); TDI and TDTS are the earliest of them.
-  results["TDI_ties"] = run.results.TDI_ties;
-  results["TDTS_ties"] = run.results.TDTS_ties;
-  results["TDI_tie_states"] = tdi_tie_states(names, run.results);
-  results["TDTS_tie_states"] = tdts_tie_states(names, run.results);
+  results["tdi_ties"] = tdi_tie_states(names, run.results);
+  results["tdts_ties"] = tdts_tie_states(names, run.results);
+  results["tdi_tie_steps"] = run.results.TDI_ties;
+  results["tdts_tie_steps"] = run.results.TDTS_ties;
   const int64_t int_max = largest_xtof_intermediate(run.results, n);
   const int64_t ts_max = largest_xtof_transition_state(run.results, n);
-  results["largest_X_TOF"] = {
-      {"intermediate", name_or_null(tdi_state(names, int_max + 1), int_max >= 0)},
-      {"transition_state", name_or_null(tdts_state(names, ts_max), ts_max > 0)}};
+  results["largest_xtof_int"] = name_or_null(tdi_state(names, int_max + 1), int_max >= 0);
+  results["largest_xtof_ts"] = name_or_null(tdts_state(names, ts_max), ts_max > 0);
   results["energetic_span"] = energetic_span(run);
   results["effective_span"] = run.results.effective_span;
   results["apparent_barrier"] = run.results.apparent_barrier;
-  Json& xtof = results["X_TOF"];
-  xtof["intermediates"] = first(run.results.xtof_int, n);
-  xtof["transition_states"] = per_step(run.results.xtof_ts, nullptr, n);
-  xtof["reactants"] = per_step(run.results.xtof_reac, &run.cycle.has_reac, n);
-  xtof["products"] = per_step(run.results.xtof_prod, &run.cycle.has_prod, n);
-  results["X_TOF_by_state"] = xtof_by_state(run, names);
-  Json& advice = results["advice"];
-  advice["reactant_steps"] = advice_reactant_steps(run);
-  advice["product_steps"] = advice_product_steps(run);
-  advice["text"] = advice_text(run);
+  results["xtof_int"] = first(run.results.xtof_int, n);
+  results["xtof_ts"] = per_step(run.results.xtof_ts, nullptr, n);
+  results["xtof_reactant"] = per_step(run.results.xtof_reac, &run.cycle.has_reac, n);
+  results["xtof_product"] = per_step(run.results.xtof_prod, &run.cycle.has_prod, n);
+  results["xtof_by_state"] = xtof_by_state(run, names);
+  results["advice"] = advice_text(run);
+  results["advice_reactant_steps"] = advice_reactant_steps(run);
+  results["advice_product_steps"] = advice_product_steps(run);
 
   Json flags = Json::object();
   flag_non_finite(doc, "", flags);
   doc["non_finite"] = flags;
   doc["warnings"] = warnings_json(warnings);
   return doc;
+}
+
+Json document_head(std::string_view kind) {
+  Json head;
+  head["schema_version"] = kSchemaVersion;
+  head["document"] = kind;
+  return head;
 }
 
 std::string state_key(const Json& object, const std::string& name, int64_t step) {

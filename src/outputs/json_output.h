@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "input/table.h"
@@ -16,27 +17,35 @@ namespace kinex {
 // Keys keep the order in which the document lists them.
 using Json = nlohmann::ordered_json;
 
-// The document of `run` after evaluate_cycle (with Use::outputs, so that
-// "log10_TOF" comes from the logarithms); "evaluation" names the evaluation
-// that gave the results ("direct" or "log-space"). Per-step arrays hold step 1
-// first; "G_int" holds intermediates 0..n-1. A concentration or X_TOF of a
-// step without that concentration is null. Every non-finite number is null
-// as well and listed in "non_finite" under its JSON pointer ("/results/TOF/
-// per_second": "NaN", "Infinity" or "-Infinity"); that object is empty when
-// every number is finite.
+// Every JSON document of kinex starts with "schema_version" (kSchemaVersion,
+// raised when a key is renamed or its meaning changes) and "document", its
+// kind ("result", "check", "uncertainty", "volcano"): document_head(kind).
+// Keys are the names of the project's vocabulary (docs/reference/vocabulary.md).
+inline constexpr int kSchemaVersion = 2;
+Json document_head(std::string_view kind);
+
+// The "result" document of `run` after evaluate_cycle (with Use::outputs, so
+// that "log10_tof" comes from the logarithms); "evaluation" names the
+// evaluation that gave the results ("direct" or "log-space"). Per-step arrays
+// hold step 1 first; "G_int" and "xtof_int" hold intermediates 0..n-1. A
+// concentration or X_TOF of a step without that concentration is null. Every
+// non-finite number is null as well and listed in "non_finite" under its JSON
+// pointer ("/results/tof_per_s": "NaN", "Infinity" or "-Infinity"); that
+// object is empty when every number is finite.
 //
 // States by name (the run's names, else I0.., TS1..): "input"/"states" lists
 // them in cycle order, intermediates and transition states interleaved, then
 // the final state ({"name", "kind": "intermediate", "transition_state" or
 // "final", "step": the step it starts or whose barrier it is, null for the
-// final state, "G"}). "results" keeps "TDI" and "TDTS" as step numbers and
-// adds "TDI_state" and "TDTS_state" (null where the step is not 1..n);
-// "largest_X_TOF" names the intermediate and the transition state with the
-// largest X_TOF (null where none is finite); "X_TOF_by_state" holds the
-// degrees of control of "X_TOF" keyed by state name (a repeated name gets
-// " (step STEP)" appended), reactants and products keyed by step number and
-// only where given. `command_line` is stored as given. Last,
-// "warnings" lists `warnings` (the findings of kinex/check.h) as
+// final state, "G"}). In "results", "tdi" and "tdts" name the states (null
+// where the step is not 1..n) and "tdi_step" and "tdts_step" give their step
+// numbers; "tdi_ties"/"tdts_ties" name the states that tie, "*_tie_steps"
+// give their steps; "largest_xtof_int" and "largest_xtof_ts" name the states
+// with the largest X_TOF (null where none is finite); "xtof_by_state" holds
+// the degrees of control keyed by state name ("int", "ts"; a repeated name
+// gets " (step STEP)" appended), reactants and products keyed by step number
+// and only where given ("reactant", "product"). `command_line` is stored as
+// given. Last, "warnings" lists `warnings` (the findings of kinex/check.h) as
 // warnings_json() writes them.
 Json cycle_json(const Run& run, const std::vector<std::string>& command_line,
                 const std::vector<InputWarning>& warnings);

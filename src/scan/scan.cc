@@ -142,7 +142,7 @@ double concentration_at(const Sweep& sweep, int64_t k) {
 std::string option_name(Sweep::Kind kind) {
   switch (kind) {
     case Sweep::Kind::Temperature:
-      return "--temperature";
+      return "--temperatures";
     case Sweep::Kind::Reactant:
       return "--reactant";
     case Sweep::Kind::Product:
@@ -420,10 +420,10 @@ std::string ScanWriter::header() const {
   const bool temperature = sweep_.kind == Sweep::Kind::Temperature;
   if (csv_) {
     return value_heading(sweep_, true) +
-           ",TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,log10_TOF,"
-           "evaluation,effective_span,apparent_barrier" +
+           ",tof_per_s,tdi_step,tdts_step,energetic_span,warning,tdi_changed,tdts_changed,"
+           "log10_tof,evaluation,effective_span,apparent_barrier" +
            (temperature ? ",apparent_activation_energy" : "") +
-           ",TDI_state,TDTS_state,TDI_ties,TDTS_ties\n";
+           ",tdi,tdts,tdi_tie_steps,tdts_tie_steps\n";
   }
   return aligned(headings(), width_) + '\n';
 }
@@ -433,8 +433,8 @@ std::string ScanWriter::line(const ScanRow& row, const ScanRow* before) {
   if (csv_) {
     std::string text = shortest(row.value) + ',' + shortest(row.TOF) + ',' +
                        std::to_string(row.TDI) + ',' + std::to_string(row.TDTS) + ',' +
-                       shortest(row.energetic_span) + ',' + (row.warning ? '1' : '0') + ',' +
-                       (row.tdi_changed ? '1' : '0') + ',' + (row.tdts_changed ? '1' : '0') + ',' +
+                       shortest(row.energetic_span) + ',' + csv_bool(row.warning) + ',' +
+                       csv_bool(row.tdi_changed) + ',' + csv_bool(row.tdts_changed) + ',' +
                        shortest(row.log10_TOF) + ',' + evaluation_name(row.evaluation) + ',' +
                        shortest(row.effective_span) + ',' + shortest(row.apparent_barrier);
     if (temperature) text += ',' + shortest(row.apparent_activation_energy);

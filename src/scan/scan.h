@@ -65,12 +65,12 @@ bool run_scan(Run& cycle, const Sweep& sweep, const std::vector<double>& values,
 // evaluation gave the row.
 //
 // CSV has a header row: the swept value ("T", "reactant_STEP" or
-// "product_STEP"), TOF_per_s, TDI, TDTS, energetic_span, warning,
-// TDI_changed, TDTS_changed (flags as 0 or 1), log10_TOF, evaluation
+// "product_STEP"), tof_per_s, tdi_step, tdts_step, energetic_span, warning,
+// tdi_changed, tdts_changed (flags as true or false), log10_tof, evaluation
 // ("direct" or "log-space"), effective_span, apparent_barrier and, in
-// temperature scans, apparent_activation_energy; last TDI_state and
-// TDTS_state, the names as CsvNames writes them, and TDI_ties and
-// TDTS_ties. Reals as shortest().
+// temperature scans, apparent_activation_energy; last tdi and tdts, the
+// names as CsvNames writes them, and tdi_tie_steps and tdts_tie_steps.
+// Reals as shortest().
 class ScanWriter {
  public:
   // `names`: the cycle's (see kinex/state_names.h); `n` alone: the defaults.

@@ -317,7 +317,7 @@ Json uncertainty_json(const UncertaintySource& source, const Distribution& d) {
   const std::vector<std::string> states = names_of(source);
   const Cycle& cycle = source.central->cycle;
   const int64_t n = cycle.n;
-  Json doc;
+  Json doc = document_head("uncertainty");
   doc["program"] = "kinex";
   doc["file"] = source.name;
   doc["method"] = source.model != nullptr ? "monte-carlo" : "ensemble";
@@ -337,27 +337,27 @@ Json uncertainty_json(const UncertaintySource& source, const Distribution& d) {
   }
   const StateNames names = run_names(*source.central);
   // The cycle at its own energies; of an ensemble, its first member.
-  Json central;
-  if (source.model == nullptr) central["member"] = source.members.empty() ? "" : source.members[0];
-  central["log10_TOF"] = real(d.central_log10_TOF);
-  central["TOF_sign"] = d.central_TOF_sign;
-  central["TDI_state"] = tdi_state(names, d.central_TDI);
-  central["TDTS_state"] = tdts_state(names, d.central_TDTS);
+  if (source.model == nullptr) {
+    doc["central_member"] = source.members.empty() ? "" : source.members[0];
+  }
+  doc["central_log10_tof"] = real(d.central_log10_TOF);
+  doc["central_tof_sign"] = d.central_TOF_sign;
+  doc["central_tdi"] = tdi_state(names, d.central_TDI);
+  doc["central_tdts"] = tdts_state(names, d.central_TDTS);
   const std::string warning = warning_text(*source.central);
-  central["warning"] = warning.empty() ? Json(nullptr) : Json(warning);
-  doc["central"] = std::move(central);
+  doc["central_warning"] = warning.empty() ? Json(nullptr) : Json(warning);
   doc["backward_share"] = real(d.backward_share);
-  doc["log10_TOF"] = {{"median", real(d.median)},
-                      {"mean", real(d.mean)},
-                      {"sd", real(d.sd)},
-                      {"first_order_sd", real(d.first_order_sd)},
-                      {"interval_68", pair_of(d.low68, d.high68)},
-                      {"interval_95", pair_of(d.low95, d.high95)}};
-  doc["TOF_per_s"] = {{"median", real(tof_of(d.median))},
-                      {"interval_68", pair_of(tof_of(d.low68), tof_of(d.high68))},
-                      {"interval_95", pair_of(tof_of(d.low95), tof_of(d.high95))}};
-  doc["TDI_probability"] = state_probabilities(states, d.TDI_probability, true);
-  doc["TDTS_probability"] = state_probabilities(states, d.TDTS_probability, false);
+  doc["log10_tof_median"] = real(d.median);
+  doc["log10_tof_mean"] = real(d.mean);
+  doc["log10_tof_sd"] = real(d.sd);
+  doc["log10_tof_first_order_sd"] = real(d.first_order_sd);
+  doc["log10_tof_interval_68"] = pair_of(d.low68, d.high68);
+  doc["log10_tof_interval_95"] = pair_of(d.low95, d.high95);
+  doc["tof_per_s_median"] = real(tof_of(d.median));
+  doc["tof_per_s_interval_68"] = pair_of(tof_of(d.low68), tof_of(d.high68));
+  doc["tof_per_s_interval_95"] = pair_of(tof_of(d.low95), tof_of(d.high95));
+  doc["tdi_probability"] = state_probabilities(states, d.TDI_probability, true);
+  doc["tdts_probability"] = state_probabilities(states, d.TDTS_probability, false);
   Json intermediates = Json::object(), transition_states = Json::object();
   Json reactants = Json::object(), products = Json::object();
   for (int64_t i = 1; i <= n; ++i) {
@@ -373,10 +373,10 @@ Json uncertainty_json(const UncertaintySource& source, const Distribution& d) {
     if (cycle.has_prod[at])
       products[std::to_string(i)] = mean_sd(d.xtof_prod_mean[at], d.xtof_prod_sd[at]);
   }
-  doc["X_TOF"] = {{"intermediates", std::move(intermediates)},
-                  {"transition_states", std::move(transition_states)},
-                  {"reactants", std::move(reactants)},
-                  {"products", std::move(products)}};
+  doc["xtof_int"] = std::move(intermediates);
+  doc["xtof_ts"] = std::move(transition_states);
+  doc["xtof_reactant"] = std::move(reactants);
+  doc["xtof_product"] = std::move(products);
   return doc;
 }
 
@@ -464,10 +464,11 @@ std::string uncertainty_text(const UncertaintySource& source, const Distribution
 }
 
 std::string uncertainty_csv_header() {
-  return "file,method,samples,seed,correlation,sigma,central_log10_TOF,log10_TOF_median,"
-         "log10_TOF_low68,log10_TOF_high68,log10_TOF_low95,log10_TOF_high95,log10_TOF_mean,"
-         "log10_TOF_sd,first_order_sd,TDI_likeliest,TDI_probability,TDTS_likeliest,"
-         "TDTS_probability,central_TDI,central_TDTS,backward_share\n";
+  return "file,method,samples,seed,correlation,sigma,central_log10_tof,log10_tof_median,"
+         "log10_tof_interval_68_low,log10_tof_interval_68_high,log10_tof_interval_95_low,"
+         "log10_tof_interval_95_high,log10_tof_mean,log10_tof_sd,log10_tof_first_order_sd,"
+         "tdi_likeliest,tdi_likeliest_probability,tdts_likeliest,tdts_likeliest_probability,"
+         "central_tdi,central_tdts,backward_share\n";
 }
 
 std::string uncertainty_csv_row(const UncertaintySource& source, const Distribution& d,

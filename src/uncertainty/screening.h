@@ -58,15 +58,17 @@ std::vector<std::string> uncertainty_state_names(const StateNames& names, int64_
 Json state_probabilities(const std::vector<std::string>& states, const std::vector<double>& p,
                          bool intermediates);
 
-// The JSON document of one distribution: "file", "method" ("monte-carlo" or
-// "ensemble"), the model (samples, seed, correlation, "sigma" {state: kcal/mol})
-// or the members, "central" (log10_TOF, TDI_state, TDTS_state of the cycle
-// itself), "log10_TOF" {median, mean, sd, first_order_sd, interval_68,
-// interval_95}, "TOF_per_s" {median, interval_68, interval_95}, the
-// probabilities "TDI_probability" and "TDTS_probability" {state: share}
-// (every state, in cycle order), and "X_TOF" {intermediates,
-// transition_states: {state: {mean, sd}}, reactants, products: {step:
-// {mean, sd}} where given}. Non-finite numbers are null, as in kinex json.
+// The "uncertainty" document of one distribution (document_head first):
+// "file", "method" ("monte-carlo" or "ensemble"), the model (samples, seed,
+// correlation, "sigma" {state: kcal/mol}) or the "members"; the cycle itself
+// ("central_member" of an ensemble, "central_log10_tof", "central_tof_sign",
+// "central_tdi", "central_tdts", "central_warning"); "backward_share";
+// "log10_tof_median", "_mean", "_sd", "_first_order_sd", "_interval_68" and
+// "_interval_95" ([low, high]); "tof_per_s_median" and its two intervals;
+// the probabilities "tdi_probability" and "tdts_probability" {state: share}
+// (every state, in cycle order); and "xtof_int", "xtof_ts" {state: {mean,
+// sd}}, "xtof_reactant", "xtof_product" {step: {mean, sd}} where given.
+// Non-finite numbers are null, as in kinex json.
 Json uncertainty_json(const UncertaintySource& source, const Distribution& d);
 
 // The text for people: the spread of log10 TOF and the TOF, the sampled

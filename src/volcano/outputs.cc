@@ -45,7 +45,7 @@ Json band_json(const Band& band) {
 
 Json volcano_json(const std::string& file, const Volcano& volcano) {
   const VolcanoFits& fits = volcano.fits;
-  Json doc;
+  Json doc = document_head("volcano");
   doc["program"] = "kinex";
   doc["file"] = file;
   doc["descriptor"] = Json{{"name", fits.descriptor},
@@ -78,32 +78,32 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
   }
   doc["fits"] = std::move(list);
   doc["curve"] = Json{{"x", reals(volcano.x)},
-                      {"log10_TOF", reals(volcano.log10_TOF)},
+                      {"log10_tof", reals(volcano.log10_TOF)},
                       {"energetic_span", reals(volcano.energetic_span)},
                       {"effective_span", reals(volcano.effective_span)},
                       {"most_endergonic_step", reals(volcano.endergonic_step)},
-                      {"TDI", volcano.TDI},
-                      {"TDTS", volcano.TDTS},
+                      {"tdi", volcano.TDI},
+                      {"tdts", volcano.TDTS},
                       {"no_driving_force", volcano.no_driving_force}};
   doc["band"] = Json{{"samples", volcano.samples},
                      {"seed", volcano.seed},
                      {"level", 0.95},
-                     {"log10_TOF", band_json(volcano.log10_TOF_band)},
+                     {"log10_tof", band_json(volcano.log10_TOF_band)},
                      {"energetic_span", band_json(volcano.energetic_span_band)},
                      {"most_endergonic_step", band_json(volcano.endergonic_step_band)}};
   Json regions = Json::array();
   for (const VolcanoRegion& region : volcano.regions) {
-    regions.push_back(Json{{"TDI", region.TDI},
-                           {"TDTS", region.TDTS},
+    regions.push_back(Json{{"tdi", region.TDI},
+                           {"tdts", region.TDTS},
                            {"from", real(region.from)},
                            {"to", real(region.to)},
-                           {"TDI_ties", region.TDI_ties},
-                           {"TDTS_ties", region.TDTS_ties}});
+                           {"tdi_ties", region.TDI_ties},
+                           {"tdts_ties", region.TDTS_ties}});
   }
   doc["regions"] = std::move(regions);
   doc["top"] = Json{
       {"x", real(volcano.top_x)},
-      {"log10_TOF", real(volcano.top_log10_TOF)},
+      {"log10_tof", real(volcano.top_log10_TOF)},
       {"energetic_span", real(volcano.top_energetic_span)},
       {"most_endergonic_step", real(volcano.top_endergonic_step)},
       {"inside", volcano.top_inside},
@@ -111,18 +111,18 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
   Json points = Json::array();
   for (const VolcanoPoint& point : volcano.points) {
     points.push_back(Json{{"name", point.name},
-                          {"descriptor", real(point.x)},
-                          {"log10_TOF", real(point.log10_TOF)},
+                          {"x", real(point.x)},
+                          {"log10_tof", real(point.log10_TOF)},
                           {"energetic_span", real(point.energetic_span)},
                           {"effective_span", real(point.effective_span)},
                           {"most_endergonic_step", real(point.endergonic_step)},
-                          {"TDI", point.TDI},
-                          {"TDTS", point.TDTS},
+                          {"tdi", point.TDI},
+                          {"tdts", point.TDTS},
                           {"no_driving_force", point.no_driving_force},
                           {"outlier", point.outlier},
                           {"outlier_states", point.outlier_states},
-                          {"TDI_ties", point.TDI_ties},
-                          {"TDTS_ties", point.TDTS_ties}});
+                          {"tdi_ties", point.TDI_ties},
+                          {"tdts_ties", point.TDTS_ties}});
   }
   doc["points"] = std::move(points);
   doc["warnings"] = volcano.warnings;
@@ -136,9 +136,9 @@ std::string volcano_csv(const Volcano& volcano) {
 
 std::string volcano_csv(const Volcano& volcano, CsvNames& guard) {
   std::string out =
-      "descriptor,log10_TOF,log10_TOF_low,log10_TOF_high,energetic_span,energetic_span_low,"
+      "x,log10_tof,log10_tof_low,log10_tof_high,energetic_span,energetic_span_low,"
       "energetic_span_high,effective_span,most_endergonic_step,most_endergonic_step_low,"
-      "most_endergonic_step_high,TDI,TDTS\n";
+      "most_endergonic_step_high,tdi,tdts\n";
   for (std::size_t p = 0; p < volcano.x.size(); ++p) {
     for (double value :
          {volcano.x[p], volcano.log10_TOF[p], volcano.log10_TOF_band.low[p],

@@ -89,23 +89,24 @@ double most_endergonic_step(const Cycle& cycle);
 bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& options,
                    Volcano& volcano, std::string& error);
 
-// The JSON document: "file", "descriptor" {name, is_state, chosen_by},
-// "rows", "fits" [{state, slope, intercept, r2, mae, residual_sd,
-// covariance [[var_i, cov], [cov, var_s]], warning}], "curve" {x, log10_TOF,
-// energetic_span, effective_span, most_endergonic_step, TDI, TDTS},
-// "band" {samples, seed, level 0.95, log10_TOF, energetic_span,
-// most_endergonic_step: {low, high}}, "regions" [{TDI, TDTS, from, to,
-// TDI_ties, TDTS_ties}],
-// "top" {x, log10_TOF}, "points" [{name, descriptor, log10_TOF,
-// energetic_span, effective_span, most_endergonic_step, TDI, TDTS, outlier,
-// outlier_states, TDI_ties, TDTS_ties}], "warnings". Non-finite numbers are null.
+// The "volcano" document (document_head first): "file", "descriptor" {name,
+// is_state, chosen_by}, "rows", "conditions", "fits" [{state, slope,
+// intercept, r2, mae, residual_sd, covariance [[var_i, cov], [cov, var_s]],
+// warning}], "curve" {x, log10_tof, energetic_span, effective_span,
+// most_endergonic_step, tdi, tdts, no_driving_force}, "band" {samples, seed,
+// level 0.95, log10_tof, energetic_span, most_endergonic_step: {low, high}},
+// "regions" [{tdi, tdts, from, to, tdi_ties, tdts_ties}], "top" {x,
+// log10_tof, energetic_span, most_endergonic_step, inside, band}, "points"
+// [{name, x, log10_tof, energetic_span, effective_span, most_endergonic_step,
+// tdi, tdts, no_driving_force, outlier, outlier_states, tdi_ties,
+// tdts_ties}], "warnings". States by name; non-finite numbers are null.
 Json volcano_json(const std::string& file, const Volcano& volcano);
 
-// The CSV of the curve, a header and a row per point: descriptor,
-// log10_TOF, log10_TOF_low, log10_TOF_high, energetic_span,
+// The CSV of the curve, a header and a row per point: x (the descriptor),
+// log10_tof, log10_tof_low, log10_tof_high, energetic_span,
 // energetic_span_low, energetic_span_high, effective_span,
 // most_endergonic_step, most_endergonic_step_low, most_endergonic_step_high,
-// TDI, TDTS; reals as shortest().
+// tdi, tdts; reals as shortest().
 std::string volcano_csv(const Volcano& volcano, CsvNames& names);
 std::string volcano_csv(const Volcano& volcano);  // names as they are
 

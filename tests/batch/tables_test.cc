@@ -140,12 +140,12 @@ TEST_P(OneCycle, PicksItsRow) {
 INSTANTIATE_TEST_SUITE_P(
     Tables, OneCycle,
     testing::Values(OneCycleCase{"ScanByName",
-                                 {"scan", "TABLE", "--row", "p, q", "--temperature", "300:310:10"},
+                                 {"scan", "TABLE", "--row", "p, q", "--temperatures", "300:310:10"},
                                  kExitOk,
                                  ""},
                     OneCycleCase{"PlotByName", {"plot", "TABLE", "--row", "p, q"}, kExitOk, ""},
                     OneCycleCase{"ScanWithoutRow",
-                                 {"scan", "TABLE", "--temperature", "300:310:10"},
+                                 {"scan", "TABLE", "--temperatures", "300:310:10"},
                                  kExitFailed,
                                  "kinex: TABLE has 3 rows; pick one with --row NAME\n"},
                     OneCycleCase{"PlotUnknownRow",
@@ -181,7 +181,7 @@ TEST_P(TableRowAsInputFile, GivesTheSameNumbers) {
   // The cycle's name and its states' names differ (the table's header
   // names them); the numbers up to the names' columns do not.
   const std::size_t names_from = 14;
-  ASSERT_EQ(a[0][names_from], "TDI_state");
+  ASSERT_EQ(a[0][names_from], "tdi");
   a[1].resize(names_from);
   b[1].resize(names_from);
   a[1][0] = b[1][0] = "";

@@ -37,7 +37,7 @@ TEST(Cost, ScanRowsGoOutOneByOneAndEqualTheBufferedTable) {
   ScratchDir dir;
   const std::string file = KINEX_EXAMPLES "/tdts_switch.txt";
   for (const bool csv : {false, true}) {
-    std::vector<std::string> args{"scan", file, "--temperature", "270:320:5"};
+    std::vector<std::string> args{"scan", file, "--temperatures", "270:320:5"};
     if (csv) args.push_back("--csv");
     const Outcome buffered = kinex_run(args);
     int writes = 0;

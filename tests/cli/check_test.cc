@@ -163,8 +163,15 @@ TEST(Check, StatusAndJsonOverSeveralFiles) {
   EXPECT_EQ(o.status, kExitFailed);
   const json docs = json::parse(o.out);
   ASSERT_EQ(docs.size(), 3u);
-  EXPECT_EQ(docs[0], json({{"file", clean}, {"read", true}, {"warnings", json::array()}}));
-  EXPECT_EQ(docs[1], json({{"file", missing}, {"read", false}, {"warnings", json::array()}}));
+  const auto document = [](const std::string& file, bool read) {
+    return json({{"schema_version", 2},
+                 {"document", "check"},
+                 {"file", file},
+                 {"read", read},
+                 {"warnings", json::array()}});
+  };
+  EXPECT_EQ(docs[0], document(clean, true));
+  EXPECT_EQ(docs[1], document(missing, false));
   const json& found = docs[2].at("warnings");
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0].at("line"), 3);
@@ -205,7 +212,7 @@ TEST(Strict, RefusesWarnedFilesAndKeepsCleanOnes) {
       for (const json& doc : json::parse(strict.out)) named.push_back(doc.at("file"));
     } else {
       const auto rows = read_csv(lenient.out);
-      EXPECT_EQ(rows[0].at(13), "warnings");
+      EXPECT_EQ(rows[0].at(13), "warning_count");
       EXPECT_EQ(rows[1].at(13), "0");
       EXPECT_EQ(rows[2].at(13), "1");
       for (const auto& row : read_csv(strict.out)) named.push_back(row.at(0));
@@ -217,7 +224,7 @@ TEST(Strict, RefusesWarnedFilesAndKeepsCleanOnes) {
               std::string::npos);
   }
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"plot", comma}, {"scan", comma, "--temperature", "280:300:10"}}) {
+       {std::vector<std::string>{"plot", comma}, {"scan", comma, "--temperatures", "280:300:10"}}) {
     SCOPED_TRACE(args[0]);
     std::vector<std::string> strict = args;
     strict.push_back("--strict");

@@ -66,7 +66,7 @@ TEST(CommandLine, HelpVersionAndWrongCommandLines) {
       {{"report", "-h"}, "Usage: kinex report FILE [OPTIONS...]"},
       {{"json", "--help"}, "Usage: kinex json [OPTIONS] [--] FILE..."},
       {{"csv", "--help"}, "Usage: kinex csv [OPTIONS] [--] FILE..."},
-      {{"scan", "--help"}, "--temperature FROM:TO:STEP"},
+      {{"scan", "--help"}, "--temperatures FROM:TO:STEP"},
       {{"plot", "--help"}, "-o,--output OUT"},
       {{"check", "--help"}, "Usage: kinex check [OPTIONS] [--] FILE..."}};
   for (const auto& [args, expected] : help) {
@@ -128,7 +128,7 @@ TEST(Program, WritesWhatTheFunctionsWrite) {
   const std::vector<std::vector<std::string>> cases{
       {"json", KINEX_EXAMPLES "/three_step.txt", KINEX_EXAMPLES "/five_step.txt"},
       {"csv", KINEX_EXAMPLES "/three_step.txt", dir.file("none.txt")},
-      {"scan", KINEX_EXAMPLES "/tdts_switch.txt", "--temperature", "280:300:5"},
+      {"scan", KINEX_EXAMPLES "/tdts_switch.txt", "--temperatures", "280:300:5"},
       {}};
   for (const auto& args : cases) {
     std::vector<std::string> with_name{KINEX_TOOL};

@@ -79,24 +79,22 @@ TEST(Names, SetOnTheRunTheyNameTheStatesOfJsonCsvScanAndCheck) {
   const json doc = written_json(run);
   const json& results = doc.at("results");
   // The step numbers stay for scripts that read them.
-  EXPECT_EQ(results.at("TDI"), 2);
-  EXPECT_EQ(results.at("TDTS"), 2);
-  EXPECT_EQ(results.at("TDI_state"), "Ni-Ar");
-  EXPECT_EQ(results.at("TDTS_state"), "TS-TM");
-  EXPECT_EQ(results.at("largest_X_TOF"),
-            json({{"intermediate", "Ni-Ar"}, {"transition_state", "TS-TM"}}));
+  EXPECT_EQ(results.at("tdi_step"), 2);
+  EXPECT_EQ(results.at("tdts_step"), 2);
+  EXPECT_EQ(results.at("tdi"), "Ni-Ar");
+  EXPECT_EQ(results.at("tdts"), "TS-TM");
+  EXPECT_EQ(results.at("largest_xtof_int"), "Ni-Ar");
+  EXPECT_EQ(results.at("largest_xtof_ts"), "TS-TM");
   std::vector<std::string> order;
   for (const json& state : doc.at("/input/states"_json_pointer)) order.push_back(state.at("name"));
   EXPECT_EQ(order, (std::vector<std::string>{"Ni-OAc", "TS-OA", "Ni-Ar", "TS-TM", "Ni-H", "TS-RE",
                                              "Product"}));
   EXPECT_EQ(doc.at("/input/states/6/G"_json_pointer), -10.0);  // G(I0) + DeltaG
-  const json& by_state = results.at("X_TOF_by_state");
-  EXPECT_EQ(by_state.at("intermediates").at("Ni-Ar"),
-            results.at("/X_TOF/intermediates/1"_json_pointer));
-  EXPECT_EQ(by_state.at("transition_states").at("TS-RE"),
-            results.at("/X_TOF/transition_states/2"_json_pointer));
-  EXPECT_EQ(by_state.at("reactants"), json({{"2", results.at("/X_TOF/reactants/1"_json_pointer)}}));
-  EXPECT_EQ(by_state.at("products"), json({{"3", results.at("/X_TOF/products/2"_json_pointer)}}));
+  const json& by_state = results.at("xtof_by_state");
+  EXPECT_EQ(by_state.at("int").at("Ni-Ar"), results.at("/xtof_int/1"_json_pointer));
+  EXPECT_EQ(by_state.at("ts").at("TS-RE"), results.at("/xtof_ts/2"_json_pointer));
+  EXPECT_EQ(by_state.at("reactant"), json({{"2", results.at("/xtof_reactant/1"_json_pointer)}}));
+  EXPECT_EQ(by_state.at("product"), json({{"3", results.at("/xtof_product/2"_json_pointer)}}));
 
   const std::vector<std::string> row = written_row(run);
   EXPECT_EQ(std::vector<std::string>(row.begin() + 14, row.begin() + 18),
@@ -134,9 +132,9 @@ TEST(Names, RepeatedNamesLoseNoDegreeOfControl) {
   StateNames names = catalyst_names();
   names.intermediate = {"Ni", "Ni", "Ni"};
   const json by_state =
-      written_json(named_run(kThreeStep, names)).at("/results/X_TOF_by_state"_json_pointer);
+      written_json(named_run(kThreeStep, names)).at("/results/xtof_by_state"_json_pointer);
   std::vector<std::string> keys;
-  for (const auto& member : by_state.at("intermediates").items()) keys.push_back(member.key());
+  for (const auto& member : by_state.at("int").items()) keys.push_back(member.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"Ni", "Ni (step 2)", "Ni (step 3)"}));
 }
 
@@ -169,9 +167,9 @@ TEST(Names, HostileNamesAreEscapedOrQuotedInEachOutput) {
     const kinex::Run run = named_run(kThreeStep, names);
 
     const json doc = written_json(run);
-    EXPECT_EQ(doc.at("/results/TDI_state"_json_pointer), c.in_json);
-    EXPECT_EQ(doc.at("/results/largest_X_TOF/transition_state"_json_pointer), c.in_json);
-    EXPECT_TRUE(doc.at("/results/X_TOF_by_state/intermediates"_json_pointer).contains(c.in_json));
+    EXPECT_EQ(doc.at("/results/tdi"_json_pointer), c.in_json);
+    EXPECT_EQ(doc.at("/results/largest_xtof_ts"_json_pointer), c.in_json);
+    EXPECT_TRUE(doc.at("/results/xtof_by_state/int"_json_pointer).contains(c.in_json));
 
     const std::vector<std::string> row = written_row(run);
     ASSERT_EQ(row.size(), 20u);
@@ -229,9 +227,8 @@ TEST(Names, LargestXtofBesideTheTdiAndTdts) {
     const kinex::Run run = named_run(c.input, {});
     const json results = written_json(run).at("results");
     EXPECT_EQ(
-        (std::vector<std::string>{results.at("TDI_state"), results.at("TDTS_state"),
-                                  results.at("/largest_X_TOF/intermediate"_json_pointer),
-                                  results.at("/largest_X_TOF/transition_state"_json_pointer)}),
+        (std::vector<std::string>{results.at("tdi"), results.at("tdts"),
+                                  results.at("largest_xtof_int"), results.at("largest_xtof_ts")}),
         c.expected);
     const std::vector<std::string> row = written_row(run);
     EXPECT_EQ(std::vector<std::string>(row.begin() + 14, row.begin() + 18), c.expected);

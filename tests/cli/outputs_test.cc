@@ -79,54 +79,54 @@ void expect_matches(const json& doc, const Run& run, const Run& logs) {
            {"/constants/N_A", N_A},
            {"/constants/R", R_gas},
            {"/constants/inv_RT", run.profile.inv_RT},
-           {"/results/TOF/per_second", run.results.TOF},
-           {"/results/TOF/per_hour", run.results.TOF * 3600.0},
-           {"/results/TOF/per_day", run.results.TOF * 3600.0 * 24.0},
+           {"/results/tof_per_s", run.results.TOF},
+           {"/results/tof_per_h", run.results.TOF * 3600.0},
+           {"/results/tof_per_day", run.results.TOF * 3600.0 * 24.0},
            {"/results/driving_force", run.profile.driving_force},
-           {"/results/log10_TOF", logs.results.log10_TOF},
+           {"/results/log10_tof", logs.results.log10_TOF},
            {"/results/effective_span", logs.results.effective_span},
            {"/results/apparent_barrier", logs.results.apparent_barrier}}) {
     real(pointer, expected);
   }
   EXPECT_EQ(doc.at("/results/evaluation"_json_pointer), evaluation_name(run.results.evaluation));
-  if (doc.at("/results/log10_TOF"_json_pointer).is_number()) {
-    expect_log10_of_tof(doc.at("/results/log10_TOF"_json_pointer).get<double>(), run.results.TOF);
+  if (doc.at("/results/log10_tof"_json_pointer).is_number()) {
+    expect_log10_of_tof(doc.at("/results/log10_tof"_json_pointer).get<double>(), run.results.TOF);
   }
   EXPECT_EQ(doc.at("/results/warning"_json_pointer), run.profile.driving_force <= 0.0);
-  EXPECT_EQ(doc.at("/results/TDI"_json_pointer), run.results.TDI);
-  EXPECT_EQ(doc.at("/results/TDTS"_json_pointer), run.results.TDTS);
+  EXPECT_EQ(doc.at("/results/tdi_step"_json_pointer), run.results.TDI);
+  EXPECT_EQ(doc.at("/results/tdts_step"_json_pointer), run.results.TDTS);
   // The same states by their default names.
-  EXPECT_EQ(doc.at("/results/TDI_state"_json_pointer), state_name("I", run.results.TDI - 1));
-  EXPECT_EQ(doc.at("/results/TDTS_state"_json_pointer), state_name("TS", run.results.TDTS));
+  EXPECT_EQ(doc.at("/results/tdi"_json_pointer), state_name("I", run.results.TDI - 1));
+  EXPECT_EQ(doc.at("/results/tdts"_json_pointer), state_name("TS", run.results.TDTS));
   const double within_turn =
       run.cycle.G_ts[run.results.TDTS] - run.cycle.G_int[run.results.TDI - 1];
   real("/results/energetic_span",
        run.results.TDTS >= run.results.TDI ? within_turn : within_turn + run.cycle.DeltaG);
 
   const auto n = static_cast<std::size_t>(run.cycle.n);
-  for (const char* list : {"/input/G_int", "/input/G_ts", "/input/reactant", "/input/product",
-                           "/results/X_TOF/intermediates", "/results/X_TOF/transition_states",
-                           "/results/X_TOF/reactants", "/results/X_TOF/products"}) {
+  for (const char* list :
+       {"/input/G_int", "/input/G_ts", "/input/reactant", "/input/product", "/results/xtof_int",
+        "/results/xtof_ts", "/results/xtof_reactant", "/results/xtof_product"}) {
     EXPECT_EQ(doc.at(json::json_pointer(list)).size(), n) << list;
   }
   for (std::size_t i = 1; i <= n; ++i) {
     const std::string k = std::to_string(i - 1);
     real("/input/G_int/" + k, run.cycle.G_int[i - 1]);
     real("/input/G_ts/" + k, run.cycle.G_ts[i]);
-    real("/results/X_TOF/intermediates/" + k, run.results.xtof_int[i - 1]);
-    real("/results/X_TOF/transition_states/" + k, run.results.xtof_ts[i]);
+    real("/results/xtof_int/" + k, run.results.xtof_int[i - 1]);
+    real("/results/xtof_ts/" + k, run.results.xtof_ts[i]);
     given(run.cycle.has_reac[i], "/input/reactant/" + k, run.cycle.conc_reac[i]);
-    given(run.cycle.has_reac[i], "/results/X_TOF/reactants/" + k, run.results.xtof_reac[i]);
+    given(run.cycle.has_reac[i], "/results/xtof_reactant/" + k, run.results.xtof_reac[i]);
     given(run.cycle.has_prod[i], "/input/product/" + k, run.cycle.conc_prod[i]);
-    given(run.cycle.has_prod[i], "/results/X_TOF/products/" + k, run.results.xtof_prod[i]);
+    given(run.cycle.has_prod[i], "/results/xtof_product/" + k, run.results.xtof_prod[i]);
     // Keyed by name and step number; reactants and products only where given.
-    const std::string by_state = "/results/X_TOF_by_state/";
+    const std::string by_state = "/results/xtof_by_state/";
     const std::string step = std::to_string(i);
-    real(by_state + "intermediates/" + state_name("I", i - 1), run.results.xtof_int[i - 1]);
-    real(by_state + "transition_states/" + state_name("TS", i), run.results.xtof_ts[i]);
+    real(by_state + "int/" + state_name("I", i - 1), run.results.xtof_int[i - 1]);
+    real(by_state + "ts/" + state_name("TS", i), run.results.xtof_ts[i]);
     for (const auto& [kind, has, xtof] :
-         {std::tuple{"reactants/", run.cycle.has_reac[i], run.results.xtof_reac[i]},
-          std::tuple{"products/", run.cycle.has_prod[i], run.results.xtof_prod[i]}}) {
+         {std::tuple{"reactant/", run.cycle.has_reac[i], run.results.xtof_reac[i]},
+          std::tuple{"product/", run.cycle.has_prod[i], run.results.xtof_prod[i]}}) {
       if (has) {
         real(by_state + kind + step, xtof);
       } else {
@@ -170,7 +170,7 @@ void expect_row(const std::vector<std::string>& row, const Run& run, const Run& 
       run.cycle.G_ts[run.results.TDTS] - run.cycle.G_int[run.results.TDI - 1];
   real(row[7], run.results.TDTS >= run.results.TDI ? within_turn : within_turn + run.cycle.DeltaG,
        "span");
-  EXPECT_EQ(row[8], run.profile.driving_force <= 0.0 ? "1" : "0");
+  EXPECT_EQ(row[8], run.profile.driving_force <= 0.0 ? "true" : "false");
   real(row[9], logs.results.log10_TOF, "log10_TOF");
   expect_log10_of_tof(std::strtod(row[9].c_str(), nullptr), run.results.TOF);
   EXPECT_EQ(row[10], evaluation_name(run.results.evaluation));
@@ -261,22 +261,22 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
                                                "T",
                                                "n",
                                                "DeltaG",
-                                               "TOF_per_s",
-                                               "TDI",
-                                               "TDTS",
+                                               "tof_per_s",
+                                               "tdi_step",
+                                               "tdts_step",
                                                "energetic_span",
                                                "warning",
-                                               "log10_TOF",
+                                               "log10_tof",
                                                "evaluation",
                                                "effective_span",
                                                "apparent_barrier",
-                                               "warnings",
-                                               "TDI_state",
-                                               "TDTS_state",
-                                               "largest_X_TOF_intermediate",
-                                               "largest_X_TOF_transition_state",
-                                               "TDI_ties",
-                                               "TDTS_ties"}));
+                                               "warning_count",
+                                               "tdi",
+                                               "tdts",
+                                               "largest_xtof_int",
+                                               "largest_xtof_ts",
+                                               "tdi_tie_steps",
+                                               "tdts_tie_steps"}));
   for (std::size_t c = 0; c < files.size(); ++c) {
     SCOPED_TRACE(files[c]);
     kinex::Run run, logs;
@@ -298,7 +298,7 @@ TEST(Outputs, EveryDocumentAndRowMatchesTheReportsRunBitForBit) {
   EXPECT_EQ(rows[at_10_K + 1][10], "log-space");
   EXPECT_EQ(run_json({files[0]}), docs[0]);  // one file: the document alone
   EXPECT_EQ(rows[2][7], "30.0");             // the span of the five-step cycle wraps
-  EXPECT_EQ(rows[3][8], "1");                // the DeltaG warning
+  EXPECT_EQ(rows[3][8], "true");             // the DeltaG warning
 
   // Invalid UTF-8 in a name becomes the replacement character.
   const json broken = run_json({dir.write("broken\xff\xfe.txt", three)});
@@ -310,9 +310,9 @@ TEST(Outputs, AdviceAndWarningAsTheReportStatesThem) {
   // TDI 4, TDTS 2: the span reaches into the next turn, so DeltaG counts.
   const json five = run_json({KINEX_EXAMPLES "/five_step.txt"});
   EXPECT_EQ(five.at("/results/energetic_span"_json_pointer), 30.0);  // 20 - (-15) + (-5)
-  EXPECT_EQ(five.at("/results/advice/reactant_steps"_json_pointer), json({1, 2, 4, 5}));
-  EXPECT_EQ(five.at("/results/advice/product_steps"_json_pointer), json({1, 4, 5}));
-  EXPECT_EQ(five.at("/results/advice/text"_json_pointer),
+  EXPECT_EQ(five.at("/results/advice_reactant_steps"_json_pointer), json({1, 2, 4, 5}));
+  EXPECT_EQ(five.at("/results/advice_product_steps"_json_pointer), json({1, 4, 5}));
+  EXPECT_EQ(five.at("/results/advice"_json_pointer),
             "Using the reactants entering in steps 1, 2, 4 and 5 in high concentration and "
             "removing the products released in steps 1, 4 and 5 from the reaction mixture "
             "will speed up the reaction more efficiently than manipulating the other "

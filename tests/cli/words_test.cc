@@ -99,7 +99,7 @@ TEST(Words, EveryCsvWriterGuardsFormulaNames) {
                                       "C,-1,0,16,-19,21,-10,1\n");
   const std::vector<std::vector<std::string>> commands = {
       {"csv"},
-      {"scan", "--row", "B", "--temperature", "300:310:10", "--csv"},
+      {"scan", "--row", "B", "--temperatures", "300:310:10", "--csv"},
       {"uncertainty", "--csv", "--samples", "100"},
       {"volcano", "--csv", "--samples", "0"}};
   const std::string warning =

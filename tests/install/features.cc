@@ -58,7 +58,7 @@ int main() {
   Counter document;
   kinex::features::volcano_json(path, volcano, document);
   const bool whole = document.depth == 0 && !document.keys.empty() &&
-                     document.keys.front() == "program" && volcano.x.size() == 50;
+                     document.keys.front() == "schema_version" && volcano.x.size() == 50;
   std::printf("volcano of %zu rows, top log10 TOF %.3f, %d values: %s\n", rows.size(),
               volcano.top_log10_TOF, document.values, whole ? "whole" : "broken");
   return whole ? 0 : 1;

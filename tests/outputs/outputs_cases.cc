@@ -371,8 +371,8 @@ std::vector<Case> scan_cases() {
         d.pick(Strings{"1e-4:1e4:10", "0.001:1000:3.5", "1e-9:1:100", "2:2:2"});
     cases.push_back({numbered("scan-", k),
                      {{file, text}},
-                     {tool({"scan", file, "--temperature", temperature}),
-                      tool({"scan", file, "--temperature", temperature, "--csv"}),
+                     {tool({"scan", file, "--temperatures", temperature}),
+                      tool({"scan", file, "--temperatures", temperature, "--csv"}),
                       tool({"scan", file, "--reactant", step + "=" + range}),
                       tool({"scan", file, "--product", step + "=" + range, "--csv"})}});
   }
@@ -382,7 +382,7 @@ std::vector<Case> scan_cases() {
   for (const char* sweep : {"400:300:10", "0:300:10", "250:400:0", "250:400:-1", "nan:400:10",
                             "250:inf:10", "1:100001:0.0005", "250:400", "250:400:10:1", "a:b:c",
                             "+250:400:10", " 250:400:10", "250:400:1e-300"}) {
-    refused.push_back(tool({"scan", "sc.txt", "--temperature", sweep}));
+    refused.push_back(tool({"scan", "sc.txt", "--temperatures", sweep}));
   }
   for (const char* sweep :
        {"4=1:10:10", "0=1:10:10", "1=1:10:1", "1=0:10:10", "1=1e-3:1e3", "=1:10:10", "1.5=1:10:10",
@@ -392,10 +392,10 @@ std::vector<Case> scan_cases() {
   }
   refused.push_back(tool({"scan", "sc.txt"}));
   refused.push_back(
-      tool({"scan", "sc.txt", "--temperature", "250:400:10", "--reactant", "1=1:10:10"}));
-  refused.push_back(tool({"scan", "--temperature", "250:400:10"}));
-  refused.push_back(tool({"scan", "missing.txt", "--temperature", "250:400:10"}));
-  refused.push_back(tool({"scan", "sc.txt", "--temperature", "250:400:10", "extra"}));
+      tool({"scan", "sc.txt", "--temperatures", "250:400:10", "--reactant", "1=1:10:10"}));
+  refused.push_back(tool({"scan", "--temperatures", "250:400:10"}));
+  refused.push_back(tool({"scan", "missing.txt", "--temperatures", "250:400:10"}));
+  refused.push_back(tool({"scan", "sc.txt", "--temperatures", "250:400:10", "extra"}));
   cases.push_back({"scan-refused", {{"sc.txt", cycle}}, refused});
   return cases;
 }

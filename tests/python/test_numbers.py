@@ -28,8 +28,8 @@ def checked_against_json(result, doc):
     """The attributes against the document of kinex json, bit for bit."""
     r = doc["results"]
     pairs = [
-        (result.tof, r["TOF"]["per_second"]), (result.tof_per_hour, r["TOF"]["per_hour"]),
-        (result.tof_per_day, r["TOF"]["per_day"]), (result.log10_tof, r["log10_TOF"]),
+        (result.tof_per_s, r["tof_per_s"]), (result.tof_per_h, r["tof_per_h"]),
+        (result.tof_per_day, r["tof_per_day"]), (result.log10_tof, r["log10_tof"]),
         (result.energetic_span, r["energetic_span"]), (result.effective_span, r["effective_span"]),
         (result.apparent_barrier, r["apparent_barrier"]),
     ]
@@ -38,13 +38,14 @@ def checked_against_json(result, doc):
             assert not math.isfinite(ours)
         else:
             assert bits(ours) == bits(theirs)
-    assert (result.tdi_step, result.tdts_step) == (r["TDI"], r["TDTS"])
-    assert (result.tdi, result.tdts) == (r["TDI_state"], r["TDTS_state"])
-    assert (result.tdi_ties, result.tdts_ties) == (r["TDI_tie_states"], r["TDTS_tie_states"])
-    assert result.evaluation == r["evaluation"]
-    x = r["X_TOF"]
-    for ours, theirs in [(result.xtof_int, x["intermediates"]), (result.xtof_ts, x["transition_states"]),
-                         (result.xtof_reactant, x["reactants"]), (result.xtof_product, x["products"])]:
+    # One vocabulary: every attribute of the result is the document's key of
+    # the same name.
+    for name in ("tdi_step", "tdts_step", "tdi", "tdts", "tdi_ties", "tdts_ties", "evaluation",
+                 "warning", "warning_text", "advice", "advice_reactant_steps",
+                 "advice_product_steps"):
+        assert getattr(result, name) == r[name], name
+    for name in ("xtof_int", "xtof_ts", "xtof_reactant", "xtof_product"):
+        ours, theirs = getattr(result, name), r[name]
         assert len(ours) == len(theirs)
         for a, b in zip(ours, theirs):
             assert (b is None and not math.isfinite(a)) or bits(float(a)) == bits(b)
@@ -133,7 +134,7 @@ def test_scans_are_evaluations_at_each_value():
     for k, T in enumerate(temperatures):
         at = kinex.Cycle(T, cycle.G_int, cycle.G_ts, cycle.DeltaG, cycle.reactant,
                          cycle.product).evaluate()
-        assert bits(float(scan.tof[k])) == bits(at.tof)
+        assert bits(float(scan.tof_per_s[k])) == bits(at.tof_per_s)
         assert bits(float(scan.log10_tof[k])) == bits(at.log10_tof)
         assert (scan.tdi[k], scan.tdts[k]) == (at.tdi, at.tdts)
     conc = kinex.scan_concentration(cycle, 1, [1e-3, 1e-2, 1e-1], species="reactant")
@@ -143,4 +144,4 @@ def test_scans_are_evaluations_at_each_value():
         reactant[0] = c
         at = kinex.Cycle(cycle.T, cycle.G_int, cycle.G_ts, cycle.DeltaG, reactant,
                          cycle.product).evaluate()
-        assert bits(float(conc.tof[k])) == bits(at.tof)
+        assert bits(float(conc.tof_per_s[k])) == bits(at.tof_per_s)

@@ -15,7 +15,7 @@ from conftest import EXAMPLES
 
 def results_equal(a, b):
     return a.to_dict() == b.to_dict() and a.report() == b.report() and \
-        np.array_equal(a.xtof_ts, b.xtof_ts) and a.tof.hex() == b.tof.hex()
+        np.array_equal(a.xtof_ts, b.xtof_ts) and a.tof_per_s.hex() == b.tof_per_s.hex()
 
 
 def cycles():
@@ -74,12 +74,12 @@ def test_dataframes_of_results_and_scans():
 
     results = kinex.evaluate_many(kinex.read_table(EXAMPLES / "screening.csv"))
     frame = kinex.to_dataframe(results)
-    assert list(frame.columns[:16]) == ["file", "T", "n", "DeltaG", "TOF_per_s", "TDI", "TDTS",
-                                        "energetic_span", "warning", "log10_TOF", "evaluation",
-                                        "effective_span", "apparent_barrier", "warnings",
-                                        "TDI_state", "TDTS_state"]
+    assert list(frame.columns[:16]) == ["file", "T", "n", "DeltaG", "tof_per_s", "tdi_step",
+                                        "tdts_step", "energetic_span", "warning", "log10_tof",
+                                        "evaluation", "effective_span", "apparent_barrier",
+                                        "warning_count", "tdi", "tdts"]
     assert "Descriptor dG(O*)" in frame.columns
-    assert frame["TOF_per_s"].tolist() == [r.tof for r in results]
+    assert frame["tof_per_s"].tolist() == [r.tof_per_s for r in results]
     scan = kinex.scan_temperature(results[0].cycle, [280.0, 300.0])
     assert kinex.to_dataframe(scan)["T"].tolist() == [280.0, 300.0]
     assert isinstance(kinex.to_dataframe([]), pandas.DataFrame)
@@ -99,16 +99,16 @@ def test_each_column_of_a_results_frame_holds_its_own_quantity():
     expected = {
         "file": [b[0] for b in built], "T": [b[1] for b in built],
         "n": [len(b[2]) for b in built], "DeltaG": [b[4] for b in built],
-        "TOF_per_s": [r.tof for r in results],
-        "log10_TOF": [math.log10(abs(r.tof)) for r in results],
-        "TDI": [r.tdi_step for r in results], "TDTS": [r.tdts_step for r in results],
-        "TDI_state": [r.tdi for r in results], "TDTS_state": [r.tdts for r in results],
+        "tof_per_s": [r.tof_per_s for r in results],
+        "log10_tof": [math.log10(abs(r.tof_per_s)) for r in results],
+        "tdi_step": [r.tdi_step for r in results], "tdts_step": [r.tdts_step for r in results],
+        "tdi": [r.tdi for r in results], "tdts": [r.tdts for r in results],
         "energetic_span": [r.energetic_span for r in results],
         "effective_span": [r.effective_span for r in results],
         "apparent_barrier": [r.apparent_barrier for r in results],
-        "warning": [r.driving_force_warning is not None for r in results],
+        "warning": [r.warning_text is not None for r in results],
         "evaluation": [r.evaluation for r in results],
-        "warnings": [len(r.warnings) for r in results],
+        "warning_count": [len(r.warnings) for r in results],
     }
     assert sorted(expected) == sorted(frame.columns)
     for column, values in expected.items():
@@ -137,3 +137,19 @@ def test_pictures_and_tables_for_notebooks(tmp_path):
     overlay.save(out)
     assert out.read_text(encoding="utf-8") == str(overlay)
     assert [p.name for p in tmp_path.iterdir()] == ["profile.svg"]  # no temporary left
+
+
+@pytest.mark.parametrize("make, old, new", [
+    (lambda c: c.evaluate(), "tof", "tof_per_s"),
+    (lambda c: c.evaluate(), "tof_per_second", "tof_per_s"),
+    (lambda c: c.evaluate(), "tof_per_hour", "tof_per_h"),
+    (lambda c: c.evaluate(), "driving_force_warning", "warning_text"),
+    (lambda c: c.uncertainty(1.0, samples=50), "median", "log10_tof_median"),
+    (lambda c: c.uncertainty(1.0, samples=50), "interval_95", "log10_tof_interval_95"),
+    (lambda c: kinex.scan_temperature(c, [300.0]), "tof", "tof_per_s"),
+])
+def test_old_names_give_the_new_with_a_warning_that_names_it(make, old, new):
+    thing = make(kinex.read(str(EXAMPLES / "three_step.txt")))
+    with pytest.warns(DeprecationWarning, match=f"{old} is now called {new}"):
+        value = getattr(thing, old)
+    assert repr(value) == repr(getattr(thing, new))

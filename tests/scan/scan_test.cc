@@ -74,7 +74,7 @@ std::vector<std::vector<std::string>> checked_rows(
     EXPECT_EQ(bits(real(row[1])), bits(run.results.TOF));
     EXPECT_EQ(row[2], std::to_string(tied.TDI));
     EXPECT_EQ(row[3], std::to_string(tied.TDTS));
-    EXPECT_EQ(row[5], run.profile.driving_force <= 0.0 ? "1" : "0");
+    EXPECT_EQ(row[5], run.profile.driving_force <= 0.0 ? "true" : "false");
     EXPECT_EQ(bits(real(row[8])), bits(logs.results.log10_TOF));
     EXPECT_EQ(row[9], evaluation_name(run.results.evaluation));
     EXPECT_EQ(bits(real(row[10])), bits(logs.results.effective_span));
@@ -159,14 +159,14 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
   ScratchDir dir;
   const std::string file = dir.write("switch.txt", kSwitchCycle);
   const std::string rest = std::string(kSwitchCycle).substr(std::string(kSwitchCycle).find('\n'));
-  const auto records = checked_rows({"scan", file, "--temperature", "250:350:0.5", "--csv"},
+  const auto records = checked_rows({"scan", file, "--temperatures", "250:350:0.5", "--csv"},
                                     [&](const std::string& T) { return T + rest; });
   ASSERT_EQ(records.size(), 202u);
-  EXPECT_EQ(records[0],
-            (std::vector<std::string>{
-                "T", "TOF_per_s", "TDI", "TDTS", "energetic_span", "warning", "TDI_changed",
-                "TDTS_changed", "log10_TOF", "evaluation", "effective_span", "apparent_barrier",
-                "apparent_activation_energy", "TDI_state", "TDTS_state", "TDI_ties", "TDTS_ties"}));
+  EXPECT_EQ(records[0], (std::vector<std::string>{
+                            "T", "tof_per_s", "tdi_step", "tdts_step", "energetic_span", "warning",
+                            "tdi_changed", "tdts_changed", "log10_tof", "evaluation",
+                            "effective_span", "apparent_barrier", "apparent_activation_energy",
+                            "tdi", "tdts", "tdi_tie_steps", "tdts_tie_steps"}));
   const double T_switch = switch_temperature();
   ASSERT_GT(T_switch, 291.0);
   ASSERT_LT(T_switch, 292.0);
@@ -182,14 +182,14 @@ TEST(Scan, TemperatureScanAcrossTheSwitchOfTheTdts) {
     EXPECT_EQ(row[4], below ? "20.0" : "16.0");
     EXPECT_EQ(row[row.size() - 2], below ? "" : "2");
     const bool switched = r > 1 && row[3] != records[r - 1][3];
-    EXPECT_EQ(row[6], "0");
-    EXPECT_EQ(row[7], switched ? "1" : "0");
+    EXPECT_EQ(row[6], "false");
+    EXPECT_EQ(row[7], switched ? "true" : "false");
     switches += switched;
   }
   EXPECT_EQ(switches, 1);
 
   // The text table marks the same row, and only that one.
-  const std::string out = kinex_run({"scan", file, "--temperature", "290:293:0.5"}).out;
+  const std::string out = kinex_run({"scan", file, "--temperatures", "290:293:0.5"}).out;
   std::vector<std::string> marked;
   for (const std::string& line : test::lines_of(out)) {
     if (line.find("->") != std::string::npos) marked.push_back(line);
@@ -207,10 +207,10 @@ TEST(Scan, ConcentrationRowsAreTheRunsOfTheChangedFile) {
     int step;
     std::size_t rows;
     const char* last_warning;  // enough product pushes the driving force below zero
-  } cases[] = {{"--reactant", "1=1e-4:1e4:10", 1, 9, "0"},
-               {"--reactant", "2=0.01:100:3", 2, 9, "0"},
-               {"--product", "3=1e-3:1e9:100", 3, 7, "1"},
-               {"--product", "1=0.5:8:2", 1, 5, "0"}};
+  } cases[] = {{"--reactant", "1=1e-4:1e4:10", 1, 9, "false"},
+               {"--reactant", "2=0.01:100:3", 2, 9, "false"},
+               {"--product", "3=1e-3:1e9:100", 3, 7, "true"},
+               {"--product", "1=0.5:8:2", 1, 5, "false"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sweep);
     const bool reactant = std::string(c.option) == "--reactant";
@@ -397,11 +397,12 @@ TEST(Scan, TextTableColumnsStayAlignedWhateverTheRowsHold) {
   ASSERT_TRUE(parse_sweep(R, "2=1e-3:1:10", sweep, error));
   ScanWriter csv(sweep, {}, 3, true);
   EXPECT_EQ(csv.header(),
-            "reactant_2,TOF_per_s,TDI,TDTS,energetic_span,warning,TDI_changed,TDTS_changed,"
-            "log10_TOF,evaluation,effective_span,apparent_barrier,TDI_state,TDTS_state,TDI_ties,"
-            "TDTS_ties\n");
+            "reactant_2,tof_per_s,tdi_step,tdts_step,energetic_span,warning,tdi_changed,"
+            "tdts_changed,log10_tof,evaluation,effective_span,apparent_barrier,tdi,tdts,"
+            "tdi_tie_steps,tdts_tie_steps\n");
   EXPECT_EQ(csv.line(rows[0], nullptr),
-            "5.0,8.0513e-104,1,1234,20.0667,0,0,0,-103.0941,log-space,20.0667,103.2,I0,,,\n");
+            "5.0,8.0513e-104,1,1234,20.0667,false,false,false,-103.0941,log-space,20.0667,103.2,"
+            "I0,,,\n");
   EXPECT_EQ(ScanWriter(sweep, {1e-3}, 3, false).header(),
             "reactant 2     TOF/s^-1    log10 TOF  TDI  TDTS  span/(kcal/mol)  effective span\n");
 }
@@ -427,7 +428,7 @@ TEST(Scan, TemperatureScanAcrossTheOverflowBoundary) {
     ScratchDir dir;
     const std::string file = dir.write("cold.txt", c.input);
     const std::string rest = std::string(c.input).substr(std::string(c.input).find('\n'));
-    const auto records = checked_rows({"scan", file, "--temperature", "5:300:5", "--csv"},
+    const auto records = checked_rows({"scan", file, "--temperatures", "5:300:5", "--csv"},
                                       [&](const std::string& T) { return T + rest; });
     ASSERT_EQ(records.size(), 61u);
     std::size_t log_space = 0;
@@ -439,15 +440,15 @@ TEST(Scan, TemperatureScanAcrossTheOverflowBoundary) {
       log_space += row[9] == "log-space";
       EXPECT_EQ(row[2], "1");
       EXPECT_EQ(row[3], "1");
-      EXPECT_EQ(row[6], "0");
-      EXPECT_EQ(row[7], "0");
+      EXPECT_EQ(row[6], "false");
+      EXPECT_EQ(row[7], "false");
       if (c.closed_form) {
         const double expected = one_step_ln_tof(real(row[0]), 0.5, -15.0) / std::log(10.0);
         EXPECT_NEAR(real(row[8]), expected, 1e-12 * std::fabs(expected));
       }
     }
     EXPECT_EQ(log_space, 2u);
-    const std::string table = kinex_run({"scan", file, "--temperature", "5:20:5"}).out;
+    const std::string table = kinex_run({"scan", file, "--temperatures", "5:20:5"}).out;
     const std::vector<std::string> lines = test::lines_of(table);
     ASSERT_EQ(lines.size(), 5u) << table;
     for (std::size_t l = 1; l < lines.size(); ++l) {
@@ -473,7 +474,7 @@ TEST(Scan, ApparentActivationEnergyIsTheSlopeOfLnTof) {
     SCOPED_TRACE(c.around);
     ScratchDir dir;
     const auto rows = read_csv(
-        kinex_run({"scan", dir.write("c.txt", c.input), "--temperature", c.around, "--csv"}).out);
+        kinex_run({"scan", dir.write("c.txt", c.input), "--temperatures", c.around, "--csv"}).out);
     ASSERT_EQ(rows.size(), 4u);
     const double T = real(rows[2][0]);
     const double slope = std::log(10.0) * (real(rows[3][8]) - real(rows[1][8])) /
@@ -492,10 +493,10 @@ TEST(Scan, FailuresGiveADiagnosticAndStatus2) {
   } cases[] = {
       {{"--reactant", "4=1:10:10"}, ": --reactant names step 4, but the cycle has steps 1..3"},
       {{"--product", "7=1:10:10"}, ": --product names step 7, but the cycle has steps 1..3"},
-      {{"--temperature", "400:300:10"}, "kinex scan: --temperature '400:300:10': FROM must not"},
+      {{"--temperatures", "400:300:10"}, "kinex scan: --temperatures '400:300:10': FROM must not"},
       {{}, "Exactly 1 option"},
-      {{"--temperature", "300:400:10", "--reactant", "1=1:2:2"}, "Exactly 1 option"},
-      {{missing, "--temperature", "300:400:10"},
+      {{"--temperatures", "300:400:10", "--reactant", "1=1:2:2"}, "Exactly 1 option"},
+      {{missing, "--temperatures", "300:400:10"},
        "kinex: " + missing + ": No such file or directory\n"}};
   for (const auto& c : cases) {
     std::vector<std::string> args{"scan"};

@@ -116,14 +116,14 @@ TEST(UncertaintyCommand, TextJsonAndCsvStateTheEnginesNumbers) {
   const Distribution d = engine_distribution(file, 1.5, 2000, 7, 0.25);
 
   EXPECT_EQ(doc["method"], "monte-carlo");
-  EXPECT_EQ(bits(doc["log10_TOF"]["median"].get<double>()), bits(d.median));
-  EXPECT_EQ(bits(doc["log10_TOF"]["sd"].get<double>()), bits(d.sd));
-  EXPECT_EQ(bits(doc["log10_TOF"]["first_order_sd"].get<double>()), bits(d.first_order_sd));
-  EXPECT_EQ(bits(doc["log10_TOF"]["interval_95"][1].get<double>()), bits(d.high95));
-  EXPECT_EQ(bits(doc["TDTS_probability"]["TS2"].get<double>()), bits(d.TDTS_probability[2]));
-  EXPECT_EQ(bits(doc["X_TOF"]["reactants"]["2"]["mean"].get<double>()), bits(d.xtof_reac_mean[2]));
+  EXPECT_EQ(bits(doc["log10_tof_median"].get<double>()), bits(d.median));
+  EXPECT_EQ(bits(doc["log10_tof_sd"].get<double>()), bits(d.sd));
+  EXPECT_EQ(bits(doc["log10_tof_first_order_sd"].get<double>()), bits(d.first_order_sd));
+  EXPECT_EQ(bits(doc["log10_tof_interval_95"][1].get<double>()), bits(d.high95));
+  EXPECT_EQ(bits(doc["tdts_probability"]["TS2"].get<double>()), bits(d.TDTS_probability[2]));
+  EXPECT_EQ(bits(doc["xtof_reactant"]["2"]["mean"].get<double>()), bits(d.xtof_reac_mean[2]));
   EXPECT_EQ(doc["sigma"]["I0\xe2\x80\xb2"], 1.5);
-  EXPECT_EQ(doc["central"]["TDTS_state"], "TS2");
+  EXPECT_EQ(doc["central_tdts"], "TS2");
 
   const test::Outcome csv = kinex_run({"uncertainty", file, "--sigma", "1.5", "--samples", "2000",
                                        "--seed", "7", "--correlation", "0.25", "--csv"});
@@ -161,11 +161,11 @@ TEST(UncertaintyCommand, AnEnsembleTableIsItsMembersEvaluatedExactly) {
   const test::Outcome members = kinex_run({"json", table});
   const nlohmann::json each = nlohmann::json::parse(members.out);
   std::vector<double> logs;
-  for (const auto& m : each) logs.push_back(m["results"]["log10_TOF"].get<double>());
+  for (const auto& m : each) logs.push_back(m["results"]["log10_tof"].get<double>());
   std::sort(logs.begin(), logs.end());
-  EXPECT_EQ(bits(doc["log10_TOF"]["median"].get<double>()), bits(logs[1]));
-  EXPECT_EQ(bits(doc["central"]["log10_TOF"].get<double>()),
-            bits(each[0]["results"]["log10_TOF"].get<double>()));
+  EXPECT_EQ(bits(doc["log10_tof_median"].get<double>()), bits(logs[1]));
+  EXPECT_EQ(bits(doc["central_log10_tof"].get<double>()),
+            bits(each[0]["results"]["log10_tof"].get<double>()));
 }
 
 // Messages about an ensemble name its members by their rows, in plain
@@ -347,8 +347,8 @@ TEST(UncertaintyCommand, SaysWhatTheNumbersAreOf) {
   ASSERT_EQ(b.status, kExitOk) << b.err;
   const nlohmann::json doc = nlohmann::json::parse(b.out);
   EXPECT_GT(doc["backward_share"].get<double>(), 0.99);
-  EXPECT_EQ(doc["central"]["TOF_sign"], -1);
-  EXPECT_NE(doc["central"]["warning"].get<std::string>().find("no positive driving force"),
+  EXPECT_EQ(doc["central_tof_sign"], -1);
+  EXPECT_NE(doc["central_warning"].get<std::string>().find("no positive driving force"),
             std::string::npos);
   const test::Outcome text = kinex_run({"uncertainty", backward, "--sigma", "1"});
   EXPECT_NE(text.out.find("|TOF| (1/s)"), std::string::npos) << text.out;
@@ -358,8 +358,8 @@ TEST(UncertaintyCommand, SaysWhatTheNumbersAreOf) {
   const std::string huge = dir.write("huge.txt", "298.15\n1\n0 1350 x x\n-10\n");
   const test::Outcome h = kinex_run({"uncertainty", huge, "--sigma", "5", "--json"});
   const nlohmann::json hd = nlohmann::json::parse(h.out);
-  EXPECT_TRUE(hd["TOF_per_s"]["median"].is_null());
-  EXPECT_LT(hd["log10_TOF"]["median"].get<double>(), -900);
+  EXPECT_TRUE(hd["tof_per_s_median"].is_null());
+  EXPECT_LT(hd["log10_tof_median"].get<double>(), -900);
   const test::Outcome ht = kinex_run({"uncertainty", huge, "--sigma", "5"});
   EXPECT_NE(ht.out.find("e-9"), std::string::npos) << ht.out;
   EXPECT_EQ(ht.out.find("0.000e+00"), std::string::npos) << ht.out;
@@ -378,7 +378,7 @@ TEST(UncertaintyCommand, SaysWhatTheNumbersAreOf) {
   ASSERT_EQ(both.size(), 2u);
   EXPECT_EQ(both[0]["samples"], 3);
   EXPECT_EQ(both[1], both[0]);
-  EXPECT_EQ(both[0]["central"]["member"], "A");
+  EXPECT_EQ(both[0]["central_member"], "A");
 }
 
 TEST(UncertaintyPlot, TakesTheTablesSigmasAndAFileOfPairs) {

@@ -553,7 +553,7 @@ TEST(VolcanoCommand, WritesCsvJsonAndTextAndRefusesWhatItCannotDo) {
   const std::string table = dir.write("s.csv", table_text(kLines, kDescriptors));
   test::Outcome csv = kinex_run({"volcano", table, "--csv", "--points", "11", "--samples", "50"});
   ASSERT_EQ(csv.status, 0) << csv.err;
-  EXPECT_EQ(csv.out.rfind("descriptor,log10_TOF,log10_TOF_low,log10_TOF_high,", 0), 0u);
+  EXPECT_EQ(csv.out.rfind("x,log10_tof,log10_tof_low,log10_tof_high,", 0), 0u);
   EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 12);
 
   test::Outcome json = kinex_run({"volcano", table, "--json", "--descriptor", "I1", "--range=-1:2",
@@ -563,7 +563,7 @@ TEST(VolcanoCommand, WritesCsvJsonAndTextAndRefusesWhatItCannotDo) {
   EXPECT_EQ(doc["descriptor"]["name"], "I1");
   EXPECT_EQ(doc["curve"]["x"], nlohmann::json::parse("[-1.0, 0.0, 1.0, 2.0]"));
   EXPECT_EQ(doc["points"].size(), kDescriptors.size());
-  EXPECT_EQ(doc["band"]["log10_TOF"]["low"].size(), 4u);
+  EXPECT_EQ(doc["band"]["log10_tof"]["low"].size(), 4u);
 
   test::Outcome far = kinex_run({"volcano", table, "--csv", "--range=-4:9", "--samples", "0"});
   EXPECT_EQ(far.status, 0);
