@@ -13,6 +13,11 @@
 // change, or when the generator of the cases (outputs_cases.cc) changes: the
 // generated files are part of the record, so a change to the generator needs
 // a new manifest recorded from unchanged program code.
+//
+// With KINEX_JSON_DOCUMENTS_DIR set to a folder, every JSON document a run
+// prints (kinex json, or a --json option) is also written there, one file
+// per run named CASE-RUN.json, for the schema test (tests/schemas) to
+// validate.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -137,15 +142,41 @@ class Scratch {
   fs::path path_, home_;
 };
 
+// Whether a run asks kinex for JSON: the subcommand json or a --json
+// option, and no help text.
+bool prints_json(const Runspec& run) {
+  if (run.report_exe) return false;
+  bool json = false;
+  for (const std::string& arg : run.args) {
+    if (arg == "--help" || arg == "-h") return false;
+    json = json || arg == "json" || arg == "--json";
+  }
+  return json;
+}
+
+// The folder KINEX_JSON_DOCUMENTS_DIR names, made absolute; empty when unset.
+fs::path documents_dir() {
+  const char* dir = std::getenv("KINEX_JSON_DOCUMENTS_DIR");
+  return dir == nullptr || *dir == '\0' ? fs::path() : fs::absolute(dir);
+}
+
 // Case name -> one token per run.
 using Record = std::map<std::string, Strings>;
 
 std::vector<std::pair<std::string, Strings>> outcomes_of(const std::vector<Case>& cases) {
+  const fs::path documents = documents_dir();
   Scratch scratch(cases);
   std::vector<std::pair<std::string, Strings>> lines;
   for (const Case& c : cases) {
     Strings tokens;
-    for (const Runspec& run : c.runs) tokens.push_back(token(perform(run)));
+    for (std::size_t r = 0; r < c.runs.size(); ++r) {
+      const Outcome o = perform(c.runs[r]);
+      tokens.push_back(token(o));
+      if (!documents.empty() && !o.out.empty() && prints_json(c.runs[r])) {
+        const fs::path file = documents / (c.name + "-" + std::to_string(r) + ".json");
+        std::ofstream(file, std::ios::binary) << o.out;
+      }
+    }
     lines.emplace_back(c.name, tokens);
   }
   return lines;
