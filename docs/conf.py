@@ -46,5 +46,12 @@ def _as_written(app, what, name, obj, options, lines):
         lines[:] = [".. code-block:: text", ""] + ["   " + line for line in text] + [""]
 
 
+def _old_name(app, what, name, obj, skip, options):
+    """The old names kept for old scripts (their docstrings start with
+    "Deprecated") stay out of the reference."""
+    return True if (getattr(obj, "__doc__", None) or "").startswith("Deprecated") else None
+
+
 def setup(app):
     app.connect("autodoc-process-docstring", _as_written)
+    app.connect("autodoc-skip-member", _old_name)

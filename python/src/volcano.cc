@@ -131,9 +131,10 @@ void bind_volcano_parts(py::module_& m) {
                described(py::float_(r.to)) + ": TDI " + r.TDI + ", TDTS " + r.TDTS + ">";
       });
 
-  py::class_<VolcanoPoint>(m, "VolcanoPoint", docs::kVolcanoPoint)
-      .def_readonly("name", &VolcanoPoint::name, "The catalyst (the table's column 1).")
-      .def_readonly("descriptor", &VolcanoPoint::x, "Its descriptor value.")
+  py::class_<VolcanoPoint> point(m, "VolcanoPoint", docs::kVolcanoPoint);
+  def_renamed(point, "descriptor", "x");
+  point.def_readonly("name", &VolcanoPoint::name, "The catalyst (the table's column 1).")
+      .def_readonly("x", &VolcanoPoint::x, "Its descriptor value (the curve's x).")
       .def_readonly("log10_tof", &VolcanoPoint::log10_TOF, "log10 TOF (1/s) of its own cycle.")
       .def_readonly("energetic_span", &VolcanoPoint::energetic_span,
                     "The energetic span of its own cycle (kcal/mol).")

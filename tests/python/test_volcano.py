@@ -181,7 +181,7 @@ def test_an_exact_table_has_the_catalysts_on_the_curve_and_a_band_of_no_width(tm
     assert all(f.residual_sd == 0.0 and f.r2 == 1.0 for f in v.fits)
     for p, point in enumerate(v.points):
         assert not point.outlier
-        assert (point.descriptor, point.log10_tof, point.tdi, point.tdts) == \
+        assert (point.x, point.log10_tof, point.tdi, point.tdts) == \
             (v.x[p], v.log10_tof[p], v.tdi[p], v.tdts[p])
         assert point.energetic_span == v.energetic_span[p]
     band = v.band
