@@ -69,6 +69,14 @@ py::array_t<double> per_step(const std::vector<double>& values, const std::vecto
 // The repr of `item`, for messages.
 std::string described(const py::handle& item);
 
+// `x` as a repr shows a result: four significant digits ("7.481e-07",
+// "-6.096"), "nan" and "inf" as Python writes them. The objects keep every
+// bit; to_dict() and the attributes give them.
+std::string repr_number(double x);
+
+// What a notebook shows of `object`: kinex._html's function `name` of it.
+py::object notebook_html(const char* name, const py::object& object);
+
 // `item` as a real number; TypeError naming `what` otherwise. A bool is
 // no number here (True would be taken as 1 K, or 1 kcal/mol).
 double real_of(const py::handle& item, const std::string& what);

@@ -2,6 +2,7 @@
 // between Python and C++.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "binding.h"
 
@@ -178,6 +179,18 @@ py::object renamed_attribute(const py::object& self, const char* old_name, const
     throw py::error_already_set();
   }
   return self.attr(new_name);
+}
+
+std::string repr_number(double x) {
+  if (std::isnan(x)) return "nan";
+  if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", x);
+  return text;
+}
+
+py::object notebook_html(const char* name, const py::object& object) {
+  return py::module_::import("kinex._html").attr(name)(object);
 }
 
 }  // namespace kinex::python

@@ -133,7 +133,14 @@ inline constexpr const char* kProfilePlot =
     "The energy profile as a kinex.Picture (see kinex.plot), with error bars\n"
     "and TDI/TDTS probabilities when `sigma` is given.";
 
-inline constexpr const char* kHtml = "The HTML a notebook shows: the numbers and every state.";
+inline constexpr const char* kHtml =
+    "The HTML a notebook shows: the numbers, every state with its energy and\n"
+    "X_TOF, the concentrations' X_TOF, the advice and what kinex check finds.";
+inline constexpr const char* kUncertaintyHtml =
+    "The HTML a notebook shows: a histogram of log10 TOF with its 95 %\n"
+    "interval, the statistics and how likely each state is the TDI and TDTS.";
+inline constexpr const char* kVolcanoHtml =
+    "The HTML a notebook shows: the picture, the top and the regions.";
 
 inline constexpr const char* kCycleUncertainty =
     "uncertainty(sigma=None, samples=10000, seed=0, correlation=0.0, threads=0)\n"

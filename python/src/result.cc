@@ -100,7 +100,7 @@ py::dict dict_of(const EvaluatedData& evaluated) {
 std::string result_repr(const EvaluatedData& e) {
   const StateNames names = features::run_names(e.run);
   return "<kinex.Result " + described(py::str(e.run.input_name)) +
-         ": TOF = " + described(py::float_(e.run.results.TOF)) +
+         ": TOF = " + repr_number(e.run.results.TOF) +
          " 1/s, TDI = " + features::tdi_state(names, e.run.results.TDI) +
          ", TDTS = " + features::tdts_state(names, e.run.results.TDTS) + ">";
 }

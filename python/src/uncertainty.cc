@@ -184,8 +184,12 @@ void bind_uncertainty_states(py::class_<UncertaintyHandle>& uncertainty_class) {
            [](U u) {
              return "<kinex.Uncertainty " + described(py::str(u.data->name)) + ": " +
                     std::to_string(u.data->d.samples) + " samples, log10 TOF median " +
-                    described(py::float_(u.data->d.median)) + ">";
+                    repr_number(u.data->d.median) + ">";
            })
+      .def(
+          "_repr_html_",
+          [](const py::object& self) { return notebook_html("uncertainty_html", self); },
+          docs::kUncertaintyHtml)
       .def(py::pickle([](U u) { return py::bytes(to_bytes(*u.data)); },
                       [](const py::bytes& state) {
                         return unpickled<UncertaintyHandle, UncertaintyData>(state);

@@ -79,8 +79,8 @@ std::string volcano_repr(const VolcanoData& data) {
   return "<kinex.Volcano " + described(py::str(data.file)) + ": " +
          std::to_string(v.fits.rows.size()) + " catalysts along " +
          described(py::str(v.fits.descriptor)) + ", " + std::to_string(v.x.size()) +
-         " points, top log10 TOF " + described(py::float_(v.top_log10_TOF)) + " at " +
-         described(py::float_(v.top_x)) + ">";
+         " points, top log10 TOF " + repr_number(v.top_log10_TOF) + " at " + repr_number(v.top_x) +
+         ">";
 }
 
 // The parts of a volcano: the line of each state, the regions and the points.
@@ -111,8 +111,8 @@ void bind_volcano_parts(py::module_& m) {
           },
           "Why the line cannot be trusted (too few rows, R\u00b2 below 0.5), else None.")
       .def("__repr__", [](const LineFit& f) {
-        return "<kinex.VolcanoFit " + f.state + " = " + described(py::float_(f.intercept)) + " + " +
-               described(py::float_(f.slope)) + " x, R2 = " + described(py::float_(f.r2)) + ">";
+        return "<kinex.VolcanoFit " + f.state + " = " + repr_number(f.intercept) + " + " +
+               repr_number(f.slope) + " x, R2 = " + repr_number(f.r2) + ">";
       });
 
   py::class_<VolcanoRegion>(m, "VolcanoRegion", docs::kVolcanoRegion)
@@ -127,8 +127,8 @@ void bind_volcano_parts(py::module_& m) {
       .def_readonly("first", &VolcanoRegion::first, "The index of its first point.")
       .def_readonly("last", &VolcanoRegion::last, "The index of its last point.")
       .def("__repr__", [](const VolcanoRegion& r) {
-        return "<kinex.VolcanoRegion " + described(py::float_(r.from)) + " .. " +
-               described(py::float_(r.to)) + ": TDI " + r.TDI + ", TDTS " + r.TDTS + ">";
+        return "<kinex.VolcanoRegion " + repr_number(r.from) + " .. " + repr_number(r.to) +
+               ": TDI " + r.TDI + ", TDTS " + r.TDTS + ">";
       });
 
   py::class_<VolcanoPoint> point(m, "VolcanoPoint", docs::kVolcanoPoint);
@@ -156,9 +156,8 @@ void bind_volcano_parts(py::module_& m) {
                     "Whether its own energies give no positive driving force (log10_tof is then "
                     "of |TOF|).")
       .def("__repr__", [](const VolcanoPoint& p) {
-        return "<kinex.VolcanoPoint " + described(py::str(p.name)) + " at " +
-               described(py::float_(p.x)) + ": log10 TOF " + described(py::float_(p.log10_TOF)) +
-               (p.outlier ? ", outlier" : "") + ">";
+        return "<kinex.VolcanoPoint " + described(py::str(p.name)) + " at " + repr_number(p.x) +
+               ": log10 TOF " + repr_number(p.log10_TOF) + (p.outlier ? ", outlier" : "") + ">";
       });
 }
 
@@ -305,6 +304,9 @@ void bind_volcano(py::module_& m) {
           py::arg("curve") = "tof", docs::kVolcanoPlot)
       .def("__len__", [](V v) { return v.data->volcano.x.size(); })
       .def("__repr__", [](V v) { return volcano_repr(*v.data); })
+      .def(
+          "_repr_html_", [](const py::object& self) { return notebook_html("volcano_html", self); },
+          docs::kVolcanoHtml)
       .def(py::pickle(
           [](V v) { return py::bytes(to_bytes(*v.data)); },
           [](const py::bytes& state) { return unpickled<VolcanoHandle, VolcanoData>(state); }));

@@ -4,6 +4,7 @@ and show themselves in notebooks and DataFrames."""
 import math
 import multiprocessing
 import pickle
+import re
 import xml.dom.minidom
 
 import numpy as np
@@ -137,6 +138,31 @@ def test_pictures_and_tables_for_notebooks(tmp_path):
     overlay.save(out)
     assert out.read_text(encoding="utf-8") == str(overlay)
     assert [p.name for p in tmp_path.iterdir()] == ["profile.svg"]  # no temporary left
+
+
+def test_notebooks_show_what_each_object_holds_in_few_digits():
+    three = kinex.read(str(EXAMPLES / "three_step.txt"))
+    table = EXAMPLES / "volcano.csv"
+    shown = [  # the object, what its page must hold, its repr's numbers
+        (three.evaluate(), ["reactant of step 2", "Using the reactant", "X<sub>TOF</sub>"],
+         ["7.481e-07"]),
+        (kinex.Cycle(298.15, [0.0], [15.0], 5.0, name="uphill").evaluate(),
+         ["no positive driving force", "kinex check finds"], []),
+        (three.uncertainty(1.0, samples=400, seed=1), ["<svg", "95 % interval", "P(TDI)", "I1"],
+         []),
+        (kinex.volcano(table, samples=20), ["<svg", "TS-RE", "top"], ["-0.6602", "-6.961"]),
+    ]
+    for thing, parts, numbers in shown:
+        page = thing._repr_html_()
+        xml.dom.minidom.parseString(page)  # well-formed, so a notebook shows it
+        for part in parts:
+            assert part in page, (type(thing).__name__, part)
+        text = repr(thing)
+        for number in numbers:
+            assert number in text, text
+        # No number of a repr carries more than four significant digits.
+        for number in re.findall(r"-?\d+\.\d+(?:e[-+]\d+)?", text):
+            assert len(re.sub(r"e.*|[^0-9]", "", number).lstrip("0")) <= 4, text
 
 
 @pytest.mark.parametrize("make, old, new", [
