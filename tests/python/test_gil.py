@@ -47,14 +47,18 @@ def count_while(work):
     """How often this thread goes round a loop while `work` runs on another
     thread, and how long `work` took (s)."""
     started, done = threading.Event(), threading.Event()
-    took = []
+    took, failed = [], []
 
     def run():
         started.set()
         begin = time.perf_counter()
-        work()
-        took.append(time.perf_counter() - begin)
-        done.set()
+        try:
+            work()
+        except BaseException as error:  # told below; the loop must still end
+            failed.append(error)
+        finally:
+            took.append(time.perf_counter() - begin)
+            done.set()
 
     worker = threading.Thread(target=run)
     worker.start()
@@ -63,6 +67,8 @@ def count_while(work):
     while not done.is_set():
         count += 1
     worker.join()
+    if failed:
+        raise failed[0]
     return count, took[0]
 
 
