@@ -12,7 +12,8 @@
 #                     Google Benchmark, clang-format, clang with its fuzzing
 #                     runtime, xmllint, rsvg-convert (the plot tests render
 #                     the pictures), pytest, pandas and Dask's distributed,
-#                     jsonschema (the JSON documents' schemas), and Sphinx
+#                     jsonschema (the JSON documents' schemas), matplotlib
+#                     (the pictures drawn on its Axes), and Sphinx
 #                     with MyST and Furo.
 set -euo pipefail
 
@@ -63,6 +64,7 @@ if $developer; then
   need python3-pandas /usr/bin/python3 -c "import pandas"
   need python3-distributed /usr/bin/python3 -c "import distributed"
   need python3-jsonschema /usr/bin/python3 -c "import jsonschema"
+  need python3-matplotlib /usr/bin/python3 -c "import matplotlib"
   need python3-sphinx /usr/bin/python3 -c "import sphinx"
   need python3-myst-parser /usr/bin/python3 -c "import myst_parser"
   need furo /usr/bin/python3 -c "import furo"
