@@ -33,9 +33,11 @@ def screen(cycles, client, chunk=500):
 
 
 def local_cluster(workers):
-    """A cluster of `workers` processes on this machine, one thread each."""
+    """A cluster of `workers` processes on this machine, one thread each.
+    Its dashboard takes a free port: the default, 8787, may be taken by
+    another cluster, and Dask then warns (None does not turn it off)."""
     return LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                        dashboard_address=None)
+                        dashboard_address=":0")
 
 
 def main(argv=None):
