@@ -62,8 +62,8 @@ constexpr double kSpanLabelInset = 4.0;    // px inside the axis and the canvas
 constexpr double kOutsideCost = 1e7;       // for a place outside the plot area
 constexpr double kCoverCost = 10.0;        // per px^2 covered
 constexpr double kCrossCost = 150.0;       // per line run through
-constexpr double kGuideSlackY = 1.0;       // px: an obstacle this close to the guide breaks it
-constexpr double kGuideGap = 2.0;          // px left free beside an obstacle
+constexpr double kGuideSlackY = 3.0;       // px: an obstacle this close to the guide breaks it
+constexpr double kGuideGap = 5.0;          // px left free beside an obstacle, for wider faces
 
 // The effective span's arrow.
 constexpr double kEffectiveOffset = 16.0;     // px from the span arrow, wanted
