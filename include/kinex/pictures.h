@@ -63,8 +63,8 @@ std::string render_profile_svg(const Run& run, const std::string& file_name,
                                const PlotOptions& options);
 
 // The profiles of several evaluated runs in one picture, each named in a
-// legend by its input_name; one run gives the picture of
-// render_profile_svg.
+// legend by its label in options.labels, else by its input_name's file
+// stem; one run gives the picture of render_profile_svg.
 std::string render_profiles_svg(const std::vector<const Run*>& runs, const PlotOptions& options);
 
 // The picture of kinex volcano --svg of the volcano of the table `file`.
