@@ -5,6 +5,7 @@ import math
 import multiprocessing
 import pickle
 import xml.dom.minidom
+import xml.etree.ElementTree
 
 import numpy as np
 import pytest
@@ -137,6 +138,36 @@ def test_pictures_and_tables_for_notebooks(tmp_path):
     overlay.save(out)
     assert out.read_text(encoding="utf-8") == str(overlay)
     assert [p.name for p in tmp_path.iterdir()] == ["profile.svg"]  # no temporary left
+
+
+def picture_texts(picture):
+    """The words of every text of the SVG `picture`, as an XML parser reads them."""
+    root = xml.etree.ElementTree.fromstring(str(picture))
+    return {"".join(t.itertext()) for t in root.iter("{http://www.w3.org/2000/svg}text")}
+
+
+def test_cycles_are_named_and_pictures_titled_as_asked():
+    named = kinex.read(EXAMPLES / "three_step.txt", name="Ni & <PPh3>")
+    assert named.name == "Ni & <PPh3>"
+    assert pickle.loads(pickle.dumps(named)).name == "Ni & <PPh3>"
+    five = kinex.read(str(EXAMPLES / "five_step.txt"))
+    result = five.evaluate()
+    five.name = "Pd"
+    assert (five.name, result.cycle.name) == ("Pd", str(EXAMPLES / "five_step.txt"))
+    assert pickle.loads(pickle.dumps(five)).name == "Pd"
+    cases = [
+        (kinex.plot(named, five), {"Ni & <PPh3>", "Pd"}),
+        (kinex.plot(named, result, labels=["A"]), {"A", "five_step"}),
+        (kinex.plot([named, result], labels=[None, "B"], xlabel="x & y"), {"Ni & <PPh3>", "B", "x & y"}),
+        (named.plot(xlabel="along", ylabel="G & H"), {"along", "G & H"}),
+        (result.plot(title="T"), {"T", "Reaction coordinate \u2192", "Gibbs energy (kcal/mol)"}),
+    ]
+    for picture, words in cases:
+        assert words <= picture_texts(picture)
+    with pytest.raises(ValueError, match="labels"):
+        kinex.plot(named, labels=["a", "b"])
+    with pytest.raises(TypeError):
+        named.name = 3
 
 
 @pytest.mark.parametrize("make, old, new", [
