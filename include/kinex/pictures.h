@@ -16,10 +16,14 @@ namespace kinex {
 struct PlotOptions {
   bool has_title = false;  // `title` replaces the default title
   std::string title;
-  bool no_title = false;     // no title line at all
-  double width = 0.0;        // px of the picture; 0: as the content needs, at most kMaxWidth
-  double height = 0.0;       // px of the picture at least; 0: as the content needs
-  double font_size = 0.0;    // px of the state labels (all text scales with it); 0: 12
+  bool no_title = false;   // no title line at all
+  double width = 0.0;      // px of the picture; 0: as the content needs, at most kMaxWidth
+  double height = 0.0;     // px of the picture at least; 0: as the content needs
+  double font_size = 0.0;  // px of the state labels (all text scales with it); 0: 12
+  std::vector<std::string>
+      labels;                // the cycles' names in the legend, in order; "": the file's stem
+  std::string xlabel;        // the axes' titles; "": "Reaction coordinate →"
+  std::string ylabel;        // and "Gibbs energy (kcal/mol)"
   bool has_y_range = false;  // the energy axis from y_from to y_to (kcal/mol)
   double y_from = 0.0;
   double y_to = 0.0;
@@ -39,6 +43,11 @@ enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
 // What the picture is asked for.
 struct VolcanoPicture {
   VolcanoCurve curve = VolcanoCurve::log10_TOF;
+  bool has_title = false;  // `title` replaces "Volcano: " and the table's file name
+  std::string title = {};
+  bool no_title = false;    // no title line at all
+  std::string xlabel = {};  // the axes' titles; "": "<descriptor> (kcal/mol)"
+  std::string ylabel = {};  // and the curve's name with its unit
 };
 
 namespace features {
@@ -54,8 +63,8 @@ std::string render_profile_svg(const Run& run, const std::string& file_name,
                                const PlotOptions& options);
 
 // The profiles of several evaluated runs in one picture, each named in a
-// legend by its input_name; one run gives the picture of
-// render_profile_svg.
+// legend by its label in options.labels, else by its input_name's file
+// stem; one run gives the picture of render_profile_svg.
 std::string render_profiles_svg(const std::vector<const Run*>& runs, const PlotOptions& options);
 
 // The picture of kinex volcano --svg of the volcano of the table `file`.

@@ -48,8 +48,9 @@ __all__ = [
 __version__ = "1.0"
 
 
-def read(path: Union[str, "os.PathLike[str]"]) -> Cycle:
-    """The cycle of an input file of KINEX.exe, read as KINEX.exe reads it.
+def read(path: Union[str, "os.PathLike[str]"], name: Optional[str] = None) -> Cycle:
+    """The cycle of an input file of KINEX.exe, read as KINEX.exe reads it,
+    named `name` in the outputs and pictures (None: by the file).
 
     Raises kinex.InputError (file, line, column, reason) when the file
     cannot be opened or read, and ValueError for a name ending in .csv or
@@ -64,6 +65,8 @@ def read(path: Union[str, "os.PathLike[str]"]) -> Cycle:
     for finding in cycle.warnings:
         where = f"{cycle.name}:{finding.line}" if finding.line else cycle.name
         _warnings.warn(f"{where}: {finding.text}", InputWarning, stacklevel=2)
+    if name is not None:
+        cycle.name = name
     return cycle
 
 
@@ -175,11 +178,17 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
          width: Optional[float] = None, height: Optional[float] = None,
          font_size: Optional[float] = None,
          y_range: Optional["tuple[float, float]"] = None, sigma=None, samples: int = 10000,
-         seed: int = 0, correlation: float = 0.0) -> Picture:
+         seed: int = 0, correlation: float = 0.0, xlabel: Optional[str] = None,
+         ylabel: Optional[str] = None, labels: Optional[Sequence[str]] = None) -> Picture:
     """The energy profile of one cycle, or of several overlaid, as a Picture.
 
     cycles: kinex.Cycle or kinex.Result objects (cycles are evaluated).
     title: the title line (None: the default; '' for none).
+    xlabel, ylabel: the axes' titles (None: 'Reaction coordinate' and
+        'Gibbs energy (kcal/mol)').
+    labels: the cycles' names in the legend, in order (None, or None in
+        place of one: the cycle's name, a file's without folder and
+        extension).
     width, height, font_size: in px (None: as the content needs).
     y_range: (FROM, TO), the energy axis in kcal/mol.
     sigma: error bars of +-sigma (kcal/mol) on the states of one cycle and how
@@ -193,16 +202,25 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
         if not isinstance(r, Result):
             raise TypeError(f"plot: {r!r} is neither a kinex.Cycle nor a kinex.Result")
     samples, seed, _ = _counts(samples, seed, 0)
+    given = list(labels) if labels is not None else []
+    if isinstance(labels, str) or len(given) > len(results):
+        raise ValueError(f"labels: one name per cycle, in order, for {len(results)} cycles; "
+                         f"not {labels!r}")
+    # A cycle is named by its file, a table's row as FILE:NAME: the legend
+    # shortens those, and shows any other name as it is.
+    sources, shown = set(), []
+    for k, r in enumerate(results):
+        name = r.cycle.name
+        cuts = [len(name)] + [j for j, c in enumerate(name) if c == ":"]
+        files = [name[:j] for j in cuts if j > 0 and _os.path.isfile(name[:j])]
+        sources.update(files)
+        label = given[k] if k < len(given) else None
+        shown.append(str(label) if label is not None else "" if files else name)
     svg = _kinex._plot(results, None if title == "" else title, title == "",
                        float(width or 0), float(height or 0), float(font_size or 0),
                        None if y_range is None else tuple(float(v) for v in y_range),
-                       sigma, samples, seed, float(correlation))
-    # A cycle is named by its file, a table's row as FILE:NAME.
-    sources = set()
-    for r in results:
-        name = r.cycle.name
-        cuts = [len(name)] + [k for k, c in enumerate(name) if c == ":"]
-        sources.update(name[:k] for k in cuts if k > 0 and _os.path.isfile(name[:k]))
+                       sigma, samples, seed, float(correlation), shown,
+                       xlabel or "", ylabel or "")
     return Picture(svg, sorted(sources))
 
 

@@ -184,7 +184,8 @@ py::object plot_method(const py::object& self, const py::object& title, const py
                        const py::object& height, const py::object& font_size,
                        const py::object& y_range, const py::object& sigma,
                        const py::object& samples, const py::object& seed,
-                       const py::object& correlation);
+                       const py::object& correlation, const py::object& xlabel,
+                       const py::object& ylabel);
 
 // The HTML a notebook shows for a Result.
 py::object result_html(const py::object& result);
@@ -196,7 +197,8 @@ void def_profile_faces(Class& c, Evaluated evaluated) {
   c.def("plot", &plot_method, py::arg("title") = py::none(), py::arg("width") = py::none(),
         py::arg("height") = py::none(), py::arg("font_size") = py::none(),
         py::arg("y_range") = py::none(), py::arg("sigma") = py::none(), py::arg("samples") = 10000,
-        py::arg("seed") = 0, py::arg("correlation") = 0.0, docs::kProfilePlot);
+        py::arg("seed") = 0, py::arg("correlation") = 0.0, py::arg("xlabel") = py::none(),
+        py::arg("ylabel") = py::none(), docs::kProfilePlot);
   c.def(
       "_repr_html_", [evaluated](const py::object& self) { return result_html(evaluated(self)); },
       docs::kHtml);

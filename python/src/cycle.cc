@@ -260,9 +260,16 @@ void bind_cycle(py::module_& m, py::class_<CycleHandle>& cycle_class) {
             return features::uncertainty_state_names(c.data->names, c.data->cycle.n);
           },
           "The states in cycle order (I0, TS1, I1, ..., TSn), the final state last.")
-      .def_property_readonly(
+      .def_property(
           "name", [](const CycleHandle& c) { return c.data->name; },
-          "The name the outputs show: the file, FILE:ROW for a table's row, or as given.")
+          [](CycleHandle& c, const py::handle& name) {
+            // A copy renamed: the results of the cycle keep the name they were evaluated with.
+            auto renamed = std::make_shared<CycleData>(*c.data);
+            renamed->name = text_of(name, "name");
+            c.data = std::move(renamed);
+          },
+          "The name the outputs show: the file, FILE:ROW for a table's row, or as given; set it "
+          "to name the cycle otherwise.")
       .def_property_readonly(
           "descriptors", [](const CycleHandle& c) { return descriptors_of(*c.data); },
           "The descriptors of a table's row, {name: value}.")

@@ -54,11 +54,13 @@ py::object plot_method(const py::object& self, const py::object& title, const py
                        const py::object& height, const py::object& font_size,
                        const py::object& y_range, const py::object& sigma,
                        const py::object& samples, const py::object& seed,
-                       const py::object& correlation) {
+                       const py::object& correlation, const py::object& xlabel,
+                       const py::object& ylabel) {
   return py::module_::import("kinex").attr("plot")(
       self, py::arg("title") = title, py::arg("width") = width, py::arg("height") = height,
       py::arg("font_size") = font_size, py::arg("y_range") = y_range, py::arg("sigma") = sigma,
-      py::arg("samples") = samples, py::arg("seed") = seed, py::arg("correlation") = correlation);
+      py::arg("samples") = samples, py::arg("seed") = seed, py::arg("correlation") = correlation,
+      py::arg("xlabel") = xlabel, py::arg("ylabel") = ylabel);
 }
 
 py::object result_html(const py::object& result) {
@@ -86,8 +88,16 @@ void bind_pictures(py::module_& m) {
       [](const std::vector<ResultHandle>& results, const std::optional<std::string>& title,
          bool no_title, double width, double height, double font_size,
          const std::optional<std::pair<double, double>>& y_range, const py::handle& sigma,
-         int64_t samples, uint64_t seed, double correlation) {
+         int64_t samples, uint64_t seed, double correlation, const std::vector<std::string>& labels,
+         const std::string& xlabel, const std::string& ylabel) {
         PlotOptions options = plot_options(title, no_title, width, height, font_size, y_range);
+        if (labels.size() > results.size()) {
+          throw py::value_error("labels: " + std::to_string(labels.size()) + " for " +
+                                std::to_string(results.size()) + " cycles");
+        }
+        options.labels = labels;
+        options.xlabel = xlabel;
+        options.ylabel = ylabel;
         if (!sigma.is_none()) {
           if (results.size() != 1) {
             throw py::value_error("sigma: error bars are drawn for one cycle, and " +
@@ -109,7 +119,8 @@ void bind_pictures(py::module_& m) {
       },
       py::arg("results"), py::arg("title"), py::arg("no_title"), py::arg("width"),
       py::arg("height"), py::arg("font_size"), py::arg("y_range"), py::arg("sigma"),
-      py::arg("samples"), py::arg("seed"), py::arg("correlation"));
+      py::arg("samples"), py::arg("seed"), py::arg("correlation"), py::arg("labels"),
+      py::arg("xlabel"), py::arg("ylabel"));
 }
 
 }  // namespace kinex::python

@@ -294,14 +294,22 @@ void bind_volcano(py::module_& m) {
           "text() -> str\n\nThe text of kinex volcano.")
       .def(
           "plot",
-          [](V v, const std::string& curve) {
-            const std::string svg = features::volcano_svg(v.data->file, v.data->volcano,
-                                                          VolcanoPicture{volcano_curve(curve)});
+          [](V v, const std::string& curve, const std::optional<std::string>& title,
+             const std::optional<std::string>& xlabel, const std::optional<std::string>& ylabel) {
+            VolcanoPicture picture;
+            picture.curve = volcano_curve(curve);
+            picture.has_title = title.has_value();
+            picture.no_title = title && title->empty();
+            picture.title = title.value_or("");
+            picture.xlabel = xlabel.value_or("");
+            picture.ylabel = ylabel.value_or("");
+            const std::string svg = features::volcano_svg(v.data->file, v.data->volcano, picture);
             // The table is never overwritten by Picture.save.
             return py::module_::import("kinex._picture")
                 .attr("Picture")(svg, py::make_tuple(v.data->file));
           },
-          py::arg("curve") = "tof", docs::kVolcanoPlot)
+          py::arg("curve") = "tof", py::arg("title") = py::none(), py::arg("xlabel") = py::none(),
+          py::arg("ylabel") = py::none(), docs::kVolcanoPlot)
       .def("__len__", [](V v) { return v.data->volcano.x.size(); })
       .def("__repr__", [](V v) { return volcano_repr(*v.data); })
       .def(

@@ -22,7 +22,8 @@ constexpr const char* kPlotFooter =
     "not at all, and never when it is an input file.\n"
     "Examples:\n"
     "  kinex plot cycle.txt -o cycle.svg\n"
-    "  kinex plot a.txt b.txt c.txt --title 'Three ligands' -o abc.svg";
+    "  kinex plot a.txt b.txt c.txt --title 'Three ligands' -o abc.svg\n"
+    "  kinex plot ni.txt pd.txt --label Ni --label Pd -o nipd.svg";
 
 // "FROM:TO" in kcal/mol, FROM below TO.
 bool parse_y_range(const std::string& text, PlotOptions& options, std::string& err) {
@@ -56,6 +57,16 @@ class PlotSubcommand : public Subcommand {
         ->type_name("OUT");
     title_ = app_->add_option("--title", options_.title, "The title instead of the file's name");
     app_->add_flag("--no-title", options_.no_title, "No title");
+    app_->add_option("--label", options_.labels,
+                     "A cycle's name in the legend instead of its file's; one per cycle, in order")
+        ->type_name("TEXT")
+        ->allow_extra_args(false);
+    app_->add_option("--xlabel", options_.xlabel,
+                     "The reaction coordinate's title (default 'Reaction coordinate')")
+        ->type_name("TEXT");
+    app_->add_option("--ylabel", options_.ylabel,
+                     "The energy axis's title (default 'Gibbs energy (kcal/mol)')")
+        ->type_name("TEXT");
     app_->add_option("--width", options_.width, "The picture's width in px")
         ->check(CLI::PositiveNumber)
         ->type_name("PX");
@@ -166,6 +177,12 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
   }
   if (evaluated_runs.empty()) {
     err += "kinex plot: no cycle to draw\n";
+    return kExitFailed;
+  }
+  if (options.labels.size() > evaluated_runs.size()) {
+    err += "kinex plot: " + std::to_string(options.labels.size()) + " --label for " +
+           std::to_string(evaluated_runs.size()) + " cycle" +
+           (evaluated_runs.size() == 1 ? "" : "s") + "; give at most one per cycle, in order\n";
     return kExitFailed;
   }
   PlotOptions drawn = options;

@@ -27,7 +27,8 @@ constexpr const char* kVolcanoFooter =
     "a 95 % band, and the catalysts themselves with their outliers.\n"
     "Examples:\n"
     "  kinex volcano screening.csv --descriptor 'Descriptor G(O)'\n"
-    "  kinex volcano screening.csv -o volcano.svg --curve span";
+    "  kinex volcano screening.csv -o volcano.svg --curve span\n"
+    "  kinex volcano screening.csv -o volcano.svg --title 'Ni and Pd' --xlabel 'G(O) (kcal/mol)'";
 
 // "FROM:TO" with FROM below TO, both finite, into `options`.
 bool parse_range(const std::string& text, VolcanoOptions& options) {
@@ -76,6 +77,17 @@ class VolcanoSubcommand : public Subcommand {
     app_->add_option("--curve", curve_,
                      "With -o: log10 TOF, energetic span or most endergonic step (default tof)")
         ->type_name("tof|span|step");
+    title_ = app_->add_option("--title", output_.picture.title,
+                              "With -o: the title instead of 'Volcano: ' and the table's name")
+                 ->type_name("TEXT");
+    no_title_ = app_->add_flag("--no-title", output_.picture.no_title, "With -o: no title");
+    xlabel_ = app_->add_option("--xlabel", output_.picture.xlabel,
+                               "With -o: the descriptor axis's title (default 'DESCRIPTOR "
+                               "(kcal/mol)')")
+                  ->type_name("TEXT");
+    ylabel_ = app_->add_option("--ylabel", output_.picture.ylabel,
+                               "With -o: the curve's axis title (default its name and unit)")
+                  ->type_name("TEXT");
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
     app_->footer(with_reference(kVolcanoFooter));
   }
@@ -86,6 +98,14 @@ class VolcanoSubcommand : public Subcommand {
     const std::string& file = output_.file;
     if (!curve_.empty() && file.empty()) {
       err += "kinex volcano: --curve chooses the curve of the picture; give -o OUT.svg with it\n";
+      return kExitFailed;
+    }
+    output_.picture.has_title = title_->count() > 0;
+    if (file.empty() &&
+        title_->count() + no_title_->count() + xlabel_->count() + ylabel_->count() > 0) {
+      err +=
+          "kinex volcano: --title, --no-title, --xlabel and --ylabel go with the picture; give "
+          "-o OUT.svg with them\n";
       return kExitFailed;
     }
     if (curve_ == "span") {
@@ -120,6 +140,7 @@ class VolcanoSubcommand : public Subcommand {
 
  private:
   std::string file_, range_, curve_;
+  const CLI::Option *title_ = nullptr, *no_title_ = nullptr, *xlabel_ = nullptr, *ylabel_ = nullptr;
   VolcanoOptions options_;
   VolcanoOutput output_;
   TableOptions tables_;

@@ -80,8 +80,11 @@ std::string check_plot_sizes(const PlotOptions& options) {
 
 std::string render_profile_svg(const Run& run, const std::string& file_name,
                                const PlotOptions& options) {
-  plot::Scene scene = plot::make_scene(run, file_name);
+  const bool labelled = !options.labels.empty() && !options.labels.front().empty();
+  plot::Scene scene = plot::make_scene(run, labelled ? options.labels.front() : file_name);
   if (options.has_title) scene.texts.title.text = options.title;
+  scene.texts.x_title = options.xlabel;
+  scene.texts.y_title = options.ylabel;
   if (!options.sigmas.empty()) {
     plot::add_uncertainty(run, plot::state_uncertainty(run, options), scene);
   }

@@ -62,8 +62,8 @@ constexpr double kSpanLabelInset = 4.0;    // px inside the axis and the canvas
 constexpr double kOutsideCost = 1e7;       // for a place outside the plot area
 constexpr double kCoverCost = 10.0;        // per px^2 covered
 constexpr double kCrossCost = 150.0;       // per line run through
-constexpr double kGuideSlackY = 1.0;       // px: an obstacle this close to the guide breaks it
-constexpr double kGuideGap = 2.0;          // px left free beside an obstacle
+constexpr double kGuideSlackY = 3.0;       // px: an obstacle this close to the guide breaks it
+constexpr double kGuideGap = 5.0;          // px left free beside an obstacle, for wider faces
 
 // The effective span's arrow.
 constexpr double kEffectiveOffset = 16.0;     // px from the span arrow, wanted
@@ -302,8 +302,8 @@ double widest_label(const std::vector<State>& states) {
 // Sets the columns' pitch and bars, and turns the labels upright when flat
 // columns of `flat_bar` would not fit `room` px. When even upright columns
 // do not fit, they are crowded (L.dense): smaller labels, the energies only
-// at the TDI and the TDTS, narrower bars, with a note when energies are
-// dropped.
+// at the TDI and the TDTS, no reactants' and products' marks, narrower bars,
+// with a note when energies or marks are dropped.
 void size_columns(std::vector<State>& states, double flat_bar, double room, Layout& L,
                   std::vector<std::string>& notes) {
   const double columns = static_cast<double>(states.size());
@@ -320,7 +320,8 @@ void size_columns(std::vector<State>& states, double flat_bar, double room, Layo
   for (State& s : states) {
     for (auto* side : {&s.above, &s.below}) {
       const auto end = std::remove_if(side->begin(), side->end(), [](const Label& l) {
-        return !l.bold && l.role == std::string_view("energy");
+        const std::string_view role = l.role;
+        return !l.bold && (role == "energy" || role == "reactant" || role == "product");
       });
       dropped |= end != side->end();
       side->erase(end, side->end());
@@ -330,7 +331,7 @@ void size_columns(std::vector<State>& states, double flat_bar, double room, Layo
   if (dropped) {
     notes.push_back(
         "Too many states for the width to write every energy: only those of the TDI and the "
-        "TDTS are written (kinex report lists them all).");
+        "TDTS are written, and no reactant or product (kinex report lists them all).");
   }
 }
 
@@ -426,13 +427,15 @@ void lay_out_foot(const std::vector<State>& states, const Span& span, const Text
   for (std::size_t k = 0; k < texts.notes.size(); ++k) {
     if (k == texts.effective_note && !effective_drawable(states, span, L)) {
       notes.push_back("The effective span is not drawn here; the figures above state it.");
+    } else if (k == texts.marks_note && L.dense) {
+      continue;
     } else {
       notes.push_back(texts.notes[k]);
     }
   }
   notes.insert(notes.end(), extra_notes.begin(), extra_notes.end());
   for (const std::string& note : notes) {
-    for (std::string& line : wrap(note, kNoteSize, L.width - 2 * kMargin)) {
+    for (std::string& line : wrap(note, kNoteSize, (L.width - 2 * kMargin) * kTextRoomShare)) {
       L.note_lines.push_back(line);
     }
   }
@@ -531,8 +534,10 @@ std::vector<Tick> make_ticks(const Layout& L) {
   if (!std::isfinite(per_pixel) || !std::isfinite(range) || !(range > 0)) return ticks;
   const double step = nice_step(range / std::max(kMinTicks, (L.bottom - L.top) / kTickSpacing));
   const int decimals = step_decimals(step, kMaxTickDecimals);
-  const double first = std::ceil(e_bottom / step);
-  const double last = std::floor(e_top / step);
+  // A tick at an end of the range asked for is kept however the division
+  // rounds: its place is checked against the plot area below.
+  const double first = std::ceil(e_bottom / step - 1e-9);
+  const double last = std::floor(e_top / step + 1e-9);
   if (!(last - first < kMaxTicks)) return ticks;
   for (double k = first; k <= last; k += 1.0) {
     const double value = k * step;

@@ -34,7 +34,7 @@ struct Layout {
   double title_y = 0.0;
   std::vector<std::vector<Piece>> figures_lines;
   double figures_y = 0.0;
-  bool dense = false;    // labels smaller, energies only at the TDI and the TDTS
+  bool dense = false;    // labels smaller, energies only at the TDI and the TDTS, no marks
   bool upright = false;  // labels turned by 90 degrees
   double pitch = 0.0;    // distance between the centres of two columns
   double bar = 0.0;      // width of a bar

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "figures/plot_scene.h"
 #include "figures/plot_svg.h"
@@ -86,8 +87,9 @@ struct Cycle {
   std::vector<double> energies;
   std::size_t tdi = 0, tdts = 0;  // columns; tdts in this turn
   bool span_known = false;
-  std::string name;            // the legend's
-  std::vector<Piece> figures;  // TOF, span, TDI and TDTS
+  std::string name;                  // the legend's
+  std::vector<Piece> figures;        // TOF, span, TDI and TDTS
+  std::vector<std::size_t> columns;  // per level: its column (name_columns sets it)
 };
 
 Cycle make_cycle(const Run& run) {
@@ -121,12 +123,35 @@ Cycle make_cycle(const Run& run) {
   return c;
 }
 
-// The cycles drawn, in the order given, each named by its input file.
-std::vector<Cycle> make_cycles(const std::vector<const Run*>& runs) {
+// The input's file name without its folder and extension: "runs/ni.txt" is
+// "ni", a table's row "runs/screen.csv:Ni" is "screen:Ni".
+std::string file_stem(const std::string& input_name) {
+  const auto stem = [](std::string_view path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
+    const std::size_t dot = path.find_last_of('.');
+    if (dot != std::string_view::npos && dot > 0) path = path.substr(0, dot);
+    return std::string(path);
+  };
+  for (const char* table : {".csv:", ".tsv:", ".CSV:", ".TSV:"}) {
+    const std::size_t at = input_name.find(table);
+    if (at != std::string::npos) {
+      return stem(std::string_view(input_name).substr(0, at + 4)) + input_name.substr(at + 4);
+    }
+  }
+  const std::string s = stem(input_name);
+  return s.empty() ? input_name : s;
+}
+
+// The cycles drawn, in the order given, each named by its label, else by
+// its input file's stem.
+std::vector<Cycle> make_cycles(const std::vector<const Run*>& runs,
+                               const std::vector<std::string>& labels) {
   std::vector<Cycle> cycles;
-  for (const Run* run : runs) {
-    cycles.push_back(make_cycle(*run));
-    cycles.back().name = run->input_name;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    cycles.push_back(make_cycle(*runs[k]));
+    cycles.back().name =
+        k < labels.size() && !labels[k].empty() ? labels[k] : file_stem(runs[k]->input_name);
   }
   return cycles;
 }
@@ -138,20 +163,22 @@ struct Columns {
   bool differ = false;
 };
 
-Columns name_columns(const std::vector<Cycle>& cycles) {
+// Sets each cycle's columns: its intermediates and transition states by
+// step, its final state in the last column, where every cycle's is.
+Columns name_columns(std::vector<Cycle>& cycles) {
   std::size_t columns = 0;
   for (const Cycle& c : cycles) columns = std::max(columns, c.names.size());
   Columns result;
   std::vector<std::string>& column_names = result.names;
   column_names.resize(columns);
   bool differ = false;
-  for (std::size_t k = 0; k < columns; ++k) {
-    for (const Cycle& c : cycles) {
-      // A shorter cycle's last level, its first intermediate of the next
-      // turn, stands where a longer one goes on.
-      if (k >= c.names.size() || (k + 1 == c.names.size() && k + 1 < columns)) continue;
-      if (column_names[k].empty()) column_names[k] = c.names[k];
-      differ |= column_names[k] != c.names[k];
+  for (Cycle& c : cycles) {
+    c.columns.resize(c.names.size());
+    for (std::size_t s = 0; s < c.names.size(); ++s) {
+      const std::size_t k = s + 1 == c.names.size() ? columns - 1 : s;
+      c.columns[s] = k;
+      if (column_names[k].empty()) column_names[k] = c.names[s];
+      differ |= column_names[k] != c.names[s];
     }
   }
   if (differ) {
@@ -297,7 +324,8 @@ std::vector<std::string> note_lines(bool differ, std::size_t every, std::size_t 
                                     const Layout& L, double line_room) {
   std::vector<std::string> notes = {
       "Energies in kcal/mol. The thick levels are each cycle's TDI and TDTS, named in the "
-      "legend; each cycle's last level is its first intermediate of the next turn."};
+      "legend; each cycle's last level, in the last column, is its first intermediate of the "
+      "next turn."};
   if (differ)
     notes.push_back(
         "The cycles name their states differently; the columns bear the default names.");
@@ -343,6 +371,7 @@ struct Overlay {
   std::vector<std::string> title_lines;
   std::vector<Row> rows;
   std::vector<std::string> note_lines;
+  std::string x_title, y_title;  // as the user gave them
 };
 
 // The overlay of `runs` laid out: `asked` are the layout's options, `options`
@@ -350,7 +379,9 @@ struct Overlay {
 Overlay lay_out_overlay(const std::vector<const Run*>& runs, const PlotOptions& options,
                         const LayoutOptions& asked) {
   Overlay o;
-  o.cycles = make_cycles(runs);
+  o.cycles = make_cycles(runs, options.labels);
+  o.x_title = options.xlabel;
+  o.y_title = options.ylabel;
   o.columns = name_columns(o.cycles);
   Layout& L = o.L;
   const std::size_t outside = set_energy_range(o.cycles, asked, L);
@@ -473,13 +504,8 @@ void write_axes(std::string& out, const Overlay& o) {
            num(t.y + kMiddleToBaseline) + "\" text-anchor=\"end\">" + xml_escape(t.text) +
            "</text>\n";
   }
-  out += "<text transform=\"translate(" + num(kAxisTitleX) + "," + num((L.top + L.bottom) / 2) +
-         ") rotate(-90)\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) +
-         "\">Gibbs energy (kcal/mol)</text>\n";
   write_column_labels(out, o.columns.names, o.column_labels, L);
-  out += "<text x=\"" + num((L.axis_x + L.width - kMargin) / 2) + "\" y=\"" + num(L.axis_title_y) +
-         "\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) +
-         "\">Reaction coordinate \u2192</text>\n";
+  out += axis_titles(L, o.x_title, o.y_title);
   out += "</g>\n";
 }
 
@@ -493,15 +519,16 @@ void write_cycle(std::string& out, const Cycle& c, std::size_t k, double n_cycle
          "\">\n";
   for (std::size_t s = 0; s + 1 < c.energies.size(); ++s) {
     if (!std::isfinite(c.energies[s]) || !std::isfinite(c.energies[s + 1])) continue;
-    out += "<line class=\"connector\" x1=\"" + num(column_x(L, s) + L.bar / 2) + "\" y1=\"" +
-           num(to_y(L, c.energies[s])) + "\" x2=\"" + num(column_x(L, s + 1) - L.bar / 2) +
-           "\" y2=\"" + num(to_y(L, c.energies[s + 1])) + "\" stroke-width=\"" +
-           num(kConnectorWidth) + "\"" + dash_attribute(lk) + "/>\n";
+    out += "<line class=\"connector\" x1=\"" + num(column_x(L, c.columns[s]) + L.bar / 2) +
+           "\" y1=\"" + num(to_y(L, c.energies[s])) + "\" x2=\"" +
+           num(column_x(L, c.columns[s + 1]) - L.bar / 2) + "\" y2=\"" +
+           num(to_y(L, c.energies[s + 1])) + "\" stroke-width=\"" + num(kConnectorWidth) + "\"" +
+           dash_attribute(lk) + "/>\n";
   }
   for (std::size_t s = 0; s < c.energies.size(); ++s) {
     if (!std::isfinite(c.energies[s])) continue;
     const bool marked = c.span_known && (s == c.tdi || s == c.tdts);
-    const double x = column_x(L, s), ys = to_y(L, c.energies[s]);
+    const double x = column_x(L, c.columns[s]), ys = to_y(L, c.energies[s]);
     out += "<line class=\"level" + std::string(marked ? " marked" : "") + "\" x1=\"" +
            num(x - L.bar / 2) + "\" y1=\"" + num(ys) + "\" x2=\"" + num(x + L.bar / 2) +
            "\" y2=\"" + num(ys) + "\" stroke-width=\"" + num(marked ? kMarkedWidth : kLevelWidth) +
@@ -546,7 +573,8 @@ std::string render_overlay(const std::vector<const Run*>& runs, const PlotOption
   const Overlay o = lay_out_overlay(runs, options, fit.layout);
   std::string out;
   std::string description;
-  for (const Cycle& c : o.cycles) description += c.name + ": " + plain(c.figures) + "\n";
+  for (const Cycle& c : o.cycles)
+    description += (description.empty() ? "" : "; ") + c.name + ": " + plain(c.figures);
   write_document_head(
       out, o.L.width, o.L.height, fit.scale,
       o.title_lines.empty() ? std::string("Gibbs energy profiles") : o.title_lines[0], description);

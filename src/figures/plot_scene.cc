@@ -209,6 +209,7 @@ Texts make_texts(const Run& run, const std::string& file_name, const Span& span,
     non_finite |= !finite(s);
   }
   if (marks) {
+    t.marks_note = t.notes.size();
     t.notes.push_back(
         "+R c: a reactant of concentration c enters the step; \u2212P c: a product of "
         "concentration c leaves it.");

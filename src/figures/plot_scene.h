@@ -111,6 +111,11 @@ struct Texts {
   // The note on the effective span's dashed arrow, an index into `notes`;
   // kNoNote when there is none. Left out where the arrow is not drawn.
   std::size_t effective_note = kNoNote;
+  // The note on the reactants' and products' marks; kNoNote when there is
+  // none. Left out where the marks are not written.
+  std::size_t marks_note = kNoNote;
+  // The axes' titles as the user gave them; "": the defaults.
+  std::string x_title, y_title;
 };
 
 // The TOF as the picture writes it: the report's TOF with kTofDecimals; when

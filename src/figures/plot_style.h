@@ -23,8 +23,11 @@ inline constexpr double kSubscriptDrop = 3.0;   // px a subscript is lowered by
 inline constexpr double kWarningSize = 12.0;    // px, bold: the driving-force warning
 inline constexpr double kWarningLine = 18.0;    // px between its baselines, and above the first
 inline constexpr double kAxisTitleSize = 12.5;  // px: "Gibbs energy", "Reaction coordinate"
-inline constexpr double kTickLabelSize = 11.0;  // px: the energies at the axis ticks
-inline constexpr double kLegendSize = 11.0;     // px
+// The axes' titles unless the user names them.
+inline constexpr const char* kEnergyAxisTitle = "Gibbs energy (kcal/mol)";
+inline constexpr const char* kCoordinateAxisTitle = "Reaction coordinate \u2192";
+inline constexpr double kTickLabelSize = 11.0;       // px: the energies at the axis ticks
+inline constexpr double kLegendSize = 11.0;          // px
 inline constexpr double kLegendSubscriptSize = 8.0;  // px: the "TOF" of X_TOF
 inline constexpr double kLegendValueSize = 9.5;      // px: 0, 0.5, 1 under the sample bars
 inline constexpr double kNoteSize = 11.0;            // px

@@ -163,7 +163,7 @@ void write_legend(Svg& svg, const Layout& L) {
   svg.out += "</g>\n";
 }
 
-void write_axes(Svg& svg, const Layout& L) {
+void write_axes(Svg& svg, const Layout& L, const Texts& t) {
   svg.out +=
       "<g id=\"axis\" font-size=\"" + num(kTickLabelSize) + "\" fill=\"" + kTextColour + "\">\n";
   const std::string stroke = "stroke=\"" + std::string(kTextColour) + "\" stroke-width=\"1\"";
@@ -176,12 +176,7 @@ void write_axes(Svg& svg, const Layout& L) {
                num(t.y + kMiddleToBaseline) + "\" text-anchor=\"end\">" + xml_escape(t.text) +
                "</text>\n";
   }
-  svg.out += "<text transform=\"translate(" + num(kAxisTitleX) + "," + num((L.top + L.bottom) / 2) +
-             ") rotate(-90)\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) +
-             "\">Gibbs energy (kcal/mol)</text>\n";
-  svg.out += "<text x=\"" + num((L.axis_x + L.width - kMargin) / 2) + "\" y=\"" +
-             num(L.axis_title_y) + "\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) +
-             "\">Reaction coordinate \u2192</text>\n";
+  svg.out += axis_titles(L, t.x_title, t.y_title);
   svg.out += "</g>\n";
 }
 
@@ -308,13 +303,11 @@ void write_span(Svg& svg, const SpanDrawing& d, const Texts& t) {
              "</tspan>" + (t.span_finite ? kEnergyUnit : "") + "</text>\n";
   svg.out += "</g>\n";
   if (!d.effective_drawn) return;
-  // Dashed, with a mark at the level it reaches.
+  // Dashed, its heads at the levels it joins.
   svg.out += "<g id=\"effective-span\">\n";
   svg.line(
       d.effective_x, d.from, d.effective_x, d.effective_to,
       "id=\"effective-span-arrow\" " + stroke + " stroke-dasharray=\"" + kEffectiveDash + "\"");
-  svg.line(d.effective_x, d.effective_to, d.effective_x + d.effective_side * kEffectiveLevelMark,
-           d.effective_to, stroke);
   arrow_heads(svg, d.effective_x, d.from, d.effective_to);
   open_span_label(svg, d.effective_label, "effective-span-value", " xml:space=\"preserve\"");
   svg.pieces(t.effective_label);
@@ -348,6 +341,20 @@ std::string num(double x) {
   return text == "-0" ? "0" : text;
 }
 
+std::string axis_titles(const Layout& L, const std::string& x_title, const std::string& y_title) {
+  const auto shown = [](const std::string& given, const char* fallback, double room) {
+    return given.empty() ? std::string(fallback)
+                         : xml_escape(fit_width(given, kAxisTitleSize, room, false, true));
+  };
+  const double right = L.width - kMargin;
+  return "<text transform=\"translate(" + num(kAxisTitleX) + "," + num((L.top + L.bottom) / 2) +
+         ") rotate(-90)\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) + "\">" +
+         shown(y_title, kEnergyAxisTitle, L.bottom - L.top) + "</text>\n<text x=\"" +
+         num((L.axis_x + right) / 2) + "\" y=\"" + num(L.axis_title_y) +
+         "\" text-anchor=\"middle\" font-size=\"" + num(kAxisTitleSize) + "\">" +
+         shown(x_title, kCoordinateAxisTitle, right - L.axis_x) + "</text>\n";
+}
+
 std::string shade(double xtof) {
   const double t = shade_level(xtof);
   const int from[3] = {kBarGreyLevel, kBarGreyLevel, kBarGreyLevel};
@@ -368,7 +375,7 @@ std::string write_svg(const Scene& scene, const Layout& L, const SpanDrawing& d,
   svg.out.reserve(4096 + scene.states.size() * 600);
   write_head(svg, L, scene.texts, scale);
   write_legend(svg, L);
-  write_axes(svg, L);
+  write_axes(svg, L, scene.texts);
   write_states(svg, scene.states, L, d);
   write_span(svg, d, scene.texts);
   write_notes(svg, L);

@@ -29,6 +29,12 @@ std::string shade(double xtof);
 std::string write_svg(const Scene& scene, const Layout& L, const SpanDrawing& d,
                       double scale = 1.0);
 
+// The energy axis's upright title by the axis and the reaction
+// coordinate's under the column labels: `y_title` and `x_title`, or the
+// defaults (kEnergyAxisTitle, kCoordinateAxisTitle) where they are empty; a
+// title of the user's is shortened at its end to the length of its axis.
+std::string axis_titles(const Layout& L, const std::string& x_title, const std::string& y_title);
+
 // The XML declaration, the opening svg tag (`width` by `height` in the
 // viewBox, `scale` times that on the page), title, description and the
 // white background.

@@ -1,6 +1,5 @@
 // The catalysts' names of the volcano picture: each beside its marker,
-// clear of the other names, markers and leader lines, and of the curve as
-// far as it can.
+// clear of the other names, markers, leader lines and the curve.
 #include "figures/volcano_names.h"
 
 #include <algorithm>
@@ -25,9 +24,7 @@ bool inside(const Box& inner, const Box& outer) {
 
 constexpr double kLabelPad = 3.0;     // px kept between a label and anything else
 constexpr double kLeaderStart = 6.0;  // px from its marker where a leader may cross the curve
-// The cost of a name's place, against 3 for each ring further out: per px
-// of the curve under the name, and for a leader across the curve.
-constexpr double kCurveUnder = 0.25;
+// The cost of a leader across the curve, against 3 for each ring further out.
 constexpr double kLeaderOverCurve = 6.0;
 constexpr double kCrowd = 30.0;  // px: markers nearer than this are neighbours
 
@@ -105,25 +102,30 @@ std::vector<Spot> spots(double cx, double cy, double width, double g, bool all_r
   return found;
 }
 
-// What a name's place costs besides its distance: the length of the curve
-// under the name, and its leader (from a little off the marker, which may
-// sit on the curve) across the curve.
-double curve_cost(const Box& b, bool leader, const Segment& line,
-                  const std::vector<Segment>& curve) {
+// Whether the curve runs through the box `b` or within a px of it.
+bool over_curve(const Box& b, const std::vector<Segment>& curve) {
+  const Box near = grown(b, 1.0);
+  for (const Segment& seg : curve)
+    if (plot::crosses(seg, near)) return true;
+  return false;
+}
+
+// What a name's place costs besides its distance: its leader (from a
+// little off the marker, which may sit on the curve) across the curve.
+double curve_cost(bool leader, const Segment& line, const std::vector<Segment>& curve) {
+  if (!leader) return 0.0;
   const double length = std::hypot(line.x1 - line.x0, line.y1 - line.y0);
   const double t = length > 0 ? std::min(0.9, kLeaderStart / length) : 0.0;
   const Segment off{line.x0 + t * (line.x1 - line.x0), line.y0 + t * (line.y1 - line.y0), line.x1,
                     line.y1};
   double cost = 0;
-  for (const Segment& seg : curve) {
-    if (plot::crosses(seg, b)) cost += kCurveUnder * std::hypot(seg.x1 - seg.x0, seg.y1 - seg.y0);
-    if (leader && cross(seg, off)) cost += kLeaderOverCurve;
-  }
+  for (const Segment& seg : curve)
+    if (cross(seg, off)) cost += kLeaderOverCurve;
   return cost;
 }
 
 // The cheapest place for a name of `width` by the marker at (cx, cy): in
-// the plot area, clear of every marker, name and leader placed; 3 for each
+// the plot area, off the curve, clear of every marker, name and leader placed; 3 for each
 // ring further out, plus the spot's and the curve's cost. None when every
 // place is taken.
 Placed place_label(double cx, double cy, double width, const Frame& f, const Obstacles& o,
@@ -139,9 +141,9 @@ Placed place_label(double cx, double cy, double width, const Frame& f, const Obs
       if (!inside({b.x0 - kLabelPad, b.y0 - 1, b.x1 + kLabelPad, b.y1 + 1}, f.area())) continue;
       const bool leader = ring > 0;
       const Segment line{cx, cy, std::clamp(cx, b.x0, b.x1), std::clamp(cy, b.y0, b.y1)};
-      if (!clear(b, leader, line, cx, cy, o)) continue;
+      if (!clear(b, leader, line, cx, cy, o) || over_curve(b, curve)) continue;
       const double cost =
-          3.0 * static_cast<double>(ring) + spot.cost + curve_cost(b, leader, line, curve);
+          3.0 * static_cast<double>(ring) + spot.cost + curve_cost(leader, line, curve);
       if (cost < best.cost) best = {true, b, leader, line, cost};
     }
     if (best.cost < 3.0 * static_cast<double>(ring + 1)) break;  // none further out is cheaper

@@ -96,7 +96,7 @@ struct Naming {
 // The best of the names placed in table order, from left to right and most
 // crowded first (a marker among many then gets the places next to it): the
 // most names shown, then the cheapest. Each name is placed in the plot area
-// where it overlaps no other name, marker or leader line, nearest its
+// where it overlaps no other name, marker, leader line nor the curve, nearest its
 // marker, further out with a leader when it must; a name with no such place
 // is not shown.
 Naming name_points(const std::vector<Name>& names, const Frame& f, const Obstacles& o,

@@ -63,6 +63,30 @@ constexpr const char* kTints[2] = {"#eef2f8", "#f8f1e6"};
 
 bool finite(double v) { return std::isfinite(v); }
 
+// `words` with the hyphens that are the signs of numbers ("-6.96", "1e-05",
+// "-Inf") written as the picture writes every sign, a true minus (U+2212);
+// hyphens within words stay.
+std::string with_minus(const std::string& words) {
+  std::string out;
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    const char next = k + 1 < words.size() ? words[k + 1] : '\0';
+    const char before = k > 0 ? words[k - 1] : ' ';
+    const bool exponent = before == 'e' && k >= 2 && digit(words[k - 2]);
+    const bool sign = words[k] == '-' && (digit(next) || next == '.' || next == 'I') &&
+                      (exponent || !(letter(before) || digit(before)));
+    out += sign ? std::string("\u2212") : std::string(1, words[k]);
+  }
+  return out;
+}
+
+// The table's file name, without its folder.
+std::string file_name(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
+}
+
 // The values of the curve drawn, its band and the catalysts' own.
 struct Drawn {
   const std::vector<double>* curve;
@@ -83,21 +107,21 @@ Drawn drawn_of(const Volcano& v, VolcanoCurve which) {
       d.curve = &v.log10_TOF;
       d.band = &v.log10_TOF_band;
       d.axis_title = "log\u2081\u2080(TOF / s\u207b\u00b9)";
-      d.legend_name = "log\u2081\u2080 TOF of the fitted lines";
+      d.legend_name = "log\u2081\u2080 TOF of the cycle of the fitted lines";
       d.top_words = "log\u2081\u2080 TOF";
       break;
     case VolcanoCurve::energetic_span:
       d.curve = &v.energetic_span;
       d.band = &v.energetic_span_band;
       d.axis_title = "energetic span \u03b4E (kcal/mol)";
-      d.legend_name = "\u03b4E of the fitted lines";
+      d.legend_name = "energetic span \u03b4E of the fitted lines";
       d.top_words = "\u03b4E";
       break;
     case VolcanoCurve::endergonic_step:
       d.curve = &v.endergonic_step;
       d.band = &v.endergonic_step_band;
       d.axis_title = "most endergonic step \u0394G (kcal/mol)";
-      d.legend_name = "\u0394G of the fitted lines";
+      d.legend_name = "most endergonic step \u0394G of the fitted lines";
       d.top_words = "\u0394G";
       break;
   }
@@ -209,6 +233,14 @@ std::vector<std::string> write_regions(std::string& out, const Volcano& v, const
            num(std::max(0.0, x1 - x0)) + "\" height=\"" + num(f.bottom - f.strip_top) +
            "\" fill=\"" + kTints[r % 2] + "\"/>\n";
   }
+  // Each boundary a dashed line through the plot and the labels' strip, so
+  // that the regions stay apart in grey.
+  for (std::size_t r = 1; r < columns.size(); ++r) {
+    const double x = columns[r].first;
+    out += "<line class=\"region-boundary\" x1=\"" + num(x) + "\" y1=\"" + num(f.strip_top) +
+           "\" x2=\"" + num(x) + "\" y2=\"" + num(f.bottom) +
+           "\" stroke=\"#777\" stroke-width=\"0.7\" stroke-dasharray=\"3,2\"/>\n";
+  }
   std::vector<Box> taken;
   const double line1 = f.strip_top + 11.0, line2 = f.strip_top + 23.0;
   for (std::size_t r = 0; r < columns.size(); ++r) {
@@ -230,8 +262,8 @@ std::vector<std::string> write_regions(std::string& out, const Volcano& v, const
     const std::string number = std::to_string(key.size() + 1);
     std::string entry = number + " TDI " + plot::shorten_end(g.TDI, kMaxKeyName) + ", TDTS " +
                         plot::shorten_end(g.TDTS, kMaxKeyName) + " (" +
-                        descriptor_text(g.from, v.from, v.to) + " to " +
-                        descriptor_text(g.to, v.from, v.to) + ")";
+                        with_minus(descriptor_text(g.from, v.from, v.to)) + " to " +
+                        with_minus(descriptor_text(g.to, v.from, v.to)) + ")";
     const double nw = text_width(number, kRegionSize);
     bool placed = false;
     for (double y : {line1, line2}) {
@@ -387,16 +419,20 @@ struct Head {
   double top_x = 0, top_y = 0;
 };
 
-// The title and the figures line, each fitted to `line_room` px: the title
-// keeps its word and a long file name gives up its start; the figures give
+// The title and the figures line, each fitted to `line_room` px, keeping
+// their starts: the title, "Volcano: " and the table's file name unless the
+// user gives one (none with no_title); the figures give
 // the temperature and the top, or say there is none inside the range
 // (where log10 TOF still rises at an end of it).
-Head head_of(const std::string& file, const Volcano& volcano, VolcanoCurve curve, const Drawn& d,
-             double line_room) {
+Head head_of(const std::string& file, const Volcano& volcano, const VolcanoPicture& picture,
+             const Drawn& d, double line_room) {
   Head h;
-  h.title = "Volcano: ";
-  h.title += plot::fit_width(plot::shorten(file, plot::kMaxNameLength), kTitleSize,
-                             line_room - text_width(h.title, kTitleSize, true), true);
+  const VolcanoCurve curve = picture.curve;
+  if (!picture.no_title) {
+    const std::string title = picture.has_title ? picture.title : "Volcano: " + file_name(file);
+    h.title = plot::fit_width(plot::shorten_end(title, plot::kMaxNameLength), kTitleSize, line_room,
+                              true, true);
+  }
   h.figures = "T = " + plot::shortest_text(volcano.fits.conditions.T) + " K";
   h.top_x = volcano.top_x;
   h.top_y = curve == VolcanoCurve::log10_TOF        ? volcano.top_log10_TOF
@@ -405,7 +441,7 @@ Head head_of(const std::string& file, const Volcano& volcano, VolcanoCurve curve
   h.has_top = volcano.top_inside && finite(h.top_x) && finite(h.top_y);
   if (h.has_top) {
     h.figures += "    top: " + d.top_words + " = " + plot::fixed_text(h.top_y, 2) + " at " +
-                 top_descriptor_text(h.top_x, volcano.from, volcano.to);
+                 with_minus(top_descriptor_text(h.top_x, volcano.from, volcano.to));
   } else {
     h.figures += "    no top inside the range";
   }
@@ -519,7 +555,8 @@ std::vector<std::string> note_lines(const std::vector<std::string>& key,
     for (const std::string& l : plot::wrap(line, kKeySize, line_room)) notes.push_back(l);
   }
   for (const std::string& warning : warnings) {
-    for (const std::string& l : plot::wrap("Warning: " + warning, kKeySize, line_room)) {
+    for (const std::string& l :
+         plot::wrap("Warning: " + with_minus(warning), kKeySize, line_room)) {
       notes.push_back(l);
     }
   }
@@ -533,12 +570,13 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   const Drawn d = drawn_of(volcano, picture.curve);
   const double room = kWidth - 2 * kMargin;
   const double line_room = room * plot::kTextRoomShare;  // for faces wider than the estimate
-  const Head head = head_of(file, volcano, picture.curve, d, line_room);
+  const Head head = head_of(file, volcano, picture, d, line_room);
+  const double up = picture.no_title ? 15.0 : 0.0;  // the title line's room
   const bool band = band_shown(d);
 
   std::string body;
   double legend_bottom = 0;
-  write_legend(body, d, band, any_outlier(volcano), head.has_top, 48.0, legend_bottom);
+  write_legend(body, d, band, any_outlier(volcano), head.has_top, 48.0 - up, legend_bottom);
   const Frame f = frame_of(volcano, d, legend_bottom);
   const std::vector<std::string> key = write_regions(body, volcano, f);
   if (band) write_band(body, volcano, *d.band, f);
@@ -546,9 +584,10 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   const std::vector<std::string> unlabelled = write_points(body, volcano, d, head, f);
 
   double axes_bottom = 0;
-  std::string x_title = volcano.fits.descriptor;
-  if (volcano.fits.descriptor_is_state) x_title += " (kcal/mol)";
-  write_axes(body, f, x_title, d.axis_title, axes_bottom);
+  const std::string x_title =
+      picture.xlabel.empty() ? volcano.fits.descriptor + " (kcal/mol)" : picture.xlabel;
+  const std::string y_title = picture.ylabel.empty() ? d.axis_title : picture.ylabel;
+  write_axes(body, f, x_title, y_title, axes_bottom);
   double y_note = axes_bottom + 4.0;
   for (const std::string& line : note_lines(key, unlabelled, volcano.warnings, line_room)) {
     y_note += kKeyLine;
@@ -560,9 +599,11 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   std::string out;
   std::string description =
       d.axis_title + " along " + volcano.fits.descriptor + ", " + head.figures;
-  plot::write_document_head(out, kWidth, height, 1.0, head.title, description);
-  text(out, kMargin, 18.0, kTitleSize, head.title, "start", " id=\"title\" font-weight=\"bold\"");
-  text(out, kMargin, 33.0, kFiguresSize, head.figures, "start",
+  plot::write_document_head(out, kWidth, height, 1.0,
+                            head.title.empty() ? std::string("Volcano") : head.title, description);
+  if (!head.title.empty())
+    text(out, kMargin, 18.0, kTitleSize, head.title, "start", " id=\"title\" font-weight=\"bold\"");
+  text(out, kMargin, 33.0 - up, kFiguresSize, head.figures, "start",
        " id=\"figures\" xml:space=\"preserve\"");
   out += body;
   out += "</svg>\n";

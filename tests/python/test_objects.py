@@ -6,6 +6,7 @@ import multiprocessing
 import pickle
 import re
 import xml.dom.minidom
+import xml.etree.ElementTree
 
 import numpy as np
 import pytest
@@ -163,6 +164,36 @@ def test_notebooks_show_what_each_object_holds_in_few_digits():
         # No number of a repr carries more than four significant digits.
         for number in re.findall(r"-?\d+\.\d+(?:e[-+]\d+)?", text):
             assert len(re.sub(r"e.*|[^0-9]", "", number).lstrip("0")) <= 4, text
+
+
+def picture_texts(picture):
+    """The words of every text of the SVG `picture`, as an XML parser reads them."""
+    root = xml.etree.ElementTree.fromstring(str(picture))
+    return {"".join(t.itertext()) for t in root.iter("{http://www.w3.org/2000/svg}text")}
+
+
+def test_cycles_are_named_and_pictures_titled_as_asked():
+    named = kinex.read(EXAMPLES / "three_step.txt", name="Ni & <PPh3>")
+    assert named.name == "Ni & <PPh3>"
+    assert pickle.loads(pickle.dumps(named)).name == "Ni & <PPh3>"
+    five = kinex.read(str(EXAMPLES / "five_step.txt"))
+    result = five.evaluate()
+    five.name = "Pd"
+    assert (five.name, result.cycle.name) == ("Pd", str(EXAMPLES / "five_step.txt"))
+    assert pickle.loads(pickle.dumps(five)).name == "Pd"
+    cases = [
+        (kinex.plot(named, five), {"Ni & <PPh3>", "Pd"}),
+        (kinex.plot(named, result, labels=["A"]), {"A", "five_step"}),
+        (kinex.plot([named, result], labels=[None, "B"], xlabel="x & y"), {"Ni & <PPh3>", "B", "x & y"}),
+        (named.plot(xlabel="along", ylabel="G & H"), {"along", "G & H"}),
+        (result.plot(title="T"), {"T", "Reaction coordinate \u2192", "Gibbs energy (kcal/mol)"}),
+    ]
+    for picture, words in cases:
+        assert words <= picture_texts(picture)
+    with pytest.raises(ValueError, match="labels"):
+        kinex.plot(named, labels=["a", "b"])
+    with pytest.raises(TypeError):
+        named.name = 3
 
 
 @pytest.mark.parametrize("make, old, new", [

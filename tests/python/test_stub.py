@@ -74,7 +74,8 @@ def stub_members(cls: ast.ClassDef):
     members = {}
     for node in cls.body:
         if isinstance(node, ast.FunctionDef):
-            is_property = any(getattr(d, "id", None) == "property" for d in node.decorator_list)
+            is_property = any(getattr(d, "id", None) == "property" or
+                              getattr(d, "attr", None) == "setter" for d in node.decorator_list)
             members[node.name] = "property" if is_property else node
     return members
 

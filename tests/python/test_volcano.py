@@ -5,6 +5,7 @@ that make no volcano refused with a message that says why."""
 import io
 import json
 import math
+import os
 import pickle
 import re
 import warnings
@@ -317,6 +318,11 @@ def test_the_volcano_pickles_plots_and_makes_a_dataframe(noisy):
         assert len(markers) == len(v.points)
     with pytest.raises(ValueError, match="curve: 'rate'"):
         v.plot("rate")
+    texts = lambda picture: {"".join(t.itertext()) for t in xml.etree.ElementTree.fromstring(
+        str(picture)).iter("{http://www.w3.org/2000/svg}text")}
+    assert "Volcano: " + os.path.basename(str(path)) in texts(v.plot())
+    assert {"A & <B>", "d (kcal/mol)", "G"} <= texts(v.plot("span", "A & <B>", "d (kcal/mol)", "G"))
+    assert not any(t.startswith("Volcano") for t in texts(v.plot(title="")))
 
 
 def test_a_picture_is_saved_as_svg_and_never_over_its_table(tmp_path, noisy):
