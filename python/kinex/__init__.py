@@ -179,7 +179,7 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
          font_size: Optional[float] = None,
          y_range: Optional["tuple[float, float]"] = None, sigma=None, samples: int = 10000,
          seed: int = 0, correlation: float = 0.0, xlabel: Optional[str] = None,
-         ylabel: Optional[str] = None, labels: Optional[Sequence[str]] = None) -> Picture:
+         ylabel: Optional[str] = None, labels: Optional[Sequence[str]] = None, ax=None):
     """The energy profile of one cycle, or of several overlaid, as a Picture.
 
     cycles: kinex.Cycle or kinex.Result objects (cycles are evaluated).
@@ -194,6 +194,8 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
     sigma: error bars of +-sigma (kcal/mol) on the states of one cycle and how
         likely each is the TDI and the TDTS, from the Monte Carlo of
         Cycle.uncertainty with samples, seed and correlation (sigma as there).
+    ax: a matplotlib Axes to draw the same figure on instead of returning a
+        Picture; the artists drawn are returned (see Picture.draw).
     """
     if len(cycles) == 1 and isinstance(cycles[0], (list, tuple)):
         cycles = tuple(cycles[0])
@@ -221,7 +223,8 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
                        None if y_range is None else tuple(float(v) for v in y_range),
                        sigma, samples, seed, float(correlation), shown,
                        xlabel or "", ylabel or "")
-    return Picture(svg, sorted(sources))
+    picture = Picture(svg, sorted(sources))
+    return picture if ax is None else picture.draw(ax)
 
 
 class Scan:

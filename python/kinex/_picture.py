@@ -25,6 +25,15 @@ class Picture:
     def _repr_svg_(self) -> str:
         return self.svg
 
+    def draw(self, ax) -> list:
+        """Draws the picture on the matplotlib Axes ``ax`` (matplotlib from
+        Debian: python3-matplotlib) and returns the artists, every line,
+        patch and text of the same layout, to restyle. The Axes takes the
+        picture's extent in px, y down, with an equal aspect and no frame;
+        size the figure first (text and lines scale with the Axes)."""
+        from ._matplotlib import draw
+        return draw(self.svg, ax)
+
     def save(self, path: Union[str, "os.PathLike[str]"]) -> None:
         """Writes the picture to ``path``, whole or not at all (a temporary
         file in the same folder, then a rename)."""

@@ -185,7 +185,7 @@ py::object plot_method(const py::object& self, const py::object& title, const py
                        const py::object& y_range, const py::object& sigma,
                        const py::object& samples, const py::object& seed,
                        const py::object& correlation, const py::object& xlabel,
-                       const py::object& ylabel);
+                       const py::object& ylabel, const py::object& ax);
 
 // The HTML a notebook shows for a Result.
 py::object result_html(const py::object& result);
@@ -198,7 +198,7 @@ void def_profile_faces(Class& c, Evaluated evaluated) {
         py::arg("height") = py::none(), py::arg("font_size") = py::none(),
         py::arg("y_range") = py::none(), py::arg("sigma") = py::none(), py::arg("samples") = 10000,
         py::arg("seed") = 0, py::arg("correlation") = 0.0, py::arg("xlabel") = py::none(),
-        py::arg("ylabel") = py::none(), docs::kProfilePlot);
+        py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), docs::kProfilePlot);
   c.def(
       "_repr_html_", [evaluated](const py::object& self) { return result_html(evaluated(self)); },
       docs::kHtml);

@@ -129,11 +129,13 @@ inline constexpr const char* kVolcanoBand =
 inline constexpr const char* kProfilePlot =
     "plot(title=None, width=None, height=None, font_size=None, y_range=None,\n"
     "     sigma=None, samples=10000, seed=0, correlation=0.0, xlabel=None,\n"
-    "     ylabel=None) -> Picture\n"
+    "     ylabel=None, ax=None) -> Picture\n"
     "\n"
     "The energy profile as a kinex.Picture (see kinex.plot), with error bars\n"
     "and TDI/TDTS probabilities when `sigma` is given; xlabel and ylabel\n"
-    "title the axes (None: 'Reaction coordinate' and 'Gibbs energy (kcal/mol)').";
+    "title the axes (None: 'Reaction coordinate' and 'Gibbs energy (kcal/mol)').\n"
+    "ax: a matplotlib Axes to draw the same figure on instead; the artists\n"
+    "drawn are returned (see Picture.draw).";
 
 inline constexpr const char* kHtml =
     "The HTML a notebook shows: the numbers, every state with its energy and\n"
@@ -165,13 +167,14 @@ inline constexpr const char* kCycleUncertainty =
     "The numbers are those of `kinex uncertainty` with the same arguments.";
 
 inline constexpr const char* kVolcanoPlot =
-    "plot(curve='tof', title=None, xlabel=None, ylabel=None) -> Picture\n"
+    "plot(curve='tof', title=None, xlabel=None, ylabel=None, ax=None) -> Picture\n"
     "\n"
     "The volcano as a kinex.Picture: curve 'tof' (log10 TOF), 'span' (the\n"
     "energetic span) or 'step' (the most endergonic step) with its band, the\n"
     "regions of equal TDI and TDTS, and the catalysts as points. title: the\n"
     "title line (None: 'Volcano: ' and the table's file name; '' for none);\n"
     "xlabel, ylabel: the axes' titles (None: the descriptor in kcal/mol and\n"
-    "the curve with its unit).";
+    "the curve with its unit). ax: a matplotlib Axes to draw the same figure\n"
+    "on instead; the artists drawn are returned (see Picture.draw).";
 
 }  // namespace kinex::python::docs

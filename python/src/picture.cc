@@ -55,12 +55,12 @@ py::object plot_method(const py::object& self, const py::object& title, const py
                        const py::object& y_range, const py::object& sigma,
                        const py::object& samples, const py::object& seed,
                        const py::object& correlation, const py::object& xlabel,
-                       const py::object& ylabel) {
+                       const py::object& ylabel, const py::object& ax) {
   return py::module_::import("kinex").attr("plot")(
       self, py::arg("title") = title, py::arg("width") = width, py::arg("height") = height,
       py::arg("font_size") = font_size, py::arg("y_range") = y_range, py::arg("sigma") = sigma,
       py::arg("samples") = samples, py::arg("seed") = seed, py::arg("correlation") = correlation,
-      py::arg("xlabel") = xlabel, py::arg("ylabel") = ylabel);
+      py::arg("xlabel") = xlabel, py::arg("ylabel") = ylabel, py::arg("ax") = ax);
 }
 
 py::object result_html(const py::object& result) {

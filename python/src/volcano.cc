@@ -295,7 +295,8 @@ void bind_volcano(py::module_& m) {
       .def(
           "plot",
           [](V v, const std::string& curve, const std::optional<std::string>& title,
-             const std::optional<std::string>& xlabel, const std::optional<std::string>& ylabel) {
+             const std::optional<std::string>& xlabel, const std::optional<std::string>& ylabel,
+             const py::object& ax) {
             VolcanoPicture picture;
             picture.curve = volcano_curve(curve);
             picture.has_title = title.has_value();
@@ -305,11 +306,12 @@ void bind_volcano(py::module_& m) {
             picture.ylabel = ylabel.value_or("");
             const std::string svg = features::volcano_svg(v.data->file, v.data->volcano, picture);
             // The table is never overwritten by Picture.save.
-            return py::module_::import("kinex._picture")
-                .attr("Picture")(svg, py::make_tuple(v.data->file));
+            py::object drawn = py::module_::import("kinex._picture")
+                                   .attr("Picture")(svg, py::make_tuple(v.data->file));
+            return ax.is_none() ? drawn : drawn.attr("draw")(ax);
           },
           py::arg("curve") = "tof", py::arg("title") = py::none(), py::arg("xlabel") = py::none(),
-          py::arg("ylabel") = py::none(), docs::kVolcanoPlot)
+          py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), docs::kVolcanoPlot)
       .def("__len__", [](V v) { return v.data->volcano.x.size(); })
       .def("__repr__", [](V v) { return volcano_repr(*v.data); })
       .def(
