@@ -170,7 +170,9 @@ TEST(Render, TheNameChoosesTheFormat) {
   for (const auto& c : cases) {
     PictureFormat format = PictureFormat::svg;
     EXPECT_EQ(picture_format_of(c.name, format), c.known) << c.name;
-    if (c.known) EXPECT_EQ(format, c.format) << c.name;
+    if (c.known) {
+      EXPECT_EQ(format, c.format) << c.name;
+    }
   }
 }
 
