@@ -4,16 +4,19 @@
 #
 #   ./setup.sh        what the programs and the Python package need to build
 #                     and run: the compiler and CMake, the JSON and
-#                     command-line libraries of kinex, pybind11, Python's
-#                     headers and numpy, and setuptools, wheel, venv and
-#                     pip for `pip install .`.
+#                     command-line libraries of kinex, librsvg and cairo
+#                     (kinex renders its pictures as PDF and PNG with them)
+#                     with pkg-config, the font the pictures are drawn in
+#                     (DejaVu Sans), pybind11, Python's headers and numpy,
+#                     and setuptools, wheel, venv and pip for `pip install .`.
 #   ./setup.sh --dev  that, and what the test suite, the benchmarks, the
 #                     documentation and CI's stages need: GoogleTest and
 #                     Google Benchmark, clang-format, clang with its fuzzing
 #                     runtime, xmllint, rsvg-convert (the plot tests render
-#                     the pictures), pytest, pandas and Dask's distributed,
-#                     jsonschema (the JSON documents' schemas), matplotlib
-#                     (the pictures drawn on its Axes), and Sphinx
+#                     the pictures), fontTools (they measure the pictures'
+#                     texts with the font itself), pytest, pandas and Dask's
+#                     distributed, jsonschema (the JSON documents' schemas),
+#                     matplotlib (the pictures drawn on its Axes), and Sphinx
 #                     with MyST and Furo.
 set -euo pipefail
 
@@ -38,6 +41,12 @@ need cmake command -v cmake
 need make command -v make
 need nlohmann-json3-dev test -f /usr/include/nlohmann/json.hpp
 need libcli11-dev test -f /usr/include/CLI/CLI.hpp
+# The pictures as PDF and PNG, rendered in process, in the font their layout
+# is measured with (src/figures/plot_font.h).
+need pkg-config command -v pkg-config
+need librsvg2-dev pkg-config --exists 'librsvg-2.0 >= 2.52'
+need libcairo2-dev pkg-config --exists cairo
+need fonts-dejavu-core test -f /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf -a -f /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 # The Python package, for Debian's /usr/bin/python3 (another python3 first
 # on PATH may lack Debian's packages): pybind11 and the headers to build it,
 # numpy to run it.
@@ -60,6 +69,7 @@ if $developer; then
   need libclang-rt-14-dev compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a'
   need libxml2-utils command -v xmllint
   need librsvg2-bin command -v rsvg-convert
+  need python3-fonttools /usr/bin/python3 -c "import fontTools.ttLib"
   need python3-pytest /usr/bin/python3 -c "import pytest"
   need python3-pandas /usr/bin/python3 -c "import pandas"
   need python3-distributed /usr/bin/python3 -c "import distributed"

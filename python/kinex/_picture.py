@@ -1,4 +1,5 @@
-"""kinex.Picture: an SVG picture, shown by a notebook and saved whole."""
+"""kinex.Picture: an SVG picture, shown by a notebook, rendered as PDF or PNG
+and saved whole."""
 
 import os as _os
 
@@ -8,9 +9,16 @@ from . import _kinex
 from ._checks import path_text as _path_text
 
 
+# The formats a picture is saved in, by the file name's extension.
+_FORMATS = {".svg": "svg", ".pdf": "pdf", ".png": "png"}
+# A PNG's dots per inch unless another is asked for.
+_DPI = 300.0
+
+
 class Picture:
     """An SVG picture: ``str(picture)`` is the document, a notebook shows it,
-    ``save(path)`` writes it."""
+    ``save(path)`` writes it as SVG, PDF or PNG; ``to_pdf()`` and
+    ``to_png()`` give those bytes."""
 
     def __init__(self, svg: str, sources: Sequence[str] = ()):
         self.svg = svg
@@ -34,12 +42,25 @@ class Picture:
         from ._matplotlib import draw
         return draw(self.svg, ax)
 
-    def save(self, path: Union[str, "os.PathLike[str]"]) -> None:
+    def to_pdf(self) -> bytes:
+        """The picture as a one-page PDF of its size (its px at 96 per inch),
+        vector graphics with the fonts embedded."""
+        return _kinex._render_picture(self.svg, "pdf", _DPI)
+
+    def to_png(self, dpi: float = _DPI) -> bytes:
+        """The picture as a PNG at ``dpi`` dots per inch (10 to 2400), on
+        white: its px times dpi / 96, rounded up."""
+        return _kinex._render_picture(self.svg, "png", dpi)
+
+    def save(self, path: Union[str, "os.PathLike[str]"], dpi: float = _DPI) -> None:
         """Writes the picture to ``path``, whole or not at all (a temporary
-        file in the same folder, then a rename)."""
+        file in the same folder, then a rename), in the format its extension
+        names: .svg, .pdf or .png (at ``dpi`` dots per inch)."""
         path = _path_text(path)
-        if not path.lower().endswith(".svg"):
-            raise ValueError(f"{path}: only SVG is written; name the file .svg")
+        chosen = _FORMATS.get(_os.path.splitext(path)[1].lower())
+        if chosen is None:
+            raise ValueError(f"{path}: name the picture .svg, .pdf or .png; the name's "
+                             "extension chooses the format")
         for source in self._sources:
             try:
                 same = _os.path.samefile(path, source)
@@ -51,4 +72,4 @@ class Picture:
         # As kinex plot -o writes it: whole or not at all, the permissions
         # and symbolic links of a file it replaces kept, an error naming
         # the file asked for.
-        _kinex._replace_file(path, self.svg)
+        _kinex._replace_file(path, _kinex._render_picture(self.svg, chosen, dpi))

@@ -1,6 +1,8 @@
-// Energy profiles as SVG, and writing a picture whole or not at all.
+// Energy profiles as SVG, rendered as PDF or PNG, and writing a picture
+// whole or not at all.
 #include <kinex/outputs.h>
 #include <kinex/pictures.h>
+#include <kinex/render.h>
 #include <kinex/uncertainty.h>
 
 #include <cmath>
@@ -83,6 +85,23 @@ void bind_pictures(py::module_& m) {
         }
       },
       py::arg("path"), py::arg("text"));
+  m.def(
+      "_render_picture",
+      [](const std::string& svg, const std::string& format, double dpi) {
+        PictureFormat chosen = PictureFormat::svg;
+        if (!features::picture_format_of("." + format, chosen)) {
+          throw py::value_error("format: '" + format + "': svg, pdf or png");
+        }
+        std::string bytes, error;
+        bool ok = false;
+        {
+          py::gil_scoped_release unlocked;
+          ok = features::render_picture(svg, chosen, dpi, bytes, error);
+        }
+        if (!ok) throw py::value_error(error);
+        return py::bytes(bytes);
+      },
+      py::arg("svg"), py::arg("format"), py::arg("dpi"));
   m.def(
       "_plot",
       [](const std::vector<ResultHandle>& results, const std::optional<std::string>& title,

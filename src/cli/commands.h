@@ -86,17 +86,18 @@ int command_scan(const std::string& file, const Sweep& sweep, bool csv, Strict s
                  std::string& err, const ProgressFn& progress = {}, const TableOptions& tables = {},
                  bool for_spreadsheet = false);
 
-// The SVG energy profile of one cycle, or those of several overlaid, into
-// `output` ("-" or empty: `out`). A table gives all its rows, or the one
-// named tables.row. Refuses an output not named .svg (in any case) and one
-// that is an input file itself; the file is replaced whole or not at all.
+// The energy profile of one cycle, or those of several overlaid, into
+// `output` ("-" or empty: `out`, as SVG). A table gives all its rows, or the
+// one named tables.row. The output's extension chooses SVG, PDF or PNG (at
+// `dpi`; picture_file_format); another name is refused, and so is an input
+// file; the file is replaced whole or not at all.
 // With `sigmas` (--sigma, --sigmas), one cycle only, drawn with error bars
 // and its TDI and TDTS probabilities, its sigmas resolved as kinex
 // uncertainty resolves them (a table's sigma columns included).
 int command_plot(const std::vector<std::string>& files, const std::string& output,
                  const PlotOptions& options, Strict strict, Output& out, std::string& err,
                  const ProgressFn& progress = {}, const TableOptions& tables = {},
-                 const SigmaSpec* sigmas = nullptr);
+                 const SigmaSpec* sigmas = nullptr, double dpi = kPictureDpi);
 
 // What `kinex uncertainty` is asked for.
 struct UncertaintyOptions {
@@ -123,9 +124,11 @@ int command_uncertainty(const std::vector<std::string>& files, const Uncertainty
 struct VolcanoOutput {
   bool json = false, csv = false;
   bool for_spreadsheet = false;  // CSV names as text where a spreadsheet takes formulas
-  // The picture's file (.svg), written whole or not at all and never over
-  // the table; "-": the picture on standard output instead of the text.
+  // The picture's file (.svg, .pdf or .png), written whole or not at all
+  // and never over the table; "-": the SVG picture on standard output
+  // instead of the text.
   std::string file;
+  double dpi = kPictureDpi;  // of a PNG
   VolcanoPicture picture;
 };
 

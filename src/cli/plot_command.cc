@@ -17,11 +17,14 @@ namespace kinex {
 namespace {
 
 constexpr const char* kPlotFooter =
-    "The energy profile as SVG, the TDI, TDTS and energetic span marked;\n"
-    "several files are overlaid in one picture. OUT (.svg) is replaced whole or\n"
-    "not at all, and never when it is an input file.\n"
+    "The energy profile, the TDI, TDTS and energetic span marked; several\n"
+    "files are overlaid in one picture. OUT's extension chooses the\n"
+    "format: .svg, .pdf (vector, its fonts embedded) or .png (300 dpi unless\n"
+    "--dpi says); OUT is replaced whole or not at all, and never when it is an\n"
+    "input file. Standard output gets SVG.\n"
     "Examples:\n"
     "  kinex plot cycle.txt -o cycle.svg\n"
+    "  kinex plot cycle.txt -o cycle.pdf\n"
     "  kinex plot a.txt b.txt c.txt --title 'Three ligands' -o abc.svg\n"
     "  kinex plot ni.txt pd.txt --label Ni --label Pd -o nipd.svg";
 
@@ -49,12 +52,14 @@ bool parse_y_range(const std::string& text, PlotOptions& options, std::string& e
 class PlotSubcommand : public Subcommand {
  public:
   explicit PlotSubcommand(CLI::App& app)
-      : Subcommand(app.add_subcommand("plot", "The energy profile as an SVG picture")) {
+      : Subcommand(app.add_subcommand("plot", "The energy profile as an SVG, PDF or PNG picture")) {
     app_->add_option("FILE", files_,
                      "Input files of KINEX.exe or tables (.csv, .tsv), overlaid in one picture")
         ->required();
-    app_->add_option("-o,--output", output_, "Write the picture to OUT (.svg), not standard output")
+    app_->add_option("-o,--output", output_,
+                     "Write the picture to OUT (.svg, .pdf, .png), not standard output")
         ->type_name("OUT");
+    dpi_ = add_dpi_option(*app_, dpi_value_);
     title_ = app_->add_option("--title", options_.title, "The title instead of the file's name");
     app_->add_flag("--no-title", options_.no_title, "No title");
     app_->add_option("--label", options_.labels,
@@ -96,6 +101,7 @@ class PlotSubcommand : public Subcommand {
   int run(const Call& call) override {
     std::string& err = call.err;
     if (!table_temperature_ok(tables_, err)) return kExitFailed;
+    if (!dpi_fits(dpi_, "kinex plot", output_, err)) return kExitFailed;
     options_.has_title = title_->count() > 0;
     if (!y_range_.empty() && !parse_y_range(y_range_, options_, err)) return kExitFailed;
     const bool uncertain = sampling_.sigma->count() > 0 || sampling_.sigmas->count() > 0;
@@ -115,7 +121,7 @@ class PlotSubcommand : public Subcommand {
       return kExitFailed;
     }
     return command_plot(files_, output_, options_, strict_ ? Strict::yes : Strict::no, call.out,
-                        err, call.progress, tables_, uncertain ? &sigmas_ : nullptr);
+                        err, call.progress, tables_, uncertain ? &sigmas_ : nullptr, dpi_value_);
   }
 
  private:
@@ -123,6 +129,8 @@ class PlotSubcommand : public Subcommand {
   std::string output_, y_range_, sigma_file_;
   PlotOptions options_;
   const CLI::Option* title_ = nullptr;
+  const CLI::Option* dpi_ = nullptr;
+  double dpi_value_ = kPictureDpi;
   SigmaSpec sigmas_;
   SamplingOptions sampling_{};
   bool strict_ = false;
@@ -137,7 +145,8 @@ std::unique_ptr<Subcommand> plot_subcommand(CLI::App& app) {
 
 int command_plot(const std::vector<std::string>& files, const std::string& output,
                  const PlotOptions& options, Strict strict, Output& out, std::string& err,
-                 const ProgressFn& progress, const TableOptions& tables, const SigmaSpec* sigmas) {
+                 const ProgressFn& progress, const TableOptions& tables, const SigmaSpec* sigmas,
+                 double dpi) {
   const bool to_file = !output.empty() && output != "-";
   // Every file the command reads, the sigmas file among them.
   std::vector<std::string> inputs = files;
@@ -148,12 +157,8 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
            text::shown_name(input) + "; it is not overwritten. Name another output file.\n";
     return kExitFailed;
   }
-  if (to_file && !svg_name(output)) {
-    err += "kinex plot: " + text::shown_name(output) +
-           ": only SVG is written; name the file .svg and convert it, e.g. rsvg-convert -f pdf "
-           "-o out.pdf out.svg\n";
-    return kExitFailed;
-  }
+  PictureFormat format = PictureFormat::svg;
+  if (to_file && !picture_file_format("kinex plot", output, format, err)) return kExitFailed;
   // Every cycle of the files: a table gives its rows, or the one --row names.
   std::vector<Source> sources;
   if (tables.row.empty()) {
@@ -207,12 +212,7 @@ int command_plot(const std::vector<std::string>& files, const std::string& outpu
     out.text += svg;
     return out.deliver() ? kExitOk : kExitFailed;
   }
-  std::string reason;
-  if (!replace_file(output, svg, reason)) {
-    err += "kinex: " + text::shown_name(output) + ": " + reason + "\n";
-    return kExitFailed;
-  }
-  return kExitOk;
+  return write_picture(output, format, dpi, svg, err) ? kExitOk : kExitFailed;
 }
 
 }  // namespace kinex

@@ -122,10 +122,44 @@ bool take_sampling_options(const SamplingOptions& options, const std::string& si
   return true;
 }
 
-bool svg_name(const std::string& name) {
-  if (is_device_or_pipe(name)) return true;
-  if (name.size() < 4) return false;
-  return text::ascii_lower(name.substr(name.size() - 4)) == ".svg";
+bool picture_file_format(const std::string& command, const std::string& name, PictureFormat& format,
+                         std::string& err) {
+  if (picture_format_of(name, format)) return true;
+  if (is_device_or_pipe(name)) {
+    format = PictureFormat::svg;
+    return true;
+  }
+  err += command + ": " + text::shown_name(name) +
+         ": name the picture .svg, .pdf or .png; the name's extension chooses the format\n";
+  return false;
+}
+
+bool write_picture(const std::string& name, PictureFormat format, double dpi, std::string_view svg,
+                   std::string& err) {
+  std::string bytes, reason;
+  const bool ok = format == PictureFormat::svg ? replace_file(name, svg, reason)
+                                               : render_picture(svg, format, dpi, bytes, reason) &&
+                                                     replace_file(name, bytes, reason);
+  if (!ok) err += "kinex: " + text::shown_name(name) + ": " + reason + "\n";
+  return ok;
+}
+
+CLI::Option* add_dpi_option(CLI::App& app, double& dpi) {
+  return app
+      .add_option("--dpi", dpi,
+                  "With -o NAME.png: the resolution in dots per inch (default " +
+                      shortest(kPictureDpi) + ")")
+      ->check(number_from(kPictureMinDpi, kPictureMaxDpi))
+      ->type_name("N");
+}
+
+bool dpi_fits(const CLI::Option* dpi_option, const std::string& command, const std::string& name,
+              std::string& err) {
+  PictureFormat format = PictureFormat::svg;
+  if (dpi_option->count() == 0 || (picture_format_of(name, format) && format == PictureFormat::png))
+    return true;
+  err += command + ": --dpi is the resolution of a PNG; give -o NAME.png with it\n";
+  return false;
 }
 
 bool table_temperature_ok(const TableOptions& tables, std::string& err) {

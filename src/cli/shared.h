@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/sources.h"
 #include "input/warnings.h"
 #include "model/run.h"
 #include "platform/progress.h"
+#include "render/render.h"
 #include "uncertainty/screening.h"
 
 namespace kinex {
@@ -86,10 +88,26 @@ SamplingOptions add_sampling_options(CLI::App& app, SigmaSpec& sigmas, std::stri
 bool take_sampling_options(const SamplingOptions& options, const std::string& sigma_file,
                            SigmaSpec& sigmas, const std::string& command, std::string& err);
 
-// Whether a picture may be written to `name`: it ends in ".svg", in any
-// case, or it is a device or a pipe (/dev/stdout, a FIFO), which is
-// written to as it is whatever its name.
-bool svg_name(const std::string& name);
+// The format of the picture file `name` by its extension, ".svg", ".pdf"
+// or ".png" in any case; a device or a pipe of another name (/dev/stdout,
+// a FIFO) gets SVG. False for any other name, saying so on `err` after
+// `command` ("kinex plot").
+bool picture_file_format(const std::string& command, const std::string& name, PictureFormat& format,
+                         std::string& err);
+
+// The picture `svg` in `format` (PNG at `dpi` dots per inch) into the file
+// `name`, replaced whole or not at all (replace_file). False with the
+// reason on `err`, the file then as it was.
+bool write_picture(const std::string& name, PictureFormat format, double dpi, std::string_view svg,
+                   std::string& err);
+
+// --dpi of -o NAME.png into `dpi`, its help naming the default.
+CLI::Option* add_dpi_option(CLI::App& app, double& dpi);
+
+// Whether --dpi (`dpi_option`) goes with the picture file `name`, a PNG;
+// if not, says so on `err` after `command`.
+bool dpi_fits(const CLI::Option* dpi_option, const std::string& command, const std::string& name,
+              std::string& err);
 
 // Whether the temperature of table rows without one is a temperature; if
 // not, says so on `err`.

@@ -24,7 +24,9 @@ constexpr const char* kVolcanoFooter =
     "Fits every state's Gibbs energy in a table of catalysts as a line of one\n"
     "descriptor and evaluates the cycle of the fitted energies along it: log10\n"
     "TOF, the spans, the most endergonic step, TDI and TDTS with their regions,\n"
-    "a 95 % band, and the catalysts themselves with their outliers.\n"
+    "a 95 % band, and the catalysts themselves with their outliers. -o OUT draws\n"
+    "the volcano too, OUT's extension choosing the format: .svg, .pdf (vector,\n"
+    "its fonts embedded) or .png (300 dpi unless --dpi says).\n"
     "Examples:\n"
     "  kinex volcano screening.csv --descriptor 'Descriptor G(O)'\n"
     "  kinex volcano screening.csv -o volcano.svg --curve span\n"
@@ -72,8 +74,10 @@ class VolcanoSubcommand : public Subcommand {
     app_->add_flag(kSpreadsheetFlag, output_.for_spreadsheet, kSpreadsheetHelp);
     app_->add_flag("--csv", output_.csv, "CSV of the curve, a row per point")->excludes(as_json);
     app_->add_option("-o,--output", output_.file,
-                     "Draw the volcano into OUT (.svg) too; -: the picture instead of the text")
+                     "Draw the volcano into OUT (.svg, .pdf, .png) too; -: the SVG picture "
+                     "instead of the text")
         ->type_name("OUT");
+    dpi_ = add_dpi_option(*app_, output_.dpi);
     app_->add_option("--curve", curve_,
                      "With -o: log10 TOF, energetic span or most endergonic step (default tof)")
         ->type_name("tof|span|step");
@@ -96,6 +100,7 @@ class VolcanoSubcommand : public Subcommand {
     std::string& err = call.err;
     if (!table_temperature_ok(tables_, err)) return kExitFailed;
     const std::string& file = output_.file;
+    if (!dpi_fits(dpi_, "kinex volcano", file, err)) return kExitFailed;
     if (!curve_.empty() && file.empty()) {
       err += "kinex volcano: --curve chooses the curve of the picture; give -o OUT.svg with it\n";
       return kExitFailed;
@@ -123,12 +128,9 @@ class VolcanoSubcommand : public Subcommand {
           "--json and --csv go without it\n";
       return kExitFailed;
     }
-    if (!file.empty() && file != "-" && !svg_name(file)) {
-      err += "kinex volcano: " + text::shown_name(file) +
-             ": only SVG is written; name the file .svg and convert it, e.g. rsvg-convert -f pdf "
-             "-o out.pdf out.svg\n";
+    PictureFormat format = PictureFormat::svg;
+    if (!file.empty() && file != "-" && !picture_file_format("kinex volcano", file, format, err))
       return kExitFailed;
-    }
     if (!range_.empty() && !parse_range(range_, options_)) {
       err += "kinex volcano: --range " + text::shown_name(range_) +
              ": FROM:TO with FROM below TO (--range=-1:2)\n";
@@ -143,6 +145,7 @@ class VolcanoSubcommand : public Subcommand {
   const CLI::Option *title_ = nullptr, *no_title_ = nullptr, *xlabel_ = nullptr, *ylabel_ = nullptr;
   VolcanoOptions options_;
   VolcanoOutput output_;
+  const CLI::Option* dpi_ = nullptr;
   TableOptions tables_;
 };
 
@@ -166,6 +169,9 @@ int command_volcano(const std::string& file, const VolcanoOptions& options,
            text::shown_name(file) + "; it is not overwritten. Name another output file.\n";
     return kExitFailed;
   }
+  PictureFormat format = PictureFormat::svg;
+  if (to_file && !picture_file_format("kinex volcano", output.file, format, err))
+    return kExitFailed;
   std::vector<TableRow> rows;
   std::string error;
   Volcano volcano;
@@ -181,11 +187,9 @@ int command_volcano(const std::string& file, const VolcanoOptions& options,
     return kExitFailed;
   }
   if (to_file) {
-    std::string reason;
-    if (!replace_file(output.file, volcano_svg(file, volcano, output.picture), reason)) {
-      err += "kinex: " + text::shown_name(output.file) + ": " + reason + "\n";
+    if (!write_picture(output.file, format, output.dpi, volcano_svg(file, volcano, output.picture),
+                       err))
       return kExitFailed;
-    }
   }
   if (output.file == "-") {
     out.text += volcano_svg(file, volcano, output.picture);

@@ -201,13 +201,20 @@ Box label_place(double x, double a, double b, double w, const Layout& L,
   const double h = kSpanLabelHeight;
   std::vector<Box> candidates;
   const double y_lo = std::min(a, b), y_hi = std::max(a, b);
-  for (double f : {0.5, 0.4, 0.6, 0.3, 0.7, 0.2, 0.8, 0.1, 0.9}) {
+  // Tenths first; then twentieths, where a crowded picture may find room.
+  for (double f : {0.5, 0.4, 0.6, 0.3, 0.7, 0.2, 0.8, 0.1, 0.9, 0.45, 0.55, 0.35, 0.65, 0.25, 0.75,
+                   0.15, 0.85, 0.05, 0.95}) {
     const double cy = y_lo + (y_hi - y_lo) * f;
     candidates.push_back({x + kSpanLabelOffset, cy - h / 2, x + kSpanLabelOffset + w, cy + h / 2});
     candidates.push_back({x - kSpanLabelOffset - w, cy - h / 2, x - kSpanLabelOffset, cy + h / 2});
   }
   for (double cy : {y_hi + kSpanLabelEndGap + h / 2, y_lo - kSpanLabelEndGap - h / 2}) {
     candidates.push_back({x - w / 2, cy - h / 2, x + w / 2, cy + h / 2});
+  }
+  // Where all of those cover something: beyond an end, beside the line.
+  for (double cy : {y_lo - kSpanLabelEndGap - h / 2, y_hi + kSpanLabelEndGap + h / 2}) {
+    candidates.push_back({x + kSpanLabelOffset, cy - h / 2, x + kSpanLabelOffset + w, cy + h / 2});
+    candidates.push_back({x - kSpanLabelOffset - w, cy - h / 2, x - kSpanLabelOffset, cy + h / 2});
   }
   double best = INFINITY;
   Box place = candidates.front();

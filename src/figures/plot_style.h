@@ -11,8 +11,8 @@
 
 namespace kinex::plot {
 
-// Typography. Widths of text are estimated from the font size (plot_text.h).
-inline constexpr const char* kFontFamily = "Helvetica, Arial, 'Liberation Sans', sans-serif";
+// Typography. Text is measured with the widths of DejaVu Sans (plot_font.h).
+inline constexpr const char* kFontFamily = "'DejaVu Sans', Helvetica, Arial, sans-serif";
 inline constexpr double kLabelSize = 12.0;      // px: state names, energies, the span value
 inline constexpr double kSmallSize = 10.5;      // px: concentrations, the TDI and TDTS tags
 inline constexpr double kTitleSize = 15.0;      // px, bold

@@ -1,22 +1,31 @@
 #include "figures/plot_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <utility>
+
+#include "figures/plot_font.h"
 
 namespace kinex::plot {
 namespace {
 
-// Advance widths in em of a sans-serif face, rounded up a little.
-constexpr double kSpaceEm = 0.30;
-constexpr double kDigitEm = 0.58;
-constexpr double kWideEm = 0.88;     // M, W, m, w
-constexpr double kCapitalEm = 0.70;  // the other capitals
-constexpr double kNarrowEm = 0.32;   // i, l, j, t, f, I and punctuation
-constexpr double kLowerEm = 0.56;    // the other small letters
-constexpr double kOtherEm = 0.62;    // everything else, also beyond ASCII
-constexpr double kBoldFactor = 1.08;
-constexpr std::string_view kNarrow = "iljtfI.,:;'|!()[]";
+// The width of a code point the font's table lacks, drawn in another
+// font: one em, as wide as the widest glyphs.
+constexpr double kOtherUnits = kFontUnitsPerEm;
+
+// The advance width of `cp` in font units (plot_font.h).
+double advance_units(uint32_t cp, bool bold) {
+  if (cp >= 0x20 && cp < 0x7F) {
+    const FontAdvance& a = kAsciiAdvances[cp - 0x20];
+    return bold ? a.bold : a.regular;
+  }
+  const auto run = std::upper_bound(kFontRuns.begin(), kFontRuns.end(), cp,
+                                    [](uint32_t c, const FontRun& r) { return c < r.first; });
+  if (run == kFontRuns.begin() || cp > std::prev(run)->last) return kOtherUnits;
+  return bold ? std::prev(run)->bold : std::prev(run)->regular;
+}
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
@@ -147,25 +156,9 @@ std::string fit_width(std::string_view text, double size, double width, bool bol
 }
 
 double text_width(std::string_view text, double size, bool bold) {
-  double em = 0.0;
-  for (uint32_t cp : code_points(text)) {
-    if (cp == ' ') {
-      em += kSpaceEm;
-    } else if (cp >= '0' && cp <= '9') {
-      em += kDigitEm;
-    } else if (cp == 'M' || cp == 'W' || cp == 'm' || cp == 'w') {
-      em += kWideEm;
-    } else if (cp >= 'A' && cp <= 'Z') {
-      em += kCapitalEm;
-    } else if (kNarrow.find(static_cast<char>(cp)) != std::string_view::npos && cp < 0x80) {
-      em += kNarrowEm;
-    } else if (cp >= 'a' && cp <= 'z') {
-      em += kLowerEm;
-    } else {
-      em += kOtherEm;
-    }
-  }
-  return em * size * (bold ? kBoldFactor : 1.0);
+  double units = 0.0;
+  for (uint32_t cp : code_points(text)) units += advance_units(cp, bold);
+  return units / kFontUnitsPerEm * size;
 }
 
 std::string fixed_text(double x, int decimals) {

@@ -39,10 +39,12 @@ std::string shorten_end(std::string_view text, std::size_t limit);
 std::string fit_width(std::string_view text, double size, double width, bool bold = false,
                       bool keep_start = false);
 
-// The width of `text` in pixels at font size `size` (pixels), from rough
-// advance widths of a sans-serif face, a little generous so that labels laid
-// side by side never touch in the common faces. Bold is wider. Grows with
-// every code point; an empty text has width 0.
+// The width of `text` in pixels at font size `size` (pixels): the sum of
+// the advance widths of its code points in DejaVu Sans, or DejaVu Sans Bold
+// (plot_font.h), without kerning, which only narrows; one em for a code
+// point the font lacks. Grows with every code point but the invisible
+// ones the font gives no width (U+200B zero width space and the like); an
+// empty text has width 0.
 double text_width(std::string_view text, double size, bool bold = false);
 
 // Numbers as the picture shows them: a true minus sign (U+2212), no negative

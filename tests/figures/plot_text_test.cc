@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <ostream>
 #include <string>
@@ -77,7 +80,7 @@ TEST(PlotText, ShortenKeepsTheEndWithinTheLimit) {
   }
 }
 
-// Estimates: 0 for nothing, more for every further character, wide letters
+// Widths: 0 for nothing, more for every further character, wide letters
 // wider than narrow ones, bold wider, and proportional to the font size.
 TEST(PlotText, WidthEstimates) {
   EXPECT_EQ(text_width("", kLabelSize), 0.0);
@@ -99,6 +102,41 @@ TEST(PlotText, WidthEstimates) {
   // At least a third of the font size per digit, so that figures never
   // crowd: energies of eight digits at 12 px need more than 32 px.
   EXPECT_GT(text_width("12345678", 12), 32.0);
+}
+
+// The widths are DejaVu Sans's advance widths (2048 units an em), bold
+// DejaVu Sans Bold's; one em for what the font lacks.
+TEST(PlotText, WidthsAreThoseOfTheFont) {
+  const struct {
+    const char* text;
+    bool bold;
+    double units;
+  } cases[] = {
+      {"I0", false, 604 + 1303},
+      {"TDTS", true, 1397 + 1700 + 1397 + 1475},
+      {"\u03b4E = \u22125.1", false, 1253 + 1294 + 651 + 1716 + 651 + 1716 + 1303 + 651 + 1303},
+      {"\u00c5\u0141", false, 1401 + 1151},
+      {"\u4e2d", false, 2048},
+      {"a\u200bb", false, 1255 + 1300},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(text_width(c.text, 12, c.bold), c.units / 2048 * 12) << c.text;
+  }
+}
+
+// The table of widths is what tools/font_widths.py writes from the font
+// installed.
+TEST(PlotText, TheWidthsTableIsTheFonts) {
+  const std::string source = KINEX_EXAMPLES "/..";
+  std::FILE* pipe = popen(("/usr/bin/python3 " + source + "/tools/font_widths.py").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string written;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    written.append(buffer, n);
+  EXPECT_EQ(pclose(pipe), 0) << "fontTools (python3-fonttools) reads the font";
+  std::ifstream committed(source + "/src/figures/plot_font_widths.cc", std::ios::binary);
+  EXPECT_EQ(written, std::string(std::istreambuf_iterator<char>(committed), {}));
 }
 
 // Numbers as shown: true minus, no negative zero, scientific beyond a

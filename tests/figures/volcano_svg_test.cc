@@ -352,7 +352,7 @@ TEST(VolcanoSvg, OutputFileIsWrittenWholeAndNeverOverTheTable) {
   for (const Refusal& r : std::vector<Refusal>{
            {{"volcano", table, "-o", table + ".svg", "--curve", "rate"}, "tof (log10 TOF)"},
            {{"volcano", table, "-o", svg, "--range=3:1"}, "FROM below TO"},
-           {{"volcano", table, "-o", dir.file("v.png")}, "only SVG"},
+           {{"volcano", table, "-o", dir.file("v.eps")}, ".svg, .pdf or .png"},
            {{"volcano", table, "-o", "-", "--json"}, "--json and --csv"},
            {{"volcano", table, "-o", dir.file("no/such/dir/v.svg")}, "v.svg"},
            {{"volcano", table, "-o", dir.file("folder.svg")}, "folder.svg"}}) {

@@ -325,19 +325,31 @@ def test_the_volcano_pickles_plots_and_makes_a_dataframe(noisy):
     assert not any(t.startswith("Volcano") for t in texts(v.plot(title="")))
 
 
-def test_a_picture_is_saved_as_svg_and_never_over_its_table(tmp_path, noisy):
+def test_a_picture_is_saved_as_its_name_says_and_never_over_its_table(tmp_path, noisy):
     path, _, _ = noisy
     picture = kinex.volcano(path, samples=0).plot()
     link = tmp_path / "link.svg"
     link.symlink_to(path)
     before = open(path, "rb").read()
-    for target, words in [(path, "only SVG is written"), (tmp_path / "v.png", "only SVG is written"),
+    for target, words in [(path, ".svg, .pdf or .png"), (tmp_path / "v.eps", ".svg, .pdf or .png"),
                           (link, "is the input file")]:
         with pytest.raises(ValueError, match=words):
             picture.save(target)
-    assert open(path, "rb").read() == before and not (tmp_path / "v.png").exists()
+    with pytest.raises(ValueError, match="10 to 2400 dots per inch"):
+        picture.save(tmp_path / "v.png", dpi=5)
+    assert open(path, "rb").read() == before and not (tmp_path / "v.eps").exists()
+    assert not (tmp_path / "v.png").exists()
     picture.save(tmp_path / "v.svg")
     assert (tmp_path / "v.svg").read_text() == str(picture)
+    width = float(re.search(r'<svg[^>]* width="([\d.]+)"', str(picture)).group(1))
+    for name, start in [("v.pdf", b"%PDF-"), ("V.PNG", b"\x89PNG\r\n\x1a\n")]:
+        picture.save(tmp_path / name, dpi=150)
+        assert (tmp_path / name).read_bytes().startswith(start)
+    assert picture.to_pdf().startswith(b"%PDF-")
+    png = picture.to_png(dpi=48)
+    assert png.startswith(b"\x89PNG") and int.from_bytes(png[16:20], "big") == math.ceil(width / 2)
+    assert int.from_bytes((tmp_path / "V.PNG").read_bytes()[16:20], "big") == \
+        math.ceil(width * 150 / 96)
 
 
 def test_a_top_at_the_ranges_end_and_a_cycle_without_driving_force_are_said(tmp_path):
