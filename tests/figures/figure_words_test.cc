@@ -245,7 +245,8 @@ TEST(FigureWords, EveryNegativeNumberHasATrueMinusSign) {
     svgs.push_back(volcano_svg("volcano.csv", volcano, picture));
   }
   for (std::size_t k = 0; k < svgs.size(); ++k) {
-    for (const json& t : read_picture(svgs[k])["texts"])
+    const json picture = read_picture(svgs[k]);  // alive while its texts are read
+    for (const json& t : picture["texts"])
       EXPECT_TRUE(hyphen_signs(t["text"]).empty()) << "picture " << k << ": " << t["text"];
   }
 }
