@@ -187,9 +187,6 @@ py::object plot_method(const py::object& self, const py::object& title, const py
                        const py::object& correlation, const py::object& xlabel,
                        const py::object& ylabel, const py::object& ax);
 
-// The HTML a notebook shows for a Result.
-py::object result_html(const py::object& result);
-
 // Adds plot() and the notebook's HTML to the Cycle or Result class `c`;
 // `evaluated` turns its object into a Result for the HTML.
 template <class Class, class Evaluated>
@@ -200,7 +197,8 @@ void def_profile_faces(Class& c, Evaluated evaluated) {
         py::arg("seed") = 0, py::arg("correlation") = 0.0, py::arg("xlabel") = py::none(),
         py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), docs::kProfilePlot);
   c.def(
-      "_repr_html_", [evaluated](const py::object& self) { return result_html(evaluated(self)); },
+      "_repr_html_",
+      [evaluated](const py::object& self) { return notebook_html("result_html", evaluated(self)); },
       docs::kHtml);
 }
 

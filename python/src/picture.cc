@@ -65,10 +65,6 @@ py::object plot_method(const py::object& self, const py::object& title, const py
       py::arg("xlabel") = xlabel, py::arg("ylabel") = ylabel, py::arg("ax") = ax);
 }
 
-py::object result_html(const py::object& result) {
-  return py::module_::import("kinex._html").attr("result_html")(result);
-}
-
 void bind_pictures(py::module_& m) {
   m.def(
       "_replace_file",

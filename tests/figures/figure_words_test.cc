@@ -17,6 +17,7 @@
 #include "figures/plot_geometry.h"
 #include "figures/plot_style.h"
 #include "figures/plot_text.h"
+#include "figures/text_box.h"
 #include "figures/volcano_svg.h"
 #include "input/table.h"
 #include "volcano/volcano.h"
@@ -71,16 +72,7 @@ bool has_text(const json& p, const std::string& words) {
   return !where(p, "texts", [&](const json& t) { return t["text"] == words; }).empty();
 }
 
-// The box of a flat text, by the width estimate of the layout.
-plot::Box box_of(const json& t) {
-  const std::string words = t["text"];
-  const double size = t["size"], width = plot::text_width(words, size);
-  const std::string anchor = t["anchor"];
-  const double x = t["x"], y = t["y"];
-  const double x0 = anchor == "start" ? x : anchor == "middle" ? x - width / 2 : x - width;
-  return {x0, y + plot::kDescent * size - plot::kLineHeight * size, x0 + width,
-          y + plot::kDescent * size};
-}
+constexpr auto box_of = test_figures::text_box;
 
 Run cycle_of(const char* example) {
   return cycle_files::evaluated_text(test::read_file(std::string(KINEX_EXAMPLES "/") + example));
@@ -114,8 +106,6 @@ TEST(FigureWords, TitlesAndAxisTitlesAreTheUsersEscaped) {
   volcano_asked.title = asked.title;
   volcano_asked.xlabel = asked.xlabel;
   volcano_asked.ylabel = asked.ylabel;
-  VolcanoPicture untitled;
-  untitled.no_title = true;
   PlotOptions labelled;
   labelled.labels = {kHostile, ""};  // the second keeps its file's stem
   const struct {
@@ -127,10 +117,6 @@ TEST(FigureWords, TitlesAndAxisTitlesAreTheUsersEscaped) {
        render_profile_svg(three, three.input_name, asked),
        {asked.title, asked.xlabel, asked.ylabel},
        {"Gibbs energy (kcal/mol)"}},
-      {"profile, defaults",
-       render_profile_svg(three, three.input_name),
-       {"Gibbs energy (kcal/mol)", "Reaction coordinate \u2192"},
-       {}},
       {"overlay",
        render_profiles_svg({&three, &five}, asked),
        {asked.title, asked.xlabel, asked.ylabel, "three_step", "five.step"},
@@ -147,10 +133,6 @@ TEST(FigureWords, TitlesAndAxisTitlesAreTheUsersEscaped) {
        volcano_svg("/some/folder/volcano.csv", volcano, {}),
        {"Volcano: volcano.csv", volcano.fits.descriptor + " (kcal/mol)"},
        {}},
-      {"volcano, no title",
-       volcano_svg("volcano.csv", volcano, untitled),
-       {},
-       {"Volcano: volcano.csv"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -188,21 +170,16 @@ TEST(FigureWords, OverlaidCyclesStandInTheColumnsOfTheirStatesRoles) {
 
 TEST(FigureWords, VolcanoNamesKeepOffTheCurve) {
   const Volcano volcano = volcano_of(KINEX_EXAMPLES "/volcano.csv");
-  for (VolcanoCurve curve :
-       {VolcanoCurve::log10_TOF, VolcanoCurve::energetic_span, VolcanoCurve::endergonic_step}) {
-    VolcanoPicture picture;
-    picture.curve = curve;
-    const json p = read_picture(volcano_svg("volcano.csv", volcano, picture));
-    ASSERT_GE(p["curve"].size(), 2u);
-    const auto names = where(p, "texts", [](const json& t) { return t["class"] == "point-label"; });
-    EXPECT_FALSE(names.empty());
-    for (const json& name : names) {
-      const plot::Box b = box_of(name);
-      for (std::size_t k = 1; k < p["curve"].size(); ++k) {
-        const plot::Segment s{p["curve"][k - 1][0], p["curve"][k - 1][1], p["curve"][k][0],
-                              p["curve"][k][1]};
-        EXPECT_FALSE(plot::crosses(s, b)) << name["text"] << " over the curve at " << k;
-      }
+  const json p = read_picture(volcano_svg("volcano.csv", volcano, {}));
+  ASSERT_GE(p["curve"].size(), 2u);
+  const auto names = where(p, "texts", [](const json& t) { return t["class"] == "point-label"; });
+  EXPECT_FALSE(names.empty());
+  for (const json& name : names) {
+    const plot::Box b = box_of(name);
+    for (std::size_t k = 1; k < p["curve"].size(); ++k) {
+      const plot::Segment s{p["curve"][k - 1][0], p["curve"][k - 1][1], p["curve"][k][0],
+                            p["curve"][k][1]};
+      EXPECT_FALSE(plot::crosses(s, b)) << name["text"] << " over the curve at " << k;
     }
   }
 }
@@ -231,19 +208,11 @@ TEST(FigureWords, EveryNegativeNumberHasATrueMinusSign) {
   ranged.has_y_range = true;
   ranged.y_from = -30;
   ranged.y_to = 30;
-  PlotOptions sigma;
-  sigma.sigmas.assign(7, 1.5);
-  sigma.sigma_samples = 500;
-  std::vector<std::string> svgs = {
+  ranged.sigmas.assign(7, 1.5);
+  ranged.sigma_samples = 500;
+  const std::vector<std::string> svgs = {
       render_profile_svg(three, "three.txt", ranged), render_profile_svg(low, "low.txt"),
-      render_profile_svg(three, "three.txt", sigma), render_profiles_svg({&three, &switched, &low}),
-      render_profiles_svg({&three, &low}, ranged)};
-  for (VolcanoCurve curve :
-       {VolcanoCurve::log10_TOF, VolcanoCurve::energetic_span, VolcanoCurve::endergonic_step}) {
-    VolcanoPicture picture;
-    picture.curve = curve;
-    svgs.push_back(volcano_svg("volcano.csv", volcano, picture));
-  }
+      render_profiles_svg({&three, &switched, &low}), volcano_svg("volcano.csv", volcano, {})};
   for (std::size_t k = 0; k < svgs.size(); ++k) {
     const json picture = read_picture(svgs[k]);  // alive while its texts are read
     for (const json& t : picture["texts"])

@@ -16,6 +16,7 @@
 #include "common/cycle_files.h"
 #include "figures/plot_geometry.h"
 #include "figures/plot_text.h"
+#include "figures/text_box.h"
 #include "outputs/format.h"
 #include "volcano/volcano.h"
 
@@ -96,15 +97,7 @@ Axis axis_of(const json& p, const char* which) {
   return axis;
 }
 
-// The box a flat text of the picture takes, by the width estimate.
-plot::Box box_of(const json& t) {
-  const std::string words = t["text"];
-  const double size = t["size"], width = plot::text_width(words, size);
-  const std::string anchor = t["anchor"];
-  const double x = t["x"], y = t["y"];
-  const double x0 = anchor == "start" ? x : anchor == "middle" ? x - width / 2 : x - width;
-  return {x0, y + 0.26 * size - 1.2 * size, x0 + width, y + 0.26 * size};
-}
+constexpr auto box_of = test_figures::text_box;
 
 // No two boxes overlap.
 void expect_apart(const std::vector<plot::Box>& boxes, const std::string& what) {

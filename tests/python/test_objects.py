@@ -198,8 +198,6 @@ def test_cycles_are_named_and_pictures_titled_as_asked():
 
 @pytest.mark.parametrize("make, old, new", [
     (lambda c: c.evaluate(), "tof", "tof_per_s"),
-    (lambda c: c.evaluate(), "tof_per_second", "tof_per_s"),
-    (lambda c: c.evaluate(), "tof_per_hour", "tof_per_h"),
     (lambda c: c.evaluate(), "driving_force_warning", "warning_text"),
     (lambda c: c.uncertainty(1.0, samples=50), "median", "log10_tof_median"),
     (lambda c: c.uncertainty(1.0, samples=50), "interval_95", "log10_tof_interval_95"),
