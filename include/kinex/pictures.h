@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kinex {
@@ -17,9 +18,9 @@ struct PlotOptions {
   bool has_title = false;  // `title` replaces the default title
   std::string title;
   bool no_title = false;   // no title line at all
-  double width = 0.0;      // px of the picture; 0: as the content needs, at most kMaxWidth
+  double width = 0.0;      // px of the picture (96 to the inch); 0: as the content needs
   double height = 0.0;     // px of the picture at least; 0: as the content needs
-  double font_size = 0.0;  // px of the state labels (all text scales with it); 0: 12
+  double font_size = 0.0;  // pt of the state labels (all text scales with it); 0: 9
   std::vector<std::string>
       labels;                // the cycles' names in the legend, in order; "": the file's stem
   std::string xlabel;        // the axes' titles; "": "Reaction coordinate →"
@@ -37,6 +38,21 @@ struct PlotOptions {
   double sigma_correlation = 0.0;
 };
 
+// A picture's size on paper, as `--size` and Python's size= give it: px at
+// 96 to the inch, as the pictures' px are printed, and the font size that
+// prints well at that width.
+struct PaperSize {
+  double width = 0.0;      // px
+  double height = 0.0;     // px; 0: as the content needs
+  double font_size = 0.0;  // pt of the body text
+};
+inline constexpr double kPxPerInch = 96.0;
+inline constexpr double kPxPerPoint = kPxPerInch / 72.0;
+inline constexpr double kColumnInches = 3.3;    // one column of a two-column journal page
+inline constexpr double kPageInches = 7.0;      // the text width of such a page
+inline constexpr double kColumnFontSize = 8.0;  // pt
+inline constexpr double kPageFontSize = 9.0;    // pt
+
 // Which curve a picture draws, with the catalysts' own values of it.
 enum class VolcanoCurve { log10_TOF, energetic_span, endergonic_step };
 
@@ -48,9 +64,19 @@ struct VolcanoPicture {
   bool no_title = false;    // no title line at all
   std::string xlabel = {};  // the axes' titles; "": "<descriptor> (kcal/mol)"
   std::string ylabel = {};  // and the curve's name with its unit
+  double width = 0.0;       // px of the picture; 0: 340
+  double height = 0.0;      // px of the picture at least; 0: as the content needs
+  double font_size = 0.0;   // pt of the body text (all text scales with it); 0: 7.5
 };
 
 namespace features {
+
+// `text` as a paper size: "column" (3.3 in wide, 8 pt text), "page" (7 in,
+// 9 pt), or a width, optionally "x" a height, and a unit, "in" or "mm":
+// "3.3in", "85x60mm", "3.3x2.5in" (8 pt text below 5 in of width, else 9
+// pt). False with the reason in `error` for anything else, and for a size
+// of 0, not finite or beyond the largest picture.
+bool parse_paper_size(std::string_view text, PaperSize& size, std::string& error);
 
 // "" when the width, height and font size of `options` (0: the default)
 // can be drawn, else the reason, naming the value ("width 1e+100 px: a

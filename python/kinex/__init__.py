@@ -179,7 +179,8 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
          font_size: Optional[float] = None,
          y_range: Optional["tuple[float, float]"] = None, sigma=None, samples: int = 10000,
          seed: int = 0, correlation: float = 0.0, xlabel: Optional[str] = None,
-         ylabel: Optional[str] = None, labels: Optional[Sequence[str]] = None, ax=None):
+         ylabel: Optional[str] = None, labels: Optional[Sequence[str]] = None, ax=None,
+         size: Optional[str] = None):
     """The energy profile of one cycle, or of several overlaid, as a Picture.
 
     cycles: kinex.Cycle or kinex.Result objects (cycles are evaluated).
@@ -189,7 +190,12 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
     labels: the cycles' names in the legend, in order (None, or None in
         place of one: the cycle's name, a file's without folder and
         extension).
-    width, height, font_size: in px (None: as the content needs).
+    size: the size on paper, 'column' (3.3 in wide, 8 pt text), 'page' (7 in,
+        9 pt) or a width and perhaps a height in in or mm ('85x60mm'); the
+        picture is laid out for it. Or:
+    width, height: in px, 96 to the inch (None: as the content needs).
+    font_size: of the state labels in pt, all text scaling with it (None: 9,
+        or 8 in a picture narrower than 5 in, or the size's).
     y_range: (FROM, TO), the energy axis in kcal/mol.
     sigma: error bars of +-sigma (kcal/mol) on the states of one cycle and how
         likely each is the TDI and the TDTS, from the Monte Carlo of
@@ -204,6 +210,11 @@ def plot(*cycles: Union[Cycle, Result], title: Optional[str] = None,
         if not isinstance(r, Result):
             raise TypeError(f"plot: {r!r} is neither a kinex.Cycle nor a kinex.Result")
     samples, seed, _ = _counts(samples, seed, 0)
+    if size is not None:
+        if width is not None or height is not None:
+            raise ValueError("size: give either size or width and height, not both")
+        width, height, size_font = _kinex._paper_size(str(size))
+        font_size = size_font if font_size is None else font_size
     given = list(labels) if labels is not None else []
     if isinstance(labels, str) or len(given) > len(results):
         raise ValueError(f"labels: one name per cycle, in order, for {len(results)} cycles; "

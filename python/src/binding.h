@@ -4,6 +4,7 @@
 #pragma once
 
 #include <kinex/json.h>
+#include <kinex/pictures.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -185,7 +186,11 @@ py::object plot_method(const py::object& self, const py::object& title, const py
                        const py::object& y_range, const py::object& sigma,
                        const py::object& samples, const py::object& seed,
                        const py::object& correlation, const py::object& xlabel,
-                       const py::object& ylabel, const py::object& ax);
+                       const py::object& ylabel, const py::object& ax, const py::object& size);
+
+// `text` as a paper size (kinex/pictures.h); ValueError naming `size`
+// otherwise.
+PaperSize paper_size(const std::string& text);
 
 // Adds plot() and the notebook's HTML to the Cycle or Result class `c`;
 // `evaluated` turns its object into a Result for the HTML.
@@ -195,7 +200,8 @@ void def_profile_faces(Class& c, Evaluated evaluated) {
         py::arg("height") = py::none(), py::arg("font_size") = py::none(),
         py::arg("y_range") = py::none(), py::arg("sigma") = py::none(), py::arg("samples") = 10000,
         py::arg("seed") = 0, py::arg("correlation") = 0.0, py::arg("xlabel") = py::none(),
-        py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), docs::kProfilePlot);
+        py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), py::arg("size") = py::none(),
+        docs::kProfilePlot);
   c.def(
       "_repr_html_",
       [evaluated](const py::object& self) { return notebook_html("result_html", evaluated(self)); },

@@ -129,9 +129,10 @@ inline constexpr const char* kVolcanoBand =
 inline constexpr const char* kProfilePlot =
     "plot(title=None, width=None, height=None, font_size=None, y_range=None,\n"
     "     sigma=None, samples=10000, seed=0, correlation=0.0, xlabel=None,\n"
-    "     ylabel=None, ax=None) -> Picture\n"
+    "     ylabel=None, ax=None, size=None) -> Picture\n"
     "\n"
-    "The energy profile as a kinex.Picture (see kinex.plot), with error bars\n"
+    "The energy profile as a kinex.Picture (see kinex.plot: size 'column',\n"
+    "'page' or '85x60mm' lays it out for paper), with error bars\n"
     "and TDI/TDTS probabilities when `sigma` is given; xlabel and ylabel\n"
     "title the axes (None: 'Reaction coordinate' and 'Gibbs energy (kcal/mol)').\n"
     "ax: a matplotlib Axes to draw the same figure on instead; the artists\n"
@@ -167,7 +168,8 @@ inline constexpr const char* kCycleUncertainty =
     "The numbers are those of `kinex uncertainty` with the same arguments.";
 
 inline constexpr const char* kVolcanoPlot =
-    "plot(curve='tof', title=None, xlabel=None, ylabel=None, ax=None) -> Picture\n"
+    "plot(curve='tof', title=None, xlabel=None, ylabel=None, ax=None, size=None,\n"
+    "     font_size=0.0) -> Picture\n"
     "\n"
     "The volcano as a kinex.Picture: curve 'tof' (log10 TOF), 'span' (the\n"
     "energetic span) or 'step' (the most endergonic step) with its band, the\n"
@@ -175,6 +177,9 @@ inline constexpr const char* kVolcanoPlot =
     "title line (None: 'Volcano: ' and the table's file name; '' for none);\n"
     "xlabel, ylabel: the axes' titles (None: the descriptor in kcal/mol and\n"
     "the curve with its unit). ax: a matplotlib Axes to draw the same figure\n"
-    "on instead; the artists drawn are returned (see Picture.draw).";
+    "on instead; the artists drawn are returned (see Picture.draw). size: on\n"
+    "paper, 'column' (3.3 in, 8 pt text), 'page' (7 in, 9 pt) or a width and\n"
+    "perhaps a height in in or mm ('85x60mm'); font_size: the text in pt\n"
+    "(0: 7.5, or the size's).";
 
 }  // namespace kinex::python::docs

@@ -22,7 +22,7 @@ PlotOptions plot_options(const std::optional<std::string>& title, bool no_title,
   auto positive = [](const char* what, double x) {
     if (!(x >= 0.0) || !std::isfinite(x)) {
       throw py::value_error(std::string(what) + ": " + std::to_string(x) +
-                            " is not a size in px (a finite number above 0)");
+                            " is not a size (a finite number above 0)");
     }
     return x;
   };
@@ -57,15 +57,33 @@ py::object plot_method(const py::object& self, const py::object& title, const py
                        const py::object& y_range, const py::object& sigma,
                        const py::object& samples, const py::object& seed,
                        const py::object& correlation, const py::object& xlabel,
-                       const py::object& ylabel, const py::object& ax) {
+                       const py::object& ylabel, const py::object& ax, const py::object& size) {
   return py::module_::import("kinex").attr("plot")(
       self, py::arg("title") = title, py::arg("width") = width, py::arg("height") = height,
       py::arg("font_size") = font_size, py::arg("y_range") = y_range, py::arg("sigma") = sigma,
       py::arg("samples") = samples, py::arg("seed") = seed, py::arg("correlation") = correlation,
-      py::arg("xlabel") = xlabel, py::arg("ylabel") = ylabel, py::arg("ax") = ax);
+      py::arg("xlabel") = xlabel, py::arg("ylabel") = ylabel, py::arg("ax") = ax,
+      py::arg("size") = size);
+}
+
+PaperSize paper_size(const std::string& text) {
+  PaperSize size;
+  std::string error;
+  if (!features::parse_paper_size(text, size, error)) {
+    throw py::value_error("size: " + text + ": give 'column', 'page', or a width and perhaps a " +
+                          "height in in or mm ('3.3in', '85x60mm')");
+  }
+  return size;
 }
 
 void bind_pictures(py::module_& m) {
+  m.def(
+      "_paper_size",
+      [](const std::string& text) {
+        const PaperSize size = paper_size(text);
+        return py::make_tuple(size.width, size.height, size.font_size);
+      },
+      py::arg("text"));
   m.def(
       "_replace_file",
       [](const std::string& path, const std::string& text) {

@@ -296,8 +296,18 @@ void bind_volcano(py::module_& m) {
           "plot",
           [](V v, const std::string& curve, const std::optional<std::string>& title,
              const std::optional<std::string>& xlabel, const std::optional<std::string>& ylabel,
-             const py::object& ax) {
+             const py::object& ax, const std::optional<std::string>& size, double font_size) {
             VolcanoPicture picture;
+            if (!(font_size >= 0.0) || !(font_size <= 750.0))
+              throw py::value_error("font_size: " + std::to_string(font_size) +
+                                    " is not a size in pt (above 0, at most 750)");
+            picture.font_size = font_size;
+            if (size) {
+              const PaperSize paper = paper_size(*size);
+              picture.width = paper.width;
+              picture.height = paper.height;
+              if (!(font_size > 0)) picture.font_size = paper.font_size;
+            }
             picture.curve = volcano_curve(curve);
             picture.has_title = title.has_value();
             picture.no_title = title && title->empty();
@@ -311,7 +321,8 @@ void bind_volcano(py::module_& m) {
             return ax.is_none() ? drawn : drawn.attr("draw")(ax);
           },
           py::arg("curve") = "tof", py::arg("title") = py::none(), py::arg("xlabel") = py::none(),
-          py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), docs::kVolcanoPlot)
+          py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), py::arg("size") = py::none(),
+          py::arg("font_size") = 0.0, docs::kVolcanoPlot)
       .def("__len__", [](V v) { return v.data->volcano.x.size(); })
       .def("__repr__", [](V v) { return volcano_repr(*v.data); })
       .def(

@@ -24,7 +24,7 @@ constexpr const char* kPlotFooter =
     "input file. Standard output gets SVG.\n"
     "Examples:\n"
     "  kinex plot cycle.txt -o cycle.svg\n"
-    "  kinex plot cycle.txt -o cycle.pdf\n"
+    "  kinex plot cycle.txt -o cycle.pdf --size column\n"
     "  kinex plot a.txt b.txt c.txt --title 'Three ligands' -o abc.svg\n"
     "  kinex plot ni.txt pd.txt --label Ni --label Pd -o nipd.svg";
 
@@ -72,16 +72,15 @@ class PlotSubcommand : public Subcommand {
     app_->add_option("--ylabel", options_.ylabel,
                      "The energy axis's title (default 'Gibbs energy (kcal/mol)')")
         ->type_name("TEXT");
-    app_->add_option("--width", options_.width, "The picture's width in px")
+    size_option_ = add_size_options(
+        *app_, size_, options_.font_size,
+        "The state labels' size in pt, all text scaling with it (default 9; 8 below 5 in)");
+    app_->add_option("--width", options_.width, "The picture's width in px (96 to the inch)")
         ->check(CLI::PositiveNumber)
         ->type_name("PX");
     app_->add_option("--height", options_.height, "The picture's height in px, at least")
         ->check(CLI::PositiveNumber)
         ->type_name("PX");
-    app_->add_option("--font-size", options_.font_size,
-                     "The size of the state labels; all text scales with it (default 12)")
-        ->check(CLI::PositiveNumber)
-        ->type_name("PT");
     app_->add_option("--y-range", y_range_, "The energy axis in kcal/mol (--y-range=-10:30)")
         ->type_name("FROM:TO");
     sampling_ = add_sampling_options(
@@ -103,6 +102,12 @@ class PlotSubcommand : public Subcommand {
     if (!table_temperature_ok(tables_, err)) return kExitFailed;
     if (!dpi_fits(dpi_, "kinex plot", output_, err)) return kExitFailed;
     options_.has_title = title_->count() > 0;
+    if (size_option_->count() > 0 && (options_.width > 0 || options_.height > 0)) {
+      err += "kinex plot: --size gives the width and height; give it or --width and --height\n";
+      return kExitFailed;
+    }
+    if (!take_size(size_, "kinex plot", options_.width, options_.height, options_.font_size, err))
+      return kExitFailed;
     if (!y_range_.empty() && !parse_y_range(y_range_, options_, err)) return kExitFailed;
     const bool uncertain = sampling_.sigma->count() > 0 || sampling_.sigmas->count() > 0;
     if (!uncertain &&
@@ -126,10 +131,11 @@ class PlotSubcommand : public Subcommand {
 
  private:
   std::vector<std::string> files_;
-  std::string output_, y_range_, sigma_file_;
+  std::string output_, y_range_, sigma_file_, size_;
   PlotOptions options_;
   const CLI::Option* title_ = nullptr;
   const CLI::Option* dpi_ = nullptr;
+  const CLI::Option* size_option_ = nullptr;
   double dpi_value_ = kPictureDpi;
   SigmaSpec sigmas_;
   SamplingOptions sampling_{};

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <type_traits>
 
+#include "figures/plot.h"
 #include "model/uncertainty.h"
 #include "outputs/check.h"
 #include "outputs/format.h"
@@ -142,6 +143,31 @@ bool write_picture(const std::string& name, PictureFormat format, double dpi, st
                                                      replace_file(name, bytes, reason);
   if (!ok) err += "kinex: " + text::shown_name(name) + ": " + reason + "\n";
   return ok;
+}
+
+CLI::Option* add_size_options(CLI::App& app, std::string& size, double& font_size,
+                              const std::string& font_help) {
+  app.add_option("--font-size", font_size, font_help)->check(CLI::PositiveNumber)->type_name("PT");
+  return app
+      .add_option("--size", size,
+                  "The picture's size on paper: column (3.3 in, 8 pt text), page (7 in, 9 pt), "
+                  "or WIDTH[xHEIGHT] in in or mm (85x60mm)")
+      ->type_name("SIZE");
+}
+
+bool take_size(const std::string& size, const std::string& command, double& width, double& height,
+               double& font_size, std::string& err) {
+  if (size.empty()) return true;
+  PaperSize paper;
+  std::string reason;
+  if (!parse_paper_size(size, paper, reason)) {
+    err += command + ": " + reason + "\n";
+    return false;
+  }
+  width = paper.width;
+  height = paper.height;
+  if (!(font_size > 0)) font_size = paper.font_size;
+  return true;
 }
 
 CLI::Option* add_dpi_option(CLI::App& app, double& dpi) {

@@ -101,6 +101,17 @@ bool picture_file_format(const std::string& command, const std::string& name, Pi
 bool write_picture(const std::string& name, PictureFormat format, double dpi, std::string_view svg,
                    std::string& err);
 
+// --size and --font-size of a picture: the text of --size into `size`, the
+// font's points into `font_size`. Returns --size.
+CLI::Option* add_size_options(CLI::App& app, std::string& size, double& font_size,
+                              const std::string& font_help);
+
+// The paper size `size` (--size; "" when not given) into px `width` and
+// `height` and, unless --font-size gave one (`font_size` above 0), the
+// size's font in pt. False with the reason on `err` after `command`.
+bool take_size(const std::string& size, const std::string& command, double& width, double& height,
+               double& font_size, std::string& err);
+
 // --dpi of -o NAME.png into `dpi`, its help naming the default.
 CLI::Option* add_dpi_option(CLI::App& app, double& dpi);
 

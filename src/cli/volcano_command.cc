@@ -92,6 +92,9 @@ class VolcanoSubcommand : public Subcommand {
     ylabel_ = app_->add_option("--ylabel", output_.picture.ylabel,
                                "With -o: the curve's axis title (default its name and unit)")
                   ->type_name("TEXT");
+    size_ = add_size_options(*app_, size_text_, output_.picture.font_size,
+                             "With -o: the size of the text in pt; all text scales with it "
+                             "(default 7.5, or the --size's)");
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
     app_->footer(with_reference(kVolcanoFooter));
   }
@@ -106,13 +109,17 @@ class VolcanoSubcommand : public Subcommand {
       return kExitFailed;
     }
     output_.picture.has_title = title_->count() > 0;
-    if (file.empty() &&
-        title_->count() + no_title_->count() + xlabel_->count() + ylabel_->count() > 0) {
+    if (file.empty() && title_->count() + no_title_->count() + xlabel_->count() + ylabel_->count() +
+                                size_->count() + (output_.picture.font_size > 0 ? 1 : 0) >
+                            0) {
       err +=
-          "kinex volcano: --title, --no-title, --xlabel and --ylabel go with the picture; give "
-          "-o OUT.svg with them\n";
+          "kinex volcano: --title, --no-title, --xlabel, --ylabel, --size and --font-size go "
+          "with the picture; give -o OUT.svg with them\n";
       return kExitFailed;
     }
+    if (!take_size(size_text_, "kinex volcano", output_.picture.width, output_.picture.height,
+                   output_.picture.font_size, err))
+      return kExitFailed;
     if (curve_ == "span") {
       output_.picture.curve = VolcanoCurve::energetic_span;
     } else if (curve_ == "step") {
@@ -146,6 +153,8 @@ class VolcanoSubcommand : public Subcommand {
   VolcanoOptions options_;
   VolcanoOutput output_;
   const CLI::Option* dpi_ = nullptr;
+  const CLI::Option* size_ = nullptr;
+  std::string size_text_;
   TableOptions tables_;
 };
 

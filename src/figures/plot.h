@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "figures/plot_options.h"
@@ -17,6 +18,9 @@ namespace kinex {
 // can be drawn, else the reason, naming the value ("width 1e+100 px: a
 // picture is at most 100000 px wide").
 std::string check_plot_sizes(const PlotOptions& options);
+
+// As features::parse_paper_size (kinex/pictures.h).
+bool parse_paper_size(std::string_view text, PaperSize& size, std::string& error);
 
 // The SVG document for `run`, which has been through reading, the energy
 // profile, the TOF and the degrees of control (the phases of run_phases up to

@@ -16,12 +16,26 @@ constexpr double kMaxFlatContent = 1500.0;  // px of columns with flat labels
 constexpr double kUprightPitch = 30.0;      // px between upright columns
 constexpr double kUprightBar = 20.0;        // px
 constexpr double kMinGap = 14.0;            // px between two bars
-constexpr double kMaxPitch = 110.0;         // px the columns are spread to at most
+constexpr double kMaxSpreadBar = 66.0;      // px a bar is lengthened to at most when spread
 constexpr double kMinFlatBar = 34.0;        // px
 constexpr double kBarOverhang = 6.0;        // px a flat bar is longer than its widest label
 constexpr double kMinBarShare = 0.6;        // of the pitch, when spread
 constexpr double kColumnsStart = 20.0;      // px from the axis to the first column
 constexpr double kColumnsEnd = 30.0;        // px from the last column to the canvas's margin
+// On a narrow canvas: tighter columns, upright columns narrowed before
+// they are crowded, and a plot area in proportion to the width.
+constexpr double kNarrowColumnsStart = 10.0;
+constexpr double kNarrowColumnsEnd = 16.0;
+constexpr double kNarrowGap = 6.0;
+constexpr double kNarrowOverhang = 2.0;
+constexpr double kNarrowMinFlatBar = 24.0;
+constexpr double kMinUprightPitch = 17.0;    // px: an upright label and a little room
+constexpr double kNarrowPlotShare = 0.62;    // of the canvas's width, flat labels
+constexpr double kNarrowUprightShare = 0.9;  // upright labels
+constexpr double kNarrowMinPlot = 200.0;     // px
+constexpr double kMixedGap = 8.0;            // px between bars of spread upright columns
+constexpr double kMixedSlack = 2.0;  // px a flat label among upright ones may be wider than its bar
+constexpr double kLabelClearance = 1.0;  // px a label turned flat keeps off other labels and bars
 
 // The canvas and the plot area.
 constexpr double kMinCanvasWidth = 620.0;     // px
@@ -83,16 +97,39 @@ double effective_reach(const Layout& L) {
 
 double unit(const Layout& L, double e);
 
+double columns_start(const Layout& L) { return L.narrow ? kNarrowColumnsStart : kColumnsStart; }
+double columns_end(const Layout& L) { return L.narrow ? kNarrowColumnsEnd : kColumnsEnd; }
+
+double place_effective(const std::vector<State>& states, const Layout& L, std::size_t tdts,
+                       const std::vector<Box>& labels, const std::vector<Segment>& lines,
+                       SpanDrawing& d);
+
 // Whether the effective span's arrow is drawn: shown, both its ends in the
-// energy range drawn, and not among crowded columns, which leave no room
-// for a second arrow.
+// energy range drawn, not among crowded or narrowed columns, which leave no
+// room for a second arrow, and, among spread upright columns, with a place
+// clear of the labels.
 bool effective_drawable(const std::vector<State>& states, const Span& span, const Layout& L) {
-  if (!span.known || !span.effective_shown || L.dense || span.tdi >= states.size() ||
-      span.tdts >= states.size() || !finite(states[span.tdi]) || !finite(states[span.tdts]))
+  if (!span.known || !span.effective_shown || L.dense || L.pitch < kUprightPitch ||
+      span.tdi >= states.size() || span.tdts >= states.size() || !finite(states[span.tdi]) ||
+      !finite(states[span.tdts]))
     return false;
   const double level = states[span.tdi].energy + span.effective;
-  return std::isfinite(level) && level >= std::min(L.lo, L.hi) - 1e-9 &&
-         level <= std::max(L.lo, L.hi) + 1e-9;
+  if (!(std::isfinite(level) && level >= std::min(L.lo, L.hi) - 1e-9 &&
+        level <= std::max(L.lo, L.hi) + 1e-9))
+    return false;
+  if (!L.mixed) return true;
+  std::vector<Box> labels;
+  std::vector<Segment> lines;
+  for (std::size_t c = 0; c < states.size(); ++c) {
+    const State& s = states[c];
+    labels.insert(labels.end(), s.label_boxes.begin(), s.label_boxes.end());
+    if (c + 1 < states.size() && finite(s) && finite(states[c + 1]))
+      lines.push_back({s.x + L.bar / 2, s.y, states[c + 1].x - L.bar / 2, states[c + 1].y});
+  }
+  SpanDrawing d;
+  d.from = states[span.tdi].y;
+  d.effective_to = to_y(L, level);
+  return place_effective(states, L, span.tdts, labels, lines, d) < kLabelCrossCost;
 }
 
 double unit(const Layout& L, double e) { return (e / 2 - L.lo / 2) / (L.hi / 2 - L.lo / 2); }
@@ -173,23 +210,30 @@ void fit_scale(const std::vector<State>& states, double level, bool whole_range,
   L.base = base;
 }
 
-// Boxes of the labels of a state (its bar at s.y), nearest the bar first.
+// Whether label `l` of state `s` stands upright: all do in upright
+// columns, except, when they are spread (L.mixed), those no wider than
+// their bar and those the layout found room for, unless the state keeps
+// its labels upright.
+bool upright_label(const Label& l, const State& s, const Layout& L) {
+  return L.upright &&
+         !(L.mixed && !s.keep_upright && (l.keep_flat || label_length(l) <= L.bar + kMixedSlack));
+}
+
+// Boxes of the labels of a state (its bar at s.y), nearest the bar first;
+// each label's orientation set.
 void place_labels(State& s, const Layout& L) {
   s.label_boxes.clear();
   const double pad = finite(s) ? thickness(s.xtof) / 2 + kLabelGap : 0.0;
-  double edge = s.y - pad;
-  for (const Label& l : s.above) {
-    const double w = L.upright ? l.size * kUprightWidth : label_length(l);
-    const double h = L.upright ? label_length(l) : l.size * kLineHeight;
-    s.label_boxes.push_back({s.x - w / 2, edge - h, s.x + w / 2, edge});
-    edge -= h + (L.upright ? kUprightLabelGap : 0.0);
-  }
-  edge = s.y + pad;
-  for (const Label& l : s.below) {
-    const double w = L.upright ? l.size * kUprightWidth : label_length(l);
-    const double h = L.upright ? label_length(l) : l.size * kLineHeight;
-    s.label_boxes.push_back({s.x - w / 2, edge, s.x + w / 2, edge + h});
-    edge += h + (L.upright ? kUprightLabelGap : 0.0);
+  for (int side : {-1, 1}) {
+    double edge = s.y + side * pad;
+    for (Label& l : side < 0 ? s.above : s.below) {
+      l.upright = upright_label(l, s, L);
+      const double w = l.upright ? l.size * kUprightWidth : label_length(l);
+      const double h = l.upright ? label_length(l) : l.size * kLineHeight;
+      s.label_boxes.push_back(side < 0 ? Box{s.x - w / 2, edge - h, s.x + w / 2, edge}
+                                       : Box{s.x - w / 2, edge, s.x + w / 2, edge + h});
+      edge += side * (h + (l.upright ? kUprightLabelGap : 0.0));
+    }
   }
 }
 
@@ -236,10 +280,10 @@ Box label_place(double x, double a, double b, double w, const Layout& L,
 // next to it, where it and its level mark run through the fewest `labels`,
 // bars (the arrow may cross the TDTS's) and `lines`, as near
 // kEffectiveOffset from the span arrow as that allows, right before left.
-// Fills d.effective_x and d.effective_side.
-void place_effective(const std::vector<State>& states, const Layout& L, std::size_t tdts,
-                     const std::vector<Box>& labels, const std::vector<Segment>& lines,
-                     SpanDrawing& d) {
+// Fills d.effective_x and d.effective_side; returns the cost of the place.
+double place_effective(const std::vector<State>& states, const Layout& L, std::size_t tdts,
+                       const std::vector<Box>& labels, const std::vector<Segment>& lines,
+                       SpanDrawing& d) {
   const State& ts = states[tdts];
   const double half = kArrowHeadHalfWidth + kEffectiveClearance;
   const double y_lo = std::min(d.from, d.effective_to), y_hi = std::max(d.from, d.effective_to);
@@ -270,6 +314,7 @@ void place_effective(const std::vector<State>& states, const Layout& L, std::siz
       if (cost < best) best = cost, d.effective_x = x, d.effective_side = side;
     }
   }
+  return best;
 }
 
 // With a y range: the states outside it get their labels under their bars,
@@ -314,10 +359,16 @@ double widest_label(const std::vector<State>& states) {
 void size_columns(std::vector<State>& states, double flat_bar, double room, Layout& L,
                   std::vector<std::string>& notes) {
   const double columns = static_cast<double>(states.size());
-  L.upright = columns * (flat_bar + kMinGap) > std::min(room, kMaxFlatContent);
-  L.pitch = L.upright ? kUprightPitch : flat_bar + kMinGap;
+  const double gap = L.narrow ? kNarrowGap : kMinGap;
+  L.upright = columns * (flat_bar + gap) > std::min(room, kMaxFlatContent);
+  L.pitch = L.upright ? kUprightPitch : flat_bar + gap;
   L.bar = L.upright ? kUprightBar : flat_bar;
   if (!L.upright || !(columns * kUprightPitch > room)) return;
+  if (room / columns >= kMinUprightPitch) {  // narrower upright columns, every label kept
+    L.pitch = room / columns;
+    L.bar = L.pitch * (kUprightBar / kUprightPitch);
+    return;
+  }
   L.dense = true;
   double size = (room / columns - kDenseLabelGap) / kUprightWidth;
   size = std::clamp(size, kMinDenseLabelSize, kLabelSize);
@@ -351,14 +402,27 @@ void set_width(const Texts& texts, const LayoutOptions& options, double most, do
                                      width(texts.figures, kFiguresSize)) /
                                 kTextRoomShare +
                             2 * kMargin;
-  L.width = std::max({options.width > 0 ? options.width : std::min(head_width, most), kMinCanvas,
-                      L.axis_x + kColumnsStart + columns * L.pitch + kColumnsEnd,
-                      kLegendWidth + 2 * kMargin});
+  const double needed = L.axis_x + columns_start(L) + columns * L.pitch + columns_end(L);
+  L.width =
+      options.width > 0
+          ? std::max(options.width, needed)
+          : std::max({std::min(head_width, most), kMinCanvas, needed, kLegendWidth + 2 * kMargin});
+  L.legend_wrapped = L.width < kLegendWidth + 2 * kMargin;
+  const double spread =
+      (L.width - L.axis_x - (columns_start(L) + columns_end(L))) / std::max(1.0, columns);
+  if (L.upright && !L.dense && options.spread) {
+    // Upright columns spread over the width, a label flat where it fits.
+    L.mixed = true;
+    L.pitch = spread;
+    L.bar = std::max(std::min(kUprightBar, kMinBarShare * L.pitch),
+                     L.pitch - (L.narrow ? kNarrowGap : kMixedGap));
+  }
   if (!L.upright) {
-    const double spread =
-        (L.width - L.axis_x - (kColumnsStart + kColumnsEnd)) / std::max(1.0, columns);
-    L.pitch = std::clamp(spread, L.pitch, std::max(L.pitch, kMaxPitch));
-    L.bar = std::min(std::max(L.bar, kMinBarShare * L.pitch), L.pitch - kMinGap);
+    // Over the whole plot, however few the columns; the bars no longer
+    // than kMaxSpreadBar (or their labels).
+    L.pitch = std::max(spread, L.pitch);
+    L.bar = std::min({std::max(L.bar, kMinBarShare * L.pitch),
+                      L.pitch - (L.narrow ? kNarrowGap : kMinGap), std::max(L.bar, kMaxSpreadBar)});
   }
 }
 
@@ -407,7 +471,7 @@ void break_figures(const Texts& texts, double line_room, Layout& L) {
 void place_columns(std::vector<State>& states, const Layout& L) {
   for (std::size_t c = 0; c < states.size(); ++c) {
     State& s = states[c];
-    s.x = L.axis_x + kColumnsStart + L.pitch * (static_cast<double>(c) + 0.5);
+    s.x = L.axis_x + columns_start(L) + L.pitch * (static_cast<double>(c) + 0.5);
     s.y = 0.0;
     place_labels(s, L);
     s.above_extent = s.below_extent = 0.0;
@@ -459,7 +523,10 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
                      : std::nan("");
   std::vector<std::string> extra_notes;
   cut_to_range(states, options, level, extra_notes);
-  const double flat_bar = std::max(kMinFlatBar, widest_label(states) + kBarOverhang);
+  L.narrow = options.width > 0 && options.width < kMinCanvas;
+  const double flat_bar = L.narrow
+                              ? std::max(kNarrowMinFlatBar, widest_label(states) + kNarrowOverhang)
+                              : std::max(kMinFlatBar, widest_label(states) + kBarOverhang);
   const double columns = static_cast<double>(states.size());
 
   // Left margin: the axis title and the tick labels, as wide as the range's
@@ -470,10 +537,11 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
                                     text_width(fixed_text(L.lo, 1), kTickLabelSize));
   L.axis_x = kAxisTitleBand + std::max(kMinTickLabelRoom, tick_room) + kTickLabelsToAxis;
 
-  const double most = options.width > 0       ? std::max(options.width, kMinCanvas)
+  const double most = options.width > 0       ? options.width
                       : options.max_width > 0 ? std::max(options.max_width, kMinCanvas)
                                               : kMaxCanvas;
-  size_columns(states, flat_bar, most - L.axis_x - kColumnsStart - kColumnsEnd, L, extra_notes);
+  size_columns(states, flat_bar, most - L.axis_x - columns_start(L) - columns_end(L), L,
+               extra_notes);
   // The head's texts widen the canvas up to the widest allowed; beyond
   // that they are broken into lines.
   set_width(texts, options, most, columns, L);
@@ -493,8 +561,13 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
   }
   const double head = kWarningLine * static_cast<double>(L.warning_lines.size()) + shift;
   L.legend_y = kLegendMiddle + head;
-  L.top = kPlotTop + head;
-  L.bottom = L.top + (L.upright ? kUprightPlotHeight : kPlotHeight) + taller;
+  L.top = kPlotTop + head + (L.legend_wrapped ? kLegendRow : 0.0);
+  const double plot_height =
+      L.narrow    ? std::clamp(L.width * (L.upright ? kNarrowUprightShare : kNarrowPlotShare),
+                               kNarrowMinPlot, L.upright ? kUprightPlotHeight : kPlotHeight)
+      : L.upright ? kUprightPlotHeight
+                  : kPlotHeight;
+  L.bottom = L.top + plot_height + taller;
   fit_scale(states, level, options.y_range, L);
   L.foot = L.bottom + kFootGap;
   for (State& s : states) {
@@ -505,17 +578,149 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
   return L;
 }
 
+// Whether the labels of state c, as placed, keep off every other state's
+// labels and bar (by kLabelClearance), cross no connector and lie inside
+// the plot area, right of the axis.
+bool labels_clear(const std::vector<State>& states, const Span& span, std::size_t c,
+                  const Layout& L) {
+  const State& s = states[c];
+  if (!finite(s)) return true;
+  // The span arrow runs through the TDTS's column to the TDI's level.
+  const bool arrow = span.known && span.tdi < states.size() && span.tdts < states.size() &&
+                     finite(states[span.tdi]) && finite(states[span.tdts]);
+  // Where a state's error bar may stand: at either end of its bar.
+  const auto error_bar = [&](const State& e) {
+    const double reach = L.bar / 2 + kErrorBarInset + kErrorBarCap;
+    return Box{e.x - reach, to_y(L, e.energy + e.sigma), e.x + reach, to_y(L, e.energy - e.sigma)};
+  };
+  std::vector<const Label*> labels;
+  for (const auto* side : {&s.above, &s.below})
+    for (const Label& l : *side) labels.push_back(&l);
+  for (std::size_t k = 0; k < s.label_boxes.size(); ++k) {
+    const Box& b = s.label_boxes[k];
+    if (b.x0 < L.axis_x || b.x1 > L.width - kMargin || b.y0 < L.top || b.y1 > L.bottom)
+      return false;
+    const Box room{b.x0 - kLabelClearance, b.y0 - kLabelClearance, b.x1 + kLabelClearance,
+                   b.y1 + kLabelClearance};
+    if (k < labels.size() && labels[k]->keep_flat && s.sigma > 0 && overlap(room, error_bar(s)) > 0)
+      return false;
+    if (arrow && c != span.tdts &&
+        crosses({states[span.tdts].x, states[span.tdi].y, states[span.tdts].x, states[span.tdts].y},
+                room))
+      return false;
+    for (std::size_t o = 0; o < states.size(); ++o) {
+      const State& other = states[o];
+      if (o != c) {
+        for (const Box& ob : other.label_boxes)
+          if (overlap(room, ob) > 0) return false;
+        const double half = thickness(other.xtof) / 2;
+        if (finite(other) && overlap(room, {other.x - L.bar / 2, other.y - half,
+                                            other.x + L.bar / 2, other.y + half}) > 0)
+          return false;
+        if (finite(other) && other.sigma > 0 && overlap(room, error_bar(other)) > 0) return false;
+      }
+      if (o + 1 < states.size() && finite(other) && finite(states[o + 1]) &&
+          crosses({other.x + L.bar / 2, other.y, states[o + 1].x - L.bar / 2, states[o + 1].y}, b))
+        return false;
+    }
+  }
+  return true;
+}
+
+// Among spread upright columns: turns flat every upright label whose flat
+// box keeps clear (labels_clear), state by state, nearest the bar first.
+// Whether any was turned.
+bool turn_flat(std::vector<State>& states, const Span& span, const Layout& L) {
+  bool turned = false;
+  for (std::size_t c = 0; c < states.size(); ++c) {
+    State& s = states[c];
+    // The effective span's arrow stands beside the TDTS: no label there or
+    // next to it is widened.
+    if (!finite(s) || s.keep_upright ||
+        (span.effective_shown && c + 1 >= span.tdts && c <= span.tdts + 1))
+      continue;
+    for (auto* side : {&s.above, &s.below}) {
+      for (Label& l : *side) {
+        if (!l.upright) continue;
+        l.keep_flat = true;
+        place_labels(s, L);
+        if (labels_clear(states, span, c, L)) {
+          turned = true;
+        } else {
+          l.keep_flat = false;
+          place_labels(s, L);
+        }
+      }
+    }
+  }
+  return turned;
+}
+
+// The layout `rounds` gives, among spread upright columns with every label
+// turned flat that finds room (turn_flat), laid out again until those still
+// have it.
+template <class Rounds>
+Layout with_flat_labels(std::vector<State>& states, const Span& span, const Rounds& rounds) {
+  Layout L = rounds();
+  if (!L.mixed || !turn_flat(states, span, L)) return L;
+  // Laid out again with those labels flat: the plot area's scale changes
+  // with the labels' extents, so a label that no longer has its room is
+  // turned back, and after a few rounds all are.
+  for (int round = 0; round < 3; ++round) {
+    L = rounds();
+    bool clear = true;
+    for (std::size_t c = 0; c < states.size(); ++c) {
+      bool turned = false;
+      for (const auto* side : {&states[c].above, &states[c].below})
+        for (const Label& l : *side) turned = turned || l.keep_flat;
+      if (!turned || labels_clear(states, span, c, L)) continue;
+      clear = false;
+      for (auto* side : {&states[c].above, &states[c].below})
+        for (Label& l : *side) l.keep_flat = false;
+    }
+    if (clear) return L;
+  }
+  for (State& s : states)
+    for (auto* side : {&s.above, &s.below})
+      for (Label& l : *side) l.keep_flat = false;
+  return rounds();
+}
+
 }  // namespace
 
 double to_y(const Layout& L, double e) { return L.base - unit(L, e) * L.scale; }
 
 Layout lay_out(std::vector<State>& states, const Span& span, const Texts& texts,
                const LayoutOptions& options) {
-  Layout L = lay_out_with(states, span, texts, options, 0.0);
-  // A canvas asked to be higher gets a taller plot area.
-  if (options.min_height > L.height)
-    L = lay_out_with(states, span, texts, options, options.min_height - L.height);
-  return L;
+  const auto rounds = [&]() {
+    Layout L = lay_out_with(states, span, texts, options, 0.0);
+    // A canvas asked to be higher gets a taller plot area (which may need
+    // less room grown for its labels, hence a few rounds).
+    double taller = 0.0;
+    for (int round = 0; round < 4 && options.min_height > L.height + 1e-6; ++round) {
+      taller += options.min_height - L.height;
+      L = lay_out_with(states, span, texts, options, taller);
+    }
+    return L;
+  };
+  Layout L = with_flat_labels(states, span, rounds);
+  // No room left for the effective span's arrow: the labels at the TDTS,
+  // then also next to it, stand upright.
+  for (std::size_t reach : {0, 1}) {
+    if (!L.mixed || !span.effective_shown || effective_drawable(states, span, L)) return L;
+    for (std::size_t c = 0; c < states.size(); ++c) {
+      states[c].keep_upright = c + reach >= span.tdts && c <= span.tdts + reach;
+      for (auto* side : {&states[c].above, &states[c].below})
+        for (Label& l : *side) l.keep_flat = false;
+    }
+    L = with_flat_labels(states, span, rounds);
+  }
+  if (!L.mixed || effective_drawable(states, span, L)) return L;
+  // Still none: the upright columns as they come, not spread.
+  for (State& s : states) s.keep_upright = false;
+  LayoutOptions packed = options;
+  packed.spread = false;
+  return lay_out(states, span, texts, packed);
 }
 
 double nice_step(double wanted, double share) {
@@ -587,7 +792,9 @@ SpanDrawing place_span(const std::vector<State>& states, const Layout& L, const 
                       d.x + (d.effective_drawn ? effective_reach(L) : 0.0), d.from};
   lines.push_back(guide);
 
-  const double w = text_width(kSpanPrefix + texts.span_value + kEnergyUnit, kLabelSize, true) +
+  const double w = text_width(kSpanPrefix + texts.span_value +
+                                  (texts.span_finite && texts.span_unit ? kEnergyUnit : ""),
+                              kLabelSize, true) +
                    kSpanLabelPadding;
   d.label = label_place(d.x, d.from, d.to, w, L, obstacles, lines);
   obstacles.push_back(d.label);

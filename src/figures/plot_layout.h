@@ -19,11 +19,19 @@ struct LayoutOptions {
   double min_height = 0.0;  // the canvas's height at least; 0: as the content needs
   double max_width = 0.0;   // without `width`, the widest canvas; 0: kMaxCanvas
   bool no_title = false;
+  // Upright columns spread over the canvas, each label flat where it fits
+  // (Layout::mixed).
+  bool spread = true;
   bool y_range = false;  // the energy axis from y_from to y_to
   double y_from = 0.0, y_to = 0.0;
 };
 inline constexpr double kMaxCanvas = 1200.0;  // px wide at most unless asked
-inline constexpr double kMinCanvas = 620.0;   // px wide at least
+inline constexpr double kMinCanvas = 620.0;   // px wide at least unless asked
+// A canvas asked narrower than kMinCanvas, down to this width, is laid out
+// narrow (tighter columns, the legend in two rows, a plot area in
+// proportion); below it the text shrinks instead.
+inline constexpr double kMinNarrowCanvas = 330.0;
+inline constexpr double kLegendRow = 28.0;    // px between the legend's rows, when it has two
 inline constexpr double kTitleLine = 20.0;    // px between the title's baselines
 inline constexpr double kFiguresLine = 17.0;  // px between the figures' baselines
 
@@ -34,11 +42,14 @@ struct Layout {
   double title_y = 0.0;
   std::vector<std::vector<Piece>> figures_lines;
   double figures_y = 0.0;
-  bool dense = false;    // labels smaller, energies only at the TDI and the TDTS, no marks
-  bool upright = false;  // labels turned by 90 degrees
-  double pitch = 0.0;    // distance between the centres of two columns
-  double bar = 0.0;      // width of a bar
-  double width = 0.0;    // canvas
+  bool dense = false;           // labels smaller, energies only at the TDI and the TDTS, no marks
+  bool upright = false;         // labels turned by 90 degrees
+  bool narrow = false;          // asked narrower than kMinCanvas
+  bool mixed = false;           // upright, but labels that fit their column flat
+  bool legend_wrapped = false;  // the legend in two rows, the span's sample in the second
+  double pitch = 0.0;           // distance between the centres of two columns
+  double bar = 0.0;             // width of a bar
+  double width = 0.0;           // canvas
   double height = 0.0;
   double axis_x = 0.0;
   // Under the figures: the driving-force warning wrapped to the canvas, its

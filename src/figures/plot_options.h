@@ -16,6 +16,9 @@ inline constexpr double kMaxWidth = 1200.0;
 // The largest width and height (px) and font size (px) a picture may be
 // given: a poster is some 10,000 px wide; beyond these no picture is drawn.
 inline constexpr double kMaxPictureSize = 100000.0;
-inline constexpr double kMaxFontSize = 1000.0;
+inline constexpr double kMaxFontSize = 750.0;  // pt
+// Pictures narrower than this get the column's font size unless one is
+// asked for.
+inline constexpr double kNarrowInches = 5.0;
 
 }  // namespace kinex

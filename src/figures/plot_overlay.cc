@@ -26,6 +26,9 @@ constexpr double kLegendIndent = kLegendSample + kLegendTextGap;
 constexpr double kPlotGap = 18.0;    // px from the legend to the plot area
 constexpr double kBoldSlack = 1.15;  // a legend name's width over its estimate
 constexpr double kOverlayPlotHeight = 420.0;
+// A narrow canvas's plot area, in proportion to its width.
+constexpr double kNarrowOverlayShare = 0.75;
+constexpr double kNarrowOverlayMin = 220.0;
 constexpr double kPad = 12.0;              // px inside the plot area above and below the levels
 constexpr double kMinPitch = 40.0;         // px between columns, wanted at least
 constexpr double kLevelWidth = 3.0;        // px
@@ -287,6 +290,7 @@ struct Row {
   double y;
   std::string name;
   bool figures_below;
+  bool span_below = false;  // the span's figures on a further line
 };
 
 // The legend's rows, the first a line under `y`; moves `y` to the last
@@ -311,6 +315,11 @@ std::vector<Row> legend_rows(const std::vector<Cycle>& cycles, double line_room,
       row.name = fit_width(shorten(c.name, kMaxNameLength), kLegendSize, text_room, true);
       row.figures_below = true;
       y += kLegendLine;
+      // Figures too wide for the line: the span on a line of its own.
+      if (width(c.figures, kLegendSize) > text_room && c.figures.size() > 1) {
+        row.span_below = true;
+        y += kLegendLine;
+      }
     }
     rows.push_back(row);
   }
@@ -347,7 +356,9 @@ std::vector<std::string> note_lines(bool differ, std::size_t every, std::size_t 
 // the canvas's height (at least `min_height`; a taller canvas gets a
 // taller plot area) and the energy scale, L.top set.
 void set_heights(double label_extent, std::size_t note_lines, double min_height, Layout& L) {
-  L.bottom = L.top + kOverlayPlotHeight;
+  L.bottom = L.top + (L.width < kMinCanvas ? std::clamp(L.width * kNarrowOverlayShare,
+                                                        kNarrowOverlayMin, kOverlayPlotHeight)
+                                           : kOverlayPlotHeight);
   auto finish = [&]() {
     L.axis_title_y = L.bottom + kColumnLabelGap + label_extent + kAxisTitleGap;
     L.notes_y = L.axis_title_y + kNotesGap;
@@ -457,8 +468,20 @@ void write_legend(std::string& out, const std::vector<Cycle>& cycles,
     out += "<text class=\"legend-figures\" x=\"" + num(fx) + "\" y=\"" + num(fy) +
            "\" font-size=\"" + num(kLegendSize) + "\" xml:space=\"preserve\" fill=\"" +
            kLegendColour + "\">";
-    write_pieces(out, cycles[k].figures);
+    std::vector<Piece> figures = cycles[k].figures, span;
+    if (row.span_below) {
+      span.push_back(figures.back());
+      figures.pop_back();
+      span.front().text.erase(0, span.front().text.find_first_not_of(' '));
+    }
+    write_pieces(out, figures);
     out += "</text>\n";
+    if (row.span_below) {
+      out += "<text class=\"legend-figures\" x=\"" + num(fx) + "\" y=\"" + num(fy + kLegendLine) +
+             "\" font-size=\"" + num(kLegendSize) + "\" fill=\"" + kLegendColour + "\">";
+      write_pieces(out, span);
+      out += "</text>\n";
+    }
   }
   out += "</g>\n";
 }

@@ -10,6 +10,7 @@
 
 #include "figures/plot_layout.h"
 #include "figures/plot_options.h"
+#include "figures/plot_scene.h"
 #include "model/run.h"
 
 namespace kinex::plot {
@@ -21,6 +22,10 @@ struct Fit {
   double scale = 1.0;
 };
 Fit fit_options(const PlotOptions& options);
+
+// Leaves the unit off the values at the span's arrows (a narrow picture's
+// energy axis states it).
+void drop_span_unit(Texts& texts);
 
 // How cycle k is drawn.
 struct Look {

@@ -53,6 +53,8 @@ struct Label {
   const char* role = "name";  // the class attribute
   const char* fill = kTextColour;
   bool italic = false;
+  bool upright = false;    // turned by 90 degrees, by the layout
+  bool keep_flat = false;  // flat among upright columns: the layout found it room
 };
 
 // One column of the picture: an intermediate or a transition state.
@@ -63,9 +65,10 @@ struct State {
   double energy = 0.0;
   double xtof = 0.0;
   bool transition = false;
-  bool faded = false;      // drawn only to reach the TDTS of the next turn
-  bool off_range = false;  // outside the energy range asked for: listed under the plot
-  double sigma = 0.0;      // kcal/mol: an error bar from energy - sigma to energy + sigma; 0: none
+  bool faded = false;         // drawn only to reach the TDTS of the next turn
+  bool off_range = false;     // outside the energy range asked for: listed under the plot
+  bool keep_upright = false;  // set by the layout: labels upright in upright columns
+  double sigma = 0.0;  // kcal/mol: an error bar from energy - sigma to energy + sigma; 0: none
   std::vector<Label> above;  // from the bar outwards
   std::vector<Label> below;
   // Filled by the layout.
@@ -105,6 +108,9 @@ struct Texts {
   std::string warning;
   std::string span_value;  // "25.4", "NaN"
   bool span_finite = false;
+  // The unit after the values at the arrows; a narrow picture leaves it to
+  // the energy axis.
+  bool span_unit = true;
   // At the effective span's arrow, when it is shown: "\u03b4E_eff = 20.1 kcal/mol".
   std::vector<Piece> effective_label;
   std::vector<std::string> notes;  // paragraphs under the plot, not yet wrapped

@@ -130,7 +130,7 @@ void write_head(Svg& svg, const Layout& L, const Texts& t, double scale) {
 void write_legend(Svg& svg, const Layout& L) {
   svg.out += "<g id=\"legend\">\n";
   double x = kMargin;
-  const double y = L.legend_y;
+  double y = L.legend_y;
   const std::string what = "Degree of TOF control X";
   svg.out += "<text class=\"legend\" x=\"" + num(x) + "\" y=\"" + num(y + kMiddleToBaseline) +
              "\" font-size=\"" + num(kLegendSize) + "\" fill=\"" + kLegendColour + "\">" + what +
@@ -150,6 +150,7 @@ void write_legend(Svg& svg, const Layout& L) {
     x += kSamplePitch;
   }
   x += kLegendGroupGap;
+  if (L.legend_wrapped) x = kMargin, y += kLegendRow;
   const Label tags{"TDI, TDTS", kLegendSize, true, "legend", kHighlight};
   svg.text(x, y + kMiddleToBaseline, tags, "start", false);
   x += text_width(tags.text, tags.size, tags.bold) + kLegendGroupGap;
@@ -252,14 +253,14 @@ void write_states(Svg& svg, const std::vector<State>& states, const Layout& L,
     std::size_t k = 0;
     for (const Label& l : s.above) {
       const Box& b = s.label_boxes[k++];
-      if (L.upright)
+      if (l.upright)
         svg.text(s.x + l.size * kUprightShift, b.y1, l, "start", true);
       else
         svg.text(s.x, b.y1 - l.size * kDescent, l, "middle", false);
     }
     for (const Label& l : s.below) {
       const Box& b = s.label_boxes[k++];
-      if (L.upright)
+      if (l.upright)
         svg.text(s.x + l.size * kUprightShift, b.y0, l, "end", true);
       else
         svg.text(s.x, b.y1 - l.size * kDescent, l, "middle", false);
@@ -300,7 +301,7 @@ void write_span(Svg& svg, const SpanDrawing& d, const Texts& t) {
   arrow_heads(svg, d.x, d.from, d.to);
   open_span_label(svg, d.label, "span-value", "");
   svg.out += xml_escape(kSpanPrefix) + "<tspan class=\"value\">" + xml_escape(t.span_value) +
-             "</tspan>" + (t.span_finite ? kEnergyUnit : "") + "</text>\n";
+             "</tspan>" + (t.span_finite && t.span_unit ? kEnergyUnit : "") + "</text>\n";
   svg.out += "</g>\n";
   if (!d.effective_drawn) return;
   // Dashed, its heads at the levels it joins.

@@ -38,7 +38,9 @@ using volcano_figure::Range;
 
 // The page, in user units (px): 340 wide is a paper's column of 3.4 in at
 // 100 px per inch, so a 10 px text prints at about 7 pt.
-constexpr double kWidth = 340.0;
+constexpr double kWidth = 340.0;     // px wide unless asked; the text's size is kTickSize
+constexpr double kMinWidth = 300.0;  // px: narrower asked, the text shrinks instead
+constexpr double kBodyPoints = 7.5;  // pt of kTickSize at 96 px to the inch
 constexpr double kMargin = 10.0;
 constexpr double kPlotHeight = 200.0;
 
@@ -167,7 +169,7 @@ Box text_box(double x, double y, double width, double size, const char* anchor) 
 }
 
 void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, bool top, double y0,
-                  double& bottom) {
+                  double width, double& bottom) {
   struct Item {
     std::string kind, words;
   };
@@ -181,7 +183,7 @@ void write_legend(std::string& out, const Drawn& d, bool band, bool outliers, bo
   out += "<g id=\"legend\" fill=\"" + std::string(plot::kLegendColour) + "\">\n";
   for (const Item& item : items) {
     const double w = kSymbol + 4.0 + text_width(item.words, kLegendSize);
-    if (x > kMargin && x + w > kMargin + (kWidth - 2 * kMargin) * plot::kTextRoomShare) {
+    if (x > kMargin && x + w > kMargin + (width - 2 * kMargin) * plot::kTextRoomShare) {
       x = kMargin;
       y += kLegendLine;
     }
@@ -453,7 +455,8 @@ Head head_of(const std::string& file, const Volcano& volcano, const VolcanoPictu
 // a strip for the regions' labels when there are regions: x over the curve
 // and the catalysts, y over the curve, its band and the catalysts' values,
 // the plot area leaving room for the y axis's labels and title.
-Frame frame_of(const Volcano& volcano, const Drawn& d, double legend_bottom) {
+Frame frame_of(const Volcano& volcano, const Drawn& d, double legend_bottom, double width,
+               double plot_height) {
   Frame f;
   Range x, y;
   x.add(volcano.from);
@@ -468,9 +471,9 @@ Frame frame_of(const Volcano& volcano, const Drawn& d, double legend_bottom) {
   f.y = y.padded(0.08);
   f.strip_top = legend_bottom + 10.0;
   f.top = volcano.regions.empty() ? f.strip_top : f.strip_top + 28.0;
-  f.bottom = f.top + kPlotHeight;
-  f.left = kMargin + kAxisTitleSize + 6.0 + y_labels_width(f.y, kPlotHeight) + kTickLength + 3.0;
-  f.right = kWidth - kMargin - 12.0;
+  f.bottom = f.top + plot_height;
+  f.left = kMargin + kAxisTitleSize + 6.0 + y_labels_width(f.y, plot_height) + kTickLength + 3.0;
+  f.right = width - kMargin - 12.0;
   return f;
 }
 
@@ -563,12 +566,13 @@ std::vector<std::string> note_lines(const std::vector<std::string>& key,
   return notes;
 }
 
-}  // namespace
-
-std::string volcano_svg(const std::string& file, const Volcano& volcano,
-                        const VolcanoPicture& picture) {
+// The picture at `scale` of a canvas `width` px wide with a plot area
+// `plot_height` px high; `height` gets the canvas's height.
+std::string draw_volcano(const std::string& file, const Volcano& volcano,
+                         const VolcanoPicture& picture, double width, double scale,
+                         double plot_height, double& height) {
   const Drawn d = drawn_of(volcano, picture.curve);
-  const double room = kWidth - 2 * kMargin;
+  const double room = width - 2 * kMargin;
   const double line_room = room * plot::kTextRoomShare;  // for faces wider than the estimate
   const Head head = head_of(file, volcano, picture, d, line_room);
   const double up = picture.no_title ? 15.0 : 0.0;  // the title line's room
@@ -576,8 +580,8 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
 
   std::string body;
   double legend_bottom = 0;
-  write_legend(body, d, band, any_outlier(volcano), head.has_top, 48.0 - up, legend_bottom);
-  const Frame f = frame_of(volcano, d, legend_bottom);
+  write_legend(body, d, band, any_outlier(volcano), head.has_top, 48.0 - up, width, legend_bottom);
+  const Frame f = frame_of(volcano, d, legend_bottom, width, plot_height);
   const std::vector<std::string> key = write_regions(body, volcano, f);
   if (band) write_band(body, volcano, *d.band, f);
   write_curve(body, volcano, *d.curve, f);
@@ -594,12 +598,12 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
     text(body, kMargin, y_note, kKeySize, plot::fit_width(line, kKeySize, room), "start",
          " class=\"key\"");
   }
-  const double height = y_note + 10.0;
+  height = y_note + 10.0;
 
   std::string out;
   std::string description =
       d.axis_title + " along " + volcano.fits.descriptor + ", " + head.figures;
-  plot::write_document_head(out, kWidth, height, 1.0,
+  plot::write_document_head(out, width, height, scale,
                             head.title.empty() ? std::string("Volcano") : head.title, description);
   if (!head.title.empty())
     text(out, kMargin, 18.0, kTitleSize, head.title, "start", " id=\"title\" font-weight=\"bold\"");
@@ -608,6 +612,25 @@ std::string volcano_svg(const std::string& file, const Volcano& volcano,
   out += body;
   out += "</svg>\n";
   return out;
+}
+
+}  // namespace
+
+std::string volcano_svg(const std::string& file, const Volcano& volcano,
+                        const VolcanoPicture& picture) {
+  double scale = (picture.font_size > 0 ? picture.font_size : kBodyPoints) / kBodyPoints;
+  double width = picture.width > 0 ? picture.width / scale : kWidth;
+  if (width < kMinWidth) width = kMinWidth, scale = picture.width / kMinWidth;
+  // The plot area in proportion to the width; taller for a picture asked
+  // higher than that gives.
+  const double plot_height = kPlotHeight * width / kWidth;
+  double height = 0.0;
+  std::string svg = draw_volcano(file, volcano, picture, width, scale, plot_height, height);
+  if (picture.height / scale > height + 0.5) {
+    svg = draw_volcano(file, volcano, picture, width, scale,
+                       plot_height + picture.height / scale - height, height);
+  }
+  return svg;
 }
 
 }  // namespace kinex

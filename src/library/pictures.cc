@@ -10,6 +10,10 @@ std::string check_plot_sizes(const PlotOptions& options) {
   return kinex::check_plot_sizes(options);
 }
 
+bool parse_paper_size(std::string_view text, PaperSize& size, std::string& error) {
+  return kinex::parse_paper_size(text, size, error);
+}
+
 std::string render_profile_svg(const Run& run, const std::string& file_name,
                                const PlotOptions& options) {
   return kinex::render_profile_svg(run, file_name, options);

@@ -14,6 +14,10 @@
 #include "common/cycle_files.h"
 #include "figures/plot.h"
 #include "figures/plot_overlay.h"
+#include "figures/plot_svg.h"
+#include "figures/volcano_svg.h"
+#include "input/table.h"
+#include "volcano/volcano.h"
 
 namespace kinex {
 namespace {
@@ -42,10 +46,16 @@ def walk(e, size, bold):
     size = float(e.get('font-size', size))
     bold = bold or e.get('font-weight') == 'bold'
     if e.tag == NS + 'text':
-        w = width(e.text or '', size, bold)
+        # A tspan with its own x starts a line of its own (its y or dy below).
+        lines, rows = [width(e.text or '', size, bold)], 0.0
         for t in e:
-            w += width(t.text or '', float(t.get('font-size', size)), bold)
-            w += width(t.tail or '', size, bold)
+            if t.get('x') is not None:
+                lines.append(0.0)
+                rows = (float(t.get('y')) - float(e.get('y', 0)) if t.get('y') is not None
+                        else rows + float(t.get('dy', 0)))
+            lines[-1] += width(t.text or '', float(t.get('font-size', size)), bold)
+            lines[-1] += width(t.tail or '', size, bold)
+        w = max(lines)
         anchor = {'start': 0.0, 'middle': 0.5, 'end': 1.0}[e.get('text-anchor', 'start')]
         m = re.match(r'translate\(([-\d.]+),([-\d.]+)\) rotate\(-90\)', e.get('transform', ''))
         if m:
@@ -53,7 +63,7 @@ def walk(e, size, bold):
             box = [x - 0.94 * size, y - (1 - anchor) * w, x + 0.26 * size, y + anchor * w]
         else:
             x, y = float(e.get('x')), float(e.get('y'))
-            box = [x - anchor * w, y - 0.94 * size, x + (1 - anchor) * w, y + 0.26 * size]
+            box = [x - anchor * w, y - 0.94 * size, x + (1 - anchor) * w, y + rows + 0.26 * size]
         boxes.append(box + [''.join(e.itertext())])
         return
     for c in e: walk(c, size, bold)
@@ -102,6 +112,15 @@ std::vector<Case> looks() {
   out.push_back({"width 1600, height 900", {}});
   out.back().options.width = 1600;
   out.back().options.height = 900;
+  for (const char* paper : {"column", "page", "60x80mm"}) {
+    PaperSize size;
+    std::string error;
+    EXPECT_TRUE(parse_paper_size(paper, size, error)) << error;
+    out.push_back({paper, {}});
+    out.back().options.width = size.width;
+    out.back().options.height = size.height;
+    out.back().options.font_size = size.font_size;
+  }
   out.push_back({"y range cutting states off", {}});
   out.back().options.has_y_range = true;
   out.back().options.y_from = -3;
@@ -158,6 +177,33 @@ TEST(PlotFigures, SeveralCyclesKeepTheirTextsApartAndEachItsLook) {
       EXPECT_STRNE(plot::look(a).colour, plot::look(b).colour);
       EXPECT_STRNE(plot::look(a).dash, plot::look(b).dash);
       EXPECT_NE(plot::look(a).marker, plot::look(b).marker);
+    }
+  }
+}
+
+TEST(PlotFigures, VolcanoesKeepTheirTextsApartAtEverySize) {
+  if (!have("/usr/bin/python3")) GTEST_SKIP() << "python3 reads the SVG back";
+  std::vector<TableRow> rows;
+  std::string error;
+  ASSERT_TRUE(read_table(KINEX_EXAMPLES "/volcano.csv", 298.15, rows, error)) << error;
+  VolcanoOptions options;
+  options.samples = 100;
+  Volcano volcano;
+  ASSERT_TRUE(build_volcano(rows, options, volcano, error)) << error;
+  for (const Case& look : looks()) {
+    SCOPED_TRACE(look.name);
+    VolcanoPicture picture;
+    picture.width = look.options.width;
+    picture.height = look.options.height;
+    picture.font_size = look.options.font_size;
+    for (VolcanoCurve curve : {VolcanoCurve::log10_TOF, VolcanoCurve::endergonic_step}) {
+      picture.curve = curve;
+      const std::string svg = volcano_svg("volcano.csv", volcano, picture);
+      expect_clear(svg);
+      if (picture.width > 0) {  // as wide as asked, on paper
+        EXPECT_NE(svg.find(" width=\"" + plot::num(picture.width) + "\""), std::string::npos)
+            << svg.substr(0, 300);
+      }
     }
   }
 }

@@ -24,9 +24,9 @@ struct Picture {
   SpanDrawing span;
 };
 
-Picture lay_out_cycle(const std::string& input) {
+Picture lay_out_cycle(const std::string& input, const LayoutOptions& options = {}) {
   Picture p{make_scene(cycle_files::evaluated_text(input), "cycle.txt"), {}, {}};
-  p.layout = lay_out(p.scene.states, p.scene.span, p.scene.texts);
+  p.layout = lay_out(p.scene.states, p.scene.span, p.scene.texts, options);
   p.span = place_span(p.scene.states, p.layout, p.scene.span, p.scene.texts);
   return p;
 }
@@ -155,8 +155,9 @@ TEST(PlotLayout, EffectiveSpanKeepsOffTheLabels) {
     const Picture p = lay_out_cycle(input);
     const Layout& L = p.layout;
     const SpanDrawing& d = p.span;
-    // Not among crowded columns, where the note says so instead.
-    EXPECT_EQ(d.effective_drawn, p.span.drawn && p.scene.span.effective_shown && !L.dense);
+    // Not among crowded or narrowed columns, where the note says so instead.
+    EXPECT_EQ(d.effective_drawn,
+              p.span.drawn && p.scene.span.effective_shown && !L.dense && L.pitch >= 30.0);
     if (!d.effective_drawn) continue;
     ++drawn;
     EXPECT_NE(d.effective_x, d.x);
@@ -241,6 +242,43 @@ TEST(PlotLayout, WrapKeepsEveryWordWithinTheWidth) {
       joined += (joined.empty() ? "" : " ") + line;
     }
     EXPECT_EQ(joined, c.text);
+  }
+}
+
+// At a column's width (356 px at the layout's font size) and a page's (672
+// px): the columns fill the plot, none left empty at its end; every label
+// that fits its column flat is flat (but beside the effective span's
+// arrow); the labels keep clear as at any width.
+TEST(PlotLayout, ColumnsFillThePlotAndFlatLabelsWhereTheyFit) {
+  for (double width : {356.4, 672.0}) {
+    for (const std::string& input : sample_cycles()) {
+      SCOPED_TRACE(std::to_string(width) + " px\n" + input);
+      LayoutOptions options;
+      options.width = width;
+      const Picture p = lay_out_cycle(input, options);
+      const Layout& L = p.layout;
+      const std::vector<State>& states = p.scene.states;
+      // (Crowded, or packed to leave the effective span's arrow room.)
+      if (L.dense || (L.upright && !L.mixed)) continue;
+      const double plot_width = L.width - kMargin - L.axis_x;
+      EXPECT_GT(states.back().x - L.axis_x, 0.8 * plot_width) << "columns end early";
+      std::vector<Box> boxes;
+      for (const State& s : states) {
+        std::size_t k = 0;
+        for (const auto* side : {&s.above, &s.below}) {
+          for (const Label& l : *side) {
+            const Box& b = s.label_boxes[k++];
+            boxes.push_back(b);
+            if (l.upright && !s.keep_upright) {  // (kept for the effective span's arrow)
+              EXPECT_GT(text_width(l.text, l.size, l.bold), L.bar) << s.id << " " << l.text;
+            }
+          }
+        }
+      }
+      for (std::size_t a = 0; a < boxes.size(); ++a)
+        for (std::size_t b = a + 1; b < boxes.size(); ++b)
+          ASSERT_EQ(overlap(boxes[a], boxes[b]), 0.0) << "labels " << a << " and " << b;
+    }
   }
 }
 

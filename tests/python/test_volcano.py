@@ -346,6 +346,10 @@ def test_a_picture_is_saved_as_its_name_says_and_never_over_its_table(tmp_path, 
         picture.save(tmp_path / name, dpi=150)
         assert (tmp_path / name).read_bytes().startswith(start)
     assert picture.to_pdf().startswith(b"%PDF-")
+    # On paper: a column's width, and a given size with the text's points.
+    for size, font, px in [("column", 0.0, 316.8), ("85x60mm", 9.0, 321.26)]:
+        drawn = str(kinex.volcano(path, samples=0).plot(size=size, font_size=font))
+        assert float(re.search(r'<svg[^>]* width="([\d.]+)"', drawn).group(1)) == px
     png = picture.to_png(dpi=48)
     assert png.startswith(b"\x89PNG") and int.from_bytes(png[16:20], "big") == math.ceil(width / 2)
     assert int.from_bytes((tmp_path / "V.PNG").read_bytes()[16:20], "big") == \

@@ -86,7 +86,16 @@ std::vector<std::pair<std::string, std::string>> figures() {
   sigma.sigmas.assign(static_cast<std::size_t>(2 * three.cycle.n + 1), 1.0);
   sigma.sigma_samples = 200;
   const Volcano volcano = example_volcano();
+  PlotOptions column;
+  column.width = kColumnInches * kPxPerInch;
+  column.font_size = kColumnFontSize;
+  VolcanoPicture page;
+  page.width = kPageInches * kPxPerInch;
+  page.font_size = kPageFontSize;
   return {{"profile", render_profile_svg(three, "three_step.txt")},
+          {"column profile", render_profile_svg(five, "five_step.txt", column)},
+          {"column overlay", render_profiles_svg({&three, &five}, column)},
+          {"page volcano", volcano_svg("volcano.csv", volcano, page)},
           {"narrow profile", render_profile_svg(three, "three_step.txt", narrow)},
           {"overlay", render_profiles_svg({&three, &five}, {})},
           {"sigma profile", render_profile_svg(three, "three_step.txt", sigma)},
@@ -119,6 +128,49 @@ TEST(Render, EveryFigureIsAPageOfItsSizeAndAPngAtTheResolutionAsked) {
     std::string same;
     ASSERT_TRUE(render_picture(svg, PictureFormat::svg, kPictureDpi, same, error));
     EXPECT_EQ(same, svg);
+  }
+}
+
+// A paper size is a page of that size, in points, its text at the size
+// named; anything else is refused.
+TEST(Render, PaperSizesGiveThePagesTheyName) {
+  const kinex::Run three = cycle_files::evaluated_text(read_file(KINEX_EXAMPLES "/three_step.txt"));
+  const struct {
+    const char* text;
+    double width_pt, height_pt, font_pt;  // width 0: refused
+  } cases[] = {
+      {"column", 237.6, 0, 8}, {"page", 504, 0, 9},
+      {"3.3in", 237.6, 0, 8},  {"85x60mm", 240.94, 170.08, 8},
+      {"180mm", 510.24, 0, 9}, {"2x9in", 144, 648, 8},
+      {"", 0, 0, 0},           {"3.3", 0, 0, 0},
+      {"x3in", 0, 0, 0},       {"0in", 0, 0, 0},
+      {"-3in", 0, 0, 0},       {"3x0mm", 0, 0, 0},
+      {"1e9in", 0, 0, 0},      {"nanin", 0, 0, 0},
+      {"3.3cm", 0, 0, 0},      {"Column", 0, 0, 0},
+      {"3x4x5in", 0, 0, 0},    {"3.3 in", 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    PaperSize size;
+    std::string error;
+    ASSERT_EQ(parse_paper_size(c.text, size, error), c.width_pt > 0) << error;
+    if (c.width_pt == 0) {
+      EXPECT_NE(error.find("--size"), std::string::npos) << error;
+      continue;
+    }
+    EXPECT_DOUBLE_EQ(size.font_size, c.font_pt);
+    PlotOptions options;
+    options.width = size.width;
+    options.height = size.height;
+    options.font_size = size.font_size;
+    std::string pdf;
+    ASSERT_TRUE(render_picture(render_profile_svg(three, "three_step.txt", options),
+                               PictureFormat::pdf, kPictureDpi, pdf, error))
+        << error;
+    const std::vector<double> box = media_box(pdf);
+    ASSERT_EQ(box.size(), 4u);
+    EXPECT_NEAR(box[2] - box[0], c.width_pt, 0.01);
+    EXPECT_GE(box[3] - box[1], c.height_pt - 0.01);  // at least as high as asked
   }
 }
 
