@@ -5,6 +5,8 @@
 #include <librsvg/rsvg.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -12,6 +14,21 @@
 
 namespace kinex {
 namespace {
+
+// SOURCE_DATE_EPOCH (seconds since 1970, UTC) as an ISO 8601 date, "" when
+// it is not set or not such a number.
+std::string source_date() {
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr || *text == '\0') return {};
+  char* end = nullptr;
+  const long long seconds = std::strtoll(text, &end, 10);
+  if (*end != '\0' || seconds < 0) return {};
+  const std::time_t at = static_cast<std::time_t>(seconds);
+  std::tm utc{};
+  if (gmtime_r(&at, &utc) == nullptr) return {};
+  char date[32];
+  return std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? date : "";
+}
 
 // px per inch of SVG user units, and points per px.
 constexpr double kSvgDpi = 96.0;
@@ -112,6 +129,11 @@ bool render_picture(std::string_view svg, PictureFormat format, double dpi, std:
     viewport.height = height * kPointsPerPx;
     surface.reset(
         cairo_pdf_surface_create_for_stream(append, &out, viewport.width, viewport.height));
+    // The same picture gives the same bytes where the build or the user
+    // fixes the time, as SOURCE_DATE_EPOCH says (reproducible builds).
+    const std::string date = source_date();
+    if (!date.empty() && cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS)
+      cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, date.c_str());
   } else {
     viewport.width = width * dpi / kSvgDpi;
     viewport.height = height * dpi / kSvgDpi;

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/cycle_files.h"
@@ -172,6 +175,19 @@ TEST(Render, PaperSizesGiveThePagesTheyName) {
     EXPECT_NEAR(box[2] - box[0], c.width_pt, 0.01);
     EXPECT_GE(box[3] - box[1], c.height_pt - 0.01);  // at least as high as asked
   }
+}
+
+// With SOURCE_DATE_EPOCH set, a PDF's bytes depend on the picture alone.
+TEST(Render, ThePdfDateIsTheSourceDateWhenOneIsSet) {
+  const std::string svg = figures().front().second;
+  ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "1700000000", 1), 0);
+  std::string first, second, error;
+  ASSERT_TRUE(render_picture(svg, PictureFormat::pdf, kPictureDpi, first, error)) << error;
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ASSERT_TRUE(render_picture(svg, PictureFormat::pdf, kPictureDpi, second, error)) << error;
+  unsetenv("SOURCE_DATE_EPOCH");
+  EXPECT_EQ(first, second);
+  EXPECT_NE(first.find("20231114221320"), std::string::npos);
 }
 
 TEST(Render, WhatCannotBeRenderedIsRefusedWithItsReason) {
