@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/parallel.h"
+#include "model/small_array.h"
 
 namespace kinex {
 namespace {
@@ -307,12 +308,10 @@ void finish_control(const Cycle& cycle, const Terms& terms, double denominator, 
   add_step_blocks(n, false, cycle.has_prod, blocks);
   const auto count = static_cast<int64_t>(blocks.size());
   ModelProgress meter(progress, cycle, ModelProgress::Phase::control);
-  parallel_for(
-      count, thread_count(threads, n, count),
-      [&](int64_t k) { sum_step_block(cycle, terms, results, blocks[k]); },
-      [&](int64_t done) {
-        meter.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
-      });
+  const auto sum_block_k = [&](int64_t k) { sum_step_block(cycle, terms, results, blocks[k]); };
+  parallel_for(count, thread_count(threads, n, count), std::cref(sum_block_k), [&](int64_t done) {
+    meter.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
+  });
 
   for (int64_t i = 1; i <= n; ++i) {
     if (cycle.has_reac[i]) results.xtof_reac[i] = reac_share - (results.sum_reac[i] / denominator);
@@ -336,7 +335,8 @@ TiedTerms earliest_tied_term(int64_t n, const double* matrix) {
   if (!(std::isfinite(largest) && largest > 0.0)) return tied;
   const double threshold = largest * (1.0 - kTieTolerance);
   auto tdts_of = [n](int64_t a, int64_t b) { return (a + b - 2) % n + 1; };
-  std::vector<bool> tdi(static_cast<std::size_t>(n + 1), false), tdts(tdi);
+  SmallArray<char> tdi(static_cast<std::size_t>(n + 1), 0),
+      tdts(static_cast<std::size_t>(n + 1), 0);
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = matrix + (a - 1) * n;
     for (int64_t b = 1; b <= n; ++b) {

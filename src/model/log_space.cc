@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -120,8 +121,8 @@ double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b) {
   return sum;
 }
 
-bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
-                       int threads) {
+bool compute_log_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                     double& S, int threads) {
   const int64_t n = cycle.n;
   if (n < 1) return false;
 
@@ -139,14 +140,12 @@ bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms,
   const double m = matrix[(results.dominant_a - 1) * n + (results.dominant_b - 1)];
   if (!std::isfinite(m)) return false;
 
-  parallel_for(
-      n, thread_count(threads, n, n),
-      [&](int64_t k) {
-        double* row = matrix + k * n;
-        for (int64_t b = 0; b < n; ++b) row[b] = std::exp(row[b] - m);
-      },
-      [](int64_t) {});
-  double S = 0.0;
+  const auto shift_row = [&](int64_t k) {
+    double* row = matrix + k * n;
+    for (int64_t b = 0; b < n; ++b) row[b] = std::exp(row[b] - m);
+  };
+  parallel_for(n, thread_count(threads, n, n), std::cref(shift_row), [](int64_t) {});
+  S = 0.0;
   for (int64_t k = 0; k < n * n; ++k) S = S + matrix[k];
   if (!std::isfinite(S)) return false;
 
@@ -154,6 +153,13 @@ bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms,
   results.TOF_sign = sign;
   results.TOF = sign * std::exp(results.ln_TOF);
   results.q = sign * std::exp(LP - lnN);
+  return true;
+}
+
+bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                       int threads) {
+  double S = 0.0;
+  if (!compute_log_tof(cycle, profile, terms, results, S, threads)) return false;
   compute_control_of(cycle, terms, S, 1.0 + results.q, -results.q, results, threads);
   return std::isfinite(results.ln_TOF) && std::isfinite(results.TOF) && std::isfinite(results.q) &&
          every_control_finite(cycle, results);

@@ -69,4 +69,13 @@ NetFlux net_flux(double dG, double LR, double LP, double ln_ratio);
 bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
                        int threads = 0);
 
+// The first part of compute_log_space, all that the TOF's logarithm needs:
+// the terms shifted as there, the dominant term, ln_TOF, TOF_sign, TOF and
+// q into `results` and the sum of the shifted terms into S; nothing else of
+// `results` is touched. False where compute_log_space finds no result
+// before its degrees of control (no net flux, m or S not finite); ln_TOF,
+// TOF_sign, TOF and q are then left as they were.
+bool compute_log_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                     double& S, int threads = 0);
+
 }  // namespace kinex
