@@ -335,16 +335,25 @@ TiedTerms earliest_tied_term(int64_t n, const double* matrix) {
   if (!(std::isfinite(largest) && largest > 0.0)) return tied;
   const double threshold = largest * (1.0 - kTieTolerance);
   auto tdts_of = [n](int64_t a, int64_t b) { return (a + b - 2) % n + 1; };
+  int64_t count = 0;
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = matrix + (a - 1) * n;
+    for (int64_t b = 1; b <= n; ++b) {
+      if (!(row[b - 1] >= threshold)) continue;
+      ++count;
+      if (tied.a == 0 || (a == tied.a && tdts_of(a, b) < tdts_of(a, tied.b))) {
+        tied.a = a;
+        tied.b = b;
+      }
+    }
+  }
+  if (count == 1) return tied;  // the term alone: its own states are no ties
   SmallArray<char> tdi(static_cast<std::size_t>(n + 1), 0),
       tdts(static_cast<std::size_t>(n + 1), 0);
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = matrix + (a - 1) * n;
     for (int64_t b = 1; b <= n; ++b) {
       if (!(row[b - 1] >= threshold)) continue;
-      if (tied.a == 0 || (a == tied.a && tdts_of(a, b) < tdts_of(a, tied.b))) {
-        tied.a = a;
-        tied.b = b;
-      }
       tdi[static_cast<std::size_t>(a)] = true;
       tdts[static_cast<std::size_t>(tdts_of(a, b))] = true;
     }
