@@ -151,7 +151,9 @@ ResultArraysHandle evaluate_arrays(const py::handle& T_given, const py::handle& 
   threads_of(threads);
   const Reals G_int = reals_of(G_int_given, "G_int", 2, false);
   const py::ssize_t N = G_int.shape(0), n = G_int.shape(1);
-  if (n < 1) throw py::value_error("G_int: a cycle needs at least one step, not shape (N, 0)");
+  if (n < 1 && N > 0) {
+    throw py::value_error("G_int: a cycle needs at least one step, not shape (N, 0)");
+  }
   const Reals G_ts = reals_of(G_ts_given, "G_ts", 2, false);
   if (G_ts.shape(0) != N || G_ts.shape(1) != n) {
     throw py::value_error("G_ts: an array of G_int's shape " + shape_text(G_int) +
