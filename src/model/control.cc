@@ -212,16 +212,15 @@ struct DominantScan {
 
   void take_row(int64_t row_a, const double* row, int64_t n) {
     if (keep_first) return;
+    // Without branches: the terms come in no order a branch could learn.
     for (int64_t col = 1; col <= n; ++col) {
       const double x = row[col - 1];
-      if (x > best) {
-        best = x;
-        a = row_a;
-        b = col;
-      } else if (x == best && (col < b || (col == b && row_a < a))) {
-        a = row_a;
-        b = col;
-      }
+      const bool greater = x > best;
+      const bool earlier = (x == best) & ((col < b) | ((col == b) & (row_a < a)));
+      const bool take = greater | earlier;
+      best = greater ? x : best;
+      a = take ? row_a : a;
+      b = take ? col : b;
     }
   }
 };

@@ -44,8 +44,8 @@ void evaluate_cycle(Run& run, int threads, Use use) {
     // be kept. Only what it gives is read back.
     Results log_tof;
     log_tof.prefactor = results.prefactor;
-    double S = 0.0;
-    if (compute_log_tof(cycle, run.profile, run.terms, log_tof, S, threads) &&
+    LogTof parts;
+    if (compute_log_tof(cycle, run.profile, run.terms, log_tof, parts, threads) &&
         std::isfinite(log_tof.ln_TOF)) {
       results.ln_TOF = log_tof.ln_TOF;
       results.TOF_sign = log_tof.TOF_sign;
