@@ -80,7 +80,7 @@ struct ResultArraysHandle {
 };
 
 // The columns of ResultArrays, in the order of to_dict(), with their
-// docstrings; "N x n" marks a column of one row per cycle.
+// docstrings.
 struct Column {
   const char* name;
   const char* doc;
