@@ -12,6 +12,8 @@ the report::
     scan = kinex.scan_temperature(cycle, numpy.linspace(250, 400, 31))
     results = kinex.evaluate_many(kinex.read_table("examples/screening.csv"))
     kinex.to_dataframe(results)       # needs pandas
+    arrays = kinex.read_table("examples/screening.csv", as_arrays=True).evaluate()
+    arrays.tof_per_s, arrays.xtof_ts  # numpy arrays, a row per cycle
     v = kinex.volcano("catalysts.csv")  # a table of catalysts under one set of conditions
     v.x, v.log10_tof, v.band.log10_tof, v.regions, v.points, v.plot()
 
@@ -35,13 +37,15 @@ except ImportError as error:  # the sources alone, not the built package
         "install the package (pip install --no-build-isolation . with /usr/bin/python3, see "
         "the README's Python section) or put BUILD/python of a CMake build on PYTHONPATH"
     ) from error
-from ._kinex import (Cycle, Finding, Result, Uncertainty, Volcano, VolcanoBand, VolcanoFit,
-                     VolcanoPoint, VolcanoRegion, ensemble, evaluate_many)
+from ._kinex import (Cycle, Finding, Result, ResultArrays, Uncertainty, Volcano, VolcanoBand,
+                     VolcanoFit, VolcanoPoint, VolcanoRegion, ensemble, evaluate_arrays,
+                     evaluate_many)
 from ._picture import Picture
 
 __all__ = [
     "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
-    "read", "read_table", "iter_table", "evaluate_many", "scan_temperature", "scan_concentration",
+    "read", "read_table", "iter_table", "evaluate_many", "evaluate_arrays", "ResultArrays",
+    "CycleArrays", "scan_temperature", "scan_concentration",
     "plot", "to_dataframe", "Uncertainty", "UncertaintyScreening", "uncertainty_many", "ensemble",
     "volcano", "Volcano", "VolcanoBand", "VolcanoFit", "VolcanoPoint", "VolcanoRegion",
 ]
@@ -71,7 +75,7 @@ def read(path: Union[str, "os.PathLike[str]"], name: Optional[str] = None) -> Cy
 
 
 def read_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
-               errors: str = "raise") -> "list[Cycle]":
+               errors: str = "raise", as_arrays: bool = False) -> "Union[list[Cycle], CycleArrays]":
     """The cycles of a table (.csv or .tsv), one per row, in row order.
 
     Column 1 names the catalyst, then the states in cycle order (a header
@@ -85,8 +89,55 @@ def read_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
     row; 'warn' leaves bad rows out, each with a kinex.InputWarning.
     A table that cannot be read at all always raises kinex.InputError.
     For a table too long to hold, iter_table gives the rows one at a time.
+
+    as_arrays: True gives the rows as one kinex.CycleArrays (the inputs of
+    evaluate_arrays, no object per row) instead of a list of Cycles.
     """
+    if as_arrays:
+        _errors_choice(errors)
+        columns = _kinex._table_arrays(_path_text(path), _kelvin(T), errors == "warn")
+        for row in columns.pop("left_out"):
+            _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
+        return CycleArrays(columns)
     return list(_table_cycles(path, T, errors, stacklevel=3))
+
+
+class CycleArrays:
+    """The rows of a table as arrays, the inputs of kinex.evaluate_arrays
+    (read_table(path, as_arrays=True)): N rows of n steps.
+
+    file        -- the table, as named
+    rows        -- each row's catalyst (column 1; its line where empty), a list
+    lines       -- the line on which each row begins
+    T, DeltaG   -- shape (N,)
+    G_int, G_ts -- shape (N, n): I0..I(n-1), TS1..TSn (kcal/mol)
+    reactant, product -- shape (N, n), NaN where a step has none; None
+                   where no row has any
+    names       -- the states in cycle order, from the header
+    descriptors -- {header: values of shape (N,)}, NaN where a row has none
+    """
+
+    _inputs = ("T", "G_int", "G_ts", "DeltaG", "reactant", "product")
+
+    def __init__(self, columns):
+        for key in ("file", "rows", "lines", "names", "descriptors") + self._inputs:
+            setattr(self, key, columns[key])
+
+    def __len__(self) -> int:
+        return len(self.rows)
+
+    def __repr__(self):
+        return f"<kinex.CycleArrays {self.file!r}: {len(self)} rows of {self.G_int.shape[1]} steps>"
+
+    def inputs(self) -> dict:
+        """T, G_int, G_ts, DeltaG, reactant and product, as evaluate_arrays takes them."""
+        return {key: getattr(self, key) for key in self._inputs}
+
+    def evaluate(self, threads: int = 0) -> ResultArrays:
+        """Every row evaluated by kinex.evaluate_arrays, the states named by
+        the table's header; the results' ``cycles`` are these arrays."""
+        return _kinex._with_cycles(evaluate_arrays(**self.inputs(), threads=threads,
+                                                   names=self.names), self)
 
 
 def iter_table(path: Union[str, "os.PathLike[str]"], T: float = 298.15,
@@ -356,12 +407,37 @@ def _volcano_columns(v):
     }
 
 
+def _arrays_columns(results):
+    """The columns of a kinex.ResultArrays' frame: those of a table's rows
+    first where it has them, the X_TOF one column per state and step."""
+    columns = {}
+    cycles = results.cycles
+    if cycles is not None:
+        columns.update({"file": cycles.file, "name": cycles.rows, "T": cycles.T,
+                        "DeltaG": cycles.DeltaG})
+        columns.update(cycles.descriptors)
+    for key, values in results.to_dict().items():
+        if values.ndim == 2:
+            first = 0 if key == "xtof_int" else 1
+            columns.update({f"{key}_{first + i}": values[:, i] for i in range(values.shape[1])})
+        elif key == "log_space":
+            columns["evaluation"] = results.evaluation
+        else:
+            columns[key] = values
+    columns["tdi"], columns["tdts"] = results.tdi, results.tdts
+    return columns
+
+
 def to_dataframe(results) -> "pandas.DataFrame":
     """A pandas DataFrame: one row per kinex.Result (the columns of kinex
     csv, then the descriptors of tables' rows), the rows of a kinex.Scan,
     one row per kinex.Uncertainty (of a list, or of an UncertaintyScreening,
-    with the probability that each is the best), or a row per point of a
-    kinex.Volcano's curve (the columns of kinex volcano --csv).
+    with the probability that each is the best), a row per point of a
+    kinex.Volcano's curve (the columns of kinex volcano --csv), or a row per
+    cycle of a kinex.ResultArrays (a table's file, name, T, DeltaG and
+    descriptors first where it came from one; then its arrays, the X_TOF as
+    xtof_int_0.., xtof_ts_1.., xtof_reactant_1.., xtof_product_1..; the
+    evaluation, tdi and tdts by name).
     Needs pandas, which kinex itself does not."""
     try:
         import pandas
@@ -369,6 +445,8 @@ def to_dataframe(results) -> "pandas.DataFrame":
         raise ImportError("kinex.to_dataframe needs pandas (Debian: python3-pandas)") from error
     if isinstance(results, Scan):
         return pandas.DataFrame(results.to_dict())
+    if isinstance(results, ResultArrays):
+        return pandas.DataFrame(_arrays_columns(results))
     if isinstance(results, Volcano):
         return pandas.DataFrame(_volcano_columns(results))
     if isinstance(results, UncertaintyScreening):

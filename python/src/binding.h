@@ -169,6 +169,12 @@ Handle unpickled(const py::bytes& state) {
 
 // --- shared by the classes ----------------------------------------------------
 
+// The state names `given` for a cycle of n steps: None (the defaults I0..,
+// TS1..), or 2n names in cycle order (I0, TS1, I1, ..., TSn), or 2n + 1
+// with the final state last; TypeError or ValueError naming `names`
+// otherwise.
+StateNames state_names(const py::handle& given, std::size_t n);
+
 // `cycle` evaluated on `threads` threads, the GIL released meanwhile.
 ResultHandle evaluate(const CycleHandle& cycle, int threads);
 
@@ -232,5 +238,6 @@ void bind_uncertainty(py::module_& m, py::class_<CycleHandle>& cycle_class);
 void bind_volcano(py::module_& m);
 void bind_pictures(py::module_& m);
 void bind_scans(py::module_& m);
+void bind_arrays(py::module_& m);
 
 }  // namespace kinex::python

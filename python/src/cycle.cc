@@ -62,33 +62,6 @@ std::vector<std::optional<double>> concentrations(const py::handle& given, const
   return values;
 }
 
-// The names of `names`: 2n states in cycle order (I0, TS1, I1, ..., TSn),
-// or 2n + 1 with the final state last.
-StateNames state_names(const py::handle& given, std::size_t n) {
-  StateNames names;
-  if (given.is_none()) return names;
-  std::vector<std::string> list;
-  if (PyUnicode_Check(given.ptr()) || !py::isinstance<py::iterable>(given)) {
-    throw py::type_error("names: a sequence of state names, not " +
-                         described(py::type::handle_of(given)));
-  }
-  for (const py::handle item : given) list.push_back(text_of(item, "names"));
-  if (list.size() != 2 * n && list.size() != 2 * n + 1) {
-    throw py::value_error(
-        "names: " + std::to_string(list.size()) + " names for a cycle of " + std::to_string(n) +
-        " steps: give " + std::to_string(2 * n) + " in cycle order (" +
-        (n == 1 ? std::string("I0, TS1") : "I0, TS1, I1, ..., TS" + std::to_string(n)) + "), or " +
-        std::to_string(2 * n + 1) + " with the final state last");
-  }
-  names.transition.emplace_back();
-  for (std::size_t k = 0; k < n; ++k) {
-    names.intermediate.push_back(list[2 * k]);
-    names.transition.push_back(list[2 * k + 1]);
-  }
-  if (list.size() == 2 * n + 1) names.final_state = list.back();
-  return names;
-}
-
 CycleHandle make_cycle(const py::handle& T_given, const py::handle& G_int, const py::handle& G_ts,
                        const py::handle& DeltaG_given, const py::handle& reactant,
                        const py::handle& product, const py::handle& names,
@@ -189,6 +162,33 @@ std::string cycle_repr(const CycleData& data) {
 }
 
 }  // namespace
+
+// The names of `names`: 2n states in cycle order (I0, TS1, I1, ..., TSn),
+// or 2n + 1 with the final state last.
+StateNames state_names(const py::handle& given, std::size_t n) {
+  StateNames names;
+  if (given.is_none()) return names;
+  std::vector<std::string> list;
+  if (PyUnicode_Check(given.ptr()) || !py::isinstance<py::iterable>(given)) {
+    throw py::type_error("names: a sequence of state names, not " +
+                         described(py::type::handle_of(given)));
+  }
+  for (const py::handle item : given) list.push_back(text_of(item, "names"));
+  if (list.size() != 2 * n && list.size() != 2 * n + 1) {
+    throw py::value_error(
+        "names: " + std::to_string(list.size()) + " names for a cycle of " + std::to_string(n) +
+        " steps: give " + std::to_string(2 * n) + " in cycle order (" +
+        (n == 1 ? std::string("I0, TS1") : "I0, TS1, I1, ..., TS" + std::to_string(n)) + "), or " +
+        std::to_string(2 * n + 1) + " with the final state last");
+  }
+  names.transition.emplace_back();
+  for (std::size_t k = 0; k < n; ++k) {
+    names.intermediate.push_back(list[2 * k]);
+    names.transition.push_back(list[2 * k + 1]);
+  }
+  if (list.size() == 2 * n + 1) names.final_state = list.back();
+  return names;
+}
 
 // --- evaluation -------------------------------------------------------------
 

@@ -79,6 +79,35 @@ inline constexpr const char* kEvaluateMany =
     "are computed, so other Python threads run meanwhile. The results are\n"
     "those of Cycle.evaluate(), bit for bit, whatever the number of threads.";
 
+inline constexpr const char* kEvaluateArrays =
+    "evaluate_arrays(T, G_int, G_ts, DeltaG, reactant=None, product=None, threads=0, "
+    "names=None) -> ResultArrays\n"
+    "\n"
+    "Evaluates N cycles of n steps each held as arrays: G_int and G_ts of\n"
+    "shape (N, n) (row k the cycle k: I0..I(n-1), TS1..TSn, kcal/mol), T (K)\n"
+    "and DeltaG (kcal/mol) one number for all or of shape (N,), reactant and\n"
+    "product None or of shape (N, n) (mol/L, NaN where a step has none).\n"
+    "names: the states in cycle order as Cycle takes them (None: I0.., TS1..).\n"
+    "\n"
+    "Cycle k gives the same bits as Cycle(T[k], G_int[k], G_ts[k], DeltaG[k],\n"
+    "...).evaluate(), without a Python object per cycle; the cycles share\n"
+    "`threads` threads (0: one per core) with the GIL released. Raises\n"
+    "TypeError for arrays that are not of real numbers, ValueError naming the\n"
+    "argument and its row for a wrong shape, a temperature not above 0, an\n"
+    "energy that is not finite (NaN included) or a concentration (not NaN)\n"
+    "that is not finite and above 0.";
+
+inline constexpr const char* kResultArrays =
+    "Many cycles evaluated by kinex.evaluate_arrays (or CycleArrays.evaluate):\n"
+    "one read-only numpy array per quantity, element k (row k) for cycle k,\n"
+    "by the names a Result gives the same quantity; the warnings as arrays of\n"
+    "flags. kinex.to_dataframe() makes a DataFrame of them.";
+
+inline constexpr const char* kResultArraysToDict =
+    "to_dict() -> dict\n"
+    "\n"
+    "The arrays by their names, in the order of the attributes' listing.";
+
 inline constexpr const char* kUncertainty =
     "The TOF, TDI, TDTS and every X_TOF as distributions over the errors of\n"
     "the energies: made by Cycle.uncertainty(), kinex.uncertainty_many() and\n"

@@ -22,6 +22,7 @@ void bind(py::module_& m) {
   bind_volcano(m);
   bind_pictures(m);
   bind_scans(m);
+  bind_arrays(m);
 }
 
 }  // namespace

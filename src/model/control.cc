@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/parallel.h"
+#include "model/small_array.h"
 
 namespace kinex {
 namespace {
@@ -211,16 +212,15 @@ struct DominantScan {
 
   void take_row(int64_t row_a, const double* row, int64_t n) {
     if (keep_first) return;
+    // Without branches: the terms come in no order a branch could learn.
     for (int64_t col = 1; col <= n; ++col) {
       const double x = row[col - 1];
-      if (x > best) {
-        best = x;
-        a = row_a;
-        b = col;
-      } else if (x == best && (col < b || (col == b && row_a < a))) {
-        a = row_a;
-        b = col;
-      }
+      const bool greater = x > best;
+      const bool earlier = (x == best) & ((col < b) | ((col == b) & (row_a < a)));
+      const bool take = greater | earlier;
+      best = greater ? x : best;
+      a = take ? row_a : a;
+      b = take ? col : b;
     }
   }
 };
@@ -307,12 +307,10 @@ void finish_control(const Cycle& cycle, const Terms& terms, double denominator, 
   add_step_blocks(n, false, cycle.has_prod, blocks);
   const auto count = static_cast<int64_t>(blocks.size());
   ModelProgress meter(progress, cycle, ModelProgress::Phase::control);
-  parallel_for(
-      count, thread_count(threads, n, count),
-      [&](int64_t k) { sum_step_block(cycle, terms, results, blocks[k]); },
-      [&](int64_t done) {
-        meter.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
-      });
+  const auto sum_block_k = [&](int64_t k) { sum_step_block(cycle, terms, results, blocks[k]); };
+  parallel_for(count, thread_count(threads, n, count), std::cref(sum_block_k), [&](int64_t done) {
+    meter.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
+  });
 
   for (int64_t i = 1; i <= n; ++i) {
     if (cycle.has_reac[i]) results.xtof_reac[i] = reac_share - (results.sum_reac[i] / denominator);
@@ -336,15 +334,25 @@ TiedTerms earliest_tied_term(int64_t n, const double* matrix) {
   if (!(std::isfinite(largest) && largest > 0.0)) return tied;
   const double threshold = largest * (1.0 - kTieTolerance);
   auto tdts_of = [n](int64_t a, int64_t b) { return (a + b - 2) % n + 1; };
-  std::vector<bool> tdi(static_cast<std::size_t>(n + 1), false), tdts(tdi);
+  int64_t count = 0;
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = matrix + (a - 1) * n;
     for (int64_t b = 1; b <= n; ++b) {
       if (!(row[b - 1] >= threshold)) continue;
+      ++count;
       if (tied.a == 0 || (a == tied.a && tdts_of(a, b) < tdts_of(a, tied.b))) {
         tied.a = a;
         tied.b = b;
       }
+    }
+  }
+  if (count == 1) return tied;  // the term alone: its own states are no ties
+  SmallArray<char> tdi(static_cast<std::size_t>(n + 1), 0),
+      tdts(static_cast<std::size_t>(n + 1), 0);
+  for (int64_t a = 1; a <= n; ++a) {
+    const double* row = matrix + (a - 1) * n;
+    for (int64_t b = 1; b <= n; ++b) {
+      if (!(row[b - 1] >= threshold)) continue;
       tdi[static_cast<std::size_t>(a)] = true;
       tdts[static_cast<std::size_t>(tdts_of(a, b))] = true;
     }

@@ -29,15 +29,26 @@ void evaluate_cycle(Run& run, int threads, Use use) {
 
   const bool logarithms = logarithms_exist(cycle, run.profile);
   const bool sound = direct_results_sound(cycle, run.profile, results);
-  if (logarithms && (!sound || use == Use::outputs)) {
+  if (logarithms && !sound) {
     Results other = results;
-    if (compute_log_space(cycle, run.profile, run.terms, other, threads) && !sound) {
+    if (compute_log_space(cycle, run.profile, run.terms, other, threads)) {
       results = std::move(other);
       results.evaluation = EvaluationMethod::log_space;
     } else if (std::isfinite(other.ln_TOF)) {
-      // The TOF's logarithm, even where the direct results stand.
       results.ln_TOF = other.ln_TOF;
       results.TOF_sign = other.TOF_sign;
+    }
+  } else if (logarithms && use == Use::outputs) {
+    // The TOF's logarithm, even where the direct results stand: the first
+    // part of the log-space evaluation, whose degrees of control would not
+    // be kept. Only what it gives is read back.
+    Results log_tof;
+    log_tof.prefactor = results.prefactor;
+    LogTof parts;
+    if (compute_log_tof(cycle, run.profile, run.terms, log_tof, parts, threads) &&
+        std::isfinite(log_tof.ln_TOF)) {
+      results.ln_TOF = log_tof.ln_TOF;
+      results.TOF_sign = log_tof.TOF_sign;
     }
   }
   if (use == Use::outputs) resolve_ties(cycle, run.terms, results);

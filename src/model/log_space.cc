@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -120,8 +121,8 @@ double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b) {
   return sum;
 }
 
-bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
-                       int threads) {
+bool compute_log_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                     LogTof& parts, int threads) {
   const int64_t n = cycle.n;
   if (n < 1) return false;
 
@@ -139,22 +140,29 @@ bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms,
   const double m = matrix[(results.dominant_a - 1) * n + (results.dominant_b - 1)];
   if (!std::isfinite(m)) return false;
 
-  parallel_for(
-      n, thread_count(threads, n, n),
-      [&](int64_t k) {
-        double* row = matrix + k * n;
-        for (int64_t b = 0; b < n; ++b) row[b] = std::exp(row[b] - m);
-      },
-      [](int64_t) {});
+  const auto shift_row = [&](int64_t k) {
+    double* row = matrix + k * n;
+    for (int64_t b = 0; b < n; ++b) row[b] = std::exp(row[b] - m);
+  };
+  parallel_for(n, thread_count(threads, n, n), std::cref(shift_row), [](int64_t) {});
   double S = 0.0;
   for (int64_t k = 0; k < n * n; ++k) S = S + matrix[k];
   if (!std::isfinite(S)) return false;
 
   results.ln_TOF = ((std::log(results.prefactor) + lnN) - m) - std::log(S);
   results.TOF_sign = sign;
+  parts = {S, LP, lnN};
+  return true;
+}
+
+bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                       int threads) {
+  LogTof parts;
+  if (!compute_log_tof(cycle, profile, terms, results, parts, threads)) return false;
+  const int sign = results.TOF_sign;
   results.TOF = sign * std::exp(results.ln_TOF);
-  results.q = sign * std::exp(LP - lnN);
-  compute_control_of(cycle, terms, S, 1.0 + results.q, -results.q, results, threads);
+  results.q = sign * std::exp(parts.LP - parts.lnN);
+  compute_control_of(cycle, terms, parts.S, 1.0 + results.q, -results.q, results, threads);
   return std::isfinite(results.ln_TOF) && std::isfinite(results.TOF) && std::isfinite(results.q) &&
          every_control_finite(cycle, results);
 }

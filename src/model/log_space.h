@@ -69,4 +69,18 @@ NetFlux net_flux(double dG, double LR, double LP, double ln_ratio);
 bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
                        int threads = 0);
 
+// The first part of compute_log_space, all that the TOF's logarithm needs:
+// the terms shifted as there, the dominant term, ln_TOF and TOF_sign into
+// `results`, and in `parts` the sum S of the shifted terms and the
+// logarithms LP (of the product concentrations) and lnN (of the
+// numerator), from which compute_log_space goes on with the TOF and q;
+// nothing else of `results` is touched. False where compute_log_space
+// finds no result before those (no net flux, m or S not finite); ln_TOF
+// and TOF_sign are then left as they were.
+struct LogTof {
+  double S = 0.0, LP = 0.0, lnN = 0.0;
+};
+bool compute_log_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+                     LogTof& parts, int threads = 0);
+
 }  // namespace kinex

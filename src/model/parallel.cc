@@ -29,6 +29,16 @@ int thread_count(int requested, int64_t n, int64_t tasks) {
 
 void parallel_for(int64_t count, int threads, const std::function<void(int64_t)>& task,
                   const std::function<void(int64_t)>& done) {
+  if (threads <= 1 || count <= 1) {
+    // The calling thread alone, in order: no thread to start and nothing to
+    // share, which a small cycle's few tasks would otherwise pay for.
+    for (int64_t k = 0; k < count; ++k) {
+      task(k);
+      if (done) done(k + 1);
+    }
+    if (done) done(count < 0 ? 0 : count);
+    return;
+  }
   std::atomic<int64_t> next{0}, finished{0};
   std::atomic<bool> failed{false};
   std::exception_ptr error;

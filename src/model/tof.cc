@@ -8,6 +8,7 @@
 
 #include "model/parallel.h"
 #include "model/profile.h"
+#include "model/small_array.h"
 
 namespace kinex {
 namespace {
@@ -34,24 +35,25 @@ struct LogSum {
 // values, in order of s, and other_before[s] counts those before position
 // s; the long inner loops then run without a test.
 struct ReactantFactors {
-  std::vector<double> at;
-  std::vector<double> other;
-  std::vector<int64_t> other_before;  // 1..2n
+  explicit ReactantFactors(int64_t n)
+      : at(static_cast<std::size_t>(2 * n)),
+        other(static_cast<std::size_t>(2 * n)),
+        other_before(static_cast<std::size_t>(2 * n + 1)) {}
+  SmallArray<double> at;
+  SmallArray<double> other;  // the first `others` elements
+  int64_t others = 0;
+  SmallArray<int64_t> other_before;  // 1..2n
 };
 
 // `factor` (1..n) of each step, the identity of Op where the step has none.
 template <class Op>
-ReactantFactors reactant_factors(int64_t n, const std::vector<double>& factor) {
-  ReactantFactors f;
-  f.at.assign(2 * n, 0.0);
-  f.other_before.assign(2 * n + 1, 0);
+void fill_reactant_factors(int64_t n, const double* factor, ReactantFactors& f) {
   for (int64_t s = 1; s <= 2 * n - 1; ++s) {
-    f.at[s] = factor[(s - 1) % n + 1];
-    f.other_before[s] = static_cast<int64_t>(f.other.size());
-    if (f.at[s] != Op::identity) f.other.push_back(f.at[s]);
+    f.at[s] = factor[s <= n ? s : s - n];  // step ((s-1) mod n) + 1
+    f.other_before[s] = f.others;
+    if (f.at[s] != Op::identity) f.other[f.others++] = f.at[s];
   }
-  f.other_before[2 * n] = static_cast<int64_t>(f.other.size());
-  return f;
+  f.other_before[2 * n] = f.others;
 }
 
 // Combines the reactant factors into terms b0 .. b0+W-1 of row a. Term b
@@ -115,7 +117,7 @@ void concentration_row(int64_t n, int64_t a, const ReactantFactors& reac, const 
     row[b - 1] = start;
     if (b < n) start = Op::combine(start, prod[a + b - 1]);
   }
-  if (reac.other.empty()) return;
+  if (reac.others == 0) return;
   int64_t b0 = std::is_same_v<Op, Product> ? multiply_whole_blocks(n, a, reac, row)
                                            : add_whole_blocks(n, a, reac, row);
   for (; b0 <= n; ++b0) combine_reactants<1, Op>(n, a, b0, reac, row);
@@ -123,21 +125,21 @@ void concentration_row(int64_t n, int64_t a, const ReactantFactors& reac, const 
 
 // The product factors along two turns: element s = 1..2n-1 holds that of
 // step ((s-1) mod n) + 1.
-std::vector<double> product_factors(int64_t n, const std::vector<double>& factor) {
-  std::vector<double> prod(2 * n);
-  for (int64_t s = 1; s <= 2 * n - 1; ++s) prod[s] = factor[(s - 1) % n + 1];
-  return prod;
+void fill_product_factors(int64_t n, const double* factor, SmallArray<double>& prod) {
+  for (int64_t s = 1; s <= 2 * n - 1; ++s) prod[s] = factor[s <= n ? s : s - n];
 }
 
 // Fills every row of the matrix: the concentration part of Op, then the
 // energies through `energy(concentration part, g_ts - g_int)`.
 template <class Op, class Energy>
-void fill_terms(const Cycle& cycle, const Profile& profile, const std::vector<double>& reac_factor,
-                const std::vector<double>& prod_factor, Terms& terms, int threads,
+void fill_terms(const Cycle& cycle, const Profile& profile, const double* reac_factor,
+                const double* prod_factor, Terms& terms, int threads,
                 const std::function<void(int64_t)>& done, Energy energy) {
   const int64_t n = cycle.n;
-  const ReactantFactors reac = reactant_factors<Op>(n, reac_factor);
-  const std::vector<double> prod = product_factors(n, prod_factor);
+  ReactantFactors reac(n);
+  fill_reactant_factors<Op>(n, reac_factor, reac);
+  SmallArray<double> prod(static_cast<std::size_t>(2 * n));
+  fill_product_factors(n, prod_factor, prod);
   const double* g_ts = profile.g_ts.data();
   // The rows are independent of each other; threads share them.
   auto fill_row = [&](int64_t k) {
@@ -156,7 +158,8 @@ void fill_terms(const Cycle& cycle, const Profile& profile, const std::vector<do
       row[b - 1] = energy(row[b - 1], g_ts[a + b - 1 - n] - g_this);
     }
   };
-  parallel_for(n, thread_count(threads, n, n), fill_row, done);
+  // (By reference: a std::function of the closure itself would allocate it.)
+  parallel_for(n, thread_count(threads, n, n), std::cref(fill_row), done);
 }
 
 }  // namespace
@@ -170,7 +173,7 @@ void compute_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Resul
   if (n >= 1) {
     ModelProgress meter(progress, cycle, ModelProgress::Phase::tof);
     fill_terms<Product>(
-        cycle, profile, cycle.conc_reac, cycle.conc_prod, terms, threads,
+        cycle, profile, cycle.conc_reac.data(), cycle.conc_prod.data(), terms, threads,
         [&](int64_t rows) { meter.report(static_cast<double>(rows) / static_cast<double>(n)); },
         [](double concentrations, double g) { return concentrations * std::exp(g); });
     // The denominator runs over a outer, b inner: row by row, on one thread.
@@ -184,13 +187,14 @@ void compute_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Resul
 
 void compute_log_terms(const Cycle& cycle, const Profile& profile, Terms& terms, int threads) {
   const int64_t n = cycle.n;
-  std::vector<double> ln_reac(n + 1, 0.0), ln_prod(n + 1, 0.0);
+  SmallArray<double> ln_reac(static_cast<std::size_t>(n + 1)),
+      ln_prod(static_cast<std::size_t>(n + 1));
   for (int64_t i = 1; i <= n; ++i) {
-    if (cycle.has_reac[i]) ln_reac[i] = std::log(cycle.conc_reac[i]);
-    if (cycle.has_prod[i]) ln_prod[i] = std::log(cycle.conc_prod[i]);
+    ln_reac[i] = cycle.has_reac[i] ? std::log(cycle.conc_reac[i]) : 0.0;
+    ln_prod[i] = cycle.has_prod[i] ? std::log(cycle.conc_prod[i]) : 0.0;
   }
   fill_terms<LogSum>(
-      cycle, profile, ln_reac, ln_prod, terms, threads, [](int64_t) {},
+      cycle, profile, ln_reac.data(), ln_prod.data(), terms, threads, [](int64_t) {},
       [](double concentrations, double g) { return g + concentrations; });
 }
 

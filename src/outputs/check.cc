@@ -26,7 +26,7 @@ void add(std::vector<InputWarning>& found, const char* code, int64_t line, std::
 // A temperature that a chemist gives in kelvin is hardly below 200 K; one
 // in degrees Celsius without its unit is.
 void check_celsius_like(double T, const ReadNotes& notes, std::vector<InputWarning>& found) {
-  if (!(T > 0.0 && T < kLowestLikelyTemperature)) return;
+  if (!temperature_looks_celsius(T)) return;
   for (const InputWarning& w : notes.warnings) {
     if (w.code == std::string(kCelsiusTemperature)) return;
   }
@@ -40,7 +40,7 @@ void check_celsius_like(double T, const ReadNotes& notes, std::vector<InputWarni
 void check_kilojoule_like(const Run& run, const ReadNotes& notes,
                           std::vector<InputWarning>& found) {
   const double span = energetic_span(run);
-  if (!(span >= kLargestLikelySpan) || !std::isfinite(span)) return;
+  if (!span_looks_kilojoules(span)) return;
   const auto tdts = static_cast<std::size_t>(run.results.TDTS);
   const int64_t line = tdts < notes.lines.step.size() ? notes.lines.step[tdts] : 0;
   add(found, kEnergiesLookKilojoules, line,
@@ -79,17 +79,26 @@ void check_concentration(const char* what, int64_t step, double conc, int64_t li
 // cannot start a line or reach the terminal as a command.
 std::string shown(const std::string& name) { return text::shown_name(name); }
 
+// The energies of step i's transition state and of the intermediates
+// before it (its own step's) and after it (the next step's; after the last
+// step the first of the next turn).
+struct Barrier {
+  double ts, before, after;
+};
+Barrier barrier_of(const Cycle& cycle, int64_t i) {
+  const auto at = static_cast<std::size_t>(i);
+  return {cycle.G_ts[at], cycle.G_int[at - 1],
+          i < cycle.n ? cycle.G_int[at] : cycle.G_int[0] + cycle.DeltaG};
+}
+
 // One finding per intermediate that the transition state of step `i` lies
 // below: its own step's before it, the next one's after it.
 void check_barriers(const Run& run, const StateNames& names, int64_t i, int64_t line,
                     std::vector<InputWarning>& found) {
   const int64_t n = run.cycle.n;
   const auto at = static_cast<std::size_t>(i);
-  const double ts = run.cycle.G_ts[at];
-  const double before = run.cycle.G_int[at - 1];
-  // The intermediate after the last step is the first of the next turn.
-  const double after = i < n ? run.cycle.G_int[at] : run.cycle.G_int[0] + run.cycle.DeltaG;
-  if (!(ts < before) && !(ts < after)) return;  // the texts only where they are needed
+  const auto [ts, before, after] = barrier_of(run.cycle, i);
+  if (!negative_barrier(run.cycle, i)) return;  // the texts only where they are needed
   const std::string state = shown(names.transition[at]) + " (" + energy(ts) + ") lies below ";
   if (ts < before) {
     add(found, kNegativeBarrier, line,
@@ -105,11 +114,8 @@ void check_barriers(const Run& run, const StateNames& names, int64_t i, int64_t 
 
 void check_tof_limit(const Run& run, std::vector<InputWarning>& found) {
   const Results& results = run.results;
+  if (!tof_above_limit(results)) return;
   const double limit = std::log10(results.prefactor);
-  // A TOF at k_B T/h itself (no barrier at all) may come out a rounding
-  // above it; only what lies beyond that counts.
-  const double rounding = 1e-12 * std::max(1.0, std::fabs(limit));
-  if (!(results.TOF_sign > 0 && results.log10_TOF - limit > rounding)) return;
   std::string text = "the TOF (log10 " + significant(results.log10_TOF) +
                      " per second) lies above k_B T/h (log10 " + significant(limit) +
                      "), which no cycle of elementary steps reaches";
@@ -124,6 +130,7 @@ void check_tof_limit(const Run& run, std::vector<InputWarning>& found) {
 
 void check_results(const Run& run, std::vector<InputWarning>& found) {
   const Results& results = run.results;
+  if (!results_not_finite(run.cycle, results)) return;
   if (!std::isfinite(results.TOF)) {
     std::string text = "the TOF is " + shortest(results.TOF) + ", not a finite number";
     if (std::isfinite(results.log10_TOF)) {
@@ -163,6 +170,35 @@ void check_results(const Run& run, std::vector<InputWarning>& found) {
 }
 
 }  // namespace
+
+bool temperature_looks_celsius(double T) { return T > 0.0 && T < kLowestLikelyTemperature; }
+
+bool negative_barrier(const Cycle& cycle, int64_t i) {
+  const Barrier b = barrier_of(cycle, i);
+  return b.ts < b.before || b.ts < b.after;
+}
+
+bool tof_above_limit(const Results& results) {
+  const double limit = std::log10(results.prefactor);
+  // A TOF at k_B T/h itself (no barrier at all) may come out a rounding
+  // above it; only what lies beyond that counts.
+  const double rounding = 1e-12 * std::max(1.0, std::fabs(limit));
+  return results.TOF_sign > 0 && results.log10_TOF - limit > rounding;
+}
+
+bool span_looks_kilojoules(double span) {
+  return span >= kLargestLikelySpan && std::isfinite(span);
+}
+
+bool results_not_finite(const Cycle& cycle, const Results& results) {
+  if (!std::isfinite(results.TOF)) return true;
+  for (int64_t i = 1; i <= cycle.n; ++i) {
+    if (!std::isfinite(results.xtof_int[i - 1]) || !std::isfinite(results.xtof_ts[i])) return true;
+    if (cycle.has_reac[i] && !std::isfinite(results.xtof_reac[i])) return true;
+    if (cycle.has_prod[i] && !std::isfinite(results.xtof_prod[i])) return true;
+  }
+  return false;
+}
 
 std::vector<InputWarning> findings(const Run& evaluated, const ReadNotes& notes) {
   const Run& run = evaluated;

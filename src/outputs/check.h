@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,23 @@ inline constexpr const char* kEnergiesLookKilojoules = "energies-look-kJ";
 // in kJ/mol.
 inline constexpr double kLowestLikelyTemperature = 200.0;
 inline constexpr double kLargestLikelySpan = 60.0;
+
+// The tests behind the findings about the model's results, for callers
+// that want the flags without the texts (kinex::features::
+// evaluate_cycle_arrays):
+// - whether T (above 0) looks like degrees Celsius: below 200 K;
+// - whether step i's transition state lies below the intermediate before
+//   or after it (a negative barrier);
+// - whether the TOF lies above k_B T/h (its log10 beyond a rounding);
+// - whether the energetic span looks like energies in kJ/mol (60 kcal/mol
+//   or more, finite);
+// - whether the TOF or a degree of TOF control (of the intermediates,
+//   transition states and given concentrations) is not finite.
+bool temperature_looks_celsius(double T);
+bool negative_barrier(const Cycle& cycle, int64_t i);
+bool tof_above_limit(const Results& results);
+bool span_looks_kilojoules(double span);
+bool results_not_finite(const Cycle& cycle, const Results& results);
 
 // Every finding about the cycle `evaluated` (read with `notes`, then taken
 // through evaluate_cycle with Use::outputs):

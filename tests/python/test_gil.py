@@ -20,6 +20,13 @@ def big_cycle(n=600):
     return kinex.Cycle(298.15, g, g + rng.uniform(5, 25, n), -10.0, reactant=np.full(n, 0.5))
 
 
+def as_arrays(cycle, count):
+    """`count` copies of `cycle` as the arrays of evaluate_arrays."""
+    rows = lambda values: np.tile(values, (count, 1))
+    return dict(T=cycle.T, G_int=rows(cycle.G_int), G_ts=rows(cycle.G_ts), DeltaG=cycle.DeltaG,
+                reactant=rows(cycle.reactant), product=rows(cycle.product))
+
+
 @functools.lru_cache(maxsize=None)
 def volcano_table():
     """A table of 8 catalysts whose states scatter about lines of a descriptor."""
@@ -38,6 +45,7 @@ def volcano_table():
 CALLS = {
     "evaluate": lambda cycle: big_cycle(1200).evaluate(threads=1),
     "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 8, threads=1),
+    "evaluate_arrays": lambda cycle: kinex.evaluate_arrays(**as_arrays(cycle, 8), threads=1),
     "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, np.linspace(250, 400, 8)),
     "volcano": lambda cycle: kinex.volcano(volcano_table(), points=200, samples=1200, threads=1),
 }
@@ -99,6 +107,7 @@ def timed(work, threads):
 WORK = {
     "evaluate": lambda cycle: [cycle.evaluate(threads=1) for _ in range(4)],
     "evaluate_many": lambda cycle: kinex.evaluate_many([cycle] * 4, threads=1),
+    "evaluate_arrays": lambda cycle: kinex.evaluate_arrays(**as_arrays(cycle, 4), threads=1),
     "scan_temperature": lambda cycle: kinex.scan_temperature(cycle, [280.0, 290.0, 300.0, 310.0]),
     "volcano": lambda cycle: kinex.volcano(volcano_table(), points=100, samples=1000, threads=1),
 }

@@ -118,7 +118,7 @@ def test_members_and_arguments_agree(name):
             assert documented(value.__doc__, member) == arguments(stub[member]), f"{name}.{member}"
 
 
-@pytest.mark.parametrize("name", ["ensemble", "evaluate_many"])
+@pytest.mark.parametrize("name", ["ensemble", "evaluate_many", "evaluate_arrays"])
 def test_functions_agree(name):
     stub = next(f for f in STUB.body if isinstance(f, ast.FunctionDef) and f.name == name)
     function = getattr(_kinex, name)
