@@ -1,4 +1,4 @@
-// Activity maps: planes through exact tables, the map over the temperature
+// kinex map: planes through exact tables, the map over the temperature
 // against a scan of the same cycles, and the inputs it refuses.
 #include "map/map.h"
 
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cycle_files.h"
 #include "input/table.h"
 #include "model/storage.h"
 #include "outputs/format.h"
@@ -230,6 +231,58 @@ INSTANTIATE_TEST_SUITE_P(
                },
                "beyond what can be evaluated"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+const std::string kExample = KINEX_EXAMPLES "/map.csv";
+
+TEST(MapCommand, WritesTextJsonAndCsvOfTheSameGrid) {
+  const std::vector<std::string> map = {
+      "map", kExample, "--x", "Descriptor dG(OA)", "--y", "Descriptor dG(RE)", "--points", "7,5"};
+  const auto with = [&](std::vector<std::string> more) {
+    std::vector<std::string> args = map;
+    args.insert(args.end(), more.begin(), more.end());
+    return cycle_files::kinex_run(args);
+  };
+  const test::Outcome text = with({}), json = with({"--json"}), csv = with({"--csv"});
+  for (const test::Outcome* o : {&text, &json, &csv}) ASSERT_EQ(o->status, kExitOk) << o->err;
+  EXPECT_NE(text.out.find("Grid: 7 x 5 points"), std::string::npos) << text.out;
+  const nlohmann::json doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["document"], "map");
+  ASSERT_EQ(doc["grid"]["log10_tof"].size(), 5u);
+  ASSERT_EQ(doc["grid"]["log10_tof"][0].size(), 7u);
+  EXPECT_EQ(doc["points"].size(), 12u);
+  EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 1 + 7 * 5);
+  // The CSV's fourth row is the JSON's point (3, 0), to the last bit.
+  std::string line = csv.out;
+  for (int k = 0; k < 4; ++k) line = line.substr(line.find('\n') + 1);
+  line = line.substr(0, line.find('\n'));
+  const double x = doc["grid"]["x"][3], y = doc["grid"]["y"][0], v = doc["grid"]["log10_tof"][0][3];
+  EXPECT_EQ(line, shortest(x) + "," + shortest(y) + "," + shortest(v) + "," +
+                      doc["grid"]["tdi"][0][3].get<std::string>() + "," +
+                      doc["grid"]["tdts"][0][3].get<std::string>() + ",false");
+}
+
+TEST(MapCommand, RefusesWhatItCannotReadInTheUsersWords) {
+  const struct {
+    std::vector<std::string> args;
+    const char* words;
+  } cases[] = {
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=cold"},
+       "--y T=cold: T=FROM:TO, the temperatures in K"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "Descriptor dG(RE)", "--points", "9"},
+       "--points 9: NX,NY, two whole numbers"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "Descriptor dG(RE)", "--x-range", "1"},
+       "--x-range 1: FROM:TO, two numbers"},
+      {{"map", KINEX_EXAMPLES "/volcano.csv", "--x", "Descriptor dG(OA)", "--y", "dG(RE)"},
+       "--y \"dG(RE)\" is no Descriptor column of the table"},
+      {{"map", KINEX_EXAMPLES "/three_step.txt", "--x", "a", "--y", "b"}, "is no table"},
+  };
+  for (const auto& c : cases) {
+    const test::Outcome o = cycle_files::kinex_run(c.args);
+    EXPECT_EQ(o.status, kExitFailed) << c.words;
+    EXPECT_NE(o.err.find(c.words), std::string::npos) << o.err;
+    EXPECT_TRUE(o.out.empty()) << o.out;
+  }
+}
 
 }  // namespace
 }  // namespace kinex
