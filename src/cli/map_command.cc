@@ -1,5 +1,5 @@
 // kinex map: a table of catalysts over two descriptors, or one and the
-// temperature, as text, JSON or CSV.
+// temperature, as text, JSON, CSV or a picture.
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/shared.h"
 #include "cli/subcommand.h"
+#include "figures/map_svg.h"
 #include "input/table.h"
 #include "map/map.h"
 #include "outputs/json_output.h"
@@ -22,10 +23,12 @@ constexpr const char* kMapFooter =
     "Fits every state's Gibbs energy in a table of catalysts as a plane of two\n"
     "descriptors (or a line of one, the temperature being the second axis) and\n"
     "evaluates the cycle of the fitted energies over a grid: log10 TOF, TDI and\n"
-    "TDTS, and the catalysts themselves.\n"
+    "TDTS, and the catalysts themselves. -o OUT draws the map too, OUT's\n"
+    "extension choosing the format: .svg, .pdf or .png (300 dpi unless --dpi says).\n"
     "Examples:\n"
     "  kinex map map.csv --x 'Descriptor dG(OA)' --y 'Descriptor dG(RE)'\n"
-    "  kinex map map.csv --x 'Descriptor dG(OA)' --y T=250:450 --csv";
+    "  kinex map map.csv --x 'Descriptor dG(OA)' --y T=250:450 --csv\n"
+    "  kinex map map.csv --x 'Descriptor dG(OA)' --y 'Descriptor dG(RE)' -o map.svg";
 
 // "FROM:TO", both finite numbers, into `from` and `to`.
 bool parse_pair(const std::string& text, char between, double& from, double& to) {
@@ -50,16 +53,31 @@ bool parse_points(const std::string& text, int64_t& nx, int64_t& ny) {
   return at != std::string::npos && whole(text.substr(0, at), nx) && whole(text.substr(at + 1), ny);
 }
 
+// What kinex map writes besides the map's options.
+struct MapOutput {
+  bool json = false, csv = false, for_spreadsheet = false;
+  std::string file;  // the picture (.svg, .pdf, .png), written whole or not at all
+  double dpi = kPictureDpi;
+  VolcanoPicture picture;
+};
+
 // The whole subcommand over one table.
-int command_map(const std::string& file, const MapOptions& options, const std::string& output,
-                bool json, bool csv, bool for_spreadsheet, Output& out, std::string& err,
-                const TableOptions& tables) {
-  (void)output;
+int command_map(const std::string& file, const MapOptions& options, const MapOutput& output,
+                Output& out, std::string& err, const TableOptions& tables) {
+  const bool json = output.json, csv = output.csv;
   if (!is_table_name(file)) {
     err += "kinex map: " + text::shown_name(file) +
            " is no table; a map takes a table of catalysts (.csv, .tsv)\n";
     return kExitFailed;
   }
+  const bool to_file = !output.file.empty();
+  if (to_file && !input_named_by(output.file, {file}).empty()) {
+    err += "kinex map: " + text::shown_name(output.file) + " is the input file " +
+           text::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+    return kExitFailed;
+  }
+  PictureFormat format = PictureFormat::svg;
+  if (to_file && !picture_file_format("kinex map", output.file, format, err)) return kExitFailed;
   std::vector<TableRow> rows;
   std::string error;
   Map map;
@@ -74,10 +92,13 @@ int command_map(const std::string& file, const MapOptions& options, const std::s
     err += text::shown_name(message) + "\n";
     return kExitFailed;
   }
+  if (to_file &&
+      !write_picture(output.file, format, output.dpi, map_svg(file, map, output.picture), err))
+    return kExitFailed;
   if (json) {
     write_json(map_json(file, map), out.text);
   } else if (csv) {
-    CsvNames guard(for_spreadsheet);
+    CsvNames guard(output.for_spreadsheet);
     out.text += map_csv(map, guard);
     err += guard.take_warnings();
   } else {
@@ -113,9 +134,18 @@ class MapSubcommand : public Subcommand {
                      "Threads (default 0: one per core; the map is the same on any)")
         ->type_name("N")
         ->check(whole_number(0, 1024));
-    CLI::Option* as_json = app_->add_flag(kJsonFlag, json_, "JSON instead of the text");
-    app_->add_flag(kSpreadsheetFlag, for_spreadsheet_, kSpreadsheetHelp);
-    app_->add_flag("--csv", csv_, "CSV of the grid, a row per point")->excludes(as_json);
+    CLI::Option* as_json = app_->add_flag(kJsonFlag, output_.json, "JSON instead of the text");
+    app_->add_flag(kSpreadsheetFlag, output_.for_spreadsheet, kSpreadsheetHelp);
+    app_->add_flag("--csv", output_.csv, "CSV of the grid, a row per point")->excludes(as_json);
+    app_->add_option("-o,--output", output_.file, "Draw the map into OUT (.svg, .pdf, .png) too")
+        ->type_name("OUT");
+    dpi_ = add_dpi_option(*app_, output_.dpi);
+    title_ = app_->add_option("--title", output_.picture.title,
+                              "With -o: the title instead of 'Map: ' and the table's name")
+                 ->type_name("TEXT");
+    no_title_ = app_->add_flag("--no-title", output_.picture.no_title, "With -o: no title");
+    size_ = add_size_options(*app_, size_text_, output_.picture.font_size,
+                             "With -o: the size of the text in pt (default 7.5, or the --size's)");
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
     app_->footer(with_reference(kMapFooter));
   }
@@ -123,6 +153,20 @@ class MapSubcommand : public Subcommand {
   int run(const Call& call) override {
     std::string& err = call.err;
     if (!table_temperature_ok(tables_, err)) return kExitFailed;
+    const std::string& file = output_.file;
+    if (!dpi_fits(dpi_, "kinex map", file, err)) return kExitFailed;
+    output_.picture.has_title = title_->count() > 0;
+    if (file.empty() &&
+        title_->count() + no_title_->count() + size_->count() + (output_.picture.font_size > 0) >
+            0) {
+      err +=
+          "kinex map: --title, --no-title, --size and --font-size go with the picture; give -o "
+          "OUT.svg with them\n";
+      return kExitFailed;
+    }
+    if (!take_size(size_text_, "kinex map", output_.picture.width, output_.picture.height,
+                   output_.picture.font_size, err))
+      return kExitFailed;
     if (y_.rfind("T=", 0) == 0) {
       if (!parse_pair(y_.substr(2), ':', options_.T_from, options_.T_to)) {
         err += "kinex map: --y " + text::shown_name(y_) +
@@ -150,14 +194,14 @@ class MapSubcommand : public Subcommand {
         return kExitFailed;
       }
     }
-    return command_map(file_, options_, output_, json_, csv_, for_spreadsheet_, call.out, err,
-                       tables_);
+    return command_map(file_, options_, output_, call.out, err, tables_);
   }
 
  private:
-  std::string file_, y_, points_, x_range_, y_range_, output_;
-  bool json_ = false, csv_ = false, for_spreadsheet_ = false;
+  std::string file_, y_, points_, x_range_, y_range_, size_text_;
+  const CLI::Option *title_ = nullptr, *no_title_ = nullptr, *size_ = nullptr, *dpi_ = nullptr;
   MapOptions options_;
+  MapOutput output_;
   TableOptions tables_;
 };
 

@@ -264,7 +264,7 @@ TEST(MapCommand, WritesTextJsonAndCsvOfTheSameGrid) {
 TEST(MapCommand, RefusesWhatItCannotReadInTheUsersWords) {
   const struct {
     std::vector<std::string> args;
-    const char* words;
+    std::string words;
   } cases[] = {
       {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=cold"},
        "--y T=cold: T=FROM:TO, the temperatures in K"},
@@ -275,6 +275,10 @@ TEST(MapCommand, RefusesWhatItCannotReadInTheUsersWords) {
       {{"map", KINEX_EXAMPLES "/volcano.csv", "--x", "Descriptor dG(OA)", "--y", "dG(RE)"},
        "--y \"dG(RE)\" is no Descriptor column of the table"},
       {{"map", KINEX_EXAMPLES "/three_step.txt", "--x", "a", "--y", "b"}, "is no table"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "-o", kExample},
+       "is the input file " + kExample + "; it is not overwritten"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--size", "column"},
+       "--size and --font-size go with the picture"},
   };
   for (const auto& c : cases) {
     const test::Outcome o = cycle_files::kinex_run(c.args);
