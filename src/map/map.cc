@@ -26,7 +26,7 @@ namespace {
 using volcano_detail::in_quotes;
 using volcano_detail::joined;
 
-constexpr int64_t kMostPoints = 10000;  // along each axis
+constexpr int64_t kMostPoints = 100000;  // along each axis
 
 // The options within their bounds; else the reason, naming the argument.
 bool options_usable(const MapOptions& options, std::string& error) {

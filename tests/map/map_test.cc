@@ -198,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                {},
                "a map is for one set of conditions"},
         BadMap{"one_point", kGood, [](MapOptions& o) { o.nx = 1; },
-               "--points 1,60: each from 2 to 10000"},
+               "--points 1,60: each from 2 to 100000"},
         BadMap{"reversed_x_range", kGood,
                [](MapOptions& o) {
                  o.has_x_range = true;
@@ -219,11 +219,11 @@ INSTANTIATE_TEST_SUITE_P(
                "--y T=400.0:300.0: the temperatures FROM and TO must be finite"},
         BadMap{"grid_beyond_memory", kGood,
                [](MapOptions& o) {
-                 o.nx = o.ny = 10000;
+                 o.nx = o.ny = 100000;
                  o.has_x_range = true;
                  o.x_from = 0, o.x_to = 1;
                },
-               "--points 10000,10000: a grid of 100000000 points of 3 steps takes about"},
+               "--points 100000,100000: a grid of 10000000000 points of 3 steps takes about"},
         BadMap{"energies_beyond_doubles", kGood,
                [](MapOptions& o) {
                  o.has_x_range = true;
