@@ -5,6 +5,8 @@
 // (kinex/arrays.h): log10 TOF, the TDI and the TDTS.
 #pragma once
 
+#include <kinex/json.h>
+#include <kinex/pictures.h>
 #include <kinex/table.h>
 #include <kinex/types.h>
 
@@ -45,7 +47,7 @@ struct MapOptions {
   // temperature: T_from .. T_to).
   bool has_x_range = false, has_y_range = false;
   double x_from = 0.0, x_to = 0.0, y_from = 0.0, y_to = 0.0;
-  int64_t nx = 60, ny = 60;  // grid points along x and y, each 2 .. 10000
+  int64_t nx = 60, ny = 60;  // grid points along x and y, each 2 .. 100000
   int threads = 0;           // 0: one per core; the map does not depend on it
   MapQuantity quantity = MapQuantity::log10_tof;
   // Asked on the calling thread now and then; true ends the map early
@@ -97,6 +99,19 @@ namespace features {
 // evaluated, or when options.stop asked to stop ("stopped").
 bool build_map(const std::vector<TableRow>& rows, const MapOptions& options, Map& map,
                std::string& error);
+
+// The document of kinex map --json for the map of the table `file`, the
+// same keys and numbers (non-finite numbers null).
+void map_json(const std::string& file, const Map& map, JsonVisitor& to);
+
+// The text of kinex map --csv (a row per grid point, the names as they
+// are), and of kinex map.
+std::string map_csv(const Map& map);
+std::string map_text(const std::string& file, const Map& map);
+
+// The picture of kinex map -o of the map of the table `file`, sized as the
+// volcano's picture is (its curve unused).
+std::string map_svg(const std::string& file, const Map& map, const VolcanoPicture& picture);
 
 }  // namespace features
 
