@@ -170,6 +170,10 @@ def from_python(files, tables):
                         lambda: kinex.ensemble(cycles))
         yield from made(f"Volcano.to_dict() of {t.name}",
                         lambda: kinex.volcano(t, points=40, samples=30, errors="warn"))
+    table = SOURCE / "examples" / "map.csv"
+    for second in ({"y": "Descriptor dG(RE)"}, {"T": (250.0, 450.0)}):
+        yield ("Map.to_dict() of map.csv",
+               kinex.map(table, "Descriptor dG(OA)", points=(12, 9), **second).to_dict())
 
 
 def from_outputs_tests(program, folder):
