@@ -37,9 +37,9 @@ except ImportError as error:  # the sources alone, not the built package
         "install the package (pip install --no-build-isolation . with /usr/bin/python3, see "
         "the README's Python section) or put BUILD/python of a CMake build on PYTHONPATH"
     ) from error
-from ._kinex import (Cycle, Finding, Result, ResultArrays, Uncertainty, Volcano, VolcanoBand,
-                     VolcanoFit, VolcanoPoint, VolcanoRegion, ensemble, evaluate_arrays,
-                     evaluate_many)
+from ._kinex import (Cycle, Finding, Map, MapFit, MapPoint, Result, ResultArrays, Uncertainty,
+                     Volcano, VolcanoBand, VolcanoFit, VolcanoPoint, VolcanoRegion, ensemble,
+                     evaluate_arrays, evaluate_many)
 from ._picture import Picture
 
 __all__ = [
@@ -48,6 +48,7 @@ __all__ = [
     "CycleArrays", "scan_temperature", "scan_concentration",
     "plot", "to_dataframe", "Uncertainty", "UncertaintyScreening", "uncertainty_many", "ensemble",
     "volcano", "Volcano", "VolcanoBand", "VolcanoFit", "VolcanoPoint", "VolcanoRegion",
+    "map", "Map", "MapFit", "MapPoint",
 ]
 __version__ = "1.0"
 
@@ -218,6 +219,74 @@ def volcano(table: Union[str, "os.PathLike[str]"], descriptor: Optional[str] = N
     threads = _whole("threads", threads, 0, 1024)
     made, left_out = _kinex._volcano(path, T, errors == "warn", descriptor or "", range, points,
                                      samples, seed, threads)
+    for row in left_out:
+        _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
+    for warning in made.warnings:
+        _warnings.warn(f"{path}: {warning}", InputWarning, stacklevel=2)
+    return made
+
+
+def _pair(name, value, low=-float("inf")):
+    """(FROM, TO) of two finite numbers, FROM below TO and above `low`."""
+    try:
+        a, b = (float(v) for v in value)
+    except (TypeError, ValueError) as error:
+        raise TypeError(f"{name}: {value!r} is not a pair (FROM, TO) of numbers") from error
+    if not (low < a < b < float("inf")):
+        raise ValueError(f"{name}: ({a!r}, {b!r}) is not FROM below TO, both finite"
+                         + (" and above 0 K" if low == 0.0 else ""))
+    return (a, b)
+
+
+def map(table: Union[str, "os.PathLike[str]"], x: str, y: Optional[str] = None,
+        T: Optional["tuple[float, float]"] = None, points: "tuple[int, int]" = (60, 60),
+        x_range: Optional["tuple[float, float]"] = None,
+        y_range: Optional["tuple[float, float]"] = None, temperature: Optional[float] = None,
+        errors: str = "raise", threads: int = 0) -> Map:
+    """The activity map of a table of catalysts (.csv or .tsv), as kinex map
+    makes it: every state's Gibbs energy fitted as a plane of the Descriptor
+    columns `x` and `y` (or, with T=(FROM, TO) instead of y, as a line of x
+    with the temperature as the second axis), and the cycle of the fitted
+    energies evaluated at every point of a grid of points=(NX, NY).
+
+    x_range, y_range: (FROM, TO) of the axes; None: the catalysts' range with
+        10 % of it added on each side.
+    temperature: the temperature (K) of rows where the table has none (None:
+        298.15), as kinex map -T.
+    errors: 'raise' (default) raises kinex.InputError for the first bad row;
+        'warn' leaves bad rows out, each with a kinex.InputWarning.
+
+    Raises kinex.InputError for a table that cannot be read, ValueError for
+    one that makes no map (no second Descriptor column, fewer than 3
+    catalysts, descriptors that vary together, a grid beyond the memory).
+    The map's warnings are issued as kinex.InputWarning and kept in
+    ``map.warnings``. Releases the GIL while the grid is evaluated.
+    """
+    path = _path_text(table)
+    if not path.lower().endswith((".csv", ".tsv")):
+        raise ValueError(f"{path} is no table; a map takes a table of catalysts (.csv, .tsv)")
+    _errors_choice(errors)
+    temperature = _kelvin(298.15 if temperature is None else temperature)
+    if not isinstance(x, str) or not x:
+        raise TypeError(f"x: {x!r} is not a Descriptor column's header")
+    if (y is None) == (T is None):
+        raise TypeError("give either y (a second Descriptor column) or T=(FROM, TO), not "
+                        + ("both" if y is not None else "neither"))
+    if y is not None and not isinstance(y, str):
+        raise TypeError(f"y: {y!r} is not a Descriptor column's header")
+    T = None if T is None else _pair("T", T, 0.0)
+    if T is not None and y_range is not None:
+        raise ValueError("y_range goes with a second descriptor; over the temperature T is the range")
+    x_range = None if x_range is None else _pair("x_range", x_range)
+    y_range = None if y_range is None else _pair("y_range", y_range)
+    try:
+        nx, ny = points
+    except (TypeError, ValueError) as error:
+        raise TypeError(f"points: {points!r} is not a pair (NX, NY)") from error
+    nx, ny = _whole("points[0]", nx, 2, 100000), _whole("points[1]", ny, 2, 100000)
+    threads = _whole("threads", threads, 0, 1024)
+    made, left_out = _kinex._map(path, temperature, errors == "warn", x, y or "", T, x_range,
+                                 y_range, nx, ny, threads)
     for row in left_out:
         _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
     for warning in made.warnings:

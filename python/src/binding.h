@@ -236,6 +236,7 @@ void bind_cycle(py::module_& m, py::class_<CycleHandle>& cycle_class);
 void bind_result(py::module_& m, py::class_<ResultHandle>& result_class);
 void bind_uncertainty(py::module_& m, py::class_<CycleHandle>& cycle_class);
 void bind_volcano(py::module_& m);
+void bind_map(py::module_& m);
 void bind_pictures(py::module_& m);
 void bind_scans(py::module_& m);
 void bind_arrays(py::module_& m);

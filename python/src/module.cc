@@ -20,6 +20,7 @@ void bind(py::module_& m) {
   bind_result(m, result_class);
   bind_uncertainty(m, cycle_class);
   bind_volcano(m);
+  bind_map(m);
   bind_pictures(m);
   bind_scans(m);
   bind_arrays(m);

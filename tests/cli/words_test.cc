@@ -44,7 +44,7 @@ TEST(Words, OptionValuesAreRefusedInTheUsersTerms) {
 // and sends the reader to the one reference rather than repeating it.
 TEST(Words, HelpIsShortNamesEachValueOnceAndPointsToTheReference) {
   for (const char* command :
-       {"report", "json", "csv", "check", "scan", "plot", "uncertainty", "volcano"}) {
+       {"report", "json", "csv", "check", "scan", "plot", "uncertainty", "volcano", "map"}) {
     const test::Outcome o = kinex_run({command, "--help"});
     EXPECT_EQ(o.status, kExitOk) << command;
     EXPECT_NE(o.out.find("The whole reference: man kinex"), std::string::npos) << command;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/cycle_files.h"
+#include "figures/map_svg.h"
 #include "figures/plot.h"
 #include "figures/plot_overlay.h"
 #include "figures/plot_svg.h"
@@ -206,6 +207,51 @@ TEST(PlotFigures, VolcanoesKeepTheirTextsApartAtEverySize) {
       }
     }
   }
+}
+
+TEST(PlotFigures, MapsKeepTheirTextsApartAtEverySizeAndReadInGrey) {
+  if (!have("/usr/bin/python3")) GTEST_SKIP() << "python3 reads the SVG back";
+  std::vector<TableRow> rows;
+  std::string error;
+  ASSERT_TRUE(read_table(KINEX_EXAMPLES "/map.csv", 298.15, rows, error)) << error;
+  MapOptions two, temperature;
+  two.x = temperature.x = "Descriptor dG(OA)";
+  two.y = "Descriptor dG(RE)";
+  temperature.T_from = 250.0, temperature.T_to = 450.0;
+  for (const MapOptions* options : {&two, &temperature}) {
+    Map map;
+    ASSERT_TRUE(features::build_map(rows, *options, map, error)) << error;
+    for (const Case& look : looks()) {
+      SCOPED_TRACE(options->y + ", " + look.name);
+      VolcanoPicture picture;
+      picture.width = look.options.width;
+      picture.height = look.options.height;
+      picture.font_size = look.options.font_size;
+      const std::string svg = map_svg("map.csv", map, picture);
+      expect_clear(svg);
+      EXPECT_NE(svg.find("class=\"region-label\""), std::string::npos);
+      EXPECT_NE(svg.find(options->y.empty() ? ">T (K)<" : ">Descriptor dG(RE) (kcal/mol)<"),
+                std::string::npos);
+      if (picture.width > 0) {
+        EXPECT_NE(svg.find(" width=\"" + plot::num(picture.width) + "\""), std::string::npos);
+      }
+    }
+  }
+  // The colour scale grows lighter all the way (Rec. 709 luminance, to
+  // the rounding of a channel), from near black to near white, so that it
+  // reads in grey.
+  const auto luminance = [](double t) {
+    const auto [r, g, b] = map_colour(t);
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+  };
+  for (int k = 1; k <= 256; ++k) {
+    EXPECT_GT(luminance(k / 256.0), luminance((k - 1) / 256.0) - 0.5) << k;
+    if (k % 32 == 0) {
+      EXPECT_GT(luminance(k / 256.0), luminance((k - 32) / 256.0) + 10.0) << k;
+    }
+  }
+  EXPECT_LT(luminance(0.0), 30.0);
+  EXPECT_GT(luminance(1.0), 200.0);
 }
 
 TEST(PlotFigures, LongAndHostileTitlesWrapOrShortenInsideThePicture) {

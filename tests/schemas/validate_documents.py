@@ -4,7 +4,7 @@ schema its "document" key names (schemas/kinex-KIND.schema.json).
     validate_documents.py --kinex PATH [--python] [--outputs-tests PATH]
 
 The documents: kinex json, check --json, uncertainty --json (sampled and as
-an ensemble) and volcano --json over examples/, the inputs of tests/data
+an ensemble), volcano --json and map --json over examples/, the inputs of tests/data
 and a table whose TDI ties; with --python the same documents through the Python package (on
 PYTHONPATH); and, with --outputs-tests, those of every kinex run of the
 recorded-outputs test's cases (KINEX_JSON_DOCUMENTS_DIR). The schemas are
@@ -33,7 +33,7 @@ except ImportError:
     sys.exit(77)
 
 SOURCE = Path(__file__).resolve().parents[2]
-KINDS = ("result", "check", "uncertainty", "volcano")
+KINDS = ("result", "check", "uncertainty", "volcano", "map")
 BATCH = 30  # files per kinex run
 MC = ["--sigma", "1.5", "--samples", "24", "--seed", "7"]
 SHOWN = 200  # faults listed in full
@@ -86,6 +86,8 @@ REFUSED = [
     ("volcano", "a catalyst's descriptor under its old key",
      lambda d: d["points"][0].update(descriptor=1.0)),
     ("volcano", "a band of another level", lambda d: d["band"].update(level=0.68)),
+    ("map", "a quantity not mapped", lambda d: d.update(quantity="selectivity")),
+    ("map", "a plane without its second slope", lambda d: d["fits"][0].pop("slope_y")),
 ]
 
 
@@ -124,6 +126,9 @@ def kinex_runs(files, tables):
                  ["uncertainty", "--json", "--ensemble", t],
                  ["volcano", t, "--json", "--points", "40", "--samples", "30"],
                  ["volcano", t, "--json", "--points", "20", "--samples", "0"]]
+    for t in (SOURCE / "examples" / "map.csv", SOURCE / "examples" / "volcano.csv"):
+        x = ["--x", "Descriptor dG(OA)", "--points", "12,9", "--json"]
+        runs += [["map", str(t), *x, "--y", "Descriptor dG(RE)"], ["map", str(t), *x, "--y=T=250:450"]]
     return runs
 
 
@@ -165,6 +170,10 @@ def from_python(files, tables):
                         lambda: kinex.ensemble(cycles))
         yield from made(f"Volcano.to_dict() of {t.name}",
                         lambda: kinex.volcano(t, points=40, samples=30, errors="warn"))
+    table = SOURCE / "examples" / "map.csv"
+    for second in ({"y": "Descriptor dG(RE)"}, {"T": (250.0, 450.0)}):
+        yield ("Map.to_dict() of map.csv",
+               kinex.map(table, "Descriptor dG(OA)", points=(12, 9), **second).to_dict())
 
 
 def from_outputs_tests(program, folder):

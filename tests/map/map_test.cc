@@ -1,0 +1,292 @@
+// kinex map: planes through exact tables, the map over the temperature
+// against a scan of the same cycles, and the inputs it refuses.
+#include "map/map.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "common/cycle_files.h"
+#include "input/table.h"
+#include "model/storage.h"
+#include "outputs/format.h"
+#include "scan/scan.h"
+#include "volcano/volcano.h"
+
+namespace kinex {
+namespace {
+
+// G = a + b x + c y of each state column.
+struct Plane {
+  const char* state;
+  double a, b, c;
+};
+
+// I0 the reference, TS(I2->P) implied; coefficients of quarters, so that
+// every energy of the lattice below is exact in the table.
+const std::vector<Plane> kPlanes = {{"I0", 0.0, 0.0, 0.0},   {"TS1", 14.0, 0.75, 0.5},
+                                    {"I1", 0.0, 1.0, -0.25}, {"TS2", 20.0, -0.5, 1.25},
+                                    {"I2", -6.0, 0.25, 0.5}, {"P", -12.0, 0.0, 0.0}};
+// Catalysts on the integer lattice 0..4 x 0..2, the descriptors independent.
+const std::vector<std::pair<double, double>> kLattice = {{0, 0}, {1, 2}, {2, 1}, {3, 0},
+                                                         {4, 2}, {0, 2}, {4, 0}, {2, 2}};
+
+std::string table_text(const std::vector<Plane>& planes,
+                       const std::vector<std::pair<double, double>>& at, bool with_y = true) {
+  std::string text = with_y ? "Catalyst,Descriptor x,Descriptor y" : "Catalyst,Descriptor x";
+  for (const Plane& plane : planes) text.append(",").append(plane.state);
+  text += "\n";
+  for (std::size_t r = 0; r < at.size(); ++r) {
+    const auto [x, y] = at[r];
+    text.append("cat").append(std::to_string(r)).append(",").append(shortest(x));
+    if (with_y) text.append(",").append(shortest(y));
+    for (const Plane& plane : planes) {
+      text.append(",").append(shortest(plane.a + plane.b * x + plane.c * y));
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+std::vector<TableRow> rows_of(const std::string& text) {
+  std::vector<TableRow> rows;
+  std::string error;
+  EXPECT_TRUE(parse_table("t.csv", text, 298.15, rows, error)) << error;
+  return rows;
+}
+
+MapOptions lattice_options() {
+  MapOptions options;
+  options.x = "Descriptor x";
+  options.y = "Descriptor y";
+  options.has_x_range = options.has_y_range = true;
+  options.x_from = 0.0, options.x_to = 4.0, options.nx = 5;
+  options.y_from = 0.0, options.y_to = 2.0, options.ny = 3;
+  return options;
+}
+
+TEST(MapExactPlanes, TheGridPassesThroughEveryCatalystsOwnLog10Tof) {
+  const std::vector<TableRow> rows = rows_of(table_text(kPlanes, kLattice));
+  Map map;
+  std::string error;
+  for (int threads : {1, 2}) {
+    MapOptions options = lattice_options();
+    options.threads = threads;
+    ASSERT_TRUE(features::build_map(rows, options, map, error)) << error;
+    ASSERT_EQ(map.fits.size(), kPlanes.size());
+    for (std::size_t s = 0; s < kPlanes.size(); ++s) {
+      SCOPED_TRACE(kPlanes[s].state);
+      EXPECT_EQ(map.fits[s].state, kPlanes[s].state);
+      EXPECT_NEAR(map.fits[s].intercept, kPlanes[s].a, 1e-12);
+      EXPECT_NEAR(map.fits[s].slope_x, kPlanes[s].b, 1e-12);
+      EXPECT_NEAR(map.fits[s].slope_y, kPlanes[s].c, 1e-12);
+      EXPECT_NEAR(map.fits[s].r2, 1.0, 1e-12);
+    }
+    ASSERT_EQ(map.points.size(), kLattice.size());
+    for (const MapPoint& point : map.points) {
+      SCOPED_TRACE(point.name);
+      const auto k = static_cast<std::size_t>(point.y) * 5 + static_cast<std::size_t>(point.x);
+      EXPECT_NEAR(map.log10_TOF[k], point.log10_TOF, 1e-9);
+      EXPECT_NEAR(point.fitted_log10_TOF, point.log10_TOF, 1e-9);
+      EXPECT_EQ(map.TDI_names[static_cast<std::size_t>(map.TDI[k])], point.TDI);
+      EXPECT_EQ(map.TDTS_names[static_cast<std::size_t>(map.TDTS[k])], point.TDTS);
+    }
+    EXPECT_TRUE(map.warnings.empty()) << map.warnings.front();
+  }
+}
+
+TEST(MapOverTemperature, IsAScanOfTheFittedCycleAtEveryDescriptorValue) {
+  std::vector<std::pair<double, double>> at;
+  for (double x : {-4.0, -2.5, -1.0, 0.0, 1.5, 3.0, 5.0}) at.push_back({x, 0.0});
+  const std::vector<TableRow> rows = rows_of(table_text(kPlanes, at, false));
+  MapOptions options;
+  options.x = "Descriptor x";
+  options.T_from = 250.0, options.T_to = 650.0;
+  options.nx = 9, options.ny = 41;
+  Map map;
+  std::string error;
+  ASSERT_TRUE(features::build_map(rows, options, map, error)) << error;
+  EXPECT_EQ(map.y_name, "T");
+  VolcanoFits fits;
+  ASSERT_TRUE(fit_volcano(rows, "Descriptor x", fits, error)) << error;
+  for (std::size_t i = 0; i < map.x.size(); ++i) {
+    kinex::Run run;
+    run.cycle.n = fits.conditions.n;
+    Failure failure;
+    ASSERT_TRUE(allocate_storage(run, failure));
+    run.cycle = fitted_cycle(fits, map.x[i]);
+    std::size_t j = 0;
+    const auto take = [&](const ScanRow& row) {
+      const std::size_t k = j * map.x.size() + i;
+      EXPECT_EQ(std::memcmp(&row.log10_TOF, &map.log10_TOF[k], sizeof(double)), 0)
+          << "x " << map.x[i] << ", T " << map.y[j];
+      EXPECT_EQ(row.TDI, map.TDI[k]);
+      EXPECT_EQ(row.TDTS, map.TDTS[k]);
+      ++j;
+      return true;
+    };
+    Sweep sweep;
+    sweep.kind = Sweep::Kind::Temperature;
+    ASSERT_TRUE(run_scan(run, sweep, map.y, take, {}, failure)) << failure.message;
+    EXPECT_EQ(j, map.y.size());
+  }
+  for (const MapPoint& point : map.points) EXPECT_EQ(point.y, 298.15);
+}
+
+// A table the map refuses, what is asked of it, and the words of the reason.
+struct BadMap {
+  const char* name;
+  std::string text;
+  std::function<void(MapOptions&)> ask;
+  const char* error;
+};
+
+class MapBadInputs : public ::testing::TestWithParam<BadMap> {};
+
+TEST_P(MapBadInputs, AreRefusedWithAReasonNamingTheArgumentOrRow) {
+  const BadMap& c = GetParam();
+  std::vector<TableRow> rows;
+  std::string error;
+  ASSERT_TRUE(parse_table("t.csv", c.text, 298.15, rows, error)) << error;
+  MapOptions options = lattice_options();
+  options.has_x_range = options.has_y_range = false;
+  options.nx = options.ny = 60;
+  if (c.ask) c.ask(options);
+  Map map;
+  EXPECT_FALSE(features::build_map(rows, options, map, error));
+  EXPECT_NE(error.find(c.error), std::string::npos) << error;
+}
+
+const std::string kGood = table_text(kPlanes, kLattice);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MapBadInputs,
+    ::testing::Values(
+        BadMap{"one_descriptor_column",
+               table_text(kPlanes, kLattice, false),
+               {},
+               "--y \"Descriptor y\" is no Descriptor column of the table (it has Descriptor x)"},
+        BadMap{"same_descriptor_twice", kGood, [](MapOptions& o) { o.y = o.x; },
+               "--x and --y both name \"Descriptor x\""},
+        BadMap{"unknown_x", kGood, [](MapOptions& o) { o.x = "G(O)"; },
+               "\"G(O)\" is neither a Descriptor column nor a state column"},
+        BadMap{"two_rows",
+               table_text(kPlanes, {{0, 0}, {1, 2}}),
+               {},
+               "a plane per state needs at least 3 catalysts"},
+        BadMap{"collinear",
+               table_text(kPlanes, {{0, 0}, {1, 2}, {2, 4}, {3, 6}}),
+               {},
+               "vary together over the rows (correlation 1"},
+        BadMap{"constant_y",
+               table_text(kPlanes, {{0, 1}, {1, 1}, {2, 1}}),
+               {},
+               "\"Descriptor y\" is 1.0 in every row"},
+        BadMap{"bad_row",
+               "Catalyst,Descriptor x,Descriptor y,I0,TS1,I1,P\na,1,0,0,10,,-5\nb,2,1,0,11,2,-5\n",
+               {},
+               "t.csv:2:6: the energy of \"I1\" is empty"},
+        BadMap{"other_conditions",
+               "Catalyst,Descriptor x,Descriptor y,I0,TS1,I1,P,T\na,0,0,0,10,1,-5,300\n"
+               "b,1,1,0,11,2,-5,300\nc,2,0,0,12,2,-5,350\n",
+               {},
+               "a map is for one set of conditions"},
+        BadMap{"one_point", kGood, [](MapOptions& o) { o.nx = 1; },
+               "--points 1,60: each from 2 to 100000"},
+        BadMap{"reversed_x_range", kGood,
+               [](MapOptions& o) {
+                 o.has_x_range = true;
+                 o.x_from = 2.0, o.x_to = -1.0;
+               },
+               "--x-range 2.0:-1.0: FROM must be below TO"},
+        BadMap{"infinite_y_range", kGood,
+               [](MapOptions& o) {
+                 o.has_y_range = true;
+                 o.y_from = 0.0, o.y_to = INFINITY;
+               },
+               "--y-range 0.0:"},
+        BadMap{"reversed_temperatures", kGood,
+               [](MapOptions& o) {
+                 o.y.clear();
+                 o.T_from = 400.0, o.T_to = 300.0;
+               },
+               "--y T=400.0:300.0: the temperatures FROM and TO must be finite"},
+        BadMap{"grid_beyond_memory", kGood,
+               [](MapOptions& o) {
+                 o.nx = o.ny = 100000;
+                 o.has_x_range = true;
+                 o.x_from = 0, o.x_to = 1;
+               },
+               "--points 100000,100000: a grid of 10000000000 points of 3 steps takes about"},
+        BadMap{"energies_beyond_doubles", kGood,
+               [](MapOptions& o) {
+                 o.has_x_range = true;
+                 o.x_from = -1.7e308, o.x_to = -1e308;
+               },
+               "beyond what can be evaluated"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+const std::string kExample = KINEX_EXAMPLES "/map.csv";
+
+TEST(MapCommand, WritesTextJsonAndCsvOfTheSameGrid) {
+  const std::vector<std::string> map = {
+      "map", kExample, "--x", "Descriptor dG(OA)", "--y", "Descriptor dG(RE)", "--points", "7,5"};
+  const auto with = [&](std::vector<std::string> more) {
+    std::vector<std::string> args = map;
+    args.insert(args.end(), more.begin(), more.end());
+    return cycle_files::kinex_run(args);
+  };
+  const test::Outcome text = with({}), json = with({"--json"}), csv = with({"--csv"});
+  for (const test::Outcome* o : {&text, &json, &csv}) ASSERT_EQ(o->status, kExitOk) << o->err;
+  EXPECT_NE(text.out.find("Grid: 7 x 5 points"), std::string::npos) << text.out;
+  const nlohmann::json doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["document"], "map");
+  ASSERT_EQ(doc["grid"]["log10_tof"].size(), 5u);
+  ASSERT_EQ(doc["grid"]["log10_tof"][0].size(), 7u);
+  EXPECT_EQ(doc["points"].size(), 12u);
+  EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 1 + 7 * 5);
+  // The CSV's fourth row is the JSON's point (3, 0), to the last bit.
+  std::string line = csv.out;
+  for (int k = 0; k < 4; ++k) line = line.substr(line.find('\n') + 1);
+  line = line.substr(0, line.find('\n'));
+  const double x = doc["grid"]["x"][3], y = doc["grid"]["y"][0], v = doc["grid"]["log10_tof"][0][3];
+  EXPECT_EQ(line, shortest(x) + "," + shortest(y) + "," + shortest(v) + "," +
+                      doc["grid"]["tdi"][0][3].get<std::string>() + "," +
+                      doc["grid"]["tdts"][0][3].get<std::string>() + ",false");
+}
+
+TEST(MapCommand, RefusesWhatItCannotReadInTheUsersWords) {
+  const struct {
+    std::vector<std::string> args;
+    std::string words;
+  } cases[] = {
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=cold"},
+       "--y T=cold: T=FROM:TO, the temperatures in K"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "Descriptor dG(RE)", "--points", "9"},
+       "--points 9: NX,NY, two whole numbers"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "Descriptor dG(RE)", "--x-range", "1"},
+       "--x-range 1: FROM:TO, two numbers"},
+      {{"map", KINEX_EXAMPLES "/volcano.csv", "--x", "Descriptor dG(OA)", "--y", "dG(RE)"},
+       "--y \"dG(RE)\" is no Descriptor column of the table"},
+      {{"map", KINEX_EXAMPLES "/three_step.txt", "--x", "a", "--y", "b"}, "is no table"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "-o", kExample},
+       "is the input file " + kExample + "; it is not overwritten"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--size", "column"},
+       "--size and --font-size go with the picture"},
+  };
+  for (const auto& c : cases) {
+    const test::Outcome o = cycle_files::kinex_run(c.args);
+    EXPECT_EQ(o.status, kExitFailed) << c.words;
+    EXPECT_NE(o.err.find(c.words), std::string::npos) << o.err;
+    EXPECT_TRUE(o.out.empty()) << o.out;
+  }
+}
+
+}  // namespace
+}  // namespace kinex
