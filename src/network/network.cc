@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <new>
+#include <set>
 #include <utility>
 
 #include "model/profile.h"
@@ -243,6 +244,31 @@ double ratio(SignedLog a, SignedLog b) {
 }  // namespace
 
 bool check_network(const Network& network, std::string& error) {
+  // Names are words of the network file: not empty, no blank, no '#', no
+  // control character, and unique among the states, the species and the
+  // transition states.
+  auto names_fit = [&error](const auto& items, const char* kind) {
+    std::set<std::string, std::less<>> seen;
+    for (const auto& item : items) {
+      const std::string& name = item.name;
+      const bool word = !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) <= ' ' || c == '#' || c == 127;
+      });
+      if (!word) {
+        error = std::string(kind) + " '" + name + "': a name is one word without '#'";
+        return false;
+      }
+      if (!seen.insert(name).second) {
+        error = std::string(kind) + " '" + name + "' is named twice";
+        return false;
+      }
+    }
+    return true;
+  };
+  if (!names_fit(network.states, "state") || !names_fit(network.species, "species") ||
+      !names_fit(network.steps, "transition state")) {
+    return false;
+  }
   if (!(finite(network.T) && network.T > 0.0)) {
     error = "the temperature must be finite and above 0 K";
     return false;
@@ -428,14 +454,14 @@ bool evaluate_network(const Network& network, NetworkResults& results, std::stri
       }
       for (std::size_t o = 0; o < outputs.size(); ++o) {
         if (outputs[o]->tof.sign != 0) {
-          store(*outputs[o], ratio(weighted_sum(weights[o], d_flux), outputs[o]->tof));
+          store(o, ratio(weighted_sum(weights[o], d_flux), outputs[o]->tof));
         }
       }
     };
     std::vector<SignedLog> moves(n_steps);
     for (std::size_t e = 0; e < n_steps; ++e) {
       moves[e] = flux[e];  // both ways of step e scale alike
-      control(moves, [e](Rate& rate, double x) { rate.xtof_ts[e] = x; });
+      control(moves, [&outputs, e](std::size_t o, double x) { outputs[o]->xtof_ts[e] = x; });
       moves[e] = SignedLog{};
     }
 
@@ -452,8 +478,7 @@ bool evaluate_network(const Network& network, NetworkResults& results, std::stri
     for (std::size_t c = 0; c < n_steps; ++c) {
       if (!tree.chord[c]) continue;
       moves[c] = {1, ln_pi[network.steps[c].from] + rates.forward[c]};
-      std::size_t o = 0;
-      control(moves, [&forward, &o, c](Rate&, double x) { forward[o++][c] = x; });
+      control(moves, [&forward, c](std::size_t o, double x) { forward[o][c] = x; });
       moves[c] = SignedLog{};
     }
     const std::size_t n_states = network.states.size();

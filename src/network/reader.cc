@@ -337,24 +337,57 @@ bool read_network(const std::string& path, Network& network, Failure& failure) {
   return parse_network(text, path, network, failure);
 }
 
-std::string network_text(const Cycle& cycle, const std::string& source) {
-  std::string text = "# The cycle of " + source + " as a network: its results are the cycle's.\n";
-  text += "temperature " + shortest(cycle.T) + "\n";
+Network cycle_network(const Cycle& cycle) {
+  Network network;
+  network.T = cycle.T;
   const int64_t n = cycle.n;
+  std::vector<int64_t> reactant(n + 1, -1), product(n + 1, -1);
   for (int64_t i = 1; i <= n; ++i) {
-    if (cycle.has_reac[i])
-      text += "species R" + std::to_string(i) + " " + shortest(cycle.conc_reac[i]) + "\n";
-    if (cycle.has_prod[i])
-      text += "species P" + std::to_string(i) + " " + shortest(cycle.conc_prod[i]) + "\n";
+    if (cycle.has_reac[i]) {
+      reactant[i] = static_cast<int64_t>(network.species.size());
+      network.species.push_back({"R" + std::to_string(i), cycle.conc_reac[i], 0});
+    }
+    if (cycle.has_prod[i]) {
+      product[i] = static_cast<int64_t>(network.species.size());
+      network.species.push_back({"P" + std::to_string(i), cycle.conc_prod[i], 0});
+    }
   }
   for (int64_t j = 0; j < n; ++j)
-    text += "state I" + std::to_string(j) + " " + shortest(cycle.G_int[j]) + "\n";
+    network.states.push_back({"I" + std::to_string(j), cycle.G_int[j], 0});
   for (int64_t i = 1; i <= n; ++i) {
-    text += "step I" + std::to_string(i - 1) + " I" + std::to_string(i % n) + " ts " +
-            shortest(cycle.G_ts[i]);
-    if (cycle.has_reac[i]) text += " consumes R" + std::to_string(i);
-    if (cycle.has_prod[i]) text += " releases P" + std::to_string(i);
-    if (i == n) text += " shift " + shortest(cycle.DeltaG);
+    Step step;
+    step.name = "TS" + std::to_string(i);
+    step.from = i - 1;
+    step.to = i % n;
+    step.G_ts = cycle.G_ts[i];
+    if (reactant[i] >= 0) step.consumes.push_back(reactant[i]);
+    if (product[i] >= 0) step.releases.push_back(product[i]);
+    step.closes_turn = i == n;
+    step.shift = i == n ? cycle.DeltaG : 0.0;
+    network.steps.push_back(step);
+  }
+  return network;
+}
+
+std::string network_text(const Network& network, const std::string& comment) {
+  std::string text;
+  if (!comment.empty()) text += "# " + comment + "\n";
+  text += "temperature " + shortest(network.T) + "\n";
+  for (const Species& species : network.species) {
+    text += "species " + species.name + " " + shortest(species.conc) + "\n";
+  }
+  for (const State& state : network.states)
+    text += "state " + state.name + " " + shortest(state.G) + "\n";
+  for (std::size_t e = 0; e < network.steps.size(); ++e) {
+    const Step& step = network.steps[e];
+    text += "step " + network.states[step.from].name + " " + network.states[step.to].name + " ts " +
+            shortest(step.G_ts);
+    if (!step.consumes.empty()) text += " consumes";
+    for (int64_t s : step.consumes) text += " " + network.species[s].name;
+    if (!step.releases.empty()) text += " releases";
+    for (int64_t s : step.releases) text += " " + network.species[s].name;
+    if (step.closes_turn) text += " shift " + shortest(step.shift);
+    if (step.name != "TS" + std::to_string(e + 1)) text += " name " + step.name;
     text += "\n";
   }
   return text;

@@ -32,13 +32,17 @@ bool parse_network(std::string_view text, const std::string& file, Network& netw
 // a NUL byte, a line above 1 MiB) fails with the reason.
 bool read_network(const std::string& path, Network& network, Failure& failure);
 
-// The network file of a cycle: its intermediates as states, each step as a
-// step, the last closing the turn with shift DeltaG, every given reactant
-// (product) concentration of step i as a species R<i> (P<i>) that the step
-// consumes (releases). Every number is written so that it reads back as
-// the same double, so the file's results are the cycle's. The states are
-// I0, I1, ..., the transition states TS1, TS2, ...; `source` is named in
-// the file's first comment.
-std::string network_text(const Cycle& cycle, const std::string& source);
+// The network of a cycle: its intermediates as states I0, I1, ..., each
+// step i as a step over TS<i>, the last closing the turn with shift
+// DeltaG, every given reactant (product) concentration of step i as a
+// species R<i> (P<i>) that the step consumes (releases). Its results are
+// the cycle's.
+Network cycle_network(const Cycle& cycle);
+
+// The network file of a network that check_network accepts, headed by
+// `comment` as a comment when it is not empty: every number written so
+// that it reads back as the same double, a transition state named where
+// its name is not TS<k> of its place.
+std::string network_text(const Network& network, const std::string& comment);
 
 }  // namespace kinex::network

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <kinex/kinex.h>
+#include <quadmath.h>
 
 #include <algorithm>
 #include <cmath>
@@ -67,7 +68,7 @@ TEST(NetworkModel, OneCycleGivesTheCycleModelsResults) {
     Failure failure;
     ASSERT_TRUE(evaluate(cycle, expected, failure));
     const Results& cycle_results = expected.results;
-    const NetworkResults got = evaluated(parsed(network_text(cycle, "cycle.txt")));
+    const NetworkResults got = evaluated(parsed(network_text(cycle_network(cycle), "")));
     SCOPED_TRACE("trial " + std::to_string(trial) + ", " + std::to_string(n) + " steps");
     ASSERT_TRUE(got.has_turnover);
     const Rate& rate = got.turnover;
@@ -138,6 +139,201 @@ TEST(NetworkModel, ClosedForms) {
     const double expected = k1p + k2p + std::log(std::abs(std::expm1(dG * b))) - denominator;
     EXPECT_NEAR(got.turnover.tof.ln, expected, 1e-13 * std::abs(expected)) << dG;
     EXPECT_EQ(got.turnover.tof.sign, dG < 0 ? 1 : -1) << dG;
+  }
+}
+
+// A random branched network: a random tree of 2..7 states and extra steps
+// (parallel ones, ones that close a turn, from a state to itself), species
+// consumed and released here and there.
+Network random_network(std::mt19937_64& engine) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  Network network;
+  network.T = 250.0 + 200.0 * unit(engine);
+  const int states = 2 + static_cast<int>(engine() % 6),
+            species = 1 + static_cast<int>(engine() % 3);
+  for (int s = 0; s < states; ++s) {
+    network.states.push_back({"S" + std::to_string(s), s == 0 ? 0.0 : -8.0 * unit(engine), 0});
+  }
+  for (int k = 0; k < species; ++k) {
+    network.species.push_back({"X" + std::to_string(k), std::exp(6 * unit(engine) - 4), 0});
+  }
+  auto add_step = [&](int64_t from, int64_t to) {
+    Step step;
+    step.name = "TS" + std::to_string(network.steps.size() + 1);
+    step.from = from;
+    step.to = to;
+    step.G_ts = std::max(network.states[from].G, network.states[to].G) + 4.0 + 14.0 * unit(engine);
+    if (unit(engine) < 0.4) step.consumes.push_back(static_cast<int64_t>(engine() % species));
+    if (unit(engine) < 0.5) step.releases.push_back(static_cast<int64_t>(engine() % species));
+    if (from == to || unit(engine) < 0.3) {
+      step.closes_turn = true;
+      step.shift = -20.0 * unit(engine);
+    }
+    network.steps.push_back(step);
+  };
+  for (int s = 1; s < states; ++s) add_step(static_cast<int64_t>(engine() % s), s);
+  const int extra = 1 + static_cast<int>(engine() % 4);
+  for (int k = 0; k < extra; ++k) add_step(engine() % states, engine() % states);
+  network.steps.back().releases.push_back(0);  // at least one product
+  return network;
+}
+
+// Quadruple precision (GCC's, 113 bits), for a plain solve whose own
+// errors stay far below those checked.
+__extension__ typedef __float128 Quad;
+
+// The TOF of every product and the turnover by a plain solve in quadruple
+// precision of the populations' balance, moderate energies only; last, the
+// largest one-way flux, the scale of the solve's noise.
+std::vector<long double> plain_rates(const Network& network) {
+  const std::size_t n = network.states.size();
+  const Quad beta = inverse_RT(network.T), A = network.T * k_B / h_Planck;
+  std::vector<std::vector<Quad>> Q(n, std::vector<Quad>(n + 1, 0));
+  std::vector<Quad> kp, km;
+  for (const Step& step : network.steps) {
+    Quad f = A * expq(-(step.G_ts - network.states[step.from].G) * beta);
+    Quad r = A * expq(-(step.G_ts - network.states[step.to].G - step.shift) * beta);
+    for (int64_t s : step.consumes) f *= network.species[s].conc;
+    for (int64_t s : step.releases) r *= network.species[s].conc;
+    kp.push_back(f);
+    km.push_back(r);
+    if (step.from == step.to) continue;
+    // Row i: the balance of state i, sum_j p_j q_ji - p_i q_i = 0.
+    Q[step.to][step.from] += f;
+    Q[step.from][step.from] -= f;
+    Q[step.from][step.to] += r;
+    Q[step.to][step.to] -= r;
+  }
+  for (std::size_t j = 0; j < n; ++j) Q[n - 1][j] = 1;  // the populations sum to 1
+  Q[n - 1][n] = 1;
+  for (std::size_t c = 0; c < n; ++c) {
+    std::size_t pivot = c;
+    for (std::size_t r = c; r < n; ++r) {
+      if (fabsq(Q[r][c]) > fabsq(Q[pivot][c])) pivot = r;
+    }
+    std::swap(Q[c], Q[pivot]);
+    for (std::size_t r = 0; r < n; ++r) {
+      if (r == c) continue;
+      const Quad factor = Q[r][c] / Q[c][c];
+      for (std::size_t k = c; k <= n; ++k) Q[r][k] -= factor * Q[c][k];
+    }
+  }
+  std::vector<Quad> p(n);
+  for (std::size_t i = 0; i < n; ++i) p[i] = Q[i][n] / Q[i][i];
+  std::vector<long double> out;
+  Quad scale = 0;
+  for (std::size_t e = 0; e < network.steps.size(); ++e) {
+    const Step& step = network.steps[e];
+    scale = std::max({scale, p[step.from] * kp[e], p[step.to] * km[e]});
+  }
+  for (std::size_t k = 0; k <= network.species.size(); ++k) {
+    Quad sum = 0;
+    for (std::size_t e = 0; e < network.steps.size(); ++e) {
+      const Step& step = network.steps[e];
+      const Quad flux = p[step.from] * kp[e] - p[step.to] * km[e];
+      if (k == network.species.size()) {
+        sum += step.closes_turn ? flux : Quad(0);
+      } else {
+        sum += flux * static_cast<int>(std::count(step.releases.begin(), step.releases.end(), k) -
+                                       std::count(step.consumes.begin(), step.consumes.end(), k));
+      }
+    }
+    out.push_back(static_cast<long double>(sum));
+  }
+  out.push_back(static_cast<long double>(scale));
+  return out;
+}
+
+int64_t count_of(const Step& step, int64_t species) {
+  return std::count(step.releases.begin(), step.releases.end(), species) -
+         std::count(step.consumes.begin(), step.consumes.end(), species);
+}
+
+// A central difference at steps 2e-5 and 1e-5, extrapolated.
+template <class Difference>
+double richardson(Difference difference) {
+  return (4 * difference(1e-5) - difference(2e-5)) / 3;
+}
+
+// Every rate against the plain solve, every degree of control against a
+// central difference of it, and the sums the controls keep: the
+// populations and each rate's X_TS sum to 1, the selectivities to 1 and
+// their controls to 0.
+TEST(NetworkModel, BranchedNetworksAgainstAPlainSolve) {
+  std::mt19937_64 engine(31);
+  for (int trial = 0; trial < 300; ++trial) {
+    const Network network = random_network(engine);
+    const NetworkResults got = evaluated(network);
+    SCOPED_TRACE("trial " + std::to_string(trial) + "\n" + network_text(network, ""));
+    const std::vector<long double> plain = plain_rates(network);
+    std::vector<const Rate*> rates;
+    for (const Rate& rate : got.products) rates.push_back(&rate);
+    if (got.has_turnover) rates.push_back(&got.turnover);
+    auto plain_of = [&](const std::vector<long double>& values, const Rate& rate) {
+      return static_cast<double>(values[rate.species < 0 ? network.species.size() : rate.species]);
+    };
+    // Products made and used up at once share a small sum: their
+    // selectivities are large and keep fewer digits.
+    double population = 0.0, selectivity = 0.0, size = 0.0;
+    for (const Rate& rate : got.products) size += std::abs(rate.selectivity);
+    for (double p : got.population) population += p;
+    EXPECT_NEAR(population, 1.0, 1e-14);
+    for (const Rate* rate : rates) {
+      const double expected = plain_of(plain, *rate);
+      // The plain solve loses digits as the net rate falls below the
+      // one-way fluxes, and the network's rate as it falls below the net
+      // fluxes it sums; where that leaves too few, it checks no more.
+      const double noise = 1e-26 * static_cast<double>(plain.back());
+      double summed = 0.0;
+      for (std::size_t e = 0; e < network.steps.size(); ++e) {
+        const double weight =
+            rate->species < 0
+                ? network.steps[e].closes_turn
+                : std::abs(static_cast<double>(count_of(network.steps[e], rate->species)));
+        summed += weight * std::abs(value_of(got.net_flux[e]));
+      }
+      EXPECT_NEAR(rate->TOF, expected, 1e-9 * std::abs(expected) + 1e-14 * summed + noise)
+          << rate->name;
+      if (std::abs(expected) < 1e5 * noise + 1e-7 * summed) continue;
+      const double cancellation = 1e-14 * summed / std::abs(expected);
+      const double tolerance = 1e-6 + 10 * noise / std::abs(expected) / 2e-5;
+      double sum_ts = 0.0, size_ts = 0.0, sum_sel = 0.0;
+      for (std::size_t e = 0; e < network.steps.size(); ++e) {
+        sum_ts += rate->xtof_ts[e];
+        size_ts += std::abs(rate->xtof_ts[e]);
+        if (!rate->xsel_ts.empty()) sum_sel += rate->xsel_ts[e];
+        const double difference = richardson([&](double h) {
+          Network up = network, down = network;
+          up.steps[e].G_ts -= h / inverse_RT(network.T);
+          down.steps[e].G_ts += h / inverse_RT(network.T);
+          return std::log(std::abs(plain_of(plain_rates(up), *rate) /
+                                   plain_of(plain_rates(down), *rate))) /
+                 (2 * h);
+        });
+        EXPECT_NEAR(rate->xtof_ts[e], difference, tolerance * (1 + std::abs(difference)))
+            << rate->name << " TS" << e + 1;
+      }
+      for (std::size_t s = 0; s < network.species.size(); ++s) {
+        const double difference = richardson([&](double h) {
+          Network up = network, down = network;
+          up.species[s].conc *= std::exp(h);
+          down.species[s].conc *= std::exp(-h);
+          return std::log(std::abs(plain_of(plain_rates(up), *rate) /
+                                   plain_of(plain_rates(down), *rate))) /
+                 (2 * h);
+        });
+        EXPECT_NEAR(rate->xtof_species[s], difference, tolerance * (1 + std::abs(difference)))
+            << rate->name << " " << network.species[s].name;
+      }
+      EXPECT_NEAR(sum_ts, 1.0, 1e-11 * size_ts + cancellation) << rate->name;
+      if (rate->species >= 0 && std::isfinite(size)) {  // else the products make nothing net
+        EXPECT_NEAR(sum_sel, 0.0, 1e-12 * (1 + size) * size_ts) << rate->name;
+        selectivity += rate->selectivity;
+      }
+    }
+    if (selectivity != 0.0 && std::isfinite(size)) {
+      EXPECT_NEAR(selectivity, 1.0, 1e-12 * size);
+    }
   }
 }
 
