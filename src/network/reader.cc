@@ -71,7 +71,9 @@ class Reader {
     input::LineExcerpt excerpt;
     excerpt.line = line.number;
     excerpt.head = std::string(line.text);
-    excerpt.length = static_cast<int64_t>(line.text.size());
+    // A value missing at the end of the line: the caret just past it.
+    if (column >= static_cast<int64_t>(excerpt.head.size())) excerpt.head += ' ';
+    excerpt.length = static_cast<int64_t>(excerpt.head.size());
     excerpt.complete = true;
     failure_.message = file_ + ":" + std::to_string(line.number) + ": " + reason + "\n" +
                        input::show_column(excerpt, column);

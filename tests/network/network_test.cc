@@ -339,3 +339,84 @@ TEST(NetworkModel, BranchedNetworksAgainstAPlainSolve) {
 
 }  // namespace
 }  // namespace kinex::network
+
+namespace kinex::network {
+namespace {
+
+// Every fault of the network file: its line, the caret's column and the
+// reason's words.
+TEST(NetworkFile, FaultsAreNamedWithLineAndCaret) {
+  const std::string head = "temperature 298.15\nstate A 0\nstate B -2\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    int64_t line, column;
+    const char* reason;
+  };
+  const std::vector<Case> cases = {
+      {"unknown statement", head + "stat C 1\n", 4, 1, "unknown statement 'stat'"},
+      {"missing energy", head + "state C\n", 4, 8, "missing Gibbs energy"},
+      {"bad number", head + "state C 1.2.3\n", 4, 9, "bad Gibbs energy '1.2.3'"},
+      {"infinite number", head + "state C inf\n", 4, 9, "bad Gibbs energy 'inf'"},
+      {"state twice", head + "state A 1\n", 4, 7, "state 'A' is declared twice (first on line 2)"},
+      {"species twice", head + "species X 1\nspecies X 2\n", 5, 9, "declared twice"},
+      {"concentration zero", head + "species X 0\n", 4, 11, "above 0 mol/L"},
+      {"temperature twice", head + "temperature 300\n", 4, 1, "a second temperature"},
+      {"temperature not above 0", "temperature -5\nstate A 0\n", 1, 13, "above 0 K"},
+      {"no temperature", "state A 0\n", 0, 0, "no temperature"},
+      {"no state", "temperature 300\n", 0, 0, "no state"},
+      {"words after a state", head + "state C 1 2\n", 4, 11, "'2' after the end"},
+      {"step without ts", head + "step A B 12\n", 4, 10, "expected 'ts G_TS'"},
+      {"step without energy", head + "step A B ts\n", 4, 12,
+       "missing Gibbs energy of the transition state"},
+      {"unknown state in step", head + "step A C ts 12\n", 4, 8, "unknown state 'C'"},
+      {"unknown species in step", head + "step A B ts 12 consumes Y\n", 4, 25,
+       "unknown species 'Y'"},
+      {"consumes nothing", head + "step A B ts 12 consumes shift 1\n", 4, 16, "names no species"},
+      {"shift twice", head + "step A B ts 12 shift 1 shift 2\n", 4, 24, "'shift' given twice"},
+      {"word out of place", head + "step A B ts 12 fast\n", 4, 16, "unexpected 'fast'"},
+      {"transition state named twice", head + "step A B ts 12 name T\nstep B A ts 13 name T\n", 5,
+       21, "transition state 'T' is named twice (first on line 4)"},
+      {"state joined to nothing", head + "state C 1\nstep A B ts 12\n", 4, 7,
+       "state 'C' is joined by no step to state 'A'"},
+  };
+  for (const Case& c : cases) {
+    Network network;
+    Failure failure;
+    EXPECT_FALSE(parse_network(c.text, "net.txt", network, failure)) << c.name;
+    EXPECT_EQ(failure.status, kExitFailed) << c.name;
+    EXPECT_EQ(failure.place.line, c.line) << c.name << ": " << failure.message;
+    EXPECT_EQ(failure.place.column, c.column) << c.name << ": " << failure.message;
+    EXPECT_NE(failure.place.reason.find(c.reason), std::string::npos)
+        << c.name << ": " << failure.message;
+    if (c.line > 0) {  // the line, and the caret under the fault
+      const std::string caret = std::string(static_cast<std::size_t>(c.column - 1), ' ') + "^\n";
+      EXPECT_NE(failure.message.find("\n" + caret), std::string::npos) << c.name << ":\n"
+                                                                       << failure.message;
+    }
+  }
+}
+
+// A file that reads: comments, blanks, tabs, CR line ends, names used
+// before they are declared, repeated species for two molecules.
+TEST(NetworkFile, ReadsWhatAChemistWrites) {
+  const Network network = parsed(
+      "# a dimer beside the cycle\r\n"
+      "step Pd0 OA ts 14.2 consumes ArX\t# oxidative addition\r\n"
+      "step OA Pd0 ts 11.0 releases P P shift -25.0 name TS_RE\n"
+      "\n"
+      "temperature 298.15   \nspecies ArX 0.5\nspecies P 1e-3\n"
+      "state Pd0 0.0\nstate OA -8.2\n");
+  ASSERT_EQ(network.steps.size(), 2u);
+  EXPECT_EQ(network.steps[0].name, "TS1");
+  EXPECT_EQ(network.steps[1].name, "TS_RE");
+  EXPECT_EQ(network.steps[1].releases, (std::vector<int64_t>{1, 1}));
+  EXPECT_TRUE(network.steps[1].closes_turn);
+  EXPECT_EQ(network.steps[0].line, 2);
+  // Written back, it reads as the same network.
+  const Network again = parsed(network_text(network, "again"));
+  EXPECT_EQ(network_text(again, ""), network_text(network, ""));
+}
+
+}  // namespace
+}  // namespace kinex::network
