@@ -91,9 +91,9 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
     return "kinex: " + text::shown_name(e.what()) + "\nRun with --help for more information.\n";
   });
   std::vector<std::unique_ptr<Subcommand>> subcommands;
-  for (auto declare :
-       {report_subcommand, json_subcommand, csv_subcommand, scan_subcommand, plot_subcommand,
-        uncertainty_subcommand, volcano_subcommand, map_subcommand, check_subcommand}) {
+  for (auto declare : {report_subcommand, json_subcommand, csv_subcommand, scan_subcommand,
+                       plot_subcommand, uncertainty_subcommand, volcano_subcommand, map_subcommand,
+                       network_subcommand, check_subcommand}) {
     subcommands.push_back(declare(app));
   }
   app.footer(kFooter);  // after the subcommands, which would inherit it
@@ -105,7 +105,7 @@ int run_kinex(const std::vector<std::string>& args, Output& out, std::string& er
             .empty()) {
       err += "kinex: unknown subcommand '" + text::shown_name(name) +
              "'; the subcommands are report, json, csv, scan, plot, check, "
-             "uncertainty, volcano and map\n"
+             "uncertainty, volcano, map and network\n"
              "Run with --help for more information.\n";
       return kExitFailed;
     }

@@ -49,6 +49,7 @@ std::unique_ptr<Subcommand> plot_subcommand(CLI::App& app);
 std::unique_ptr<Subcommand> uncertainty_subcommand(CLI::App& app);
 std::unique_ptr<Subcommand> volcano_subcommand(CLI::App& app);
 std::unique_ptr<Subcommand> map_subcommand(CLI::App& app);
+std::unique_ptr<Subcommand> network_subcommand(CLI::App& app);
 std::unique_ptr<Subcommand> check_subcommand(CLI::App& app);
 
 }  // namespace kinex

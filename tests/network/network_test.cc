@@ -152,14 +152,16 @@ Network random_network(std::mt19937_64& engine) {
   const int states = 2 + static_cast<int>(engine() % 6),
             species = 1 + static_cast<int>(engine() % 3);
   for (int s = 0; s < states; ++s) {
-    network.states.push_back({"S" + std::to_string(s), s == 0 ? 0.0 : -8.0 * unit(engine), 0});
+    network.states.push_back(
+        {std::string("S").append(std::to_string(s)), s == 0 ? 0.0 : -8.0 * unit(engine), 0});
   }
   for (int k = 0; k < species; ++k) {
-    network.species.push_back({"X" + std::to_string(k), std::exp(6 * unit(engine) - 4), 0});
+    network.species.push_back(
+        {std::string("X").append(std::to_string(k)), std::exp(6 * unit(engine) - 4), 0});
   }
   auto add_step = [&](int64_t from, int64_t to) {
     Step step;
-    step.name = "TS" + std::to_string(network.steps.size() + 1);
+    step.name = std::string("TS").append(std::to_string(network.steps.size() + 1));
     step.from = from;
     step.to = to;
     step.G_ts = std::max(network.states[from].G, network.states[to].G) + 4.0 + 14.0 * unit(engine);

@@ -1,0 +1,92 @@
+// kinex network: what it writes and refuses, and cycles through
+// --from-cycle against kinex json of the same files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "common/support.h"
+
+namespace kinex {
+namespace {
+
+using test::Outcome;
+using test::ScratchDir;
+using test::spawn;
+
+const char* const kNetwork =
+    "temperature 298.15\nspecies ArX 0.5\nspecies lin 0.001\nspecies br 0.001\n"
+    "state Pd0 0\nstate OA -8.2\nstate dimer -11\n"
+    "step Pd0 OA ts 14.2 consumes ArX\nstep OA Pd0 ts 11 releases lin shift -25\n"
+    "step OA Pd0 ts 12.5 releases br shift -24\nstep Pd0 dimer ts 3\n";
+
+TEST(NetworkCommand, WritesAndRefuses) {
+  ScratchDir dir;
+  const std::string net = dir.write("heck.net", kNetwork);
+  const std::string cycle = std::string(KINEX_EXAMPLES) + "/three_step.txt";
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;  // each found in its stream
+  };
+  const std::vector<Case> cases = {
+      {"text", {net}, 0, "turnover", ""},
+      {"json", {net, "--json"}, 0, "\"document\": \"network\"", ""},
+      {"csv", {net, "--csv"}, 0, "file,rate,tof_per_s", ""},
+      {"from a cycle",
+       {"--from-cycle", cycle},
+       0,
+       "step I2 I0 ts 12.0 releases P3 shift -10.0",
+       ""},
+      {"nothing given", {}, 2, "", "give a network FILE"},
+      {"both given", {net, "--from-cycle", cycle}, 2, "", "give a network FILE"},
+      {"-o without --from-cycle", {net, "-o", dir.file("x")}, 2, "", "-o goes with --from-cycle"},
+      {"json of a conversion", {"--from-cycle", cycle, "--json"}, 2, "", "--json and --csv go"},
+      {"the input overwritten",
+       {"--from-cycle", cycle, "-o", cycle},
+       2,
+       "",
+       "it is not overwritten"},
+      {"a cycle file as a network", {cycle}, 2, "", ":1: unknown statement '298.15'"},
+      {"no such file", {dir.file("none.net")}, 2, "", "none.net"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"network"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome got = spawn(dir, KINEX_TOOL, args);
+    EXPECT_EQ(got.status, c.status) << c.name << "\n" << got.err;
+    EXPECT_NE(got.out.find(c.out), std::string::npos) << c.name << "\n" << got.out;
+    EXPECT_NE(got.err.find(c.err), std::string::npos) << c.name << "\n" << got.err;
+  }
+}
+
+// Every example cycle through a network file gives its TOF and every X_TOF.
+TEST(NetworkCommand, CyclesThroughANetworkFileKeepTheirResults) {
+  ScratchDir dir;
+  for (const auto& entry : std::filesystem::directory_iterator(KINEX_EXAMPLES)) {
+    if (entry.path().extension() != ".txt") continue;
+    const std::string cycle = entry.path().string(), net = dir.file("cycle.net");
+    ASSERT_EQ(spawn(dir, KINEX_TOOL, {"network", "--from-cycle", cycle, "-o", net}).status, 0);
+    const auto doc = nlohmann::json::parse(spawn(dir, KINEX_TOOL, {"network", net, "--json"}).out);
+    const auto expected = nlohmann::json::parse(spawn(dir, KINEX_TOOL, {"json", cycle}).out);
+    const auto& turnover = doc["results"]["turnover"];
+    const auto& results = expected["results"];
+    EXPECT_NEAR(turnover["log10_tof"].get<double>(), results["log10_tof"].get<double>(), 1e-12)
+        << cycle;
+    int i = 0;
+    for (const auto& [name, x] : turnover["xtof_ts"].items()) {
+      EXPECT_NEAR(x.get<double>(), results["xtof_ts"][i++].get<double>(), 1e-12) << name;
+    }
+    i = 0;
+    for (const auto& [name, x] : turnover["xtof_state"].items()) {
+      EXPECT_NEAR(x.get<double>(), results["xtof_int"][i++].get<double>(), 1e-12) << name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kinex
