@@ -168,6 +168,8 @@ std::string network_report(const std::string& file, const Network& network,
 
 Json network_json(const std::string& file, const Network& network, const NetworkResults& results) {
   Json doc = document_head("network");
+  doc["program"] = "kinex";
+  doc["version"] = KINEX_VERSION;
   doc["file"] = file;
   const std::vector<std::string> states = state_names(network), ts = ts_names(network),
                                  species = species_names(network);

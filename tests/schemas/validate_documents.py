@@ -4,7 +4,7 @@ schema its "document" key names (schemas/kinex-KIND.schema.json).
     validate_documents.py --kinex PATH [--python] [--outputs-tests PATH]
 
 The documents: kinex json, check --json, uncertainty --json (sampled and as
-an ensemble), volcano --json and map --json over examples/, the inputs of tests/data
+an ensemble), volcano --json, map --json and network --json over examples/, the inputs of tests/data
 and a table whose TDI ties; with --python the same documents through the Python package (on
 PYTHONPATH); and, with --outputs-tests, those of every kinex run of the
 recorded-outputs test's cases (KINEX_JSON_DOCUMENTS_DIR). The schemas are
@@ -33,7 +33,7 @@ except ImportError:
     sys.exit(77)
 
 SOURCE = Path(__file__).resolve().parents[2]
-KINDS = ("result", "check", "uncertainty", "volcano", "map")
+KINDS = ("result", "check", "uncertainty", "volcano", "map", "network")
 BATCH = 30  # files per kinex run
 MC = ["--sigma", "1.5", "--samples", "24", "--seed", "7"]
 SHOWN = 200  # faults listed in full
@@ -88,6 +88,8 @@ REFUSED = [
     ("volcano", "a band of another level", lambda d: d["band"].update(level=0.68)),
     ("map", "a quantity not mapped", lambda d: d.update(quantity="selectivity")),
     ("map", "a plane without its second slope", lambda d: d["fits"][0].pop("slope_y")),
+    ("network", "a product without its sign", lambda d: d["results"]["products"][0].pop("tof_sign")),
+    ("network", "a concentration of 0", lambda d: d["input"]["species"][0].update(conc=0)),
 ]
 
 
@@ -129,6 +131,7 @@ def kinex_runs(files, tables):
     for t in (SOURCE / "examples" / "map.csv", SOURCE / "examples" / "volcano.csv"):
         x = ["--x", "Descriptor dG(OA)", "--points", "12,9", "--json"]
         runs += [["map", str(t), *x, "--y", "Descriptor dG(RE)"], ["map", str(t), *x, "--y=T=250:450"]]
+    runs += [["network", str(SOURCE / "examples" / "heck.net"), "--json"]]
     return runs
 
 
