@@ -16,6 +16,8 @@ the report::
     arrays.tof_per_s, arrays.xtof_ts  # numpy arrays, a row per cycle
     v = kinex.volcano("catalysts.csv")  # a table of catalysts under one set of conditions
     v.x, v.log10_tof, v.band.log10_tof, v.regions, v.points, v.plot()
+    net = kinex.read_network("examples/heck.net").evaluate()
+    net.product("prod_lin").tof_per_s, net.populations, net.turnover.xtof_ts
 
 Energies are Gibbs energies in kcal/mol, temperatures in K, TOFs in 1/s.
 """
@@ -41,6 +43,7 @@ from ._kinex import (Cycle, Finding, Map, MapFit, MapPoint, Result, ResultArrays
                      Volcano, VolcanoBand, VolcanoFit, VolcanoPoint, VolcanoRegion, ensemble,
                      evaluate_arrays, evaluate_many)
 from ._picture import Picture
+from ._network import Network, NetworkRate, NetworkResult, read_network
 
 __all__ = [
     "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
@@ -49,6 +52,7 @@ __all__ = [
     "plot", "to_dataframe", "Uncertainty", "UncertaintyScreening", "uncertainty_many", "ensemble",
     "volcano", "Volcano", "VolcanoBand", "VolcanoFit", "VolcanoPoint", "VolcanoRegion",
     "map", "Map", "MapFit", "MapPoint",
+    "Network", "NetworkResult", "NetworkRate", "read_network",
 ]
 __version__ = "1.0"
 

@@ -240,5 +240,6 @@ void bind_map(py::module_& m);
 void bind_pictures(py::module_& m);
 void bind_scans(py::module_& m);
 void bind_arrays(py::module_& m);
+void bind_network(py::module_& m);
 
 }  // namespace kinex::python

@@ -24,6 +24,7 @@ void bind(py::module_& m) {
   bind_pictures(m);
   bind_scans(m);
   bind_arrays(m);
+  bind_network(m);
 }
 
 }  // namespace

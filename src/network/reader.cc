@@ -43,6 +43,12 @@ std::vector<Word> words_of(std::string_view line) {
 }
 
 // `text` in single quotes.
+// `prefix` and the number `k`: "TS3".
+std::string numbered(const char* prefix, std::size_t k) {
+  std::string name = prefix;
+  return name.append(std::to_string(k));
+}
+
 std::string quoted(std::string_view text) {
   std::string out = "'";
   out.append(text);
@@ -245,8 +251,8 @@ class Reader {
     for (std::size_t e = 0; e < steps_.size(); ++e) {
       const PendingStep& pending = steps_[e];
       Step& step = network.steps[e];
-      step.name =
-          pending.name.text.empty() ? "TS" + std::to_string(e + 1) : std::string(pending.name.text);
+      step.name = pending.name.text.empty() ? numbered("TS", static_cast<std::size_t>(e + 1))
+                                            : std::string(pending.name.text);
       const auto [at, fresh] = ts_names.emplace(step.name, &pending);
       if (!fresh) {
         const Word& where = pending.name.text.empty() ? pending.line->words[0] : pending.name;
@@ -347,18 +353,20 @@ Network cycle_network(const Cycle& cycle) {
   for (int64_t i = 1; i <= n; ++i) {
     if (cycle.has_reac[i]) {
       reactant[i] = static_cast<int64_t>(network.species.size());
-      network.species.push_back({"R" + std::to_string(i), cycle.conc_reac[i], 0});
+      network.species.push_back(
+          {numbered("R", static_cast<std::size_t>(i)), cycle.conc_reac[i], 0});
     }
     if (cycle.has_prod[i]) {
       product[i] = static_cast<int64_t>(network.species.size());
-      network.species.push_back({"P" + std::to_string(i), cycle.conc_prod[i], 0});
+      network.species.push_back(
+          {numbered("P", static_cast<std::size_t>(i)), cycle.conc_prod[i], 0});
     }
   }
   for (int64_t j = 0; j < n; ++j)
-    network.states.push_back({"I" + std::to_string(j), cycle.G_int[j], 0});
+    network.states.push_back({numbered("I", static_cast<std::size_t>(j)), cycle.G_int[j], 0});
   for (int64_t i = 1; i <= n; ++i) {
     Step step;
-    step.name = "TS" + std::to_string(i);
+    step.name = numbered("TS", static_cast<std::size_t>(i));
     step.from = i - 1;
     step.to = i % n;
     step.G_ts = cycle.G_ts[i];
@@ -389,7 +397,7 @@ std::string network_text(const Network& network, const std::string& comment) {
     if (!step.releases.empty()) text += " releases";
     for (int64_t s : step.releases) text += " " + network.species[s].name;
     if (step.closes_turn) text += " shift " + shortest(step.shift);
-    if (step.name != "TS" + std::to_string(e + 1)) text += " name " + step.name;
+    if (step.name != numbered("TS", static_cast<std::size_t>(e + 1))) text += " name " + step.name;
     text += "\n";
   }
   return text;

@@ -1,0 +1,30 @@
+// Catalytic networks, as kinex network reads and evaluates them: a network
+// file (states, the steps between them over their transition states, the
+// species the steps consume and release) and its exact steady state, the
+// TOF and selectivity of every product and their degrees of control.
+#pragma once
+
+#include <kinex/json.h>
+#include <kinex/types.h>
+
+#include <string>
+
+namespace kinex::features {
+
+// Reads the network file `text` (named `name` in diagnostics), evaluates
+// it, and gives its "network" document, the one kinex network --json
+// prints, to `to`. A fault of the file fills `failure` (kExitFailed,
+// "name:line: reason" with the line and a caret, and its place), as one
+// of the network (too large for the memory) does without a place; `to` is
+// then not called.
+bool network_document(const std::string& text, const std::string& name, JsonVisitor& to,
+                      Failure& failure);
+
+// The network file of `cycle`, kinex network --from-cycle's: the
+// intermediates as states I0.., each step over TS1.., the last closing the
+// turn with shift DeltaG, each given concentration of step i a species
+// R<i> (reactant) or P<i> (product); headed by `comment` as a comment
+// where it is not empty. Its results are the cycle's.
+std::string cycle_network_file(const Cycle& cycle, const std::string& comment);
+
+}  // namespace kinex::features
