@@ -8,6 +8,8 @@
 #include "cli/commands.h"
 #include "cli/shared.h"
 #include "cli/subcommand.h"
+#include "network/check.h"
+#include "network/reader.h"
 #include "outputs/check.h"
 #include "outputs/csv_output.h"
 #include "outputs/format.h"
@@ -40,8 +42,9 @@ constexpr const char* kCheckFooter =
     "A line per warning (FILE:LINE: warning: TEXT) and a summary per file:\n"
     "how the file reads, temperatures and concentrations that cannot be meant\n"
     "or look like the wrong unit, negative barriers, a TOF above k_B T/h, no\n"
-    "driving force, results that are not finite. Exit status: 0 when every file\n"
-    "is clean, 1 when some have warnings, 2 when a file cannot be read.\n"
+    "driving force, results that are not finite. Network files (.net) are\n"
+    "checked alike (see kinex network). Exit status: 0 when every file is\n"
+    "clean, 1 when some have warnings, 2 when a file cannot be read.\n"
     "Example:\n"
     "  kinex check catalyst_*.txt";
 
@@ -144,20 +147,36 @@ std::unique_ptr<Subcommand> check_subcommand(CLI::App& app) {
   return std::make_unique<CheckSubcommand>(app);
 }
 
+namespace {
+
+// The findings of the network file `file`; false, its diagnostic on `err`,
+// when it cannot be read or evaluated.
+bool network_checked(const std::string& file, std::vector<InputWarning>& found, std::string& err) {
+  network::Network network;
+  Failure failure;
+  if (!network::read_network(file, network, failure)) {
+    err += "kinex: " + failure.message;
+    return false;
+  }
+  network::NetworkResults results;
+  std::string error;
+  if (!network::evaluate_network(network, results, error)) {
+    err += "kinex: " + text::shown_name(file) + ": " + error + "\n";
+    return false;
+  }
+  found = network::network_findings(network, results);
+  return true;
+}
+
+}  // namespace
+
 int command_check(const std::vector<std::string>& files, bool as_json, Output& out,
                   std::string& err, const ProgressFn& progress, const TableOptions& tables) {
-  SourceStream sources(files, tables.default_T);
   bool unread = false, warned = false;
   std::size_t count = 0;
-  for (Source source; sources.next(source); ++count) {
-    Run run;
-    ReadNotes notes;
-    const bool read = evaluated(source, run, notes, err, source_progress(progress, sources));
-    const std::vector<InputWarning> found =
-        read ? findings(run, notes) : std::vector<InputWarning>{};
+  auto report = [&](const std::string& name, bool read, const std::vector<InputWarning>& found) {
     unread = unread || !read;
     warned = warned || !found.empty();
-    const std::string name = source_name(source);
     if (as_json) {
       write_json_element(check_json(name, read, found), count, out.text);
     } else {
@@ -165,7 +184,34 @@ int command_check(const std::vector<std::string>& files, bool as_json, Output& o
       for (const InputWarning& finding : found) out.text += finding_line(shown, finding);
       out.text += shown + ": " + (read ? warning_count(found.size()) : "could not be read") + "\n";
     }
-    if (!out.deliver()) return kExitFailed;
+    ++count;
+    return out.deliver();
+  };
+  // Network files (.net) one by one; the cycles and tables between them as
+  // one stream each.
+  for (std::size_t first = 0; first < files.size();) {
+    if (network::is_network_name(files[first])) {
+      std::vector<InputWarning> found;
+      const bool read = network_checked(files[first], found, err);
+      if (!report(files[first], read, found)) return kExitFailed;
+      ++first;
+      continue;
+    }
+    std::size_t last = first;
+    while (last < files.size() && !network::is_network_name(files[last])) ++last;
+    SourceStream sources({files.begin() + static_cast<std::ptrdiff_t>(first),
+                          files.begin() + static_cast<std::ptrdiff_t>(last)},
+                         tables.default_T);
+    for (Source source; sources.next(source);) {
+      Run run;
+      ReadNotes notes;
+      const bool read = evaluated(source, run, notes, err, source_progress(progress, sources));
+      if (!report(source_name(source), read,
+                  read ? findings(run, notes) : std::vector<InputWarning>{})) {
+        return kExitFailed;
+      }
+    }
+    first = last;
   }
   if (as_json) end_json_array(count, out.text);
   if (!out.deliver()) return kExitFailed;

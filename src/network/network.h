@@ -46,7 +46,8 @@ struct Step {
 };
 
 struct Network {
-  double T = 0.0;  // K
+  double T = 0.0;      // K
+  int64_t T_line = 0;  // of the temperature's statement in the file; 0 when built
   std::vector<Species> species;
   std::vector<State> states;
   std::vector<Step> steps;

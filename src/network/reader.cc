@@ -153,6 +153,7 @@ class Reader {
       if (!(T > 0.0)) return fail(line, line.words[1].column, "the temperature must be above 0 K");
       if (!end_of(line, 2)) return false;
       network.T = T;
+      network.T_line = line.number;
       temperature_ = &line;
       return true;
     }

@@ -90,3 +90,31 @@ TEST(NetworkCommand, CyclesThroughANetworkFileKeepTheirResults) {
 
 }  // namespace
 }  // namespace kinex
+
+namespace kinex {
+namespace {
+
+// kinex check takes network files (.net) beside cycles, each finding on its
+// line.
+TEST(NetworkCommand, CheckFindsWhatANetworkShows) {
+  ScratchDir dir;
+  const std::string odd = dir.write("odd.NET",
+                                    "temperature 25\nspecies P 1\nstate A 0\nstate B -3\n"
+                                    "step A B ts -1 releases P\nstep B A ts 70 shift 5\n");
+  const std::string clean = dir.write("heck.net", kNetwork);
+  const Outcome got = spawn(dir, KINEX_TOOL, {"check", odd, clean});
+  EXPECT_EQ(got.status, 1) << got.err;
+  for (const std::string& expected :
+       {odd + ":1: warning: the temperature is 25.0 K", odd + ":5: warning: TS1 (-1.000 kcal/mol)",
+        odd + ": warning: product P runs backwards", odd + ": warning: the apparent barrier",
+        odd + ": 5 warnings", clean + ": no warnings"}) {
+    EXPECT_NE(got.out.find(expected), std::string::npos) << expected << "\n" << got.out;
+  }
+  const std::string broken = dir.write("broken.net", "temperature 300\n");
+  const Outcome unread = spawn(dir, KINEX_TOOL, {"check", clean, broken});
+  EXPECT_EQ(unread.status, 2);
+  EXPECT_NE(unread.err.find("no state"), std::string::npos) << unread.err;
+}
+
+}  // namespace
+}  // namespace kinex

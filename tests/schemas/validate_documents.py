@@ -131,7 +131,8 @@ def kinex_runs(files, tables):
     for t in (SOURCE / "examples" / "map.csv", SOURCE / "examples" / "volcano.csv"):
         x = ["--x", "Descriptor dG(OA)", "--points", "12,9", "--json"]
         runs += [["map", str(t), *x, "--y", "Descriptor dG(RE)"], ["map", str(t), *x, "--y=T=250:450"]]
-    runs += [["network", str(SOURCE / "examples" / "heck.net"), "--json"]]
+    heck = str(SOURCE / "examples" / "heck.net")
+    runs += [["network", heck, "--json"], ["check", "--json", heck]]
     return runs
 
 
