@@ -7,7 +7,10 @@
 #include <kinex/json.h>
 #include <kinex/types.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kinex::features {
 
@@ -19,6 +22,25 @@ namespace kinex::features {
 // then not called.
 bool network_document(const std::string& text, const std::string& name, JsonVisitor& to,
                       Failure& failure);
+
+// The Monte Carlo of kinex uncertainty over a network's energies: the
+// sigma of every state and transition state (`common`, NaN for none, and
+// `named` by name), the samples, the seed, the correlation and the threads.
+struct NetworkSigmas {
+  double common = 0.0;
+  std::vector<std::pair<std::string, double>> named;
+  int64_t samples = 10000;
+  uint64_t seed = 0;
+  double correlation = 0.0;
+  int threads = 0;
+};
+
+// Reads the network file `text` as network_document does and gives its
+// "network_uncertainty" document, kinex uncertainty FILE.net --json's, to
+// `to`. A fault of the file fills `failure` as there; one of the sigmas
+// or the sampling fills `error` (failure.status kExitFailed, no place).
+bool network_uncertainty_document(const std::string& text, const std::string& name,
+                                  const NetworkSigmas& sigmas, JsonVisitor& to, Failure& failure);
 
 // The network file of `cycle`, kinex network --from-cycle's: the
 // intermediates as states I0.., each step over TS1.., the last closing the

@@ -43,7 +43,8 @@ from ._kinex import (Cycle, Finding, Map, MapFit, MapPoint, Result, ResultArrays
                      Volcano, VolcanoBand, VolcanoFit, VolcanoPoint, VolcanoRegion, ensemble,
                      evaluate_arrays, evaluate_many)
 from ._picture import Picture
-from ._network import Network, NetworkRate, NetworkResult, read_network
+from ._network import (Network, NetworkRate, NetworkResult, NetworkSpread, RateSpread,
+                       read_network)
 
 __all__ = [
     "Cycle", "Result", "Finding", "Picture", "Scan", "InputError", "InputWarning",
@@ -52,7 +53,7 @@ __all__ = [
     "plot", "to_dataframe", "Uncertainty", "UncertaintyScreening", "uncertainty_many", "ensemble",
     "volcano", "Volcano", "VolcanoBand", "VolcanoFit", "VolcanoPoint", "VolcanoRegion",
     "map", "Map", "MapFit", "MapPoint",
-    "Network", "NetworkResult", "NetworkRate", "read_network",
+    "Network", "NetworkResult", "NetworkRate", "NetworkSpread", "RateSpread", "read_network",
 ]
 __version__ = "1.0"
 

@@ -112,6 +112,64 @@ class NetworkResult:
         return f"NetworkResult(products=[{names}], turnover={self.turnover!r})"
 
 
+class RateSpread:
+    """One rate of a network (a product, or "turnover") as a distribution
+    over the errors of the energies: ``central_log10_tof`` (at the energies
+    as given), ``log10_tof_median``, ``log10_tof_mean``, ``log10_tof_sd``,
+    ``log10_tof_interval_68`` and ``log10_tof_interval_95`` (pairs, of
+    |TOF|), ``selectivity_median`` and ``selectivity_interval_95`` (NaN for
+    the turnover), ``backward_share``, and ``tdi_probability`` and
+    ``tdts_probability`` (dicts by name of the states that ever are)."""
+
+    def __init__(self, document: Mapping[str, Any]):
+        self._document = dict(document)
+        for key, value in self._document.items():
+            if isinstance(value, list):
+                value = tuple(_number(x) for x in value)
+            elif isinstance(value, dict):
+                value = dict(value)
+            elif key != "name":
+                value = _number(value)
+            setattr(self, key, value)
+
+    def to_dict(self) -> Dict[str, Any]:
+        return dict(self._document)
+
+    def __repr__(self) -> str:
+        return (f"RateSpread({self._document['name']!r}, log10_tof_median="
+                f"{_number(self._document['log10_tof_median']):.4g})")
+
+
+class NetworkSpread:
+    """The rates of a network over the errors of its energies, as kinex
+    uncertainty FILE.net gives them: ``samples``, ``seed``, ``correlation``,
+    ``sigma`` and ``sigma_ts`` (by name), ``rates`` (a RateSpread per
+    product, then the turnover), ``rate(name)`` and ``to_dict()``."""
+
+    def __init__(self, document: Mapping[str, Any]):
+        self._document = document
+        self.samples: int = document["samples"]
+        self.seed: int = document["seed"]
+        self.correlation: float = document["correlation"]
+        self.sigma: Dict[str, float] = dict(document["sigma"])
+        self.sigma_ts: Dict[str, float] = dict(document["sigma_ts"])
+        self.rates: List[RateSpread] = [RateSpread(r) for r in document["rates"]]
+
+    def rate(self, name: str) -> RateSpread:
+        """The distribution of the product `name`, or of "turnover"."""
+        for rate in self.rates:
+            if rate.name == name:
+                return rate
+        raise KeyError(f"no rate {name!r}; the rates are " + ", ".join(r.name for r in self.rates))
+
+    def to_dict(self) -> Dict[str, Any]:
+        import copy
+        return copy.deepcopy(self._document)
+
+    def __repr__(self) -> str:
+        return f"NetworkSpread({self.samples} samples, rates {[r.name for r in self.rates]})"
+
+
 class Network:
     """A catalytic network: states of the catalyst joined by reversible
     steps over their transition states, which consume and release species.
@@ -187,6 +245,24 @@ class Network:
         """The exact steady state and every rate, selectivity and degree of
         control (see NetworkResult)."""
         return NetworkResult(self._document)
+
+    def uncertainty(self, sigma: Optional[float] = None,
+                    sigmas: Optional[Mapping[str, float]] = None, samples: int = 10000,
+                    seed: int = 0, correlation: float = 0.0, threads: int = 0) -> NetworkSpread:
+        """The rates as distributions over the errors of the energies, as
+        kinex uncertainty samples them: every state and transition state
+        moved by its sigma (kcal/mol; `sigmas` by name, `sigma` for the
+        others) times sqrt(correlation) z0 + sqrt(1 - correlation) z_s, each
+        sample evaluated exactly. The same seed gives the same numbers on
+        any number of threads; the GIL is released while it samples."""
+        if sigma is None and not sigmas:
+            raise ValueError("give sigma (kcal/mol, every state and transition state) or sigmas "
+                             "(by name)")
+        common = math.nan if sigma is None else float(sigma)
+        named = [(str(k), float(v)) for k, v in (sigmas or {}).items()]
+        document = _kinex._network_uncertainty(self.text, self.name, common, named, int(samples),
+                                               int(seed), float(correlation), int(threads))
+        return NetworkSpread(document)
 
     def write(self, path: Union[str, "os.PathLike[str]"]) -> None:
         """Writes the network file to `path` as kinex writes files: whole or

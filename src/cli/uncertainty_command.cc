@@ -1,6 +1,8 @@
 // kinex uncertainty: the TOF, TDI and TDTS of cycles as distributions over
 // the errors of their energies, or over an ensemble of a table's rows.
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +12,10 @@
 #include "cli/shared.h"
 #include "cli/subcommand.h"
 #include "model/uncertainty.h"
+#include "network/check.h"
+#include "network/outputs.h"
+#include "network/reader.h"
+#include "network/uncertainty.h"
 #include "outputs/csv_output.h"
 #include "outputs/json_output.h"
 #include "text/shown_name.h"
@@ -55,6 +61,70 @@ bool central_run(const Source& source, Run& run, std::string& err) {
   if (!evaluated(source, run, notes, err)) return false;
   warn_reading(source_name(source), notes, err);
   return true;
+}
+
+// The sigmas of --sigma and --sigmas for `network`.
+bool network_sigmas(const SigmaSpec& spec, const network::Network& network,
+                    network::NetworkSampling& sampling, std::string& error) {
+  std::vector<network::NamedSigma> named;
+  for (const SigmaSpec::Named& given : spec.named) {
+    named.push_back({given.name, given.sigma, spec.file + ":" + std::to_string(given.line)});
+  }
+  return network::assign_sigmas(
+      network, spec.has_common ? spec.common : std::numeric_limits<double>::quiet_NaN(), named,
+      sampling, error);
+}
+
+// kinex uncertainty over network files: the text or a JSON document each
+// (an array for several).
+int network_uncertainty(const std::vector<std::string>& files, const UncertaintyOptions& options,
+                        Output& out, std::string& err) {
+  int status = kExitOk;
+  std::size_t written = 0;
+  const bool alone = files.size() == 1;
+  for (const std::string& file : files) {
+    network::Network network;
+    Failure failure;
+    if (!network::read_network(file, network, failure)) {
+      err += "kinex: " + failure.message;
+      status = kExitFailed;
+      continue;
+    }
+    network::NetworkSampling sampling;
+    sampling.samples = options.samples;
+    sampling.seed = options.seed;
+    sampling.correlation = options.correlation;
+    sampling.threads = options.threads;
+    network::NetworkSpread spread;
+    std::string reason;
+    if (!network_sigmas(options.sigmas, network, sampling, reason) ||
+        !network::sample_network(network, sampling, spread, reason)) {
+      err += "kinex: " + text::shown_name(file) + ": " + reason + "\n";
+      status = kExitFailed;
+      continue;
+    }
+    if (options.json) {
+      const Json doc =
+          network::spread_json(file, network, spread, sampling.state_sigma, sampling.ts_sigma);
+      if (alone) {
+        write_json(doc, out.text);
+      } else {
+        write_json_element(doc, written, out.text);
+      }
+    } else {
+      std::string sigmas;
+      if (!options.sigmas.named.empty()) sigmas = "sigmas from " + options.sigmas.file;
+      if (options.sigmas.has_common) {
+        sigmas += (sigmas.empty() ? "sigma " : ", sigma ") + significant(options.sigmas.common) +
+                  " kcal/mol" + (sigmas.empty() ? "" : " for the others");
+      }
+      out.text += network::spread_text(text::shown_name(file), network, spread, sigmas);
+    }
+    ++written;
+    if (!out.deliver()) return kExitFailed;
+  }
+  if (options.json && !alone) end_json_array(written, out.text);
+  return out.deliver() ? status : kExitFailed;
 }
 
 class UncertaintySubcommand : public Subcommand {
@@ -103,6 +173,17 @@ class UncertaintySubcommand : public Subcommand {
     }
     if (!take_sampling_options(sampling_, sigma_file_, options_.sigmas, "kinex uncertainty", err)) {
       return kExitFailed;
+    }
+    const auto networks = std::count_if(files_.begin(), files_.end(), network::is_network_name);
+    if (networks > 0) {
+      if (static_cast<std::size_t>(networks) != files_.size() || options_.ensemble ||
+          options_.csv) {
+        err +=
+            "kinex uncertainty: network files (.net) go alone, without --ensemble and --csv; "
+            "give the cycles in another run\n";
+        return kExitFailed;
+      }
+      return network_uncertainty(files_, options_, call.out, err);
     }
     return command_uncertainty(files_, options_, call.out, err, call.progress, tables_);
   }

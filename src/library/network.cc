@@ -5,6 +5,7 @@
 #include "library/json_visit.h"
 #include "network/outputs.h"
 #include "network/reader.h"
+#include "network/uncertainty.h"
 
 namespace kinex::features {
 
@@ -21,6 +22,31 @@ bool network_document(const std::string& text, const std::string& name, JsonVisi
     return false;
   }
   visit_json(network::network_json(name, network, results), to);
+  return true;
+}
+
+bool network_uncertainty_document(const std::string& text, const std::string& name,
+                                  const NetworkSigmas& sigmas, JsonVisitor& to, Failure& failure) {
+  network::Network network;
+  if (!network::parse_network(text, name, network, failure)) return false;
+  network::NetworkSampling sampling;
+  sampling.samples = sigmas.samples;
+  sampling.seed = sigmas.seed;
+  sampling.correlation = sigmas.correlation;
+  sampling.threads = sigmas.threads;
+  std::vector<network::NamedSigma> named;
+  for (const auto& [state, sigma] : sigmas.named) named.push_back({state, sigma, ""});
+  network::NetworkSpread spread;
+  std::string error;
+  if (!network::assign_sigmas(network, sigmas.common, named, sampling, error) ||
+      !network::sample_network(network, sampling, spread, error)) {
+    failure = Failure{};
+    failure.status = kExitFailed;
+    failure.message = name + ": " + error + "\n";
+    return false;
+  }
+  visit_json(network::spread_json(name, network, spread, sampling.state_sigma, sampling.ts_sigma),
+             to);
   return true;
 }
 

@@ -1,8 +1,11 @@
 #include "network/outputs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
+
+#include "network/uncertainty.h"
 
 namespace kinex::network {
 
@@ -268,6 +271,114 @@ std::string network_csv(const std::string& file, const Network& network,
     text += "\n";
   }
   return text;
+}
+
+}  // namespace kinex::network
+
+namespace kinex::network {
+
+namespace {
+
+std::string percent(double p) {
+  if (p < 0.0005) return "<0.1 %";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %%", 100.0 * p);
+  return text;
+}
+
+// "NAME 97.0 %   NAME 3.0 %" of the names with a share, the likeliest
+// first.
+std::string likeliest(const std::vector<std::string>& names, const std::vector<double>& p) {
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] > 0.0) order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&p](std::size_t a, std::size_t b) { return p[a] > p[b]; });
+  std::string text;
+  for (std::size_t i : order) {
+    if (!text.empty()) text += "   ";
+    text += names[i] + " " + percent(p[i]);
+  }
+  return text.empty() ? "none" : text;
+}
+
+Json probabilities(const std::vector<std::string>& names, const std::vector<double>& p) {
+  Json object = Json::object();
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] > 0.0) object[names[i]] = p[i];
+  }
+  return object;
+}
+
+}  // namespace
+
+std::string spread_text(const std::string& file, const Network& network,
+                        const NetworkSpread& spread, const std::string& sigma_text) {
+  const std::vector<std::string> states = state_names(network), ts = ts_names(network);
+  std::string text = file + ": " + std::to_string(spread.samples) + " samples of the energies, " +
+                     sigma_text + ", correlation " + shortest(spread.correlation) + ", seed " +
+                     std::to_string(spread.seed) + "\n";
+  for (const RateSpread& rate : spread.rates) {
+    text += "  " + rate.name + "\n";
+    text += "    log10 TOF    median " + significant(rate.log10_tof_median) + "   68 % " +
+            significant(rate.log10_tof_interval_68[0]) + " .. " +
+            significant(rate.log10_tof_interval_68[1]) + "   95 % " +
+            significant(rate.log10_tof_interval_95[0]) + " .. " +
+            significant(rate.log10_tof_interval_95[1]) + "\n";
+    text += "                 mean " + significant(rate.log10_tof_mean) + ", sd " +
+            significant(rate.log10_tof_sd) + "; at the energies as given " +
+            significant(rate.central_log10_tof) + "\n";
+    if (std::isfinite(rate.selectivity_median)) {
+      text += "    selectivity  median " + significant(rate.selectivity_median) + "   95 % " +
+              significant(rate.selectivity_interval_95[0]) + " .. " +
+              significant(rate.selectivity_interval_95[1]) + "\n";
+    }
+    if (rate.backward_share > 0.0) {
+      text += "    backward (a negative TOF) in " + percent(rate.backward_share) +
+              " of the samples; log10 TOF is of |TOF|\n";
+    }
+    text += "    TDI    " + likeliest(states, rate.tdi_probability) + "\n";
+    text += "    TDTS   " + likeliest(ts, rate.tdts_probability) + "\n";
+  }
+  return text;
+}
+
+Json spread_json(const std::string& file, const Network& network, const NetworkSpread& spread,
+                 const std::vector<double>& state_sigma, const std::vector<double>& ts_sigma) {
+  const std::vector<std::string> states = state_names(network), ts = ts_names(network);
+  Json doc = document_head("network_uncertainty");
+  doc["program"] = "kinex";
+  doc["version"] = KINEX_VERSION;
+  doc["file"] = file;
+  doc["method"] = "sampled";
+  doc["samples"] = spread.samples;
+  doc["seed"] = spread.seed;
+  doc["correlation"] = spread.correlation;
+  doc["sigma"] = keyed(states, state_sigma);
+  doc["sigma_ts"] = keyed(ts, ts_sigma);
+  Json rates = Json::array();
+  for (const RateSpread& rate : spread.rates) {
+    Json item = Json::object();
+    item["name"] = rate.name;
+    item["central_log10_tof"] = number(rate.central_log10_tof);
+    item["log10_tof_median"] = number(rate.log10_tof_median);
+    item["log10_tof_mean"] = number(rate.log10_tof_mean);
+    item["log10_tof_sd"] = number(rate.log10_tof_sd);
+    item["log10_tof_interval_68"] =
+        Json::array({number(rate.log10_tof_interval_68[0]), number(rate.log10_tof_interval_68[1])});
+    item["log10_tof_interval_95"] =
+        Json::array({number(rate.log10_tof_interval_95[0]), number(rate.log10_tof_interval_95[1])});
+    item["selectivity_median"] = number(rate.selectivity_median);
+    item["selectivity_interval_95"] = Json::array(
+        {number(rate.selectivity_interval_95[0]), number(rate.selectivity_interval_95[1])});
+    item["backward_share"] = rate.backward_share;
+    item["tdi_probability"] = probabilities(states, rate.tdi_probability);
+    item["tdts_probability"] = probabilities(ts, rate.tdts_probability);
+    rates.push_back(item);
+  }
+  doc["rates"] = rates;
+  return doc;
 }
 
 }  // namespace kinex::network

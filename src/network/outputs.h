@@ -38,3 +38,22 @@ std::string network_csv(const std::string& file, const Network& network,
 std::string rate_text(SignedLog rate);
 
 }  // namespace kinex::network
+
+namespace kinex::network {
+
+struct NetworkSpread;
+
+// The text of kinex uncertainty for a network: a line on the samples,
+// then per rate log10 |TOF| (median, 68 % and 95 % intervals, mean and
+// sd, the value at the energies as given), the selectivity (median, 95 %),
+// the share of samples that run backwards, and how likely each state is
+// the TDI and each transition state the TDTS. `sigma_text` says the
+// sigmas ("sigma 1.000 kcal/mol").
+std::string spread_text(const std::string& file, const Network& network,
+                        const NetworkSpread& spread, const std::string& sigma_text);
+
+// The "network_uncertainty" document of the same.
+Json spread_json(const std::string& file, const Network& network, const NetworkSpread& spread,
+                 const std::vector<double>& state_sigma, const std::vector<double>& ts_sigma);
+
+}  // namespace kinex::network

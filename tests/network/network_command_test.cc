@@ -118,3 +118,26 @@ TEST(NetworkCommand, CheckFindsWhatANetworkShows) {
 
 }  // namespace
 }  // namespace kinex
+
+namespace kinex {
+namespace {
+
+TEST(NetworkCommand, UncertaintyOfANetwork) {
+  ScratchDir dir;
+  const std::string net = dir.write("heck.net", kNetwork);
+  const std::string cycle = std::string(KINEX_EXAMPLES) + "/three_step.txt";
+  const Outcome got =
+      spawn(dir, KINEX_TOOL, {"uncertainty", net, "--sigma", "1", "--samples", "300"});
+  EXPECT_EQ(got.status, 0) << got.err;
+  EXPECT_EQ(got.out.rfind(net + ": 300 samples of the energies, sigma 1.000 kcal/mol", 0), 0u)
+      << got.out;
+  for (const char* rate : {"\n  lin\n", "\n  br\n", "\n  turnover\n"}) {
+    EXPECT_NE(got.out.find(rate), std::string::npos) << rate;
+  }
+  const Outcome mixed = spawn(dir, KINEX_TOOL, {"uncertainty", net, cycle, "--sigma", "1"});
+  EXPECT_EQ(mixed.status, 2);
+  EXPECT_NE(mixed.err.find("network files (.net) go alone"), std::string::npos) << mixed.err;
+}
+
+}  // namespace
+}  // namespace kinex

@@ -18,6 +18,7 @@
 
 #include "model/profile.h"
 #include "network/reader.h"
+#include "network/uncertainty.h"
 #include "outputs/format.h"
 
 namespace kinex::network {
@@ -418,6 +419,61 @@ TEST(NetworkFile, ReadsWhatAChemistWrites) {
   // Written back, it reads as the same network.
   const Network again = parsed(network_text(network, "again"));
   EXPECT_EQ(network_text(again, ""), network_text(network, ""));
+}
+
+}  // namespace
+}  // namespace kinex::network
+
+namespace kinex::network {
+namespace {
+
+// The Monte Carlo over a network's energies: no error gives the network as
+// it is in every sample; one common shift of every energy (correlation 1,
+// equal sigmas) changes no rate; the numbers do not depend on the threads.
+TEST(NetworkSampling, PropertiesOfTheDraws) {
+  const Network network = parsed(
+      "temperature 298.15\nspecies A 0.5\nspecies P 1e-3\nspecies Q 1e-3\n"
+      "state S0 0\nstate S1 -8.2\nstate S2 -10.5\nstate D -11\n"
+      "step S0 S1 ts 14.2 consumes A\nstep S1 S2 ts 2\n"
+      "step S2 S0 ts 11 releases P shift -25\nstep S2 S0 ts 12.5 releases Q shift -24\n"
+      "step S0 D ts 3\n");
+  const NetworkResults central = evaluated(network);
+  auto sampled = [&](double sigma, double correlation, int threads) {
+    NetworkSampling sampling;
+    sampling.state_sigma.assign(network.states.size(), sigma);
+    sampling.ts_sigma.assign(network.steps.size(), sigma);
+    sampling.samples = 400;
+    sampling.seed = 7;
+    sampling.correlation = correlation;
+    sampling.threads = threads;
+    NetworkSpread spread;
+    std::string error;
+    EXPECT_TRUE(sample_network(network, sampling, spread, error)) << error;
+    return spread;
+  };
+  for (const auto& [sigma, correlation] : {std::pair{0.0, 0.0}, std::pair{1.5, 1.0}}) {
+    const NetworkSpread spread = sampled(sigma, correlation, 1);
+    ASSERT_EQ(spread.rates.size(), 3u);
+    for (std::size_t o = 0; o < 3; ++o) {
+      const RateSpread& rate = spread.rates[o];
+      EXPECT_NEAR(rate.log10_tof_median, rate.central_log10_tof, 1e-12) << sigma;
+      EXPECT_NEAR(rate.log10_tof_interval_95[1] - rate.log10_tof_interval_95[0], 0.0, 1e-12);
+      EXPECT_NEAR(rate.tdi_probability[3], 1.0, 0.0) << "the dimer rests in every sample";
+    }
+  }
+  const NetworkSpread one = sampled(1.0, 0.3, 1), two = sampled(1.0, 0.3, 2);
+  for (std::size_t o = 0; o < 3; ++o) {
+    EXPECT_EQ(one.rates[o].log10_tof_median, two.rates[o].log10_tof_median);
+    EXPECT_EQ(one.rates[o].tdts_probability, two.rates[o].tdts_probability);
+    EXPECT_GT(one.rates[o].log10_tof_sd, 0.3);
+  }
+  NetworkSampling bad;
+  bad.state_sigma.assign(network.states.size(), -1.0);
+  bad.ts_sigma.assign(network.steps.size(), 1.0);
+  NetworkSpread spread;
+  std::string error;
+  EXPECT_FALSE(sample_network(network, bad, spread, error));
+  EXPECT_NE(error.find("at least 0"), std::string::npos) << error;
 }
 
 }  // namespace

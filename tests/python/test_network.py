@@ -78,3 +78,21 @@ def test_a_faulty_file_raises_with_its_place(text, line, column, reason):
 def test_built_from_bad_parts_is_refused(change, message):
     with pytest.raises(ValueError, match=message):
         kinex.Network.build(**{**PARTS, **change})
+
+
+def test_uncertainty_is_kinex_uncertaintys(tmp_path):
+    net = kinex.read_network(HECK)
+    spread = net.uncertainty(sigma=1.0, sigmas={"TS_OA": 2.0}, samples=300, seed=5, threads=2)
+    sigmas = tmp_path / "sigmas.txt"
+    sigmas.write_text("TS_OA 2.0\n")
+    done = run(KINEX_TOOL, "uncertainty", HECK, "--sigma", "1", "--sigmas", str(sigmas),
+               "--samples", "300", "--seed", "5", "--json")
+    assert spread.to_dict() == json.loads(done.stdout)
+    assert spread.sigma_ts["TS_OA"] == 2.0 and spread.sigma["dimer"] == 1.0
+    lin = spread.rate("prod_lin")
+    assert lin.log10_tof_interval_95[0] < lin.log10_tof_median < lin.log10_tof_interval_95[1]
+    assert math.isclose(sum(lin.tdi_probability.values()), 1.0)
+    with pytest.raises(ValueError, match="no state or transition state"):
+        net.uncertainty(sigmas={"bogus": 1.0})
+    with pytest.raises(ValueError, match="give sigma"):
+        net.uncertainty()

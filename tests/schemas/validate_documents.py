@@ -33,7 +33,7 @@ except ImportError:
     sys.exit(77)
 
 SOURCE = Path(__file__).resolve().parents[2]
-KINDS = ("result", "check", "uncertainty", "volcano", "map", "network")
+KINDS = ("result", "check", "uncertainty", "volcano", "map", "network", "network_uncertainty")
 BATCH = 30  # files per kinex run
 MC = ["--sigma", "1.5", "--samples", "24", "--seed", "7"]
 SHOWN = 200  # faults listed in full
@@ -90,6 +90,8 @@ REFUSED = [
     ("map", "a plane without its second slope", lambda d: d["fits"][0].pop("slope_y")),
     ("network", "a product without its sign", lambda d: d["results"]["products"][0].pop("tof_sign")),
     ("network", "a concentration of 0", lambda d: d["input"]["species"][0].update(conc=0)),
+    ("network_uncertainty", "a probability above 1",
+     lambda d: d["rates"][0]["tdi_probability"].update(dimer=1.5)),
 ]
 
 
@@ -132,7 +134,8 @@ def kinex_runs(files, tables):
         x = ["--x", "Descriptor dG(OA)", "--points", "12,9", "--json"]
         runs += [["map", str(t), *x, "--y", "Descriptor dG(RE)"], ["map", str(t), *x, "--y=T=250:450"]]
     heck = str(SOURCE / "examples" / "heck.net")
-    runs += [["network", heck, "--json"], ["check", "--json", heck]]
+    runs += [["network", heck, "--json"], ["check", "--json", heck],
+             ["uncertainty", "--json", *MC, heck]]
     return runs
 
 
