@@ -300,6 +300,6 @@ def read_network(path: Union[str, "os.PathLike[str]"]) -> Network:
     column, reason) for a fault of the file, OSError when it cannot be
     read."""
     path = _path_text(path)
-    with open(path, encoding="utf-8") as handle:
+    with open(path, encoding="utf-8", errors="replace") as handle:
         text = handle.read()
     return Network(text, path)

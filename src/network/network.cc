@@ -277,6 +277,13 @@ bool check_network(const Network& network, std::string& error) {
     error = "the network has no state";
     return false;
   }
+  if (network.states.size() > kMostStates || network.steps.size() > kMostSteps) {
+    error = "a network has at most " + std::to_string(kMostStates) + " states and " +
+            std::to_string(kMostSteps) + " steps; this one has " +
+            std::to_string(network.states.size()) + " and " +
+            std::to_string(network.steps.size());
+    return false;
+  }
   for (const Species& species : network.species) {
     if (!(finite(species.conc) && species.conc > 0.0)) {
       error = "species " + species.name + ": the concentration must be finite and above 0";
