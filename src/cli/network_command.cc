@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/shared.h"
 #include "cli/subcommand.h"
+#include "figures/network_svg.h"
 #include "network/network.h"
 #include "network/outputs.h"
 #include "network/reader.h"
@@ -24,11 +25,14 @@ constexpr const char* kNetworkFooter =
     "states, species they consume and release; see the guide) and writes its\n"
     "exact steady state: the populations, the TOF and selectivity of every\n"
     "product and the turnover of the steps that close a turn, their degrees of\n"
-    "TOF and selectivity control, TDI and TDTS. --from-cycle writes a cycle's\n"
-    "input file as a network file instead, to start a network from.\n"
+    "TOF and selectivity control, TDI and TDTS; -o OUT draws every path from\n"
+    "the resting state as a branch of one energy profile (.svg, .pdf, .png).\n"
+    "--from-cycle writes a cycle's input file as a network file instead, to\n"
+    "start a network from.\n"
     "Examples:\n"
     "  kinex network heck.net\n"
     "  kinex network heck.net --json\n"
+    "  kinex network heck.net -o heck.svg\n"
     "  kinex network --from-cycle cycle.txt -o cycle.net";
 
 struct NetworkCall {
@@ -84,6 +88,19 @@ int evaluate_file(const NetworkCall& call, Output& out, std::string& err) {
     err += "kinex network: " + text::shown_name(call.file) + ": " + error + "\n";
     return kExitFailed;
   }
+  if (!call.output.empty()) {
+    PictureFormat format = PictureFormat::svg;
+    if (!input_named_by(call.output, {call.file}).empty()) {
+      err += "kinex network: " + text::shown_name(call.output) + " is the input file " +
+             text::shown_name(call.file) + "; it is not overwritten. Name another output file.\n";
+      return kExitFailed;
+    }
+    if (!picture_file_format("kinex network", call.output, format, err) ||
+        !write_picture(call.output, format, kPictureDpi,
+                       plot::network_svg(call.file, network, results), err)) {
+      return kExitFailed;
+    }
+  }
   if (call.json) {
     write_json(network::network_json(call.file, network, results), out.text);
   } else if (call.csv) {
@@ -110,7 +127,8 @@ class NetworkSubcommand : public Subcommand {
         ->excludes(as_json);
     app_->add_flag(kSpreadsheetFlag, call_.for_spreadsheet, kSpreadsheetHelp);
     app_->add_option("-o,--output", call_.output,
-                     "With --from-cycle: the network file to write (default standard output)")
+                     "Draw the network's profile into OUT (.svg, .pdf, .png) too; with "
+                     "--from-cycle, the network file to write (default standard output)")
         ->type_name("OUT");
     app_->footer(with_reference(kNetworkFooter));
   }
@@ -124,10 +142,6 @@ class NetworkSubcommand : public Subcommand {
     }
     if (converting && (call_.json || call_.csv)) {
       err += "kinex network: --json and --csv go with a network FILE, not --from-cycle\n";
-      return kExitFailed;
-    }
-    if (!converting && !call_.output.empty()) {
-      err += "kinex network: -o goes with --from-cycle; the results go to standard output\n";
       return kExitFailed;
     }
     return converting ? write_from_cycle(call_, call.out, err)

@@ -280,8 +280,7 @@ bool check_network(const Network& network, std::string& error) {
   if (network.states.size() > kMostStates || network.steps.size() > kMostSteps) {
     error = "a network has at most " + std::to_string(kMostStates) + " states and " +
             std::to_string(kMostSteps) + " steps; this one has " +
-            std::to_string(network.states.size()) + " and " +
-            std::to_string(network.steps.size());
+            std::to_string(network.states.size()) + " and " + std::to_string(network.steps.size());
     return false;
   }
   for (const Species& species : network.species) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "figures/network_svg.h"
 #include "model/profile.h"
 #include "network/reader.h"
 #include "network/uncertainty.h"
@@ -474,6 +475,62 @@ TEST(NetworkSampling, PropertiesOfTheDraws) {
   std::string error;
   EXPECT_FALSE(sample_network(network, bad, spread, error));
   EXPECT_NE(error.find("at least 0"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace kinex::network
+
+namespace kinex::network {
+namespace {
+
+// The picture of a network: a path per way from the resting state, each in
+// the legend with what it makes, no number that is not finite, and a note
+// where paths are left out.
+TEST(NetworkPicture, EveryPathFromTheRestingState) {
+  std::string many = "temperature 298.15\nstate R -5\n";
+  for (int k = 0; k < 10; ++k) {  // ten parallel ways back to R
+    many += std::string("state M").append(std::to_string(k)).append(" 0\n");
+    many += std::string("step R M").append(std::to_string(k)).append(" ts 10\n");
+    many += std::string("step M").append(std::to_string(k)).append(" R ts 12 shift -10\n");
+  }
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::string> legend;
+    bool more;
+  };
+  const std::vector<Case> cases = {
+      {"two products beside a dimer",
+       "temperature 298.15\nspecies lin 1e-3\nspecies br 1e-3\nstate Pd0 0\nstate OA -8\n"
+       "state dimer -11\nstep Pd0 OA ts 14\nstep OA Pd0 ts 11 releases lin shift -25\n"
+       "step OA Pd0 ts 12.5 releases br shift -24\nstep Pd0 dimer ts 3\n",
+       {"dimer \u2192 Pd0 \u2192 OA \u2192 Pd0 \u2192 dimer: makes lin",
+        "dimer \u2192 Pd0 \u2192 OA \u2192 Pd0 \u2192 dimer: makes br"},
+       false},
+      {"an off-cycle state",
+       "temperature 298.15\nstate A -10\nstate B 0\nstate D -3\nstep A B ts 15\n"
+       "step B A ts 5 shift -20\nstep A D ts 2\n",
+       {"A \u2192 B \u2192 A: a turn", "A \u2192 D: off the cycle"},
+       false},
+      {"one state",
+       "temperature 298.15\nstate A 0\nstep A A ts 12 shift -5\n",
+       {"A \u2192 A"},
+       false},
+      {"more paths than drawn", many, {"R \u2192 M0 \u2192 R: a turn"}, true},
+  };
+  for (const Case& c : cases) {
+    const Network network = parsed(c.text);
+    const std::string svg = plot::network_svg("net.txt", network, evaluated(network));
+    EXPECT_EQ(svg.rfind("<svg", 0), 0u) << c.name;
+    EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n") << c.name;
+    for (const std::string& line : c.legend) {
+      EXPECT_NE(svg.find(">" + line), std::string::npos) << c.name << ": " << line << "\n" << svg;
+    }
+    EXPECT_EQ(svg.find("more paths than") != std::string::npos, c.more) << c.name;
+    for (const char* bad : {"nan", "inf", "NaN", "Inf"}) {
+      EXPECT_EQ(svg.find(bad), std::string::npos) << c.name << ": " << bad;
+    }
+  }
 }
 
 }  // namespace
