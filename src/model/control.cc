@@ -210,6 +210,19 @@ void sum_step_block(const Cycle& cycle, const Terms& matrix, Results& results,
 // The larger of `top` and x, `top` where x is NaN.
 double largest(double top, double x) { return x > top ? x : top; }
 
+// The largest of values[0..n) that is not NaN (of equal ones any), -inf
+// where there is none: four running maxima side by side, which do not
+// wait for each other.
+double largest_of(const double* values, int64_t n) {
+  double top[4] = {-INFINITY, -INFINITY, -INFINITY, -INFINITY};
+  int64_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    for (int64_t j = 0; j < 4; ++j) top[j] = largest(top[j], values[k + j]);
+  }
+  for (; k < n; ++k) top[0] = largest(top[0], values[k]);
+  return largest(largest(top[0], top[1]), largest(top[2], top[3]));
+}
+
 // The dominant term is the one a column-major scan (a fastest) finds when it
 // starts from term (1,1) and moves only to a strictly greater term: the
 // largest value that is not NaN, the smallest b and then the smallest a
@@ -350,9 +363,7 @@ void find_dominant_term(int64_t n, const double* matrix, int64_t& a, int64_t& b)
   DominantScan dominant(matrix[0]);
   for (int64_t row = 1; row <= n; ++row) {
     const double* terms = matrix + (row - 1) * n;
-    double top = -INFINITY;
-    for (int64_t col = 1; col <= n; ++col) top = largest(top, terms[col - 1]);
-    dominant.take_row(row, terms, n, top);
+    dominant.take_row(row, terms, n, largest_of(terms, n));
   }
   a = dominant.a;
   b = dominant.b;
