@@ -228,8 +228,11 @@ double largest_of(const double* values, int64_t n) {
 // largest value that is not NaN, the smallest b and then the smallest a
 // among equal ones; NaN at (1,1) is never replaced. DominantScan takes the
 // rows one at a time, in any order of a, each with its largest term that
-// is not NaN (-inf where there is none): a row whose largest lies below the
-// best so far has no term to take and is passed over.
+// is not NaN (-inf where there is none). Within a row the scan ends on the
+// first column that holds that largest, and it leaves the row's
+// predecessor only for a larger term or an equal one earlier in column
+// order; a row whose largest lies below the best so far has nothing to
+// take and is passed over.
 struct DominantScan {
   double best = 0.0;
   int64_t a = 1, b = 1;
@@ -240,15 +243,13 @@ struct DominantScan {
   void take_row(int64_t row_a, const double* row, int64_t n, double top) {
     if (keep_first || top < best) return;
     // Without branches: the terms come in no order a branch could learn.
-    for (int64_t col = 1; col <= n; ++col) {
-      const double x = row[col - 1];
-      const bool greater = x > best;
-      const bool earlier = (x == best) & ((col < b) | ((col == b) & (row_a < a)));
-      const bool take = greater | earlier;
-      best = greater ? x : best;
-      a = take ? row_a : a;
-      b = take ? col : b;
-    }
+    // n + 1 where no term equals `top` (every term NaN, the best -inf).
+    int64_t col = n + 1;
+    for (int64_t c = n; c >= 1; --c) col = row[c - 1] == top ? c : col;
+    const bool take = (top > best) | (col < b) | ((col == b) & (row_a < a));
+    best = largest(best, top);
+    a = take ? row_a : a;
+    b = take ? col : b;
   }
 };
 
