@@ -281,6 +281,7 @@ void scan_terms(const Cycle& cycle, const Terms& matrix, double denominator, boo
       top = largest(top, row[b - 1]);
     }
     results.xtof_int[a - 1] = row_sum;
+    if (find_dominant) dominant.take_row(a, row, n, top);
 
     // Term b of row a crosses transition state a+b-1 (cyclic); each
     // transition state receives one term per row, rows ascending, its sum
@@ -293,8 +294,6 @@ void scan_terms(const Cycle& cycle, const Terms& matrix, double denominator, boo
         ts[a + b - 1 - n] = ts[a + b - 1 - n] + row[b - 1];
       }
     }
-
-    if (find_dominant) dominant.take_row(a, row, n, top);
   }
   if (find_dominant) {
     results.dominant_a = dominant.a;
