@@ -315,6 +315,21 @@ py::object named_states(const std::vector<std::string>& states, const py::object
   return shown.attr("__getitem__")(steps.attr("__sub__")(1));
 }
 
+// The TDI and the TDTS by name: the property, the column of steps it names
+// and the name of the state of step i.
+struct NamedState {
+  const char* property;
+  const char* steps;
+  std::string (*state)(const StateNames& names, int64_t step);
+  const char* doc;
+};
+const NamedState kNamedStates[] = {
+    {"tdi", "tdi_step", features::tdi_state,
+     "The TOF-determining intermediate of each cycle, by name (a numpy array of str)."},
+    {"tdts", "tdts_step", features::tdts_state,
+     "The TOF-determining transition state of each cycle, by name (a numpy array of str)."},
+};
+
 }  // namespace
 
 void bind_arrays(py::module_& m) {
@@ -325,30 +340,24 @@ void bind_arrays(py::module_& m) {
         column.name, [name](const ResultArraysHandle& r) { return r.columns[name.c_str()]; },
         column.doc);
   }
+  for (const NamedState& named : kNamedStates) {
+    c.def_property_readonly(
+        named.property,
+        [named](const ResultArraysHandle& r) {
+          std::vector<std::string> states;
+          for (int64_t i = 1; i <= r.n; ++i) states.push_back(named.state(r.names, i));
+          return named_states(states, r.columns[named.steps]);
+        },
+        named.doc);
+  }
   c.def_property_readonly(
-       "tdi",
+       "evaluation",
        [](const ResultArraysHandle& r) {
-         std::vector<std::string> states;
-         for (int64_t i = 1; i <= r.n; ++i) states.push_back(features::tdi_state(r.names, i));
-         return named_states(states, r.columns["tdi_step"]);
+         return py::module_::import("numpy").attr("where")(r.columns["log_space"], "log-space",
+                                                           "direct");
        },
-       "The TOF-determining intermediate of each cycle, by name (a numpy array of str).")
-      .def_property_readonly(
-          "tdts",
-          [](const ResultArraysHandle& r) {
-            std::vector<std::string> states;
-            for (int64_t i = 1; i <= r.n; ++i) states.push_back(features::tdts_state(r.names, i));
-            return named_states(states, r.columns["tdts_step"]);
-          },
-          "The TOF-determining transition state of each cycle, by name (a numpy array of str).")
-      .def_property_readonly(
-          "evaluation",
-          [](const ResultArraysHandle& r) {
-            return py::module_::import("numpy").attr("where")(r.columns["log_space"], "log-space",
-                                                              "direct");
-          },
-          "'direct', or 'log-space' where the direct numbers overflow or underflow (a numpy "
-          "array of str).")
+       "'direct', or 'log-space' where the direct numbers overflow or underflow (a numpy "
+       "array of str).")
       .def_property_readonly(
           "n", [](const ResultArraysHandle& r) { return r.n; },
           "The number of steps of each cycle.")

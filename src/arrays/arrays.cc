@@ -113,8 +113,17 @@ void put(T* into, int64_t k, T value) {
   if (into != nullptr) into[k] = value;
 }
 
+// log10 of the TOF's limit k_B T/h, formed once for each prefactor in turn.
+struct Log10Limit {
+  double prefactor = kNaN, log10 = kNaN;
+  double of(double p) {
+    if (!(p == prefactor)) prefactor = p, log10 = std::log10(p);
+    return log10;
+  }
+};
+
 // The results of the evaluated `run` into element k (row k) of `out`.
-void store(const Run& run, int64_t k, const ResultArrays& out) {
+void store(const Run& run, int64_t k, const ResultArrays& out, Log10Limit& limit) {
   const Cycle& cycle = run.cycle;
   const Results& r = run.results;
   const int64_t n = cycle.n;
@@ -142,7 +151,9 @@ void store(const Run& run, int64_t k, const ResultArrays& out) {
     for (int64_t i = 1; i <= n && !any; ++i) any = negative_barrier(cycle, i);
     out.negative_barrier[k] = any;
   }
-  put(out.tof_above_limit, k, tof_above_limit(r));
+  if (out.tof_above_limit != nullptr) {
+    out.tof_above_limit[k] = tof_above_limit(r, limit.of(r.prefactor));
+  }
   put(out.energies_look_kj, k, span_looks_kilojoules(span));
   put(out.temperature_looks_celsius, k, temperature_looks_celsius(cycle.T));
   put(out.result_not_finite, k, results_not_finite(cycle, r));
@@ -186,10 +197,11 @@ bool evaluate_cycle_arrays(const CycleArrays& in, const ResultArrays& out, int t
       return;
     }
     const int64_t end = std::min(N, (t + 1) * per_task);
+    Log10Limit limit;
     for (int64_t k = t * per_task; k < end; ++k) {
       load_cycle(in, k, run.cycle);
       evaluate_cycle(run, 1, Use::outputs);
-      store(run, k, out);
+      store(run, k, out, limit);
     }
   };
   kinex::parallel_for(tasks, static_cast<int>(used), task, [&](int64_t) {

@@ -155,19 +155,28 @@ void sum_block(int64_t n, int64_t i0, bool reactants, const double* terms, doubl
 // A share of the sums of compute_control: sum_reac (reactants) or
 // sum_prod of the `width` steps from i0 on, of which those from step
 // `from` on are stored.
+// (Left uninitialised where it is not given: a SmallArray of them then
+// costs nothing to create.)
 struct StepBlock {
-  int64_t i0 = 1, from = 1, width = 1;
-  bool reactants = true;
+  int64_t i0, from, width;
+  bool reactants;
 };
 
-// The blocks that hold every step i with wanted[i]. The last block is
-// moved back to end at step n; the steps it shares with the block before
-// would come out the same again and are stored by that one only.
-void add_step_blocks(int64_t n, bool reactants, const std::vector<bool>& wanted,
-                     std::vector<StepBlock>& blocks) {
+// The most blocks add_step_blocks gives for n steps, reactants and
+// products together.
+int64_t most_step_blocks(int64_t n) {
+  return n < kStepBlock ? 2 * n : 2 * ((n + kStepBlock - 1) / kStepBlock);
+}
+
+// Appends to blocks[0..count) the blocks that hold every step i with
+// wanted[i]. The last block is moved back to end at step n; the steps it
+// shares with the block before would come out the same again and are
+// stored by that one only.
+void add_step_blocks(int64_t n, bool reactants, const std::vector<bool>& wanted, StepBlock* blocks,
+                     int64_t& count) {
   if (n < kStepBlock) {
     for (int64_t i = 1; i <= n; ++i) {
-      if (wanted[i]) blocks.push_back({i, i, 1, reactants});
+      if (wanted[i]) blocks[count++] = {i, i, 1, reactants};
     }
     return;
   }
@@ -175,7 +184,7 @@ void add_step_blocks(int64_t n, bool reactants, const std::vector<bool>& wanted,
     const int64_t i0 = start + kStepBlock - 1 <= n ? start : n - kStepBlock + 1;
     bool any = false;
     for (int64_t i = start; i < i0 + kStepBlock; ++i) any = any || wanted[i];
-    if (any) blocks.push_back({i0, start, kStepBlock, reactants});
+    if (any) blocks[count++] = {i0, start, kStepBlock, reactants};
   }
 }
 
@@ -198,11 +207,32 @@ void sum_step_block(const Cycle& cycle, const Terms& matrix, Results& results,
   }
 }
 
+// The larger of `top` and x, `top` where x is NaN.
+double largest(double top, double x) { return x > top ? x : top; }
+
+// The largest of values[0..n) that is not NaN (of equal ones any), -inf
+// where there is none: four running maxima side by side, which do not
+// wait for each other.
+double largest_of(const double* values, int64_t n) {
+  double top[4] = {-INFINITY, -INFINITY, -INFINITY, -INFINITY};
+  int64_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    for (int64_t j = 0; j < 4; ++j) top[j] = largest(top[j], values[k + j]);
+  }
+  for (; k < n; ++k) top[0] = largest(top[0], values[k]);
+  return largest(largest(top[0], top[1]), largest(top[2], top[3]));
+}
+
 // The dominant term is the one a column-major scan (a fastest) finds when it
 // starts from term (1,1) and moves only to a strictly greater term: the
 // largest value that is not NaN, the smallest b and then the smallest a
 // among equal ones; NaN at (1,1) is never replaced. DominantScan takes the
-// rows one at a time, in any order of a.
+// rows one at a time, in any order of a, each with its largest term that
+// is not NaN (-inf where there is none). Within a row the scan ends on the
+// first column that holds that largest, and it leaves the row's
+// predecessor only for a larger term or an equal one earlier in column
+// order; a row whose largest lies below the best so far has nothing to
+// take and is passed over.
 struct DominantScan {
   double best = 0.0;
   int64_t a = 1, b = 1;
@@ -210,18 +240,16 @@ struct DominantScan {
 
   explicit DominantScan(double first) : best(first), keep_first(std::isnan(first)) {}
 
-  void take_row(int64_t row_a, const double* row, int64_t n) {
-    if (keep_first) return;
+  void take_row(int64_t row_a, const double* row, int64_t n, double top) {
+    if (keep_first || top < best) return;
     // Without branches: the terms come in no order a branch could learn.
-    for (int64_t col = 1; col <= n; ++col) {
-      const double x = row[col - 1];
-      const bool greater = x > best;
-      const bool earlier = (x == best) & ((col < b) | ((col == b) & (row_a < a)));
-      const bool take = greater | earlier;
-      best = greater ? x : best;
-      a = take ? row_a : a;
-      b = take ? col : b;
-    }
+    // n + 1 where no term equals `top` (every term NaN, the best -inf).
+    int64_t col = n + 1;
+    for (int64_t c = n; c >= 1; --c) col = row[c - 1] == top ? c : col;
+    const bool take = (top > best) | (col < b) | ((col == b) & (row_a < a));
+    best = largest(best, top);
+    a = take ? row_a : a;
+    b = take ? col : b;
   }
 };
 
@@ -236,24 +264,36 @@ void scan_terms(const Cycle& cycle, const Terms& matrix, double denominator, boo
   DominantScan dominant(terms[0]);
   double next_turn = 0.0;
 
-  for (int64_t i = 1; i <= n; ++i) results.xtof_ts[i] = 0.0;
+  double* ts = results.xtof_ts.data();
   for (int64_t a = 1; a <= n; ++a) {
     const double* row = terms + (a - 1) * n;
     // Terms b = 1..n-a+1 take their intermediate from the next turn; the
     // row sum passes through their sum on its way.
-    double row_sum = 0.0;
-    for (int64_t b = 1; b <= n - a + 1; ++b) row_sum = row_sum + row[b - 1];
+    // The row's largest term goes along for the dominant term.
+    double row_sum = 0.0, top = -INFINITY;
+    for (int64_t b = 1; b <= n - a + 1; ++b) {
+      row_sum = row_sum + row[b - 1];
+      top = largest(top, row[b - 1]);
+    }
     next_turn = next_turn + row_sum;
-    for (int64_t b = n - a + 2; b <= n; ++b) row_sum = row_sum + row[b - 1];
+    for (int64_t b = n - a + 2; b <= n; ++b) {
+      row_sum = row_sum + row[b - 1];
+      top = largest(top, row[b - 1]);
+    }
     results.xtof_int[a - 1] = row_sum;
+    if (find_dominant) dominant.take_row(a, row, n, top);
 
     // Term b of row a crosses transition state a+b-1 (cyclic); each
-    // transition state receives one term per row, rows ascending.
-    double* ts = results.xtof_ts.data();
-    for (int64_t b = 1; b <= n - a + 1; ++b) ts[a + b - 1] = ts[a + b - 1] + row[b - 1];
-    for (int64_t b = n - a + 2; b <= n; ++b) ts[a + b - 1 - n] = ts[a + b - 1 - n] + row[b - 1];
-
-    if (find_dominant) dominant.take_row(a, row, n);
+    // transition state receives one term per row, rows ascending, its sum
+    // starting from 0.0 with row 1 (which crosses every one, in order).
+    if (a == 1) {
+      for (int64_t b = 1; b <= n; ++b) ts[b] = 0.0 + row[b - 1];
+    } else {
+      for (int64_t b = 1; b <= n - a + 1; ++b) ts[a + b - 1] = ts[a + b - 1] + row[b - 1];
+      for (int64_t b = n - a + 2; b <= n; ++b) {
+        ts[a + b - 1 - n] = ts[a + b - 1 - n] + row[b - 1];
+      }
+    }
   }
   if (find_dominant) {
     results.dominant_a = dominant.a;
@@ -267,14 +307,13 @@ void scan_terms(const Cycle& cycle, const Terms& matrix, double denominator, boo
 }
 
 // The steps from the TDI through span_len steps (cyclic) that have the
-// concentration, ascending by number.
-std::vector<int64_t> span_steps(int64_t n, int64_t tdi, int64_t span_len,
-                                const std::vector<bool>& has) {
-  std::vector<int64_t> steps;
+// concentration, ascending by number, into `steps` (its storage kept).
+void span_steps(int64_t n, int64_t tdi, int64_t span_len, const std::vector<bool>& has,
+                std::vector<int64_t>& steps) {
+  steps.clear();
   for (int64_t i = 1; i <= n; ++i) {
     if (offset(n, tdi, i) < span_len && has[i]) steps.push_back(i);
   }
-  return steps;
 }
 
 }  // namespace
@@ -286,8 +325,8 @@ void set_determining_states(const Cycle& cycle, int64_t a, int64_t b, Results& r
 
   const int64_t d = results.TDTS - results.TDI;
   const int64_t span_len = d >= 0 ? d + 1 : d + n + 1;
-  results.reac_steps = span_steps(n, results.TDI, span_len, cycle.has_reac);
-  results.prod_steps = span_steps(n, results.TDI, span_len - 1, cycle.has_prod);
+  span_steps(n, results.TDI, span_len, cycle.has_reac, results.reac_steps);
+  span_steps(n, results.TDI, span_len - 1, cycle.has_prod, results.prod_steps);
 }
 
 namespace {
@@ -302,13 +341,13 @@ void finish_control(const Cycle& cycle, const Terms& terms, double denominator, 
   set_determining_states(cycle, results.dominant_a, results.dominant_b, results);
 
   // The blocks of steps are independent of each other; threads share them.
-  std::vector<StepBlock> blocks;
-  add_step_blocks(n, true, cycle.has_reac, blocks);
-  add_step_blocks(n, false, cycle.has_prod, blocks);
-  const auto count = static_cast<int64_t>(blocks.size());
+  SmallArray<StepBlock, 128> blocks(static_cast<std::size_t>(most_step_blocks(n)));
+  int64_t count = 0;
+  add_step_blocks(n, true, cycle.has_reac, blocks.data(), count);
+  add_step_blocks(n, false, cycle.has_prod, blocks.data(), count);
   ModelProgress meter(progress, cycle, ModelProgress::Phase::control);
   const auto sum_block_k = [&](int64_t k) { sum_step_block(cycle, terms, results, blocks[k]); };
-  parallel_for(count, thread_count(threads, n, count), std::cref(sum_block_k), [&](int64_t done) {
+  for_each_task(count, thread_count(threads, n, count), sum_block_k, [&](int64_t done) {
     meter.report(count == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(count));
   });
 
@@ -322,7 +361,10 @@ void finish_control(const Cycle& cycle, const Terms& terms, double denominator, 
 
 void find_dominant_term(int64_t n, const double* matrix, int64_t& a, int64_t& b) {
   DominantScan dominant(matrix[0]);
-  for (int64_t row = 1; row <= n; ++row) dominant.take_row(row, matrix + (row - 1) * n, n);
+  for (int64_t row = 1; row <= n; ++row) {
+    const double* terms = matrix + (row - 1) * n;
+    dominant.take_row(row, terms, n, largest_of(terms, n));
+  }
   a = dominant.a;
   b = dominant.b;
 }

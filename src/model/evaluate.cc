@@ -29,6 +29,8 @@ void evaluate_cycle(Run& run, int threads, Use use) {
 
   const bool logarithms = logarithms_exist(cycle, run.profile);
   const bool sound = direct_results_sound(cycle, run.profile, results);
+  // The logarithms the figures would form again, where they were formed.
+  FormedLogarithms formed;
   if (logarithms && !sound) {
     Results other = results;
     if (compute_log_space(cycle, run.profile, run.terms, other, threads)) {
@@ -42,17 +44,16 @@ void evaluate_cycle(Run& run, int threads, Use use) {
     // The TOF's logarithm, even where the direct results stand: the first
     // part of the log-space evaluation, whose degrees of control would not
     // be kept. Only what it gives is read back.
-    Results log_tof;
-    log_tof.prefactor = results.prefactor;
-    LogTof parts;
-    if (compute_log_tof(cycle, run.profile, run.terms, log_tof, parts, threads) &&
+    LogTof log_tof;
+    if (compute_log_tof(cycle, run.profile, results.prefactor, run.terms, log_tof, threads) &&
         std::isfinite(log_tof.ln_TOF)) {
       results.ln_TOF = log_tof.ln_TOF;
       results.TOF_sign = log_tof.TOF_sign;
     }
+    formed = {log_tof.ln_prefactor, log_tof.LR};
   }
   if (use == Use::outputs) resolve_ties(cycle, run.terms, results);
-  compute_figures(cycle, logarithms, results);
+  compute_figures(cycle, logarithms, results, formed);
 }
 
 }  // namespace kinex

@@ -19,7 +19,8 @@ double energetic_span(const Cycle& cycle, const Results& results) {
   return results.TDTS >= results.TDI ? span : span + cycle.DeltaG;
 }
 
-void compute_figures(const Cycle& cycle, bool logarithms, Results& results) {
+void compute_figures(const Cycle& cycle, bool logarithms, Results& results,
+                     const FormedLogarithms& formed) {
   const int64_t n = cycle.n;
   if (n < 1) return;
   const double RT = rt_kcal(cycle);
@@ -30,15 +31,17 @@ void compute_figures(const Cycle& cycle, bool logarithms, Results& results) {
   results.log10_TOF = results.ln_TOF / std::log(10.0);
 
   if (logarithms) {
+    const double LR = std::isnan(formed.LR) ? ln_reactant_product(cycle) : formed.LR;
     const double moved =
-        term_concentration_logarithm(cycle, results.dominant_a, results.dominant_b) -
-        ln_reactant_product(cycle);
+        term_concentration_logarithm(cycle, results.dominant_a, results.dominant_b) - LR;
     const double span = energetic_span(cycle, results);
     results.effective_span = moved == 0.0 ? span : span + RT * moved;
   }
 
   if (results.TOF_sign > 0) {
-    results.apparent_barrier = -RT * (results.ln_TOF - std::log(results.prefactor));
+    const double ln_prefactor =
+        std::isnan(formed.ln_prefactor) ? std::log(results.prefactor) : formed.ln_prefactor;
+    results.apparent_barrier = -RT * (results.ln_TOF - ln_prefactor);
   }
 
   double energy = 0.0;

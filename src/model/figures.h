@@ -26,6 +26,13 @@ double energetic_span(const Cycle& cycle, const Results& results);
 // - the apparent activation energy RT^2 d ln TOF / dT, from the degrees of
 //   control: RT + DeltaG (1 + q) + sum X_TOF(ts) G_ts - sum X_TOF(int)
 //   G_int - DeltaG next_turn_share.
-void compute_figures(const Cycle& cycle, bool logarithms, Results& results);
+// `formed` gives logarithms the evaluation formed already, taken as they are
+// instead of being formed again (the same values).
+struct FormedLogarithms {
+  double ln_prefactor = Results::kNone;  // std::log(results.prefactor); NaN: not formed
+  double LR = Results::kNone;            // ln_reactant_product(cycle); NaN: not formed
+};
+void compute_figures(const Cycle& cycle, bool logarithms, Results& results,
+                     const FormedLogarithms& formed = {});
 
 }  // namespace kinex

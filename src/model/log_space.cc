@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <iterator>
 #include <vector>
 
 #include "model/control.h"
 #include "model/parallel.h"
+#include "model/small_array.h"
 #include "model/tof.h"
 
 namespace kinex {
@@ -51,21 +51,22 @@ double ln_one_minus_exp(double d) {
 }
 
 double ln_concentration_ratio(const Cycle& cycle) {
-  std::vector<double> reac, prod;
+  const auto n = static_cast<std::size_t>(cycle.n);
+  SmallArray<double> reac(n), prod(n), reac_left(n), prod_left(n);
+  double *reac_end = reac.data(), *prod_end = prod.data();
   for (int64_t i = 1; i <= cycle.n; ++i) {
-    if (cycle.has_reac[i]) reac.push_back(cycle.conc_reac[i]);
-    if (cycle.has_prod[i]) prod.push_back(cycle.conc_prod[i]);
+    if (cycle.has_reac[i]) *reac_end++ = cycle.conc_reac[i];
+    if (cycle.has_prod[i]) *prod_end++ = cycle.conc_prod[i];
   }
-  std::sort(reac.begin(), reac.end());
-  std::sort(prod.begin(), prod.end());
-  std::vector<double> reac_left, prod_left;
-  std::set_difference(reac.begin(), reac.end(), prod.begin(), prod.end(),
-                      std::back_inserter(reac_left));
-  std::set_difference(prod.begin(), prod.end(), reac.begin(), reac.end(),
-                      std::back_inserter(prod_left));
+  std::sort(reac.data(), reac_end);
+  std::sort(prod.data(), prod_end);
+  const double* reac_left_end =
+      std::set_difference(reac.data(), reac_end, prod.data(), prod_end, reac_left.data());
+  const double* prod_left_end =
+      std::set_difference(prod.data(), prod_end, reac.data(), reac_end, prod_left.data());
   double sum = 0.0;
-  for (const double c : prod_left) sum = sum + std::log(c);
-  for (const double c : reac_left) sum = sum - std::log(c);
+  for (const double* c = prod_left.data(); c != prod_left_end; ++c) sum = sum + std::log(*c);
+  for (const double* c = reac_left.data(); c != reac_left_end; ++c) sum = sum - std::log(*c);
   return sum;
 }
 
@@ -121,13 +122,14 @@ double term_concentration_logarithm(const Cycle& cycle, int64_t a, int64_t b) {
   return sum;
 }
 
-bool compute_log_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+bool compute_log_tof(const Cycle& cycle, const Profile& profile, double prefactor, Terms& terms,
                      LogTof& parts, int threads) {
   const int64_t n = cycle.n;
   if (n < 1) return false;
 
   // The numerator, from the logarithms of its forward and backward parts.
   const double LR = ln_reactant_product(cycle), LP = ln_product_product(cycle);
+  parts.LR = LR;
   if (!std::isfinite(-profile.dG + LR) || !std::isfinite(LP)) return false;
   const NetFlux flux = net_flux(profile.dG, LR, LP, ln_concentration_ratio(cycle));
   if (flux.sign == 0) return false;
@@ -136,30 +138,36 @@ bool compute_log_tof(const Cycle& cycle, const Profile& profile, Terms& terms, R
 
   compute_log_terms(cycle, profile, terms, threads);
   double* matrix = terms.complete_matrix.get();
-  find_dominant_term(n, matrix, results.dominant_a, results.dominant_b);
-  const double m = matrix[(results.dominant_a - 1) * n + (results.dominant_b - 1)];
+  find_dominant_term(n, matrix, parts.a, parts.b);
+  const double m = matrix[(parts.a - 1) * n + (parts.b - 1)];
   if (!std::isfinite(m)) return false;
 
   const auto shift_row = [&](int64_t k) {
     double* row = matrix + k * n;
     for (int64_t b = 0; b < n; ++b) row[b] = std::exp(row[b] - m);
   };
-  parallel_for(n, thread_count(threads, n, n), std::cref(shift_row), [](int64_t) {});
+  for_each_task(n, thread_count(threads, n, n), shift_row, [](int64_t) {});
   double S = 0.0;
   for (int64_t k = 0; k < n * n; ++k) S = S + matrix[k];
   if (!std::isfinite(S)) return false;
 
-  results.ln_TOF = ((std::log(results.prefactor) + lnN) - m) - std::log(S);
-  results.TOF_sign = sign;
-  parts = {S, LP, lnN};
+  parts.ln_prefactor = std::log(prefactor);
+  parts.ln_TOF = ((parts.ln_prefactor + lnN) - m) - std::log(S);
+  parts.TOF_sign = sign;
+  parts.S = S;
+  parts.LP = LP;
+  parts.lnN = lnN;
   return true;
 }
 
 bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
                        int threads) {
   LogTof parts;
-  if (!compute_log_tof(cycle, profile, terms, results, parts, threads)) return false;
-  const int sign = results.TOF_sign;
+  if (!compute_log_tof(cycle, profile, results.prefactor, terms, parts, threads)) return false;
+  results.dominant_a = parts.a;
+  results.dominant_b = parts.b;
+  results.ln_TOF = parts.ln_TOF;
+  const int sign = results.TOF_sign = parts.TOF_sign;
   results.TOF = sign * std::exp(results.ln_TOF);
   results.q = sign * std::exp(parts.LP - parts.lnN);
   compute_control_of(cycle, terms, parts.S, 1.0 + results.q, -results.q, results, threads);

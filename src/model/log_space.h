@@ -69,18 +69,21 @@ NetFlux net_flux(double dG, double LR, double LP, double ln_ratio);
 bool compute_log_space(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
                        int threads = 0);
 
-// The first part of compute_log_space, all that the TOF's logarithm needs:
-// the terms shifted as there, the dominant term, ln_TOF and TOF_sign into
-// `results`, and in `parts` the sum S of the shifted terms and the
-// logarithms LP (of the product concentrations) and lnN (of the
-// numerator), from which compute_log_space goes on with the TOF and q;
-// nothing else of `results` is touched. False where compute_log_space
-// finds no result before those (no net flux, m or S not finite); ln_TOF
-// and TOF_sign are then left as they were.
+// The first part of compute_log_space, all that the TOF's logarithm needs,
+// for a TOF prefactor `prefactor` (s^-1): the terms shifted as there, and
+// into `parts` the dominant term (a, b), ln_TOF and TOF_sign, the sum S of
+// the shifted terms, the logarithms LR and LP (of the reactant and of the
+// product concentrations), lnN (of the numerator) and ln(prefactor), from
+// which compute_log_space goes on with the TOF and q. False where
+// compute_log_space finds no result before those (no net flux, m or S not
+// finite); what was not formed by then is left as it was.
 struct LogTof {
-  double S = 0.0, LP = 0.0, lnN = 0.0;
+  int64_t a = 1, b = 1;
+  double ln_TOF = Results::kNone;
+  int TOF_sign = 0;
+  double S = 0.0, LR = Results::kNone, LP = 0.0, lnN = 0.0, ln_prefactor = Results::kNone;
 };
-bool compute_log_tof(const Cycle& cycle, const Profile& profile, Terms& terms, Results& results,
+bool compute_log_tof(const Cycle& cycle, const Profile& profile, double prefactor, Terms& terms,
                      LogTof& parts, int threads = 0);
 
 }  // namespace kinex

@@ -25,6 +25,24 @@ int thread_count(int requested, int64_t n, int64_t tasks);
 void parallel_for(int64_t count, int threads, const std::function<void(int64_t)>& task,
                   const std::function<void(int64_t)>& done);
 
+// parallel_for(count, threads, task, done) for a small cycle's few tasks:
+// on one thread (threads <= 1 or count <= 1) a plain loop that calls task
+// and done directly, in the same order, with no std::function between; on
+// more, parallel_for itself. `done` is always called.
+template <class Task, class Done>
+void for_each_task(int64_t count, int threads, const Task& task, const Done& done) {
+  if (threads <= 1 || count <= 1) {
+    for (int64_t k = 0; k < count; ++k) {
+      task(k);
+      done(k + 1);
+    }
+    done(count < 0 ? 0 : count);
+    return;
+  }
+  // (By reference: a std::function of the closures themselves would copy them.)
+  parallel_for(count, threads, std::cref(task), std::cref(done));
+}
+
 // Reports the share of the model's work done to run.progress: compute_tof
 // takes the first part of the range 0..1, compute_control the rest, in
 // proportion to their estimated cost. Calls run.progress only when the

@@ -131,10 +131,10 @@ void fill_product_factors(int64_t n, const double* factor, SmallArray<double>& p
 
 // Fills every row of the matrix: the concentration part of Op, then the
 // energies through `energy(concentration part, g_ts - g_int)`.
-template <class Op, class Energy>
+template <class Op, class Done, class Energy>
 void fill_terms(const Cycle& cycle, const Profile& profile, const double* reac_factor,
-                const double* prod_factor, Terms& terms, int threads,
-                const std::function<void(int64_t)>& done, Energy energy) {
+                const double* prod_factor, Terms& terms, int threads, const Done& done,
+                Energy energy) {
   const int64_t n = cycle.n;
   ReactantFactors reac(n);
   fill_reactant_factors<Op>(n, reac_factor, reac);
@@ -158,8 +158,7 @@ void fill_terms(const Cycle& cycle, const Profile& profile, const double* reac_f
       row[b - 1] = energy(row[b - 1], g_ts[a + b - 1 - n] - g_this);
     }
   };
-  // (By reference: a std::function of the closure itself would allocate it.)
-  parallel_for(n, thread_count(threads, n, n), std::cref(fill_row), done);
+  for_each_task(n, thread_count(threads, n, n), fill_row, done);
 }
 
 }  // namespace

@@ -179,7 +179,10 @@ bool negative_barrier(const Cycle& cycle, int64_t i) {
 }
 
 bool tof_above_limit(const Results& results) {
-  const double limit = std::log10(results.prefactor);
+  return tof_above_limit(results, std::log10(results.prefactor));
+}
+
+bool tof_above_limit(const Results& results, double limit) {
   // A TOF at k_B T/h itself (no barrier at all) may come out a rounding
   // above it; only what lies beyond that counts.
   const double rounding = 1e-12 * std::max(1.0, std::fabs(limit));

@@ -50,6 +50,9 @@ inline constexpr double kLargestLikelySpan = 60.0;
 bool temperature_looks_celsius(double T);
 bool negative_barrier(const Cycle& cycle, int64_t i);
 bool tof_above_limit(const Results& results);
+// The same with log10(results.prefactor) given as `log10_limit`, for
+// callers that evaluate many cycles at one temperature.
+bool tof_above_limit(const Results& results, double log10_limit);
 bool span_looks_kilojoules(double span);
 bool results_not_finite(const Cycle& cycle, const Results& results);
 

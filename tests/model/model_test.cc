@@ -16,6 +16,7 @@ namespace kinex::testing {
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
 
 ::testing::AssertionResult near_relative(double got, double want, double tolerance) {
   if (std::fabs(got - want) <= tolerance * std::fabs(want)) return ::testing::AssertionSuccess();
@@ -168,12 +169,29 @@ TEST(Model, DominantTerm) {
                {"strictly greater later", {{2, 1, 5.0}, {3, 3, 6.0}}, 1.0, 3, 3},
                {"NaN first is kept", {{1, 1, kNaN}, {2, 2, 9.0}}, 1.0, 1, 1},
                {"NaN elsewhere is passed over", {{2, 1, kNaN}, {3, 3, 2.0}}, 1.0, 3, 3},
-               {"signed zeros are equal", {{1, 1, -0.0}}, 0.0, 1, 1}};
+               {"signed zeros are equal", {{1, 1, -0.0}}, 0.0, 1, 1},
+               {"a later row ties in an earlier column", {{1, 3, 5.0}, {3, 1, 5.0}}, 1.0, 3, 1},
+               {"a later row below the best is passed over", {{1, 1, 7.0}, {2, 1, 6.0}}, 1.0, 1, 1},
+               {"a row of NaN beside -inf everywhere",
+                {{2, 1, kNaN}, {2, 2, kNaN}, {2, 3, kNaN}},
+                -kInf,
+                1,
+                1},
+               {"-inf first, a larger term later",
+                {{1, 1, -kInf}, {3, 2, -kInf}, {2, 3, 0.5}},
+                -kInf,
+                2,
+                3}};
   for (const auto& c : cases) {
     kinex::Run run = run_with_terms(3, c.placed, c.fill);
     compute_control(run.cycle, run.profile, run.terms, run.results);
     EXPECT_EQ(run.results.dominant_a, c.a) << c.name;
     EXPECT_EQ(run.results.dominant_b, c.b) << c.name;
+    // The log-space evaluation's search, over the same matrix, agrees.
+    int64_t a = 0, b = 0;
+    kinex::find_dominant_term(3, run.terms.complete_matrix.get(), a, b);
+    EXPECT_EQ(a, c.a) << c.name;
+    EXPECT_EQ(b, c.b) << c.name;
     EXPECT_EQ(run.results.TDI, c.a) << c.name;
     EXPECT_EQ(run.results.TDTS, (c.a + c.b - 2) % 3 + 1) << c.name;
   }

@@ -158,6 +158,38 @@ TEST(Threads, Progress) {
   }
 }
 
+// for_each_task runs every task once on one thread or on several; on one,
+// in order with done after each, and done hears the whole count last.
+TEST(Threads, ForEachTask) {
+  const struct {
+    const char* name;
+    int64_t count;
+    int threads;
+  } cases[] = {
+      {"one thread", 5, 1}, {"two threads", 40, 2}, {"one task on two", 1, 2}, {"no task", 0, 1}};
+  for (const auto& c : cases) {
+    std::vector<int> runs(static_cast<std::size_t>(c.count), 0);
+    std::vector<int64_t> order, done;
+    for_each_task(
+        c.count, c.threads,
+        [&](int64_t k) {
+          ++runs[static_cast<std::size_t>(k)];
+          if (c.threads == 1) order.push_back(k);
+        },
+        [&](int64_t finished) { done.push_back(finished); });
+    EXPECT_EQ(runs, std::vector<int>(runs.size(), 1)) << c.name;
+    ASSERT_FALSE(done.empty()) << c.name;
+    EXPECT_EQ(done.back(), c.count) << c.name;
+    if (c.threads == 1) {
+      std::vector<int64_t> in_order, after_each;
+      for (int64_t k = 0; k < c.count; ++k) in_order.push_back(k), after_each.push_back(k + 1);
+      after_each.push_back(c.count);
+      EXPECT_EQ(order, in_order) << c.name;
+      EXPECT_EQ(done, after_each) << c.name;
+    }
+  }
+}
+
 TEST(Threads, ThreadCount) {
   const unsigned hardware = std::thread::hardware_concurrency();
   const struct {
