@@ -42,6 +42,13 @@ struct NetworkSigmas {
 bool network_uncertainty_document(const std::string& text, const std::string& name,
                                   const NetworkSigmas& sigmas, JsonVisitor& to, Failure& failure);
 
+// The picture of kinex network FILE -o OUT.svg for the network file
+// `text`: every path from the resting state as a branch of one energy
+// profile, titled with `name`. A fault fills `failure` as network_document
+// does.
+bool network_picture(const std::string& text, const std::string& name, std::string& svg,
+                     Failure& failure);
+
 // The network file of `cycle`, kinex network --from-cycle's: the
 // intermediates as states I0.., each step over TS1.., the last closing the
 // turn with shift DeltaG, each given concentration of step i a species

@@ -6,6 +6,7 @@ import os
 from typing import Any, Dict, Iterable, List, Mapping, Optional, Union
 
 from ._checks import path_text as _path_text
+from ._picture import Picture
 from . import _kinex
 
 
@@ -263,6 +264,13 @@ class Network:
         document = _kinex._network_uncertainty(self.text, self.name, common, named, int(samples),
                                                int(seed), float(correlation), int(threads))
         return NetworkSpread(document)
+
+    def plot(self) -> Picture:
+        """The network's energy profile, as kinex network FILE -o OUT draws
+        it: every path from the resting state as a branch of one profile. A
+        kinex.Picture: shown in a notebook, ``save(path)`` as SVG, PDF or
+        PNG, ``draw(ax)`` onto matplotlib axes."""
+        return Picture(_kinex._network_svg(self.text, self.name), sources=(self.name,))
 
     def write(self, path: Union[str, "os.PathLike[str]"]) -> None:
         """Writes the network file to `path` as kinex writes files: whole or

@@ -145,6 +145,17 @@ void bind_network(py::module_& m) {
       py::arg("text"), py::arg("name"), py::arg("common"), py::arg("named"), py::arg("samples"),
       py::arg("seed"), py::arg("correlation"), py::arg("threads"));
   m.def(
+      "_network_svg",
+      [](const std::string& text, const std::string& name) {
+        std::string svg;
+        Failure failure;
+        if (!features::network_picture(text, name, svg, failure)) {
+          throw py::value_error(failure.message);
+        }
+        return svg;
+      },
+      py::arg("text"), py::arg("name"));
+  m.def(
       "_cycle_network_file",
       [](const CycleHandle& cycle, const std::string& comment) {
         return features::cycle_network_file(cycle.data->cycle, comment);

@@ -2,6 +2,7 @@
 
 #include <kinex/network.h>
 
+#include "figures/network_svg.h"
 #include "library/json_visit.h"
 #include "network/outputs.h"
 #include "network/reader.h"
@@ -9,19 +10,37 @@
 
 namespace kinex::features {
 
+namespace {
+
+// The network of the file `text`, evaluated; false with `failure` filled.
+bool evaluated(const std::string& text, const std::string& name, network::Network& network,
+               network::NetworkResults& results, Failure& failure) {
+  if (!network::parse_network(text, name, network, failure)) return false;
+  std::string error;
+  if (network::evaluate_network(network, results, error)) return true;
+  failure = Failure{};
+  failure.status = kExitFailed;
+  failure.message = name + ": " + error + "\n";
+  return false;
+}
+
+}  // namespace
+
 bool network_document(const std::string& text, const std::string& name, JsonVisitor& to,
                       Failure& failure) {
   network::Network network;
-  if (!network::parse_network(text, name, network, failure)) return false;
   network::NetworkResults results;
-  std::string error;
-  if (!network::evaluate_network(network, results, error)) {
-    failure = Failure{};
-    failure.status = kExitFailed;
-    failure.message = name + ": " + error + "\n";
-    return false;
-  }
+  if (!evaluated(text, name, network, results, failure)) return false;
   visit_json(network::network_json(name, network, results), to);
+  return true;
+}
+
+bool network_picture(const std::string& text, const std::string& name, std::string& svg,
+                     Failure& failure) {
+  network::Network network;
+  network::NetworkResults results;
+  if (!evaluated(text, name, network, results, failure)) return false;
+  svg = plot::network_svg(name, network, results);
   return true;
 }
 

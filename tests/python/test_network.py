@@ -45,6 +45,15 @@ def test_a_cycle_through_a_network_keeps_its_results():
         list(expected.xtof_ts), abs=1e-12)
 
 
+def test_the_picture_is_kinex_networks(tmp_path):
+    net = kinex.read_network(HECK)
+    svg = tmp_path / "heck.svg"
+    run(KINEX_TOOL, "network", HECK, "-o", str(svg))
+    assert net.plot().svg == svg.read_text(encoding="utf-8")
+    net.plot().save(tmp_path / "heck.png")
+    assert (tmp_path / "heck.png").read_bytes().startswith(b"\x89PNG")
+
+
 def test_built_pickled_and_written(tmp_path):
     net = kinex.Network.build(**PARTS)
     assert "step OA Pd0 ts 11.0 releases P shift -25.0 name TS_RE" in net.text
