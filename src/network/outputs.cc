@@ -105,7 +105,7 @@ std::string network_report(const std::string& file, const Network& network,
   text += left("State", name_width) + right("G (kcal/mol)", 14) + right("population", 14) + "\n";
   for (std::size_t s = 0; s < states.size(); ++s) {
     text += left(states[s], name_width) + right(significant(network.states[s].G), 14) +
-            right(exponent_form(results.population[s]), 14) + "\n";
+            right(rate_text({1, results.ln_population[s]}), 14) + "\n";
   }
   text += '\n';
   text += left("Rate", name_width) + right("TOF (s^-1)", 13) + right("TOF (h^-1)", 13) +
