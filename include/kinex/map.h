@@ -10,6 +10,7 @@
 #include <kinex/table.h>
 #include <kinex/types.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -64,6 +65,17 @@ struct MapPoint {
   std::string TDI, TDTS;
 };
 
+// Where the region of equal TDI and TDTS changes along an edge of the
+// grid: on the edge from grid point (i, j) to (i + 1, j) (along_x) or to
+// (i, j + 1), the fitted cycle's region at (x, y) less a millionth of the
+// edge is that of (i, j), and another a millionth beyond (the switch found
+// by bisecting the edge 40 times).
+struct MapSwitch {
+  double x = 0.0, y = 0.0;
+  int64_t i = 0, j = 0;
+  bool along_x = true;
+};
+
 // The map: the grid x[i] = x_from + (x_to - x_from) i / (nx - 1) (the last
 // x_to itself), y likewise, and at point (i, j), element j * nx + i, the
 // log10 TOF of the fitted cycle evaluated by the model with the same bits
@@ -85,6 +97,11 @@ struct Map {
   int64_t top = 0;                     // the point with the highest log10 TOF
   std::vector<MapPoint> points;
   std::vector<std::string> warnings;  // the fits', the range's and the grid's
+  // The switches of region on the cells' edges, and the boundaries as
+  // lines of (x, y) through them: within a cell two switches are joined,
+  // and three or four (a cell of three or four regions) through its centre.
+  std::vector<MapSwitch> switches;
+  std::vector<std::vector<std::array<double, 2>>> boundaries;
   MapQuantity quantity = MapQuantity::log10_tof;
 };
 

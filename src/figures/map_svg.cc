@@ -171,30 +171,52 @@ void write_cells(std::string& out, const Map& map, const Frame& f, const Range& 
   out += "</g>\n";
 }
 
-// The boundaries between cells of different regions, as one path drawn
-// twice: white under black, so that they show on any colour.
-void write_boundaries(std::string& out, const Map& map, const Regions& r, const Frame& f) {
-  const std::size_t nx = map.x.size(), ny = map.y.size();
+// The boundaries between the regions as one path drawn twice: white under
+// black, so that they show on any colour.
+void write_boundaries(std::string& out, const Map& map, const Frame& f) {
   std::string d;
-  for (std::size_t j = 0; j < ny; ++j) {
-    const auto [y0, y1] = cell(map.y, j);
-    for (std::size_t i = 0; i < nx; ++i) {
-      const auto [x0, x1] = cell(map.x, i);
-      if (i + 1 < nx && r.of[j * nx + i] != r.of[j * nx + i + 1]) {
-        d.append("M").append(num(f.sx(x1))).append(",").append(num(f.sy(y0)));
-        d.append("V").append(num(f.sy(y1)));
-      }
-      if (j + 1 < ny && r.of[j * nx + i] != r.of[(j + 1) * nx + i]) {
-        d.append("M").append(num(f.sx(x0))).append(",").append(num(f.sy(y1)));
-        d.append("H").append(num(f.sx(x1)));
-      }
+  for (const auto& line : map.boundaries) {
+    for (std::size_t k = 0; k < line.size(); ++k) {
+      d.append(k == 0 ? "M" : "L").append(num(f.sx(line[k][0]))).append(",");
+      d.append(num(f.sy(line[k][1])));
     }
   }
   if (d.empty()) return;
-  out += "<g id=\"region-boundaries\" fill=\"none\" stroke-linecap=\"square\">\n";
+  out +=
+      "<g id=\"region-boundaries\" fill=\"none\" stroke-linecap=\"round\" "
+      "stroke-linejoin=\"round\">\n";
   out += "<path d=\"" + d + "\" stroke=\"#fff\" stroke-width=\"2\"/>\n";
   out += "<path d=\"" + d + "\" stroke=\"#000\" stroke-width=\"0.8\"/>\n";
   out += "</g>\n";
+}
+
+// Whether the segment from (x0, y0) to (x1, y1) meets the box `b`.
+bool crosses(const Box& b, double x0, double y0, double x1, double y1) {
+  double lo = 0.0, hi = 1.0;  // the share of the segment inside, clipped
+  const double dx = x1 - x0, dy = y1 - y0;
+  for (const auto& [p, q] : {std::pair{-dx, x0 - b.x0}, std::pair{dx, b.x1 - x0},
+                             std::pair{-dy, y0 - b.y0}, std::pair{dy, b.y1 - y0}}) {
+    if (p == 0.0) {
+      if (q < 0.0) return false;
+    } else if (p < 0.0) {
+      lo = std::max(lo, q / p);
+    } else {
+      hi = std::min(hi, q / p);
+    }
+  }
+  return lo <= hi;
+}
+
+// Whether a boundary passes through the box `b`.
+bool on_boundary(const Map& map, const Frame& f, const Box& b) {
+  for (const auto& line : map.boundaries) {
+    for (std::size_t k = 1; k < line.size(); ++k) {
+      if (crosses(b, f.sx(line[k - 1][0]), f.sy(line[k - 1][1]), f.sx(line[k][0]),
+                  f.sy(line[k][1])))
+        return true;
+    }
+  }
+  return false;
 }
 
 // Whether every grid point under the box `b` is of region `region`.
@@ -250,7 +272,7 @@ std::vector<std::string> write_region_names(std::string& out, const Map& map, co
         const Box b{at[k].first - w / 2 - 2, at[k].second - h / 2 - 1, at[k].first + w / 2 + 2,
                     at[k].second + h / 2 + 1};
         if (b.x0 < f.left || b.x1 > f.right || b.y0 < f.top || b.y1 > f.bottom) continue;
-        if (!inside_region(map, r, f, b, region)) continue;
+        if (!inside_region(map, r, f, b, region) || on_boundary(map, f, b)) continue;
         bool free = true;
         for (const Box& t : taken) free = free && plot::overlap(b, t) == 0.0;
         if (!free) continue;
@@ -459,7 +481,7 @@ std::string draw_map(const std::string& file, const Map& map, const VolcanoPictu
   std::string body;
   write_cells(body, map, f, z);
   const Regions regions = regions_of(map);
-  write_boundaries(body, map, regions, f);
+  write_boundaries(body, map, f);
   std::vector<Box> taken;
   for (const MapPoint& p : map.points) {
     if (p.x >= f.x.lo && p.x <= f.x.hi && p.y >= f.y.lo && p.y <= f.y.hi)

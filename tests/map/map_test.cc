@@ -18,6 +18,7 @@
 #include "outputs/format.h"
 #include "scan/scan.h"
 #include "volcano/volcano.h"
+#include "volcano/volcano_internal.h"
 
 namespace kinex {
 namespace {
@@ -138,6 +139,64 @@ TEST(MapOverTemperature, IsAScanOfTheFittedCycleAtEveryDescriptorValue) {
   }
   for (const MapPoint& point : map.points) EXPECT_EQ(point.y, 298.15);
 }
+
+// A map of examples/map.csv whose boundaries are checked.
+struct TracedMap {
+  const char* name;
+  std::string y;  // empty: over the temperature from 250 to 650 K
+  int64_t nx, ny;
+};
+
+class MapBoundaries : public ::testing::TestWithParam<TracedMap> {};
+
+// Each switch lies where the fitted cycle's region changes: a millionth of
+// its edge before it the region of the edge's start, a millionth after
+// another; and every switch is on a boundary line.
+TEST_P(MapBoundaries, EverySwitchLiesWhereTheRegionChangesAlongItsEdge) {
+  const TracedMap& c = GetParam();
+  std::vector<TableRow> rows;
+  std::string error;
+  ASSERT_TRUE(read_table(KINEX_EXAMPLES "/map.csv", 298.15, rows, error)) << error;
+  MapOptions options;
+  options.x = "Descriptor dG(OA)";
+  options.y = c.y;
+  options.T_from = 250.0, options.T_to = 650.0;
+  options.nx = c.nx, options.ny = c.ny;
+  Map map;
+  ASSERT_TRUE(features::build_map(rows, options, map, error)) << error;
+  VolcanoFits fits;
+  ASSERT_TRUE(fit_volcano(rows, options.x, fits, error)) << error;
+  ASSERT_GE(map.switches.size(), 4u);
+  const auto region_at = [&](double x, double y) {
+    Evaluation run;
+    EXPECT_TRUE(
+        volcano_detail::evaluated(map_detail::fitted_map_cycle(map, fits, x, y), run, error))
+        << error;
+    return std::pair{run.results.TDI, run.results.TDTS};
+  };
+  std::size_t on_lines = 0;
+  for (const MapSwitch& s : map.switches) {
+    const auto i = static_cast<std::size_t>(s.i), j = static_cast<std::size_t>(s.j);
+    const std::size_t start = j * map.x.size() + i;
+    const double hx = s.along_x ? 1e-6 * (map.x[i + 1] - map.x[i]) : 0.0;
+    const double hy = s.along_x ? 0.0 : 1e-6 * (map.y[j + 1] - map.y[j]);
+    SCOPED_TRACE("switch at (" + shortest(s.x) + ", " + shortest(s.y) + ")");
+    EXPECT_EQ(s.along_x ? s.y : s.x, s.along_x ? map.y[j] : map.x[i]);
+    EXPECT_EQ(region_at(s.x - hx, s.y - hy), std::pair(map.TDI[start], map.TDTS[start]));
+    EXPECT_NE(region_at(s.x + hx, s.y + hy), std::pair(map.TDI[start], map.TDTS[start]));
+    for (const auto& line : map.boundaries) {
+      on_lines += std::count(line.begin(), line.end(), std::array{s.x, s.y}) > 0 ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(on_lines, map.switches.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MapBoundaries,
+                         ::testing::Values(TracedMap{"two_descriptors", "Descriptor dG(RE)", 40,
+                                                     30},
+                                           TracedMap{"coarse_grid", "Descriptor dG(RE)", 7, 5},
+                                           TracedMap{"over_the_temperature", "", 30, 40}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A table the map refuses, what is asked of it, and the words of the reason.
 struct BadMap {
