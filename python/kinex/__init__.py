@@ -242,7 +242,7 @@ def map(table: Union[str, "os.PathLike[str]"], x: str, y: Optional[str] = None,
         T: Optional["tuple[float, float]"] = None, points: "tuple[int, int]" = (60, 60),
         x_range: Optional["tuple[float, float]"] = None,
         y_range: Optional["tuple[float, float]"] = None, temperature: Optional[float] = None,
-        errors: str = "raise", threads: int = 0) -> Map:
+        errors: str = "raise", threads: int = 0, quantity: str = "log10_tof") -> Map:
     """The activity map of a table of catalysts (.csv or .tsv), as kinex map
     makes it: every state's Gibbs energy fitted as a plane of the Descriptor
     columns `x` and `y` (or, with T=(FROM, TO) instead of y, as a line of x
@@ -255,6 +255,9 @@ def map(table: Union[str, "os.PathLike[str]"], x: str, y: Optional[str] = None,
         298.15), as kinex map -T.
     errors: 'raise' (default) raises kinex.InputError for the first bad row;
         'warn' leaves bad rows out, each with a kinex.InputWarning.
+    quantity: what the map shows, 'log10_tof' (default) or 'energetic_span'
+        (kcal/mol, lower where the cycle is more active), as kinex map
+        --quantity.
 
     Raises kinex.InputError for a table that cannot be read, ValueError for
     one that makes no map (no second Descriptor column, fewer than 3
@@ -285,8 +288,10 @@ def map(table: Union[str, "os.PathLike[str]"], x: str, y: Optional[str] = None,
         raise TypeError(f"points: {points!r} is not a pair (NX, NY)") from error
     nx, ny = _whole("points[0]", nx, 2, 100000), _whole("points[1]", ny, 2, 100000)
     threads = _whole("threads", threads, 0, 1024)
+    if quantity not in ("log10_tof", "energetic_span"):
+        raise ValueError(f"quantity: {quantity!r} is not 'log10_tof' or 'energetic_span'")
     made, left_out = _kinex._map(path, temperature, errors == "warn", x, y or "", T, x_range,
-                                 y_range, nx, ny, threads)
+                                 y_range, nx, ny, threads, quantity)
     for row in left_out:
         _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
     for warning in made.warnings:

@@ -25,7 +25,7 @@ py::tuple make_map(const std::string& path, double T, bool warn, const std::stri
                    const std::string& y, const std::optional<std::pair<double, double>>& T_range,
                    const std::optional<std::pair<double, double>>& x_range,
                    const std::optional<std::pair<double, double>>& y_range, int64_t nx, int64_t ny,
-                   int threads) {
+                   int threads, const std::string& quantity) {
   std::vector<TableRow> rows;
   std::string error;
   ErrorPlace place;
@@ -53,6 +53,8 @@ py::tuple make_map(const std::string& path, double T, bool warn, const std::stri
   options.nx = nx;
   options.ny = ny;
   options.threads = threads;
+  if (!quantity_named(quantity, options.quantity))
+    throw py::value_error("quantity: '" + quantity + "' is not 'log10_tof' or 'energetic_span'");
   auto data = std::make_shared<std::pair<std::string, Map>>();
   data->first = path;
   bool ok = false;
@@ -165,6 +167,21 @@ void bind_map(py::module_& m) {
           },
           "log10 TOF (1/s) of the fitted cycle, shape (NY, NX): [j, i] at (x[i], y[j]).")
       .def_property_readonly(
+          "quantity", [](M v) { return quantity_name(v.map().quantity); },
+          "What the map shows: 'log10_tof' or 'energetic_span'.")
+      .def_property_readonly(
+          "energetic_span",
+          [](M v) -> py::object {
+            const Map& map = v.map();
+            if (map.energetic_span.empty()) return py::none();
+            py::array_t<double> out(
+                {static_cast<py::ssize_t>(map.y.size()), static_cast<py::ssize_t>(map.x.size())});
+            std::copy(map.energetic_span.begin(), map.energetic_span.end(), out.mutable_data());
+            return out;
+          },
+          "The energetic span (kcal/mol) of the fitted cycle, shape (NY, NX), where the map "
+          "shows it (quantity='energetic_span'); else None.")
+      .def_property_readonly(
           "tdi", [](M v) { return names_of(v.map(), false); },
           "The TDI at every grid point by name, shape (NY, NX).")
       .def_property_readonly(
@@ -228,7 +245,7 @@ void bind_map(py::module_& m) {
 
   m.def("_map", &make_map, py::arg("path"), py::arg("T"), py::arg("warn"), py::arg("x"),
         py::arg("y"), py::arg("T_range"), py::arg("x_range"), py::arg("y_range"), py::arg("nx"),
-        py::arg("ny"), py::arg("threads"));
+        py::arg("ny"), py::arg("threads"), py::arg("quantity"));
 }
 
 }  // namespace kinex::python

@@ -22,9 +22,9 @@ namespace {
 constexpr const char* kMapFooter =
     "Fits every state's Gibbs energy in a table of catalysts as a plane of two\n"
     "descriptors (or a line of one, the temperature being the second axis) and\n"
-    "evaluates the cycle of the fitted energies over a grid: log10 TOF, TDI and\n"
-    "TDTS, and the catalysts themselves. -o OUT draws the map too, OUT's\n"
-    "extension choosing the format: .svg, .pdf or .png (300 dpi unless --dpi says).\n"
+    "evaluates the cycle of the fitted energies over a grid: log10 TOF or the\n"
+    "energetic span, TDI, TDTS and the catalysts. -o OUT draws the map too, in\n"
+    "the format of OUT's extension: .svg, .pdf or .png (300 dpi unless --dpi says).\n"
     "Examples:\n"
     "  kinex map map.csv --x 'Descriptor dG(OA)' --y 'Descriptor dG(RE)'\n"
     "  kinex map map.csv --x 'Descriptor dG(OA)' --y T=250:450 --csv\n"
@@ -130,6 +130,8 @@ class MapSubcommand : public Subcommand {
         ->type_name("FROM:TO");
     app_->add_option("--y-range", y_range_, "The range of the second descriptor")
         ->type_name("FROM:TO");
+    app_->add_option("--quantity", quantity_, "What the map shows (default log10_tof)")
+        ->type_name("log10_tof|energetic_span");
     app_->add_option("--threads", options_.threads,
                      "Threads (default 0: one per core; the map is the same on any)")
         ->type_name("N")
@@ -176,6 +178,11 @@ class MapSubcommand : public Subcommand {
     } else {
       options_.y = y_;
     }
+    if (!quantity_.empty() && !quantity_named(quantity_, options_.quantity)) {
+      err += "kinex map: --quantity " + text::shown_name(quantity_) +
+             ": log10_tof (log10 TOF) or energetic_span (the energetic span)\n";
+      return kExitFailed;
+    }
     if (!points_.empty() && !parse_points(points_, options_.nx, options_.ny)) {
       err += "kinex map: --points " + text::shown_name(points_) +
              ": NX,NY, two whole numbers (--points 60,60)\n";
@@ -198,7 +205,7 @@ class MapSubcommand : public Subcommand {
   }
 
  private:
-  std::string file_, y_, points_, x_range_, y_range_, size_text_;
+  std::string file_, y_, points_, x_range_, y_range_, size_text_, quantity_;
   const CLI::Option *title_ = nullptr, *no_title_ = nullptr, *size_ = nullptr, *dpi_ = nullptr;
   MapOptions options_;
   MapOutput output_;

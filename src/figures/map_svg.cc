@@ -53,7 +53,13 @@ constexpr double kBarGap = 8.0;
 constexpr std::size_t kMaxName = 28;
 constexpr std::size_t kMaxKeyName = 60;
 constexpr const char* kHalo = " stroke=\"#fff\" stroke-width=\"2.4\" paint-order=\"stroke\"";
-constexpr const char* kBarTitle = "log\u2081\u2080(TOF / s\u207b\u00b9)";
+
+// The share of the colour scale of value v over z: lighter where the cycle
+// is more active, so the energetic span's scale runs the other way.
+double share(const Map& map, const Range& z, double v) {
+  const double t = (v - z.lo) / (z.hi - z.lo);
+  return map.quantity == MapQuantity::energetic_span ? 1.0 - t : t;
+}
 
 bool finite(double v) { return std::isfinite(v); }
 
@@ -156,7 +162,7 @@ void write_cells(std::string& out, const Map& map, const Frame& f, const Range& 
     std::size_t i = 0;
     while (i < nx) {
       const auto colour = [&](std::size_t at) {
-        return hex(map_colour((map.log10_TOF[j * nx + at] - z.lo) / (z.hi - z.lo)));
+        return hex(map_colour(share(map, z, quantity_values(map)[j * nx + at])));
       };
       const std::string fill = colour(i);
       std::size_t end = i + 1;
@@ -347,8 +353,8 @@ void write_axes(std::string& out, const Frame& f, const std::string& x_title,
 
 // The colour bar right of the plot: the scale in 64 steps, its ticks and,
 // at the canvas's right edge, its title.
-void write_colour_bar(std::string& out, const Frame& f, const Range& z, const Ticks& ticks,
-                      double width) {
+void write_colour_bar(std::string& out, const Map& map, const Frame& f, const Range& z,
+                      const Ticks& ticks, double width) {
   const double x0 = f.right + kBarGap, h = f.bottom - f.top;
   out += "<g id=\"colour-bar\">\n";
   constexpr int kSteps = 64;
@@ -361,7 +367,7 @@ void write_colour_bar(std::string& out, const Frame& f, const Range& z, const Ti
   out += "<rect x=\"" + num(x0) + "\" y=\"" + num(f.top) + "\" width=\"" + num(kBarWidth) +
          "\" height=\"" + num(h) + "\" fill=\"none\" stroke=\"#000\" stroke-width=\"0.6\"/>\n";
   for (std::size_t k = 0; k < ticks.values.size(); ++k) {
-    const double y = f.bottom - h * (ticks.values[k] - z.lo) / (z.hi - z.lo);
+    const double y = f.bottom - h * share(map, z, ticks.values[k]);
     out += "<line class=\"bar-tick\" x1=\"" + num(x0 + kBarWidth) + "\" y1=\"" + num(y) +
            "\" x2=\"" + num(x0 + kBarWidth + kTickLength) + "\" y2=\"" + num(y) +
            "\" stroke=\"#000\"/>\n";
@@ -371,7 +377,11 @@ void write_colour_bar(std::string& out, const Frame& f, const Range& z, const Ti
   out += "<text id=\"bar-title\" transform=\"translate(" +
          num(width - kMargin - plot::kDescent * kAxisTitleSize) + "," +
          num((f.top + f.bottom) / 2) + ") rotate(-90)\" font-size=\"" + num(kAxisTitleSize) +
-         "\" text-anchor=\"middle\">" + xml_escape(plot::fit_width(kBarTitle, kAxisTitleSize, h)) +
+         "\" text-anchor=\"middle\">" +
+         xml_escape(plot::fit_width(map.quantity == MapQuantity::energetic_span
+                                        ? "energetic span (kcal/mol)"
+                                        : "log\u2081\u2080(TOF / s\u207b\u00b9)",
+                                    kAxisTitleSize, h)) +
          "</text>\n";
   out += "</g>\n";
 }
@@ -460,11 +470,14 @@ std::string draw_map(const std::string& file, const Map& map, const VolcanoPictu
   std::string figures = map.over_temperature
                             ? std::string()
                             : "T = " + plot::shortest_text(map.conditions.T) + " K    ";
-  figures += "max log\u2081\u2080 TOF " + plot::fixed_text(map.log10_TOF[top], 2) + " at \u25b2";
+  const std::vector<double>& values = quantity_values(map);
+  const bool span = map.quantity == MapQuantity::energetic_span;
+  figures += span ? "lowest span " + plot::fixed_text(values[top], 2) + " kcal/mol at \u25b2"
+                  : "max log\u2081\u2080 TOF " + plot::fixed_text(values[top], 2) + " at \u25b2";
   figures = plot::fit_width(figures, kFiguresSize, line_room, false, true);
 
   Range z;
-  for (double v : map.log10_TOF) z.add(v);
+  for (double v : values) z.add(v);
   z = z.padded(0.0);
   const Ticks bar_ticks = nice_ticks(z.lo, z.hi, plot_height / 32.0);
   Frame f;
@@ -494,7 +507,7 @@ std::string draw_map(const std::string& file, const Map& map, const VolcanoPictu
   taken.push_back({top_x - 5, top_y - 6, top_x + 5, top_y + 3});
   const std::vector<std::string> key = write_region_names(body, map, regions, f, taken);
   const std::vector<std::string> unnamed = write_points(body, map, f, taken);
-  write_colour_bar(body, f, z, bar_ticks, width);
+  write_colour_bar(body, map, f, z, bar_ticks, width);
   double axes_bottom = 0;
   const std::string x_title = picture.xlabel.empty() ? map.x_name + " (kcal/mol)" : picture.xlabel;
   const std::string y_title = !picture.ylabel.empty() ? picture.ylabel
@@ -511,7 +524,8 @@ std::string draw_map(const std::string& file, const Map& map, const VolcanoPictu
 
   std::string out;
   plot::write_document_head(out, width, height, scale, title.empty() ? std::string("Map") : title,
-                            "log10 TOF over " + map.x_name + " and " + map.y_name + ", " + figures);
+                            (span ? "The energetic span over " : "log10 TOF over ") + map.x_name +
+                                " and " + map.y_name + ", " + figures);
   if (!title.empty())
     text(out, kMargin, 18.0, kTitleSize, title, "start", " id=\"title\" font-weight=\"bold\"");
   text(out, kMargin, 33.0 - up, kFiguresSize, figures, "start",

@@ -257,7 +257,7 @@ struct GridArrays {
   bool concentrations = false, own_T = false;  // own_T: a temperature per cycle
   std::vector<double> T, DeltaG, G_int, G_ts, reactant, product;
   std::vector<int64_t> TDI, TDTS;
-  std::vector<double> log10_TOF;
+  std::vector<double> log10_TOF, energetic_span;
   std::unique_ptr<bool[]> warning;
 };
 
@@ -270,8 +270,9 @@ bool has_concentrations(const Cycle& c) {
 }
 
 // Room for N cycles like `c` in `a` (T one for all unless `own_T`), and
-// for their TDI and TDTS (and log10 TOF and warnings with `all`).
-void size_arrays(const Cycle& c, std::size_t N, bool own_T, bool all, GridArrays& a) {
+// for their TDI and TDTS (and log10 TOF, warnings and with `span` the
+// energetic span with `all`).
+void size_arrays(const Cycle& c, std::size_t N, bool own_T, bool all, bool span, GridArrays& a) {
   a.steps = static_cast<std::size_t>(c.n);
   a.concentrations = has_concentrations(c);
   a.own_T = own_T;
@@ -287,6 +288,7 @@ void size_arrays(const Cycle& c, std::size_t N, bool own_T, bool all, GridArrays
   a.TDTS.resize(N);
   if (all) {
     a.log10_TOF.resize(N);
+    if (span) a.energetic_span.resize(N);
     a.warning.reset(new bool[N]);
   }
 }
@@ -323,6 +325,7 @@ features::CycleArrays inputs_of(const GridArrays& a) {
 features::ResultArrays outputs_of(GridArrays& a) {
   features::ResultArrays out;
   out.log10_tof = a.log10_TOF.empty() ? nullptr : a.log10_TOF.data();
+  out.energetic_span = a.energetic_span.empty() ? nullptr : a.energetic_span.data();
   out.tdi_step = a.TDI.data();
   out.tdts_step = a.TDTS.data();
   out.warning = a.warning.get();
@@ -354,7 +357,8 @@ bool evaluate_grid(const VolcanoFits& fits, const MapOptions& options, Map& map,
   const auto N = static_cast<std::size_t>(options.nx * options.ny);
   GridArrays a;
   try {
-    size_arrays(fits.conditions, N, map.over_temperature, true, a);
+    size_arrays(fits.conditions, N, map.over_temperature, true,
+                map.quantity == MapQuantity::energetic_span, a);
   } catch (const std::bad_alloc&) {
     error = "--points " + std::to_string(options.nx) + "," + std::to_string(options.ny) +
             ": the memory for the grid cannot be had; ask for fewer points";
@@ -386,15 +390,20 @@ bool evaluate_grid(const VolcanoFits& fits, const MapOptions& options, Map& map,
               shortest(a.log10_TOF[k]) + "); choose ranges nearer the rows";
       return false;
     }
-    if (!(a.log10_TOF[k] <= a.log10_TOF[static_cast<std::size_t>(map.top)])) {
-      map.top = static_cast<int64_t>(k);
-    }
     backward += a.warning[k] ? 1 : 0;
   }
   map.no_driving_force.assign(a.warning.get(), a.warning.get() + N);
   map.log10_TOF = std::move(a.log10_TOF);
   map.TDI = std::move(a.TDI);
   map.TDTS = std::move(a.TDTS);
+  map.energetic_span = std::move(a.energetic_span);
+  const std::vector<double>& v = quantity_values(map);
+  const bool lowest = map.quantity == MapQuantity::energetic_span;
+  for (std::size_t k = 1; k < N; ++k) {
+    if (lowest ? v[k] < v[static_cast<std::size_t>(map.top)]
+               : v[k] > v[static_cast<std::size_t>(map.top)])
+      map.top = static_cast<int64_t>(k);
+  }
   if (backward > 0) {
     map.warnings.push_back("the fitted cycle has no positive driving force at " +
                            std::to_string(backward) + " of the " + std::to_string(N) +
@@ -441,7 +450,7 @@ bool regions_at(const Map& map, const VolcanoFits& fits, const std::vector<doubl
                 const std::vector<double>& ys, int threads, std::vector<int64_t>& TDI,
                 std::vector<int64_t>& TDTS, std::string& error) {
   GridArrays a;
-  size_arrays(fits.conditions, xs.size(), map.over_temperature, false, a);
+  size_arrays(fits.conditions, xs.size(), map.over_temperature, false, false, a);
   std::vector<double> E;
   for (std::size_t k = 0; k < xs.size(); ++k) put_cycle(cycle_at(map, fits, xs[k], ys[k], E), k, a);
   const features::CycleArrays in = inputs_of(a);

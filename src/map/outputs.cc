@@ -51,7 +51,9 @@ Json map_json(const std::string& file, const Map& map) {
   doc["file"] = file;
   doc["x"] = Json{{"name", map.x_name}};
   doc["y"] = Json{{"name", map.y_name}, {"temperature", map.over_temperature}};
-  doc["quantity"] = "log10_tof";
+  const char* quantity = quantity_name(map.quantity);
+  const std::vector<double>& values = quantity_values(map);
+  doc["quantity"] = quantity;
   doc["rows"] = map.rows;
   const Cycle& c = map.conditions;
   Json reactants = Json::array(), products = Json::array();
@@ -75,19 +77,18 @@ Json map_json(const std::string& file, const Map& map) {
                         {"warning", fit.warning.empty() ? Json(nullptr) : Json(fit.warning)}});
   }
   doc["fits"] = std::move(fits);
-  doc["grid"] =
-      Json{{"x", reals(map.x)},
-           {"y", reals(map.y)},
-           {"log10_tof", rows_of(map, [&](std::size_t k) { return real(map.log10_TOF[k]); })},
-           {"tdi", rows_of(map, [&](std::size_t k) { return Json(tdi_of(map, k)); })},
-           {"tdts", rows_of(map, [&](std::size_t k) { return Json(tdts_of(map, k)); })},
-           {"no_driving_force", rows_of(map, [&](std::size_t k) {
-              return Json(static_cast<bool>(map.no_driving_force[k]));
-            })}};
+  doc["grid"] = Json{{"x", reals(map.x)},
+                     {"y", reals(map.y)},
+                     {quantity, rows_of(map, [&](std::size_t k) { return real(values[k]); })},
+                     {"tdi", rows_of(map, [&](std::size_t k) { return Json(tdi_of(map, k)); })},
+                     {"tdts", rows_of(map, [&](std::size_t k) { return Json(tdts_of(map, k)); })},
+                     {"no_driving_force", rows_of(map, [&](std::size_t k) {
+                        return Json(static_cast<bool>(map.no_driving_force[k]));
+                      })}};
   const auto top = static_cast<std::size_t>(map.top);
   doc["top"] = Json{{"x", real(map.x[top % map.x.size()])},
                     {"y", real(map.y[top / map.x.size()])},
-                    {"log10_tof", real(map.log10_TOF[top])},
+                    {quantity, real(values[top])},
                     {"tdi", tdi_of(map, top)},
                     {"tdts", tdts_of(map, top)}};
   Json points = Json::array();
@@ -106,11 +107,13 @@ Json map_json(const std::string& file, const Map& map) {
 }
 
 std::string map_csv(const Map& map, CsvNames& names) {
-  std::string out = map.over_temperature ? "x,T" : "x,y";
-  out += ",log10_tof,tdi,tdts,no_driving_force\n";
-  for (std::size_t k = 0; k < map.log10_TOF.size(); ++k) {
+  std::string out = map.over_temperature ? "x,T," : "x,y,";
+  out += quantity_name(map.quantity);
+  out += ",tdi,tdts,no_driving_force\n";
+  const std::vector<double>& values = quantity_values(map);
+  for (std::size_t k = 0; k < values.size(); ++k) {
     out += shortest(map.x[k % map.x.size()]) + "," + shortest(map.y[k / map.x.size()]) + "," +
-           shortest(map.log10_TOF[k]) + "," + names.field(tdi_of(map, k)) + "," +
+           shortest(values[k]) + "," + names.field(tdi_of(map, k)) + "," +
            names.field(tdts_of(map, k)) + "," + (map.no_driving_force[k] ? "true" : "false") + "\n";
   }
   return out;
@@ -147,8 +150,10 @@ std::string map_text(const std::string& file, const Map& map) {
          " points, " + map.x_name + " from " + at_x(map.x_from) + " to " + at_x(map.x_to) + ", " +
          map.y_name + " from " + at_y(map.y_from) + " to " + at_y(map.y_to) + "\n";
   const auto top = static_cast<std::size_t>(map.top);
-  out += "Top: log10 TOF " + significant(map.log10_TOF[top]) + " at " + map.x_name + " = " +
-         at_x(map.x[top % map.x.size()]) + ", " + map.y_name + " = " +
+  out += map.quantity == MapQuantity::energetic_span
+             ? "Top: energetic span " + significant(map.energetic_span[top]) + " kcal/mol at "
+             : "Top: log10 TOF " + significant(map.log10_TOF[top]) + " at ";
+  out += map.x_name + " = " + at_x(map.x[top % map.x.size()]) + ", " + map.y_name + " = " +
          at_y(map.y[top / map.x.size()]) + " (TDI " + tdi_of(map, top) + ", TDTS " +
          tdts_of(map, top) + ")\n";
   // The regions by their share of the grid, in the order first met.

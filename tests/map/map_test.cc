@@ -14,6 +14,7 @@
 
 #include "common/cycle_files.h"
 #include "input/table.h"
+#include "model/figures.h"
 #include "model/storage.h"
 #include "outputs/format.h"
 #include "scan/scan.h"
@@ -100,6 +101,29 @@ TEST(MapExactPlanes, TheGridPassesThroughEveryCatalystsOwnLog10Tof) {
     }
     EXPECT_TRUE(map.warnings.empty()) << map.warnings.front();
   }
+}
+
+// The energetic span over the same lattice: each catalyst's own span at its
+// grid point, and the top where the span is lowest.
+TEST(MapExactPlanes, TheSpanMapPassesThroughEveryCatalystsOwnSpan) {
+  const std::vector<TableRow> rows = rows_of(table_text(kPlanes, kLattice));
+  MapOptions options = lattice_options();
+  options.quantity = MapQuantity::energetic_span;
+  Map map;
+  std::string error;
+  ASSERT_TRUE(features::build_map(rows, options, map, error)) << error;
+  ASSERT_EQ(map.energetic_span.size(), map.log10_TOF.size());
+  EXPECT_EQ(&quantity_values(map), &map.energetic_span);
+  for (std::size_t r = 0; r < kLattice.size(); ++r) {
+    SCOPED_TRACE(rows[r].name);
+    Evaluation own;
+    ASSERT_TRUE(volcano_detail::evaluated(rows[r].cycle, own, error)) << error;
+    const auto k = static_cast<std::size_t>(kLattice[r].second) * 5 +
+                   static_cast<std::size_t>(kLattice[r].first);
+    EXPECT_NEAR(map.energetic_span[k], energetic_span(own.cycle, own.results), 1e-9);
+  }
+  const auto lowest = std::min_element(map.energetic_span.begin(), map.energetic_span.end());
+  EXPECT_EQ(map.top, lowest - map.energetic_span.begin());
 }
 
 TEST(MapOverTemperature, IsAScanOfTheFittedCycleAtEveryDescriptorValue) {
