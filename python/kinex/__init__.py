@@ -481,6 +481,19 @@ def _volcano_columns(v):
     }
 
 
+def _map_columns(m):
+    """The columns of kinex map --csv, by the same names: a row per grid
+    point, x fastest."""
+    import numpy
+    nx, ny = len(m.x), len(m.y)
+    values = m.energetic_span if m.quantity == "energetic_span" else m.log10_tof
+    return {
+        "x": numpy.tile(m.x, ny), ("T" if m.over_temperature else "y"): numpy.repeat(m.y, nx),
+        m.quantity: values.ravel(), "tdi": m.tdi.ravel(), "tdts": m.tdts.ravel(),
+        "no_driving_force": m.no_driving_force.ravel(),
+    }
+
+
 def _arrays_columns(results):
     """The columns of a kinex.ResultArrays' frame: those of a table's rows
     first where it has them, the X_TOF one column per state and step."""
@@ -507,7 +520,8 @@ def to_dataframe(results) -> "pandas.DataFrame":
     csv, then the descriptors of tables' rows), the rows of a kinex.Scan,
     one row per kinex.Uncertainty (of a list, or of an UncertaintyScreening,
     with the probability that each is the best), a row per point of a
-    kinex.Volcano's curve (the columns of kinex volcano --csv), or a row per
+    kinex.Volcano's curve (the columns of kinex volcano --csv), a row per
+    grid point of a kinex.Map (the columns of kinex map --csv), or a row per
     cycle of a kinex.ResultArrays (a table's file, name, T, DeltaG and
     descriptors first where it came from one; then its arrays, the X_TOF as
     xtof_int_0.., xtof_ts_1.., xtof_reactant_1.., xtof_product_1..; the
@@ -523,6 +537,8 @@ def to_dataframe(results) -> "pandas.DataFrame":
         return pandas.DataFrame(_arrays_columns(results))
     if isinstance(results, Volcano):
         return pandas.DataFrame(_volcano_columns(results))
+    if isinstance(results, Map):
+        return pandas.DataFrame(_map_columns(results))
     if isinstance(results, UncertaintyScreening):
         frame = pandas.DataFrame([_uncertainty_row(u) for u in results.results])
         frame["probability_best"] = results.probability_best

@@ -1,7 +1,10 @@
 """kinex.map: the arrays and documents against kinex map's, the grid at the
 catalysts against their own log10 TOF, and what it refuses."""
 
+import io
 import json
+import pickle
+import sys
 import warnings
 
 import numpy as np
@@ -42,6 +45,27 @@ def test_the_span_map_is_kinex_maps_and_lowest_at_its_top():
     assert doc["top"]["energetic_span"] == m.energetic_span.min()
     assert m.csv() == run(KINEX_TOOL, *args, "--csv").stdout.decode()
     assert m.csv().startswith("x,y,energetic_span,tdi,tdts,")
+
+
+@pytest.mark.parametrize("second, quantity", [
+    ({"y": Y}, "log10_tof"), ({"T": (250.0, 450.0)}, "log10_tof"), ({"y": Y}, "energetic_span"),
+], ids=["two", "temperature", "span"])
+def test_the_map_pickles_whole_and_makes_the_csvs_dataframe(second, quantity, monkeypatch):
+    import pandas
+
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", kinex.InputWarning)
+        m = kinex.map(TABLE, X, points=(8, 6), quantity=quantity, **second)
+    back = pickle.loads(pickle.dumps(m))
+    assert back.to_dict() == m.to_dict() and back.csv() == m.csv() and back.text() == m.text()
+    assert repr(back) == repr(m) and back.plot().svg == m.plot().svg
+    frame = kinex.to_dataframe(m)
+    assert frame.shape == (6 * 8, 6)
+    assert list(frame.columns) == m.csv().splitlines()[0].split(",")
+    pandas.testing.assert_frame_equal(frame, pandas.read_csv(io.StringIO(m.csv())))
+    monkeypatch.setitem(sys.modules, "pandas", None)
+    with pytest.raises(ImportError, match="needs pandas"):
+        kinex.to_dataframe(m)
 
 
 def test_a_plane_exact_table_puts_every_catalyst_on_the_grid(tmp_path):
