@@ -70,7 +70,7 @@ int command_map(const std::string& file, const MapOptions& options, const MapOut
            " is no table; a map takes a table of catalysts (.csv, .tsv)\n";
     return kExitFailed;
   }
-  const bool to_file = !output.file.empty();
+  const bool to_file = !output.file.empty() && output.file != "-";
   if (to_file && !input_named_by(output.file, {file}).empty()) {
     err += "kinex map: " + text::shown_name(output.file) + " is the input file " +
            text::shown_name(file) + "; it is not overwritten. Name another output file.\n";
@@ -95,7 +95,9 @@ int command_map(const std::string& file, const MapOptions& options, const MapOut
   if (to_file &&
       !write_picture(output.file, format, output.dpi, map_svg(file, map, output.picture), err))
     return kExitFailed;
-  if (json) {
+  if (output.file == "-") {
+    out.text += map_svg(file, map, output.picture);
+  } else if (json) {
     write_json(map_json(file, map), out.text);
   } else if (csv) {
     CsvNames guard(output.for_spreadsheet);
@@ -105,7 +107,7 @@ int command_map(const std::string& file, const MapOptions& options, const MapOut
     out.text += map_text(file, map);
   }
   for (const std::string& warning : map.warnings) {
-    if (json || csv) err += "kinex map: warning: " + warning + "\n";
+    if (json || csv || output.file == "-") err += "kinex map: warning: " + warning + "\n";
   }
   return out.deliver() ? kExitOk : kExitFailed;
 }
@@ -139,13 +141,21 @@ class MapSubcommand : public Subcommand {
     CLI::Option* as_json = app_->add_flag(kJsonFlag, output_.json, "JSON instead of the text");
     app_->add_flag(kSpreadsheetFlag, output_.for_spreadsheet, kSpreadsheetHelp);
     app_->add_flag("--csv", output_.csv, "CSV of the grid, a row per point")->excludes(as_json);
-    app_->add_option("-o,--output", output_.file, "Draw the map into OUT (.svg, .pdf, .png) too")
+    app_->add_option("-o,--output", output_.file,
+                     "Draw the map into OUT (.svg, .pdf, .png) too; -: the SVG picture instead "
+                     "of the text")
         ->type_name("OUT");
     dpi_ = add_dpi_option(*app_, output_.dpi);
     title_ = app_->add_option("--title", output_.picture.title,
                               "With -o: the title instead of 'Map: ' and the table's name")
                  ->type_name("TEXT");
     no_title_ = app_->add_flag("--no-title", output_.picture.no_title, "With -o: no title");
+    xlabel_ = app_->add_option("--xlabel", output_.picture.xlabel,
+                               "With -o: the x axis's title (default 'DESCRIPTOR (kcal/mol)')")
+                  ->type_name("TEXT");
+    ylabel_ = app_->add_option("--ylabel", output_.picture.ylabel,
+                               "With -o: the y axis's title (default its name and unit)")
+                  ->type_name("TEXT");
     size_ = add_size_options(*app_, size_text_, output_.picture.font_size,
                              "With -o: the size of the text in pt (default 7.5, or the --size's)");
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
@@ -158,12 +168,18 @@ class MapSubcommand : public Subcommand {
     const std::string& file = output_.file;
     if (!dpi_fits(dpi_, "kinex map", file, err)) return kExitFailed;
     output_.picture.has_title = title_->count() > 0;
-    if (file.empty() &&
-        title_->count() + no_title_->count() + size_->count() + (output_.picture.font_size > 0) >
-            0) {
+    if (file.empty() && title_->count() + no_title_->count() + xlabel_->count() + ylabel_->count() +
+                                size_->count() + (output_.picture.font_size > 0 ? 1 : 0) >
+                            0) {
       err +=
-          "kinex map: --title, --no-title, --size and --font-size go with the picture; give -o "
-          "OUT.svg with them\n";
+          "kinex map: --title, --no-title, --xlabel, --ylabel, --size and --font-size go with "
+          "the picture; give -o OUT.svg with them\n";
+      return kExitFailed;
+    }
+    if (file == "-" && (output_.json || output_.csv)) {
+      err +=
+          "kinex map: -o - puts the picture on standard output in place of the text; --json "
+          "and --csv go without it\n";
       return kExitFailed;
     }
     if (!take_size(size_text_, "kinex map", output_.picture.width, output_.picture.height,
@@ -206,7 +222,8 @@ class MapSubcommand : public Subcommand {
 
  private:
   std::string file_, y_, points_, x_range_, y_range_, size_text_, quantity_;
-  const CLI::Option *title_ = nullptr, *no_title_ = nullptr, *size_ = nullptr, *dpi_ = nullptr;
+  const CLI::Option *title_ = nullptr, *no_title_ = nullptr, *xlabel_ = nullptr, *ylabel_ = nullptr,
+                    *size_ = nullptr, *dpi_ = nullptr;
   MapOptions options_;
   MapOutput output_;
   TableOptions tables_;

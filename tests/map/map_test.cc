@@ -344,6 +344,21 @@ TEST(MapCommand, WritesTextJsonAndCsvOfTheSameGrid) {
                       doc["grid"]["tdts"][0][3].get<std::string>() + ",false");
 }
 
+// -o - puts the picture in place of the text, its axes titled as asked,
+// the warnings on standard error.
+TEST(MapCommand, WritesThePictureToStandardOutputWithTheAxesTitlesAsked) {
+  const test::Outcome o = cycle_files::kinex_run(
+      {"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--points", "9,7", "-o",
+       "-", "--xlabel", "G(OA) & more", "--ylabel", "temperature (K)"});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  EXPECT_EQ(o.out.rfind("<svg", 0) == 0 || o.out.rfind("<?xml", 0) == 0, true)
+      << o.out.substr(0, 80);
+  EXPECT_NE(o.out.find(">G(OA) &amp; more<"), std::string::npos);
+  EXPECT_NE(o.out.find(">temperature (K)<"), std::string::npos);
+  EXPECT_EQ(o.out.find("Map of"), std::string::npos);
+  EXPECT_NE(o.err.find("kinex map: warning: "), std::string::npos) << o.err;
+}
+
 TEST(MapCommand, RefusesWhatItCannotReadInTheUsersWords) {
   const struct {
     std::vector<std::string> args;
@@ -362,6 +377,12 @@ TEST(MapCommand, RefusesWhatItCannotReadInTheUsersWords) {
        "is the input file " + kExample + "; it is not overwritten"},
       {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--size", "column"},
        "--size and --font-size go with the picture"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--ylabel", "T"},
+       "--xlabel, --ylabel, --size and --font-size go with the picture"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "-o", "-", "--csv"},
+       "-o - puts the picture on standard output in place of the text"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--quantity", "tof"},
+       "--quantity tof: log10_tof (log10 TOF) or energetic_span"},
   };
   for (const auto& c : cases) {
     const test::Outcome o = cycle_files::kinex_run(c.args);
