@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -54,6 +55,21 @@ py::object input_error(const std::string& message, const ErrorPlace& place);
 
 [[noreturn]] void raise_input_error(const py::object& error);
 [[noreturn]] void raise_input_error(const std::string& message, const ErrorPlace& place);
+
+// The good rows of the table `path` (rows without a temperature at T), their
+// texts made UTF-8, as kinex volcano and kinex map read them: with `warn`
+// each bad row is left out, its kinex.InputError appended to `left_out`,
+// else the first is raised; a table that cannot be read raises.
+std::vector<TableRow> good_rows(const std::string& path, double T, bool warn, py::list& left_out);
+
+// `build` run with the GIL released, as kinex.volcano and kinex.map build
+// theirs from the table `path`: it asks `stop` now and then, which answers
+// true once Python's signal handlers raised; that exception is raised then,
+// else ValueError, named by the table as kinex names it, when `build`
+// fails with the reason in `error`.
+void build_released(
+    const std::string& path,
+    const std::function<bool(const std::function<bool()>& stop, std::string& error)>& build);
 // A MemoryError with the failure's message.
 [[noreturn]] void raise_memory(const Failure& failure);
 

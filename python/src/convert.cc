@@ -35,6 +35,43 @@ py::object input_error(const std::string& message, const ErrorPlace& place) {
   raise_input_error(input_error(message, place));
 }
 
+std::vector<TableRow> good_rows(const std::string& path, double T, bool warn, py::list& left_out) {
+  std::vector<TableRow> rows;
+  std::string error;
+  ErrorPlace place;
+  if (!features::read_table(path, T, rows, error, place)) raise_input_error(error, place);
+  std::vector<TableRow> good;
+  for (TableRow& row : rows) {
+    if (row.ok) {
+      repair_texts(row);
+      good.push_back(std::move(row));
+      continue;
+    }
+    const py::object bad = input_error(row.error, row.place);
+    if (!warn) raise_input_error(bad);
+    left_out.append(bad);
+  }
+  return good;
+}
+
+void build_released(
+    const std::string& path,
+    const std::function<bool(const std::function<bool()>& stop, std::string& error)>& build) {
+  std::string error;
+  bool ok = false;
+  Interrupts interrupted;
+  {
+    py::gil_scoped_release unlocked;
+    ok = build(std::ref(interrupted), error);
+  }
+  if (interrupted.raised()) throw py::error_already_set();
+  if (ok) return;
+  std::string message;
+  if (error.compare(0, path.size(), path) != 0) message = path + ": ";
+  message += error;
+  throw py::value_error(message);
+}
+
 [[noreturn]] void raise_memory(const Failure& failure) {
   std::string text = failure.message;
   while (!text.empty() && text.back() == '\n') text.pop_back();

@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "binding.h"
-#include "cycle_data.h"
 
 namespace kinex::python {
 namespace {
@@ -27,22 +26,8 @@ py::tuple make_map(const std::string& path, double T, bool warn, const std::stri
                    const std::optional<std::pair<double, double>>& x_range,
                    const std::optional<std::pair<double, double>>& y_range, int64_t nx, int64_t ny,
                    int threads, const std::string& quantity) {
-  std::vector<TableRow> rows;
-  std::string error;
-  ErrorPlace place;
-  if (!features::read_table(path, T, rows, error, place)) raise_input_error(error, place);
-  std::vector<TableRow> good;
   py::list left_out;
-  for (TableRow& row : rows) {
-    if (row.ok) {
-      repair_texts(row);
-      good.push_back(std::move(row));
-      continue;
-    }
-    const py::object bad = input_error(row.error, row.place);
-    if (!warn) raise_input_error(bad);
-    left_out.append(bad);
-  }
+  const std::vector<TableRow> good = good_rows(path, T, warn, left_out);
   MapOptions options;
   options.x = x;
   options.y = y;
@@ -58,20 +43,10 @@ py::tuple make_map(const std::string& path, double T, bool warn, const std::stri
     throw py::value_error("quantity: '" + quantity + "' is not 'log10_tof' or 'energetic_span'");
   auto data = std::make_shared<MapData>();
   data->file = path;
-  bool ok = false;
-  Interrupts interrupted;
-  options.stop = std::ref(interrupted);
-  {
-    py::gil_scoped_release unlocked;
-    ok = features::build_map(good, options, data->map, error);
-  }
-  if (interrupted.raised()) throw py::error_already_set();
-  if (!ok) {
-    std::string message;
-    if (error.compare(0, path.size(), path) != 0) message = path + ": ";
-    message += error;
-    throw py::value_error(message);
-  }
+  build_released(path, [&](const std::function<bool()>& stop, std::string& error) {
+    options.stop = stop;
+    return features::build_map(good, options, data->map, error);
+  });
   return py::make_tuple(MapHandle{std::move(data)}, left_out);
 }
 

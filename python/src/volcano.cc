@@ -18,22 +18,8 @@ namespace {
 py::tuple make_volcano(const std::string& path, double T, bool warn, const std::string& descriptor,
                        const std::optional<std::pair<double, double>>& range, int64_t points,
                        int64_t samples, uint64_t seed, int threads) {
-  std::vector<TableRow> rows;
-  std::string error;
-  ErrorPlace place;
-  if (!features::read_table(path, T, rows, error, place)) raise_input_error(error, place);
-  std::vector<TableRow> good;
   py::list left_out;
-  for (TableRow& row : rows) {
-    if (row.ok) {
-      repair_texts(row);
-      good.push_back(std::move(row));
-      continue;
-    }
-    const py::object bad = input_error(row.error, row.place);
-    if (!warn) raise_input_error(bad);
-    left_out.append(bad);
-  }
+  const std::vector<TableRow> good = good_rows(path, T, warn, left_out);
   VolcanoOptions options;
   options.descriptor = descriptor;
   if (range) options.has_range = true, options.from = range->first, options.to = range->second;
@@ -43,21 +29,10 @@ py::tuple make_volcano(const std::string& path, double T, bool warn, const std::
   options.threads = threads;
   auto data = std::make_shared<VolcanoData>();
   data->file = path;
-  bool ok = false;
-  Interrupts interrupted;
-  options.stop = std::ref(interrupted);
-  {
-    py::gil_scoped_release unlocked;
-    ok = features::build_volcano(good, options, data->volcano, error);
-  }
-  if (interrupted.raised()) throw py::error_already_set();
-  if (!ok) {
-    // Named by the table, as kinex volcano names it.
-    std::string message;
-    if (error.compare(0, path.size(), path) != 0) message = path + ": ";
-    message += error;
-    throw py::value_error(message);
-  }
+  build_released(path, [&](const std::function<bool()>& stop, std::string& error) {
+    options.stop = stop;
+    return features::build_volcano(good, options, data->volcano, error);
+  });
   return py::make_tuple(VolcanoHandle{std::move(data)}, left_out);
 }
 
