@@ -62,15 +62,6 @@ bool options_usable(const MapOptions& options, std::string& error) {
   return true;
 }
 
-// `text` with "a volcano" said of a map.
-std::string of_a_map(std::string text) {
-  for (std::size_t at = text.find("a volcano"); at != std::string::npos;
-       at = text.find("a volcano", at)) {
-    text.replace(at, 9, "a map");
-  }
-  return text;
-}
-
 const Descriptor* descriptor_of(const TableRow& row, const std::string& name) {
   for (const Descriptor& d : row.descriptors) {
     if (d.name == name) return &d;
@@ -479,10 +470,7 @@ bool build_map(const std::vector<TableRow>& rows, const MapOptions& options, Map
     used = &kept;
   }
   VolcanoFits fits;
-  if (!fit_volcano(*used, options.x, fits, error)) {
-    error = of_a_map(error);
-    return false;
-  }
+  if (!fit_volcano(*used, options.x, fits, error, "a map")) return false;
   map.x_name = fits.descriptor;
   map.y_name = map.over_temperature ? "T" : options.y;
   map.rows = fits.rows;
@@ -490,17 +478,7 @@ bool build_map(const std::vector<TableRow>& rows, const MapOptions& options, Map
   std::vector<double> y;
   if (map.over_temperature) {
     map.warnings.insert(map.warnings.end(), fits.warnings.begin(), fits.warnings.end());
-    for (const LineFit& line : fits.fits) {
-      PlaneFit fit;
-      fit.state = line.state;
-      fit.intercept = line.intercept;
-      fit.slope_x = line.slope;
-      fit.r2 = line.r2;
-      fit.mae = line.mae;
-      fit.residual_sd = line.residual_sd;
-      fit.warning = line.warning;
-      map.fits.push_back(std::move(fit));
-    }
+    map.fits = planes_of(fits);
   } else {
     for (const std::string& warning : fits.warnings) {  // the lines' own are not the planes'
       if (warning.rfind("rows without", 0) == 0) map.warnings.push_back(warning);
