@@ -53,43 +53,24 @@ bool parse_points(const std::string& text, int64_t& nx, int64_t& ny) {
   return at != std::string::npos && whole(text.substr(0, at), nx) && whole(text.substr(at + 1), ny);
 }
 
-// What kinex map writes besides the map's options.
-struct MapOutput {
-  bool json = false, csv = false, for_spreadsheet = false;
-  std::string file;  // the picture (.svg, .pdf, .png), written whole or not at all
-  double dpi = kPictureDpi;
-  VolcanoPicture picture;
-};
+// What kinex map writes besides the map's options: what kinex volcano
+// writes besides its curve's.
+using MapOutput = VolcanoOutput;
 
 // The whole subcommand over one table.
 int command_map(const std::string& file, const MapOptions& options, const MapOutput& output,
                 Output& out, std::string& err, const TableOptions& tables) {
   const bool json = output.json, csv = output.csv;
-  if (!is_table_name(file)) {
-    err += "kinex map: " + text::shown_name(file) +
-           " is no table; a map takes a table of catalysts (.csv, .tsv)\n";
-    return kExitFailed;
-  }
-  const bool to_file = !output.file.empty() && output.file != "-";
-  if (to_file && !input_named_by(output.file, {file}).empty()) {
-    err += "kinex map: " + text::shown_name(output.file) + " is the input file " +
-           text::shown_name(file) + "; it is not overwritten. Name another output file.\n";
-    return kExitFailed;
-  }
   PictureFormat format = PictureFormat::svg;
-  if (to_file && !picture_file_format("kinex map", output.file, format, err)) return kExitFailed;
+  if (!table_and_picture_ok("kinex map", "a map", file, output.file, format, err))
+    return kExitFailed;
+  const bool to_file = !output.file.empty() && output.file != "-";
   std::vector<TableRow> rows;
   std::string error;
   Map map;
   if (!read_table(file, tables.default_T, rows, error) ||
       !features::build_map(rows, options, map, error)) {
-    std::string message = "kinex map: ";
-    if (error.compare(0, file.size(), file) != 0) {
-      message += file;
-      message += ": ";
-    }
-    message += error;
-    err += text::shown_name(message) + "\n";
+    err += table_error("kinex map", file, error);
     return kExitFailed;
   }
   if (to_file &&
@@ -164,26 +145,12 @@ class MapSubcommand : public Subcommand {
 
   int run(const Call& call) override {
     std::string& err = call.err;
-    if (!table_temperature_ok(tables_, err)) return kExitFailed;
     const std::string& file = output_.file;
-    if (!dpi_fits(dpi_, "kinex map", file, err)) return kExitFailed;
     output_.picture.has_title = title_->count() > 0;
-    if (file.empty() && title_->count() + no_title_->count() + xlabel_->count() + ylabel_->count() +
-                                size_->count() + (output_.picture.font_size > 0 ? 1 : 0) >
-                            0) {
-      err +=
-          "kinex map: --title, --no-title, --xlabel, --ylabel, --size and --font-size go with "
-          "the picture; give -o OUT.svg with them\n";
-      return kExitFailed;
-    }
-    if (file == "-" && (output_.json || output_.csv)) {
-      err +=
-          "kinex map: -o - puts the picture on standard output in place of the text; --json "
-          "and --csv go without it\n";
-      return kExitFailed;
-    }
-    if (!take_size(size_text_, "kinex map", output_.picture.width, output_.picture.height,
-                   output_.picture.font_size, err))
+    if (!picture_command_ok("kinex map", tables_, dpi_, file, "",
+                            {title_, no_title_, xlabel_, ylabel_, size_}, size_text_,
+                            output_.picture, err) ||
+        !standard_output_ok("kinex map", file, output_.json, output_.csv, err))
       return kExitFailed;
     if (y_.rfind("T=", 0) == 0) {
       if (!parse_pair(y_.substr(2), ':', options_.T_from, options_.T_to)) {
