@@ -69,6 +69,10 @@ struct MapOptions {
   int64_t nx = 60, ny = 60;  // grid points along x and y, each 2 .. 100000
   int threads = 0;           // 0: one per core; the map does not depend on it
   MapQuantity quantity = MapQuantity::log10_tof;
+  // Whether to trace the regions' boundaries (Map::switches and
+  // boundaries, which the picture draws): a few dozen evaluations per grid
+  // edge that a region crosses. Without, both are left empty.
+  bool boundaries = true;
   // Asked on the calling thread now and then; true ends the map early
   // (build_map fails with "stopped").
   std::function<bool()> stop;

@@ -184,6 +184,7 @@ class MapSubcommand : public Subcommand {
         return kExitFailed;
       }
     }
+    options_.boundaries = !file.empty();  // only the picture draws them
     return command_map(file_, options_, output_, call.out, err, tables_);
   }
 

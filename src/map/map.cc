@@ -504,7 +504,7 @@ bool build_map(const std::vector<TableRow>& rows, const MapOptions& options, Map
     map.TDTS_names.push_back(i == 0 ? std::string() : tdts_state(fits.names, step));
   }
   return evaluate_grid(fits, options, map, error) &&
-         map_detail::trace_boundaries(fits, options.threads, map, error) &&
+         (!options.boundaries || map_detail::trace_boundaries(fits, options.threads, map, error)) &&
          catalyst_points(*used, fits, y, map, error);
 }
 

@@ -213,6 +213,13 @@ TEST_P(MapBoundaries, EverySwitchLiesWhereTheRegionChangesAlongItsEdge) {
     }
   }
   EXPECT_EQ(on_lines, map.switches.size());
+  // Untraced, the same grid without them.
+  options.boundaries = false;
+  Map plain;
+  ASSERT_TRUE(features::build_map(rows, options, plain, error)) << error;
+  EXPECT_TRUE(plain.switches.empty() && plain.boundaries.empty());
+  EXPECT_EQ(plain.log10_TOF, map.log10_TOF);
+  EXPECT_EQ(plain.TDI, map.TDI);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MapBoundaries,
