@@ -15,6 +15,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -213,6 +214,21 @@ py::object plot_method(const py::object& self, const py::object& title, const py
 // `text` as a paper size (kinex/pictures.h); ValueError naming `size`
 // otherwise.
 PaperSize paper_size(const std::string& text);
+
+// The picture that Volcano.plot and Map.plot ask for: the title (None the
+// default, '' none), the axes' titles (None the defaults), a paper size
+// (paper_size) and the text's pt (0: the size's); ValueError for a font
+// size not from 0 to 750.
+VolcanoPicture table_picture(const std::optional<std::string>& title,
+                             const std::optional<std::string>& xlabel,
+                             const std::optional<std::string>& ylabel,
+                             const std::optional<std::string>& size, double font_size);
+
+// The picture `svg` of the table `file` as a kinex.Picture, which never
+// saves over the table; drawn into the matplotlib Axes `ax` (and that
+// returned) unless it is None.
+py::object table_picture_drawn(const std::string& svg, const std::string& file,
+                               const py::object& ax);
 
 // Adds plot() and the notebook's HTML to the Cycle or Result class `c`;
 // `evaluated` turns its object into a Result for the HTML.

@@ -272,28 +272,10 @@ void bind_volcano(py::module_& m) {
           [](V v, const std::string& curve, const std::optional<std::string>& title,
              const std::optional<std::string>& xlabel, const std::optional<std::string>& ylabel,
              const py::object& ax, const std::optional<std::string>& size, double font_size) {
-            VolcanoPicture picture;
-            if (!(font_size >= 0.0) || !(font_size <= 750.0))
-              throw py::value_error("font_size: " + std::to_string(font_size) +
-                                    " is not a size in pt (above 0, at most 750)");
-            picture.font_size = font_size;
-            if (size) {
-              const PaperSize paper = paper_size(*size);
-              picture.width = paper.width;
-              picture.height = paper.height;
-              if (!(font_size > 0)) picture.font_size = paper.font_size;
-            }
+            VolcanoPicture picture = table_picture(title, xlabel, ylabel, size, font_size);
             picture.curve = volcano_curve(curve);
-            picture.has_title = title.has_value();
-            picture.no_title = title && title->empty();
-            picture.title = title.value_or("");
-            picture.xlabel = xlabel.value_or("");
-            picture.ylabel = ylabel.value_or("");
-            const std::string svg = features::volcano_svg(v.data->file, v.data->volcano, picture);
-            // The table is never overwritten by Picture.save.
-            py::object drawn = py::module_::import("kinex._picture")
-                                   .attr("Picture")(svg, py::make_tuple(v.data->file));
-            return ax.is_none() ? drawn : drawn.attr("draw")(ax);
+            return table_picture_drawn(
+                features::volcano_svg(v.data->file, v.data->volcano, picture), v.data->file, ax);
           },
           py::arg("curve") = "tof", py::arg("title") = py::none(), py::arg("xlabel") = py::none(),
           py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), py::arg("size") = py::none(),
