@@ -10,6 +10,7 @@
 #include <kinex/table.h>
 #include <kinex/types.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,9 +18,27 @@
 
 namespace kinex {
 
-// What a map shows at its points. Only log10 TOF for now; the energetic
-// span and selectivity are to come beside it.
-enum class MapQuantity { log10_tof };
+// What a map shows at its points: log10 TOF (1/s) of the fitted cycle,
+// higher where it is more active, or its energetic span (kcal/mol), lower
+// where it is more active. Selectivity joins them once networks exist.
+enum class MapQuantity { log10_tof, energetic_span };
+
+// The quantity's name in every output (docs/reference/vocabulary.md).
+inline const char* quantity_name(MapQuantity quantity) {
+  return quantity == MapQuantity::energetic_span ? "energetic_span" : "log10_tof";
+}
+
+// The quantity named `name` (as quantity_name gives it) into `quantity`;
+// false for another name.
+inline bool quantity_named(const std::string& name, MapQuantity& quantity) {
+  for (MapQuantity q : {MapQuantity::log10_tof, MapQuantity::energetic_span}) {
+    if (name == quantity_name(q)) {
+      quantity = q;
+      return true;
+    }
+  }
+  return false;
+}
 
 // One state's plane G = intercept + slope_x x + slope_y y over the rows used,
 // by least squares (slope_y 0 for a map over the temperature, whose states
@@ -50,6 +69,10 @@ struct MapOptions {
   int64_t nx = 60, ny = 60;  // grid points along x and y, each 2 .. 100000
   int threads = 0;           // 0: one per core; the map does not depend on it
   MapQuantity quantity = MapQuantity::log10_tof;
+  // Whether to trace the regions' boundaries (Map::switches and
+  // boundaries, which the picture draws): a few dozen evaluations per grid
+  // edge that a region crosses. Without, both are left empty.
+  bool boundaries = true;
   // Asked on the calling thread now and then; true ends the map early
   // (build_map fails with "stopped").
   std::function<bool()> stop;
@@ -62,6 +85,17 @@ struct MapPoint {
   std::string name;
   double x = 0.0, y = 0.0, log10_TOF = 0.0, fitted_log10_TOF = 0.0;
   std::string TDI, TDTS;
+};
+
+// Where the region of equal TDI and TDTS changes along an edge of the
+// grid: on the edge from grid point (i, j) to (i + 1, j) (along_x) or to
+// (i, j + 1), the fitted cycle's region at (x, y) less a millionth of the
+// edge is that of (i, j), and another a millionth beyond (the switch found
+// by bisecting the edge 40 times).
+struct MapSwitch {
+  double x = 0.0, y = 0.0;
+  int64_t i = 0, j = 0;
+  bool along_x = true;
 };
 
 // The map: the grid x[i] = x_from + (x_to - x_from) i / (nx - 1) (the last
@@ -79,14 +113,29 @@ struct Map {
   Cycle conditions;               // T, n and concentrations of the rows (energies unused)
   double x_from = 0.0, x_to = 0.0, y_from = 0.0, y_to = 0.0;
   std::vector<double> x, y, log10_TOF;
+  // The energetic span (kcal/mol) per point as log10_TOF, with that
+  // quantity mapped (else empty).
+  std::vector<double> energetic_span;
   std::vector<int64_t> TDI, TDTS;
   std::vector<std::string> TDI_names, TDTS_names;
   std::vector<bool> no_driving_force;  // per point, as log10_TOF
-  int64_t top = 0;                     // the point with the highest log10 TOF
+  // The most active point by the quantity: the highest log10 TOF, or the
+  // lowest energetic span (the first of equals).
+  int64_t top = 0;
   std::vector<MapPoint> points;
   std::vector<std::string> warnings;  // the fits', the range's and the grid's
+  // The switches of region on the cells' edges, and the boundaries as
+  // lines of (x, y) through them: within a cell two switches are joined,
+  // and three or four (a cell of three or four regions) through its centre.
+  std::vector<MapSwitch> switches;
+  std::vector<std::vector<std::array<double, 2>>> boundaries;
   MapQuantity quantity = MapQuantity::log10_tof;
 };
+
+// The values of the map's quantity, per point as log10_TOF.
+inline const std::vector<double>& quantity_values(const Map& map) {
+  return map.quantity == MapQuantity::energetic_span ? map.energetic_span : map.log10_TOF;
+}
 
 namespace features {
 

@@ -247,7 +247,7 @@ def map(table: Union[str, "os.PathLike[str]"], x: str, y: Optional[str] = None,
         T: Optional["tuple[float, float]"] = None, points: "tuple[int, int]" = (60, 60),
         x_range: Optional["tuple[float, float]"] = None,
         y_range: Optional["tuple[float, float]"] = None, temperature: Optional[float] = None,
-        errors: str = "raise", threads: int = 0) -> Map:
+        errors: str = "raise", threads: int = 0, quantity: str = "log10_tof") -> Map:
     """The activity map of a table of catalysts (.csv or .tsv), as kinex map
     makes it: every state's Gibbs energy fitted as a plane of the Descriptor
     columns `x` and `y` (or, with T=(FROM, TO) instead of y, as a line of x
@@ -260,6 +260,9 @@ def map(table: Union[str, "os.PathLike[str]"], x: str, y: Optional[str] = None,
         298.15), as kinex map -T.
     errors: 'raise' (default) raises kinex.InputError for the first bad row;
         'warn' leaves bad rows out, each with a kinex.InputWarning.
+    quantity: what the map shows, 'log10_tof' (default) or 'energetic_span'
+        (kcal/mol, lower where the cycle is more active), as kinex map
+        --quantity.
 
     Raises kinex.InputError for a table that cannot be read, ValueError for
     one that makes no map (no second Descriptor column, fewer than 3
@@ -290,8 +293,10 @@ def map(table: Union[str, "os.PathLike[str]"], x: str, y: Optional[str] = None,
         raise TypeError(f"points: {points!r} is not a pair (NX, NY)") from error
     nx, ny = _whole("points[0]", nx, 2, 100000), _whole("points[1]", ny, 2, 100000)
     threads = _whole("threads", threads, 0, 1024)
+    if quantity not in ("log10_tof", "energetic_span"):
+        raise ValueError(f"quantity: {quantity!r} is not 'log10_tof' or 'energetic_span'")
     made, left_out = _kinex._map(path, temperature, errors == "warn", x, y or "", T, x_range,
-                                 y_range, nx, ny, threads)
+                                 y_range, nx, ny, threads, quantity)
     for row in left_out:
         _warnings.warn(f"left out: {row}", InputWarning, stacklevel=2)
     for warning in made.warnings:
@@ -481,6 +486,19 @@ def _volcano_columns(v):
     }
 
 
+def _map_columns(m):
+    """The columns of kinex map --csv, by the same names: a row per grid
+    point, x fastest."""
+    import numpy
+    nx, ny = len(m.x), len(m.y)
+    values = m.energetic_span if m.quantity == "energetic_span" else m.log10_tof
+    return {
+        "x": numpy.tile(m.x, ny), ("T" if m.over_temperature else "y"): numpy.repeat(m.y, nx),
+        m.quantity: values.ravel(), "tdi": m.tdi.ravel(), "tdts": m.tdts.ravel(),
+        "no_driving_force": m.no_driving_force.ravel(),
+    }
+
+
 def _arrays_columns(results):
     """The columns of a kinex.ResultArrays' frame: those of a table's rows
     first where it has them, the X_TOF one column per state and step."""
@@ -507,7 +525,8 @@ def to_dataframe(results) -> "pandas.DataFrame":
     csv, then the descriptors of tables' rows), the rows of a kinex.Scan,
     one row per kinex.Uncertainty (of a list, or of an UncertaintyScreening,
     with the probability that each is the best), a row per point of a
-    kinex.Volcano's curve (the columns of kinex volcano --csv), or a row per
+    kinex.Volcano's curve (the columns of kinex volcano --csv), a row per
+    grid point of a kinex.Map (the columns of kinex map --csv), or a row per
     cycle of a kinex.ResultArrays (a table's file, name, T, DeltaG and
     descriptors first where it came from one; then its arrays, the X_TOF as
     xtof_int_0.., xtof_ts_1.., xtof_reactant_1.., xtof_product_1..; the
@@ -523,6 +542,8 @@ def to_dataframe(results) -> "pandas.DataFrame":
         return pandas.DataFrame(_arrays_columns(results))
     if isinstance(results, Volcano):
         return pandas.DataFrame(_volcano_columns(results))
+    if isinstance(results, Map):
+        return pandas.DataFrame(_map_columns(results))
     if isinstance(results, UncertaintyScreening):
         frame = pandas.DataFrame([_uncertainty_row(u) for u in results.results])
         frame["probability_best"] = results.probability_best

@@ -12,8 +12,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,21 @@ py::object input_error(const std::string& message, const ErrorPlace& place);
 
 [[noreturn]] void raise_input_error(const py::object& error);
 [[noreturn]] void raise_input_error(const std::string& message, const ErrorPlace& place);
+
+// The good rows of the table `path` (rows without a temperature at T), their
+// texts made UTF-8, as kinex volcano and kinex map read them: with `warn`
+// each bad row is left out, its kinex.InputError appended to `left_out`,
+// else the first is raised; a table that cannot be read raises.
+std::vector<TableRow> good_rows(const std::string& path, double T, bool warn, py::list& left_out);
+
+// `build` run with the GIL released, as kinex.volcano and kinex.map build
+// theirs from the table `path`: it asks `stop` now and then, which answers
+// true once Python's signal handlers raised; that exception is raised then,
+// else ValueError, named by the table as kinex names it, when `build`
+// fails with the reason in `error`.
+void build_released(
+    const std::string& path,
+    const std::function<bool(const std::function<bool()>& stop, std::string& error)>& build);
 // A MemoryError with the failure's message.
 [[noreturn]] void raise_memory(const Failure& failure);
 
@@ -197,6 +214,21 @@ py::object plot_method(const py::object& self, const py::object& title, const py
 // `text` as a paper size (kinex/pictures.h); ValueError naming `size`
 // otherwise.
 PaperSize paper_size(const std::string& text);
+
+// The picture that Volcano.plot and Map.plot ask for: the title (None the
+// default, '' none), the axes' titles (None the defaults), a paper size
+// (paper_size) and the text's pt (0: the size's); ValueError for a font
+// size not from 0 to 750.
+VolcanoPicture table_picture(const std::optional<std::string>& title,
+                             const std::optional<std::string>& xlabel,
+                             const std::optional<std::string>& ylabel,
+                             const std::optional<std::string>& size, double font_size);
+
+// The picture `svg` of the table `file` as a kinex.Picture, which never
+// saves over the table; drawn into the matplotlib Axes `ax` (and that
+// returned) unless it is None.
+py::object table_picture_drawn(const std::string& svg, const std::string& file,
+                               const py::object& ax);
 
 // Adds plot() and the notebook's HTML to the Cycle or Result class `c`;
 // `evaluated` turns its object into a Result for the HTML.

@@ -35,6 +35,73 @@ py::object input_error(const std::string& message, const ErrorPlace& place) {
   raise_input_error(input_error(message, place));
 }
 
+std::vector<TableRow> good_rows(const std::string& path, double T, bool warn, py::list& left_out) {
+  std::vector<TableRow> rows;
+  std::string error;
+  ErrorPlace place;
+  if (!features::read_table(path, T, rows, error, place)) raise_input_error(error, place);
+  std::vector<TableRow> good;
+  for (TableRow& row : rows) {
+    if (row.ok) {
+      repair_texts(row);
+      good.push_back(std::move(row));
+      continue;
+    }
+    const py::object bad = input_error(row.error, row.place);
+    if (!warn) raise_input_error(bad);
+    left_out.append(bad);
+  }
+  return good;
+}
+
+VolcanoPicture table_picture(const std::optional<std::string>& title,
+                             const std::optional<std::string>& xlabel,
+                             const std::optional<std::string>& ylabel,
+                             const std::optional<std::string>& size, double font_size) {
+  VolcanoPicture picture;
+  if (!(font_size >= 0.0) || !(font_size <= 750.0))
+    throw py::value_error("font_size: " + std::to_string(font_size) +
+                          " is not a size in pt (above 0, at most 750)");
+  picture.font_size = font_size;
+  if (size) {
+    const PaperSize paper = paper_size(*size);
+    picture.width = paper.width;
+    picture.height = paper.height;
+    if (!(font_size > 0)) picture.font_size = paper.font_size;
+  }
+  picture.has_title = title.has_value();
+  picture.no_title = title && title->empty();
+  picture.title = title.value_or("");
+  picture.xlabel = xlabel.value_or("");
+  picture.ylabel = ylabel.value_or("");
+  return picture;
+}
+
+py::object table_picture_drawn(const std::string& svg, const std::string& file,
+                               const py::object& ax) {
+  py::object drawn =
+      py::module_::import("kinex._picture").attr("Picture")(svg, py::make_tuple(file));
+  return ax.is_none() ? drawn : drawn.attr("draw")(ax);
+}
+
+void build_released(
+    const std::string& path,
+    const std::function<bool(const std::function<bool()>& stop, std::string& error)>& build) {
+  std::string error;
+  bool ok = false;
+  Interrupts interrupted;
+  {
+    py::gil_scoped_release unlocked;
+    ok = build(std::ref(interrupted), error);
+  }
+  if (interrupted.raised()) throw py::error_already_set();
+  if (ok) return;
+  std::string message;
+  if (error.compare(0, path.size(), path) != 0) message = path + ": ";
+  message += error;
+  throw py::value_error(message);
+}
+
 [[noreturn]] void raise_memory(const Failure& failure) {
   std::string text = failure.message;
   while (!text.empty() && text.back() == '\n') text.pop_back();

@@ -360,6 +360,56 @@ bool sized(const Volcano& v) {
 }
 
 constexpr const char kVolcanoKind[] = "volcano";
+constexpr const char kMapKind[] = "map";
+
+template <class Archive, class D>
+void map_fields(Archive& a, D& d) {
+  a(d.file);
+  auto& m = d.map;
+  a(m.x_name), a(m.y_name), a(m.over_temperature), a(m.rows);
+  vector_of(a, m.fits, [](Archive& b, auto& f) {
+    b(f.state), b(f.intercept), b(f.slope_x), b(f.slope_y), b(f.r2), b(f.mae);
+    b(f.residual_sd), b(f.warning);
+  });
+  auto& c = m.conditions;
+  a(c.T), a(c.n), a(c.DeltaG), a(c.G_int), a(c.G_ts), a(c.conc_reac), a(c.conc_prod);
+  a(c.has_reac), a(c.has_prod);
+  a(m.x_from), a(m.x_to), a(m.y_from), a(m.y_to), a(m.x), a(m.y), a(m.log10_TOF);
+  a(m.energetic_span), a(m.TDI), a(m.TDTS), a(m.TDI_names), a(m.TDTS_names);
+  a(m.no_driving_force), a(m.top);
+  vector_of(a, m.points, [](Archive& b, auto& p) {
+    b(p.name), b(p.x), b(p.y), b(p.log10_TOF), b(p.fitted_log10_TOF), b(p.TDI), b(p.TDTS);
+  });
+  a(m.warnings), a(m.quantity);
+  vector_of(a, m.switches,
+            [](Archive& b, auto& s) { b(s.x), b(s.y), b(s.i), b(s.j), b(s.along_x); });
+  vector_of(a, m.boundaries, [](Archive& b, auto& line) {
+    vector_of(b, line, [](Archive& e, auto& point) { e(point[0]), e(point[1]); });
+  });
+}
+
+// Whether a map read back has a grid of its x and y, steps within its
+// names, and switches on its edges, so that no later index runs past them.
+bool sized(const Map& m) {
+  const std::size_t nx = m.x.size(), ny = m.y.size(), N = nx * ny;
+  const auto steps_named = [](const std::vector<int64_t>& steps, std::size_t names) {
+    return std::all_of(steps.begin(), steps.end(), [names](int64_t s) {
+      return s >= 1 && static_cast<std::size_t>(s) < names;
+    });
+  };
+  const bool span = m.quantity == MapQuantity::energetic_span;
+  return (m.quantity == MapQuantity::log10_tof || span) && sized(m.conditions) && nx >= 2 &&
+         ny >= 2 && N / nx == ny && m.log10_TOF.size() == N && m.TDI.size() == N &&
+         m.TDTS.size() == N && m.no_driving_force.size() == N &&
+         m.energetic_span.size() == (span ? N : 0) && m.top >= 0 &&
+         static_cast<std::size_t>(m.top) < N && steps_named(m.TDI, m.TDI_names.size()) &&
+         steps_named(m.TDTS, m.TDTS_names.size()) &&
+         std::all_of(m.switches.begin(), m.switches.end(), [&](const MapSwitch& s) {
+           return s.i >= 0 && s.j >= 0 &&
+                  static_cast<std::size_t>(s.i) + (s.along_x ? 1 : 0) < nx &&
+                  static_cast<std::size_t>(s.j) + (s.along_x ? 0 : 1) < ny;
+         });
+}
 
 }  // namespace
 
@@ -502,6 +552,25 @@ bool from_bytes(const std::string& bytes, VolcanoData& volcano) {
   if (r.ok && !r.done()) volcano_tie_fields(r, read);
   if (!r.done() || !sized(read.volcano)) return false;
   volcano = std::move(read);
+  return true;
+}
+
+std::string to_bytes(const MapData& map) {
+  Writer w;
+  w(std::string(kMapKind));
+  map_fields(w, map);
+  return std::move(w.bytes);
+}
+
+bool from_bytes(const std::string& bytes, MapData& map) {
+  Reader r(bytes);
+  std::string kind;
+  r(kind);
+  if (!r.ok || kind != kMapKind) return false;
+  MapData read;
+  map_fields(r, read);
+  if (!r.done() || !sized(read.map)) return false;
+  map = std::move(read);
   return true;
 }
 

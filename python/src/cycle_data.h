@@ -4,6 +4,7 @@
 // each as bytes for pickling.
 #pragma once
 
+#include <kinex/map.h>
 #include <kinex/run.h>
 #include <kinex/table.h>
 #include <kinex/types.h>
@@ -55,6 +56,12 @@ struct VolcanoData {
   Volcano volcano;
 };
 
+// A map with the table it was built from, as named.
+struct MapData {
+  std::string file;
+  Map map;
+};
+
 // The run of `data`, storage had and the cycle, names and descriptors in,
 // not yet evaluated. False with `failure` (kExitNoMemory) when the storage
 // cannot be had.
@@ -86,5 +93,7 @@ std::string to_bytes(const UncertaintyData& uncertainty);  // the central cycle 
 bool from_bytes(const std::string& bytes, UncertaintyData& uncertainty);
 std::string to_bytes(const VolcanoData& volcano);
 bool from_bytes(const std::string& bytes, VolcanoData& volcano);
+std::string to_bytes(const MapData& map);
+bool from_bytes(const std::string& bytes, MapData& map);
 
 }  // namespace kinex::python

@@ -13,8 +13,8 @@ namespace {
 
 // The map of a table, as the Python object holds it.
 struct MapHandle {
-  std::shared_ptr<const std::pair<std::string, Map>> data;  // the table's name, the map
-  const Map& map() const { return data->second; }
+  std::shared_ptr<const MapData> data;  // the table's name, the map
+  const Map& map() const { return data->map; }
 };
 
 // The map of the table `path` (rows without a temperature at T), as kinex
@@ -25,23 +25,9 @@ py::tuple make_map(const std::string& path, double T, bool warn, const std::stri
                    const std::string& y, const std::optional<std::pair<double, double>>& T_range,
                    const std::optional<std::pair<double, double>>& x_range,
                    const std::optional<std::pair<double, double>>& y_range, int64_t nx, int64_t ny,
-                   int threads) {
-  std::vector<TableRow> rows;
-  std::string error;
-  ErrorPlace place;
-  if (!features::read_table(path, T, rows, error, place)) raise_input_error(error, place);
-  std::vector<TableRow> good;
+                   int threads, const std::string& quantity) {
   py::list left_out;
-  for (TableRow& row : rows) {
-    if (row.ok) {
-      repair_texts(row);
-      good.push_back(std::move(row));
-      continue;
-    }
-    const py::object bad = input_error(row.error, row.place);
-    if (!warn) raise_input_error(bad);
-    left_out.append(bad);
-  }
+  const std::vector<TableRow> good = good_rows(path, T, warn, left_out);
   MapOptions options;
   options.x = x;
   options.y = y;
@@ -53,22 +39,14 @@ py::tuple make_map(const std::string& path, double T, bool warn, const std::stri
   options.nx = nx;
   options.ny = ny;
   options.threads = threads;
-  auto data = std::make_shared<std::pair<std::string, Map>>();
-  data->first = path;
-  bool ok = false;
-  Interrupts interrupted;
-  options.stop = std::ref(interrupted);
-  {
-    py::gil_scoped_release unlocked;
-    ok = features::build_map(good, options, data->second, error);
-  }
-  if (interrupted.raised()) throw py::error_already_set();
-  if (!ok) {
-    std::string message;
-    if (error.compare(0, path.size(), path) != 0) message = path + ": ";
-    message += error;
-    throw py::value_error(message);
-  }
+  if (!quantity_named(quantity, options.quantity))
+    throw py::value_error("quantity: '" + quantity + "' is not 'log10_tof' or 'energetic_span'");
+  auto data = std::make_shared<MapData>();
+  data->file = path;
+  build_released(path, [&](const std::function<bool()>& stop, std::string& error) {
+    options.stop = stop;
+    return features::build_map(good, options, data->map, error);
+  });
   return py::make_tuple(MapHandle{std::move(data)}, left_out);
 }
 
@@ -132,11 +110,14 @@ void bind_map_parts(py::module_& m) {
 void bind_map(py::module_& m) {
   bind_map_parts(m);
   using M = const MapHandle&;
-  py::class_<MapHandle>(m, "Map",
-                        "An activity map of a table of catalysts, as kinex map makes it "
-                        "(kinex.map()): log10 TOF, TDI and TDTS of the fitted cycle over a grid.")
+  py::class_<MapHandle>(
+      m, "Map",
+      "An activity map of a table of catalysts, as kinex map makes it "
+      "(kinex.map()): log10 TOF (or the energetic span), TDI and TDTS of the fitted cycle "
+      "over a grid. Immutable; pickles; kinex.to_dataframe(map) gives a row "
+      "per grid point.")
       .def_property_readonly(
-          "file", [](M v) { return v.data->first; }, "The table, as named.")
+          "file", [](M v) { return v.data->file; }, "The table, as named.")
       .def_property_readonly(
           "x_name", [](M v) { return v.map().x_name; }, "The first axis's descriptor.")
       .def_property_readonly(
@@ -165,11 +146,37 @@ void bind_map(py::module_& m) {
           },
           "log10 TOF (1/s) of the fitted cycle, shape (NY, NX): [j, i] at (x[i], y[j]).")
       .def_property_readonly(
+          "quantity", [](M v) { return quantity_name(v.map().quantity); },
+          "What the map shows: 'log10_tof' or 'energetic_span'.")
+      .def_property_readonly(
+          "energetic_span",
+          [](M v) -> py::object {
+            const Map& map = v.map();
+            if (map.energetic_span.empty()) return py::none();
+            py::array_t<double> out(
+                {static_cast<py::ssize_t>(map.y.size()), static_cast<py::ssize_t>(map.x.size())});
+            std::copy(map.energetic_span.begin(), map.energetic_span.end(), out.mutable_data());
+            return out;
+          },
+          "The energetic span (kcal/mol) of the fitted cycle, shape (NY, NX), where the map "
+          "shows it (quantity='energetic_span'); else None.")
+      .def_property_readonly(
           "tdi", [](M v) { return names_of(v.map(), false); },
           "The TDI at every grid point by name, shape (NY, NX).")
       .def_property_readonly(
           "tdts", [](M v) { return names_of(v.map(), true); },
           "The TDTS at every grid point by name, shape (NY, NX).")
+      .def_property_readonly(
+          "no_driving_force",
+          [](M v) {
+            const Map& map = v.map();
+            py::array_t<bool> out(
+                {static_cast<py::ssize_t>(map.y.size()), static_cast<py::ssize_t>(map.x.size())});
+            std::copy(map.no_driving_force.begin(), map.no_driving_force.end(), out.mutable_data());
+            return out;
+          },
+          "Whether the fitted cycle has no positive driving force at each grid point (its log10 "
+          "TOF then of |TOF|), shape (NY, NX).")
       .def_property_readonly(
           "points", [](M v) { return v.map().points; },
           "The catalysts at their own x and y (kinex.MapPoint), in table order.")
@@ -179,48 +186,40 @@ void bind_map(py::module_& m) {
           "to_dict",
           [](M v) {
             return python_of(
-                [&](JsonVisitor& to) { features::map_json(v.data->first, v.map(), to); });
+                [&](JsonVisitor& to) { features::map_json(v.data->file, v.map(), to); });
           },
           "to_dict() -> dict\n\nThe document of kinex map --json, the same keys and numbers.")
       .def(
           "csv", [](M v) { return features::map_csv(v.map()); },
           "csv() -> str\n\nThe text of kinex map --csv: a row per grid point.")
       .def(
-          "text", [](M v) { return features::map_text(v.data->first, v.map()); },
+          "text", [](M v) { return features::map_text(v.data->file, v.map()); },
           "text() -> str\n\nThe text of kinex map.")
       .def(
           "plot",
-          [](M v, const std::optional<std::string>& title, const py::object& ax,
+          [](M v, const std::optional<std::string>& title, const std::optional<std::string>& xlabel,
+             const std::optional<std::string>& ylabel, const py::object& ax,
              const std::optional<std::string>& size, double font_size) {
-            VolcanoPicture picture;
-            if (!(font_size >= 0.0) || !(font_size <= 750.0))
-              throw py::value_error("font_size: " + std::to_string(font_size) +
-                                    " is not a size in pt (above 0, at most 750)");
-            picture.font_size = font_size;
-            if (size) {
-              const PaperSize paper = paper_size(*size);
-              picture.width = paper.width;
-              picture.height = paper.height;
-              if (!(font_size > 0)) picture.font_size = paper.font_size;
-            }
-            picture.has_title = title.has_value();
-            picture.no_title = title && title->empty();
-            picture.title = title.value_or("");
-            const std::string svg = features::map_svg(v.data->first, v.map(), picture);
-            py::object drawn = py::module_::import("kinex._picture")
-                                   .attr("Picture")(svg, py::make_tuple(v.data->first));
-            return ax.is_none() ? drawn : drawn.attr("draw")(ax);
+            return table_picture_drawn(
+                features::map_svg(v.data->file, v.map(),
+                                  table_picture(title, xlabel, ylabel, size, font_size)),
+                v.data->file, ax);
           },
-          py::arg("title") = py::none(), py::arg("ax") = py::none(), py::arg("size") = py::none(),
+          py::arg("title") = py::none(), py::arg("xlabel") = py::none(),
+          py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), py::arg("size") = py::none(),
           py::arg("font_size") = 0.0,
-          "plot(title=None, ax=None, size=None, font_size=0.0) -> Picture\n\n"
-          "The picture of kinex map -o: the heat map of log10 TOF, its regions and catalysts. "
-          "title: None the default, '' none; size: a paper size as kinex map --size takes it "
+          "plot(title=None, xlabel=None, ylabel=None, ax=None, size=None, font_size=0.0) -> "
+          "Picture\n\n"
+          "The picture of kinex map -o: the heat map of its quantity, its regions and catalysts. "
+          "title: None the default, '' none; xlabel, ylabel: the axes' titles (None: the "
+          "descriptors' names and units); size: a paper size as kinex map --size takes it "
           "('column', 'page', '85x60mm'); font_size: pt (0: the size's); ax: a matplotlib "
           "Axes to draw it into (then returned).")
+      .def(py::pickle([](M v) { return py::bytes(to_bytes(*v.data)); },
+                      [](const py::bytes& state) { return unpickled<MapHandle, MapData>(state); }))
       .def("__repr__", [](M v) {
         const Map& map = v.map();
-        return "<kinex.Map " + described(py::str(v.data->first)) + ": " +
+        return "<kinex.Map " + described(py::str(v.data->file)) + ": " +
                std::to_string(map.rows.size()) + " catalysts over " +
                described(py::str(map.x_name)) + " and " + described(py::str(map.y_name)) + ", " +
                std::to_string(map.x.size()) + " x " + std::to_string(map.y.size()) + " points>";
@@ -228,7 +227,7 @@ void bind_map(py::module_& m) {
 
   m.def("_map", &make_map, py::arg("path"), py::arg("T"), py::arg("warn"), py::arg("x"),
         py::arg("y"), py::arg("T_range"), py::arg("x_range"), py::arg("y_range"), py::arg("nx"),
-        py::arg("ny"), py::arg("threads"));
+        py::arg("ny"), py::arg("threads"), py::arg("quantity"));
 }
 
 }  // namespace kinex::python

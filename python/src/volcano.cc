@@ -18,22 +18,8 @@ namespace {
 py::tuple make_volcano(const std::string& path, double T, bool warn, const std::string& descriptor,
                        const std::optional<std::pair<double, double>>& range, int64_t points,
                        int64_t samples, uint64_t seed, int threads) {
-  std::vector<TableRow> rows;
-  std::string error;
-  ErrorPlace place;
-  if (!features::read_table(path, T, rows, error, place)) raise_input_error(error, place);
-  std::vector<TableRow> good;
   py::list left_out;
-  for (TableRow& row : rows) {
-    if (row.ok) {
-      repair_texts(row);
-      good.push_back(std::move(row));
-      continue;
-    }
-    const py::object bad = input_error(row.error, row.place);
-    if (!warn) raise_input_error(bad);
-    left_out.append(bad);
-  }
+  const std::vector<TableRow> good = good_rows(path, T, warn, left_out);
   VolcanoOptions options;
   options.descriptor = descriptor;
   if (range) options.has_range = true, options.from = range->first, options.to = range->second;
@@ -43,21 +29,10 @@ py::tuple make_volcano(const std::string& path, double T, bool warn, const std::
   options.threads = threads;
   auto data = std::make_shared<VolcanoData>();
   data->file = path;
-  bool ok = false;
-  Interrupts interrupted;
-  options.stop = std::ref(interrupted);
-  {
-    py::gil_scoped_release unlocked;
-    ok = features::build_volcano(good, options, data->volcano, error);
-  }
-  if (interrupted.raised()) throw py::error_already_set();
-  if (!ok) {
-    // Named by the table, as kinex volcano names it.
-    std::string message;
-    if (error.compare(0, path.size(), path) != 0) message = path + ": ";
-    message += error;
-    throw py::value_error(message);
-  }
+  build_released(path, [&](const std::function<bool()>& stop, std::string& error) {
+    options.stop = stop;
+    return features::build_volcano(good, options, data->volcano, error);
+  });
   return py::make_tuple(VolcanoHandle{std::move(data)}, left_out);
 }
 
@@ -297,28 +272,10 @@ void bind_volcano(py::module_& m) {
           [](V v, const std::string& curve, const std::optional<std::string>& title,
              const std::optional<std::string>& xlabel, const std::optional<std::string>& ylabel,
              const py::object& ax, const std::optional<std::string>& size, double font_size) {
-            VolcanoPicture picture;
-            if (!(font_size >= 0.0) || !(font_size <= 750.0))
-              throw py::value_error("font_size: " + std::to_string(font_size) +
-                                    " is not a size in pt (above 0, at most 750)");
-            picture.font_size = font_size;
-            if (size) {
-              const PaperSize paper = paper_size(*size);
-              picture.width = paper.width;
-              picture.height = paper.height;
-              if (!(font_size > 0)) picture.font_size = paper.font_size;
-            }
+            VolcanoPicture picture = table_picture(title, xlabel, ylabel, size, font_size);
             picture.curve = volcano_curve(curve);
-            picture.has_title = title.has_value();
-            picture.no_title = title && title->empty();
-            picture.title = title.value_or("");
-            picture.xlabel = xlabel.value_or("");
-            picture.ylabel = ylabel.value_or("");
-            const std::string svg = features::volcano_svg(v.data->file, v.data->volcano, picture);
-            // The table is never overwritten by Picture.save.
-            py::object drawn = py::module_::import("kinex._picture")
-                                   .attr("Picture")(svg, py::make_tuple(v.data->file));
-            return ax.is_none() ? drawn : drawn.attr("draw")(ax);
+            return table_picture_drawn(
+                features::volcano_svg(v.data->file, v.data->volcano, picture), v.data->file, ax);
           },
           py::arg("curve") = "tof", py::arg("title") = py::none(), py::arg("xlabel") = py::none(),
           py::arg("ylabel") = py::none(), py::arg("ax") = py::none(), py::arg("size") = py::none(),

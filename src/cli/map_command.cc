@@ -22,9 +22,9 @@ namespace {
 constexpr const char* kMapFooter =
     "Fits every state's Gibbs energy in a table of catalysts as a plane of two\n"
     "descriptors (or a line of one, the temperature being the second axis) and\n"
-    "evaluates the cycle of the fitted energies over a grid: log10 TOF, TDI and\n"
-    "TDTS, and the catalysts themselves. -o OUT draws the map too, OUT's\n"
-    "extension choosing the format: .svg, .pdf or .png (300 dpi unless --dpi says).\n"
+    "evaluates the cycle of the fitted energies over a grid: log10 TOF or the\n"
+    "energetic span, TDI, TDTS and the catalysts. -o OUT draws the map too, in\n"
+    "the format of OUT's extension: .svg, .pdf or .png (300 dpi unless --dpi says).\n"
     "Examples:\n"
     "  kinex map map.csv --x 'Descriptor dG(OA)' --y 'Descriptor dG(RE)'\n"
     "  kinex map map.csv --x 'Descriptor dG(OA)' --y T=250:450 --csv\n"
@@ -53,49 +53,32 @@ bool parse_points(const std::string& text, int64_t& nx, int64_t& ny) {
   return at != std::string::npos && whole(text.substr(0, at), nx) && whole(text.substr(at + 1), ny);
 }
 
-// What kinex map writes besides the map's options.
-struct MapOutput {
-  bool json = false, csv = false, for_spreadsheet = false;
-  std::string file;  // the picture (.svg, .pdf, .png), written whole or not at all
-  double dpi = kPictureDpi;
-  VolcanoPicture picture;
-};
+// What kinex map writes besides the map's options: what kinex volcano
+// writes besides its curve's.
+using MapOutput = VolcanoOutput;
 
 // The whole subcommand over one table.
 int command_map(const std::string& file, const MapOptions& options, const MapOutput& output,
                 Output& out, std::string& err, const TableOptions& tables) {
   const bool json = output.json, csv = output.csv;
-  if (!is_table_name(file)) {
-    err += "kinex map: " + text::shown_name(file) +
-           " is no table; a map takes a table of catalysts (.csv, .tsv)\n";
-    return kExitFailed;
-  }
-  const bool to_file = !output.file.empty();
-  if (to_file && !input_named_by(output.file, {file}).empty()) {
-    err += "kinex map: " + text::shown_name(output.file) + " is the input file " +
-           text::shown_name(file) + "; it is not overwritten. Name another output file.\n";
-    return kExitFailed;
-  }
   PictureFormat format = PictureFormat::svg;
-  if (to_file && !picture_file_format("kinex map", output.file, format, err)) return kExitFailed;
+  if (!table_and_picture_ok("kinex map", "a map", file, output.file, format, err))
+    return kExitFailed;
+  const bool to_file = !output.file.empty() && output.file != "-";
   std::vector<TableRow> rows;
   std::string error;
   Map map;
   if (!read_table(file, tables.default_T, rows, error) ||
       !features::build_map(rows, options, map, error)) {
-    std::string message = "kinex map: ";
-    if (error.compare(0, file.size(), file) != 0) {
-      message += file;
-      message += ": ";
-    }
-    message += error;
-    err += text::shown_name(message) + "\n";
+    err += table_error("kinex map", file, error);
     return kExitFailed;
   }
   if (to_file &&
       !write_picture(output.file, format, output.dpi, map_svg(file, map, output.picture), err))
     return kExitFailed;
-  if (json) {
+  if (output.file == "-") {
+    out.text += map_svg(file, map, output.picture);
+  } else if (json) {
     write_json(map_json(file, map), out.text);
   } else if (csv) {
     CsvNames guard(output.for_spreadsheet);
@@ -105,7 +88,7 @@ int command_map(const std::string& file, const MapOptions& options, const MapOut
     out.text += map_text(file, map);
   }
   for (const std::string& warning : map.warnings) {
-    if (json || csv) err += "kinex map: warning: " + warning + "\n";
+    if (json || csv || output.file == "-") err += "kinex map: warning: " + warning + "\n";
   }
   return out.deliver() ? kExitOk : kExitFailed;
 }
@@ -130,6 +113,8 @@ class MapSubcommand : public Subcommand {
         ->type_name("FROM:TO");
     app_->add_option("--y-range", y_range_, "The range of the second descriptor")
         ->type_name("FROM:TO");
+    app_->add_option("--quantity", quantity_, "What the map shows (default log10_tof)")
+        ->type_name("log10_tof|energetic_span");
     app_->add_option("--threads", options_.threads,
                      "Threads (default 0: one per core; the map is the same on any)")
         ->type_name("N")
@@ -137,13 +122,21 @@ class MapSubcommand : public Subcommand {
     CLI::Option* as_json = app_->add_flag(kJsonFlag, output_.json, "JSON instead of the text");
     app_->add_flag(kSpreadsheetFlag, output_.for_spreadsheet, kSpreadsheetHelp);
     app_->add_flag("--csv", output_.csv, "CSV of the grid, a row per point")->excludes(as_json);
-    app_->add_option("-o,--output", output_.file, "Draw the map into OUT (.svg, .pdf, .png) too")
+    app_->add_option("-o,--output", output_.file,
+                     "Draw the map into OUT (.svg, .pdf, .png) too; -: the SVG picture instead "
+                     "of the text")
         ->type_name("OUT");
     dpi_ = add_dpi_option(*app_, output_.dpi);
     title_ = app_->add_option("--title", output_.picture.title,
                               "With -o: the title instead of 'Map: ' and the table's name")
                  ->type_name("TEXT");
     no_title_ = app_->add_flag("--no-title", output_.picture.no_title, "With -o: no title");
+    xlabel_ = app_->add_option("--xlabel", output_.picture.xlabel,
+                               "With -o: the x axis's title (default 'DESCRIPTOR (kcal/mol)')")
+                  ->type_name("TEXT");
+    ylabel_ = app_->add_option("--ylabel", output_.picture.ylabel,
+                               "With -o: the y axis's title (default its name and unit)")
+                  ->type_name("TEXT");
     size_ = add_size_options(*app_, size_text_, output_.picture.font_size,
                              "With -o: the size of the text in pt (default 7.5, or the --size's)");
     app_->add_option("-T,--temperature", tables_.default_T, kTemperatureHelp)->type_name("K");
@@ -152,20 +145,12 @@ class MapSubcommand : public Subcommand {
 
   int run(const Call& call) override {
     std::string& err = call.err;
-    if (!table_temperature_ok(tables_, err)) return kExitFailed;
     const std::string& file = output_.file;
-    if (!dpi_fits(dpi_, "kinex map", file, err)) return kExitFailed;
     output_.picture.has_title = title_->count() > 0;
-    if (file.empty() &&
-        title_->count() + no_title_->count() + size_->count() + (output_.picture.font_size > 0) >
-            0) {
-      err +=
-          "kinex map: --title, --no-title, --size and --font-size go with the picture; give -o "
-          "OUT.svg with them\n";
-      return kExitFailed;
-    }
-    if (!take_size(size_text_, "kinex map", output_.picture.width, output_.picture.height,
-                   output_.picture.font_size, err))
+    if (!picture_command_ok("kinex map", tables_, dpi_, file, "",
+                            {title_, no_title_, xlabel_, ylabel_, size_}, size_text_,
+                            output_.picture, err) ||
+        !standard_output_ok("kinex map", file, output_.json, output_.csv, err))
       return kExitFailed;
     if (y_.rfind("T=", 0) == 0) {
       if (!parse_pair(y_.substr(2), ':', options_.T_from, options_.T_to)) {
@@ -175,6 +160,11 @@ class MapSubcommand : public Subcommand {
       }
     } else {
       options_.y = y_;
+    }
+    if (!quantity_.empty() && !quantity_named(quantity_, options_.quantity)) {
+      err += "kinex map: --quantity " + text::shown_name(quantity_) +
+             ": log10_tof (log10 TOF) or energetic_span (the energetic span)\n";
+      return kExitFailed;
     }
     if (!points_.empty() && !parse_points(points_, options_.nx, options_.ny)) {
       err += "kinex map: --points " + text::shown_name(points_) +
@@ -194,12 +184,14 @@ class MapSubcommand : public Subcommand {
         return kExitFailed;
       }
     }
+    options_.boundaries = !file.empty();  // only the picture draws them
     return command_map(file_, options_, output_, call.out, err, tables_);
   }
 
  private:
-  std::string file_, y_, points_, x_range_, y_range_, size_text_;
-  const CLI::Option *title_ = nullptr, *no_title_ = nullptr, *size_ = nullptr, *dpi_ = nullptr;
+  std::string file_, y_, points_, x_range_, y_range_, size_text_, quantity_;
+  const CLI::Option *title_ = nullptr, *no_title_ = nullptr, *xlabel_ = nullptr, *ylabel_ = nullptr,
+                    *size_ = nullptr, *dpi_ = nullptr;
   MapOptions options_;
   MapOutput output_;
   TableOptions tables_;

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "figures/plot.h"
+#include "input/table.h"
 #include "model/uncertainty.h"
 #include "outputs/check.h"
 #include "outputs/format.h"
@@ -193,6 +194,64 @@ bool table_temperature_ok(const TableOptions& tables, std::string& err) {
   err += "kinex: -T/--temperature: " + shortest(tables.default_T) +
          " is not a temperature in K above 0\nRun with --help for more information.\n";
   return false;
+}
+
+bool picture_command_ok(const std::string& command, const TableOptions& tables,
+                        const CLI::Option* dpi, const std::string& file,
+                        const std::string& own_refusal,
+                        const std::vector<const CLI::Option*>& picture_only,
+                        const std::string& size, VolcanoPicture& picture, std::string& err) {
+  if (!table_temperature_ok(tables, err) || !dpi_fits(dpi, command, file, err)) return false;
+  if (!own_refusal.empty() && file.empty()) {
+    err += command + ": " + own_refusal + "\n";
+    return false;
+  }
+  std::size_t given = picture.font_size > 0 ? 1 : 0;
+  for (const CLI::Option* option : picture_only) given += option->count();
+  if (file.empty() && given > 0) {
+    err += command +
+           ": --title, --no-title, --xlabel, --ylabel, --size and --font-size go with the "
+           "picture; give -o OUT.svg with them\n";
+    return false;
+  }
+  return take_size(size, command, picture.width, picture.height, picture.font_size, err);
+}
+
+bool standard_output_ok(const std::string& command, const std::string& file, bool json, bool csv,
+                        std::string& err) {
+  if (file != "-" || !(json || csv)) return true;
+  err += command +
+         ": -o - puts the picture on standard output in place of the text; --json and --csv go "
+         "without it\n";
+  return false;
+}
+
+bool table_and_picture_ok(const std::string& command, const std::string& subject,
+                          const std::string& file, const std::string& picture,
+                          PictureFormat& format, std::string& err) {
+  if (!is_table_name(file)) {
+    err += command + ": " + text::shown_name(file) + " is no table; " + subject +
+           " takes a table of catalysts (.csv, .tsv)\n";
+    return false;
+  }
+  if (picture.empty() || picture == "-") return true;
+  if (!input_named_by(picture, {file}).empty()) {
+    err += command + ": " + text::shown_name(picture) + " is the input file " +
+           text::shown_name(file) + "; it is not overwritten. Name another output file.\n";
+    return false;
+  }
+  return picture_file_format(command, picture, format, err);
+}
+
+std::string table_error(const std::string& command, const std::string& file,
+                        const std::string& error) {
+  std::string message = command + ": ";
+  if (error.compare(0, file.size(), file) != 0) {
+    message += file;
+    message += ": ";
+  }
+  message += error;
+  return text::shown_name(message) + "\n";
 }
 
 // With Strict::yes, whether the cycle `name` (from the argument `file`) has

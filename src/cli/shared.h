@@ -12,6 +12,7 @@
 
 #include "batch/sources.h"
 #include "input/warnings.h"
+#include "kinex/pictures.h"
 #include "model/run.h"
 #include "platform/progress.h"
 #include "render/render.h"
@@ -123,6 +124,36 @@ bool dpi_fits(const CLI::Option* dpi_option, const std::string& command, const s
 // Whether the temperature of table rows without one is a temperature; if
 // not, says so on `err`.
 bool table_temperature_ok(const TableOptions& tables, std::string& err);
+
+// The options that kinex volcano and kinex map share, checked once parsed,
+// in this order: -T (table_temperature_ok), --dpi with a PNG (dpi_fits),
+// `own_refusal` (the command's own word on an option of the picture, said
+// when not empty and no picture `file` is asked), the picture's options
+// `picture_only` and --font-size given without -o, and --size taken into
+// `picture` (take_size). False with the reason on `err` after `command`.
+bool picture_command_ok(const std::string& command, const TableOptions& tables,
+                        const CLI::Option* dpi, const std::string& file,
+                        const std::string& own_refusal,
+                        const std::vector<const CLI::Option*>& picture_only,
+                        const std::string& size, VolcanoPicture& picture, std::string& err);
+
+// Whether -o - (the picture on standard output) goes without --json and
+// --csv; if not, says so on `err` after `command`.
+bool standard_output_ok(const std::string& command, const std::string& file, bool json, bool csv,
+                        std::string& err);
+
+// Whether `file` is a table and the picture file `picture` (empty: none;
+// "-": standard output) neither is it nor has another extension than
+// .svg, .pdf and .png, its format then into `format`; if not, says so on
+// `err` after `command`, what the table makes being `subject` ("a map").
+bool table_and_picture_ok(const std::string& command, const std::string& subject,
+                          const std::string& file, const std::string& picture,
+                          PictureFormat& format, std::string& err);
+
+// The diagnostic of `command` for a table `file` that cannot be read or
+// makes nothing for `error`: named by the file unless `error` is.
+std::string table_error(const std::string& command, const std::string& file,
+                        const std::string& error);
 
 // With Strict::yes, whether the cycle `name` (from the argument `file`) has
 // `count` findings; if so, says so on `err`.

@@ -101,24 +101,13 @@ class VolcanoSubcommand : public Subcommand {
 
   int run(const Call& call) override {
     std::string& err = call.err;
-    if (!table_temperature_ok(tables_, err)) return kExitFailed;
     const std::string& file = output_.file;
-    if (!dpi_fits(dpi_, "kinex volcano", file, err)) return kExitFailed;
-    if (!curve_.empty() && file.empty()) {
-      err += "kinex volcano: --curve chooses the curve of the picture; give -o OUT.svg with it\n";
-      return kExitFailed;
-    }
     output_.picture.has_title = title_->count() > 0;
-    if (file.empty() && title_->count() + no_title_->count() + xlabel_->count() + ylabel_->count() +
-                                size_->count() + (output_.picture.font_size > 0 ? 1 : 0) >
-                            0) {
-      err +=
-          "kinex volcano: --title, --no-title, --xlabel, --ylabel, --size and --font-size go "
-          "with the picture; give -o OUT.svg with them\n";
-      return kExitFailed;
-    }
-    if (!take_size(size_text_, "kinex volcano", output_.picture.width, output_.picture.height,
-                   output_.picture.font_size, err))
+    if (!picture_command_ok(
+            "kinex volcano", tables_, dpi_, file,
+            curve_.empty() ? ""
+                           : "--curve chooses the curve of the picture; give -o OUT.svg with it",
+            {title_, no_title_, xlabel_, ylabel_, size_}, size_text_, output_.picture, err))
       return kExitFailed;
     if (curve_ == "span") {
       output_.picture.curve = VolcanoCurve::energetic_span;
@@ -129,12 +118,8 @@ class VolcanoSubcommand : public Subcommand {
              ": tof (log10 TOF), span (energetic span) or step (most endergonic step)\n";
       return kExitFailed;
     }
-    if (file == "-" && (output_.json || output_.csv)) {
-      err +=
-          "kinex volcano: -o - puts the picture on standard output in place of the text; "
-          "--json and --csv go without it\n";
+    if (!standard_output_ok("kinex volcano", file, output_.json, output_.csv, err))
       return kExitFailed;
-    }
     PictureFormat format = PictureFormat::svg;
     if (!file.empty() && file != "-" && !picture_file_format("kinex volcano", file, format, err))
       return kExitFailed;
@@ -167,32 +152,16 @@ std::unique_ptr<Subcommand> volcano_subcommand(CLI::App& app) {
 int command_volcano(const std::string& file, const VolcanoOptions& options,
                     const VolcanoOutput& output, Output& out, std::string& err,
                     const TableOptions& tables) {
-  if (!is_table_name(file)) {
-    err += "kinex volcano: " + text::shown_name(file) +
-           " is no table; a volcano takes a table of catalysts (.csv, .tsv)\n";
-    return kExitFailed;
-  }
-  const bool to_file = !output.file.empty() && output.file != "-";
-  if (to_file && !input_named_by(output.file, {file}).empty()) {
-    err += "kinex volcano: " + text::shown_name(output.file) + " is the input file " +
-           text::shown_name(file) + "; it is not overwritten. Name another output file.\n";
-    return kExitFailed;
-  }
   PictureFormat format = PictureFormat::svg;
-  if (to_file && !picture_file_format("kinex volcano", output.file, format, err))
+  if (!table_and_picture_ok("kinex volcano", "a volcano", file, output.file, format, err))
     return kExitFailed;
+  const bool to_file = !output.file.empty() && output.file != "-";
   std::vector<TableRow> rows;
   std::string error;
   Volcano volcano;
   if (!read_table(file, tables.default_T, rows, error) ||
       !build_volcano(rows, options, volcano, error)) {
-    std::string message = "kinex volcano: ";
-    if (error.compare(0, file.size(), file) != 0) {
-      message += file;
-      message += ": ";
-    }
-    message += error;
-    err += text::shown_name(message) + "\n";
+    err += table_error("kinex volcano", file, error);
     return kExitFailed;
   }
   if (to_file) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "figures/chart_svg.h"
 #include "figures/plot_geometry.h"
 #include "figures/plot_layout.h"
 #include "figures/plot_style.h"
@@ -23,6 +24,16 @@
 namespace kinex {
 namespace {
 
+using chart::kAxisTitleSize;
+using chart::kMargin;
+using chart::kMaxKeyName;
+using chart::kMaxName;
+using chart::kTickLength;
+using chart::kTickSize;
+using chart::nice_ticks;
+using chart::text;
+using chart::Ticks;
+using chart::widest;
 using plot::Box;
 using plot::num;
 using plot::text_width;
@@ -32,91 +43,25 @@ using volcano_figure::kMarkerRadius;
 using volcano_figure::kNameSize;
 using volcano_figure::Range;
 
-// The page as volcano_svg's: 340 px wide is a paper's column, a 10 px text
-// printing at about 7.5 pt.
-constexpr double kWidth = 340.0;
-constexpr double kMinWidth = 300.0;
-constexpr double kBodyPoints = 7.5;
-constexpr double kMargin = 10.0;
+// The plot area's height at the column's width (chart_svg.h).
 constexpr double kPlotHeight = 220.0;
 
-constexpr double kTitleSize = 13.0;  // bold
-constexpr double kFiguresSize = 10.5;
-constexpr double kAxisTitleSize = 11.0;
-constexpr double kTickSize = 10.0;
 constexpr double kRegionSize = 9.5;
-constexpr double kKeySize = 10.0;
-constexpr double kKeyLine = 13.0;
-constexpr double kTickLength = 4.0;
 constexpr double kBarWidth = 10.0;
 constexpr double kBarGap = 8.0;
-constexpr std::size_t kMaxName = 28;
-constexpr std::size_t kMaxKeyName = 60;
 constexpr const char* kHalo = " stroke=\"#fff\" stroke-width=\"2.4\" paint-order=\"stroke\"";
-constexpr const char* kBarTitle = "log\u2081\u2080(TOF / s\u207b\u00b9)";
 
-bool finite(double v) { return std::isfinite(v); }
-
-// `words` with the hyphens that are the signs of numbers ("-6.96", "1e-05")
-// written as a true minus (U+2212); hyphens within words ("TS-RE") stay.
-std::string minus_signs(const std::string& words) {
-  std::string out;
-  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  for (std::size_t k = 0; k < words.size(); ++k) {
-    const char next = k + 1 < words.size() ? words[k + 1] : '\0';
-    const char before = k > 0 ? words[k - 1] : ' ';
-    const bool exponent = before == 'e' && k >= 2 && digit(words[k - 2]);
-    const bool sign = words[k] == '-' && (digit(next) || next == '.') &&
-                      (exponent || !(letter(before) || digit(before)));
-    out += sign ? std::string("\u2212") : std::string(1, words[k]);
-  }
-  return out;
-}
-
-std::string file_name(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
+// The share of the colour scale of value v over z: lighter where the cycle
+// is more active, so the energetic span's scale runs the other way.
+double share(const Map& map, const Range& z, double v) {
+  const double t = (v - z.lo) / (z.hi - z.lo);
+  return map.quantity == MapQuantity::energetic_span ? 1.0 - t : t;
 }
 
 std::string hex(const std::array<int, 3>& rgb) {
   char text[8];
   std::snprintf(text, sizeof text, "#%02x%02x%02x", rgb[0], rgb[1], rgb[2]);
   return text;
-}
-
-struct Ticks {
-  std::vector<double> values;
-  std::vector<std::string> texts;
-};
-
-// Ticks at 1, 2 or 5 times a power of ten, about `count` of them in [lo, hi].
-Ticks nice_ticks(double lo, double hi, double count) {
-  Ticks t;
-  const double wanted = (hi - lo) / std::max(2.0, count);
-  if (!finite(wanted) || !(wanted > 0)) return t;
-  const double step = plot::nice_step(wanted, 0.75);
-  const int decimals = plot::step_decimals(step, 17);
-  const double first = std::ceil(lo / step - 1e-9), last = std::floor(hi / step + 1e-9);
-  if (!(last - first < 50)) return t;
-  for (double k = first; k <= last; k += 1.0) {
-    const double v = k * step;
-    t.values.push_back(v);
-    t.texts.push_back(std::fabs(v) < step * 1e-6 ? "0" : plot::fixed_text(v, decimals));
-  }
-  return t;
-}
-
-double widest(const Ticks& t, double size) {
-  double w = 0;
-  for (const std::string& s : t.texts) w = std::max(w, text_width(s, size));
-  return w;
-}
-
-void text(std::string& out, double x, double y, double size, const std::string& words,
-          const char* anchor, const std::string& extra = "") {
-  out += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(size) +
-         "\" text-anchor=\"" + anchor + "\"" + extra + ">" + xml_escape(words) + "</text>\n";
 }
 
 // The regions of equal TDI and TDTS: each grid point's region, and each
@@ -156,7 +101,7 @@ void write_cells(std::string& out, const Map& map, const Frame& f, const Range& 
     std::size_t i = 0;
     while (i < nx) {
       const auto colour = [&](std::size_t at) {
-        return hex(map_colour((map.log10_TOF[j * nx + at] - z.lo) / (z.hi - z.lo)));
+        return hex(map_colour(share(map, z, quantity_values(map)[j * nx + at])));
       };
       const std::string fill = colour(i);
       std::size_t end = i + 1;
@@ -171,30 +116,52 @@ void write_cells(std::string& out, const Map& map, const Frame& f, const Range& 
   out += "</g>\n";
 }
 
-// The boundaries between cells of different regions, as one path drawn
-// twice: white under black, so that they show on any colour.
-void write_boundaries(std::string& out, const Map& map, const Regions& r, const Frame& f) {
-  const std::size_t nx = map.x.size(), ny = map.y.size();
+// The boundaries between the regions as one path drawn twice: white under
+// black, so that they show on any colour.
+void write_boundaries(std::string& out, const Map& map, const Frame& f) {
   std::string d;
-  for (std::size_t j = 0; j < ny; ++j) {
-    const auto [y0, y1] = cell(map.y, j);
-    for (std::size_t i = 0; i < nx; ++i) {
-      const auto [x0, x1] = cell(map.x, i);
-      if (i + 1 < nx && r.of[j * nx + i] != r.of[j * nx + i + 1]) {
-        d.append("M").append(num(f.sx(x1))).append(",").append(num(f.sy(y0)));
-        d.append("V").append(num(f.sy(y1)));
-      }
-      if (j + 1 < ny && r.of[j * nx + i] != r.of[(j + 1) * nx + i]) {
-        d.append("M").append(num(f.sx(x0))).append(",").append(num(f.sy(y1)));
-        d.append("H").append(num(f.sx(x1)));
-      }
+  for (const auto& line : map.boundaries) {
+    for (std::size_t k = 0; k < line.size(); ++k) {
+      d.append(k == 0 ? "M" : "L").append(num(f.sx(line[k][0]))).append(",");
+      d.append(num(f.sy(line[k][1])));
     }
   }
   if (d.empty()) return;
-  out += "<g id=\"region-boundaries\" fill=\"none\" stroke-linecap=\"square\">\n";
+  out +=
+      "<g id=\"region-boundaries\" fill=\"none\" stroke-linecap=\"round\" "
+      "stroke-linejoin=\"round\">\n";
   out += "<path d=\"" + d + "\" stroke=\"#fff\" stroke-width=\"2\"/>\n";
   out += "<path d=\"" + d + "\" stroke=\"#000\" stroke-width=\"0.8\"/>\n";
   out += "</g>\n";
+}
+
+// Whether the segment from (x0, y0) to (x1, y1) meets the box `b`.
+bool crosses(const Box& b, double x0, double y0, double x1, double y1) {
+  double lo = 0.0, hi = 1.0;  // the share of the segment inside, clipped
+  const double dx = x1 - x0, dy = y1 - y0;
+  for (const auto& [p, q] : {std::pair{-dx, x0 - b.x0}, std::pair{dx, b.x1 - x0},
+                             std::pair{-dy, y0 - b.y0}, std::pair{dy, b.y1 - y0}}) {
+    if (p == 0.0) {
+      if (q < 0.0) return false;
+    } else if (p < 0.0) {
+      lo = std::max(lo, q / p);
+    } else {
+      hi = std::min(hi, q / p);
+    }
+  }
+  return lo <= hi;
+}
+
+// Whether a boundary passes through the box `b`.
+bool on_boundary(const Map& map, const Frame& f, const Box& b) {
+  for (const auto& line : map.boundaries) {
+    for (std::size_t k = 1; k < line.size(); ++k) {
+      if (crosses(b, f.sx(line[k - 1][0]), f.sy(line[k - 1][1]), f.sx(line[k][0]),
+                  f.sy(line[k][1])))
+        return true;
+    }
+  }
+  return false;
 }
 
 // Whether every grid point under the box `b` is of region `region`.
@@ -250,7 +217,7 @@ std::vector<std::string> write_region_names(std::string& out, const Map& map, co
         const Box b{at[k].first - w / 2 - 2, at[k].second - h / 2 - 1, at[k].first + w / 2 + 2,
                     at[k].second + h / 2 + 1};
         if (b.x0 < f.left || b.x1 > f.right || b.y0 < f.top || b.y1 > f.bottom) continue;
-        if (!inside_region(map, r, f, b, region)) continue;
+        if (!inside_region(map, r, f, b, region) || on_boundary(map, f, b)) continue;
         bool free = true;
         for (const Box& t : taken) free = free && plot::overlap(b, t) == 0.0;
         if (!free) continue;
@@ -284,49 +251,10 @@ std::vector<std::string> write_region_names(std::string& out, const Map& map, co
   return key;
 }
 
-// The axes, their ticks and titles; `bottom` gets the x title's baseline.
-void write_axes(std::string& out, const Frame& f, const std::string& x_title,
-                const std::string& y_title, double& bottom) {
-  out += "<g id=\"axes\" fill=\"" + std::string(plot::kTextColour) + "\">\n";
-  out += "<rect x=\"" + num(f.left) + "\" y=\"" + num(f.top) + "\" width=\"" +
-         num(f.right - f.left) + "\" height=\"" + num(f.bottom - f.top) +
-         "\" fill=\"none\" stroke=\"#000\" stroke-width=\"0.8\"/>\n";
-  Ticks xt;
-  for (double count = (f.right - f.left) / 60.0; count >= 1.0; count /= 1.5) {
-    xt = nice_ticks(f.x.lo, f.x.hi, count);
-    double widths = 0.0;
-    for (const std::string& t : xt.texts) widths += text_width(t, kTickSize) + 8.0;
-    if (widths <= f.right - f.left) break;
-  }
-  for (std::size_t k = 0; k < xt.values.size(); ++k) {
-    const double x = f.sx(xt.values[k]);
-    out += "<line class=\"x-tick\" x1=\"" + num(x) + "\" y1=\"" + num(f.bottom) + "\" x2=\"" +
-           num(x) + "\" y2=\"" + num(f.bottom + kTickLength) + "\" stroke=\"#000\"/>\n";
-    text(out, x, f.bottom + kTickLength + 11.0, kTickSize, xt.texts[k], "middle",
-         " class=\"x-tick-label\"");
-  }
-  const Ticks yt = nice_ticks(f.y.lo, f.y.hi, (f.bottom - f.top) / 32.0);
-  for (std::size_t k = 0; k < yt.values.size(); ++k) {
-    const double y = f.sy(yt.values[k]);
-    out += "<line class=\"y-tick\" x1=\"" + num(f.left - kTickLength) + "\" y1=\"" + num(y) +
-           "\" x2=\"" + num(f.left) + "\" y2=\"" + num(y) + "\" stroke=\"#000\"/>\n";
-    text(out, f.left - kTickLength - 3.0, y + 3.5, kTickSize, yt.texts[k], "end",
-         " class=\"y-tick-label\"");
-  }
-  bottom = f.bottom + kTickLength + 28.0;
-  text(out, (f.left + f.right) / 2, bottom, kAxisTitleSize,
-       plot::fit_width(x_title, kAxisTitleSize, f.right - f.left), "middle", " id=\"x-title\"");
-  out += "<text id=\"y-title\" transform=\"translate(" + num(kMargin + kAxisTitleSize - 1.0) + "," +
-         num((f.top + f.bottom) / 2) + ") rotate(-90)\" font-size=\"" + num(kAxisTitleSize) +
-         "\" text-anchor=\"middle\">" +
-         xml_escape(plot::fit_width(y_title, kAxisTitleSize, f.bottom - f.top)) + "</text>\n";
-  out += "</g>\n";
-}
-
 // The colour bar right of the plot: the scale in 64 steps, its ticks and,
 // at the canvas's right edge, its title.
-void write_colour_bar(std::string& out, const Frame& f, const Range& z, const Ticks& ticks,
-                      double width) {
+void write_colour_bar(std::string& out, const Map& map, const Frame& f, const Range& z,
+                      const Ticks& ticks, double width) {
   const double x0 = f.right + kBarGap, h = f.bottom - f.top;
   out += "<g id=\"colour-bar\">\n";
   constexpr int kSteps = 64;
@@ -339,7 +267,7 @@ void write_colour_bar(std::string& out, const Frame& f, const Range& z, const Ti
   out += "<rect x=\"" + num(x0) + "\" y=\"" + num(f.top) + "\" width=\"" + num(kBarWidth) +
          "\" height=\"" + num(h) + "\" fill=\"none\" stroke=\"#000\" stroke-width=\"0.6\"/>\n";
   for (std::size_t k = 0; k < ticks.values.size(); ++k) {
-    const double y = f.bottom - h * (ticks.values[k] - z.lo) / (z.hi - z.lo);
+    const double y = f.bottom - h * share(map, z, ticks.values[k]);
     out += "<line class=\"bar-tick\" x1=\"" + num(x0 + kBarWidth) + "\" y1=\"" + num(y) +
            "\" x2=\"" + num(x0 + kBarWidth + kTickLength) + "\" y2=\"" + num(y) +
            "\" stroke=\"#000\"/>\n";
@@ -349,7 +277,11 @@ void write_colour_bar(std::string& out, const Frame& f, const Range& z, const Ti
   out += "<text id=\"bar-title\" transform=\"translate(" +
          num(width - kMargin - plot::kDescent * kAxisTitleSize) + "," +
          num((f.top + f.bottom) / 2) + ") rotate(-90)\" font-size=\"" + num(kAxisTitleSize) +
-         "\" text-anchor=\"middle\">" + xml_escape(plot::fit_width(kBarTitle, kAxisTitleSize, h)) +
+         "\" text-anchor=\"middle\">" +
+         xml_escape(plot::fit_width(map.quantity == MapQuantity::energetic_span
+                                        ? "energetic span (kcal/mol)"
+                                        : "log\u2081\u2080(TOF / s\u207b\u00b9)",
+                                    kAxisTitleSize, h)) +
          "</text>\n";
   out += "</g>\n";
 }
@@ -396,53 +328,26 @@ std::vector<std::string> write_points(std::string& out, const Map& map, const Fr
   return unnamed;
 }
 
-// The lines under the plot: the regions' key, the catalysts not named and
-// the warnings, each wrapped to `room` px.
-std::vector<std::string> note_lines(const std::vector<std::string>& key,
-                                    const std::vector<std::string>& unnamed,
-                                    const std::vector<std::string>& warnings, double room) {
-  std::vector<std::string> notes;
-  const auto add = [&](const std::string& line) {
-    for (const std::string& l : plot::wrap(line, kKeySize, room)) notes.push_back(l);
-  };
-  if (!key.empty()) {
-    std::string line = "Regions: ";
-    for (std::size_t k = 0; k < key.size(); ++k) line += (k ? "; " : "") + key[k];
-    add(line);
-  }
-  if (!unnamed.empty()) {
-    std::string line = "Not named for want of room, or outside the ranges: ";
-    for (std::size_t k = 0; k < unnamed.size(); ++k)
-      line += (k ? ", " : "") + plot::shorten_end(unnamed[k], kMaxName);
-    add(line);
-  }
-  for (const std::string& warning : warnings) add("Warning: " + minus_signs(warning));
-  return notes;
-}
-
 // The picture on a canvas `width` px wide at `scale`, its plot area
 // `plot_height` px high; `height` gets the canvas's height.
 std::string draw_map(const std::string& file, const Map& map, const VolcanoPicture& picture,
                      double width, double scale, double plot_height, double& height) {
   const double room = width - 2 * kMargin;
   const double line_room = room * plot::kTextRoomShare;
-  std::string title;
-  if (!picture.no_title) {
-    title = plot::fit_width(
-        plot::shorten_end(picture.has_title ? picture.title : "Map: " + file_name(file),
-                          plot::kMaxNameLength),
-        kTitleSize, line_room, true, true);
-  }
+  const std::string title = chart::title_of(picture, "Map: ", file, line_room);
   const auto top = static_cast<std::size_t>(map.top);
   const std::size_t nx = map.x.size();
   std::string figures = map.over_temperature
                             ? std::string()
                             : "T = " + plot::shortest_text(map.conditions.T) + " K    ";
-  figures += "max log\u2081\u2080 TOF " + plot::fixed_text(map.log10_TOF[top], 2) + " at \u25b2";
-  figures = plot::fit_width(figures, kFiguresSize, line_room, false, true);
+  const std::vector<double>& values = quantity_values(map);
+  const bool span = map.quantity == MapQuantity::energetic_span;
+  figures += span ? "lowest span " + plot::fixed_text(values[top], 2) + " kcal/mol at \u25b2"
+                  : "max log\u2081\u2080 TOF " + plot::fixed_text(values[top], 2) + " at \u25b2";
+  figures = plot::fit_width(figures, chart::kFiguresSize, line_room, false, true);
 
   Range z;
-  for (double v : map.log10_TOF) z.add(v);
+  for (double v : values) z.add(v);
   z = z.padded(0.0);
   const Ticks bar_ticks = nice_ticks(z.lo, z.hi, plot_height / 32.0);
   Frame f;
@@ -459,7 +364,7 @@ std::string draw_map(const std::string& file, const Map& map, const VolcanoPictu
   std::string body;
   write_cells(body, map, f, z);
   const Regions regions = regions_of(map);
-  write_boundaries(body, map, regions, f);
+  write_boundaries(body, map, f);
   std::vector<Box> taken;
   for (const MapPoint& p : map.points) {
     if (p.x >= f.x.lo && p.x <= f.x.hi && p.y >= f.y.lo && p.y <= f.y.hi)
@@ -472,31 +377,21 @@ std::string draw_map(const std::string& file, const Map& map, const VolcanoPictu
   taken.push_back({top_x - 5, top_y - 6, top_x + 5, top_y + 3});
   const std::vector<std::string> key = write_region_names(body, map, regions, f, taken);
   const std::vector<std::string> unnamed = write_points(body, map, f, taken);
-  write_colour_bar(body, f, z, bar_ticks, width);
+  write_colour_bar(body, map, f, z, bar_ticks, width);
   double axes_bottom = 0;
   const std::string x_title = picture.xlabel.empty() ? map.x_name + " (kcal/mol)" : picture.xlabel;
   const std::string y_title = !picture.ylabel.empty() ? picture.ylabel
                               : map.over_temperature  ? std::string("T (K)")
                                                       : map.y_name + " (kcal/mol)";
-  write_axes(body, f, x_title, y_title, axes_bottom);
-  double y_note = axes_bottom + 4.0;
-  for (const std::string& line : note_lines(key, unnamed, map.warnings, line_room)) {
-    y_note += kKeyLine;
-    text(body, kMargin, y_note, kKeySize, plot::fit_width(line, kKeySize, room), "start",
-         " class=\"key\"");
-  }
-  height = y_note + 10.0;
-
-  std::string out;
-  plot::write_document_head(out, width, height, scale, title.empty() ? std::string("Map") : title,
-                            "log10 TOF over " + map.x_name + " and " + map.y_name + ", " + figures);
-  if (!title.empty())
-    text(out, kMargin, 18.0, kTitleSize, title, "start", " id=\"title\" font-weight=\"bold\"");
-  text(out, kMargin, 33.0 - up, kFiguresSize, figures, "start",
-       " id=\"figures\" xml:space=\"preserve\"");
-  out += body;
-  out += "</svg>\n";
-  return out;
+  chart::write_axes(body, f, x_title, y_title, 60.0, axes_bottom);
+  const std::vector<std::string> notes =
+      chart::note_lines(key, "Not named for want of room, or outside the ranges: ", unnamed,
+                        map.warnings, line_room, false);
+  height = chart::write_notes(body, notes, room, axes_bottom + 4.0) + 10.0;
+  return chart::document(width, height, scale, title, "Map",
+                         (span ? "The energetic span over " : "log10 TOF over ") + map.x_name +
+                             " and " + map.y_name + ", " + figures,
+                         figures, up, body);
 }
 
 }  // namespace
@@ -521,17 +416,10 @@ std::array<int, 3> map_colour(double t) {
 }
 
 std::string map_svg(const std::string& file, const Map& map, const VolcanoPicture& picture) {
-  double scale = (picture.font_size > 0 ? picture.font_size : kBodyPoints) / kBodyPoints;
-  double width = picture.width > 0 ? picture.width / scale : kWidth;
-  if (width < kMinWidth) width = kMinWidth, scale = picture.width / kMinWidth;
-  const double plot_height = kPlotHeight * width / kWidth;
-  double height = 0.0;
-  std::string svg = draw_map(file, map, picture, width, scale, plot_height, height);
-  if (picture.height / scale > height + 0.5) {
-    svg = draw_map(file, map, picture, width, scale, plot_height + picture.height / scale - height,
-                   height);
-  }
-  return svg;
+  return chart::sized_picture(
+      picture, kPlotHeight, [&](double width, double scale, double plot_height, double& height) {
+        return draw_map(file, map, picture, width, scale, plot_height, height);
+      });
 }
 
 }  // namespace kinex

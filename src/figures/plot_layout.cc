@@ -578,6 +578,14 @@ Layout lay_out_with(std::vector<State>& states, const Span& span, const Texts& t
   return L;
 }
 
+// The connector from state c's bar to the next state's into `line`; false
+// where either state is not drawn or c is the last.
+bool connector(const std::vector<State>& states, std::size_t c, const Layout& L, Segment& line) {
+  if (c + 1 >= states.size() || !finite(states[c]) || !finite(states[c + 1])) return false;
+  line = {states[c].x + L.bar / 2, states[c].y, states[c + 1].x - L.bar / 2, states[c + 1].y};
+  return true;
+}
+
 // Whether the labels of state c, as placed, keep off every other state's
 // labels and bar (by kLabelClearance), cross no connector and lie inside
 // the plot area, right of the axis.
@@ -619,9 +627,8 @@ bool labels_clear(const std::vector<State>& states, const Span& span, std::size_
           return false;
         if (finite(other) && other.sigma > 0 && overlap(room, error_bar(other)) > 0) return false;
       }
-      if (o + 1 < states.size() && finite(other) && finite(states[o + 1]) &&
-          crosses({other.x + L.bar / 2, other.y, states[o + 1].x - L.bar / 2, states[o + 1].y}, b))
-        return false;
+      Segment line;
+      if (connector(states, o, L, line) && crosses(line, b)) return false;
     }
   }
   return true;
@@ -779,9 +786,8 @@ SpanDrawing place_span(const std::vector<State>& states, const Layout& L, const 
     if (!finite(s)) continue;
     const double half = thickness(s.xtof) / 2 + kBarClearance;
     obstacles.push_back({s.x - L.bar / 2, s.y - half, s.x + L.bar / 2, s.y + half});
-    if (c + 1 < states.size() && finite(states[c + 1])) {
-      lines.push_back({s.x + L.bar / 2, s.y, states[c + 1].x - L.bar / 2, states[c + 1].y});
-    }
+    Segment line;
+    if (connector(states, c, L, line)) lines.push_back(line);
   }
   const double level = states[span.tdi].energy + span.effective;
   d.effective_drawn = effective_drawable(states, span, L);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "figures/chart_svg.h"
 #include "figures/plot_geometry.h"
 #include "figures/plot_layout.h"
 #include "figures/plot_style.h"
@@ -22,6 +23,14 @@
 namespace kinex {
 namespace {
 
+using chart::kAxisTitleSize;
+using chart::kMargin;
+using chart::kMaxKeyName;
+using chart::kMaxName;
+using chart::kTickLength;
+using chart::kTickSize;
+using chart::nice_ticks;
+using chart::text;
 using plot::Box;
 using plot::num;
 using plot::Segment;
@@ -36,26 +45,12 @@ using volcano_figure::Obstacles;
 using volcano_figure::Placed;
 using volcano_figure::Range;
 
-// The page, in user units (px): 340 wide is a paper's column of 3.4 in at
-// 100 px per inch, so a 10 px text prints at about 7 pt.
-constexpr double kWidth = 340.0;     // px wide unless asked; the text's size is kTickSize
-constexpr double kMinWidth = 300.0;  // px: narrower asked, the text shrinks instead
-constexpr double kBodyPoints = 7.5;  // pt of kTickSize at 96 px to the inch
-constexpr double kMargin = 10.0;
+// The plot area's height at the column's width (chart_svg.h).
 constexpr double kPlotHeight = 200.0;
 
-constexpr double kTitleSize = 13.0;  // bold
-constexpr double kFiguresSize = 10.5;
 constexpr double kLegendSize = 10.0;
 constexpr double kLegendLine = 14.0;
-constexpr double kAxisTitleSize = 11.0;
-constexpr double kTickSize = 10.0;
 constexpr double kRegionSize = 10.0;  // the regions' TDI and TDTS
-constexpr double kKeySize = 10.0;     // the regions named under the plot
-constexpr double kKeyLine = 13.0;
-constexpr double kTickLength = 4.0;
-constexpr std::size_t kMaxName = 28;     // code points of a catalyst's or state's name shown
-constexpr std::size_t kMaxKeyName = 60;  // in the key under the plot
 
 constexpr const char* kCurveColour = "#084594";
 constexpr const char* kBandColour = "#6baed6";
@@ -64,30 +59,6 @@ constexpr const char* kTopColour = "#1e7b34";
 constexpr const char* kTints[2] = {"#eef2f8", "#f8f1e6"};
 
 bool finite(double v) { return std::isfinite(v); }
-
-// `words` with the hyphens that are the signs of numbers ("-6.96", "1e-05",
-// "-Inf") written as the picture writes every sign, a true minus (U+2212);
-// hyphens within words stay.
-std::string with_minus(const std::string& words) {
-  std::string out;
-  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  for (std::size_t k = 0; k < words.size(); ++k) {
-    const char next = k + 1 < words.size() ? words[k + 1] : '\0';
-    const char before = k > 0 ? words[k - 1] : ' ';
-    const bool exponent = before == 'e' && k >= 2 && digit(words[k - 2]);
-    const bool sign = words[k] == '-' && (digit(next) || next == '.' || next == 'I') &&
-                      (exponent || !(letter(before) || digit(before)));
-    out += sign ? std::string("\u2212") : std::string(1, words[k]);
-  }
-  return out;
-}
-
-// The table's file name, without its folder.
-std::string file_name(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
-}
 
 // The values of the curve drawn, its band and the catalysts' own.
 struct Drawn {
@@ -128,35 +99,6 @@ Drawn drawn_of(const Volcano& v, VolcanoCurve which) {
       break;
   }
   return d;
-}
-
-// Ticks at 1, 2 or 5 times a power of ten, about `count` of them, within
-// [lo, hi]; their texts with as many decimals as the step needs.
-struct Ticks {
-  std::vector<double> values;
-  std::vector<std::string> texts;
-};
-
-Ticks nice_ticks(double lo, double hi, double count) {
-  Ticks t;
-  const double wanted = (hi - lo) / std::max(2.0, count);
-  if (!finite(wanted) || !(wanted > 0)) return t;
-  const double step = plot::nice_step(wanted, 0.75);
-  const int decimals = plot::step_decimals(step, 17);
-  const double first = std::ceil(lo / step - 1e-9), last = std::floor(hi / step + 1e-9);
-  if (!(last - first < 50)) return t;
-  for (double k = first; k <= last; k += 1.0) {
-    const double v = k * step;
-    t.values.push_back(v);
-    t.texts.push_back(std::fabs(v) < step * 1e-6 ? "0" : plot::fixed_text(v, decimals));
-  }
-  return t;
-}
-
-void text(std::string& out, double x, double y, double size, const std::string& words,
-          const char* anchor, const std::string& extra = "") {
-  out += "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" font-size=\"" + num(size) +
-         "\" text-anchor=\"" + anchor + "\"" + extra + ">" + xml_escape(words) + "</text>\n";
 }
 
 // The box of a flat text of `size` whose baseline starts at (x, y), anchored
@@ -264,8 +206,8 @@ std::vector<std::string> write_regions(std::string& out, const Volcano& v, const
     const std::string number = std::to_string(key.size() + 1);
     std::string entry = number + " TDI " + plot::shorten_end(g.TDI, kMaxKeyName) + ", TDTS " +
                         plot::shorten_end(g.TDTS, kMaxKeyName) + " (" +
-                        with_minus(descriptor_text(g.from, v.from, v.to)) + " to " +
-                        with_minus(descriptor_text(g.to, v.from, v.to)) + ")";
+                        chart::with_minus(descriptor_text(g.from, v.from, v.to), true) + " to " +
+                        chart::with_minus(descriptor_text(g.to, v.from, v.to), true) + ")";
     const double nw = text_width(number, kRegionSize);
     bool placed = false;
     for (double y : {line1, line2}) {
@@ -328,47 +270,6 @@ void write_curve(std::string& out, const Volcano& v, const std::vector<double>& 
          "\" stroke-width=\"2\" stroke-linejoin=\"round\"/>\n";
 }
 
-void write_axes(std::string& out, const Frame& f, const std::string& x_title,
-                const std::string& y_title, double& bottom) {
-  out += "<g id=\"axes\" fill=\"" + std::string(plot::kTextColour) + "\">\n";
-  out += "<rect x=\"" + num(f.left) + "\" y=\"" + num(f.strip_top) + "\" width=\"" +
-         num(f.right - f.left) + "\" height=\"" + num(f.bottom - f.strip_top) +
-         "\" fill=\"none\" stroke=\"#000\" stroke-width=\"0.8\"/>\n";
-  // As many x ticks as their labels leave room for.
-  Ticks xt;
-  for (double count = (f.right - f.left) / 70.0; count >= 1.0; count /= 1.5) {
-    xt = nice_ticks(f.x.lo, f.x.hi, count);
-    double widths = 0.0;
-    for (const std::string& t : xt.texts) widths += text_width(t, kTickSize) + 8.0;
-    if (widths <= f.right - f.left) break;
-  }
-  for (std::size_t k = 0; k < xt.values.size(); ++k) {
-    const double x = f.sx(xt.values[k]);
-    out += "<line class=\"x-tick\" x1=\"" + num(x) + "\" y1=\"" + num(f.bottom) + "\" x2=\"" +
-           num(x) + "\" y2=\"" + num(f.bottom + kTickLength) + "\" stroke=\"#000\"/>\n";
-    text(out, x, f.bottom + kTickLength + 11.0, kTickSize, xt.texts[k], "middle",
-         " class=\"x-tick-label\"");
-  }
-  const Ticks yt = nice_ticks(f.y.lo, f.y.hi, (f.bottom - f.top) / 32.0);
-  for (std::size_t k = 0; k < yt.values.size(); ++k) {
-    const double y = f.sy(yt.values[k]);
-    out += "<line class=\"y-tick\" x1=\"" + num(f.left - kTickLength) + "\" y1=\"" + num(y) +
-           "\" x2=\"" + num(f.left) + "\" y2=\"" + num(y) + "\" stroke=\"#000\"/>\n";
-    text(out, f.left - kTickLength - 3.0, y + 3.5, kTickSize, yt.texts[k], "end",
-         " class=\"y-tick-label\"");
-  }
-  const double x_title_y = f.bottom + kTickLength + 28.0;
-  text(out, (f.left + f.right) / 2, x_title_y, kAxisTitleSize,
-       plot::fit_width(x_title, kAxisTitleSize, f.right - f.left), "middle", " id=\"x-title\"");
-  const double y_mid = (f.top + f.bottom) / 2;
-  out += "<text id=\"y-title\" transform=\"translate(" + num(kMargin + kAxisTitleSize - 1.0) + "," +
-         num(y_mid) + ") rotate(-90)\" font-size=\"" + num(kAxisTitleSize) +
-         "\" text-anchor=\"middle\">" +
-         xml_escape(plot::fit_width(y_title, kAxisTitleSize, f.bottom - f.strip_top)) + "</text>\n";
-  out += "</g>\n";
-  bottom = x_title_y;
-}
-
 // A catalyst's marker with its name (and the states off their lines) as
 // its tooltip; an outlier open and red.
 std::string marker(const VolcanoPoint& p, double cx, double cy) {
@@ -389,10 +290,7 @@ std::string marker(const VolcanoPoint& p, double cx, double cy) {
 
 // The widest tick label of the y axis, to make room for it.
 double y_labels_width(const Range& y, double plot_height) {
-  double w = 0;
-  for (const std::string& t : nice_ticks(y.lo, y.hi, plot_height / 32.0).texts)
-    w = std::max(w, text_width(t, kTickSize));
-  return w;
+  return chart::widest(nice_ticks(y.lo, y.hi, plot_height / 32.0), kTickSize);
 }
 
 // Whether the band has a width somewhere along the curve.
@@ -430,11 +328,7 @@ Head head_of(const std::string& file, const Volcano& volcano, const VolcanoPictu
              const Drawn& d, double line_room) {
   Head h;
   const VolcanoCurve curve = picture.curve;
-  if (!picture.no_title) {
-    const std::string title = picture.has_title ? picture.title : "Volcano: " + file_name(file);
-    h.title = plot::fit_width(plot::shorten_end(title, plot::kMaxNameLength), kTitleSize, line_room,
-                              true, true);
-  }
+  h.title = chart::title_of(picture, "Volcano: ", file, line_room);
   h.figures = "T = " + plot::shortest_text(volcano.fits.conditions.T) + " K";
   h.top_x = volcano.top_x;
   h.top_y = curve == VolcanoCurve::log10_TOF        ? volcano.top_log10_TOF
@@ -443,11 +337,11 @@ Head head_of(const std::string& file, const Volcano& volcano, const VolcanoPictu
   h.has_top = volcano.top_inside && finite(h.top_x) && finite(h.top_y);
   if (h.has_top) {
     h.figures += "    top: " + d.top_words + " = " + plot::fixed_text(h.top_y, 2) + " at " +
-                 with_minus(top_descriptor_text(h.top_x, volcano.from, volcano.to));
+                 chart::with_minus(top_descriptor_text(h.top_x, volcano.from, volcano.to), true);
   } else {
     h.figures += "    no top inside the range";
   }
-  h.figures = plot::fit_width(h.figures, kFiguresSize, line_room, false, true);
+  h.figures = plot::fit_width(h.figures, chart::kFiguresSize, line_room, false, true);
   return h;
 }
 
@@ -539,33 +433,6 @@ std::vector<std::string> write_points(std::string& body, const Volcano& volcano,
   return unlabelled;
 }
 
-// The lines under the plot, each at most `line_room` px: the key of the
-// regions marked by number, the catalysts without a label, and the
-// warnings (poor fits, extrapolation, no driving force, ...).
-std::vector<std::string> note_lines(const std::vector<std::string>& key,
-                                    const std::vector<std::string>& unlabelled,
-                                    const std::vector<std::string>& warnings, double line_room) {
-  std::vector<std::string> notes;
-  if (!key.empty()) {
-    std::string line = "Regions: ";
-    for (std::size_t k = 0; k < key.size(); ++k) line += (k ? "; " : "") + key[k];
-    notes = plot::wrap(line, kKeySize, line_room);
-  }
-  if (!unlabelled.empty()) {
-    std::string line = "Not labelled for want of room or value: ";
-    for (std::size_t k = 0; k < unlabelled.size(); ++k)
-      line += (k ? ", " : "") + plot::shorten_end(unlabelled[k], kMaxName);
-    for (const std::string& l : plot::wrap(line, kKeySize, line_room)) notes.push_back(l);
-  }
-  for (const std::string& warning : warnings) {
-    for (const std::string& l :
-         plot::wrap("Warning: " + with_minus(warning), kKeySize, line_room)) {
-      notes.push_back(l);
-    }
-  }
-  return notes;
-}
-
 // The picture at `scale` of a canvas `width` px wide with a plot area
 // `plot_height` px high; `height` gets the canvas's height.
 std::string draw_volcano(const std::string& file, const Volcano& volcano,
@@ -591,46 +458,26 @@ std::string draw_volcano(const std::string& file, const Volcano& volcano,
   const std::string x_title =
       picture.xlabel.empty() ? volcano.fits.descriptor + " (kcal/mol)" : picture.xlabel;
   const std::string y_title = picture.ylabel.empty() ? d.axis_title : picture.ylabel;
-  write_axes(body, f, x_title, y_title, axes_bottom);
-  double y_note = axes_bottom + 4.0;
-  for (const std::string& line : note_lines(key, unlabelled, volcano.warnings, line_room)) {
-    y_note += kKeyLine;
-    text(body, kMargin, y_note, kKeySize, plot::fit_width(line, kKeySize, room), "start",
-         " class=\"key\"");
-  }
-  height = y_note + 10.0;
-
-  std::string out;
-  std::string description =
-      d.axis_title + " along " + volcano.fits.descriptor + ", " + head.figures;
-  plot::write_document_head(out, width, height, scale,
-                            head.title.empty() ? std::string("Volcano") : head.title, description);
-  if (!head.title.empty())
-    text(out, kMargin, 18.0, kTitleSize, head.title, "start", " id=\"title\" font-weight=\"bold\"");
-  text(out, kMargin, 33.0 - up, kFiguresSize, head.figures, "start",
-       " id=\"figures\" xml:space=\"preserve\"");
-  out += body;
-  out += "</svg>\n";
-  return out;
+  chart::write_axes(body, f, x_title, y_title, 70.0, axes_bottom);
+  // The key of the regions marked by number, the catalysts without a
+  // label, and the warnings (poor fits, extrapolation, no driving force).
+  const std::vector<std::string> notes =
+      chart::note_lines(key, "Not labelled for want of room or value: ", unlabelled,
+                        volcano.warnings, line_room, true);
+  height = chart::write_notes(body, notes, room, axes_bottom + 4.0) + 10.0;
+  return chart::document(width, height, scale, head.title, "Volcano",
+                         d.axis_title + " along " + volcano.fits.descriptor + ", " + head.figures,
+                         head.figures, up, body);
 }
 
 }  // namespace
 
 std::string volcano_svg(const std::string& file, const Volcano& volcano,
                         const VolcanoPicture& picture) {
-  double scale = (picture.font_size > 0 ? picture.font_size : kBodyPoints) / kBodyPoints;
-  double width = picture.width > 0 ? picture.width / scale : kWidth;
-  if (width < kMinWidth) width = kMinWidth, scale = picture.width / kMinWidth;
-  // The plot area in proportion to the width; taller for a picture asked
-  // higher than that gives.
-  const double plot_height = kPlotHeight * width / kWidth;
-  double height = 0.0;
-  std::string svg = draw_volcano(file, volcano, picture, width, scale, plot_height, height);
-  if (picture.height / scale > height + 0.5) {
-    svg = draw_volcano(file, volcano, picture, width, scale,
-                       plot_height + picture.height / scale - height, height);
-  }
-  return svg;
+  return chart::sized_picture(
+      picture, kPlotHeight, [&](double width, double scale, double plot_height, double& height) {
+        return draw_volcano(file, volcano, picture, width, scale, plot_height, height);
+      });
 }
 
 }  // namespace kinex

@@ -62,15 +62,6 @@ bool options_usable(const MapOptions& options, std::string& error) {
   return true;
 }
 
-// `text` with "a volcano" said of a map.
-std::string of_a_map(std::string text) {
-  for (std::size_t at = text.find("a volcano"); at != std::string::npos;
-       at = text.find("a volcano", at)) {
-    text.replace(at, 9, "a map");
-  }
-  return text;
-}
-
 const Descriptor* descriptor_of(const TableRow& row, const std::string& name) {
   for (const Descriptor& d : row.descriptors) {
     if (d.name == name) return &d;
@@ -251,13 +242,86 @@ Cycle cycle_at(const Map& map, const VolcanoFits& fits, double x, double y,
   return cycle;
 }
 
-// The grid's arrays, inputs and results, held for the evaluation.
+// Cycles held for the array path, inputs and results.
 struct GridArrays {
+  std::size_t steps = 0;
+  bool concentrations = false, own_T = false;  // own_T: a temperature per cycle
   std::vector<double> T, DeltaG, G_int, G_ts, reactant, product;
   std::vector<int64_t> TDI, TDTS;
-  std::vector<double> log10_TOF;
+  std::vector<double> log10_TOF, energetic_span;
   std::unique_ptr<bool[]> warning;
 };
+
+bool has_concentrations(const Cycle& c) {
+  bool any = false;
+  for (int64_t i = 1; i <= c.n; ++i) {
+    any = any || c.has_reac[static_cast<std::size_t>(i)] || c.has_prod[static_cast<std::size_t>(i)];
+  }
+  return any;
+}
+
+// Room for N cycles like `c` in `a` (T one for all unless `own_T`), and
+// for their TDI and TDTS (and log10 TOF, warnings and with `span` the
+// energetic span with `all`).
+void size_arrays(const Cycle& c, std::size_t N, bool own_T, bool all, bool span, GridArrays& a) {
+  a.steps = static_cast<std::size_t>(c.n);
+  a.concentrations = has_concentrations(c);
+  a.own_T = own_T;
+  a.T.resize(own_T ? N : 1, c.T);
+  a.DeltaG.resize(N);
+  a.G_int.resize(N * a.steps);
+  a.G_ts.resize(N * a.steps);
+  if (a.concentrations) {
+    a.reactant.resize(N * a.steps);
+    a.product.resize(N * a.steps);
+  }
+  a.TDI.resize(N);
+  a.TDTS.resize(N);
+  if (all) {
+    a.log10_TOF.resize(N);
+    if (span) a.energetic_span.resize(N);
+    a.warning.reset(new bool[N]);
+  }
+}
+
+// `cycle` as cycle k of `a`.
+void put_cycle(const Cycle& cycle, std::size_t k, GridArrays& a) {
+  if (a.own_T) a.T[k] = cycle.T;
+  a.DeltaG[k] = cycle.DeltaG;
+  const std::size_t steps = a.steps;
+  for (std::size_t s = 0; s < steps; ++s) {
+    a.G_int[k * steps + s] = cycle.G_int[s];
+    a.G_ts[k * steps + s] = cycle.G_ts[s + 1];
+    if (a.concentrations) {
+      a.reactant[k * steps + s] = cycle.has_reac[s + 1] ? cycle.conc_reac[s + 1] : NAN;
+      a.product[k * steps + s] = cycle.has_prod[s + 1] ? cycle.conc_prod[s + 1] : NAN;
+    }
+  }
+}
+
+features::CycleArrays inputs_of(const GridArrays& a) {
+  features::CycleArrays in;
+  in.count = static_cast<int64_t>(a.DeltaG.size());
+  in.steps = static_cast<int64_t>(a.steps);
+  in.T = a.T.data();
+  in.T_stride = a.own_T ? 1 : 0;
+  in.DeltaG = a.DeltaG.data();
+  in.G_int = a.G_int.data();
+  in.G_ts = a.G_ts.data();
+  in.reactant = a.concentrations ? a.reactant.data() : nullptr;
+  in.product = a.concentrations ? a.product.data() : nullptr;
+  return in;
+}
+
+features::ResultArrays outputs_of(GridArrays& a) {
+  features::ResultArrays out;
+  out.log10_tof = a.log10_TOF.empty() ? nullptr : a.log10_TOF.data();
+  out.energetic_span = a.energetic_span.empty() ? nullptr : a.energetic_span.data();
+  out.tdi_step = a.TDI.data();
+  out.tdts_step = a.TDTS.data();
+  out.warning = a.warning.get();
+  return out;
+}
 
 // Whether the grid of `count` points of n steps fits in the memory this
 // process may have; else the reason, naming --points.
@@ -279,30 +343,13 @@ bool grid_fits(const MapOptions& options, int64_t n, bool concentrations, std::s
 // Every grid point's cycle evaluated into the map; false with the reason.
 bool evaluate_grid(const VolcanoFits& fits, const MapOptions& options, Map& map,
                    std::string& error) {
-  const int64_t n = fits.conditions.n;
-  const Cycle& c = fits.conditions;
-  bool concentrations = false;
-  for (int64_t i = 1; i <= n; ++i) {
-    concentrations = concentrations || c.has_reac[static_cast<std::size_t>(i)] ||
-                     c.has_prod[static_cast<std::size_t>(i)];
-  }
-  if (!grid_fits(options, n, concentrations, error)) return false;
-  const auto N = static_cast<std::size_t>(options.nx * options.ny),
-             steps = static_cast<std::size_t>(n);
+  if (!grid_fits(options, fits.conditions.n, has_concentrations(fits.conditions), error))
+    return false;
+  const auto N = static_cast<std::size_t>(options.nx * options.ny);
   GridArrays a;
   try {
-    a.T.resize(map.over_temperature ? N : 1, c.T);
-    a.DeltaG.resize(N);
-    a.G_int.resize(N * steps);
-    a.G_ts.resize(N * steps);
-    if (concentrations) {
-      a.reactant.resize(N * steps);
-      a.product.resize(N * steps);
-    }
-    a.TDI.resize(N);
-    a.TDTS.resize(N);
-    a.log10_TOF.resize(N);
-    a.warning.reset(new bool[N]);
+    size_arrays(fits.conditions, N, map.over_temperature, true,
+                map.quantity == MapQuantity::energetic_span, a);
   } catch (const std::bad_alloc&) {
     error = "--points " + std::to_string(options.nx) + "," + std::to_string(options.ny) +
             ": the memory for the grid cannot be had; ask for fewer points";
@@ -311,42 +358,17 @@ bool evaluate_grid(const VolcanoFits& fits, const MapOptions& options, Map& map,
   std::vector<double> E;
   for (std::size_t j = 0; j < map.y.size(); ++j) {
     for (std::size_t i = 0; i < map.x.size(); ++i) {
-      const std::size_t k = j * map.x.size() + i;
-      const Cycle cycle = cycle_at(map, fits, map.x[i], map.y[j], E);
-      if (map.over_temperature) a.T[k] = cycle.T;
-      a.DeltaG[k] = cycle.DeltaG;
-      for (std::size_t s = 0; s < steps; ++s) {
-        a.G_int[k * steps + s] = cycle.G_int[s];
-        a.G_ts[k * steps + s] = cycle.G_ts[s + 1];
-        if (concentrations) {
-          a.reactant[k * steps + s] = cycle.has_reac[s + 1] ? cycle.conc_reac[s + 1] : NAN;
-          a.product[k * steps + s] = cycle.has_prod[s + 1] ? cycle.conc_prod[s + 1] : NAN;
-        }
-      }
+      put_cycle(cycle_at(map, fits, map.x[i], map.y[j], E), j * map.x.size() + i, a);
     }
   }
-  features::CycleArrays in;
-  in.count = static_cast<int64_t>(N);
-  in.steps = n;
-  in.T = a.T.data();
-  in.T_stride = map.over_temperature ? 1 : 0;
-  in.DeltaG = a.DeltaG.data();
-  in.G_int = a.G_int.data();
-  in.G_ts = a.G_ts.data();
-  in.reactant = concentrations ? a.reactant.data() : nullptr;
-  in.product = concentrations ? a.product.data() : nullptr;
+  const features::CycleArrays in = inputs_of(a);
   const std::string bad = features::check_cycle_arrays(in);
   if (!bad.empty()) {
     error = "the fitted energies over the ranges are beyond what can be evaluated (" + bad +
             "); choose ranges nearer the rows";
     return false;
   }
-  features::ResultArrays out;
-  out.log10_tof = a.log10_TOF.data();
-  out.tdi_step = a.TDI.data();
-  out.tdts_step = a.TDTS.data();
-  out.warning = a.warning.get();
-  if (!features::evaluate_cycle_arrays(in, out, options.threads, options.stop, error)) {
+  if (!features::evaluate_cycle_arrays(in, outputs_of(a), options.threads, options.stop, error)) {
     if (error.empty()) error = "stopped";
     return false;
   }
@@ -359,15 +381,20 @@ bool evaluate_grid(const VolcanoFits& fits, const MapOptions& options, Map& map,
               shortest(a.log10_TOF[k]) + "); choose ranges nearer the rows";
       return false;
     }
-    if (!(a.log10_TOF[k] <= a.log10_TOF[static_cast<std::size_t>(map.top)])) {
-      map.top = static_cast<int64_t>(k);
-    }
     backward += a.warning[k] ? 1 : 0;
   }
   map.no_driving_force.assign(a.warning.get(), a.warning.get() + N);
   map.log10_TOF = std::move(a.log10_TOF);
   map.TDI = std::move(a.TDI);
   map.TDTS = std::move(a.TDTS);
+  map.energetic_span = std::move(a.energetic_span);
+  const std::vector<double>& v = quantity_values(map);
+  const bool lowest = map.quantity == MapQuantity::energetic_span;
+  for (std::size_t k = 1; k < N; ++k) {
+    if (lowest ? v[k] < v[static_cast<std::size_t>(map.top)]
+               : v[k] > v[static_cast<std::size_t>(map.top)])
+      map.top = static_cast<int64_t>(k);
+  }
   if (backward > 0) {
     map.warnings.push_back("the fitted cycle has no positive driving force at " +
                            std::to_string(backward) + " of the " + std::to_string(N) +
@@ -403,6 +430,31 @@ bool catalyst_points(const std::vector<TableRow>& rows, const VolcanoFits& fits,
 
 }  // namespace
 
+namespace map_detail {
+
+Cycle fitted_map_cycle(const Map& map, const VolcanoFits& fits, double x, double y) {
+  std::vector<double> E;
+  return cycle_at(map, fits, x, y, E);
+}
+
+bool regions_at(const Map& map, const VolcanoFits& fits, const std::vector<double>& xs,
+                const std::vector<double>& ys, int threads, std::vector<int64_t>& TDI,
+                std::vector<int64_t>& TDTS, std::string& error) {
+  GridArrays a;
+  size_arrays(fits.conditions, xs.size(), map.over_temperature, false, false, a);
+  std::vector<double> E;
+  for (std::size_t k = 0; k < xs.size(); ++k) put_cycle(cycle_at(map, fits, xs[k], ys[k], E), k, a);
+  const features::CycleArrays in = inputs_of(a);
+  error = features::check_cycle_arrays(in);
+  if (!error.empty() || !features::evaluate_cycle_arrays(in, outputs_of(a), threads, {}, error))
+    return false;
+  TDI = std::move(a.TDI);
+  TDTS = std::move(a.TDTS);
+  return true;
+}
+
+}  // namespace map_detail
+
 namespace features {
 
 bool build_map(const std::vector<TableRow>& rows, const MapOptions& options, Map& map,
@@ -418,10 +470,7 @@ bool build_map(const std::vector<TableRow>& rows, const MapOptions& options, Map
     used = &kept;
   }
   VolcanoFits fits;
-  if (!fit_volcano(*used, options.x, fits, error)) {
-    error = of_a_map(error);
-    return false;
-  }
+  if (!fit_volcano(*used, options.x, fits, error, "a map")) return false;
   map.x_name = fits.descriptor;
   map.y_name = map.over_temperature ? "T" : options.y;
   map.rows = fits.rows;
@@ -429,17 +478,7 @@ bool build_map(const std::vector<TableRow>& rows, const MapOptions& options, Map
   std::vector<double> y;
   if (map.over_temperature) {
     map.warnings.insert(map.warnings.end(), fits.warnings.begin(), fits.warnings.end());
-    for (const LineFit& line : fits.fits) {
-      PlaneFit fit;
-      fit.state = line.state;
-      fit.intercept = line.intercept;
-      fit.slope_x = line.slope;
-      fit.r2 = line.r2;
-      fit.mae = line.mae;
-      fit.residual_sd = line.residual_sd;
-      fit.warning = line.warning;
-      map.fits.push_back(std::move(fit));
-    }
+    map.fits = planes_of(fits);
   } else {
     for (const std::string& warning : fits.warnings) {  // the lines' own are not the planes'
       if (warning.rfind("rows without", 0) == 0) map.warnings.push_back(warning);
@@ -464,7 +503,9 @@ bool build_map(const std::vector<TableRow>& rows, const MapOptions& options, Map
     map.TDI_names.push_back(i == 0 ? std::string() : tdi_state(fits.names, step));
     map.TDTS_names.push_back(i == 0 ? std::string() : tdts_state(fits.names, step));
   }
-  return evaluate_grid(fits, options, map, error) && catalyst_points(*used, fits, y, map, error);
+  return evaluate_grid(fits, options, map, error) &&
+         (!options.boundaries || map_detail::trace_boundaries(fits, options.threads, map, error)) &&
+         catalyst_points(*used, fits, y, map, error);
 }
 
 }  // namespace features

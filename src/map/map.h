@@ -5,7 +5,9 @@
 #pragma once
 
 #include <kinex/map.h>
+#include <kinex/volcano.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,5 +33,23 @@ std::string map_csv(const Map& map, CsvNames& names);
 // The text for people: the fits, the grid, its top, the TDI/TDTS regions
 // by their share of the grid, the catalysts and the warnings.
 std::string map_text(const std::string& file, const Map& map);
+
+namespace map_detail {
+
+// The cycle of `map`'s fits (those of `fits`'s states) at (x, y), at
+// temperature y over the temperature.
+Cycle fitted_map_cycle(const Map& map, const VolcanoFits& fits, double x, double y);
+
+// The TDI and TDTS steps of the fitted cycle at every point (xs[k], ys[k]),
+// through the array path on `threads` threads; false with the reason.
+bool regions_at(const Map& map, const VolcanoFits& fits, const std::vector<double>& xs,
+                const std::vector<double>& ys, int threads, std::vector<int64_t>& TDI,
+                std::vector<int64_t>& TDTS, std::string& error);
+
+// The map's switches and boundaries (kinex/map.h) from its grid's TDI and
+// TDTS, each switch bisected on its edge; false with the reason.
+bool trace_boundaries(const VolcanoFits& fits, int threads, Map& map, std::string& error);
+
+}  // namespace map_detail
 
 }  // namespace kinex

@@ -15,14 +15,6 @@
 namespace kinex {
 namespace {
 
-Json real(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
-
-Json reals(const std::vector<double>& v) {
-  Json array = Json::array();
-  for (double x : v) array.push_back(real(x));
-  return array;
-}
-
 // The grid's values at each point as NY rows of NX.
 template <class Value>
 Json rows_of(const Map& map, const Value& value) {
@@ -51,52 +43,44 @@ Json map_json(const std::string& file, const Map& map) {
   doc["file"] = file;
   doc["x"] = Json{{"name", map.x_name}};
   doc["y"] = Json{{"name", map.y_name}, {"temperature", map.over_temperature}};
-  doc["quantity"] = "log10_tof";
+  const char* quantity = quantity_name(map.quantity);
+  const std::vector<double>& values = quantity_values(map);
+  doc["quantity"] = quantity;
   doc["rows"] = map.rows;
-  const Cycle& c = map.conditions;
-  Json reactants = Json::array(), products = Json::array();
-  for (int64_t i = 1; i <= c.n; ++i) {
-    const auto I = static_cast<std::size_t>(i);
-    reactants.push_back(c.has_reac[I] ? real(c.conc_reac[I]) : Json(nullptr));
-    products.push_back(c.has_prod[I] ? real(c.conc_prod[I]) : Json(nullptr));
-  }
-  doc["conditions"] = Json{{"T", real(c.T)},
-                           {"reactant_concentrations", std::move(reactants)},
-                           {"product_concentrations", std::move(products)}};
+  doc["conditions"] = conditions_json(map.conditions);
   Json fits = Json::array();
   for (const PlaneFit& fit : map.fits) {
     fits.push_back(Json{{"state", fit.state},
-                        {"intercept", real(fit.intercept)},
-                        {"slope_x", real(fit.slope_x)},
-                        {"slope_y", real(fit.slope_y)},
-                        {"r2", real(fit.r2)},
-                        {"mae", real(fit.mae)},
-                        {"residual_sd", real(fit.residual_sd)},
+                        {"intercept", json_real(fit.intercept)},
+                        {"slope_x", json_real(fit.slope_x)},
+                        {"slope_y", json_real(fit.slope_y)},
+                        {"r2", json_real(fit.r2)},
+                        {"mae", json_real(fit.mae)},
+                        {"residual_sd", json_real(fit.residual_sd)},
                         {"warning", fit.warning.empty() ? Json(nullptr) : Json(fit.warning)}});
   }
   doc["fits"] = std::move(fits);
-  doc["grid"] =
-      Json{{"x", reals(map.x)},
-           {"y", reals(map.y)},
-           {"log10_tof", rows_of(map, [&](std::size_t k) { return real(map.log10_TOF[k]); })},
-           {"tdi", rows_of(map, [&](std::size_t k) { return Json(tdi_of(map, k)); })},
-           {"tdts", rows_of(map, [&](std::size_t k) { return Json(tdts_of(map, k)); })},
-           {"no_driving_force", rows_of(map, [&](std::size_t k) {
-              return Json(static_cast<bool>(map.no_driving_force[k]));
-            })}};
+  doc["grid"] = Json{{"x", json_reals(map.x)},
+                     {"y", json_reals(map.y)},
+                     {quantity, rows_of(map, [&](std::size_t k) { return json_real(values[k]); })},
+                     {"tdi", rows_of(map, [&](std::size_t k) { return Json(tdi_of(map, k)); })},
+                     {"tdts", rows_of(map, [&](std::size_t k) { return Json(tdts_of(map, k)); })},
+                     {"no_driving_force", rows_of(map, [&](std::size_t k) {
+                        return Json(static_cast<bool>(map.no_driving_force[k]));
+                      })}};
   const auto top = static_cast<std::size_t>(map.top);
-  doc["top"] = Json{{"x", real(map.x[top % map.x.size()])},
-                    {"y", real(map.y[top / map.x.size()])},
-                    {"log10_tof", real(map.log10_TOF[top])},
+  doc["top"] = Json{{"x", json_real(map.x[top % map.x.size()])},
+                    {"y", json_real(map.y[top / map.x.size()])},
+                    {quantity, json_real(values[top])},
                     {"tdi", tdi_of(map, top)},
                     {"tdts", tdts_of(map, top)}};
   Json points = Json::array();
   for (const MapPoint& point : map.points) {
     points.push_back(Json{{"name", point.name},
-                          {"x", real(point.x)},
-                          {"y", real(point.y)},
-                          {"log10_tof", real(point.log10_TOF)},
-                          {"fitted_log10_tof", real(point.fitted_log10_TOF)},
+                          {"x", json_real(point.x)},
+                          {"y", json_real(point.y)},
+                          {"log10_tof", json_real(point.log10_TOF)},
+                          {"fitted_log10_tof", json_real(point.fitted_log10_TOF)},
                           {"tdi", point.TDI},
                           {"tdts", point.TDTS}});
   }
@@ -106,11 +90,13 @@ Json map_json(const std::string& file, const Map& map) {
 }
 
 std::string map_csv(const Map& map, CsvNames& names) {
-  std::string out = map.over_temperature ? "x,T" : "x,y";
-  out += ",log10_tof,tdi,tdts,no_driving_force\n";
-  for (std::size_t k = 0; k < map.log10_TOF.size(); ++k) {
+  std::string out = map.over_temperature ? "x,T," : "x,y,";
+  out += quantity_name(map.quantity);
+  out += ",tdi,tdts,no_driving_force\n";
+  const std::vector<double>& values = quantity_values(map);
+  for (std::size_t k = 0; k < values.size(); ++k) {
     out += shortest(map.x[k % map.x.size()]) + "," + shortest(map.y[k / map.x.size()]) + "," +
-           shortest(map.log10_TOF[k]) + "," + names.field(tdi_of(map, k)) + "," +
+           shortest(values[k]) + "," + names.field(tdi_of(map, k)) + "," +
            names.field(tdts_of(map, k)) + "," + (map.no_driving_force[k] ? "true" : "false") + "\n";
   }
   return out;
@@ -123,23 +109,18 @@ std::string map_text(const std::string& file, const Map& map) {
   out += "Axes: " + map.x_name + " (x) and " +
          (map.over_temperature ? std::string("the temperature T (y, K)") : map.y_name + " (y)") +
          "\n\n";
-  std::size_t width = 5;
-  for (const PlaneFit& fit : map.fits) width = std::max(width, shown_width(fit.state));
-  const auto padded = [](std::string text, std::size_t to) {
-    const std::size_t shown = shown_width(text);
-    if (shown < to) text.append(to - shown, ' ');
-    return text;
-  };
-  out += padded("State", width) + "  " + padded("intercept", 11) + " " + padded("slope x", 11) +
-         " " + (map.over_temperature ? "" : padded("slope y", 11) + " ") + padded("R2", 11) + " " +
-         padded("MAE", 11) + " sd\n";
+  std::vector<std::string> header = {"State", "intercept", "slope x", "slope y", "R2", "MAE", "sd"};
+  std::vector<std::vector<std::string>> rows;
   for (const PlaneFit& fit : map.fits) {
-    out += padded(fit.state, width) + "  " + padded(significant(fit.intercept), 11) + " " +
-           padded(significant(fit.slope_x), 11) + " " +
-           (map.over_temperature ? "" : padded(significant(fit.slope_y), 11) + " ") +
-           padded(significant(fit.r2), 11) + " " + padded(significant(fit.mae), 11) + " " +
-           significant(fit.residual_sd) + "\n";
+    rows.push_back({fit.state, significant(fit.intercept), significant(fit.slope_x),
+                    significant(fit.slope_y), significant(fit.r2), significant(fit.mae),
+                    significant(fit.residual_sd)});
   }
+  if (map.over_temperature) {  // lines of x: no slope y
+    header.erase(header.begin() + 3);
+    for (std::vector<std::string>& row : rows) row.erase(row.begin() + 3);
+  }
+  out += fits_table(header, rows);
   // Values to a thousandth of their axis's range, however far from 0.
   const auto at_x = [&](double x) { return descriptor_text(x, map.x_from, map.x_to); };
   const auto at_y = [&](double y) { return descriptor_text(y, map.y_from, map.y_to); };
@@ -147,8 +128,10 @@ std::string map_text(const std::string& file, const Map& map) {
          " points, " + map.x_name + " from " + at_x(map.x_from) + " to " + at_x(map.x_to) + ", " +
          map.y_name + " from " + at_y(map.y_from) + " to " + at_y(map.y_to) + "\n";
   const auto top = static_cast<std::size_t>(map.top);
-  out += "Top: log10 TOF " + significant(map.log10_TOF[top]) + " at " + map.x_name + " = " +
-         at_x(map.x[top % map.x.size()]) + ", " + map.y_name + " = " +
+  out += map.quantity == MapQuantity::energetic_span
+             ? "Top: energetic span " + significant(map.energetic_span[top]) + " kcal/mol at "
+             : "Top: log10 TOF " + significant(map.log10_TOF[top]) + " at ";
+  out += map.x_name + " = " + at_x(map.x[top % map.x.size()]) + ", " + map.y_name + " = " +
          at_y(map.y[top / map.x.size()]) + " (TDI " + tdi_of(map, top) + ", TDTS " +
          tdts_of(map, top) + ")\n";
   // The regions by their share of the grid, in the order first met.

@@ -253,7 +253,7 @@ bool resolve_descriptor(const std::vector<TableRow>& rows, const std::vector<std
 // energies, and their conditions; false with the reason when a row has
 // other states or conditions than the first, or fewer than two are left.
 bool gather_rows(const std::vector<TableRow>& rows, const DescriptorChoice& choice,
-                 VolcanoFits& fits, std::string& error) {
+                 const std::string& subject, VolcanoFits& fits, std::string& error) {
   const std::string& wanted = choice.wanted;
   const bool by_column = choice.by_column;
   const TableRow* first = nullptr;
@@ -283,8 +283,8 @@ bool gather_rows(const std::vector<TableRow>& rows, const DescriptorChoice& choi
       }
       const std::string differs = same_conditions(first->cycle, row.cycle);
       if (!differs.empty()) {
-        error =
-            where + " has " + differs + " " + other + "; a volcano is for one set of conditions";
+        error = where + " has " + differs + " " + other + "; " + subject +
+                " is for one set of conditions";
         return false;
       }
     }
@@ -302,7 +302,7 @@ bool gather_rows(const std::vector<TableRow>& rows, const DescriptorChoice& choi
   const std::size_t m = fits.rows.size();
   if (m < 2) {
     error =
-        "a volcano needs at least two catalysts with a value of the descriptor; " +
+        subject + " needs at least two catalysts with a value of the descriptor; " +
         std::string(by_column ? "the column " + in_quotes(wanted) + " has " : "the table has ") +
         std::to_string(m);
     return false;
@@ -382,6 +382,15 @@ void fit_states(const std::vector<std::string>& labels, VolcanoFits& fits) {
 
 }  // namespace
 
+std::vector<PlaneFit> planes_of(const VolcanoFits& fits) {
+  std::vector<PlaneFit> planes;
+  for (const LineFit& line : fits.fits) {
+    planes.push_back({line.state, line.intercept, line.slope, 0.0, line.r2, line.mae,
+                      line.residual_sd, line.warning});
+  }
+  return planes;
+}
+
 Cycle cycle_of(const VolcanoFits& fits, const std::vector<double>& E) {
   Cycle cycle = fits.conditions;
   const auto n = static_cast<std::size_t>(cycle.n);
@@ -414,7 +423,7 @@ Cycle fitted_cycle(const VolcanoFits& fits, double x) {
 }
 
 bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descriptor,
-                 VolcanoFits& fits, std::string& error) {
+                 VolcanoFits& fits, std::string& error, const std::string& subject) {
   fits = VolcanoFits{};
   if (!rows_usable(rows, error)) return false;
   std::vector<std::string> labels;
@@ -422,7 +431,7 @@ bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descripto
   fits.names = rows[0].names;
   DescriptorChoice choice;
   if (!resolve_descriptor(rows, labels, descriptor, fits, choice, error) ||
-      !gather_rows(rows, choice, fits, error)) {
+      !gather_rows(rows, choice, subject, fits, error)) {
     return false;
   }
   std::string wanted = choice.wanted;
@@ -442,7 +451,7 @@ bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descripto
   }
   if (constant(fits.x)) {
     error = "the descriptor " + in_quotes(wanted) + " is " + shortest(fits.x[0]) +
-            " in every row; a volcano needs it to vary";
+            " in every row; " + subject + " needs it to vary";
     return false;
   }
   fit_states(labels, fits);

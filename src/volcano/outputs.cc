@@ -27,18 +27,51 @@ std::string top_descriptor_text(double x, double from, double to) {
                                                       : descriptor_text(x, from, to);
 }
 
-namespace {
+Json json_real(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
 
-Json real(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
-
-Json reals(const std::vector<double>& v) {
+Json json_reals(const std::vector<double>& v) {
   Json array = Json::array();
-  for (double x : v) array.push_back(real(x));
+  for (double x : v) array.push_back(json_real(x));
   return array;
 }
 
+Json conditions_json(const Cycle& c) {
+  Json reactants = Json::array(), products = Json::array();
+  for (int64_t i = 1; i <= c.n; ++i) {
+    const auto I = static_cast<std::size_t>(i);
+    reactants.push_back(c.has_reac[I] ? json_real(c.conc_reac[I]) : Json(nullptr));
+    products.push_back(c.has_prod[I] ? json_real(c.conc_prod[I]) : Json(nullptr));
+  }
+  return Json{{"T", json_real(c.T)},
+              {"reactant_concentrations", std::move(reactants)},
+              {"product_concentrations", std::move(products)}};
+}
+
+std::string fits_table(const std::vector<std::string>& header,
+                       const std::vector<std::vector<std::string>>& rows) {
+  std::size_t width = shown_width(header[0]);
+  for (const std::vector<std::string>& row : rows) width = std::max(width, shown_width(row[0]));
+  const auto padded = [](std::string text, std::size_t to) {
+    const std::size_t shown = shown_width(text);
+    if (shown < to) text.append(to - shown, ' ');
+    return text;
+  };
+  const auto line = [&](const std::vector<std::string>& row) {
+    std::string text = padded(row[0], width) + "  ";
+    for (std::size_t k = 1; k < row.size(); ++k) {
+      text += k + 1 < row.size() ? padded(row[k], 11) + " " : row[k] + "\n";
+    }
+    return text;
+  };
+  std::string out = line(header);
+  for (const std::vector<std::string>& row : rows) out += line(row);
+  return out;
+}
+
+namespace {
+
 Json band_json(const Band& band) {
-  return Json{{"low", reals(band.low)}, {"high", reals(band.high)}};
+  return Json{{"low", json_reals(band.low)}, {"high", json_reals(band.high)}};
 }
 
 }  // namespace
@@ -52,36 +85,28 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
                            {"is_state", fits.descriptor_is_state},
                            {"chosen_by", fits.chosen_by}};
   doc["rows"] = fits.rows;
-  const Cycle& c = fits.conditions;
-  Json reactants = Json::array(), products = Json::array();
-  for (int64_t i = 1; i <= c.n; ++i) {
-    const auto I = static_cast<std::size_t>(i);
-    reactants.push_back(c.has_reac[I] ? real(c.conc_reac[I]) : Json(nullptr));
-    products.push_back(c.has_prod[I] ? real(c.conc_prod[I]) : Json(nullptr));
-  }
-  doc["conditions"] = Json{{"T", real(c.T)},
-                           {"reactant_concentrations", std::move(reactants)},
-                           {"product_concentrations", std::move(products)}};
+  doc["conditions"] = conditions_json(fits.conditions);
   Json list = Json::array();
   for (const LineFit& fit : fits.fits) {
     list.push_back(
         Json{{"state", fit.state},
-             {"slope", real(fit.slope)},
-             {"intercept", real(fit.intercept)},
-             {"r2", real(fit.r2)},
-             {"mae", real(fit.mae)},
-             {"residual_sd", real(fit.residual_sd)},
+             {"slope", json_real(fit.slope)},
+             {"intercept", json_real(fit.intercept)},
+             {"r2", json_real(fit.r2)},
+             {"mae", json_real(fit.mae)},
+             {"residual_sd", json_real(fit.residual_sd)},
              {"covariance",
-              Json::array({Json::array({real(fit.var_intercept), real(fit.cov_intercept_slope)}),
-                           Json::array({real(fit.cov_intercept_slope), real(fit.var_slope)})})},
+              Json::array(
+                  {Json::array({json_real(fit.var_intercept), json_real(fit.cov_intercept_slope)}),
+                   Json::array({json_real(fit.cov_intercept_slope), json_real(fit.var_slope)})})},
              {"warning", fit.warning.empty() ? Json(nullptr) : Json(fit.warning)}});
   }
   doc["fits"] = std::move(list);
-  doc["curve"] = Json{{"x", reals(volcano.x)},
-                      {"log10_tof", reals(volcano.log10_TOF)},
-                      {"energetic_span", reals(volcano.energetic_span)},
-                      {"effective_span", reals(volcano.effective_span)},
-                      {"most_endergonic_step", reals(volcano.endergonic_step)},
+  doc["curve"] = Json{{"x", json_reals(volcano.x)},
+                      {"log10_tof", json_reals(volcano.log10_TOF)},
+                      {"energetic_span", json_reals(volcano.energetic_span)},
+                      {"effective_span", json_reals(volcano.effective_span)},
+                      {"most_endergonic_step", json_reals(volcano.endergonic_step)},
                       {"tdi", volcano.TDI},
                       {"tdts", volcano.TDTS},
                       {"no_driving_force", volcano.no_driving_force}};
@@ -95,27 +120,27 @@ Json volcano_json(const std::string& file, const Volcano& volcano) {
   for (const VolcanoRegion& region : volcano.regions) {
     regions.push_back(Json{{"tdi", region.TDI},
                            {"tdts", region.TDTS},
-                           {"from", real(region.from)},
-                           {"to", real(region.to)},
+                           {"from", json_real(region.from)},
+                           {"to", json_real(region.to)},
                            {"tdi_ties", region.TDI_ties},
                            {"tdts_ties", region.TDTS_ties}});
   }
   doc["regions"] = std::move(regions);
-  doc["top"] = Json{
-      {"x", real(volcano.top_x)},
-      {"log10_tof", real(volcano.top_log10_TOF)},
-      {"energetic_span", real(volcano.top_energetic_span)},
-      {"most_endergonic_step", real(volcano.top_endergonic_step)},
-      {"inside", volcano.top_inside},
-      {"band", Json{{"low", real(volcano.top_band_low)}, {"high", real(volcano.top_band_high)}}}};
+  doc["top"] = Json{{"x", json_real(volcano.top_x)},
+                    {"log10_tof", json_real(volcano.top_log10_TOF)},
+                    {"energetic_span", json_real(volcano.top_energetic_span)},
+                    {"most_endergonic_step", json_real(volcano.top_endergonic_step)},
+                    {"inside", volcano.top_inside},
+                    {"band", Json{{"low", json_real(volcano.top_band_low)},
+                                  {"high", json_real(volcano.top_band_high)}}}};
   Json points = Json::array();
   for (const VolcanoPoint& point : volcano.points) {
     points.push_back(Json{{"name", point.name},
-                          {"x", real(point.x)},
-                          {"log10_tof", real(point.log10_TOF)},
-                          {"energetic_span", real(point.energetic_span)},
-                          {"effective_span", real(point.effective_span)},
-                          {"most_endergonic_step", real(point.endergonic_step)},
+                          {"x", json_real(point.x)},
+                          {"log10_tof", json_real(point.log10_TOF)},
+                          {"energetic_span", json_real(point.energetic_span)},
+                          {"effective_span", json_real(point.effective_span)},
+                          {"most_endergonic_step", json_real(point.endergonic_step)},
                           {"tdi", point.TDI},
                           {"tdts", point.TDTS},
                           {"no_driving_force", point.no_driving_force},
@@ -176,20 +201,12 @@ std::string volcano_text(const std::string& file, const Volcano& volcano) {
          " catalysts, T = " + shortest(fits.conditions.T) + " K)\n";
   out += "Descriptor: " + fits.descriptor + (fits.descriptor_is_state ? " (a state)" : "") + ", " +
          fits.chosen_by + "\n\n";
-  std::size_t width = 5;
-  for (const LineFit& fit : fits.fits) width = std::max(width, shown_width(fit.state));
-  const auto padded = [](std::string text, std::size_t to) {
-    const std::size_t shown = shown_width(text);
-    if (shown < to) text.append(to - shown, ' ');
-    return text;
-  };
-  out += padded("State", width) + "  " + padded("slope", 11) + " " + padded("intercept", 11) + " " +
-         padded("R2", 11) + " " + padded("MAE", 11) + " " + "sd\n";
+  std::vector<std::vector<std::string>> rows;
   for (const LineFit& fit : fits.fits) {
-    out += padded(fit.state, width) + "  " + padded(significant(fit.slope), 11) + " " +
-           padded(significant(fit.intercept), 11) + " " + padded(significant(fit.r2), 11) + " " +
-           padded(significant(fit.mae), 11) + " " + significant(fit.residual_sd) + "\n";
+    rows.push_back({fit.state, significant(fit.slope), significant(fit.intercept),
+                    significant(fit.r2), significant(fit.mae), significant(fit.residual_sd)});
   }
+  out += fits_table({"State", "slope", "intercept", "R2", "MAE", "sd"}, rows);
   // Descriptor values to a thousandth of the range, however far from 0.
   const auto at = [&](double x) { return descriptor_text(x, volcano.from, volcano.to); };
   out += "\nRegions (descriptor from .. to: TDI, TDTS):\n";

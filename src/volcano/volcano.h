@@ -22,6 +22,7 @@
 
 #include "batch/sources.h"
 #include "input/table.h"
+#include "kinex/map.h"
 #include "kinex/volcano.h"
 #include "model/run.h"
 #include "outputs/format.h"
@@ -40,9 +41,14 @@ namespace kinex {
 // bad (its own diagnostic), the descriptor names no column, fewer than two
 // rows remain, the descriptor is the same in every row, or the rows differ
 // in their states, number of steps, temperature or concentrations (a volcano
-// is for one set of conditions).
+// is for one set of conditions). The reasons say what the fits are for by
+// `subject` ("a volcano", "a map").
 bool fit_volcano(const std::vector<TableRow>& rows, const std::string& descriptor,
-                 VolcanoFits& fits, std::string& error);
+                 VolcanoFits& fits, std::string& error, const std::string& subject = "a volcano");
+
+// The fits of the states' lines as the planes of a map over the
+// temperature: slope_y 0, the rest as the lines have it.
+std::vector<PlaneFit> planes_of(const VolcanoFits& fits);
 
 // The cycle of the fitted energies at descriptor value x (T and
 // concentrations of the rows); an implied transition state is the higher
@@ -88,6 +94,20 @@ double most_endergonic_step(const Cycle& cycle);
 // when the storage of a cycle cannot be had.
 bool build_volcano(const std::vector<TableRow>& rows, const VolcanoOptions& options,
                    Volcano& volcano, std::string& error);
+
+// A number of a document, null where it is not finite; a list of them.
+Json json_real(double x);
+Json json_reals(const std::vector<double>& v);
+
+// The "conditions" of a document of fits: "T", and "reactant_concentrations"
+// and "product_concentrations" by step (null where a step has none).
+Json conditions_json(const Cycle& conditions);
+
+// The fits as the text shows them: `header` and a row per state in
+// `rows`, the first column padded to the widest (at least "State"), two
+// blanks, then each column but the last padded to 11 and a blank.
+std::string fits_table(const std::vector<std::string>& header,
+                       const std::vector<std::vector<std::string>>& rows);
 
 // The "volcano" document (document_head first): "file", "descriptor" {name,
 // is_state, chosen_by}, "rows", "conditions", "fits" [{state, slope,

@@ -214,24 +214,43 @@ TEST(PlotFigures, MapsKeepTheirTextsApartAtEverySizeAndReadInGrey) {
   std::vector<TableRow> rows;
   std::string error;
   ASSERT_TRUE(read_table(KINEX_EXAMPLES "/map.csv", 298.15, rows, error)) << error;
-  MapOptions two, temperature;
+  // Each map with its y axis's title and its colour bar's.
+  struct Mapped {
+    MapOptions options;
+    const char* y_title;
+    const char* bar_title;
+  };
+  MapOptions two, temperature, span, long_titles;
   two.x = temperature.x = "Descriptor dG(OA)";
   two.y = "Descriptor dG(RE)";
   temperature.T_from = 250.0, temperature.T_to = 450.0;
-  for (const MapOptions* options : {&two, &temperature}) {
+  span = two;
+  span.quantity = MapQuantity::energetic_span;
+  long_titles = temperature;
+  long_titles.quantity = MapQuantity::energetic_span;
+  const std::string long_title(300, 'W');
+  const Mapped maps[] = {
+      {two, ">Descriptor dG(RE) (kcal/mol)<", "log\u2081\u2080(TOF / s\u207b\u00b9)"},
+      {temperature, ">T (K)<", "log\u2081\u2080(TOF / s\u207b\u00b9)"},
+      {span, ">Descriptor dG(RE) (kcal/mol)<", ">energetic span (kcal/mol)<"},
+      {long_titles, "WWWW</text>", ">energetic span (kcal/mol)<"}};
+  for (const Mapped& mapped : maps) {
+    const MapOptions* options = &mapped.options;
     Map map;
     ASSERT_TRUE(features::build_map(rows, *options, map, error)) << error;
     for (const Case& look : looks()) {
-      SCOPED_TRACE(options->y + ", " + look.name);
+      SCOPED_TRACE(options->y + ", " + quantity_name(options->quantity) + ", " + look.name);
       VolcanoPicture picture;
       picture.width = look.options.width;
       picture.height = look.options.height;
       picture.font_size = look.options.font_size;
+      if (options == &maps[3].options) picture.xlabel = picture.ylabel = long_title;
       const std::string svg = map_svg("map.csv", map, picture);
       expect_clear(svg);
       EXPECT_NE(svg.find("class=\"region-label\""), std::string::npos);
-      EXPECT_NE(svg.find(options->y.empty() ? ">T (K)<" : ">Descriptor dG(RE) (kcal/mol)<"),
-                std::string::npos);
+      EXPECT_NE(svg.find("id=\"region-boundaries\""), std::string::npos);
+      EXPECT_NE(svg.find(mapped.y_title), std::string::npos);
+      EXPECT_NE(svg.find(mapped.bar_title), std::string::npos);
       if (picture.width > 0) {
         EXPECT_NE(svg.find(" width=\"" + plot::num(picture.width) + "\""), std::string::npos);
       }

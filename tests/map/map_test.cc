@@ -14,10 +14,12 @@
 
 #include "common/cycle_files.h"
 #include "input/table.h"
+#include "model/figures.h"
 #include "model/storage.h"
 #include "outputs/format.h"
 #include "scan/scan.h"
 #include "volcano/volcano.h"
+#include "volcano/volcano_internal.h"
 
 namespace kinex {
 namespace {
@@ -101,6 +103,29 @@ TEST(MapExactPlanes, TheGridPassesThroughEveryCatalystsOwnLog10Tof) {
   }
 }
 
+// The energetic span over the same lattice: each catalyst's own span at its
+// grid point, and the top where the span is lowest.
+TEST(MapExactPlanes, TheSpanMapPassesThroughEveryCatalystsOwnSpan) {
+  const std::vector<TableRow> rows = rows_of(table_text(kPlanes, kLattice));
+  MapOptions options = lattice_options();
+  options.quantity = MapQuantity::energetic_span;
+  Map map;
+  std::string error;
+  ASSERT_TRUE(features::build_map(rows, options, map, error)) << error;
+  ASSERT_EQ(map.energetic_span.size(), map.log10_TOF.size());
+  EXPECT_EQ(&quantity_values(map), &map.energetic_span);
+  for (std::size_t r = 0; r < kLattice.size(); ++r) {
+    SCOPED_TRACE(rows[r].name);
+    Evaluation own;
+    ASSERT_TRUE(volcano_detail::evaluated(rows[r].cycle, own, error)) << error;
+    const auto k = static_cast<std::size_t>(kLattice[r].second) * 5 +
+                   static_cast<std::size_t>(kLattice[r].first);
+    EXPECT_NEAR(map.energetic_span[k], energetic_span(own.cycle, own.results), 1e-9);
+  }
+  const auto lowest = std::min_element(map.energetic_span.begin(), map.energetic_span.end());
+  EXPECT_EQ(map.top, lowest - map.energetic_span.begin());
+}
+
 TEST(MapOverTemperature, IsAScanOfTheFittedCycleAtEveryDescriptorValue) {
   std::vector<std::pair<double, double>> at;
   for (double x : {-4.0, -2.5, -1.0, 0.0, 1.5, 3.0, 5.0}) at.push_back({x, 0.0});
@@ -138,6 +163,71 @@ TEST(MapOverTemperature, IsAScanOfTheFittedCycleAtEveryDescriptorValue) {
   }
   for (const MapPoint& point : map.points) EXPECT_EQ(point.y, 298.15);
 }
+
+// A map of examples/map.csv whose boundaries are checked.
+struct TracedMap {
+  const char* name;
+  std::string y;  // empty: over the temperature from 250 to 650 K
+  int64_t nx, ny;
+};
+
+class MapBoundaries : public ::testing::TestWithParam<TracedMap> {};
+
+// Each switch lies where the fitted cycle's region changes: a millionth of
+// its edge before it the region of the edge's start, a millionth after
+// another; and every switch is on a boundary line.
+TEST_P(MapBoundaries, EverySwitchLiesWhereTheRegionChangesAlongItsEdge) {
+  const TracedMap& c = GetParam();
+  std::vector<TableRow> rows;
+  std::string error;
+  ASSERT_TRUE(read_table(KINEX_EXAMPLES "/map.csv", 298.15, rows, error)) << error;
+  MapOptions options;
+  options.x = "Descriptor dG(OA)";
+  options.y = c.y;
+  options.T_from = 250.0, options.T_to = 650.0;
+  options.nx = c.nx, options.ny = c.ny;
+  Map map;
+  ASSERT_TRUE(features::build_map(rows, options, map, error)) << error;
+  VolcanoFits fits;
+  ASSERT_TRUE(fit_volcano(rows, options.x, fits, error)) << error;
+  ASSERT_GE(map.switches.size(), 4u);
+  const auto region_at = [&](double x, double y) {
+    Evaluation run;
+    EXPECT_TRUE(
+        volcano_detail::evaluated(map_detail::fitted_map_cycle(map, fits, x, y), run, error))
+        << error;
+    return std::pair{run.results.TDI, run.results.TDTS};
+  };
+  std::size_t on_lines = 0;
+  for (const MapSwitch& s : map.switches) {
+    const auto i = static_cast<std::size_t>(s.i), j = static_cast<std::size_t>(s.j);
+    const std::size_t start = j * map.x.size() + i;
+    const double hx = s.along_x ? 1e-6 * (map.x[i + 1] - map.x[i]) : 0.0;
+    const double hy = s.along_x ? 0.0 : 1e-6 * (map.y[j + 1] - map.y[j]);
+    SCOPED_TRACE("switch at (" + shortest(s.x) + ", " + shortest(s.y) + ")");
+    EXPECT_EQ(s.along_x ? s.y : s.x, s.along_x ? map.y[j] : map.x[i]);
+    EXPECT_EQ(region_at(s.x - hx, s.y - hy), std::pair(map.TDI[start], map.TDTS[start]));
+    EXPECT_NE(region_at(s.x + hx, s.y + hy), std::pair(map.TDI[start], map.TDTS[start]));
+    for (const auto& line : map.boundaries) {
+      on_lines += std::count(line.begin(), line.end(), std::array{s.x, s.y}) > 0 ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(on_lines, map.switches.size());
+  // Untraced, the same grid without them.
+  options.boundaries = false;
+  Map plain;
+  ASSERT_TRUE(features::build_map(rows, options, plain, error)) << error;
+  EXPECT_TRUE(plain.switches.empty() && plain.boundaries.empty());
+  EXPECT_EQ(plain.log10_TOF, map.log10_TOF);
+  EXPECT_EQ(plain.TDI, map.TDI);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MapBoundaries,
+                         ::testing::Values(TracedMap{"two_descriptors", "Descriptor dG(RE)", 40,
+                                                     30},
+                                           TracedMap{"coarse_grid", "Descriptor dG(RE)", 7, 5},
+                                           TracedMap{"over_the_temperature", "", 30, 40}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A table the map refuses, what is asked of it, and the words of the reason.
 struct BadMap {
@@ -261,6 +351,21 @@ TEST(MapCommand, WritesTextJsonAndCsvOfTheSameGrid) {
                       doc["grid"]["tdts"][0][3].get<std::string>() + ",false");
 }
 
+// -o - puts the picture in place of the text, its axes titled as asked,
+// the warnings on standard error.
+TEST(MapCommand, WritesThePictureToStandardOutputWithTheAxesTitlesAsked) {
+  const test::Outcome o = cycle_files::kinex_run(
+      {"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--points", "9,7", "-o",
+       "-", "--xlabel", "G(OA) & more", "--ylabel", "temperature (K)"});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  EXPECT_EQ(o.out.rfind("<svg", 0) == 0 || o.out.rfind("<?xml", 0) == 0, true)
+      << o.out.substr(0, 80);
+  EXPECT_NE(o.out.find(">G(OA) &amp; more<"), std::string::npos);
+  EXPECT_NE(o.out.find(">temperature (K)<"), std::string::npos);
+  EXPECT_EQ(o.out.find("Map of"), std::string::npos);
+  EXPECT_NE(o.err.find("kinex map: warning: "), std::string::npos) << o.err;
+}
+
 TEST(MapCommand, RefusesWhatItCannotReadInTheUsersWords) {
   const struct {
     std::vector<std::string> args;
@@ -279,6 +384,12 @@ TEST(MapCommand, RefusesWhatItCannotReadInTheUsersWords) {
        "is the input file " + kExample + "; it is not overwritten"},
       {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--size", "column"},
        "--size and --font-size go with the picture"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--ylabel", "T"},
+       "--xlabel, --ylabel, --size and --font-size go with the picture"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "-o", "-", "--csv"},
+       "-o - puts the picture on standard output in place of the text"},
+      {{"map", kExample, "--x", "Descriptor dG(OA)", "--y", "T=250:450", "--quantity", "tof"},
+       "--quantity tof: log10_tof (log10 TOF) or energetic_span"},
   };
   for (const auto& c : cases) {
     const test::Outcome o = cycle_files::kinex_run(c.args);

@@ -8,7 +8,10 @@
 
 #include <random>
 
+#include "figures/map_svg.h"
 #include "figures/volcano_svg.h"
+#include "input/table.h"
+#include "map/map.h"
 #include "outputs/json_output.h"
 #include "volcano/volcano.h"
 
@@ -215,6 +218,73 @@ TEST(PickledState, AVolcanoComesBackWholeAndDamagedBytesAreRefused) {
     volcano_document(read);
     volcano_svg(read.file, read.volcano, {});
     for (double x : {read.volcano.from, read.volcano.to}) fitted_cycle(read.volcano.fits, x);
+  }
+}
+
+// The map of examples/map.csv by `quantity`, over a second descriptor or
+// (`y` empty) the temperature.
+MapData example_map(const std::string& y, MapQuantity quantity) {
+  const std::string table =
+      "Catalyst,Descriptor dG(OA),Descriptor dG(RE),Cat,TS-OA,OA,TS-TM,TM,TS-RE,Product\n"
+      "Pd(PtBu3)2,-13.38,-19.2,0.0,14.7,-13.7,6.6,-5.7,12.5,-25.0\n"
+      "Ni(PCy3)2,-14.12,-21.5,0.0,13.5,-14.1,7.2,-3.1,14.2,-25.0\n"
+      "Pd(PCy3)2,-11.83,-18.4,0.0,16.3,-11.8,7.4,-6.3,12.5,-25.0\n"
+      "Ni(dppe),-11.13,-22.3,0.0,16.6,-11.3,8.7,-3.0,13.9,-25.0\n"
+      "Pd(dppf),-9.98,-20.1,0.0,17.8,-10.4,8.4,-5.1,12.7,-25.0\n"
+      "Pd(XPhos),-8.79,-17.6,0.0,18.3,-9.0,8.2,-7.4,12.3,-25.0\n"
+      "Pd(SPhos),-8.41,-21.0,0.0,18.8,-8.9,9.0,-4.0,13.2,-25.0\n"
+      "Ni(IMes),-6.59,-19.8,0.0,19.8,-6.8,10.6,-5.6,12.9,-25.0\n"
+      "Pd(PPh3)2,-5.75,-22.9,0.0,21.0,-5.8,11.2,-1.9,14.7,-25.0\n"
+      "Pd(IPr),-2.97,-18.9,0.0,22.7,-2.9,10.7,-5.9,12.9,-25.0\n"
+      "Pt(PPh3)2,-3.11,-20.6,0.0,22.8,-3.2,11.4,-4.1,14.0,-25.0\n"
+      "Ni(PPh3)2,-2.24,-17.9,0.0,23.9,-2.3,11.5,-7.1,13.0,-25.0\n";
+  std::vector<TableRow> rows;
+  std::string error;
+  EXPECT_TRUE(parse_table("map.csv", table, 298.15, rows, error)) << error;
+  MapOptions options;
+  options.x = "Descriptor dG(OA)";
+  options.y = y;
+  options.T_from = 250.0, options.T_to = 450.0;
+  options.nx = 9, options.ny = 7;
+  options.quantity = quantity;
+  MapData data;
+  data.file = "map.csv";
+  EXPECT_TRUE(features::build_map(rows, options, data.map, error)) << error;
+  return data;
+}
+
+std::string map_document(const MapData& m) {
+  std::string text;
+  write_json(map_json(m.file, m.map), text);
+  CsvNames names(false);
+  return text + map_csv(m.map, names) + map_text(m.file, m.map) + map_svg(m.file, m.map, {});
+}
+
+TEST(PickledState, AMapComesBackWholeAndDamagedBytesAreRefused) {
+  for (const MapData& map : {example_map("Descriptor dG(RE)", MapQuantity::log10_tof),
+                             example_map("", MapQuantity::log10_tof),
+                             example_map("Descriptor dG(RE)", MapQuantity::energetic_span)}) {
+    SCOPED_TRACE(map.map.y_name + " " + quantity_name(map.map.quantity));
+    ASSERT_FALSE(map.map.boundaries.empty());
+    const std::string bytes = to_bytes(map);
+    MapData back;
+    ASSERT_TRUE(from_bytes(bytes, back));
+    EXPECT_EQ(to_bytes(back), bytes);
+    EXPECT_EQ(map_document(back), map_document(map));
+    for (std::size_t size = 0; size < bytes.size(); size += 7) {
+      EXPECT_FALSE(from_bytes(bytes.substr(0, size), back)) << size;
+    }
+    EXPECT_FALSE(from_bytes(bytes + '\0', back));
+    VolcanoData volcano;
+    EXPECT_FALSE(from_bytes(bytes, volcano));
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 500; ++trial) {
+      std::string damaged = bytes;
+      const std::size_t at = random() % damaged.size();
+      damaged[at] = static_cast<char>(damaged[at] ^ (1 << (random() % 8)));
+      MapData read;
+      if (from_bytes(damaged, read)) map_document(read);
+    }
   }
 }
 

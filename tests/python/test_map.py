@@ -1,7 +1,10 @@
 """kinex.map: the arrays and documents against kinex map's, the grid at the
 catalysts against their own log10 TOF, and what it refuses."""
 
+import io
 import json
+import pickle
+import sys
 import warnings
 
 import numpy as np
@@ -32,6 +35,39 @@ def test_the_map_is_kinex_maps_to_the_last_bit(second):
     assert m.over_temperature == ("T" in second)
 
 
+def test_the_span_map_is_kinex_maps_and_lowest_at_its_top():
+    m = kinex.map(TABLE, X, Y, points=(9, 7), quantity="energetic_span")
+    args = ["map", TABLE, "--x", X, "--y", Y, "--points", "9,7", "--quantity", "energetic_span"]
+    doc = m.to_dict()
+    assert doc == json.loads(run(KINEX_TOOL, *args, "--json").stdout)
+    assert m.quantity == doc["quantity"] == "energetic_span" and "log10_tof" not in doc["grid"]
+    assert np.array_equal(m.energetic_span, np.array(doc["grid"]["energetic_span"]))
+    assert doc["top"]["energetic_span"] == m.energetic_span.min()
+    assert m.csv() == run(KINEX_TOOL, *args, "--csv").stdout.decode()
+    assert m.csv().startswith("x,y,energetic_span,tdi,tdts,")
+
+
+@pytest.mark.parametrize("second, quantity", [
+    ({"y": Y}, "log10_tof"), ({"T": (250.0, 450.0)}, "log10_tof"), ({"y": Y}, "energetic_span"),
+], ids=["two", "temperature", "span"])
+def test_the_map_pickles_whole_and_makes_the_csvs_dataframe(second, quantity, monkeypatch):
+    import pandas
+
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", kinex.InputWarning)
+        m = kinex.map(TABLE, X, points=(8, 6), quantity=quantity, **second)
+    back = pickle.loads(pickle.dumps(m))
+    assert back.to_dict() == m.to_dict() and back.csv() == m.csv() and back.text() == m.text()
+    assert repr(back) == repr(m) and back.plot().svg == m.plot().svg
+    frame = kinex.to_dataframe(m)
+    assert frame.shape == (6 * 8, 6)
+    assert list(frame.columns) == m.csv().splitlines()[0].split(",")
+    pandas.testing.assert_frame_equal(frame, pandas.read_csv(io.StringIO(m.csv())))
+    monkeypatch.setitem(sys.modules, "pandas", None)
+    with pytest.raises(ImportError, match="needs pandas"):
+        kinex.to_dataframe(m)
+
+
 def test_a_plane_exact_table_puts_every_catalyst_on_the_grid(tmp_path):
     # Catalysts on the lattice 0..4 x 0..2 and every state a plane of quarters.
     planes = {"I0": (0, 0, 0), "TS1": (14, 0.75, 0.5), "I1": (0, 1, -0.25), "TS2": (20, -0.5, 1.25),
@@ -58,6 +94,7 @@ def test_a_plane_exact_table_puts_every_catalyst_on_the_grid(tmp_path):
     ({"y": Y, "points": (1, 5)}, ValueError, "points[0]"),
     ({"y": Y, "x_range": (2, 1)}, ValueError, "x_range: (2.0, 1.0)"),
     ({"y": Y, "points": (100000, 100000)}, ValueError, "more than the"),
+    ({"y": Y, "quantity": "selectivity"}, ValueError, "quantity: 'selectivity' is not"),
 ])
 def test_what_makes_no_map_is_refused_with_the_reason(args, error, words):
     with pytest.raises(error) as caught:

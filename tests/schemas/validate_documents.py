@@ -88,6 +88,7 @@ REFUSED = [
     ("volcano", "a band of another level", lambda d: d["band"].update(level=0.68)),
     ("map", "a quantity not mapped", lambda d: d.update(quantity="selectivity")),
     ("map", "a plane without its second slope", lambda d: d["fits"][0].pop("slope_y")),
+    ("map", "a quantity its grid does not carry", lambda d: d.update(quantity="energetic_span")),
     ("network", "a product without its sign", lambda d: d["results"]["products"][0].pop("tof_sign")),
     ("network", "a concentration of 0", lambda d: d["input"]["species"][0].update(conc=0)),
     ("network_uncertainty", "a probability above 1",
@@ -132,7 +133,8 @@ def kinex_runs(files, tables):
                  ["volcano", t, "--json", "--points", "20", "--samples", "0"]]
     for t in (SOURCE / "examples" / "map.csv", SOURCE / "examples" / "volcano.csv"):
         x = ["--x", "Descriptor dG(OA)", "--points", "12,9", "--json"]
-        runs += [["map", str(t), *x, "--y", "Descriptor dG(RE)"], ["map", str(t), *x, "--y=T=250:450"]]
+        runs += [["map", str(t), *x, "--y", "Descriptor dG(RE)"], ["map", str(t), *x, "--y=T=250:450"],
+                 ["map", str(t), *x, "--y=T=250:450", "--quantity", "energetic_span"]]
     heck = str(SOURCE / "examples" / "heck.net")
     runs += [["network", heck, "--json"], ["check", "--json", heck],
              ["uncertainty", "--json", *MC, heck]]
