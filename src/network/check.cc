@@ -47,9 +47,7 @@ std::vector<InputWarning> network_findings(const Network& network, const Network
                        ""});
     }
   }
-  std::vector<const Rate*> rates;
-  for (const Rate& rate : results.products) rates.push_back(&rate);
-  if (results.has_turnover) rates.push_back(&results.turnover);
+  const std::vector<const Rate*> rates = rates_of(results);
   const double limit = std::log(results.prefactor);
   for (const Rate* rate : rates) {
     if (rate->tof.sign > 0 && rate->tof.ln > limit * (1 + 1e-12)) {

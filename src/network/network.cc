@@ -243,6 +243,13 @@ double ratio(SignedLog a, SignedLog b) {
 
 }  // namespace
 
+std::vector<const Rate*> rates_of(const NetworkResults& results) {
+  std::vector<const Rate*> rates;
+  for (const Rate& rate : results.products) rates.push_back(&rate);
+  if (results.has_turnover) rates.push_back(&results.turnover);
+  return rates;
+}
+
 bool check_network(const Network& network, std::string& error) {
   // Names are words of the network file: not empty, no blank, no '#', no
   // control character, and unique among the states, the species and the

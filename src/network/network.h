@@ -104,6 +104,10 @@ struct NetworkResults {
 inline constexpr std::size_t kMostStates = 20000;
 inline constexpr std::size_t kMostSteps = 100000;
 
+// The rates of `results` in the order every output gives them: each
+// product's, then the turnover where there is one.
+std::vector<const Rate*> rates_of(const NetworkResults& results);
+
 // Whether `network` can be evaluated: T finite and above 0, every energy
 // finite, every concentration finite and above 0, every index in range,
 // at least one state and at most kMostStates states and kMostSteps steps,

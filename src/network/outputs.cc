@@ -13,14 +13,6 @@ namespace {
 
 constexpr double kLn10 = 2.302585092994045684;
 
-// The rates in the order of the outputs: products, then the turnover.
-std::vector<const Rate*> rates_of(const NetworkResults& results) {
-  std::vector<const Rate*> rates;
-  for (const Rate& rate : results.products) rates.push_back(&rate);
-  if (results.has_turnover) rates.push_back(&results.turnover);
-  return rates;
-}
-
 std::string rate_name(const Rate& rate) { return rate.species < 0 ? "turnover" : rate.name; }
 
 Json number(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }

@@ -26,14 +26,6 @@ struct SampleRate {
   int64_t tdi = -1, tdts = -1;
 };
 
-// The rates of `results` in output order: products, then the turnover.
-std::vector<const Rate*> rates_of(const NetworkResults& results) {
-  std::vector<const Rate*> rates;
-  for (const Rate& rate : results.products) rates.push_back(&rate);
-  if (results.has_turnover) rates.push_back(&results.turnover);
-  return rates;
-}
-
 bool options_fit(const Network& network, const NetworkSampling& sampling, std::string& error) {
   if (sampling.samples < 2 || sampling.samples > 100000000) {
     error = "the samples must be from 2 to 100000000";
