@@ -1,7 +1,5 @@
 #include "driver/driver.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -9,6 +7,7 @@
 #include "input/reader.h"
 #include "kinex/types.h"
 #include "model/evaluate.h"
+#include "platform/names.h"
 #include "report/line_writer.h"
 #include "report/sections.h"
 #include "text/shown_name.h"
@@ -102,19 +101,16 @@ int run_program(const std::vector<std::string>& args, std::string& out, std::str
   // name either way. Any object the file system knows under the name counts
   // as existing; a directory is caught when it is read.
   std::string path = run.input_name;
-  struct stat status;
-  if (!args.empty() && args[0] != path && stat(args[0].c_str(), &status) == 0) path = args[0];
+  int error = 0;
+  if (!args.empty() && args[0] != path && name_exists(args[0], error)) path = args[0];
   if (path.empty()) return write_usage(out);
   // Asked for help, unless a file has that name.
-  if ((path == "-h" || path == "--help") && stat(path.c_str(), &status) != 0) {
-    return write_help(out);
-  }
-  if (path == run.input_name && stat(path.c_str(), &status) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return write_usage(out);
-    return fail_system(run.input_name, errno, err);
+  if ((path == "-h" || path == "--help") && !name_exists(path, error)) return write_help(out);
+  if (path == run.input_name && !name_exists(path, error)) {
+    if (error == ENOENT || error == ENOTDIR) return write_usage(out);
+    return fail_system(run.input_name, error, err);
   }
 
-  int error = 0;
   std::FILE* file = open_input(path, error);
   if (file == nullptr) return fail_system(run.input_name, error, err);
   Failure failure;

@@ -15,6 +15,7 @@
 #include "input/warnings.h"
 #include "kinex/types.h"
 #include "model/storage.h"
+#include "platform/names.h"
 #include "text/shown_name.h"
 #include "text/strings.h"
 
@@ -391,11 +392,8 @@ bool read_input(Run& run, std::FILE* file, Failure& failure, ReadNotes& notes) {
 }
 
 std::FILE* open_input(const std::string& path, int& error) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) {
-    error = errno;
-    return nullptr;
-  }
+  std::FILE* file = open_for_reading(path, error);
+  if (file == nullptr) return nullptr;
   struct stat opened;
   if (fstat(fileno(file), &opened) == 0 && S_ISDIR(opened.st_mode)) {
     std::fclose(file);

@@ -1,6 +1,5 @@
 // The reader of a table's records: its byte source, the bounds of a text
 // file, CSV or TSV records, and the tables read whole.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include "input/table.h"
 #include "input/table_internal.h"
 #include "model/storage.h"
+#include "platform/names.h"
 #include "text/strings.h"
 
 namespace kinex {
@@ -193,9 +193,8 @@ bool TableReader::open_file(const std::string& path, double default_T, const Tex
   s.path = path;
   s.default_T = default_T;
   s.bounds = TextBounds(limits);
-  do {
-    s.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (s.fd < 0 && errno == EINTR);
+  int error = 0;
+  s.fd = open_descriptor_for_reading(path, error);
   if (s.fd < 0) return s.fail(0, 0, "cannot be opened");
   struct stat info {};
   if (::fstat(s.fd, &info) == 0 && S_ISREG(info.st_mode)) {

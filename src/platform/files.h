@@ -8,8 +8,9 @@
 namespace kinex {
 
 // True when `path` names the same file as `other` (the same device and
-// inode, whatever the names, links or symbolic links); false when either
-// does not exist.
+// inode on Linux, the same volume serial number and file index on Windows,
+// whatever the names, links or symbolic links); false when either does not
+// exist.
 bool same_file(const std::string& path, const std::string& other);
 
 // The first of `inputs` (every file a command reads: cycle files, tables,
@@ -18,13 +19,15 @@ bool same_file(const std::string& path, const std::string& other);
 std::string input_named_by(const std::string& output, const std::vector<std::string>& inputs);
 
 // True when `path` names one of the process's own streams (/dev/stdout,
-// /dev/stderr, /dev/fd/N, /proc/self/fd/N) or an existing file that is
-// neither a regular file nor a folder (a device, a pipe): replace_file
-// writes to those as they are.
+// /dev/stderr, and on Linux /dev/fd/N, /proc/self/fd/N) or an existing file
+// that is neither a regular file nor a folder (a device, a pipe; on Windows
+// NUL, CON and the like): replace_file writes to those as they are.
 bool is_device_or_pipe(const std::string& path);
 
 // Puts `text` into the file `path`: writes a temporary file in the same
-// folder, flushes it to disk and renames it into place, so that a reader
+// folder, flushes it to disk and renames it into place (on Windows:
+// written through to the disk, then ReplaceFileW, or MoveFileExW with
+// write-through for a new file), so that a reader
 // sees the old file or the whole new one and a failed write leaves the old
 // file as it was. The new file keeps the permissions of the file it
 // replaces (a new one gets the usual ones of the umask); a symbolic link
@@ -37,7 +40,8 @@ bool replace_file(const std::string& path, std::string_view text, std::string& r
 // that a write beyond the file-size limit (ulimit -f) fails with its error
 // instead of killing the process; and on SIGINT, SIGTERM and SIGHUP removes
 // the temporary file of a replace_file under way before the process dies of
-// the signal as it would have.
+// the signal as it would have. On Windows the same on Ctrl+C, Ctrl+Break
+// and the console's closing, through a console control handler.
 void guard_temporary_files();
 
 }  // namespace kinex

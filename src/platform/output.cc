@@ -1,24 +1,9 @@
 #include "platform/output.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 namespace kinex {
-
-bool write_all(int fd, std::string_view text, int& error) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      error = written < 0 && errno != 0 ? errno : EIO;
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
 
 bool Output::deliver() {
   if (failed) {

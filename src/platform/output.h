@@ -14,6 +14,22 @@ namespace kinex {
 // system names none).
 bool write_all(int fd, std::string_view text, int& error);
 
+// The descriptors of standard output and standard error.
+inline constexpr int kStandardOutput = 1;
+inline constexpr int kStandardError = 2;
+
+// True when `fd` is a terminal that shows a progress line: a terminal on
+// Linux; on Windows a console that takes the terminal's control sequences
+// (prepare_standard_streams asks for them).
+bool is_terminal(int fd);
+
+// For a program's main, once, first: on Windows puts the standard streams
+// into binary mode, so that every byte, line feeds included, reaches a file
+// or a pipe as on Linux (no carriage returns are added), and asks the
+// consoles among them for the terminal's control sequences. Nothing
+// elsewhere.
+void prepare_standard_streams();
+
 // A standard stream that a long command fills piece by piece: text gathers
 // in `text`, and deliver() hands it to `fd` in one piece, so that the rows
 // written so far survive an interrupt and memory stays flat. With fd -1

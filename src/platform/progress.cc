@@ -1,7 +1,5 @@
 #include "platform/progress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -23,7 +21,7 @@ bool progress_worth_showing(double elapsed, double fraction) {
 
 ProgressLine::ProgressLine(int fd, std::string label)
     : fd_(fd),
-      terminal_(isatty(fd) == 1),
+      terminal_(is_terminal(fd)),
       label_(std::move(label)),
       start_(std::chrono::steady_clock::now()) {}
 

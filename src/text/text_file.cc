@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/names.h"
+
 namespace kinex {
 
 bool TextBounds::take(char c, TextFault& fault) {
@@ -33,7 +35,8 @@ bool read_text_file(const std::string& path, const TextLimits& limits, std::stri
                     TextFault& fault) {
   text.clear();
   fault = TextFault{};
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+  int error = 0;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(open_for_reading(path, error),
                                                              &std::fclose);
   if (!file) {
     fault.reason = "cannot be opened";

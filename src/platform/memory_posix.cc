@@ -1,5 +1,3 @@
-#include "platform/memory.h"
-
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -7,6 +5,8 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+
+#include "platform/memory.h"
 
 namespace kinex {
 namespace {
