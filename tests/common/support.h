@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <bit>
 #include <cctype>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -76,13 +79,30 @@ inline std::FILE* file_with(const std::string& bytes) {
   return file;
 }
 
+// A new directory of its own under the system's folder for temporary
+// files, named PREFIX and a random part; empty when none can be made.
+inline std::filesystem::path make_scratch_directory(const std::string& prefix) {
+#ifdef _WIN32
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path name =
+        std::filesystem::temp_directory_path() / (prefix + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(name, error)) return name;
+  }
+  return {};
+#else
+  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr) return {};
+  return pattern;
+#endif
+}
+
 // A directory of its own, removed with everything in it at the end.
 struct ScratchDir {
-  std::filesystem::path path;
+  std::filesystem::path path = make_scratch_directory("kinex-test-");
   ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kinex-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a scratch directory";
-    path = pattern;
+    if (path.empty()) ADD_FAILURE() << "cannot make a scratch directory";
   }
   ~ScratchDir() {
     std::error_code ignored;
@@ -111,6 +131,7 @@ inline Outcome run_kinex_exe(const std::vector<std::string>& args, std::size_t m
   return o;
 }
 
+#ifndef _WIN32
 // Runs `command` with /bin/sh and collects what it writes (kept in the files
 // "out" and "err" of `dir`) and its exit status (-1 when a signal ended it).
 inline Outcome spawn_shell(const ScratchDir& dir, const std::string& command) {
@@ -138,5 +159,6 @@ inline Outcome spawn(const ScratchDir& dir, const std::string& program,
   }
   return spawn_shell(dir, command);
 }
+#endif
 
 }  // namespace kinex::test
