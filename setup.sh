@@ -18,17 +18,25 @@
 #                     distributed, jsonschema (the JSON documents' schemas),
 #                     matplotlib (the pictures drawn on its Axes), and Sphinx
 #                     with MyST and Furo.
+#   ./setup.sh --windows  what the Windows build needs (cmake/mingw-w64-x86_64.cmake):
+#                     Debian's mingw-w64 cross compiler with the POSIX thread
+#                     model, wine to run its tests, GoogleTest's sources to
+#                     build them, and the JSON and command-line libraries.
+#                     The options may be given together.
 set -euo pipefail
 
 developer=false
-case "${1:-}" in
-  "") ;;
-  --dev) developer=true ;;
-  *)
-    echo "usage: ./setup.sh [--dev]" >&2
-    exit 2
-    ;;
-esac
+windows=false
+for option in "$@"; do
+  case "$option" in
+    --dev) developer=true ;;
+    --windows) windows=true ;;
+    *)
+      echo "usage: ./setup.sh [--dev] [--windows]" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=()
 need() {  # need PACKAGE TEST...: the package when the test fails
@@ -78,6 +86,12 @@ if $developer; then
   need python3-sphinx /usr/bin/python3 -c "import sphinx"
   need python3-myst-parser /usr/bin/python3 -c "import myst_parser"
   need furo /usr/bin/python3 -c "import furo"
+fi
+
+if $windows; then
+  need g++-mingw-w64-x86-64-posix command -v x86_64-w64-mingw32-g++-posix
+  need wine64 test -x /usr/lib/wine/wine64
+  need googletest test -f /usr/src/googletest/CMakeLists.txt
 fi
 
 if [ ${#missing[@]} -eq 0 ]; then
