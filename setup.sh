@@ -16,8 +16,9 @@
 #                     the pictures), fontTools (they measure the pictures'
 #                     texts with the font itself), pytest, pandas and Dask's
 #                     distributed, jsonschema (the JSON documents' schemas),
-#                     matplotlib (the pictures drawn on its Axes), and Sphinx
-#                     with MyST and Furo.
+#                     matplotlib (the pictures drawn on its Axes), Sphinx
+#                     with MyST and Furo, and dpkg-shlibdeps and file (the
+#                     .deb's Depends, read off the programs by cpack).
 #   ./setup.sh --windows  what the Windows build needs (cmake/mingw-w64-x86_64.cmake):
 #                     Debian's mingw-w64 cross compiler with the POSIX thread
 #                     model, wine to run its tests, GoogleTest's sources to
@@ -86,6 +87,9 @@ if $developer; then
   need python3-sphinx /usr/bin/python3 -c "import sphinx"
   need python3-myst-parser /usr/bin/python3 -c "import myst_parser"
   need furo /usr/bin/python3 -c "import furo"
+  # The release archives: cpack reads the .deb's Depends off the programs.
+  need dpkg-dev command -v dpkg-shlibdeps
+  need file command -v file
 fi
 
 if $windows; then
