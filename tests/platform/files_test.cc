@@ -35,8 +35,7 @@ std::string bytes_of(const std::string& name) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The names in the folder `name`, as UTF-8 would spell them on Linux (the
-// test's own names are ASCII apart from those above).
+// How many files and folders the folder `name` (UTF-8) holds.
 std::size_t entries_in(const std::string& name) {
   std::size_t count = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(system_path(name))) ++count;
