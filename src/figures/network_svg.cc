@@ -16,8 +16,6 @@ namespace {
 
 using network::Network;
 using network::NetworkResults;
-using network::State;
-using network::Step;
 
 // One level of a path: a state or a transition state at its energy.
 struct Level {
@@ -55,7 +53,7 @@ void walk(Walk& w, int64_t state, double offset, int turns, Path& path) {
   }
   bool moved = false;
   for (std::size_t e = 0; e < w.network.steps.size(); ++e) {
-    const Step& step = w.network.steps[e];
+    const network::Step& step = w.network.steps[e];
     const int sign = w.results.net_flux[e].sign;
     for (const bool ahead : {true, false}) {
       if (w.paths.size() > kMostNetworkPaths) return;
@@ -70,7 +68,7 @@ void walk(Walk& w, int64_t state, double offset, int turns, Path& path) {
       if (path.levels.size() + 2 > kMostLevels) continue;
       moved = true;
       const double arrival = offset + (closing ? step.shift : 0.0);
-      const State& to = w.network.states[static_cast<std::size_t>(next)];
+      const network::State& to = w.network.states[static_cast<std::size_t>(next)];
       path.levels.push_back({step.name, offset + step.G_ts, true});
       path.levels.push_back({to.name, to.G + arrival, false});
       const std::size_t made = path.made.size();
@@ -109,7 +107,7 @@ double tick_step(double range, int ticks) {
   return 10.0 * power;
 }
 
-std::string number(double x) { return fixed_text(x, 1); }
+std::string one_decimal(double x) { return fixed_text(x, 1); }
 
 std::string attribute(double x) {
   char text[32];
@@ -246,7 +244,7 @@ std::string network_svg(const std::string& file, const Network& network,
       const bool close_below = j + 1 < column.size() && column[j + 1].y - y < kRoom;
       const double size = level.transition ? 10.0 : 11.0;
       const std::string style = level.transition ? " font-style=\"italic\"" : "";
-      const std::string both = fit_width(level.name + " " + number(level.energy), size,
+      const std::string both = fit_width(level.name + " " + one_decimal(level.energy), size,
                                          std::max(slot + bar, 40.0), false, true);
       if (close_above != close_below) {  // one line above the upper bar, below the lower
         svg += "<text x=\"" + attribute(x) + "\" y=\"" + attribute(close_below ? y - 6 : y + 14) +
@@ -267,7 +265,7 @@ std::string network_svg(const std::string& file, const Network& network,
              xml_escape(fit_width(level.name, size, label_room, false, true)) + "</text>\n";
       svg += "<text x=\"" + attribute(x) + "\" y=\"" + attribute(y + 14) +
              "\" font-size=\"10\" text-anchor=\"middle\" fill=\"#444444\">" +
-             xml_escape(number(level.energy)) + "</text>\n";
+             xml_escape(one_decimal(level.energy)) + "</text>\n";
     }
   }
   // The legend: each path's colour and what it makes.

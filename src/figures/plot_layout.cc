@@ -20,8 +20,6 @@ constexpr double kMaxSpreadBar = 66.0;      // px a bar is lengthened to at most
 constexpr double kMinFlatBar = 34.0;        // px
 constexpr double kBarOverhang = 6.0;        // px a flat bar is longer than its widest label
 constexpr double kMinBarShare = 0.6;        // of the pitch, when spread
-constexpr double kColumnsStart = 20.0;      // px from the axis to the first column
-constexpr double kColumnsEnd = 30.0;        // px from the last column to the canvas's margin
 // On a narrow canvas: tighter columns, upright columns narrowed before
 // they are crowded, and a plot area in proportion to the width.
 constexpr double kNarrowColumnsStart = 10.0;

@@ -41,7 +41,6 @@ constexpr double kColumnLabelGap = 6.0;  // px from the axis to the column label
 constexpr double kAxisTitleGap = 22.0;   // px from the column labels to the axis title
 constexpr double kNotesGap = 22.0;
 constexpr double kBottom = 14.0;
-constexpr double kColumnsStart = 20.0, kColumnsEnd = 30.0;
 
 std::string number(double x) { return num(x); }
 

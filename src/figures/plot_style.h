@@ -103,4 +103,8 @@ inline constexpr double kTickLength = 5.0;         // px
 inline constexpr double kTickLabelGap = 8.0;       // px from the axis to a tick label's end
 static_assert(kTickLabelGap <= kTickLabelsToAxis, "tick labels must fit their room");
 
+// The columns: the single picture's and the overlay's.
+inline constexpr double kColumnsStart = 20.0;  // px from the axis to the first column
+inline constexpr double kColumnsEnd = 30.0;    // px from the last column to the canvas's margin
+
 }  // namespace kinex::plot

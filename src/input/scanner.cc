@@ -343,7 +343,7 @@ class IntegerForm {
 
 // One value of the source with every reading the items of the read may ask
 // of it; with a repeat count it serves several items.
-struct Token {
+struct ScannedValue {
   Place place;
   int64_t repeat = 1;
   bool null = false;
@@ -391,7 +391,7 @@ Gap skip_separators(Source& s, bool first_of_read, Place& where) {
 }
 
 // A quoted text; the source stands on the opening mark.
-bool scan_quoted(Source& s, Token& t, int64_t item, ScanFailure& failure) {
+bool scan_quoted(Source& s, ScannedValue& t, int64_t item, ScanFailure& failure) {
   const int mark = peek(s);
   advance(s, mark);
   t.quoted = true;
@@ -413,9 +413,9 @@ bool scan_quoted(Source& s, Token& t, int64_t item, ScanFailure& failure) {
 
 // Reads the value at the source (not a separator) for the items of `kinds`,
 // of which the first is the current item `item`.
-bool scan_token(Source& s, std::span<const Kind> kinds, int64_t item, Token& t,
+bool scan_token(Source& s, std::span<const Kind> kinds, int64_t item, ScannedValue& t,
                 ScanFailure& failure) {
-  t = Token{};
+  t = ScannedValue{};
   t.place = here(s);
   s.line_has_value = true;
   bool want_real = false;
@@ -475,7 +475,7 @@ bool scan_token(Source& s, std::span<const Kind> kinds, int64_t item, Token& t,
 }
 
 // Gives the token's reading for an item of `kind`.
-bool take(const Token& t, Kind kind, Value& value, Fault& fault) {
+bool take(const ScannedValue& t, Kind kind, Value& value, Fault& fault) {
   switch (kind) {
     case Kind::Real:
       if (t.quoted) {
@@ -544,7 +544,7 @@ std::string reason(const ScanFailure& failure) {
 
 bool read_list(Source& s, std::span<const Kind> kinds, std::span<Value> values,
                ScanFailure& failure) {
-  Token t;
+  ScannedValue t;
   int64_t left = 0;  // items the current token still serves
   for (std::size_t k = 0; k < kinds.size(); ++k) {
     const auto item = static_cast<int64_t>(k + 1);

@@ -171,7 +171,7 @@ struct TableReader::State {
     }
     if (!read_header(path, header, layout, error, place)) return has_failed = done = true, false;
     for (const Column& column : layout.columns) {
-      if (column.kind == Kind::descriptor &&
+      if (column.kind == table_detail::Kind::descriptor &&
           std::find(descriptors.begin(), descriptors.end(), column.header) == descriptors.end()) {
         descriptors.push_back(column.header);
       }

@@ -14,7 +14,7 @@ namespace {
 
 std::string kcal(double G) { return significant(G) + " kcal/mol"; }
 
-std::string rate_name(const Rate& rate) {
+std::string rate_phrase(const Rate& rate) {
   return rate.species < 0 ? std::string("the turnover") : "product " + rate.name;
 }
 
@@ -52,7 +52,7 @@ std::vector<InputWarning> network_findings(const Network& network, const Network
   for (const Rate* rate : rates) {
     if (rate->tof.sign > 0 && rate->tof.ln > limit * (1 + 1e-12)) {
       found.push_back({kTofAboveLimit, 0,
-                       "the TOF of " + rate_name(*rate) + " lies above k_B T/h, " +
+                       "the TOF of " + rate_phrase(*rate) + " lies above k_B T/h, " +
                            exponent_form(results.prefactor) +
                            " s^-1, the fastest a step over a transition state can be",
                        ""});
@@ -60,8 +60,8 @@ std::vector<InputWarning> network_findings(const Network& network, const Network
     if (rate->tof.sign <= 0) {
       found.push_back(
           {kNoDrivingForce, 0,
-           rate_name(*rate) + (rate->tof.sign < 0 ? " runs backwards (its TOF is below 0)"
-                                                  : " makes nothing net (its TOF is 0)"),
+           rate_phrase(*rate) + (rate->tof.sign < 0 ? " runs backwards (its TOF is below 0)"
+                                                    : " makes nothing net (its TOF is 0)"),
            ""});
     }
   }
@@ -69,7 +69,7 @@ std::vector<InputWarning> network_findings(const Network& network, const Network
     if (results.has_turnover && rate != &results.turnover) continue;
     if (std::isfinite(rate->apparent_barrier) && rate->apparent_barrier >= kLargestLikelySpan) {
       found.push_back({kEnergiesLookKilojoules, 0,
-                       "the apparent barrier of " + rate_name(*rate) + " is " +
+                       "the apparent barrier of " + rate_phrase(*rate) + " is " +
                            kcal(rate->apparent_barrier) + ": are the energies in kJ/mol?",
                        ""});
     }

@@ -14,7 +14,6 @@ namespace kinex::network {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kTieTolerance = 1e-12;
 
 bool finite(double x) { return std::isfinite(x); }

@@ -22,6 +22,9 @@
 
 namespace kinex::network {
 
+// What a result is where there is none.
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 struct Species {
   std::string name;
   double conc = 1.0;  // mol/L, finite and above 0

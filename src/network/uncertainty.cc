@@ -17,8 +17,6 @@ using uncertainty_detail::sample_key;
 using uncertainty_detail::Words;
 using uncertainty_detail::Ziggurat;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
 // What one sample gives of each rate.
 struct SampleRate {
   double log10_tof = kNaN, selectivity = kNaN;

@@ -14,20 +14,20 @@ namespace {
 
 using namespace cycle_files;
 
-const std::string kThreeStep = KINEX_EXAMPLES "/three_step.txt";
+const std::string kThreeStepFile = KINEX_EXAMPLES "/three_step.txt";
 
 TEST(Words, OptionValuesAreRefusedInTheUsersTerms) {
   const struct {
     std::vector<std::string> args;
     const char* words;
   } cases[] = {
-      {{"uncertainty", kThreeStep, "--sigma", "1", "--threads", "-1"},
+      {{"uncertainty", kThreeStepFile, "--sigma", "1", "--threads", "-1"},
        "--threads: '-1' is not a whole number from 0 to 1024"},
-      {{"uncertainty", kThreeStep, "--sigma", "1", "--correlation=nan"},
+      {{"uncertainty", kThreeStepFile, "--sigma", "1", "--correlation=nan"},
        "--correlation: 'nan' is not a number from 0 to 1"},
-      {{"uncertainty", kThreeStep, "--sigma", "1e-400"},
+      {{"uncertainty", kThreeStepFile, "--sigma", "1e-400"},
        "--sigma: '1e-400' is not a sigma in kcal/mol: it is too small to be told from 0"},
-      {{"uncertainty", kThreeStep, "--sigma", "1", "--samples", "abc"},
+      {{"uncertainty", kThreeStepFile, "--sigma", "1", "--samples", "abc"},
        "--samples: 'abc' is not a whole number from 1 to 100000000"},
       {{"volcano", KINEX_EXAMPLES "/volcano.csv", "--points", "1"},
        "--points: '1' is not a whole number from 2 to 100000"},
@@ -61,7 +61,7 @@ TEST(Words, PictureToADeviceIsWrittenAsTheReadmeSays) {
   ScratchDir dir;
   const test::Outcome o =
       test::spawn_shell(dir, test::shell_quoted(KINEX_TOOL) + " plot " +
-                                 test::shell_quoted(kThreeStep) + " -o /dev/stdout");
+                                 test::shell_quoted(kThreeStepFile) + " -o /dev/stdout");
   EXPECT_EQ(o.status, kExitOk) << o.err;
   EXPECT_EQ(o.out.rfind("<?xml", 0), 0u) << o.out.substr(0, 80);
   EXPECT_NE(o.out.find("</svg>"), std::string::npos);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -129,6 +130,9 @@ inline std::vector<std::vector<std::string>> read_csv(std::string_view text) {
   if (records.back().empty()) records.pop_back();
   return records;
 }
+
+// Whether a python3 is on the PATH.
+inline bool have_python() { return std::system("command -v python3 >/dev/null 2>&1") == 0; }
 
 // What the Python script `script` prints as JSON about the picture `svg`
 // (given as its argument); a test failure when it fails, which it does when

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string>
@@ -25,6 +26,14 @@
 #include "driver/driver.h"
 
 namespace kinex::test {
+
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// What KINEX.exe says when it cannot read its input file.
+inline constexpr char kUsage[] =
+    " The specified input file does not exist.\n"
+    " Program usage: KINEX.exe inputfile [options]\n";
 
 inline std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -162,3 +171,9 @@ inline Outcome spawn(const ScratchDir& dir, const std::string& program,
 #endif
 
 }  // namespace kinex::test
+
+// `got` and `want` the same double, bit for bit (so NaN equals NaN, and 0.0
+// differs from -0.0); `what` names it in the failure.
+#define EXPECT_SAME_BITS(got, want, what)                                \
+  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) \
+      << (what) << ": got " << (got) << ", want " << (want)

@@ -22,9 +22,7 @@ using test::shell_quoted;
 
 const std::string kCycle = test::read_file(KINEX_EXAMPLES "/three_step.txt");
 
-const char kUsage[] =
-    " The specified input file does not exist.\n"
-    " Program usage: KINEX.exe inputfile [options]\n";
+using test::kUsage;
 
 TEST(Naming, ExistenceFailuresOtherThanAMissingFileGiveTheSystemsReason) {
   test::ScratchDir dir;

@@ -51,9 +51,7 @@ TEST(CommandLine, FileNameIsKeptWholeWithoutTrailingBlanks) {
   EXPECT_EQ(line.option_args[4], std::string(20, ' '));
 }
 
-const char kUsage[] =
-    " The specified input file does not exist.\n"
-    " Program usage: KINEX.exe inputfile [options]\n";
+using test::kUsage;
 
 TEST(Driver, FilesThatCannotBeRead) {
   const std::string unreadable = ::testing::TempDir() + "kinex_unreadable.txt";

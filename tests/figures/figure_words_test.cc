@@ -31,7 +31,7 @@ using nlohmann::json;
 // text with its id, class, enclosing group, position, size and anchor;
 // the viewBox's width;
 // every line with its id, class and group; the volcano's curve.
-constexpr const char* kReader = R"PY(
+constexpr const char* kWordsReader = R"PY(
 import json, re, sys, xml.etree.ElementTree as ET
 NS = '{http://www.w3.org/2000/svg}'
 root = ET.parse(sys.argv[1]).getroot()
@@ -58,7 +58,9 @@ walk(root, '', 16.0)
 print(json.dumps(p))
 )PY";
 
-json read_picture(const std::string& svg) { return cycle_files::python_on_picture(kReader, svg); }
+json read_words(const std::string& svg) {
+  return cycle_files::python_on_picture(kWordsReader, svg);
+}
 
 std::vector<json> where(const json& p, const char* kind,
                         const std::function<bool(const json&)>& f) {
@@ -72,13 +74,13 @@ bool has_text(const json& p, const std::string& words) {
   return !where(p, "texts", [&](const json& t) { return t["text"] == words; }).empty();
 }
 
-constexpr auto box_of = test_figures::text_box;
+using test_figures::text_box;
 
 Run cycle_of(const char* example) {
   return cycle_files::evaluated_text(test::read_file(std::string(KINEX_EXAMPLES "/") + example));
 }
 
-Volcano volcano_of(const std::string& path) {
+Volcano volcano_from_file(const std::string& path) {
   std::vector<TableRow> rows;
   std::string error;
   EXPECT_TRUE(read_table(path, 298.15, rows, error)) << error;
@@ -95,7 +97,7 @@ TEST(FigureWords, TitlesAndAxisTitlesAreTheUsersEscaped) {
   kinex::Run three = cycle_of("three_step.txt"), five = cycle_of("five_step.txt");
   three.input_name = "runs/old/three_step.txt";
   five.input_name = "five.step.txt";
-  const Volcano volcano = volcano_of(KINEX_EXAMPLES "/volcano.csv");
+  const Volcano volcano = volcano_from_file(KINEX_EXAMPLES "/volcano.csv");
   PlotOptions asked;
   asked.has_title = true;
   asked.title = kHostile + " title";
@@ -136,7 +138,7 @@ TEST(FigureWords, TitlesAndAxisTitlesAreTheUsersEscaped) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const json p = read_picture(c.svg);
+    const json p = read_words(c.svg);
     for (const std::string& words : c.shown) EXPECT_TRUE(has_text(p, words)) << words;
     for (const std::string& words : c.absent) EXPECT_FALSE(has_text(p, words)) << words;
     // No separator or byte replaced in the description.
@@ -150,7 +152,7 @@ TEST(FigureWords, TitlesAndAxisTitlesAreTheUsersEscaped) {
 TEST(FigureWords, OverlaidCyclesStandInTheColumnsOfTheirStatesRoles) {
   kinex::Run three = cycle_of("three_step.txt");
   kinex::Run four = cycle_files::evaluated_text(cycle_files::generated_cycle(4, 8.0, 7, 0.1));
-  const json p = read_picture(render_profiles_svg({&three, &four}, {}));
+  const json p = read_words(render_profiles_svg({&three, &four}, {}));
   std::vector<std::vector<double>> middles(2);
   for (const json& l : p["lines"]) {
     const std::string cls = l["class"], group = l["group"];
@@ -169,13 +171,13 @@ TEST(FigureWords, OverlaidCyclesStandInTheColumnsOfTheirStatesRoles) {
 }
 
 TEST(FigureWords, VolcanoNamesKeepOffTheCurve) {
-  const Volcano volcano = volcano_of(KINEX_EXAMPLES "/volcano.csv");
-  const json p = read_picture(volcano_svg("volcano.csv", volcano, {}));
+  const Volcano volcano = volcano_from_file(KINEX_EXAMPLES "/volcano.csv");
+  const json p = read_words(volcano_svg("volcano.csv", volcano, {}));
   ASSERT_GE(p["curve"].size(), 2u);
   const auto names = where(p, "texts", [](const json& t) { return t["class"] == "point-label"; });
   EXPECT_FALSE(names.empty());
   for (const json& name : names) {
-    const plot::Box b = box_of(name);
+    const plot::Box b = text_box(name);
     for (std::size_t k = 1; k < p["curve"].size(); ++k) {
       const plot::Segment s{p["curve"][k - 1][0], p["curve"][k - 1][1], p["curve"][k][0],
                             p["curve"][k][1]};
@@ -201,7 +203,7 @@ std::vector<std::string> hyphen_signs(const std::string& words) {
 }
 
 TEST(FigureWords, EveryNegativeNumberHasATrueMinusSign) {
-  const Volcano volcano = volcano_of(KINEX_EXAMPLES "/volcano.csv");
+  const Volcano volcano = volcano_from_file(KINEX_EXAMPLES "/volcano.csv");
   const kinex::Run three = cycle_of("three_step.txt"), switched = cycle_of("tdts_switch.txt");
   const kinex::Run low = cycle_files::evaluated_text(cycle_files::generated_cycle(5, 9.0, 3, 0.1));
   PlotOptions ranged;
@@ -214,7 +216,7 @@ TEST(FigureWords, EveryNegativeNumberHasATrueMinusSign) {
       render_profile_svg(three, "three.txt", ranged), render_profile_svg(low, "low.txt"),
       render_profiles_svg({&three, &switched, &low}), volcano_svg("volcano.csv", volcano, {})};
   for (std::size_t k = 0; k < svgs.size(); ++k) {
-    const json picture = read_picture(svgs[k]);  // alive while its texts are read
+    const json picture = read_words(svgs[k]);  // alive while its texts are read
     for (const json& t : picture["texts"])
       EXPECT_TRUE(hyphen_signs(t["text"]).empty()) << "picture " << k << ": " << t["text"];
   }
@@ -233,7 +235,7 @@ TEST(FigureWords, SmallMarksStayWhereTheyBelong) {
     options.has_y_range = true;
     options.y_from = -30;
     options.y_to = 30;
-    const json p = read_picture(render_profile_svg(run, example, options));
+    const json p = read_words(render_profile_svg(run, example, options));
     for (const json& l :
          where(p, "lines", [](const json& l) { return l["group"] == "effective-span"; })) {
       EXPECT_EQ(l["id"], "effective-span-arrow") << l.dump();
@@ -242,7 +244,7 @@ TEST(FigureWords, SmallMarksStayWhereTheyBelong) {
     for (const json& t : where(p, "texts", [](const json& t) {
            return t["class"] == "probability" && !t["upright"].get<bool>();
          })) {
-      const plot::Box b = box_of(t);
+      const plot::Box b = text_box(t);
       for (const json& g : guides) {
         const plot::Segment s{g["at"][0], g["at"][1], g["at"][2], g["at"][3]};
         EXPECT_FALSE(plot::crosses(s, b)) << t["text"] << " on the guide " << g.dump();
@@ -254,7 +256,7 @@ TEST(FigureWords, SmallMarksStayWhereTheyBelong) {
     EXPECT_EQ(ticks.size(), tick_labels.size());
     EXPECT_TRUE(has_text(p, "30")) << "the top of the range";
     for (const json& t : where(p, "texts", [](const json& t) { return t["group"] == "notes"; }))
-      EXPECT_LE(box_of(t).x1, p["width"].get<double>() - plot::kMargin) << t["text"];
+      EXPECT_LE(text_box(t).x1, p["width"].get<double>() - plot::kMargin) << t["text"];
   }
 }
 

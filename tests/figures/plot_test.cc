@@ -21,12 +21,13 @@
 namespace kinex {
 namespace {
 
+using cycle_files::have_python;
 using nlohmann::json;
 
 // Prints, as one JSON object, what the checks need (true minus signs turned
 // into "-"): the bars, the labels of each state, the axis ticks, the span
 // arrow and the title lines. Fails when the document is not well-formed XML.
-constexpr const char* kReader = R"PY(
+constexpr const char* kProfileReader = R"PY(
 import json, math, sys, xml.etree.ElementTree as ET
 NS = '{http://www.w3.org/2000/svg}'
 root = ET.parse(sys.argv[1]).getroot()
@@ -71,11 +72,11 @@ for e in root.iter(NS + 'line'):
 print(json.dumps(p))
 )PY";
 
-bool have_python() { return std::system("command -v python3 >/dev/null 2>&1") == 0; }
-
 // The picture as the reader sees it; a test failure when it is not
 // well-formed.
-json read_picture(const std::string& svg) { return cycle_files::python_on_picture(kReader, svg); }
+json read_profile(const std::string& svg) {
+  return cycle_files::python_on_picture(kProfileReader, svg);
+}
 
 std::string label(const json& p, const std::string& id, const std::string& role) {
   const json::json_pointer at("/labels/" + id + "/" + role);
@@ -132,7 +133,7 @@ std::vector<std::pair<std::string, double>> expected_states(const Run& run) {
 
 // The picture `p` of `run`, read back, against the model.
 void check_picture(const kinex::Run& run, json& p) {
-  p = read_picture(render_profile_svg(run, "cycle.txt"));
+  p = read_profile(render_profile_svg(run, "cycle.txt"));
   EXPECT_EQ(p.value("nonfinite", -1), 0);
 
   const auto states = expected_states(run);
@@ -279,7 +280,7 @@ TEST(Plot, HostileFileNamesAreEscaped) {
       {"k\xc3\xa4t\xe2\x86\x92lyse.txt", "k\xc3\xa4t\xe2\x86\x92lyse.txt"},
       {long_name, "\u2026" + long_name.substr(long_name.size() - 89)}};
   for (const auto& c : cases) {
-    const json p = read_picture(render_profile_svg(run, c.name));
+    const json p = read_profile(render_profile_svg(run, c.name));
     EXPECT_EQ(p.value("title", ""), "Gibbs energy profile: " + c.shown);
   }
 }
@@ -301,7 +302,7 @@ TEST(Plot, NonFiniteValuesGiveAValidPicture) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
     const json p =
-        read_picture(render_profile_svg(cycle_files::evaluated_text(c.input), "cycle.txt"));
+        read_profile(render_profile_svg(cycle_files::evaluated_text(c.input), "cycle.txt"));
     EXPECT_EQ(p.value("nonfinite", -1), 0);
     EXPECT_EQ(p.at("bars").size(), c.bars);
     if (c.missing_id != nullptr) {

@@ -30,7 +30,7 @@ using namespace cycle_files;
 // the texts by class with their position, anchor and size, the curve's
 // vertices, the band's polygons, the ticks and the count of non-finite
 // coordinates. Fails when the document is not well-formed XML.
-constexpr const char* kReader = R"PY(
+constexpr const char* kVolcanoReader = R"PY(
 import json, math, re, sys, xml.etree.ElementTree as ET
 NS = '{http://www.w3.org/2000/svg}'
 root = ET.parse(sys.argv[1]).getroot()
@@ -64,9 +64,7 @@ p['title'] = text(root.find(NS + 'title'))
 print(json.dumps(p))
 )PY";
 
-bool have_python() { return std::system("command -v python3 >/dev/null 2>&1") == 0; }
-
-json read_picture(const std::string& svg) { return python_on_picture(kReader, svg); }
+json read_volcano(const std::string& svg) { return python_on_picture(kVolcanoReader, svg); }
 
 std::vector<json> texts_of(const json& p, const std::string& cls) {
   std::vector<json> found;
@@ -97,7 +95,7 @@ Axis axis_of(const json& p, const char* which) {
   return axis;
 }
 
-constexpr auto box_of = test_figures::text_box;
+using test_figures::text_box;
 
 // No two boxes overlap.
 void expect_apart(const std::vector<plot::Box>& boxes, const std::string& what) {
@@ -150,7 +148,7 @@ TEST(VolcanoSvg, EveryCatalystSitsAtItsValueWithALabelClearOfTheOthers) {
         CurveCase{"step", VolcanoCurve::endergonic_step, &VolcanoPoint::endergonic_step,
                   "most endergonic step"}}) {
     SCOPED_TRACE(c.name);
-    const json p = read_picture(volcano_svg("screen & <co>.csv", v, {c.curve}));
+    const json p = read_volcano(volcano_svg("screen & <co>.csv", v, {c.curve}));
     EXPECT_EQ(p["nonfinite"], 0);
     EXPECT_NE(p["title"].get<std::string>().find("screen & <co>.csv"), std::string::npos);
     ASSERT_EQ(texts_of(p, "y-title").size(), 1u);
@@ -172,7 +170,7 @@ TEST(VolcanoSvg, EveryCatalystSitsAtItsValueWithALabelClearOfTheOthers) {
     }
     const std::vector<json> labels = texts_of(p, "point-label");
     EXPECT_EQ(labels.size(), v.points.size());
-    for (const json& l : labels) taken.push_back(box_of(l));
+    for (const json& l : labels) taken.push_back(text_box(l));
     expect_apart(taken, "marker or name");
   }
 }
@@ -181,7 +179,7 @@ TEST(VolcanoSvg, TheBandEnclosesTheCurveAndIsLeftOutWithoutDraws) {
   if (!have_python()) GTEST_SKIP() << "python3 is needed to read the SVG back";
   const Volcano v = volcano_of(kTable);
   for (VolcanoCurve curve : {VolcanoCurve::log10_TOF, VolcanoCurve::energetic_span}) {
-    const json p = read_picture(volcano_svg("t.csv", v, {curve}));
+    const json p = read_volcano(volcano_svg("t.csv", v, {curve}));
     ASSERT_EQ(p["band"].size(), 1u);
     const auto& polygon = p["band"][0];
     const std::size_t n = p["curve"].size();
@@ -194,7 +192,7 @@ TEST(VolcanoSvg, TheBandEnclosesTheCurveAndIsLeftOutWithoutDraws) {
       EXPECT_GE(std::max(upper, lower), cy - 0.01) << k;
     }
   }
-  const json none = read_picture(volcano_svg("t.csv", volcano_of(kTable, 0), {}));
+  const json none = read_volcano(volcano_svg("t.csv", volcano_of(kTable, 0), {}));
   EXPECT_TRUE(none["band"].empty());
 }
 
@@ -250,14 +248,14 @@ TEST(VolcanoSvg, EveryRegionIsNamedInItsColumnOrInTheKey) {
             0}}) {
     SCOPED_TRACE(c.name);
     const Volcano v = hand_made(c.runs, c.state);
-    const json p = read_picture(volcano_svg("t.csv", v, {}));
+    const json p = read_volcano(volcano_svg("t.csv", v, {}));
     const std::vector<json> full = texts_of(p, "region-label");
     const std::vector<json> numbers = texts_of(p, "region-number");
     EXPECT_EQ(full.size(), c.in_columns);
     std::string key;
     for (const json& t : texts_of(p, "key")) key += t["text"].get<std::string>() + " ";
     std::vector<plot::Box> boxes;
-    for (const json& t : numbers) boxes.push_back(box_of(t));
+    for (const json& t : numbers) boxes.push_back(text_box(t));
     for (std::size_t r = 0; r < v.regions.size(); ++r) {
       const std::string words = "TDI " + v.regions[r].TDI;
       const bool labelled = std::any_of(full.begin(), full.end(), [&](const json& t) {
@@ -294,12 +292,12 @@ TEST(VolcanoSvg, CrowdedAndMissingValuesGiveAValidPictureWithoutOverlaps) {
   v.log10_TOF[10] = nan;
   v.log10_TOF_band.low[20] = nan;
   v.log10_TOF_band.high[21] = std::numeric_limits<double>::infinity();
-  const json p = read_picture(volcano_svg("t.csv", v, {}));
+  const json p = read_volcano(volcano_svg("t.csv", v, {}));
   EXPECT_EQ(p["nonfinite"], 0);
   EXPECT_EQ(p["markers"].size(), v.points.size() - 1);
   EXPECT_EQ(p["band"].size(), 2u);  // broken where a bound is missing
   std::vector<plot::Box> labels;
-  for (const json& l : texts_of(p, "point-label")) labels.push_back(box_of(l));
+  for (const json& l : texts_of(p, "point-label")) labels.push_back(text_box(l));
   expect_apart(labels, "name");
   EXPECT_FALSE(p["leaders"].empty());
   for (const json& l : p["leaders"]) {  // a leader reaches its own name and runs past no other

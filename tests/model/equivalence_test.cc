@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "common/support.h"
 #include "cycle.h"
 #include "literal_model.h"
 
@@ -63,10 +64,6 @@ struct Generator {
     return c;
   }
 };
-
-#define EXPECT_SAME_BITS(got, want, what)                                \
-  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) \
-      << (what) << ": got " << (got) << ", want " << (want)
 
 void expect_equal(const kinex::Run& run, const LiteralResult& want) {
   const int64_t n = run.cycle.n;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/support.h"
 #include "cycle.h"
 #include "model/control.h"
 #include "model/profile.h"
@@ -15,8 +16,8 @@
 namespace kinex::testing {
 namespace {
 
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
+using test::kInf;
+using test::kNaN;
 
 ::testing::AssertionResult near_relative(double got, double want, double tolerance) {
   if (std::fabs(got - want) <= tolerance * std::fabs(want)) return ::testing::AssertionSuccess();

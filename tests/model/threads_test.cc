@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/support.h"
 #include "cycle.h"
 #include "model/control.h"
 #include "model/parallel.h"
@@ -21,8 +22,8 @@
 namespace kinex::testing {
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+using test::kInf;
+using test::kNaN;
 
 enum class Given { every, some, one, none };
 enum class Energies { plain, with_nan, with_inf, overflowing };
@@ -59,10 +60,6 @@ kinex::Run model_on(const Cycle& cycle, int threads) {
   compute_control(run.cycle, run.profile, run.terms, run.results, threads);
   return run;
 }
-
-#define EXPECT_SAME_BITS(got, want, what)                                \
-  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) \
-      << (what) << ": got " << (got) << ", want " << (want)
 
 // Compares element by element and stops at the first difference.
 void expect_same_vector(const std::vector<double>& got, const std::vector<double>& want,

@@ -16,11 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "common/support.h"
+
 namespace kinex::report {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
+using test::kInf;
+using test::kNaN;
 
 // ---------------------------------------------------------------------------
 // The reference: glibc's printf, which rounds the exact binary value (ties to

@@ -12,8 +12,8 @@
 namespace kinex::report {
 namespace {
 
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
+using test::kInf;
+using test::kNaN;
 
 // The three-step example cycle with its results, rounded just enough that
 // every printed field comes out as in the example report.
