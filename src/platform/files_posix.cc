@@ -117,12 +117,7 @@ bool is_device_or_pipe(const std::string& path) {
 bool replace_file(const std::string& path, std::string_view text, std::string& reason) {
   // The process's own streams, whatever they lead to (a terminal, a pipe,
   // a file opened by the shell, for appending too): written to as they are.
-  if (const int fd = stream_descriptor(path); fd >= 0) {
-    int error = 0;
-    if (write_all(fd, text, error)) return true;
-    reason = std::strerror(error != 0 ? error : EIO);
-    return false;
-  }
+  if (const int fd = stream_descriptor(path); fd >= 0) return write_all(fd, text, reason);
   // What the name leads to, through any symbolic links.
   struct stat existing;
   const bool exists = stat(path.c_str(), &existing) == 0;

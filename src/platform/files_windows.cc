@@ -163,12 +163,7 @@ bool is_device_or_pipe(const std::string& path) {
 
 bool replace_file(const std::string& path, std::string_view text, std::string& reason) {
   // The process's own streams, whatever they lead to: written to as they are.
-  if (const int fd = stream_descriptor(path); fd >= 0) {
-    int error = 0;
-    if (write_all(fd, text, error)) return true;
-    reason = std::strerror(error != 0 ? error : EIO);
-    return false;
-  }
+  if (const int fd = stream_descriptor(path); fd >= 0) return write_all(fd, text, reason);
   const std::wstring name = wide_of(path);
   const DWORD attributes = GetFileAttributesW(name.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;

@@ -5,6 +5,13 @@
 
 namespace kinex {
 
+bool write_all(int fd, std::string_view text, std::string& reason) {
+  int error = 0;
+  if (write_all(fd, text, error)) return true;
+  reason = std::strerror(error != 0 ? error : EIO);
+  return false;
+}
+
 bool Output::deliver() {
   if (failed) {
     text.clear();

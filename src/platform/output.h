@@ -14,6 +14,10 @@ namespace kinex {
 // system names none).
 bool write_all(int fd, std::string_view text, int& error);
 
+// write_all with the system's reason for a failure in `reason` (EIO's when
+// the system names none).
+bool write_all(int fd, std::string_view text, std::string& reason);
+
 // The descriptors of standard output and standard error.
 inline constexpr int kStandardOutput = 1;
 inline constexpr int kStandardError = 2;

@@ -1,12 +1,6 @@
 # Installs the library into WORK/prefix, builds tests/install against it and
 # runs what it built. Fails at the first step that fails.
-function(step)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\n${out}${err}")
-  endif()
-  set(output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/step.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 step(${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/prefix --component library)

@@ -7,13 +7,7 @@
 #   -DCPACK -DVERSION           cpack, PROJECT_VERSION
 #   -DKINEX_EXE -DTOOL          the build's KINEX.exe and kinex (empty: not built)
 cmake_minimum_required(VERSION 3.25)
-function(step)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\n${out}${err}")
-  endif()
-  set(output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/step.cmake)
 
 # Whether the PATHS of an archive hold the programs, their manual pages,
 # the library's header and CMake package, and EXTRA, and none of them

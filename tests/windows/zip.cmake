@@ -3,13 +3,7 @@
 # an example equals the build's, and kinex.exe answers.
 #   -DBUILD -DWORK -DCPACK -DVERSION -DEMULATOR -DKINEX_EXE
 cmake_minimum_required(VERSION 3.25)
-function(step)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\n${out}${err}")
-  endif()
-  set(output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/step.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
